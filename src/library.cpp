@@ -1,0 +1,40 @@
+// The library's process-wide objects. They are defined here, in one translation unit and in
+// this order, so that they are constructed at load in the order the calibrator's start-up
+// needs (memories, setup, text tables, font) and destroyed at unload in the reverse order.
+#include "memory/memory_image.h"
+#include "session/session_state.h"
+#include "support/text_tables.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace kvtlnk {
+
+namespace {
+
+MemoryImage gImage;      // procedure memory, then results memory
+TextTables gTextTables;  // unit symbols and prefix letters
+SessionState gSession;   // plain data, constant-initialised
+
+}  // namespace
+
+MemoryImage& theImage() {
+    return gImage;
+}
+TextTables& theTextTables() {
+    return gTextTables;
+}
+SessionState& theSession() {
+    return gSession;
+}
+
+}  // namespace kvtlnk
+
+#if defined(_WIN32)
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    // Thread attach and detach notifications are of no use to the library.
+    if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
+    return TRUE;
+}
+#endif

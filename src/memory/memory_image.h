@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+
+#include "memory/record_store.h"
+
+namespace kvtlnk {
+
+// The calibrator's two memories as the library holds them.
+class MemoryImage {
+  public:
+    MemoryImage() : procedure_(Memory::Procedure), results_(Memory::Results) {}
+
+    RecordStore& procedure() { return procedure_; }
+    RecordStore& results() { return results_; }
+    const RecordStore& procedure() const { return procedure_; }
+    const RecordStore& results() const { return results_; }
+    RecordStore& store(Memory m) { return m == Memory::Procedure ? procedure_ : results_; }
+    const RecordStore& store(Memory m) const {
+        return m == Memory::Procedure ? procedure_ : results_;
+    }
+
+    // The memory use the calibrator reports: both stores and a 22-byte header for each.
+    uint32_t usedBytes() const {
+        return procedure_.usedBytes() + results_.usedBytes() + 2 * RecordStore::kStoreHeaderBytes;
+    }
+
+  private:
+    RecordStore procedure_;
+    RecordStore results_;
+};
+
+// The process-wide image, constructed at load before any export runs.
+MemoryImage& theImage();
+
+// A signed 32-bit name of a record in either memory: r >= 0 is procedure index r, r < 0 is
+// results index -r - 1, kNoRecord names nothing. Stored big-endian inside records.
+using RecordRef = int32_t;
+constexpr RecordRef kNoRecord = 0x7FFFFFFF;
+
+// The reference of index in memory m, or kNoRecord when the index is outside the memory.
+RecordRef makeRef(const MemoryImage& image, Memory m, int32_t index);
+inline bool isResultsRef(RecordRef r) {
+    return r < 0;
+}
+inline int32_t refIndex(RecordRef r) {
+    return r >= 0 ? r : -r - 1;
+}
+inline Memory refMemory(RecordRef r) {
+    return r < 0 ? Memory::Results : Memory::Procedure;
+}
+Record* resolveRef(MemoryImage& image, RecordRef r);
+const Record* resolveRef(const MemoryImage& image, RecordRef r);
+// The next record of the same memory, or kNoRecord past its end.
+RecordRef nextRef(const MemoryImage& image, RecordRef r);
+
+}  // namespace kvtlnk

@@ -1,0 +1,117 @@
+#include "memory/record_store.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace kvtlnk {
+
+RecordStore::RecordStore(Memory memory) : memory_(memory) {}
+
+RecordStore::~RecordStore() = default;
+
+void RecordStore::reset() {
+    pending_.reset();
+    records_.clear();
+    used_ = 0;
+    ++epoch_;
+}
+
+int RecordStore::format(uint8_t*, uint32_t) {
+    return 0;
+}
+
+int RecordStore::attach(uint8_t*, uint32_t) {
+    return 0;
+}
+
+uint8_t* RecordStore::exportImage(uint32_t* size) {
+    if (size != nullptr) *size = 0;
+    return nullptr;
+}
+
+void RecordStore::truncate(int32_t index) {
+    if (index < 0) return;
+    if (index == 0 && records_.empty()) return;  // a pending record is left alone then
+    if (index >= count()) return;
+    pending_.reset();
+    for (int32_t i = index; i < count(); ++i)
+        used_ -= recordShare(records_[i]->length_);
+    records_.resize(static_cast<size_t>(index));
+    ++epoch_;
+}
+
+int32_t RecordStore::beginRecord(uint16_t kind, uint16_t version) {
+    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kMaxData]);
+    if (!block) return -1;
+    pending_ = std::move(block);
+    pendingKind_ = kind;
+    pendingVersion_ = version;
+    pendingLength_ = 0;
+    writePos_ = 0;
+    return count();
+}
+
+void RecordStore::endRecord() {
+    if (!pending_ || pendingLength_ <= 0) return;
+    auto record = std::make_unique<Record>();
+    record->data_.reset(new uint8_t[pendingLength_]);
+    std::memcpy(record->data_.get(), pending_.get(), static_cast<size_t>(pendingLength_));
+    record->length_ = static_cast<uint32_t>(pendingLength_);
+    record->kind_ = pendingKind_;
+    record->version_ = pendingVersion_;
+    record->stamp_ = stampNow();
+    records_.push_back(std::move(record));
+    used_ += recordShare(static_cast<uint32_t>(pendingLength_));
+    pending_.reset();
+    pendingLength_ = 0;
+    writePos_ = 0;
+}
+
+int32_t RecordStore::writeBytes(const void* source, int32_t n) {
+    if (!pending_ || n <= 0) return 0;
+    int32_t copied = n;
+    if (pendingLength_ + n > kMaxData) {
+        copied = kMaxData - pendingLength_;
+        pendingLength_ = kMaxData;
+    } else {
+        pendingLength_ += n;
+    }
+    // The write position may lie below the pending length after seekWrite; never write past
+    // the working block.
+    copied = std::max(0, std::min(copied, kMaxData - writePos_));
+    std::memcpy(pending_.get() + writePos_, source, static_cast<size_t>(copied));
+    writePos_ += copied;
+    return copied;
+}
+
+uint8_t* RecordStore::reserveBytes(int32_t n) {
+    if (!pending_ || n < 0 || pendingLength_ + n > kMaxData || writePos_ + n > kMaxData) {
+        return nullptr;
+    }
+    uint8_t* at = pending_.get() + writePos_;
+    writePos_ += n;
+    pendingLength_ += n;
+    return at;
+}
+
+int32_t RecordStore::seekWrite(int32_t offset) {
+    if (!pending_) return 0;
+    writePos_ = std::clamp(offset, 0, kMaxData - 1);
+    return writePos_;
+}
+
+void RecordStore::setLengthToPosition() {
+    if (pending_) pendingLength_ = writePos_;
+}
+
+Record* RecordStore::selectRecord(int32_t index) {
+    if (index < 0 || index >= count()) return nullptr;
+    return records_[static_cast<size_t>(index)].get();
+}
+
+const Record* RecordStore::selectRecord(int32_t index) const {
+    return const_cast<RecordStore*>(this)->selectRecord(index);
+}
+
+}  // namespace kvtlnk

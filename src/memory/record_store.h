@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "support/date_stamp.h"
+
+namespace kvtlnk {
+
+// One record of a calibrator memory: kind, version word, date stamp and data bytes.
+class Record {
+  public:
+    uint16_t kind() const { return kind_; }
+    uint16_t version() const { return version_; }
+    uint32_t length() const { return length_; }
+    const DateStamp& stamp() const { return stamp_; }
+    void setStamp(const DateStamp& s) { stamp_ = s; }
+    const uint8_t* data() const { return data_.get(); }
+    uint8_t* data() { return data_.get(); }
+
+  private:
+    friend class RecordStore;
+    std::unique_ptr<uint8_t[]> data_;
+    uint32_t length_ = 0;
+    uint16_t kind_ = 0;
+    uint16_t version_ = 0;
+    DateStamp stamp_;
+};
+
+// Which memory of the calibrator a store mirrors; the value is the store id.
+enum class Memory : uint16_t { Procedure = 1, Results = 2 };
+
+// The library's copy of one calibrator memory: an ordered list of records, addressed by index
+// from 0, that grows at the end and shrinks only by cutting its tail. Memory use is counted as
+// the calibrator counts it: 24 bytes of header per record plus its data rounded up to even.
+class RecordStore {
+  public:
+    static constexpr int32_t kHeaderBytes = 24;
+    static constexpr int32_t kWorkingBlock = 65000;
+    static constexpr int32_t kMaxData = kWorkingBlock - kHeaderBytes;  // 64,976
+    static constexpr uint32_t kCapacity = 0x100000;                    // recorded, not enforced
+    static constexpr uint32_t kStoreHeaderBytes = 22;
+
+    explicit RecordStore(Memory memory);
+    RecordStore(const RecordStore&) = delete;
+    RecordStore& operator=(const RecordStore&) = delete;
+    virtual ~RecordStore();
+
+    // Discards the pending record and every record.
+    virtual void reset();
+    // Laying the memory out in, adopting or exporting one contiguous buffer is not supported
+    // by this heap-backed store: they report failure.
+    virtual int format(uint8_t* area, uint32_t size);
+    virtual int attach(uint8_t* area, uint32_t size);
+    virtual uint8_t* exportImage(uint32_t* size);
+    // Removes the record at index and every record after it (index 0 empties the store).
+    virtual void truncate(int32_t index);
+    // Starts a pending record; returns the index it will take, or -1 when no working block.
+    virtual int32_t beginRecord(uint16_t kind, uint16_t version);
+    // Appends the pending record, stamped with the local time; nothing when it holds no data.
+    virtual void endRecord();
+
+    // Building the pending record.
+    int32_t writeBytes(const void* source, int32_t n);
+    uint8_t* reserveBytes(int32_t n);
+    int32_t seekWrite(int32_t offset);
+    void setLengthToPosition();
+    bool hasPending() const { return pending_ != nullptr; }
+
+    Record* selectRecord(int32_t index);
+    const Record* selectRecord(int32_t index) const;
+    int32_t count() const { return static_cast<int32_t>(records_.size()); }
+    uint32_t usedBytes() const { return used_; }
+    uint32_t capacity() const { return kCapacity; }
+    Memory memory() const { return memory_; }
+    uint16_t storeId() const { return static_cast<uint16_t>(memory_); }
+
+    // Bumped whenever records are removed or the data of a finished record is rewritten by
+    // its owner (see dataChanged), so that look-up indexes built over the store know when to
+    // start again.
+    uint64_t epoch() const { return epoch_; }
+    void dataChanged() { ++epoch_; }
+
+    // The share of one record in usedBytes().
+    static uint32_t recordShare(uint32_t length) { return kHeaderBytes + ((length + 1u) & ~1u); }
+
+  private:
+    std::vector<std::unique_ptr<Record>> records_;
+    std::unique_ptr<uint8_t[]> pending_;
+    uint16_t pendingKind_ = 0;
+    uint16_t pendingVersion_ = 0;
+    int32_t pendingLength_ = 0;
+    int32_t writePos_ = 0;
+    uint32_t used_ = 0;
+    uint64_t epoch_ = 0;
+    Memory memory_;
+};
+
+}  // namespace kvtlnk

@@ -1,0 +1,20 @@
+#pragma once
+
+namespace kvtlnk {
+
+// The serial driver's diagnostic output. DebugTrace formats a text (at most 4096 bytes), turns
+// a final "\n" into "\r\n" and hands it to the current sink. The default sink is the
+// platform's debug output: OutputDebugStringA on Windows, standard error on POSIX when the
+// environment variable KVTLNK_DEBUG is set.
+using DebugSink = void (*)(const char* text);
+
+void DebugTrace(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+// Installs a sink (nullptr restores the default) and returns the previous one.
+DebugSink setDebugSink(DebugSink sink);
+
+}  // namespace kvtlnk

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "propkt/serial_line.h"
+
+namespace kvtlnk {
+
+// The accepted baud rates: 1200, 2400, 4800, 9600, 19200, 38400, and 0 for 9600.
+bool isAcceptedBaud(uint32_t baud);
+
+// The device a port name opens: "COMn" is /dev/ttySn-1 on POSIX and \\.\COMn on Windows;
+// any other name is taken as it is (a device path, a pty, a symlink).
+std::string devicePathFor(const char* portName);
+
+// The library's serial port: opened for exclusive use with 8 data bits, no parity, one stop
+// bit, no flow control, DTR and RTS not driven; every read waits at most readTimeoutMs for
+// each byte (0 waits for ever).
+class SerialPort : public SerialLine {
+  public:
+    static constexpr uint32_t kDefaultReadTimeoutMs = 500;
+    static constexpr uint32_t kDefaultBaud = 9600;
+
+    SerialPort();
+    ~SerialPort() override;
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    void setReadTimeout(uint32_t ms) { readTimeoutMs_ = ms; }
+    uint32_t readTimeout() const { return readTimeoutMs_; }
+    // Stores the baud rate of the next open; false for a rate outside the accepted list.
+    bool setBaud(uint32_t baud);
+    uint32_t baud() const { return baud_; }
+
+    bool open(const char* portName);
+    bool isOpen() const;
+    uint16_t read(uint8_t* data, uint16_t count) override;
+    uint16_t write(const uint8_t* data, uint16_t count) override;
+    void purgeAll();
+    // Lets written bytes leave first (bounded), restores the line's former settings, closes.
+    bool close();
+
+    struct Impl;
+
+  private:
+    std::unique_ptr<Impl> impl_;
+    uint32_t readTimeoutMs_ = kDefaultReadTimeoutMs;
+    uint32_t baud_ = kDefaultBaud;
+};
+
+}  // namespace kvtlnk

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+namespace kvtlnk {
+
+// In-place byte reversal of a value held in host order.
+void swapU16(uint16_t* v);
+void swapU32(uint32_t* v);
+void swapF32(float* v);
+
+// Big-endian fields of the calibrator's records, read from and written to byte arrays.
+inline uint16_t loadU16(const uint8_t* p) {
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
+inline uint32_t loadU32(const uint8_t* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+inline int32_t loadI32(const uint8_t* p) {
+    return static_cast<int32_t>(loadU32(p));
+}
+inline float loadF32(const uint8_t* p) {
+    const uint32_t bits = loadU32(p);
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+inline void storeU16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v >> 8);
+    p[1] = static_cast<uint8_t>(v);
+}
+inline void storeU32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v >> 24);
+    p[1] = static_cast<uint8_t>(v >> 16);
+    p[2] = static_cast<uint8_t>(v >> 8);
+    p[3] = static_cast<uint8_t>(v);
+}
+inline void storeF32(uint8_t* p, float f) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    storeU32(p, bits);
+}
+
+}  // namespace kvtlnk

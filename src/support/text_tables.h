@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+
+#include "support/notifier.h"
+
+namespace kvtlnk {
+
+// A numbered list of texts of the library's catalogue.
+struct StringList {
+    uint16_t id;
+    uint16_t count;
+    const char* const* items;
+};
+
+// The list that stands for a missing one: id 0, no items.
+const StringList& emptyList();
+
+// Item i of a list, or "<<nil>>" when there is none.
+const char* listItem(const StringList& list, unsigned i);
+const char* firstItem(const StringList& list);
+extern const char kNilText[];  // "<<nil>>"
+
+// List ids the display code looks up.
+constexpr uint16_t kUnitSymbolsList = 10;    // by unit number
+constexpr uint16_t kPrefixLettersList = 11;  // by prefix index
+
+// The library's text catalogue: tables of numbered string lists, the current date and time
+// formats and the decimal-comma switch.
+class TextTables : public Notifier {
+  public:
+    struct Table {
+        const char* name;
+        const StringList* const* const* buckets;  // each bucket: lists ending with nullptr
+        unsigned bucketCount;
+    };
+
+    TextTables();
+
+    virtual int setDecimalComma(int flag);
+    virtual int setDateTimeFormat(unsigned dateIndex, unsigned timeIndex);
+    virtual int selectTable(unsigned index);
+
+    const StringList& findList(unsigned id) const;
+    int decimalComma() const { return decimalComma_; }
+    unsigned dateFormatIndex() const { return dateIndex_; }
+    unsigned timeFormatIndex() const { return timeIndex_; }
+    const char* currentTableName() const { return tables_[current_].name; }
+
+  private:
+    const Table* tables_;
+    unsigned tableCount_;
+    unsigned current_ = 0;
+    const StringList* const* const* buckets_;
+    unsigned bucketCount_;
+    const char* const* dateFormats_;
+    unsigned dateFormatCount_;
+    unsigned dateIndex_ = 0;
+    const char* const* timeFormats_;
+    unsigned timeFormatCount_;
+    unsigned timeIndex_ = 0;
+    int decimalComma_ = 0;
+};
+
+// The process-wide catalogue.
+TextTables& theTextTables();
+
+}  // namespace kvtlnk
