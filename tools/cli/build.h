@@ -1,0 +1,19 @@
+// Turning a checked procedure description into the library's procedure memory.
+#pragma once
+
+#include <string>
+
+#include "description.h"
+
+namespace kvtcli {
+
+// Reads, checks and returns the description in path. Throws an input error listing every
+// problem ("FILE: tasks[0].name: ...", one per line) when the file is not usable.
+Procedure loadProcedure(const std::string& path);
+
+// Empties the library's image and builds the procedure in it with the MEM definition calls:
+// the standard strategies, then the file's strategies, prompt definitions and tasks in file
+// order. Throws naming the field when the library refuses a call.
+void buildImage(const Procedure& procedure);
+
+}  // namespace kvtcli

@@ -1,0 +1,126 @@
+#include "charset.h"
+
+#include <cstdint>
+#include <cstdio>
+
+namespace kvtcli {
+namespace {
+
+// The display's own glyphs above 0x7F; every other byte stands for the Latin-1 code point of
+// the same value.
+struct Glyph {
+    uint8_t byte;
+    char32_t codePoint;
+};
+constexpr Glyph kGlyphs[] = {
+    {0x80, U'\u2009'},  // narrow space
+    {0x81, U'\u03A9'},  // ohm sign
+    {0x88, U'\u2008'},  // space of a digit's width
+    {0x89, U'\u2082'},  // subscript two
+    {0x8C, U'\u2191'},  // up arrow
+    {0x8D, U'\u2193'},  // down arrow
+};
+
+char32_t codePointOf(uint8_t byte) {
+    for (const Glyph& g : kGlyphs) {
+        if (g.byte == byte) return g.codePoint;
+    }
+    return byte;
+}
+
+std::optional<uint8_t> byteOf(char32_t cp) {
+    if (cp == U'\u2126') return 0x81;  // the ohm sign has two code points
+    for (const Glyph& g : kGlyphs) {
+        if (g.codePoint == cp) return g.byte;
+    }
+    if (cp <= 0xFF) {
+        for (const Glyph& g : kGlyphs) {
+            if (g.byte == cp) return std::nullopt;  // that byte shows another glyph
+        }
+        return static_cast<uint8_t>(cp);
+    }
+    return std::nullopt;
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Decodes one UTF-8 sequence at pos; nothing when it is malformed.
+std::optional<char32_t> nextCodePoint(const std::string& s, size_t& pos) {
+    const auto lead = static_cast<uint8_t>(s[pos++]);
+    if (lead < 0x80) return lead;
+    int extra = 0;
+    char32_t cp = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1;
+        cp = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2;
+        cp = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3;
+        cp = lead & 0x07;
+    } else {
+        return std::nullopt;
+    }
+    for (int i = 0; i < extra; ++i) {
+        if (pos >= s.size()) return std::nullopt;
+        const auto b = static_cast<uint8_t>(s[pos++]);
+        if ((b & 0xC0) != 0x80) return std::nullopt;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    return cp;
+}
+
+}  // namespace
+
+std::string toUtf8(const std::string& calibratorText) {
+    std::string out;
+    out.reserve(calibratorText.size());
+    for (char c : calibratorText)
+        appendUtf8(out, codePointOf(static_cast<uint8_t>(c)));
+    return out;
+}
+
+std::optional<std::string> fromUtf8(const std::string& utf8Text, std::string* badChar) {
+    std::string out;
+    size_t pos = 0;
+    while (pos < utf8Text.size()) {
+        const std::optional<char32_t> cp = nextCodePoint(utf8Text, pos);
+        if (!cp) {
+            if (badChar) *badChar = "a byte that is not UTF-8";
+            return std::nullopt;
+        }
+        const std::optional<uint8_t> b = byteOf(*cp);
+        if (!b || *b == 0) {
+            if (badChar) {
+                char name[16];
+                std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(*cp));
+                *badChar = name;
+            }
+            return std::nullopt;
+        }
+        out += static_cast<char>(*b);
+    }
+    return out;
+}
+
+size_t displayWidth(const std::string& utf8Text) {
+    size_t n = 0;
+    for (char c : utf8Text) {
+        if ((static_cast<uint8_t>(c) & 0xC0) != 0x80) ++n;
+    }
+    return n;
+}
+
+}  // namespace kvtcli

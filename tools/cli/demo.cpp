@@ -1,0 +1,141 @@
+// kvtlnk demo: a sample procedure sent to the calibrator, run, and fetched back.
+#include <chrono>
+#include <iostream>
+
+#include "build.h"
+#include "commands.h"
+#include "failure.h"
+#include "image.h"
+#include "json_file.h"
+#include "sample_procedure.h"
+#include "show.h"
+#include "simulator.h"
+
+namespace kvtcli {
+namespace {
+
+using nlohmann::json;
+
+// What differs between the procedure records sent and those that came back; the stamps are
+// the calibrator's own and are not compared.
+std::vector<std::string> compareProcedures(const ImageDocument& sent, const ImageDocument& back) {
+    std::vector<std::string> differences;
+    if (sent.procedure.size() != back.procedure.size()) {
+        differences.push_back(std::to_string(sent.procedure.size()) + " records sent, " +
+                              std::to_string(back.procedure.size()) + " came back");
+    }
+    const size_t n = std::min(sent.procedure.size(), back.procedure.size());
+    for (size_t i = 0; i < n; ++i) {
+        const ImageRecord& a = sent.procedure[i];
+        const ImageRecord& b = back.procedure[i];
+        if (a.kind != b.kind || a.version != b.version || a.data != b.data) {
+            differences.push_back("record " + std::to_string(i) + " (" + kindName(a.kind) +
+                                  ") came back as " + kindName(b.kind) + " with " +
+                                  std::to_string(b.data.size()) + " bytes");
+        }
+    }
+    return differences;
+}
+
+class Narrator {
+  public:
+    explicit Narrator(bool silent) : silent_(silent) {}
+    void step(const std::string& text) {
+        if (!silent_) std::cout << ++count_ << ". " << text << std::endl;
+    }
+    void line(const std::string& text) {
+        if (!silent_) std::cout << "   " << text << std::endl;
+    }
+
+  private:
+    bool silent_;
+    int count_ = 0;
+};
+
+}  // namespace
+
+void demoCommand(const Context& context, bool confirmed) {
+    if (context.port.port != "sim" && !confirmed) {
+        throw inputError("the demo replaces the procedure memory of the calibrator on " +
+                         context.port.port +
+                         " and empties its results memory: add --yes to go ahead");
+    }
+    const auto started = std::chrono::steady_clock::now();
+    Narrator say(context.json);
+
+    std::vector<Problem> problems;
+    const Procedure sample = parseProcedure(kSampleProcedure, problems);
+    if (!problems.empty()) {
+        throw CliError(kExitCalibrator,
+                       "the built-in sample procedure is not valid: " + problems.front().field +
+                           ": " + problems.front().message);
+    }
+    buildImage(sample);
+    const ImageDocument sent = captureImage();
+    say.step("Built the sample procedure (" + std::string(kSampleProcedureName) +
+             ") in the library's image with the MEM calls");
+    say.line(std::to_string(sample.strategies.size()) +
+             " strategies besides the 9 standard ones, " + std::to_string(sample.prompts.size()) +
+             " prompt definitions, " + std::to_string(sample.tasks.size()) +
+             " tasks: " + std::to_string(sent.procedure.size()) + " records");
+
+    Session session(context.port);
+    const Identity id = session.identify();
+    say.step("Opened " + session.portName() + ": " + id.model + ", firmware " + id.firmware);
+
+    Progress download("download", !context.quiet);
+    const uint32_t sentItems = session.download(download);
+    say.step("Downloaded " + std::to_string(sentItems) + " items");
+
+    if (Simulator* simulator = session.simulator()) {
+        simulator->runProcedures();
+        say.step("The emulator ran every task, as the instrument's user would in the field");
+    } else {
+        say.step("A real calibrator runs the tasks when its user does; going on to the upload");
+    }
+
+    Progress upload("upload", !context.quiet);
+    const uint32_t backItems = session.upload(upload);
+    ImageDocument back = captureImage();
+    back.calibrator = {
+        {"model", id.model}, {"firmware", id.firmware}, {"port", session.portName()}};
+    say.step("Uploaded " + std::to_string(backItems) + " items; what came back:");
+
+    const std::vector<std::string> differences = compareProcedures(sent, back);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (context.json) {
+        std::cout << dumpJson({{"sample", kSampleProcedureName},
+                               {"port", session.portName()},
+                               {"downloaded", sentItems},
+                               {"uploaded", backItems},
+                               {"roundTrip",
+                                {{"records", sent.procedure.size()},
+                                 {"same", differences.empty()},
+                                 {"differences", differences}}},
+                               {"seconds", seconds},
+                               {"image", toJson(back)}});
+    } else {
+        std::cout << '\n';
+        printImage(std::cout, back);
+        std::cout << '\n';
+    }
+    if (!differences.empty()) {
+        throw CliError(kExitCalibrator, "round trip: " + differences.front() +
+                                            (differences.size() > 1 ? " and more" : ""));
+    }
+    if (context.json) return;
+    std::cout << "Round trip: all " << sent.procedure.size()
+              << " procedure records came back with the same kind, version and data.\n";
+    if (back.results.empty()) {
+        std::cout << "Results memory: empty; tests that bring results back need templates and "
+                     "setups.\n";
+    } else {
+        std::cout << "Results memory: " << back.results.size() << " records.\n";
+    }
+    char elapsed[32];
+    std::snprintf(elapsed, sizeof elapsed, "%.1f", seconds);
+    std::cout << "Done in " << elapsed << " s.\n";
+}
+
+}  // namespace kvtcli

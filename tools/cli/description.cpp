@@ -1,0 +1,335 @@
+#include "description.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <optional>
+#include <set>
+
+#include "charset.h"
+#include "json_file.h"
+#include "kvtlnk/kvtlnk.h"
+#include "kvtlnk/kvtlnk_messages.h"
+
+namespace kvtcli {
+namespace {
+
+using nlohmann::json;
+
+const char* const kNotYet =
+    "templates and setups are not supported by this version of kvtlnk yet; remove it";
+
+std::string inQuotes(const std::string& calibratorText) {
+    return "\"" + toUtf8(calibratorText) + "\"";
+}
+
+std::string member(const std::string& path, const std::string& key) {
+    return path.empty() ? key : path + "." + key;
+}
+
+std::string element(const std::string& path, size_t i) {
+    return path + "[" + std::to_string(i) + "]";
+}
+
+// Walks the document and notes every problem with the field it concerns.
+class Checker {
+  public:
+    explicit Checker(std::vector<Problem>& problems) : problems_(problems) {}
+
+    void problem(const std::string& field, const std::string& message) {
+        problems_.push_back({field.empty() ? "(top level)" : field, message});
+    }
+
+    // True when v is an object; reports keys other than the known ones, "comment" and the
+    // reserved ones, which name features still to come.
+    bool object(const json& v, const std::string& path, std::initializer_list<const char*> known,
+                std::initializer_list<const char*> reserved = {}) {
+        if (!v.is_object()) {
+            problem(path, "must be an object, not " + describeType(v));
+            return false;
+        }
+        for (const auto& [key, value] : v.items()) {
+            if (key == "comment" || contains(known, key)) continue;
+            if (contains(reserved, key)) {
+                problem(member(path, key), kNotYet);
+                continue;
+            }
+            std::string list;
+            for (const char* k : known)
+                list += std::string(list.empty() ? "" : ", ") + k;
+            problem(member(path, key), "unknown key (known keys: " + list + ", comment)");
+        }
+        return true;
+    }
+
+    const json* required(const json& object, const std::string& path, const char* key) {
+        const auto it = object.find(key);
+        if (it == object.end()) {
+            problem(path, std::string("missing key \"") + key + "\"");
+            return nullptr;
+        }
+        return &*it;
+    }
+
+    const json* list(const json& object, const std::string& path, const char* key) {
+        const auto it = object.find(key);
+        if (it == object.end()) return nullptr;
+        if (!it->is_array()) {
+            problem(member(path, key), "must be a list, not " + describeType(*it));
+            return nullptr;
+        }
+        return &*it;
+    }
+
+    // A text in the calibrator's character set; names take 1 to maxLength characters and no
+    // line break, prompt texts any length and line breaks.
+    std::optional<std::string> text(const json& v, const std::string& path, size_t maxLength,
+                                    bool isName) {
+        if (!v.is_string()) {
+            problem(path, "must be a text, not " + describeType(v));
+            return std::nullopt;
+        }
+        std::string bad;
+        std::optional<std::string> t = fromUtf8(v.get<std::string>(), &bad);
+        if (!t) {
+            problem(path, "holds " + bad + ", which the calibrator cannot show");
+            return std::nullopt;
+        }
+        for (char c : *t) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b < 0x20 && !(b == '\n' && !isName)) {
+                problem(path, isName ? "a name cannot hold control characters or line breaks"
+                                     : "a prompt text can hold line breaks but no other control "
+                                       "characters");
+                return std::nullopt;
+            }
+        }
+        if (isName && t->empty()) {
+            problem(path, "must not be empty");
+            return std::nullopt;
+        }
+        if (t->size() > maxLength) {
+            problem(path, "is " + std::to_string(t->size()) +
+                              " characters long; the calibrator "
+                              "takes at most " +
+                              std::to_string(maxLength));
+            return std::nullopt;
+        }
+        return t;
+    }
+
+  private:
+    static bool contains(std::initializer_list<const char*> keys, const std::string& key) {
+        return std::any_of(keys.begin(), keys.end(), [&](const char* k) { return key == k; });
+    }
+
+    std::vector<Problem>& problems_;
+};
+
+std::vector<float> readPoints(Checker& check, const json& strategy, const std::string& path) {
+    const json* points = check.required(strategy, path, "points");
+    const std::string field = member(path, "points");
+    if (!points) return {};
+    if (!points->is_array()) {
+        check.problem(field, "must be a list of numbers, not " + describeType(*points));
+        return {};
+    }
+    if (points->empty() || points->size() > kStrategyPointsMax) {
+        check.problem(field, "holds " + std::to_string(points->size()) +
+                                 " points; a strategy has 1 to 32000");
+        return {};
+    }
+    std::vector<float> values;
+    for (size_t i = 0; i < points->size(); ++i) {
+        const json& p = (*points)[i];
+        if (!p.is_number()) {
+            check.problem(element(field, i), "must be a number, not " + describeType(p));
+            continue;
+        }
+        // The calibrator stores points as single floats and takes 0.0 to 3.0 of the span.
+        const auto v = static_cast<float>(p.get<double>());
+        if (!(v >= 0.0f && v <= 3.0f)) {
+            check.problem(element(field, i), "is " + p.dump() +
+                                                 "; a point lies between 0.0 (the low end of "
+                                                 "the span) and 3.0 (three spans up)");
+            continue;
+        }
+        values.push_back(v);
+    }
+    return values;
+}
+
+void readStrategies(Checker& check, const json& root, Procedure& procedure) {
+    const json* strategies = check.list(root, "", "strategies");
+    if (!strategies) return;
+    const auto& standard = standardStrategyNames();
+    for (size_t i = 0; i < strategies->size(); ++i) {
+        const std::string path = element("strategies", i);
+        const json& s = (*strategies)[i];
+        if (!check.object(s, path, {"name", "points"})) continue;
+        StrategyDefinition definition{path, {}, readPoints(check, s, path)};
+        if (const json* name = check.required(s, path, "name")) {
+            if (auto t = check.text(*name, member(path, "name"), kStrategyNameMax, true)) {
+                definition.name = *t;
+            }
+        }
+        if (definition.name.empty()) continue;
+        if (std::find(standard.begin(), standard.end(), definition.name) != standard.end()) {
+            check.problem(member(path, "name"), inQuotes(definition.name) +
+                                                    " is a standard strategy of every procedure "
+                                                    "memory; choose another name");
+            continue;
+        }
+        for (const StrategyDefinition& other : procedure.strategies) {
+            if (other.name == definition.name) {
+                check.problem(member(path, "name"),
+                              inQuotes(definition.name) + " is already defined at " + other.path);
+            }
+        }
+        procedure.strategies.push_back(std::move(definition));
+    }
+}
+
+std::string excerpt(const std::string& calibratorText, size_t from) {
+    std::string rest = calibratorText.substr(from, 24);
+    std::replace(rest.begin(), rest.end(), '\n', ' ');
+    return toUtf8(rest) + (calibratorText.size() - from > 24 ? "..." : "");
+}
+
+// The library lays the text out in the display font as the calibrator does.
+void checkFit(Checker& check, const PromptDefinition& prompt) {
+    uint32_t fitting = 0;
+    const uint32_t rc = MEMcheckPromptDefn(prompt.text.c_str(), &fitting);
+    if (rc == KVTLNK_OK) return;
+    const std::string field = member(prompt.path, "text");
+    if (rc == KVTLNK_E_PROMPT_FIT) {
+        check.problem(field, "only " + std::to_string(fitting) + " of " +
+                                 std::to_string(prompt.text.size()) +
+                                 " characters fit the display (10 lines of 229 pixels); it "
+                                 "would be cut before \"" +
+                                 excerpt(prompt.text, fitting) + "\"");
+    } else {
+        check.problem(field, std::to_string(rc) + ": " + kvtlnkMessage(rc));
+    }
+}
+
+void readPrompts(Checker& check, const json& root, Procedure& procedure) {
+    const json* prompts = check.list(root, "", "prompts");
+    if (!prompts) return;
+    for (size_t i = 0; i < prompts->size(); ++i) {
+        const std::string path = element("prompts", i);
+        const json& p = (*prompts)[i];
+        if (!check.object(p, path, {"name", "text"})) continue;
+        PromptDefinition definition{path, {}, {}};
+        const json* text = check.required(p, path, "text");
+        std::optional<std::string> t;
+        if (text) t = check.text(*text, member(path, "text"), std::string::npos, false);
+        if (t) {
+            definition.text = *t;
+            checkFit(check, definition);
+        }
+        const json* name = check.required(p, path, "name");
+        if (!name) continue;
+        std::optional<std::string> n = check.text(*name, member(path, "name"), kNameMax, true);
+        if (!n) continue;
+        definition.name = *n;
+        for (const PromptDefinition& other : procedure.prompts) {
+            if (other.name == definition.name) {
+                check.problem(member(path, "name"),
+                              inQuotes(definition.name) + " is already defined at " + other.path);
+            }
+        }
+        procedure.prompts.push_back(std::move(definition));
+    }
+}
+
+std::string promptNames(const Procedure& procedure) {
+    if (procedure.prompts.empty()) return "the file defines none";
+    std::string names;
+    size_t shown = 0;
+    for (const PromptDefinition& p : procedure.prompts) {
+        if (shown++ == 8) {
+            names += ", ...";
+            break;
+        }
+        names += (names.empty() ? "" : ", ") + inQuotes(p.name);
+    }
+    return "defined: " + names;
+}
+
+void readSteps(Checker& check, const json& task, TaskDefinition& definition,
+               const Procedure& procedure) {
+    const json* steps = check.list(task, definition.path, "steps");
+    if (!steps) return;
+    for (size_t i = 0; i < steps->size(); ++i) {
+        const std::string path = element(member(definition.path, "steps"), i);
+        const json& s = (*steps)[i];
+        if (!check.object(s, path, {"prompt"}, {"test"})) continue;
+        const json* prompt = s.contains("test") ? nullptr : check.required(s, path, "prompt");
+        if (!prompt) continue;
+        std::optional<std::string> name =
+            check.text(*prompt, member(path, "prompt"), kNameMax, true);
+        if (!name) continue;
+        const bool defined =
+            std::any_of(procedure.prompts.begin(), procedure.prompts.end(),
+                        [&](const PromptDefinition& p) { return p.name == *name; });
+        if (!defined) {
+            check.problem(
+                member(path, "prompt"),
+                inQuotes(*name) + " names no prompt definition (" + promptNames(procedure) + ")");
+        }
+        definition.steps.push_back({path, *name});
+    }
+}
+
+void readTasks(Checker& check, const json& root, Procedure& procedure) {
+    const json* tasks = check.list(root, "", "tasks");
+    if (!tasks) return;
+    for (size_t i = 0; i < tasks->size(); ++i) {
+        TaskDefinition definition{element("tasks", i), {}, {}};
+        const json& t = (*tasks)[i];
+        if (!check.object(t, definition.path, {"name", "steps"})) continue;
+        readSteps(check, t, definition, procedure);
+        const json* name = check.required(t, definition.path, "name");
+        if (!name) continue;
+        std::optional<std::string> n =
+            check.text(*name, member(definition.path, "name"), kNameMax, true);
+        if (!n) continue;
+        definition.name = *n;
+        for (const TaskDefinition& other : procedure.tasks) {
+            if (other.name == definition.name) {
+                check.problem(member(definition.path, "name"),
+                              inQuotes(definition.name) + " is already the name of " + other.path);
+            }
+        }
+        procedure.tasks.push_back(std::move(definition));
+    }
+}
+
+}  // namespace
+
+const std::vector<std::string>& standardStrategyNames() {
+    static const std::vector<std::string> names = {"3 \x8C",  "3 \x8D",  "3 \x8C\x8D",
+                                                   "5 \x8C",  "5 \x8D",  "5 \x8C\x8D",
+                                                   "11 \x8C", "11 \x8D", "11 \x8C\x8D"};
+    return names;
+}
+
+Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& problems) {
+    Procedure procedure;
+    std::string reason;
+    const std::optional<json> root = parseJson(jsonText, reason);
+    if (!root) {
+        problems.push_back({"(file)", "not valid JSON: " + reason});
+        return procedure;
+    }
+    Checker check(problems);
+    if (!check.object(*root, "", {"strategies", "prompts", "tasks"}, {"setups"})) {
+        return procedure;
+    }
+    readStrategies(check, *root, procedure);
+    readPrompts(check, *root, procedure);
+    readTasks(check, *root, procedure);
+    return procedure;
+}
+
+}  // namespace kvtcli

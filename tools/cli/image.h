@@ -1,0 +1,85 @@
+// The image file: both memories of a calibrator record by record (kind, version, stamp, data as
+// hex) and what the library's reading calls decode from them.
+#pragma once
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "description.h"
+
+namespace kvtcli {
+
+struct Stamp {
+    uint32_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    std::string text() const;  // "1998-03-02 10:04:05"
+};
+
+struct ImageRecord {
+    int32_t index = 0;
+    uint16_t kind = 0;
+    uint16_t version = 0;
+    uint32_t code = 0;  // the directory code MEMpDir or MEMrDir reports
+    Stamp stamp;
+    std::vector<uint8_t> data;
+};
+
+// Decoded views; texts in UTF-8.
+struct StrategyView {
+    int32_t index = 0;
+    std::string name;
+    std::vector<float> points;
+};
+
+struct PromptDefinitionView {
+    int32_t index = 0;
+    std::string name;
+    std::string text;
+};
+
+struct StepView {
+    int32_t index = 0;
+    std::string kind;       // "prompt" or "test"
+    std::string prompt;     // prompt: the definition it names
+    bool defined = true;    // prompt: whether a definition of that name exists
+    int32_t strategy = -1;  // test: the strategy's index, its name, flag and texts
+    std::string strategyName;
+    bool flag = false;
+    std::string text1, text2;
+};
+
+struct TaskView {
+    int32_t index = 0;
+    std::string name;
+    uint32_t word = 0;
+    bool ended = false;  // false when the memory ends before the task's end record
+    std::vector<StepView> steps;
+};
+
+struct ImageDocument {
+    nlohmann::json calibrator;  // identity of the calibrator it came from; null when built
+    std::vector<ImageRecord> procedure;
+    std::vector<ImageRecord> results;
+    std::vector<StrategyView> strategies;
+    std::vector<PromptDefinitionView> prompts;
+    std::vector<TaskView> tasks;
+    std::vector<int32_t> setups;     // procedure indexes of saved setups
+    std::vector<std::string> notes;  // records the reading calls could not decode
+};
+
+// The name of a record kind ("STRATEGY", "TASK_START", ...), "UNKNOWN" for others.
+const char* kindName(uint16_t kind);
+
+// Both memories of the library's image as they are now: the records through MEMdump, their
+// meaning through the MEM reading calls.
+ImageDocument captureImage();
+
+nlohmann::json toJson(const ImageDocument& image);
+
+bool isImageJson(const nlohmann::json& value);
+
+// Reads an image file's JSON; every problem is appended, with the field it concerns.
+ImageDocument imageFromJson(const nlohmann::json& value, std::vector<Problem>& problems);
+
+}  // namespace kvtcli

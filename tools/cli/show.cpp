@@ -1,0 +1,127 @@
+#include "show.h"
+
+#include <cstdio>
+
+#include "charset.h"
+#include "table.h"
+
+namespace kvtcli {
+namespace {
+
+std::string oneLine(const std::string& utf8, size_t max) {
+    std::string line;
+    size_t width = 0;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const bool starts = (static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80;
+        if (starts && ++width > max) return line + "...";
+        line += utf8[i] == '\n' ? std::string(" / ") : std::string(1, utf8[i]);
+    }
+    return line;
+}
+
+void printDirectory(std::ostream& out, const char* title, const std::vector<ImageRecord>& records) {
+    out << title << ": ";
+    if (records.empty()) {
+        out << "empty\n";
+        return;
+    }
+    out << records.size() << (records.size() == 1 ? " record\n" : " records\n");
+    Table table({"index", "kind", "name", "code", "version", "bytes", "stamp"}, "rrlrrrl");
+    for (const ImageRecord& r : records) {
+        table.add({std::to_string(r.index), std::to_string(r.kind), kindName(r.kind),
+                   std::to_string(r.code), std::to_string(r.version), std::to_string(r.data.size()),
+                   r.stamp.text()});
+    }
+    table.print(out);
+}
+
+void printStrategies(std::ostream& out, const std::vector<StrategyView>& strategies) {
+    if (strategies.empty()) return;
+    out << "\nStrategies\n";
+    Table table({"index", "name", "points", "fractions of the span"}, "rlrl");
+    for (const StrategyView& s : strategies) {
+        table.add({std::to_string(s.index), s.name, std::to_string(s.points.size()),
+                   formatPoints(s.points)});
+    }
+    table.print(out);
+}
+
+void printPrompts(std::ostream& out, const std::vector<PromptDefinitionView>& prompts) {
+    if (prompts.empty()) return;
+    out << "\nPrompt definitions\n";
+    Table table({"index", "name", "chars", "text"}, "rlrl");
+    for (const PromptDefinitionView& p : prompts) {
+        table.add({std::to_string(p.index), p.name, std::to_string(displayWidth(p.text)),
+                   oneLine(p.text, 60)});
+    }
+    table.print(out);
+}
+
+std::string stepDetail(const StepView& s) {
+    if (s.kind == "prompt") return s.prompt + (s.defined ? "" : "  (no such prompt definition)");
+    std::string strategy = s.strategyName.empty() ? "?" : s.strategyName;
+    return "strategy " + strategy + " (" + std::to_string(s.strategy) + "), flag " +
+           (s.flag ? "on" : "off") + ", \"" + s.text1 + "\" / \"" + s.text2 + "\"";
+}
+
+void printTasks(std::ostream& out, const std::vector<TaskView>& tasks) {
+    if (tasks.empty()) return;
+    out << "\nTasks\n";
+    for (const TaskView& t : tasks) {
+        out << "  " << (t.name.empty() ? "(steps outside a task)" : "\"" + t.name + "\"")
+            << " at record " << t.index << ", " << t.steps.size()
+            << (t.steps.size() == 1 ? " step" : " steps") << (t.ended ? "" : ", no task end record")
+            << '\n';
+        if (t.steps.empty()) continue;
+        Table table({"index", "step", "shows"}, "rll");
+        for (const StepView& s : t.steps) {
+            table.add({std::to_string(s.index), s.kind, stepDetail(s)});
+        }
+        table.print(out, "    ");
+    }
+}
+
+// A text member of an untrusted object, empty when absent or not a text.
+std::string textOf(const nlohmann::json& object, const char* key) {
+    const auto it = object.find(key);
+    return it != object.end() && it->is_string() ? it->get<std::string>() : "";
+}
+
+}  // namespace
+
+std::string formatPoints(const std::vector<float>& points, size_t max) {
+    std::string text;
+    for (size_t i = 0; i < points.size() && i < max; ++i) {
+        char p[32];
+        std::snprintf(p, sizeof p, "%g", static_cast<double>(points[i]));
+        text += (i ? ", " : "") + std::string(p);
+    }
+    if (points.size() > max) text += ", ...";
+    return text;
+}
+
+void printImage(std::ostream& out, const ImageDocument& image) {
+    const nlohmann::json& c = image.calibrator;
+    if (c.is_object()) {
+        out << "Calibrator: " << textOf(c, "model") << ", firmware " << textOf(c, "firmware")
+            << "\n\n";
+    }
+    printDirectory(out, "Procedure memory", image.procedure);
+    printDirectory(out, "Results memory", image.results);
+    printStrategies(out, image.strategies);
+    printPrompts(out, image.prompts);
+    printTasks(out, image.tasks);
+    if (!image.setups.empty()) {
+        out << "\nSaved setups at records";
+        for (int32_t i : image.setups)
+            out << ' ' << i;
+        out << '\n';
+    }
+    if (!image.notes.empty()) {
+        out << "\nNot decoded\n";
+        for (const std::string& n : image.notes)
+            out << "  " << n << '\n';
+    }
+}
+
+}  // namespace kvtcli

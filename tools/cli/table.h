@@ -1,0 +1,27 @@
+// Column-aligned text tables for the terminal.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kvtcli {
+
+class Table {
+  public:
+    // align holds one letter per column: 'l' left, 'r' right (numbers).
+    Table(std::vector<std::string> headings, std::string align);
+
+    void add(std::vector<std::string> cells);
+    bool empty() const { return rows_.empty(); }
+
+    // The headings, then one line per row, each line indented.
+    void print(std::ostream& out, const std::string& indent = "  ") const;
+
+  private:
+    std::vector<std::string> headings_;
+    std::string align_;
+    std::vector<std::vector<std::string>> rows_;
+};
+
+}  // namespace kvtcli
