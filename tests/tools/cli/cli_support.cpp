@@ -1,0 +1,32 @@
+#include "cli_support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+ProcessResult runCli(const std::vector<std::string>& args) {
+    return runProcess(KVTLNK_CLI_PATH, args);
+}
+
+std::string examplePath() {
+    return KVTLNK_EXAMPLE_PATH;
+}
+
+ScratchDir::ScratchDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kvtcli-XXXXXX").string();
+    if (mkdtemp(pattern.data())) dir_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+}
+
+std::string ScratchDir::write(const std::string& name, const std::string& text) const {
+    std::ofstream(path(name), std::ios::binary) << text;
+    return path(name);
+}
+
+nlohmann::json jsonOf(const ProcessResult& r) {
+    return nlohmann::json::parse(r.out, nullptr, false);
+}
