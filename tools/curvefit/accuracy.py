@@ -28,6 +28,8 @@ Accuracy = namedtuple(
 )
 
 GRID_STEP = 0.01  # C
+# Millikelvin figures only where the sensor responds: type B has almost no EMF below 100 C.
+MIN_SLOPE_FOR_KELVIN = 0.001  # mV/C or ohm/C
 
 
 def _slope(curve, t):
@@ -41,7 +43,8 @@ def measure(curve, coefficients):
     t = np.union1d(t, mm.single(curve.bounds))
     t = t[(t >= mm.single(lo)) & (t <= mm.single(hi))]
     deviation = mm.evaluate_as_calibrator(curve, coefficients, t) - curve.reference(t)
-    kelvin = deviation / _slope(curve, t)
+    slope = _slope(curve, t)
+    kelvin = np.where(np.abs(slope) >= MIN_SLOPE_FOR_KELVIN, deviation / slope, 0.0)
     i, j = np.argmax(np.abs(deviation)), np.argmax(np.abs(kelvin))
 
     per_segment = []
@@ -62,7 +65,8 @@ def measure(curve, coefficients):
         temps = mm.table_temperatures(curve)
         fitted = mm.evaluate_as_calibrator(curve, coefficients, temps)
         for (t_table, value), at, y in zip(points, temps, fitted):
-            residuals.append((t_table, float(at), value, float(y), float(y) - float(value)))
+            if mm.single(lo) <= at <= mm.single(hi):
+                residuals.append((t_table, float(at), value, float(y), float(y) - float(value)))
 
     target = curve.target
     if target is None:

@@ -1,12 +1,14 @@
 """Minimax fit of one quartic per segment, with neighbouring segments meeting at their bounds.
 
-The fit is a linear programme on sample points (Chebyshev-Lobatto points of each segment plus
-any table points): minimise the largest deviation over the whole curve, then, with that held,
-the sum of the per-segment largest deviations, so that every segment is as good as the
-continuity allows. The programme solves for a correction to a least-squares start, scaled
-to order one, which keeps it well inside the solver's tolerances. Points where a dense
-check finds a larger deviation than the programme saw are added and the programme solved
-again (a discrete exchange), so the result is the minimax fit on the continuum.
+The fit is a linear programme on sample points (Chebyshev-Lobatto points of each segment)
+solved in stages, each holding what the earlier ones reached: the curve's largest deviation
+from its reference; then the steps where neighbouring segments meet (zero wherever that does
+not raise the curve's largest deviation); and last the largest deviation of every segment on
+its own. The programme solves for a correction to a
+least-squares start, scaled to order one, which keeps it well inside the solver's
+tolerances. Points where a dense check finds a larger deviation than the programme saw are
+added and the programme solved again (a discrete exchange), so that the result is the
+minimax fit on the continuum and not only on the samples.
 
 Everything is deterministic: fixed grids, one solver, no random starts.
 """
@@ -15,6 +17,8 @@ from fractions import Fraction
 
 import numpy as np
 from scipy.optimize import linprog
+
+import references as ref
 
 DEGREE = 4
 SAMPLES_PER_SEGMENT = 241
@@ -51,56 +55,91 @@ class _Segment:
         return np.unique(single(self.mid - self.half * np.cos(np.pi * k / (n - 1))))
 
 
-def _solve(segments, samples, values, start, scale):
-    """One linear programme; returns the Chebyshev coefficients per segment."""
-    count = len(segments)
-    n_coef = (DEGREE + 1) * count
-    n_var = n_coef + count + 1
-    rows, rhs = [], []
-    for k, seg in enumerate(segments):
-        basis = _chebyshev_basis(seg.x(samples[k]))
-        residual = (values[k] - basis @ start[k]) / scale
-        # basis . d - e_k <= residual and -basis . d - e_k <= -residual
-        for sign in (1.0, -1.0):
-            block = np.zeros((len(residual), n_var))
-            block[:, (DEGREE + 1) * k : (DEGREE + 1) * (k + 1)] = sign * basis
-            block[:, n_coef + k] = -1.0
-            rows.append(block)
-            rhs.append(sign * residual)
-        cap = np.zeros((1, n_var))
-        cap[0, n_coef + k], cap[0, -1] = 1.0, -1.0
-        rows.append(cap)
-        rhs.append(np.zeros(1))
-    a_ub, b_ub = np.vstack(rows), np.concatenate(rhs)
+class _Programme:
+    """The linear programme of one curve, in corrections to a start, scaled to order one.
 
-    eq_rows, eq_rhs = [], []
-    for k in range(count - 1):
+    Variables: the corrections of the Chebyshev coefficients (DEGREE + 1 per segment), the
+    largest deviation e_k of every segment, the largest E of them all and the step j_k at
+    every join.
+    """
+
+    def __init__(self, segments, samples, values, start, scale):
+        count = len(segments)
+        width = DEGREE + 1
+        self.count, self.width, self.start, self.scale = count, width, start, scale
+        self.n_coef = width * count
+        self.i_e = self.n_coef
+        self.i_worst = self.i_e + count
+        self.i_join = self.i_worst + 1
+        self.n_var = self.i_join + count - 1
+        rows, rhs = [], []
+
+        def deviation_rows(k, basis, residual, bound_index):
+            # +-(basis . d) - bound <= +-residual
+            for sign in (1.0, -1.0):
+                block = np.zeros((len(residual), self.n_var))
+                block[:, width * k : width * (k + 1)] = sign * basis
+                block[:, bound_index] = -1.0
+                rows.append(block)
+                rhs.append(sign * residual)
+
+        for k, seg in enumerate(segments):
+            basis = _chebyshev_basis(seg.x(samples[k]))
+            deviation_rows(k, basis, (values[k] - basis @ start[k]) / scale, self.i_e + k)
+            cap = np.zeros((1, self.n_var))
+            cap[0, self.i_e + k], cap[0, self.i_worst] = 1.0, -1.0
+            rows.append(cap)
+            rhs.append(np.zeros(1))
+
         left = _chebyshev_basis(np.array([1.0]))[0]
         right = _chebyshev_basis(np.array([-1.0]))[0]
-        row = np.zeros(n_var)
-        row[(DEGREE + 1) * k : (DEGREE + 1) * (k + 1)] = left
-        row[(DEGREE + 1) * (k + 1) : (DEGREE + 1) * (k + 2)] = -right
-        eq_rows.append(row)
-        eq_rhs.append(-(left @ start[k] - right @ start[k + 1]) / scale)
-    a_eq = np.array(eq_rows) if eq_rows else None
-    b_eq = np.array(eq_rhs) if eq_rhs else None
+        for k in range(count - 1):
+            step = (left @ start[k] - right @ start[k + 1]) / scale
+            for sign in (1.0, -1.0):
+                row = np.zeros((1, self.n_var))
+                row[0, width * k : width * (k + 1)] = sign * left
+                row[0, width * (k + 1) : width * (k + 2)] = -sign * right
+                row[0, self.i_join + k] = -1.0
+                rows.append(row)
+                rhs.append(np.array([-sign * step]))
 
-    bounds = [(None, None)] * n_coef + [(0.0, None)] * (count + 1)
-    objective = np.zeros(n_var)
-    objective[-1] = 1.0
-    first = linprog(objective, a_ub, b_ub, a_eq, b_eq, bounds, method="highs")
-    if first.status != 0:
-        raise RuntimeError("minimax programme failed: " + first.message)
-    worst = first.x[-1]
-    bounds[-1] = (0.0, worst * (1.0 + 1e-6) + 1e-9)
-    objective = np.zeros(n_var)
-    objective[n_coef : n_coef + count] = 1.0
-    second = linprog(objective, a_ub, b_ub, a_eq, b_eq, bounds, method="highs")
-    solution = second.x if second.status == 0 else first.x
-    return [
-        start[k] + scale * solution[(DEGREE + 1) * k : (DEGREE + 1) * (k + 1)]
-        for k in range(count)
-    ]
+        self.a_ub, self.b_ub = np.vstack(rows), np.concatenate(rhs)
+        self.bounds = [(None, None)] * self.n_coef + [(0.0, None)] * (self.n_var - self.n_coef)
+
+    def minimise(self, indices):
+        """Minimises the sum of the given variables; the solution, or None if none was found."""
+        objective = np.zeros(self.n_var)
+        objective[indices] = 1.0
+        result = linprog(objective, self.a_ub, self.b_ub, bounds=self.bounds, method="highs")
+        return result.x if result.status == 0 else None
+
+    def hold(self, indices, values):
+        """Keeps the given variables at (a hair above, for the solver's tolerance) the values
+        just reached."""
+        for i, v in zip(indices, values):
+            self.bounds[i] = (0.0, v * (1.0 + 1e-5) + 1e-7)
+
+    def coefficients(self, x):
+        w = self.width
+        return [self.start[k] + self.scale * x[w * k : w * (k + 1)] for k in range(self.count)]
+
+
+def _solve(segments, samples, values, start, scale):
+    """Minimax in order of importance: the curve's largest deviation, the steps at the joins,
+    and last the largest deviation of every segment."""
+    lp = _Programme(segments, samples, values, start, scale)
+    x = lp.minimise([lp.i_worst])
+    if x is None:
+        raise RuntimeError("the minimax programme has no solution")
+    lp.hold([lp.i_worst], [x[lp.i_worst]])
+    joins = list(range(lp.i_join, lp.i_join + lp.count - 1))
+    for stage in ([joins] if joins else []) + [list(range(lp.i_e, lp.i_e + lp.count))]:
+        better = lp.minimise(stage)
+        if better is None:  # a later stage is a refinement; keep what the last one reached
+            break
+        x = better
+        lp.hold(stage, x[stage])
+    return lp.coefficients(x)
 
 
 def _local_peaks(error):
@@ -113,12 +152,7 @@ def _local_peaks(error):
 def fit_chebyshev(curve):
     """Minimax Chebyshev coefficients of every segment, in the segment's own variable."""
     segments = [_Segment(lo, hi) for lo, hi in segment_domains(curve)]
-    samples = []
-    for seg in segments:
-        t = seg.grid(SAMPLES_PER_SEGMENT)
-        if curve.table is not None:
-            t = np.union1d(t, table_points_inside(curve, seg.lo, seg.hi))
-        samples.append(t)
+    samples = [seg.grid(SAMPLES_PER_SEGMENT) for seg in segments]
     values = [curve.reference(t) for t in samples]
     start = [
         np.linalg.lstsq(_chebyshev_basis(seg.x(t)), v, rcond=None)[0]
@@ -148,19 +182,11 @@ def fit_chebyshev(curve):
     return segments, coefficients
 
 
-def table_points_inside(curve, lo, hi):
-    """The table's temperatures on the curve's own scale, within [lo, hi]."""
-    t = np.array(table_temperatures(curve))
-    return single(t[(t >= lo) & (t <= hi)])
-
-
 def table_temperatures(curve):
     points, _, table_standard = curve.table
     t = np.array([p[0] for p in points], dtype=float)
     if table_standard == curve.standard:
         return t
-    import references as ref
-
     if curve.standard == "ITS-90":  # table on IPTS-68
         return ref.t90_from_t68(t)
     return t - ref.t90_minus_t68(t)
