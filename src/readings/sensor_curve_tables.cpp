@@ -209,7 +209,7 @@ const CurveSegment kTypeUIpts68[] = {
     {600.0f, {-4.24179487178, 0.0698110683759, -3.17724358969e-05, 3.75149572642e-08, 3.75954802179e-22}},
 };
 
-// rtd_pt100_392, ITS-90: Callendar-Van Dusen, alpha 0.00392, R90(t) = R68(t68(t)); largest deviation 1.002 mOhm (3.08 mK).
+// rtd_pt100_392, ITS-90: Callendar-Van Dusen, alpha 0.0039261, R90(t) = R68(t68(t)); largest deviation 1.002 mOhm (3.08 mK).
 const CurveSegment kRtd1Its90[] = {
     {29.9f, {99.9992314667, 0.398565764193, -5.9015726851e-05, 3.07460883164e-08, -4.29328382095e-10}},
     {630.0f, {99.9953933005, 0.39873595417, -5.9952192148e-05, 2.49330068747e-09, -1.53254682717e-12}},
@@ -250,13 +250,13 @@ const CurveSegment kRtd7Its90[] = {
     {260.0f, {9.03846927149, 0.0385764322327, -2.06844840912e-06, 2.32197361097e-08, -4.9892794293e-11}},
 };
 
-// rtd_pt100_3916, ITS-90: Callendar-Van Dusen, JIS, R90(t) = R68(t68(t)); largest deviation 1.023 mOhm (3.16 mK).
+// rtd_pt100_3916, ITS-90: Callendar-Van Dusen, JIS C 1604, R90(t) = R68(t68(t)); largest deviation 1.023 mOhm (3.16 mK).
 const CurveSegment kRtd8Its90[] = {
     {27.5f, {100.000276139, 0.397441005249, -5.92950421714e-05, 3.60661552517e-08, -4.6018636318e-10}},
     {630.0f, {99.9957220692, 0.397639671121, -5.99191247705e-05, 2.42570213851e-09, -1.48622199241e-12}},
 };
 
-// rtd_pt100_392, IPTS-68: Callendar-Van Dusen, alpha 0.00392 (IPTS-68); largest deviation 0.042 mOhm (0.12 mK).
+// rtd_pt100_392, IPTS-68: Callendar-Van Dusen, alpha 0.0039261 (IPTS-68); largest deviation 0.042 mOhm (0.12 mK).
 const CurveSegment kRtd1Ipts68[] = {
     {14.7f, {99.9999891116, 0.398476672153, -5.87913962734e-05, 3.92401934941e-08, -4.01939752613e-10}},
     {630.0f, {100.000048941, 0.398478285017, -5.86875701112e-05, -3.03079378685e-11, 2.35054582576e-14}},
@@ -297,7 +297,7 @@ const CurveSegment kRtd7Ipts68[] = {
     {260.0f, {9.03845869573, 0.0385672321232, -2.08804779793e-06, 2.33779161099e-08, -5.00233538591e-11}},
 };
 
-// rtd_pt100_3916, IPTS-68: Callendar-Van Dusen, JIS (IPTS-68); largest deviation 0.044 mOhm (0.14 mK).
+// rtd_pt100_3916, IPTS-68: Callendar-Van Dusen, JIS C 1604 (IPTS-68); largest deviation 0.044 mOhm (0.14 mK).
 const CurveSegment kRtd8Ipts68[] = {
     {14.7f, {99.9999880227, 0.397386339369, -5.88005359007e-05, 4.31642128434e-08, -4.42133727875e-10}},
     {630.0f, {100.000053835, 0.397388113519, -5.86863271224e-05, -3.33387316833e-11, 2.58560041042e-14}},

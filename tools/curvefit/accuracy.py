@@ -100,3 +100,14 @@ def calibrator_comparisons(curves, fits):
             steps = (ours - float(given)) * 10**digits
             rows.append((name, standard, t, ours, reference, given, steps))
     return rows
+
+
+def least_squares_value(curve, t):
+    """The value at t of a plain least-squares quartic on t's segment (uniform samples), for
+    comparing with the K27's own coefficients."""
+    for (lo, hi), upper in zip(mm.segment_domains(curve), curve.bounds):
+        if t < upper or upper == curve.bounds[-1]:
+            x = np.linspace(lo, hi, 2001)
+            fit = np.polynomial.Polynomial.fit(x, curve.reference(x), mm.DEGREE)
+            return float(fit(t))
+    raise ValueError("no segment")

@@ -19,12 +19,12 @@ IPTS68 = "IPTS-68"
 # its temperatures) or None;
 # origin: one line on where the reference comes from.
 Curve = namedtuple(
-    "Curve", "name standard key lower_end bounds unit reference origin target table number"
+    "Curve", "name standard key lower_end bounds unit reference origin target table"
 )
 
-# The alpha 0.00392 RTD: the alpha 0.003926 constants, defined on IPTS-68 like the JIS
-# curve. Its fitted ITS-90 slope above 0 C (0.3988 ohm/C) and its own ITS-90 split match
-# the calibrator; the SAMA 0.00392 set would give 0.3982 ohm/C.
+# The calibrator's alpha 0.00392 RTD (rtd_pt100_392): the alpha 0.003926 constants, an
+# IPTS-68 definition like JIS. Its fitted ITS-90 slope above the split comes out at the
+# calibrator's 0.3987 ohm/C; with the SAMA set (data.PT392_SAMA) it would be 0.3982.
 PT100_392 = data.PT3926
 
 THERMOCOUPLE_NAMES = "ENJKTBRSCLU"  # thermocouple numbers 1-11
@@ -55,7 +55,6 @@ TABLE_RESOLUTION_DIN43710 = 0.01  # mV
 
 
 def _thermocouple(letter, standard):
-    number = THERMOCOUPLE_NAMES.index(letter) + 1
     lower_end, bounds = THERMOCOUPLE_BOUNDS[letter]
     if standard == IPTS68:
         lower_end, bounds = THERMOCOUPLE_BOUNDS_IPTS68.get(letter, (lower_end, bounds))
@@ -82,7 +81,7 @@ def _thermocouple(letter, standard):
         origin = "ASTM E988 function (ITS-90), E68(t) = E90(t90(t))"
     return Curve(
         "tc_" + letter.lower(), standard, letter, lower_end, bounds, "mV", reference, origin,
-        target, table, number,
+        target, table,
     )
 
 
@@ -101,46 +100,48 @@ RTD_BOUNDS = {
 MILLIOHM = 0.001  # ohm, held per 100 ohm of nominal resistance
 
 
-def _platinum(number, standard):
-    r0 = {1: 100.0, 2: 100.0, 4: 200.0, 5: 500.0, 6: 1000.0, 8: 100.0}[number]
+NOMINAL_OHMS = {1: 100.0, 2: 100.0, 4: 200.0, 5: 500.0, 6: 1000.0, 8: 100.0}
+
+
+def _platinum(number, standard, pt100_392):
+    r0 = NOMINAL_OHMS[number]
     if number in (2, 4, 5, 6):
         constants = data.PT385_ITS90 if standard == ITS90 else data.PT385_IPTS68
         label = "IEC 60751" if standard == ITS90 else "IEC 751:1983"
         return ref.callendar_van_dusen(constants, r0), "Callendar-Van Dusen, " + label
     # JPt100 and the alpha 0.00392 curve are IPTS-68 definitions.
-    constants, label = (PT100_392, "alpha 0.00392") if number == 1 else (data.PT3916_JIS, "JIS")
+    constants = pt100_392 if number == 1 else data.PT3916_JIS
+    alpha = float(constants.A) + 100.0 * float(constants.B)
+    label = "JIS C 1604" if number == 8 else "alpha %.6g" % alpha
     f68 = ref.callendar_van_dusen(constants, r0)
     if standard == IPTS68:
         return f68, "Callendar-Van Dusen, %s (IPTS-68)" % label
     return ref.on_its90_from_ipts68(f68), "Callendar-Van Dusen, %s, R90(t) = R68(t68(t))" % label
 
 
-def _rtd(number, standard):
+def _table_rtd(number, standard):
+    if number == 3:
+        points, resolution, label = data.NI120_EDISON7, 0.01, "Edison No. 7 table"
+    else:
+        points, resolution, label = data.CU10_EDISON15, 0.001, "Edison No. 15 table"
+    f90 = ref.table_interpolant(points)
+    if standard == ITS90:
+        return f90, label + ", cubic spline", (points, resolution, ITS90)
+    origin = label + ", cubic spline, R68(t) = R90(t90(t))"
+    return ref.on_ipts68_from_its90(f90), origin, (points, resolution, ITS90)
+
+
+def rtd_curve(number, standard, pt100_392=PT100_392):
+    """RTD curve 1-8; pt100_392 lets the report try other constants for curve 1."""
     name, lower_end, bounds90, bounds68 = RTD_BOUNDS[number]
     bounds = bounds90 if standard == ITS90 else bounds68
-    target, table = None, None
     if number in (3, 7):
-        points, resolution, label = (
-            (data.NI120_EDISON7, 0.01, "Edison No. 7 table")
-            if number == 3
-            else (data.CU10_EDISON15, 0.001, "Edison No. 15 table")
-        )
-        f90 = ref.table_interpolant(points)
-        if standard == ITS90:
-            reference, origin = f90, label + ", cubic spline"
-        else:
-            reference = ref.on_ipts68_from_its90(f90)
-            origin = label + ", cubic spline, R68(t) = R90(t90(t))"
-        table = (points, resolution, ITS90)
+        reference, origin, table = _table_rtd(number, standard)
+        target = None
     else:
-        reference, origin = _platinum(number, standard)
-        r0 = float(name.split("_")[1][2:])
-        target = MILLIOHM * r0 / 100.0
-    unit = "ohm"
-    return Curve(
-        name, standard, number, lower_end, bounds, unit, reference, origin, target, table,
-        number,
-    )
+        reference, origin = _platinum(number, standard, pt100_392)
+        table, target = None, MILLIOHM * NOMINAL_OHMS[number] / 100.0
+    return Curve(name, standard, number, lower_end, bounds, "ohm", reference, origin, target, table)
 
 
 def thermocouple_curves(standard):
@@ -148,4 +149,4 @@ def thermocouple_curves(standard):
 
 
 def rtd_curves(standard):
-    return [_rtd(number, standard) for number in sorted(RTD_BOUNDS)]
+    return [rtd_curve(number, standard) for number in sorted(RTD_BOUNDS)]

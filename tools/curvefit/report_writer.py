@@ -85,7 +85,7 @@ def _residual_rows(curve, result):
 
 
 def write_report(sections, comparisons, results, notes):
-    lines = [INTRO]
+    lines = [INTRO, "## Summary, choices and limits", ""] + notes + [""]
     for title, curves in sections:
         lines += ["## " + title, ""] + _curve_rows(curves, results) + [""]
     lines += [
@@ -103,5 +103,4 @@ def write_report(sections, comparisons, results, notes):
         for curve in curves:
             if curve.table is not None:
                 lines += _residual_rows(curve, results[(curve.name, curve.standard)]) + [""]
-    lines += ["## Notes", ""] + notes + [""]
     return "\n".join(lines)
