@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "propkt/duplex_line.h"
+#include "propkt/frame_bytes.h"
 #include "propkt/ptalklib.h"
 
 namespace kvtlnk {
@@ -28,13 +29,6 @@ Bytes concat(std::initializer_list<Bytes> parts) {
     for (const Bytes& p : parts)
         all.insert(all.end(), p.begin(), p.end());
     return all;
-}
-
-// A frame with the given type byte and raw (already doubled) body and a correct check value.
-Bytes frameWith(uint8_t type, const Bytes& body) {
-    Bytes covered = concat({{type}, body, {0x10, 0x03}});
-    uint16_t check = static_cast<uint16_t>(~crc16Update(0xFFFF, covered.data(), covered.size()));
-    return concat({{0x10, 0x02}, covered, {uint8_t(check & 0xFF), uint8_t(check >> 8)}});
 }
 
 TEST(CheckValue, X25OfTheNineDigits) {
