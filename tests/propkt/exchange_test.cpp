@@ -9,8 +9,12 @@
 #include <vector>
 
 #include "propkt/duplex_line.h"
+#include "propkt/fd_line.h"
 #include "propkt/frame_bytes.h"
+#include "propkt/link.h"
 #include "propkt/ptalklib.h"
+#include "propkt/pty_pair.h"
+#include "propkt/trace_capture.h"
 
 namespace kvtlnk {
 namespace {
@@ -28,7 +32,7 @@ const Bytes kDisconnect = frameWith(0x0B);
 // command's bytes reversed, and the end-of-reply packet holding 0x04.
 class EchoSlave {
   public:
-    explicit EchoSlave(DuplexLine& line) : port_(line.slave(), PortRole::Slave) {
+    explicit EchoSlave(SerialLine& line) : port_(line, PortRole::Slave) {
         thread_ = std::thread([this] { run(); });
     }
     ~EchoSlave() {
@@ -46,9 +50,8 @@ class EchoSlave {
             std::reverse(store.begin(), store.begin() + packet.size());
             uint8_t status = '0';
             uint8_t eot = 0x04;
-            PacketBuffer replies[] = {{&status, 1, 1},
-                                      {store.data(), PACKET_SIZE, packet.size()},
-                                      {&eot, 1, 1}};
+            PacketBuffer replies[] = {
+                {&status, 1, 1}, {store.data(), PACKET_SIZE, packet.size()}, {&eot, 1, 1}};
             for (PacketBuffer& reply : replies) {
                 if (!port_.send(reply)) break;
             }
@@ -87,13 +90,14 @@ size_t countFrames(const std::vector<Bytes>& writes, uint8_t type) {
 TEST(MasterSlave, CommandsAndRepliesThroughEverySequenceNumber) {
     DuplexLine line(40);
     line.slave().setReadTimeout(20);
-    EchoSlave slave(line);
+    EchoSlave slave(line.slave());
     PacketPort master(line.master(), PortRole::Master);
     ASSERT_TRUE(master.connect());
     EXPECT_EQ(master.state(), LINK_UP);
 
     Bytes every(256);
-    for (int i = 0; i < 256; ++i) every[i] = static_cast<uint8_t>(i);
+    for (int i = 0; i < 256; ++i)
+        every[i] = static_cast<uint8_t>(i);
     const Bytes commands[] = {
         {'i', 'd'}, Bytes(PACKET_SIZE, 0x10), {0x10, 0x02, 0x10, 0x03}, every, {0x04},
     };
@@ -136,7 +140,7 @@ TEST(MasterSlave, RecoversFromLineFaults) {
     for (const Case& c : cases) {
         DuplexLine line(40);
         line.slave().setReadTimeout(20);
-        EchoSlave slave(line);
+        EchoSlave slave(line.slave());
         PacketPort master(line.master(), PortRole::Master);
         ASSERT_TRUE(master.connect()) << c.what;
         line.master().clearLog();
@@ -155,7 +159,7 @@ TEST(MasterSlave, RecoversFromLineFaults) {
 TEST(MasterSlave, LostAcknowledgementOfAReplyFailsTheNextReceive) {
     DuplexLine line(40);
     line.slave().setReadTimeout(20);
-    EchoSlave slave(line);
+    EchoSlave slave(line.slave());
     PacketPort master(line.master(), PortRole::Master);
     ASSERT_TRUE(master.connect());
     Bytes command = {'i', 'd'};
@@ -212,29 +216,54 @@ TEST(MasterExchanges, OutcomesAndTheClosingRule) {
     const Case cases[] = {
         {"connect to a silent line", Connect, silent, {}, false, LINK_DOWN},
         {"connect answered by a bad frame", Connect, badCheck, {}, false, LINK_DOWN},
-        {"disconnect accepted", Disconnect,
-         [](const Bytes& f) { return typeOf(f) == 0x0B ? kLinkAck : Bytes{}; }, {}, true,
+        {"disconnect accepted",
+         Disconnect,
+         [](const Bytes& f) { return typeOf(f) == 0x0B ? kLinkAck : Bytes{}; },
+         {},
+         true,
          LINK_DOWN},
         {"disconnect to a silent line", Disconnect, silent, {}, false, LINK_DOWN},
         {"send to a silent line", Send, silent, {}, false, LINK_DOWN},
         {"send answered by bad frames", Send, badCheck, {}, false, LINK_UP},
-        {"send answered by an unknown type", Send, [](const Bytes&) { return frameWith(0x05); },
-         {}, false, LINK_UP},
-        {"send answered by an acknowledgement", Send,
-         [](const Bytes&) { return frameWith(0x01); }, {}, true, LINK_UP},
-        {"send answered by disconnect, reconnect refused", Send,
-         [](const Bytes& f) { return typeOf(f) == 0x00 ? kDisconnect : Bytes{}; }, {}, false,
+        {"send answered by an unknown type",
+         Send,
+         [](const Bytes&) { return frameWith(0x05); },
+         {},
+         false,
+         LINK_UP},
+        {"send answered by an acknowledgement",
+         Send,
+         [](const Bytes&) { return frameWith(0x01); },
+         {},
+         true,
+         LINK_UP},
+        {"send answered by disconnect, reconnect refused",
+         Send,
+         [](const Bytes& f) { return typeOf(f) == 0x00 ? kDisconnect : Bytes{}; },
+         {},
+         false,
          LINK_DOWN},
         {"receive from a silent line", Receive, silent, {}, false, LINK_DOWN},
         {"receive of bad frames", Receive, silent, {bad, bad, bad}, false, LINK_UP},
-        {"receive of a packet too long", Receive, silent,
+        {"receive of a packet too long",
+         Receive,
+         silent,
          {frameWith(0x00, Bytes(9, 'x')), frameWith(0x00, Bytes(9, 'x')),
           frameWith(0x00, Bytes(9, 'x'))},
-         false, LINK_UP},
+         false,
+         LINK_UP},
         {"receive of a data frame", Receive, silent, {frameWith(0x00, {'0'})}, true, LINK_UP},
-        {"receive under a wrong number reconnects", Receive, linkAckOnConnect,
-         {frameWith(0x20, {'0'})}, false, LINK_UP},
-        {"receive of a disconnect, reconnect refused", Receive, silent, {kDisconnect}, false,
+        {"receive under a wrong number reconnects",
+         Receive,
+         linkAckOnConnect,
+         {frameWith(0x20, {'0'})},
+         false,
+         LINK_UP},
+        {"receive of a disconnect, reconnect refused",
+         Receive,
+         silent,
+         {kDisconnect},
+         false,
          LINK_DOWN},
     };
     for (const Case& c : cases) {
@@ -246,7 +275,8 @@ TEST(MasterExchanges, OutcomesAndTheClosingRule) {
             ASSERT_TRUE(master.connect()) << c.what;
         }
         answerWith(line, c.peer);
-        for (const Bytes& b : c.arriving) line.master().inject(b);
+        for (const Bytes& b : c.arriving)
+            line.master().inject(b);
         Bytes payload = {'x'};
         uint8_t store[8];
         PacketBuffer out(payload.data(), 1, 1);
@@ -308,15 +338,35 @@ TEST(SlaveExchanges, Answers) {
     const Case cases[] = {
         {"data while down", false, false, frameWith(0x00, {1}), false, LINK_DOWN, {kDisconnect}},
         {"disconnect while down", false, false, kDisconnect, true, LINK_DOWN, {kLinkAck}},
-        {"data under a wrong number", true, false, frameWith(0x40, {1}), false, LINK_DOWN,
+        {"data under a wrong number",
+         true,
+         false,
+         frameWith(0x40, {1}),
+         false,
+         LINK_DOWN,
          {kDisconnect}},
         {"data", true, false, frameWith(0x00, {1}), true, LINK_UP, {ack0}},
         {"disconnect while up", true, false, kDisconnect, true, LINK_DOWN, {kLinkAck}},
-        {"send answered by a connect", true, true, frameWith(0x03), false, LINK_UP,
+        {"send answered by a connect",
+         true,
+         true,
+         frameWith(0x03),
+         false,
+         LINK_UP,
          {frameWith(0x00, {'r'}), kLinkAck}},
-        {"send answered by a disconnect", true, true, kDisconnect, false, LINK_DOWN,
+        {"send answered by a disconnect",
+         true,
+         true,
+         kDisconnect,
+         false,
+         LINK_DOWN,
          {frameWith(0x00, {'r'}), kLinkAck}},
-        {"send answered by data", true, true, frameWith(0x00, {1}), false, LINK_DOWN,
+        {"send answered by data",
+         true,
+         true,
+         frameWith(0x00, {1}),
+         false,
+         LINK_DOWN,
          {frameWith(0x00, {'r'}), kDisconnect, kDisconnect}},
         {"send acknowledged", true, true, ack0, true, LINK_UP, {frameWith(0x00, {'r'})}},
     };
@@ -340,6 +390,63 @@ TEST(SlaveExchanges, Answers) {
         EXPECT_EQ(slave.state(), c.state) << c.what;
         EXPECT_EQ(line.slave().writes(), c.written) << c.what;
     }
+}
+
+TEST(Link, ArgumentsAndMissingPortAreRefusedBeforeTheLine) {
+    TraceCapture capture;
+    linkClose();
+    uint8_t data[PACKET_SIZE + 1] = {};
+    EXPECT_EQ(pkt_send(nullptr, 5), 1u);
+    EXPECT_EQ(pkt_send(data, 0), 2u);
+    EXPECT_EQ(pkt_send(data, PACKET_SIZE + 1), 3u);
+    EXPECT_EQ(pkt_send(data, PACKET_SIZE), 4u);
+    EXPECT_EQ(pkt_receive(data, 10), PKT_RECEIVE_FAILED);
+    EXPECT_FALSE(linkIsUp());
+    EXPECT_FALSE(linkConnect());
+    EXPECT_EQ(linkOpen(115200, "/dev/null", PortRole::Master), LINK_BAD_BAUD);
+    EXPECT_EQ(linkOpen(57600, "/dev/null", PortRole::Master), LINK_BAD_BAUD);
+    EXPECT_TRUE(capture.texts().empty()) << "a refused baud rate must not touch the port";
+    EXPECT_EQ(linkOpen(9600, "/nonexistent/ttyK27", PortRole::Master), LINK_PORT_FAILED);
+    EXPECT_EQ(capture.texts(), std::vector<std::string>{"OpenComm failed\r\n"});
+    EXPECT_EQ(PKTportMASTER(), nullptr);
+    EXPECT_TRUE(linkClose());
+}
+
+TEST(Link, SessionWithACalibratorOnAPty) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    FdLine calibratorEnd(pty.master(), 20);
+    EchoSlave calibrator(calibratorEnd);
+
+    theSerialPort().setReadTimeout(100);
+    ASSERT_EQ(linkOpen(0, pty.slavePath().c_str(), PortRole::Master), LINK_OPENED);
+    EXPECT_EQ(theSerialPort().baud(), 9600u);
+    ASSERT_NE(PKTportMASTER(), nullptr);
+    EXPECT_EQ(PKTportSLAVE(), nullptr);
+    linkSetAttempts(0x103);  // the low 8 bits count
+    EXPECT_EQ(PKTportMASTER()->attempts(), 3);
+    EXPECT_FALSE(linkIsUp());
+    ASSERT_TRUE(linkConnect());
+    EXPECT_TRUE(linkIsUp());
+
+    Bytes command(PACKET_SIZE);
+    for (size_t i = 0; i < command.size(); ++i)
+        command[i] = static_cast<uint8_t>(i * 7);
+    ASSERT_EQ(pkt_send(command.data(), PACKET_SIZE), 0u);
+    Bytes reply(PACKET_SIZE);
+    EXPECT_EQ(pkt_receive(reply.data(), PACKET_SIZE), 1u);
+    EXPECT_EQ(reply[0], '0');
+    ASSERT_EQ(pkt_receive(reply.data(), PACKET_SIZE), PACKET_SIZE);
+    EXPECT_EQ(reply, reversed(command));
+    EXPECT_EQ(pkt_receive(reply.data(), PACKET_SIZE), 1u);
+    EXPECT_EQ(reply[0], 0x04);
+
+    EXPECT_TRUE(linkDisconnect());
+    EXPECT_FALSE(linkIsUp());
+    EXPECT_EQ(pkt_send(command.data(), 1), 4u) << "no data on a link that is down";
+    EXPECT_TRUE(linkClose());
+    EXPECT_EQ(PKTportMASTER(), nullptr);
+    EXPECT_FALSE(theSerialPort().isOpen());
 }
 
 }  // namespace

@@ -12,7 +12,8 @@ namespace kvtlnk {
 // correct check value.
 inline std::vector<uint8_t> frameWith(uint8_t type, const std::vector<uint8_t>& body = {}) {
     std::vector<uint8_t> frame = {0x10, 0x02, type};
-    for (uint8_t b : body) frame.push_back(b);
+    for (uint8_t b : body)
+        frame.push_back(b);
     frame.push_back(0x10);
     frame.push_back(0x03);
     uint16_t check = static_cast<uint16_t>(

@@ -136,7 +136,8 @@ PosixCalls faultyCalls() {
 
 Bytes allByteValues() {
     Bytes b(256);
-    for (int i = 0; i < 256; ++i) b[i] = static_cast<uint8_t>(i);
+    for (int i = 0; i < 256; ++i)
+        b[i] = static_cast<uint8_t>(i);
     return b;
 }
 
@@ -145,9 +146,15 @@ TEST(DevicePath, PortNames) {
         const char* name;
         const char* path;
     } cases[] = {
-        {"COM1", "/dev/ttyS0"},  {"COM10", "/dev/ttyS9"},   {"com3", "/dev/ttyS2"},
-        {nullptr, "/dev/ttyS0"}, {"", "/dev/ttyS0"},        {"COM0", "COM0"},
-        {"COM", "COM"},          {"COM1x", "COM1x"},        {"/dev/ttyUSB0", "/dev/ttyUSB0"},
+        {"COM1", "/dev/ttyS0"},
+        {"COM10", "/dev/ttyS9"},
+        {"com3", "/dev/ttyS2"},
+        {nullptr, "/dev/ttyS0"},
+        {"", "/dev/ttyS0"},
+        {"COM0", "COM0"},
+        {"COM", "COM"},
+        {"COM1x", "COM1x"},
+        {"/dev/ttyUSB0", "/dev/ttyUSB0"},
         {"/dev/pts/7", "/dev/pts/7"},
     };
     for (const auto& c : cases) {
@@ -227,8 +234,8 @@ TEST_F(PtyPort, SecondOpenOfTheSamePortFails) {
     SerialPort second;
     EXPECT_FALSE(second.open(pty.slavePath().c_str()));
     EXPECT_FALSE(second.open(link.c_str()));
-    EXPECT_EQ(capture.texts(), (std::vector<std::string>{"OpenComm failed\r\n",
-                                                         "OpenComm failed\r\n"}));
+    EXPECT_EQ(capture.texts(),
+              (std::vector<std::string>{"OpenComm failed\r\n", "OpenComm failed\r\n"}));
     ASSERT_TRUE(port.close());
     EXPECT_TRUE(second.open(link.c_str())) << "the first close must release the port";
     unlink(link.c_str());
@@ -288,7 +295,8 @@ TEST(FdLine, PtyMasterWithoutItsSlaveDoesNotSpin) {
     FdLine line(pty.master(), 40);
     uint8_t b;
     auto start = Clock::now();
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(line.read(&b, 1), 0);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(line.read(&b, 1), 0);
     EXPECT_GE(msSince(start), 110);
     EXPECT_LE(gFaults.polls + gFaults.reads, 9);
 }
@@ -309,19 +317,37 @@ TEST(FdLine, InterruptedAndFailingCalls) {
     };
     const Case cases[] = {
         {"EINTR on poll and read is retried",
-         make([](Faults& f) { f.pollFailures = 2, f.pollErrno = EINTR, f.readFailures = 1,
-                              f.readErrno = EINTR; }),
-         3, 3, 3, {}},
+         make([](Faults& f) {
+             f.pollFailures = 2, f.pollErrno = EINTR, f.readFailures = 1, f.readErrno = EINTR;
+         }),
+         3,
+         3,
+         3,
+         {}},
         {"EINTR on write is retried",
-         make([](Faults& f) { f.writeFailures = 2, f.writeErrno = EINTR; }), 3, 3, 3, {}},
+         make([](Faults& f) { f.writeFailures = 2, f.writeErrno = EINTR; }),
+         3,
+         3,
+         3,
+         {}},
         {"short write then EIO",
-         make([](Faults& f) { f.shortWrite = 2, f.writeFailures = 1, f.writeErrno = EIO; }), 5,
-         2, 2, {"WriteComm failed after 2 bytes\r\n"}},
+         make([](Faults& f) { f.shortWrite = 2, f.writeFailures = 1, f.writeErrno = EIO; }),
+         5,
+         2,
+         2,
+         {"WriteComm failed after 2 bytes\r\n"}},
         {"unplugged adapter: EIO on read",
-         make([](Faults& f) { f.readFailures = 1, f.readErrno = EIO; }), 3, 3, 0,
+         make([](Faults& f) { f.readFailures = 1, f.readErrno = EIO; }),
+         3,
+         3,
+         0,
          {"ReadComm failed, read 0 bytes\r\n", std::string(std::strerror(EIO)) + "\r\n"}},
-        {"ENXIO on poll", make([](Faults& f) { f.pollFailures = 1, f.pollErrno = ENXIO; }), 3, 3,
-         0, {"ReadComm failed, read 0 bytes\r\n", std::string(std::strerror(ENXIO)) + "\r\n"}},
+        {"ENXIO on poll",
+         make([](Faults& f) { f.pollFailures = 1, f.pollErrno = ENXIO; }),
+         3,
+         3,
+         0,
+         {"ReadComm failed, read 0 bytes\r\n", std::string(std::strerror(ENXIO)) + "\r\n"}},
     };
     for (const Case& c : cases) {
         int fds[2];
@@ -380,10 +406,14 @@ TEST(SerialPortOpen, FailuresLeaveThePortClosed) {
     };
     const Case cases[] = {
         {"no such device", [](Faults& f) { f.failOpen = true; }, {"OpenComm failed\r\n"}, 0},
-        {"locked by another process", [](Faults& f) { f.failFlock = true; },
-         {"OpenComm failed\r\n"}, 1},
-        {"configuration refused", [](Faults& f) { f.failTcsetattr = true; },
-         {"SetCommState failed\r\n", std::string(std::strerror(EINVAL)) + "\r\n"}, 1},
+        {"locked by another process",
+         [](Faults& f) { f.failFlock = true; },
+         {"OpenComm failed\r\n"},
+         1},
+        {"configuration refused",
+         [](Faults& f) { f.failTcsetattr = true; },
+         {"SetCommState failed\r\n", std::string(std::strerror(EINVAL)) + "\r\n"},
+         1},
     };
     for (const Case& c : cases) {
         TraceCapture capture;
