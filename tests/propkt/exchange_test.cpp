@@ -81,7 +81,6 @@ Bytes reversed(Bytes b) {
 
 TEST(MasterSlave, CommandsAndRepliesThroughEverySequenceNumber) {
     DuplexLine line(40);
-    line.slave().setReadTimeout(20);
     EchoSlave slave(line.slave());
     PacketPort master(line.master(), PortRole::Master);
     ASSERT_TRUE(master.connect());
@@ -120,7 +119,6 @@ TEST(MasterSlave, RecoversFromLineFaults) {
     };
     for (const auto& [what, inject] : cases) {
         DuplexLine line(40);
-        line.slave().setReadTimeout(20);
         EchoSlave slave(line.slave());
         PacketPort master(line.master(), PortRole::Master);
         ASSERT_TRUE(master.connect()) << what;
@@ -137,7 +135,6 @@ TEST(MasterSlave, RecoversFromLineFaults) {
 
 TEST(MasterSlave, LostAcknowledgementOfAReplyFailsTheNextReceive) {
     DuplexLine line(40);
-    line.slave().setReadTimeout(20);
     EchoSlave slave(line.slave());
     PacketPort master(line.master(), PortRole::Master);
     ASSERT_TRUE(master.connect());
@@ -317,7 +314,7 @@ TEST(Link, ArgumentsAndMissingPortAreRefusedBeforeTheLine) {
 TEST(Link, SessionWithACalibratorOnAPty) {
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
-    FdLine calibratorEnd(pty.master(), 20);
+    FdLine calibratorEnd(pty.master(), 100);
     EchoSlave calibrator(calibratorEnd);
 
     theSerialPort().setReadTimeout(100);
