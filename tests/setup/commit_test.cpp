@@ -51,7 +51,7 @@ TEST(Commit, ThermocoupleSources) {
         s.tempStd = c.standard;
         sourceTc(s, c.type, c.t, c.tref);
         EXPECT_TRUE(s.commit());
-        EXPECT_NEAR(s.outElecValue, c.volts, 2e-7) << c.type << " at " << c.t;
+        EXPECT_NEAR(s.outElecValue, c.volts, 1e-6) << c.type << " at " << c.t;
         EXPECT_EQ(s.outElecRange, c.range);
         EXPECT_EQ(s.outValueC, c.t);
         EXPECT_EQ(s.outTrefC, c.tref);
@@ -84,7 +84,7 @@ TEST(Commit, SourceInFahrenheitAndMeasuredJunction) {
     ASSERT_TRUE(s.commit());
     EXPECT_EQ(s.outValueC, 100.0f);
     EXPECT_EQ(s.outTrefC, 0.0f);
-    EXPECT_NEAR(s.outElecValue, 0.0040964f, 2e-7);
+    EXPECT_NEAR(s.outElecValue, 0.0040964f, 1e-6);
 }
 
 TEST(Commit, EmfOutsideEverySourceRangeFallsBack) {
