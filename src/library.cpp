@@ -3,6 +3,7 @@
 // needs (memories, setup, text tables, font) and destroyed at unload in the reverse order.
 #include "memory/memory_image.h"
 #include "session/session_state.h"
+#include "support/font.h"
 #include "support/text_tables.h"
 
 #if defined(_WIN32)
@@ -16,6 +17,7 @@ namespace {
 MemoryImage gImage;      // procedure memory, then results memory
 TextTables gTextTables;  // unit symbols and prefix letters
 SessionState gSession;   // plain data, constant-initialised
+ProportionalFont gPromptFont = ProportionalFont::helvr12();  // the prompt area's font
 
 }  // namespace
 
@@ -27,6 +29,9 @@ TextTables& theTextTables() {
 }
 SessionState& theSession() {
     return gSession;
+}
+const ProportionalFont& thePromptFont() {
+    return gPromptFont;
 }
 
 }  // namespace kvtlnk
