@@ -64,14 +64,19 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMendTask(void) {
 }
 
 KVTLNK_API void KVTLNK_CALL MEMused(uint32_t* bytes) {
-    if (bytes != nullptr) *bytes = theImage().usedBytes();
+    guardedVoid([&] {
+        if (bytes != nullptr) *bytes = theImage().usedBytes();
+    });
 }
 
 KVTLNK_API void KVTLNK_CALL MEMstats(uint32_t* procedureRecords, uint32_t* resultRecords) {
-    if (procedureRecords != nullptr)
-        *procedureRecords = static_cast<uint32_t>(theImage().procedure().count());
-    if (resultRecords != nullptr)
-        *resultRecords = static_cast<uint32_t>(theImage().results().count());
+    guardedVoid([&] {
+        const MemoryImage& image = theImage();
+        if (procedureRecords != nullptr)
+            *procedureRecords = static_cast<uint32_t>(image.procedure().count());
+        if (resultRecords != nullptr)
+            *resultRecords = static_cast<uint32_t>(image.results().count());
+    });
 }
 
 KVTLNK_API uint32_t KVTLNK_CALL MEMpDir(int32_t index, uint32_t* code, uint32_t* year,
