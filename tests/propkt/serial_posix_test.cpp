@@ -1,0 +1,292 @@
+// The POSIX port over a real pty pair, and its failure paths through replaced system calls.
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "propkt/fd_line.h"
+#include "propkt/posix_calls.h"
+#include "propkt/pty_pair.h"
+#include "propkt/serial_port.h"
+#include "propkt/trace_capture.h"
+
+namespace kvtlnk {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<uint8_t>;
+using Texts = std::vector<std::string>;
+
+long msSince(Clock::time_point start) {
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+// Scripted faults: the next fails[c] calls of kind c fail with errors[c]; then the real call.
+enum Call { Poll, Read, Write, Flock, SetAttr, kCallKinds };
+struct Faults {
+    int fails[kCallKinds] = {};
+    int errors[kCallKinds] = {};
+    int calls[kCallKinds] = {};
+    int shortWrite = -1;  // the next write takes only this many bytes
+    int lastSleepMs = -1;
+    int outQueue = -1;  // TIOCOUTQ reports this for ever
+    int outputFlushes = 0;
+};
+Faults gFaults;
+
+bool failing(Call c) {
+    ++gFaults.calls[c];
+    if (gFaults.fails[c] == 0) return false;
+    --gFaults.fails[c];
+    errno = gFaults.errors[c];
+    return true;
+}
+
+PosixCalls faultyCalls() {
+    static const PosixCalls& sys = systemPosixCalls();
+    PosixCalls c = sys;
+    c.poll = [](pollfd* fds, nfds_t n, int ms) {
+        if (n == 0) gFaults.lastSleepMs = ms;
+        return n > 0 && failing(Poll) ? -1 : sys.poll(fds, n, ms);
+    };
+    c.read = [](int fd, void* b, size_t n) { return failing(Read) ? -1 : sys.read(fd, b, n); };
+    c.write = [](int fd, const void* b, size_t n) -> ssize_t {
+        if (gFaults.shortWrite >= 0)
+            n = static_cast<size_t>(std::exchange(gFaults.shortWrite, -1));
+        else if (failing(Write))
+            return -1;
+        return sys.write(fd, b, n);
+    };
+    c.flock = [](int fd, int op) { return failing(Flock) ? -1 : sys.flock(fd, op); };
+    c.tcsetattr = [](int fd, int action, const termios* t) {
+        return failing(SetAttr) ? -1 : sys.tcsetattr(fd, action, t);
+    };
+    c.tcflush = [](int fd, int queue) {
+        if (queue == TCOFLUSH) ++gFaults.outputFlushes;
+        return sys.tcflush(fd, queue);
+    };
+    c.ioctl = [](int fd, unsigned long request, void* arg) {
+        if (request != TIOCOUTQ || gFaults.outQueue < 0) return sys.ioctl(fd, request, arg);
+        *static_cast<int*>(arg) = gFaults.outQueue;
+        return 0;
+    };
+    return c;
+}
+
+// Puts the faulty calls in place, with the given faults, for the length of a test.
+class FaultyCalls {
+  public:
+    explicit FaultyCalls(const Faults& faults = Faults{}) {
+        gFaults = faults;
+        previous_ = setPosixCalls(faultyCalls());
+    }
+    ~FaultyCalls() { setPosixCalls(previous_); }
+
+  private:
+    PosixCalls previous_;
+};
+
+Faults failNext(Call c, int times, int error) {
+    Faults f;
+    f.fails[c] = times;
+    f.errors[c] = error;
+    return f;
+}
+
+std::string errorLine(int error) {
+    return std::string(std::strerror(error)) + "\r\n";
+}
+
+TEST(SerialPort, PortNamesAndTraceText) {
+    const char* names[][2] = {{"COM1", "/dev/ttyS0"},
+                              {"COM10", "/dev/ttyS9"},
+                              {"com3", "/dev/ttyS2"},
+                              {"", "/dev/ttyS0"},
+                              {"COM0", "COM0"},
+                              {"COM1x", "COM1x"},
+                              {"/dev/ttyUSB0", "/dev/ttyUSB0"}};
+    for (auto& n : names)
+        EXPECT_EQ(devicePathFor(n[0]), n[1]) << n[0];
+    EXPECT_EQ(devicePathFor(nullptr), "/dev/ttyS0");
+
+    TraceCapture capture;
+    DebugTrace("ReadComm failed, read %d bytes\n", 3);
+    EXPECT_EQ(capture.texts(), Texts{"ReadComm failed, read 3 bytes\r\n"});
+}
+
+class PtyPort : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(pty.ok());
+        port.setReadTimeout(60);
+        ASSERT_TRUE(port.open(pty.slavePath().c_str()));
+    }
+    PtyPair pty;
+    SerialPort port;
+    FdLine far{pty.master(), 60};
+};
+
+TEST_F(PtyPort, EveryByteValuePassesUnchangedBothWays) {
+    Bytes all(256), got(256), back(256);
+    for (int i = 0; i < 256; ++i)
+        all[i] = static_cast<uint8_t>(i);
+    ASSERT_EQ(port.write(all.data(), 256), 256);
+    ASSERT_EQ(far.read(got.data(), 256), 256);
+    EXPECT_EQ(got, all);
+    ASSERT_EQ(far.write(all.data(), 256), 256);
+    ASSERT_EQ(port.read(back.data(), 256), 256);
+    EXPECT_EQ(back, all);
+    EXPECT_EQ(far.read(got.data(), 1), 0) << "the port echoed";
+}
+
+TEST_F(PtyPort, ReadTimesOutAndReadOfZeroPurges) {
+    uint8_t b[4] = {1, 2, 3, 4};
+    auto start = Clock::now();
+    EXPECT_EQ(port.read(b, 1), 0);
+    EXPECT_GE(msSince(start), 55);
+    EXPECT_LT(msSince(start), 1000);
+
+    ASSERT_EQ(far.write(b, 4), 4);
+    ASSERT_EQ(port.read(b, 1), 1);  // the bytes have arrived
+    EXPECT_EQ(port.read(nullptr, 0), 0);
+    EXPECT_EQ(port.read(b, 1), 0);
+}
+
+TEST_F(PtyPort, SecondOpenFailsUntilTheFirstCloses) {
+    TraceCapture capture;
+    std::string link = "/tmp/kvtlnk-pty-" + std::to_string(getpid());
+    ASSERT_EQ(symlink(pty.slavePath().c_str(), link.c_str()), 0);
+    SerialPort second;
+    EXPECT_FALSE(second.open(pty.slavePath().c_str()));
+    EXPECT_FALSE(second.open(link.c_str()));
+    EXPECT_EQ(capture.texts(), (Texts{"OpenComm failed\r\n", "OpenComm failed\r\n"}));
+    ASSERT_TRUE(port.close());
+    EXPECT_TRUE(second.open(link.c_str()));
+    unlink(link.c_str());
+}
+
+TEST_F(PtyPort, RawWhileOpenAndFormerSettingsRestoredAtClose) {
+    ASSERT_TRUE(port.close());
+    int other = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    termios before{}, t{}, after{};
+    ASSERT_EQ(tcgetattr(other, &before), 0);
+    ASSERT_TRUE(port.setBaud(19200));
+    ASSERT_TRUE(port.open(pty.slavePath().c_str()));
+    ASSERT_EQ(tcgetattr(other, &t), 0);
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL | INLCR | ISTRIP), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD | HUPCL),
+              static_cast<tcflag_t>(CS8 | CLOCAL | CREAD));
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B19200));
+    ASSERT_TRUE(port.close());
+    ASSERT_EQ(tcgetattr(other, &after), 0);
+    EXPECT_EQ(std::memcmp(&after, &before, sizeof after), 0);
+    ::close(other);
+}
+
+TEST_F(PtyPort, HungUpLineSleepsInsteadOfSpinningAndTracesOnce) {
+    TraceCapture capture;
+    FaultyCalls calls;
+    pty.closeMaster();
+    uint8_t b;
+    auto start = Clock::now();
+    EXPECT_EQ(port.read(&b, 1), 0);
+    EXPECT_EQ(port.read(&b, 1), 0);
+    EXPECT_GE(msSince(start), 110);
+    EXPECT_LE(gFaults.calls[Poll] + gFaults.calls[Read], 6) << "the read spun";
+    EXPECT_EQ(capture.texts(), (Texts{"ReadComm failed, read 0 bytes\r\n", "line hung up\r\n"}));
+}
+
+TEST(FdLine, InterruptedAndFailingCalls) {
+    Faults shortThenEio = failNext(Write, 1, EIO);
+    shortThenEio.shortWrite = 2;
+    struct Case {
+        const char* what;
+        Faults faults;
+        uint16_t written, read;
+        Texts traces;
+    };
+    const Case cases[] = {
+        {"EINTR in poll", failNext(Poll, 2, EINTR), 3, 3, {}},
+        {"EINTR in read", failNext(Read, 2, EINTR), 3, 3, {}},
+        {"EINTR in write", failNext(Write, 2, EINTR), 3, 3, {}},
+        {"short write, then EIO", shortThenEio, 2, 2, {"WriteComm failed after 2 bytes\r\n"}},
+        {"unplugged: EIO in read",
+         failNext(Read, 1, EIO),
+         3,
+         0,
+         {"ReadComm failed, read 0 bytes\r\n", errorLine(EIO)}},
+        {"unplugged: ENXIO in poll",
+         failNext(Poll, 1, ENXIO),
+         3,
+         0,
+         {"ReadComm failed, read 0 bytes\r\n", errorLine(ENXIO)}},
+    };
+    for (const Case& c : cases) {
+        int fds[2];
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+        TraceCapture capture;
+        FaultyCalls calls(c.faults);
+        FdLine near(fds[0], 30), far(fds[1], 30);
+        const uint8_t out[3] = {0x11, 0x13, 0x03};
+        uint8_t in[3] = {};
+        EXPECT_EQ(far.write(out, 3), c.written) << c.what;
+        EXPECT_EQ(near.read(in, c.written), c.read) << c.what;
+        if (c.read == 0) {
+            EXPECT_TRUE(near.lost()) << c.what;
+            EXPECT_EQ(gFaults.lastSleepMs, 30) << c.what << ": must sleep, not spin";
+        }
+        EXPECT_EQ(capture.texts(), c.traces) << c.what;
+        ::close(fds[0]);
+        ::close(fds[1]);
+    }
+}
+
+TEST(SerialPort, RefusedOpenLeavesThePortClosed) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    const std::pair<Faults, Texts> cases[] = {
+        {failNext(Flock, 1, EWOULDBLOCK), {"OpenComm failed\r\n"}},
+        {failNext(SetAttr, 1, EINVAL), {"SetCommState failed\r\n", errorLine(EINVAL)}},
+    };
+    for (const auto& [faults, traces] : cases) {
+        TraceCapture capture;
+        FaultyCalls calls(faults);
+        SerialPort port;
+        EXPECT_FALSE(port.open(pty.slavePath().c_str()));
+        EXPECT_FALSE(port.isOpen());
+        EXPECT_EQ(capture.texts(), traces);
+        SerialPort next;
+        EXPECT_TRUE(next.open(pty.slavePath().c_str())) << "the refused open kept the port";
+    }
+}
+
+TEST(SerialPort, CloseGivesUpOnOutputThatNeverLeaves) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    FaultyCalls calls;
+    SerialPort port;
+    ASSERT_TRUE(port.setBaud(38400));
+    ASSERT_TRUE(port.open(pty.slavePath().c_str()));
+    gFaults.outQueue = 96;
+    gFaults.calls[SetAttr] = 0;
+    auto start = Clock::now();
+    EXPECT_TRUE(port.close());
+    EXPECT_LT(msSince(start), 2000);
+    EXPECT_EQ(gFaults.outputFlushes, 1);
+    EXPECT_EQ(gFaults.calls[SetAttr], 1) << "former settings not restored";
+    EXPECT_FALSE(port.isOpen());
+}
+
+}  // namespace
+}  // namespace kvtlnk
