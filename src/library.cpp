@@ -4,6 +4,7 @@
 #include "memory/memory_image.h"
 #include "session/session_state.h"
 #include "setup/setup_state.h"
+#include "support/font.h"
 #include "support/text_tables.h"
 
 #if defined(_WIN32)
@@ -16,9 +17,10 @@ namespace {
 
 MemoryImage gImage;  // procedure memory, then results memory
 float gLogSamples[kLogCapacity];
-SetupState gSetupState(gLogSamples, kLogCapacity);  // the calibrator's setup and its log
-TextTables gTextTables;                             // unit symbols and prefix letters
-SessionState gSession;                              // plain data, constant-initialised
+SetupState gSetupState(gLogSamples, kLogCapacity);           // the calibrator's setup and its log
+TextTables gTextTables;                                      // unit symbols and prefix letters
+ProportionalFont gPromptFont = ProportionalFont::helvr12();  // the prompt area's font
+SessionState gSession;                                       // plain data, constant-initialised
 
 }  // namespace
 
@@ -33,6 +35,9 @@ TextTables& theTextTables() {
 }
 SessionState& theSession() {
     return gSession;
+}
+const ProportionalFont& thePromptFont() {
+    return gPromptFont;
 }
 
 }  // namespace kvtlnk
