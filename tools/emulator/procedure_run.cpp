@@ -172,6 +172,32 @@ const RangeGroup* findGroup(const std::vector<RangeGroup>& table, int function, 
     return nullptr;
 }
 
+// The range a value is shown in: the setup's range while the value stays within its limits,
+// else the nearest range above or below that holds it (the instrument's auto-ranging), else
+// the first that holds it, else the highest.
+const RangeRow* rangeFor(const RangeGroup& g, uint8_t current, double v) {
+    auto holds = [v](const RangeRow& r) { return r.low <= v && v <= r.high; };
+    const auto& rows = g.rows;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].number != current) continue;
+        if (holds(rows[i])) return &rows[i];
+        if (v >= rows[i].low) {
+            for (size_t j = i + 1; j < rows.size(); ++j) {
+                if (holds(rows[j])) return &rows[j];
+            }
+        } else {
+            for (size_t j = i; j-- > 0;) {
+                if (holds(rows[j])) return &rows[j];
+            }
+        }
+        break;
+    }
+    for (const RangeRow& r : rows) {
+        if (holds(r)) return &r;
+    }
+    return &rows.back();
+}
+
 double toDisplay(double base, uint8_t prefix) {
     switch (prefix) {
         case 1:
@@ -203,14 +229,7 @@ struct Side {
         *shown = static_cast<float>(value);
         if (group == nullptr) return;
         const double v = group->isSigned ? value : std::fabs(value);
-        const RangeRow* row = nullptr;
-        for (const RangeRow& r : group->rows) {
-            if (r.low <= v && v <= r.high) {
-                row = &r;
-                break;
-            }
-        }
-        if (row == nullptr) row = &group->rows.back();
+        const RangeRow* row = rangeFor(*group, rangeCode, v);
         *range = row->number;
         *shown = static_cast<float>(toDisplay(value, row->prefix));
     }

@@ -1,1 +1,141 @@
+#include "faults.h"
+
 #include <gtest/gtest.h>
+
+namespace k27emu {
+namespace {
+
+TEST(FrameFaults, CountFromWhenTheyAreSetAndRepeatEveryN) {
+    using F = FrameFault;
+    struct Case {
+        const char* what;
+        void (*arm)(FaultScript&);
+        std::vector<bool> isData;  // the frames sent
+        std::vector<F> expected;
+    };
+    const std::vector<Case> cases = {
+        {"the 2nd data frame",
+         [](FaultScript& f) { f.corruptFrame(2); },
+         {true, false, true, true},
+         {F::None, F::None, F::Corrupt, F::None}},
+        {"the 2nd frame of any kind",
+         [](FaultScript& f) { f.dropFrame(2, 0, FrameFilter::All); },
+         {true, false, true},
+         {F::None, F::Drop, F::None}},
+        {"the 1st, then every 2nd",
+         [](FaultScript& f) { f.dropFrame(1, 2); },
+         {true, true, true, true, true},
+         {F::Drop, F::None, F::Drop, F::None, F::Drop}},
+        {"the 3rd, then every 3rd",
+         [](FaultScript& f) { f.wrongSequence(3, 3); },
+         {true, true, true, true, true, true, true},
+         {F::None, F::None, F::WrongSequence, F::None, F::None, F::WrongSequence, F::None}},
+        {"two faults on one frame: the first set wins",
+         [](FaultScript& f) {
+             f.corruptFrame(1);
+             f.dropFrame(1);
+         },
+         {true, true},
+         {F::Corrupt, F::None}},
+        {"n = 0 sets nothing",
+         [](FaultScript& f) { f.corruptFrame(0, 1); },
+         {true, true},
+         {F::None, F::None}},
+    };
+    for (const Case& c : cases) {
+        FaultScript f;
+        f.nextFrame(true);  // frames before the fault is set do not count
+        c.arm(f);
+        for (size_t i = 0; i < c.isData.size(); ++i) {
+            EXPECT_EQ(f.nextFrame(c.isData[i]), c.expected[i]) << c.what << ", frame " << i + 1;
+        }
+    }
+}
+
+TEST(FrameFaults, CountersAndClear) {
+    FaultScript f;
+    f.corruptFrame(1, 1);
+    f.goSilent();
+    f.delayEachByte(std::chrono::microseconds(300));
+    f.nextFrame(true);
+    f.nextFrame(false);
+    f.nextFrame(true);
+    EXPECT_EQ(f.framesSent(), 3u);
+    EXPECT_EQ(f.framesFaulted(), 2u);
+    EXPECT_TRUE(f.silent());
+    EXPECT_EQ(f.byteDelay().count(), 300);
+    f.clear();
+    EXPECT_EQ(f.nextFrame(true), FrameFault::None);
+    EXPECT_FALSE(f.silent());
+    EXPECT_EQ(f.byteDelay().count(), 0);
+    EXPECT_EQ(f.framesSent(), 4u);
+}
+
+Reply idReply() {
+    return acceptedReply({toPacket("ORVAN K27,V1.2.0,SN270001")});
+}
+
+TEST(CommandFaults, RefusalsMatchByPrefixAndRunOutAfterTheirTimes) {
+    FaultScript f;
+    f.refuse("mu r", "7", 2);
+    f.refuse("ms");
+    std::string status;
+    EXPECT_FALSE(f.refusal("mu p,0", &status));
+    EXPECT_TRUE(f.refusal("mu r,0", &status));
+    EXPECT_EQ(status, "7");
+    EXPECT_TRUE(f.refusal("mu r,1", &status));
+    EXPECT_FALSE(f.refusal("mu r,2", &status));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(f.refusal("ms", &status)) << i;
+    EXPECT_EQ(status, "1");
+}
+
+TEST(CommandFaults, RepliesAreReshaped) {
+    const Packet eot{0x04};
+    struct Case {
+        const char* what;
+        void (*arm)(FaultScript&);
+        std::vector<Packet> expected;
+    };
+    const std::vector<Case> cases = {
+        {"extra line",
+         [](FaultScript& f) { f.extraLine("id", "more"); },
+         {toPacket("0"), toPacket("ORVAN K27,V1.2.0,SN270001"), toPacket("more"), eot}},
+        {"line instead of the end",
+         [](FaultScript& f) { f.lineInsteadOfEnd("id"); },
+         {toPacket("0"), toPacket("ORVAN K27,V1.2.0,SN270001"), toPacket("?")}},
+        {"replaced lines",
+         [](FaultScript& f) {
+             f.replaceLines("id", {"ORVAN K27", "V1.2"});
+         },
+         {toPacket("0"), toPacket("ORVAN K27"), toPacket("V1.2"), eot}},
+        {"no lines at all", [](FaultScript& f) { f.replaceLines("id", {}); }, {toPacket("0"), eot}},
+        {"another command",
+         [](FaultScript& f) { f.extraLine("ed", "more"); },
+         {toPacket("0"), toPacket("ORVAN K27,V1.2.0,SN270001"), eot}},
+    };
+    for (const Case& c : cases) {
+        FaultScript f;
+        c.arm(f);
+        Reply r = idReply();
+        f.shapeReply("id", &r);
+        EXPECT_EQ(r.packets, c.expected) << c.what;
+    }
+}
+
+TEST(CommandFaults, AnInflatedUploadAnnouncesAndSendsTheExtraBytes) {
+    FaultScript f;
+    f.inflateUpload(300, 1);
+    Reply r = acceptedReply({toPacket("3"), Packet{1, 2, 3}});
+    f.shapeReply("mu p,0", &r);
+    ASSERT_EQ(r.packets.size(), 6u);
+    EXPECT_EQ(r.packets[1], toPacket("303"));
+    EXPECT_EQ(r.packets[3], Packet(256, 0));
+    EXPECT_EQ(r.packets[4], Packet(44, 0));
+    Reply again = acceptedReply({toPacket("3"), Packet{1, 2, 3}});
+    f.shapeReply("mu p,0", &again);
+    EXPECT_EQ(again.packets[1], toPacket("3")) << "the fault was set for one time";
+}
+
+}  // namespace
+}  // namespace k27emu
