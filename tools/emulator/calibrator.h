@@ -19,7 +19,7 @@ struct CalibratorOptions {
     Identity identity;               // the "id" reply
     uint32_t seed = 1;               // drives the readings of runProcedures
     uint32_t pacingBaud = 0;         // 0: bytes go as fast as the pty takes them
-    uint32_t readTimeoutMs = 500;    // per-byte time-out of the emulator's end of the line
+    uint32_t readTimeoutMs = 250;    // per-byte time-out of the emulator's end of the line
     uint8_t attempts = 5;            // tries per packet exchange of the emulator's port
     bool runAfterDownload = false;   // perform the procedures when a download ends
     std::optional<DateStamp> clock;  // stamp of every new item; local time when empty
