@@ -59,11 +59,12 @@ std::vector<Packet> reply(std::initializer_list<std::string> lines) {
 }
 
 Packet block(uint32_t index, uint32_t offset, const uint8_t* data, uint16_t n) {
-    Packet p = {'m', 'b', 'p', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Packet p(13 + n);
+    p[0] = 'm', p[1] = 'b', p[2] = 'p';
     kvtlnk::storeU16(p.data() + 3, n);
     kvtlnk::storeU32(p.data() + 5, index);
     kvtlnk::storeU32(p.data() + 9, offset);
-    p.insert(p.end(), data, data + n);
+    std::copy(data, data + n, p.begin() + 13);
     return p;
 }
 
