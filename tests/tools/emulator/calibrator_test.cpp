@@ -237,6 +237,7 @@ TEST_F(OverTheWire, EveryScriptedFaultShowsOnTheWire) {
         void (*arm)(FaultScript&);
         const char* command;
         Exchange expected;
+        int performed = 1;  // times the command reached the instrument; -1: not checked
     };
     const Packet idLine = toPacket("ORVAN K27,V1.2.0,SN270001");
     const std::vector<Case> cases = {
@@ -295,6 +296,9 @@ TEST_F(OverTheWire, EveryScriptedFaultShowsOnTheWire) {
         EXPECT_EQ(e.sent, c.expected.sent) << c.what;
         EXPECT_EQ(e.packets, c.expected.packets) << c.what;
         EXPECT_EQ(e.receiveFailed, c.expected.receiveFailed) << c.what;
+        if (c.performed >= 0) {
+            EXPECT_EQ(emu->commands(), std::vector<std::string>(c.performed, c.command)) << c.what;
+        }
         if (std::string(c.what).find("again") != std::string::npos) {
             EXPECT_EQ(emu->faults().framesFaulted(), 1u) << c.what;
         }
