@@ -1,7 +1,6 @@
 #include "calibrator.h"
 
 #include <fcntl.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -96,12 +95,7 @@ void Calibrator::serve() {
         if (!pty.waitReadable(kIdlePoll)) continue;
         kvtlnk::PacketBuffer command(buffer.data(), kvtlnk::PACKET_SIZE);
         if (!port.receive(command)) continue;
-        if (command.size() == 0) {
-            // The program took the link down and is about to close the port: let it (or
-            // another program) open the port again.
-            ::ioctl(slaveFd_, TIOCNXCL);
-            continue;
-        }
+        if (command.size() == 0) continue;  // the link was taken down
         Reply reply = answer(buffer.data(), command.size());
         for (Packet& p : reply.packets) {
             const auto n = static_cast<uint16_t>(p.size());
