@@ -84,7 +84,7 @@ DateStamp testStamp() {
     return DateStamp{5, 30, 12, 1, 15, 6, 6};  // Monday 15 June 1998, 12:30:05
 }
 
-class OverTheWire : public ::testing::Test {
+class EmulatorOverTheWire : public ::testing::Test {
   protected:
     void SetUp() override { open(CalibratorOptions{}); }
     void TearDown() override {
@@ -107,7 +107,7 @@ class OverTheWire : public ::testing::Test {
     std::unique_ptr<Calibrator> emu;
 };
 
-TEST_F(OverTheWire, EveryCommandIsAnswered) {
+TEST_F(EmulatorOverTheWire, EveryCommandIsAnswered) {
     const uint8_t data[3] = {0x10, 0x04, 0x2C};
     struct Case {
         Packet command;
@@ -144,7 +144,7 @@ TEST_F(OverTheWire, EveryCommandIsAnswered) {
     EXPECT_EQ(emu->commands()[6], "mbp 3,0,0");
 }
 
-TEST_F(OverTheWire, ItemsRoundTripByteForByte) {
+TEST_F(EmulatorOverTheWire, ItemsRoundTripByteForByte) {
     EmuRecord r;
     r.kind = 6;
     r.stamp = testStamp();
@@ -163,7 +163,7 @@ TEST_F(OverTheWire, ItemsRoundTripByteForByte) {
     EXPECT_EQ(joined, r.data);
 }
 
-TEST_F(OverTheWire, AnItemThatDoesNotFitIsRefused) {
+TEST_F(EmulatorOverTheWire, AnItemThatDoesNotFitIsRefused) {
     for (int i = 0; i < 16; ++i)
         ASSERT_EQ(exchange("ma p,6,0,64976").packets, reply({std::to_string(i)}));
     EXPECT_EQ(exchange("ma p,6,0,8553").packets, std::vector<Packet>{toPacket("2")});
@@ -172,7 +172,7 @@ TEST_F(OverTheWire, AnItemThatDoesNotFitIsRefused) {
               reply({"p,procedure,1048576,0,1048576,17", "r,results,0,1048576,1048576,0"}));
 }
 
-TEST_F(OverTheWire, ADownloadIsFollowedByAFieldRunWhenAsked) {
+TEST_F(EmulatorOverTheWire, ADownloadIsFollowedByAFieldRunWhenAsked) {
     TearDown();
     CalibratorOptions options;
     options.runAfterDownload = true;
@@ -203,7 +203,7 @@ TEST_F(OverTheWire, ADownloadIsFollowedByAFieldRunWhenAsked) {
     EXPECT_EQ(kvtlnk::loadU16(d.data() + 8), 3);
 }
 
-TEST_F(OverTheWire, TheLinkCanBeClosedAndOpenedAgainManyTimes) {
+TEST_F(EmulatorOverTheWire, TheLinkCanBeClosedAndOpenedAgainManyTimes) {
     for (int i = 0; i < 20; ++i) {
         linkClose();
         ASSERT_EQ(linkOpen(9600, emu->portPath().c_str(), kvtlnk::PortRole::Master),
@@ -214,7 +214,7 @@ TEST_F(OverTheWire, TheLinkCanBeClosedAndOpenedAgainManyTimes) {
     }
 }
 
-TEST_F(OverTheWire, StopEndsAnExchangeInProgressAndStartServesAgain) {
+TEST_F(EmulatorOverTheWire, StopEndsAnExchangeInProgressAndStartServesAgain) {
     ASSERT_EQ(pkt_send(reinterpret_cast<const uint8_t*>("id"), 2), 0u);
     // The emulator now waits for the acknowledgement of its status packet, which the master
     // does not send.
@@ -231,7 +231,7 @@ TEST_F(OverTheWire, StopEndsAnExchangeInProgressAndStartServesAgain) {
     EXPECT_EQ(exchange("id").packets, reply({"ORVAN K27,V1.2.0,SN270001"}));
 }
 
-TEST_F(OverTheWire, EveryScriptedFaultShowsOnTheWire) {
+TEST_F(EmulatorOverTheWire, EveryScriptedFaultShowsOnTheWire) {
     struct Case {
         const char* what;
         void (*arm)(FaultScript&);
@@ -309,7 +309,7 @@ TEST_F(OverTheWire, EveryScriptedFaultShowsOnTheWire) {
     }
 }
 
-TEST(WrongSequence, TheFrameIsRenumberedWithAMatchingCheckValue) {
+TEST(EmulatorWrongSequence, TheFrameIsRenumberedWithAMatchingCheckValue) {
     // An acknowledgement with sequence 0, renumbered three times, is the one with sequence 3.
     std::vector<uint8_t> ack = {0x10, 0x02, 0x01, 0x10, 0x03, 0x1A, 0x3B};
     for (int i = 0; i < 3; ++i)

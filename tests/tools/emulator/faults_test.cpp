@@ -5,7 +5,7 @@
 namespace k27emu {
 namespace {
 
-TEST(FrameFaults, CountFromWhenTheyAreSetAndRepeatEveryN) {
+TEST(EmulatorFrameFaults, CountFromWhenTheyAreSetAndRepeatEveryN) {
     using F = FrameFault;
     struct Case {
         const char* what;
@@ -52,7 +52,7 @@ TEST(FrameFaults, CountFromWhenTheyAreSetAndRepeatEveryN) {
     }
 }
 
-TEST(FrameFaults, CountersAndClear) {
+TEST(EmulatorFrameFaults, CountersAndClear) {
     FaultScript f;
     f.corruptFrame(1, 1);
     f.goSilent();
@@ -75,7 +75,7 @@ Reply idReply() {
     return acceptedReply({toPacket("ORVAN K27,V1.2.0,SN270001")});
 }
 
-TEST(CommandFaults, RefusalsMatchByPrefixAndRunOutAfterTheirTimes) {
+TEST(EmulatorCommandFaults, RefusalsMatchByPrefixAndRunOutAfterTheirTimes) {
     FaultScript f;
     f.refuse("mu r", "7", 2);
     f.refuse("ms");
@@ -90,7 +90,7 @@ TEST(CommandFaults, RefusalsMatchByPrefixAndRunOutAfterTheirTimes) {
     EXPECT_EQ(status, "1");
 }
 
-TEST(CommandFaults, RepliesAreReshaped) {
+TEST(EmulatorCommandFaults, RepliesAreReshaped) {
     const Packet eot{0x04};
     struct Case {
         const char* what;
@@ -123,7 +123,7 @@ TEST(CommandFaults, RepliesAreReshaped) {
     }
 }
 
-TEST(CommandFaults, AnInflatedUploadAnnouncesAndSendsTheExtraBytes) {
+TEST(EmulatorCommandFaults, AnInflatedUploadAnnouncesAndSendsTheExtraBytes) {
     FaultScript f;
     f.inflateUpload(300, 1);
     Reply r = acceptedReply({toPacket("3"), Packet{1, 2, 3}});

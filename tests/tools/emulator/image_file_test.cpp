@@ -5,7 +5,7 @@
 namespace k27emu {
 namespace {
 
-TEST(MemoryFile, RoundTripsBothMemoriesWithTheWeekdayTakenFromTheDate) {
+TEST(EmulatorMemoryFile, RoundTripsBothMemoriesWithTheWeekdayTakenFromTheDate) {
     MemoryFile file;
     EmuRecord a;
     a.kind = 14;
@@ -29,7 +29,7 @@ TEST(MemoryFile, RoundTripsBothMemoriesWithTheWeekdayTakenFromTheDate) {
     EXPECT_EQ(back.results, file.results);
 }
 
-TEST(MemoryFile, BadDocumentsAreRefusedWithTheItemAndField) {
+TEST(EmulatorMemoryFile, BadDocumentsAreRefusedWithTheItemAndField) {
     const std::string good =
         R"("kind": 6, "version": 0, "stamp": "2024-05-02 14:03:00", "data": "00")";
     struct Case {
@@ -71,7 +71,7 @@ TEST(MemoryFile, BadDocumentsAreRefusedWithTheItemAndField) {
     }
 }
 
-TEST(MemoryFile, AMemoryThatDoesNotFitIsRefused) {
+TEST(EmulatorMemoryFile, AMemoryThatDoesNotFitIsRefused) {
     std::string items;
     const std::string big = std::string(2 * 64976, '0');
     for (int i = 0; i < 17; ++i) {

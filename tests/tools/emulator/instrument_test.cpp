@@ -43,15 +43,15 @@ DateStamp fixedStamp() {
     return s;
 }
 
-class InstrumentTest : public ::testing::Test {
+class EmulatorInstrumentTest : public ::testing::Test {
   protected:
-    InstrumentTest() {
+    EmulatorInstrumentTest() {
         k27.setClock([] { return fixedStamp(); });
     }
     Instrument k27;
 };
 
-TEST_F(InstrumentTest, RepliesOfAnEmptyInstrument) {
+TEST_F(EmulatorInstrumentTest, RepliesOfAnEmptyInstrument) {
     struct Case {
         const char* command;
         const char* status;
@@ -109,12 +109,12 @@ TEST_F(InstrumentTest, RepliesOfAnEmptyInstrument) {
     EXPECT_EQ(k27.commandLog().size(), std::size(cases));
 }
 
-TEST_F(InstrumentTest, IdentityFieldsAreConfigurableAndCommasTravelAsBars) {
+TEST_F(EmulatorInstrumentTest, IdentityFieldsAreConfigurableAndCommasTravelAsBars) {
     Instrument other(Identity{"ORVAN K27", "V1.1", "A,B"});
     EXPECT_EQ(ask(other, "id").lines(), std::vector<std::string>{"ORVAN K27,V1.1,A|B"});
 }
 
-TEST_F(InstrumentTest, ItemsAreAddedWrittenListedAndUploaded) {
+TEST_F(EmulatorInstrumentTest, ItemsAreAddedWrittenListedAndUploaded) {
     EXPECT_EQ(ask(k27, "ma p,14,0,600").lines(), std::vector<std::string>{"0"});
     EXPECT_EQ(ask(k27, "ma p,5,1,3").lines(), std::vector<std::string>{"1"});
     std::vector<uint8_t> data(600);
@@ -145,7 +145,7 @@ TEST_F(InstrumentTest, ItemsAreAddedWrittenListedAndUploaded) {
     EXPECT_EQ(joined, data);
 }
 
-TEST_F(InstrumentTest, BlocksOutsideTheirItemAreRefused) {
+TEST_F(EmulatorInstrumentTest, BlocksOutsideTheirItemAreRefused) {
     ask(k27, "ma p,6,0,20");
     struct Case {
         Packet command;
@@ -168,7 +168,7 @@ TEST_F(InstrumentTest, BlocksOutsideTheirItemAreRefused) {
     }
 }
 
-TEST_F(InstrumentTest, MemoryIsCountedAsTheCalibratorCountsItAndAnItemThatDoesNotFitIsRefused) {
+TEST_F(EmulatorInstrumentTest, MemoryIsCountedAsTheCalibratorCountsItAndAnItemThatDoesNotFitIsRefused) {
     // 16 items of 64,976 bytes take 16 * 65,000 = 1,040,000 bytes; 8,576 are left.
     for (int i = 0; i < 16; ++i)
         ASSERT_TRUE(ask(k27, "ma p,6,0,64976").accepted) << i;
@@ -185,7 +185,7 @@ TEST_F(InstrumentTest, MemoryIsCountedAsTheCalibratorCountsItAndAnItemThatDoesNo
     EXPECT_EQ(k27.memory(Memory::Procedure).usedBytes(), 30u);
 }
 
-TEST_F(InstrumentTest, StatusTextsAreKeptWithTheirCommasRestored) {
+TEST_F(EmulatorInstrumentTest, StatusTextsAreKeptWithTheirCommasRestored) {
     ask(k27, "sf link,Downloading 3 items to K27 Memory");
     ask(k27, "sf link,a|b");
     ask(k27, "sf link");
@@ -196,7 +196,7 @@ TEST_F(InstrumentTest, StatusTextsAreKeptWithTheirCommasRestored) {
     EXPECT_TRUE(k27.commandLog().empty());
 }
 
-TEST_F(InstrumentTest, OnlyTheResultsClearAfterADownloadStartEndsADownload) {
+TEST_F(EmulatorInstrumentTest, OnlyTheResultsClearAfterADownloadStartEndsADownload) {
     EXPECT_FALSE(ask(k27, "mc r").endsDownload);
     EXPECT_FALSE(ask(k27, "ds").endsDownload);
     EXPECT_FALSE(ask(k27, "mc p").endsDownload);
@@ -204,7 +204,7 @@ TEST_F(InstrumentTest, OnlyTheResultsClearAfterADownloadStartEndsADownload) {
     EXPECT_FALSE(ask(k27, "mc r").endsDownload);
 }
 
-TEST(DescribeCommand, BlocksAreShownByTheirHeaderAndOtherBytesAsText) {
+TEST(EmulatorDescribeCommand, BlocksAreShownByTheirHeaderAndOtherBytesAsText) {
     const Packet b = block(3, 230, std::vector<uint8_t>(115, 0x10));
     EXPECT_EQ(describeCommand(b.data(), b.size()), "mbp 115,3,230");
     const Packet odd = {'s', 'f', 0x01, 0xB0};

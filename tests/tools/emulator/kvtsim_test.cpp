@@ -57,7 +57,7 @@ std::string readLine(FILE* f) {
     return s;
 }
 
-TEST(Kvtsim, HelpExplainsTheOptions) {
+TEST(EmulatorKvtsim, HelpExplainsTheOptions) {
     Process p = launch({KVTSIM_PATH, "--help"});
     std::string all, line;
     while (!(line = readLine(p.out)).empty() || !std::feof(p.out))
@@ -69,7 +69,7 @@ TEST(Kvtsim, HelpExplainsTheOptions) {
     }
 }
 
-TEST(Kvtsim, ServesAnImageAndSavesItOnExit) {
+TEST(EmulatorKvtsim, ServesAnImageAndSavesItOnExit) {
     const std::string dir = ::testing::TempDir() + "kvtsim_" + std::to_string(::getpid());
     ::mkdir(dir.c_str(), 0700);
     const std::string in = dir + "/in.json", out = dir + "/out.json", link = dir + "/k27port";
@@ -108,7 +108,7 @@ TEST(Kvtsim, ServesAnImageAndSavesItOnExit) {
     EXPECT_NE(::lstat(link.c_str(), &st), 0) << "the link is removed on exit";
 }
 
-TEST(Kvtsim, ABadImageStopsItWithAMessage) {
+TEST(EmulatorKvtsim, ABadImageStopsItWithAMessage) {
     const std::string bad =
         ::testing::TempDir() + "kvtsim_bad_" + std::to_string(::getpid()) + ".json";
     std::ofstream(bad) << R"({"procedure": [{"kind": 6}]})";

@@ -63,7 +63,7 @@ std::vector<std::string> texts(const EmuRecord& r) {
     return out;
 }
 
-class FieldRun : public ::testing::Test {
+class EmulatorFieldRun : public ::testing::Test {
   protected:
     void SetUp() override {
         stamp.year = 32;
@@ -75,7 +75,7 @@ class FieldRun : public ::testing::Test {
     RunSummary summary;
 };
 
-TEST_F(FieldRun, EachTemplateLeavesASetupCopyAResultAndATag) {
+TEST_F(EmulatorFieldRun, EachTemplateLeavesASetupCopyAResultAndATag) {
     EXPECT_EQ(summary.templatesRun, 2);
     EXPECT_EQ(summary.templatesSkipped, 2);
     ASSERT_EQ(results.count(), 6);
@@ -107,7 +107,7 @@ TEST_F(FieldRun, EachTemplateLeavesASetupCopyAResultAndATag) {
     EXPECT_EQ(texts(*results.item(5)), (std::vector<std::string>{"TAG-0002", "TT-7", "Boiler"}));
 }
 
-TEST_F(FieldRun, SetupCopiesAreFormFiveWithTheTemplatesSetupInThem) {
+TEST_F(EmulatorFieldRun, SetupCopiesAreFormFiveWithTheTemplatesSetupInThem) {
     const EmuRecord& loop = *results.item(0);
     EXPECT_EQ(loop.data, procedure.item(2)->data);  // already form 5
     const EmuRecord& tc = *results.item(3);
@@ -118,7 +118,7 @@ TEST_F(FieldRun, SetupCopiesAreFormFiveWithTheTemplatesSetupInThem) {
               std::vector<uint8_t>(72, 0));
 }
 
-TEST_F(FieldRun, ReadingsFollowTheStrategyInTheDisplayUnitsOfTheirRange) {
+TEST_F(EmulatorFieldRun, ReadingsFollowTheStrategyInTheDisplayUnitsOfTheirRange) {
     // Loop setup, points 0, 0.5, 1: 4, 12, 20 mA measured (range 5, shown in milli) against
     // 1, 3, 5 V sourced (range 8, shown in volts); errors within 0.05 % of the 16 mA span.
     const EmuRecord& r = *results.item(1);
@@ -144,7 +144,7 @@ TEST_F(FieldRun, ReadingsFollowTheStrategyInTheDisplayUnitsOfTheirRange) {
     }
 }
 
-TEST_F(FieldRun, TheSameSeedGivesTheSameResultsAndAnotherSeedOthers) {
+TEST_F(EmulatorFieldRun, TheSameSeedGivesTheSameResultsAndAnotherSeedOthers) {
     EmuMemory again(Memory::Results), other(Memory::Results);
     runProcedures(procedure, again, 7, stamp);
     runProcedures(procedure, other, 8, stamp);
@@ -153,7 +153,7 @@ TEST_F(FieldRun, TheSameSeedGivesTheSameResultsAndAnotherSeedOthers) {
     EXPECT_EQ(other.item(0)->data, results.item(0)->data);  // the setup copy does not vary
 }
 
-TEST(FieldRunLimits, ATemplateThatFindsTheResultsMemoryFullIsSkipped) {
+TEST(EmulatorFieldRunLimits, ATemplateThatFindsTheResultsMemoryFullIsSkipped) {
     const EmuMemory procedure = procedureMemory();
     EmuMemory results(Memory::Results);
     EmuRecord filler;
@@ -168,7 +168,7 @@ TEST(FieldRunLimits, ATemplateThatFindsTheResultsMemoryFullIsSkipped) {
     EXPECT_EQ(s.templatesSkipped, 4);
 }
 
-TEST(FieldRunPressure, APressureResultCarriesTheModuleAndItsPresenceByte) {
+TEST(EmulatorFieldRunPressure, APressureResultCarriesTheModuleAndItsPresenceByte) {
     SetupSpec s;
     s.inFunction = 14, s.inUnits = 9, s.inRange = 7, s.inLow = 0, s.inHigh = 30,
     s.pressureRef = true;
@@ -187,7 +187,7 @@ TEST(FieldRunPressure, APressureResultCarriesTheModuleAndItsPresenceByte) {
     EXPECT_NEAR(loadF32(entry(r, 1)), 30, 0.02);
 }
 
-TEST(SetupAsForm5, BlocksAreKeptDroppedOrAddedByForm) {
+TEST(EmulatorSetupAsForm5, BlocksAreKeptDroppedOrAddedByForm) {
     struct Case {
         const char* what;
         SetupSpec spec;
