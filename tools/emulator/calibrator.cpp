@@ -93,9 +93,15 @@ void Calibrator::serve() {
         // Only a frame that has begun to arrive starts an exchange, so an idle line does not
         // wear out the port's attempts and take the link down.
         if (!pty.waitReadable(kIdlePoll)) continue;
+        if (faults_.silent()) {
+            // Switched off: whatever arrives is lost.
+            pty.read(nullptr, 0);
+            continue;
+        }
         kvtlnk::PacketBuffer command(buffer.data(), kvtlnk::PACKET_SIZE);
         if (!port.receive(command)) continue;
-        if (command.size() == 0) continue;  // the link was taken down
+        // An empty packet: the link was taken down.
+        if (command.size() == 0 || faults_.silent()) continue;
         Reply reply = answer(buffer.data(), command.size());
         for (Packet& p : reply.packets) {
             const auto n = static_cast<uint16_t>(p.size());

@@ -29,7 +29,8 @@ struct CalibratorOptions {
 // on its master side from a background thread, in the slave role of the packet protocol; a
 // program opens portPath() as its serial port. The emulator keeps the terminal's slave side
 // open itself, so that a program may close and reopen the port as often as it likes.
-// Every public call is thread-safe.
+// The memories, logs and faults may be used from any thread while it serves; start() and
+// stop() belong to the thread that owns the emulator.
 class Calibrator {
   public:
     explicit Calibrator(CalibratorOptions options = {});

@@ -30,7 +30,8 @@ class FaultScript {
     // The frame goes out with the next sequence number in its type byte (and a check value
     // that matches it); only data frames and acknowledgements carry one.
     void wrongSequence(uint32_t n, uint32_t every = 0, FrameFilter which = FrameFilter::Data);
-    // From now on no byte leaves the emulator (until goSilent(false) or clear()).
+    // From now on the emulator neither answers nor performs commands, as when switched off
+    // (until goSilent(false) or clear()).
     void goSilent(bool silent = true);
     // Extra time before each byte sent.
     void delayEachByte(std::chrono::microseconds delay);

@@ -261,7 +261,7 @@ TEST_F(EmulatorOverTheWire, EveryScriptedFaultShowsOnTheWire) {
          [](FaultScript& f) { f.wrongSequence(2); },
          "id",
          {0, {toPacket("0")}, true}},
-        {"silence", [](FaultScript& f) { f.goSilent(); }, "id", {4, {}, false}},
+        {"silence", [](FaultScript& f) { f.goSilent(); }, "id", {4, {}, false}, 0},
         {"bytes slower than the time-out",
          [](FaultScript& f) { f.delayEachByte(std::chrono::milliseconds(150)); },
          "id",
