@@ -29,6 +29,7 @@ struct Settings {
     uint32_t corruptEvery = 0;
     uint32_t dropEvery = 0;
     uint32_t byteDelayUs = 0;
+    unsigned attempts = CalibratorOptions{}.attempts;
     std::vector<std::string> refuse;
 };
 
@@ -49,11 +50,12 @@ const char* kDescription =
 
 void buildOptions(CLI::App& app, Settings& s) {
     app.description(kDescription);
-    app.add_option("--link", s.link,
-                   "Also make a symbolic link PATH to the port (removed on exit)");
+    app.add_option("--link", s.link, "Also make a symbolic link PATH to the port (removed on exit)")
+        ->type_name("PATH");
     app.add_option("--image", s.image, "Load both memories from this JSON file at start")
-        ->check(CLI::ExistingFile);
-    app.add_option("--save", s.save, "Write both memories to this JSON file on exit");
+        ->type_name("FILE");
+    app.add_option("--save", s.save, "Write both memories to this JSON file on exit")
+        ->type_name("FILE");
     app.add_flag("--run", s.options.runAfterDownload,
                  "Perform the downloaded procedures after every download");
     app.add_option("--model", s.options.identity.model, "Model text of the \"id\" reply")
@@ -70,23 +72,30 @@ void buildOptions(CLI::App& app, Settings& s) {
                  "Hold the bytes in both directions to the wire rate of 9600 baud (1.04 ms each)");
     app.add_option("--timeout", s.options.readTimeoutMs,
                    "Milliseconds the emulator waits for each byte it expects")
+        ->capture_default_str()
+        ->type_name("MS");
+    app.add_option("--attempts", s.attempts, "Tries of each packet exchange")
+        ->check(CLI::Range(0, 255))
         ->capture_default_str();
-    app.add_option("--attempts", s.options.attempts, "Tries of each packet exchange")
-        ->capture_default_str();
-    app.add_flag("-v,--verbose", s.verbose, "Print every command and status text received");
+    app.add_flag("-v,--verbose", s.verbose,
+                 "Print every command received (> accepted, x refused), status texts included");
 
-    auto* faults = "Faults";
+    const char* faults = "Faults";
     app.add_option("--corrupt-every", s.corruptEvery,
                    "Corrupt the check value of every N-th data frame sent")
-        ->group(faults);
+        ->group(faults)
+        ->type_name("N");
     app.add_option("--drop-every", s.dropEvery, "Leave out every N-th data frame sent")
-        ->group(faults);
+        ->group(faults)
+        ->type_name("N");
     app.add_option("--refuse", s.refuse,
                    "Refuse every command that begins with this text (e.g. \"mu r\"); repeatable")
-        ->group(faults);
+        ->group(faults)
+        ->type_name("CMD");
     app.add_option("--byte-delay", s.byteDelayUs,
                    "Wait this many microseconds before each byte sent")
-        ->group(faults);
+        ->group(faults)
+        ->type_name("US");
     app.add_flag("--silent", s.silent, "Never answer: a calibrator that is switched off")
         ->group(faults);
 }
@@ -189,5 +198,6 @@ int main(int argc, char** argv) {
     buildOptions(app, settings);
     CLI11_PARSE(app, argc, argv);
     if (settings.pace) settings.options.pacingBaud = 9600;
+    settings.options.attempts = static_cast<uint8_t>(settings.attempts);
     return serve(settings);
 }

@@ -168,7 +168,8 @@ TEST_F(EmulatorInstrumentTest, BlocksOutsideTheirItemAreRefused) {
     }
 }
 
-TEST_F(EmulatorInstrumentTest, MemoryIsCountedAsTheCalibratorCountsItAndAnItemThatDoesNotFitIsRefused) {
+TEST_F(EmulatorInstrumentTest,
+       MemoryIsCountedAsTheCalibratorCountsItAndAnItemThatDoesNotFitIsRefused) {
     // 16 items of 64,976 bytes take 16 * 65,000 = 1,040,000 bytes; 8,576 are left.
     for (int i = 0; i < 16; ++i)
         ASSERT_TRUE(ask(k27, "ma p,6,0,64976").accepted) << i;
