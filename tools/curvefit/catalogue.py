@@ -2,7 +2,8 @@
 
 Segment bounds are upper bounds in degrees C, the last one being the top of the curve. The
 calibrator fixes the segment counts and lower ends of every curve and the bounds of the
-ITS-90 thermocouples and of most RTDs; the bounds marked "chosen" below are ours.
+ITS-90 thermocouples and of most RTDs. Ours: the IPTS-68 thermocouples keep the bounds of
+their ITS-90 twins, except L and U (marked "Chosen" below), and two IPTS-68 RTD splits.
 """
 
 from collections import namedtuple
@@ -13,18 +14,17 @@ import references as ref
 ITS90 = "ITS-90"
 IPTS68 = "IPTS-68"
 
-# name: instrument name; key: type letter or RTD number; unit: "mV" or "ohm";
-# target: largest deviation we hold the fit to (output unit), None where the
-# reference is a table (held to its points instead); table: (points, resolution, scale of
-# its temperatures) or None;
-# origin: one line on where the reference comes from.
+# name: instrument name; key: type letter or RTD number; unit: "mV" or "ohm"; origin: one
+# line on where the reference comes from; target: largest deviation we hold the fit to
+# (output unit), None where the reference is a table (held to its points instead); table:
+# (points, resolution, scale of its temperatures) or None.
 Curve = namedtuple(
     "Curve", "name standard key lower_end bounds unit reference origin target table"
 )
 
 # The calibrator's alpha 0.00392 RTD (rtd_pt100_392): the alpha 0.003926 constants, an
 # IPTS-68 definition like JIS. Its fitted ITS-90 slope above the split comes out at the
-# calibrator's 0.3987 ohm/C; with the SAMA set (data.PT392_SAMA) it would be 0.3982.
+# calibrator's 0.3987 ohm/C; with the SAMA set (data.PT392_SAMA) it would be 0.3981.
 PT100_392 = data.PT3926
 
 THERMOCOUPLE_NAMES = "ENJKTBRSCLU"  # thermocouple numbers 1-11

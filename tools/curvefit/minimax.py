@@ -13,6 +13,7 @@ minimax fit on the continuum and not only on the samples.
 Everything is deterministic: fixed grids, one solver, no random starts.
 """
 
+import math
 from fractions import Fraction
 
 import numpy as np
@@ -159,16 +160,16 @@ def fit_chebyshev(curve):
         for seg, t, v in zip(segments, samples, values)
     ]
     spread = max(np.max(np.abs(v)) for v in values)
+
+    def largest_deviation(k, c):
+        return np.max(np.abs(_chebyshev_basis(segments[k].x(samples[k])) @ c - values[k]))
+
     for _ in range(EXCHANGE_ROUNDS):
-        scale = max(
-            max(np.max(np.abs(_chebyshev_basis(s.x(t)) @ c - v)) for s, t, v, c in
-                zip(segments, samples, values, start)),
-            1e-13 * spread,
-        )
+        scale = max(max(largest_deviation(k, c) for k, c in enumerate(start)), 1e-13 * spread)
         coefficients = _solve(segments, samples, values, start, scale)
         grown = False
         for k, seg in enumerate(segments):
-            seen = np.max(np.abs(_chebyshev_basis(seg.x(samples[k])) @ coefficients[k] - values[k]))
+            seen = largest_deviation(k, coefficients[k])
             dense = seg.grid(CHECK_POINTS_PER_SEGMENT)
             error = _chebyshev_basis(seg.x(dense)) @ coefficients[k] - curve.reference(dense)
             if np.max(np.abs(error)) > seen * (1.0 + 1e-4) + 1e-12 * spread:
@@ -197,7 +198,7 @@ def _round_significant(value):
 
 
 def to_monomials(segment, chebyshev):
-    """Exact change of variable to powers of t, then rounded to the published digits."""
+    """Exact change of variable to powers of t, then rounded to SIGNIFICANT_DIGITS."""
     mid, half = Fraction(segment.mid), Fraction(segment.half)
     result = [Fraction(0)] * (DEGREE + 1)
     for j, a in enumerate(chebyshev):
@@ -209,17 +210,9 @@ def to_monomials(segment, chebyshev):
                 continue
             # x^i = ((t - mid) / half)^i, expanded binomially.
             for m in range(i + 1):
-                binom = _binomial(i, m)
-                term = Fraction(a) * p * binom * (-mid) ** (i - m) / half**i
+                term = Fraction(a) * p * math.comb(i, m) * (-mid) ** (i - m) / half**i
                 result[m] += term
     return [_round_significant(float(c)) for c in result]
-
-
-def _binomial(n, k):
-    out = 1
-    for i in range(k):
-        out = out * (n - i) // (i + 1)
-    return out
 
 
 def fit_curve(curve):
@@ -231,7 +224,7 @@ def fit_curve(curve):
 def evaluate_as_calibrator(curve, coefficients, t):
     """The calibrator's evaluation: segment search, double Horner from c4, single result."""
     t = single(t)
-    uppers = single([b for b in curve.bounds])
+    uppers = single(curve.bounds)
     index = np.zeros(t.shape, dtype=int)
     for k in range(len(uppers) - 1):
         index += (t >= uppers[k]) & (index == k)
