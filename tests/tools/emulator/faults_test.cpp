@@ -71,10 +71,6 @@ TEST(EmulatorFrameFaults, CountersAndClear) {
     EXPECT_EQ(f.framesSent(), 4u);
 }
 
-Reply idReply() {
-    return acceptedReply({toPacket("ORVAN K27,V1.2.0,SN270001")});
-}
-
 TEST(EmulatorCommandFaults, RefusalsMatchByPrefixAndRunOutAfterTheirTimes) {
     FaultScript f;
     f.refuse("mu r", "7", 2);
@@ -88,53 +84,6 @@ TEST(EmulatorCommandFaults, RefusalsMatchByPrefixAndRunOutAfterTheirTimes) {
     for (int i = 0; i < 5; ++i)
         EXPECT_TRUE(f.refusal("ms", &status)) << i;
     EXPECT_EQ(status, "1");
-}
-
-TEST(EmulatorCommandFaults, RepliesAreReshaped) {
-    const Packet eot{0x04};
-    struct Case {
-        const char* what;
-        void (*arm)(FaultScript&);
-        std::vector<Packet> expected;
-    };
-    const std::vector<Case> cases = {
-        {"extra line",
-         [](FaultScript& f) { f.extraLine("id", "more"); },
-         {toPacket("0"), toPacket("ORVAN K27,V1.2.0,SN270001"), toPacket("more"), eot}},
-        {"line instead of the end",
-         [](FaultScript& f) { f.lineInsteadOfEnd("id"); },
-         {toPacket("0"), toPacket("ORVAN K27,V1.2.0,SN270001"), toPacket("?")}},
-        {"replaced lines",
-         [](FaultScript& f) {
-             f.replaceLines("id", {"ORVAN K27", "V1.2"});
-         },
-         {toPacket("0"), toPacket("ORVAN K27"), toPacket("V1.2"), eot}},
-        {"no lines at all", [](FaultScript& f) { f.replaceLines("id", {}); }, {toPacket("0"), eot}},
-        {"another command",
-         [](FaultScript& f) { f.extraLine("ed", "more"); },
-         {toPacket("0"), toPacket("ORVAN K27,V1.2.0,SN270001"), eot}},
-    };
-    for (const Case& c : cases) {
-        FaultScript f;
-        c.arm(f);
-        Reply r = idReply();
-        f.shapeReply("id", &r);
-        EXPECT_EQ(r.packets, c.expected) << c.what;
-    }
-}
-
-TEST(EmulatorCommandFaults, AnInflatedUploadAnnouncesAndSendsTheExtraBytes) {
-    FaultScript f;
-    f.inflateUpload(300, 1);
-    Reply r = acceptedReply({toPacket("3"), Packet{1, 2, 3}});
-    f.shapeReply("mu p,0", &r);
-    ASSERT_EQ(r.packets.size(), 6u);
-    EXPECT_EQ(r.packets[1], toPacket("303"));
-    EXPECT_EQ(r.packets[3], Packet(256, 0));
-    EXPECT_EQ(r.packets[4], Packet(44, 0));
-    Reply again = acceptedReply({toPacket("3"), Packet{1, 2, 3}});
-    f.shapeReply("mu p,0", &again);
-    EXPECT_EQ(again.packets[1], toPacket("3")) << "the fault was set for one time";
 }
 
 }  // namespace

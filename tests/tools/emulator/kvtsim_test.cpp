@@ -57,18 +57,6 @@ std::string readLine(FILE* f) {
     return s;
 }
 
-TEST(EmulatorKvtsim, HelpExplainsTheOptions) {
-    Process p = launch({KVTSIM_PATH, "--help"});
-    std::string all, line;
-    while (!(line = readLine(p.out)).empty() || !std::feof(p.out))
-        all += line + "\n";
-    EXPECT_EQ(finish(p, 0), 0);
-    for (const char* option : {"--link", "--image", "--save", "--run", "--pace", "--seed",
-                               "--corrupt-every", "--refuse", "--silent"}) {
-        EXPECT_NE(all.find(option), std::string::npos) << option;
-    }
-}
-
 TEST(EmulatorKvtsim, ServesAnImageAndSavesItOnExit) {
     const std::string dir = ::testing::TempDir() + "kvtsim_" + std::to_string(::getpid());
     ::mkdir(dir.c_str(), 0700);
