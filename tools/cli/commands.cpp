@@ -42,9 +42,10 @@ std::string libraryVersion() {
     return version;
 }
 
-// The image a file stands for: an image file as written by upload --out, or what a procedure
-// description builds in the library.
-ImageDocument imageOfFile(const std::string& file) {
+// The image a file stands for, decoded by the library. An image file's records reach the
+// library as an application's would: uploaded from a calibrator, here the emulator holding
+// them. A procedure description is built with the MEM calls.
+ImageDocument imageOfFile(const Context& context, const std::string& file) {
     const std::string text = readFile(file);
     std::string reason;
     const std::optional<json> value = parseJson(text, reason);
@@ -58,7 +59,15 @@ ImageDocument imageOfFile(const std::string& file) {
             }
             throw inputError(message);
         }
-        return image;
+        PortOptions sim;  // the emulator as it comes, with the user's time-outs
+        sim.timeoutMs = context.port.timeoutMs;
+        sim.attempts = context.port.attempts;
+        Session session(sim, &image);
+        Progress silent("upload", false);
+        session.upload(silent);
+        ImageDocument decoded = captureImage();
+        decoded.calibrator = image.calibrator;
+        return decoded;
     }
     buildImage(loadProcedure(file));
     return captureImage();
@@ -217,7 +226,7 @@ void dumpCommand(const Context& context, const std::string& directory, const std
 }
 
 void showCommand(const Context& context, const std::string& file) {
-    const ImageDocument image = imageOfFile(file);
+    const ImageDocument image = imageOfFile(context, file);
     if (context.json) {
         std::cout << dumpJson(toJson(image));
     } else {

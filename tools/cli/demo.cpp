@@ -88,8 +88,9 @@ void demoCommand(const Context& context, bool confirmed) {
     say.step("Downloaded " + std::to_string(sentItems) + " items");
 
     if (Simulator* simulator = session.simulator()) {
-        simulator->runProcedures();
-        say.step("The emulator ran every task, as the instrument's user would in the field");
+        const int tests = simulator->runProcedures();
+        say.step("The emulator ran the tasks, as the instrument's user would in the field: " +
+                 std::to_string(tests) + (tests == 1 ? " test" : " tests") + " performed");
     } else {
         say.step("A real calibrator runs the tasks when its user does; going on to the upload");
     }

@@ -77,9 +77,12 @@ ImageDocument captureImage();
 
 nlohmann::json toJson(const ImageDocument& image);
 
+// Whether a JSON document is an image file (or a memory file of the emulator) rather than a
+// procedure description.
 bool isImageJson(const nlohmann::json& value);
 
-// Reads an image file's JSON; every problem is appended, with the field it concerns.
+// Reads the records of an image file's JSON and the calibrator it names; what they mean is
+// for the library to decode (see replayImage). Every problem is appended with its field.
 ImageDocument imageFromJson(const nlohmann::json& value, std::vector<Problem>& problems);
 
 }  // namespace kvtcli

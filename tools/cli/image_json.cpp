@@ -10,6 +10,7 @@ namespace {
 using nlohmann::json;
 
 constexpr int kImageFormat = 1;
+constexpr size_t kMaxRecordBytes = 64976;
 
 std::string toHex(const std::vector<uint8_t>& bytes) {
     static const char digits[] = "0123456789abcdef";
@@ -45,7 +46,7 @@ json recordsJson(const std::vector<ImageRecord>& records) {
     for (const ImageRecord& r : records) {
         list.push_back({{"index", r.index},
                         {"kind", r.kind},
-                        {"kindName", kindName(r.kind)},
+                        {"name", kindName(r.kind)},
                         {"version", r.version},
                         {"code", r.code},
                         {"stamp", r.stamp.text()},
@@ -98,7 +99,11 @@ class Reader {
     explicit Reader(std::vector<Problem>& problems) : problems_(problems) {}
 
     void problem(const std::string& field, const std::string& message) {
-        problems_.push_back({field, message});
+        problems_.push_back({field.empty() ? "(top level)" : field, message});
+    }
+
+    static std::string join(const std::string& path, const char* key) {
+        return path.empty() ? key : path + "." + key;
     }
 
     const json* field(const json& object, const std::string& path, const char* key) {
@@ -117,7 +122,7 @@ class Reader {
     const json* list(const json& object, const std::string& path, const char* key) {
         const json* v = field(object, path, key);
         if (v && !v->is_array()) {
-            problem(path + "." + key, "must be a list, not " + describeType(*v));
+            problem(join(path, key), "must be a list, not " + describeType(*v));
             return nullptr;
         }
         return v;
@@ -129,8 +134,8 @@ class Reader {
         const json* v = field(object, path, key);
         if (!v) return;
         if (!v->is_number_integer() || v->get<int64_t>() < min || v->get<int64_t>() > max) {
-            problem(path + "." + key, "must be a whole number from " + std::to_string(min) +
-                                          " to " + std::to_string(max));
+            problem(join(path, key), "must be a whole number from " + std::to_string(min) + " to " +
+                                         std::to_string(max));
             return;
         }
         out = static_cast<T>(v->get<int64_t>());
@@ -139,36 +144,35 @@ class Reader {
     void text(const json& object, const std::string& path, const char* key, std::string& out) {
         const json* v = field(object, path, key);
         if (!v) return;
-        if (!v->is_string()) return problem(path + "." + key, "must be a text");
+        if (!v->is_string()) return problem(join(path, key), "must be a text");
         out = v->get<std::string>();
-    }
-
-    void flag(const json& object, const std::string& path, const char* key, bool& out) {
-        const json* v = field(object, path, key);
-        if (!v) return;
-        if (!v->is_boolean()) return problem(path + "." + key, "must be true or false");
-        out = v->get<bool>();
     }
 
   private:
     std::vector<Problem>& problems_;
 };
 
+// A record's stamp holds the year as a byte counted from 1992.
 void readStamp(Reader& in, const json& record, const std::string& path, Stamp& s) {
     std::string text;
     in.text(record, path, "stamp", text);
     if (text.empty()) return;
     char end = 0;
     if (std::sscanf(text.c_str(), "%4u-%2u-%2u %2u:%2u:%2u%c", &s.year, &s.month, &s.day, &s.hour,
-                    &s.minute, &s.second, &end) != 6) {
-        in.problem(path + ".stamp", "must read YYYY-MM-DD hh:mm:ss");
+                    &s.minute, &s.second, &end) != 6 ||
+        s.year < 1992 || s.year > 1992 + 255 || s.month < 1 || s.month > 12 || s.day < 1 ||
+        s.day > 31 || s.hour > 23 || s.minute > 59 || s.second > 59) {
+        in.problem(path + ".stamp", "must be a date \"YYYY-MM-DD hh:mm:ss\" from 1992 to 2247");
     }
 }
 
-std::vector<ImageRecord> readRecords(Reader& in, const json& memories, const char* which) {
+// A memory absent from the file is empty; the index, length and code of a record are written
+// for the reader and follow from its place and data.
+std::vector<ImageRecord> readRecords(Reader& in, const json& file, const char* which) {
     std::vector<ImageRecord> records;
-    const std::string base = std::string("memories.") + which;
-    const json* list = in.list(memories, "memories", which);
+    const std::string base = which;
+    if (!file.contains(which)) return records;
+    const json* list = in.list(file, "", which);
     if (!list) return records;
     for (size_t i = 0; i < list->size(); ++i) {
         const std::string path = base + "[" + std::to_string(i) + "]";
@@ -177,98 +181,19 @@ std::vector<ImageRecord> readRecords(Reader& in, const json& memories, const cha
         r.index = static_cast<int32_t>(i);
         in.integer(item, path, "kind", r.kind, 0, 65535);
         in.integer(item, path, "version", r.version, 0, 65535);
-        in.integer(item, path, "code", r.code, 0, 0xFFFFFFFF);
         readStamp(in, item, path, r.stamp);
         std::string hex;
         in.text(item, path, "data", hex);
-        if (!fromHex(hex, r.data)) in.problem(path + ".data", "must be hexadecimal byte pairs");
-        size_t length = 0;
-        in.integer(item, path, "length", length, 0, 65535);
-        if (length != r.data.size()) {
-            in.problem(path + ".length", "says " + std::to_string(length) +
-                                             " bytes but data holds " +
-                                             std::to_string(r.data.size()));
+        if (!fromHex(hex, r.data)) {
+            in.problem(path + ".data", "must be hexadecimal byte pairs");
+        } else if (r.data.size() > kMaxRecordBytes) {
+            in.problem(path + ".data", "holds " + std::to_string(r.data.size()) +
+                                           " bytes; a record holds at most " +
+                                           std::to_string(kMaxRecordBytes));
         }
         records.push_back(std::move(r));
     }
     return records;
-}
-
-StepView readStep(Reader& in, const json& item, const std::string& path) {
-    StepView s;
-    in.integer(item, path, "index", s.index, 0, INT32_MAX);
-    in.text(item, path, "kind", s.kind);
-    if (s.kind == "prompt") {
-        in.text(item, path, "prompt", s.prompt);
-        in.flag(item, path, "defined", s.defined);
-    } else if (s.kind == "test") {
-        in.integer(item, path, "strategy", s.strategy, -1, INT32_MAX);
-        in.text(item, path, "strategyName", s.strategyName);
-        in.flag(item, path, "flag", s.flag);
-        in.text(item, path, "text1", s.text1);
-        in.text(item, path, "text2", s.text2);
-    } else if (!s.kind.empty()) {
-        in.problem(path + ".kind", "must be \"prompt\" or \"test\"");
-    }
-    return s;
-}
-
-void readDecoded(Reader& in, const json& decoded, ImageDocument& image) {
-    if (const json* list = in.list(decoded, "decoded", "strategies")) {
-        for (size_t i = 0; i < list->size(); ++i) {
-            const std::string path = "decoded.strategies[" + std::to_string(i) + "]";
-            StrategyView s;
-            in.integer((*list)[i], path, "index", s.index, 0, INT32_MAX);
-            in.text((*list)[i], path, "name", s.name);
-            if (const json* points = in.list((*list)[i], path, "points")) {
-                for (const json& p : *points) {
-                    if (p.is_number()) s.points.push_back(p.get<float>());
-                }
-                if (s.points.size() != points->size()) {
-                    in.problem(path + ".points", "must be a list of numbers");
-                }
-            }
-            image.strategies.push_back(std::move(s));
-        }
-    }
-    if (const json* list = in.list(decoded, "decoded", "promptDefinitions")) {
-        for (size_t i = 0; i < list->size(); ++i) {
-            const std::string path = "decoded.promptDefinitions[" + std::to_string(i) + "]";
-            PromptDefinitionView p;
-            in.integer((*list)[i], path, "index", p.index, 0, INT32_MAX);
-            in.text((*list)[i], path, "name", p.name);
-            in.text((*list)[i], path, "text", p.text);
-            image.prompts.push_back(std::move(p));
-        }
-    }
-    if (const json* list = in.list(decoded, "decoded", "tasks")) {
-        for (size_t i = 0; i < list->size(); ++i) {
-            const std::string path = "decoded.tasks[" + std::to_string(i) + "]";
-            const json& item = (*list)[i];
-            TaskView t;
-            in.integer(item, path, "index", t.index, 0, INT32_MAX);
-            in.text(item, path, "name", t.name);
-            in.integer(item, path, "word", t.word, 0, 0xFFFFFFFF);
-            in.flag(item, path, "ended", t.ended);
-            if (const json* steps = in.list(item, path, "steps")) {
-                for (size_t j = 0; j < steps->size(); ++j) {
-                    t.steps.push_back(
-                        readStep(in, (*steps)[j], path + ".steps[" + std::to_string(j) + "]"));
-                }
-            }
-            image.tasks.push_back(std::move(t));
-        }
-    }
-    if (const json* list = in.list(decoded, "decoded", "setups")) {
-        for (const json& index : *list) {
-            if (index.is_number_integer()) image.setups.push_back(index.get<int32_t>());
-        }
-    }
-    if (const json* list = in.list(decoded, "decoded", "notes")) {
-        for (const json& note : *list) {
-            if (note.is_string()) image.notes.push_back(note.get<std::string>());
-        }
-    }
 }
 
 }  // namespace
@@ -289,38 +214,32 @@ const char* kindName(uint16_t kind) {
 }
 
 json toJson(const ImageDocument& image) {
-    return {
-        {"kvtlnkImage", kImageFormat},
-        {"calibrator", image.calibrator},
-        {"memories",
-         {{"procedure", recordsJson(image.procedure)}, {"results", recordsJson(image.results)}}},
-        {"decoded", decodedJson(image)}};
+    return {{"kvtlnkImage", kImageFormat},
+            {"calibrator", image.calibrator},
+            {"procedure", recordsJson(image.procedure)},
+            {"results", recordsJson(image.results)},
+            {"decoded", decodedJson(image)}};
 }
 
 bool isImageJson(const json& value) {
-    return value.is_object() && value.contains("kvtlnkImage");
+    return value.is_object() && (value.contains("kvtlnkImage") || value.contains("procedure") ||
+                                 value.contains("results"));
 }
 
 ImageDocument imageFromJson(const json& value, std::vector<Problem>& problems) {
     ImageDocument image;
     Reader in(problems);
-    int format = 0;
-    in.integer(value, "(top level)", "kvtlnkImage", format, 0, INT32_MAX);
-    if (format != kImageFormat) {
-        if (problems.empty()) {
-            in.problem("kvtlnkImage",
-                       "this kvtlnk reads image files of format 1, not " + std::to_string(format));
-        }
+    // Memory files of the emulator (kvtsim --save) carry no format number; their records are
+    // those of format 1.
+    const auto format = value.find("kvtlnkImage");
+    if (format != value.end() && *format != kImageFormat) {
+        in.problem("kvtlnkImage",
+                   "this kvtlnk reads image files of format 1, not " + format->dump());
         return image;
     }
     if (value.contains("calibrator")) image.calibrator = value["calibrator"];
-    if (const json* memories = in.field(value, "(top level)", "memories")) {
-        image.procedure = readRecords(in, *memories, "procedure");
-        image.results = readRecords(in, *memories, "results");
-    }
-    if (const json* decoded = in.field(value, "(top level)", "decoded")) {
-        readDecoded(in, *decoded, image);
-    }
+    image.procedure = readRecords(in, value, "procedure");
+    image.results = readRecords(in, value, "results");
     return image;
 }
 

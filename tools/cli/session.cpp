@@ -9,9 +9,10 @@
 
 namespace kvtcli {
 
-Session::Session(const PortOptions& options) : options_(options), path_(options.port) {
+Session::Session(const PortOptions& options, const ImageDocument* memories)
+    : options_(options), path_(options.port) {
     if (options.port == "sim") {
-        simulator_ = std::make_unique<Simulator>(options);
+        simulator_ = std::make_unique<Simulator>(options, memories);
         path_ = simulator_->portPath();
     }
     const uint32_t rc = KVTopen(9600, path_.c_str(), options.timeoutMs, options.attempts);

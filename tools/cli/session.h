@@ -10,6 +10,7 @@
 namespace kvtcli {
 
 class Simulator;
+struct ImageDocument;
 
 struct PortOptions {
     std::string port = "sim";  // a device path, or "sim" for the built-in emulator
@@ -28,9 +29,9 @@ struct Identity {
 
 class Session {
   public:
-    // Opens the port (starting the emulator first for "sim") and identifies the calibrator;
-    // throws a one-line error when it cannot.
-    explicit Session(const PortOptions& options);
+    // Opens the port and identifies the calibrator; throws a one-line error when it cannot.
+    // For "sim" the emulator starts first, holding memories when they are given.
+    explicit Session(const PortOptions& options, const ImageDocument* memories = nullptr);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;

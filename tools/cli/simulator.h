@@ -7,17 +7,20 @@
 namespace kvtcli {
 
 struct PortOptions;
+struct ImageDocument;
 
 class Simulator {
   public:
-    explicit Simulator(const PortOptions& options);  // throws when the pty cannot be made
+    // Starts serving, with both memories taken from memories when given (empty otherwise);
+    // throws when the pty cannot be made or the memories do not fit.
+    explicit Simulator(const PortOptions& options, const ImageDocument* memories = nullptr);
     ~Simulator();
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
 
     std::string portPath() const;
-    // The instrument's user runs every task of the procedure memory.
-    void runProcedures();
+    // The instrument's user runs every test of the procedure memory; returns how many ran.
+    int runProcedures();
 
   private:
     struct Impl;
