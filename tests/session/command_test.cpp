@@ -50,7 +50,9 @@ std::vector<std::string> fieldsOf(const std::string& line, size_t outSize = 64) 
     std::vector<char> out(outSize, '#');
     while (nextField(reader, out.data(), out.size()))
         fields.emplace_back(out.data());
-    if (outSize > 0) EXPECT_STREQ(out.data(), "");
+    if (outSize > 0) {
+        EXPECT_STREQ(out.data(), "");
+    }
     return fields;
 }
 
