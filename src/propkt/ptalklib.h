@@ -67,6 +67,17 @@ class PacketPort {
     Received receiveFrame(PacketBuffer* packet);
 
   private:
+    bool masterSend(PacketBuffer& packet);
+    bool masterReceive(PacketBuffer& packet);
+    bool slaveSend(PacketBuffer& packet);
+    bool slaveReceive(PacketBuffer& packet);
+    // Sequenced kinds move the sequence on (mod 4); any other kind resets it to 0.
+    void advanceSequence(int kind);
+    // Purges the serial receive side (a read of 0 bytes).
+    void flushInput();
+    // An exchange has used its attempts: where the link stands afterwards.
+    void applyClosingRule(bool frameCompleted);
+
     SerialLine& line_;
     PortRole role_;
     int32_t state_ = LINK_DOWN;

@@ -15,6 +15,10 @@ bool isAcceptedBaud(uint32_t baud);
 // any other name is taken as it is (a device path, a pty, a symlink).
 std::string devicePathFor(const char* portName);
 
+// The text of the port's error report: the error bits, then the bytes left in the input and
+// output queues, each only when not 0 ("" when all three are 0).
+std::string commErrorText(uint32_t errorMask, uint32_t inQueue, uint32_t outQueue);
+
 // The library's serial port: opened for exclusive use with 8 data bits, no parity, one stop
 // bit, no flow control, DTR and RTS not driven; every read waits at most readTimeoutMs for
 // each byte (0 waits for ever).

@@ -1,0 +1,124 @@
+#include "propkt/fd_line.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "propkt/debug_trace.h"
+#include "propkt/posix_calls.h"
+
+namespace kvtlnk {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int msUntil(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// Sleeps in the kernel for ms milliseconds, EINTR or not.
+void pause(uint32_t ms) {
+    auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    int left = static_cast<int>(ms);
+    while (left > 0) {
+        posixCalls().poll(nullptr, 0, left);
+        left = msUntil(deadline);
+    }
+}
+
+}  // namespace
+
+FdLine::FdLine(int fd, uint32_t readTimeoutMs) : fd_(fd), readTimeoutMs_(readTimeoutMs) {}
+
+uint16_t FdLine::read(uint8_t* data, uint16_t count) {
+    if (count == 0) {
+        purgeInput();
+        return 0;
+    }
+    uint16_t got = 0;
+    while (got < count) {
+        int err = 0;
+        Wait wait = waitReadable(&err);
+        if (wait == Wait::TimedOut) break;
+        if (wait == Wait::Ready) {
+            ssize_t n = posixCalls().read(fd_, data + got, count - got);
+            if (n > 0) {
+                got = static_cast<uint16_t>(got + n);
+                lost_ = false;
+                continue;
+            }
+            if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+            err = n < 0 ? errno : 0;  // 0: end of file, the other side closed
+        }
+        lineLost(got, err);
+        break;
+    }
+    return got;
+}
+
+FdLine::Wait FdLine::waitReadable(int* err) {
+    auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_);
+    for (;;) {
+        pollfd p{fd_, POLLIN, 0};
+        int timeout = readTimeoutMs_ == 0 ? -1 : msUntil(deadline);
+        int r = posixCalls().poll(&p, 1, timeout);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) {
+            *err = errno;
+            return Wait::Lost;
+        }
+        if (r == 0) return Wait::TimedOut;
+        if (p.revents & POLLIN) return Wait::Ready;
+        return Wait::Lost;  // POLLHUP, POLLERR or POLLNVAL without data
+    }
+}
+
+void FdLine::lineLost(uint16_t got, int err) {
+    if (!lost_) {
+        lost_ = true;
+        DebugTrace("ReadComm failed, read %d bytes\n", got);
+        DebugTrace("%s\n", err != 0 ? std::strerror(err) : "line hung up");
+    }
+    pause(readTimeoutMs_ != 0 ? readTimeoutMs_ : kDeadLinePauseMs);
+}
+
+uint16_t FdLine::write(const uint8_t* data, uint16_t count) {
+    uint16_t done = 0;
+    while (done < count) {
+        ssize_t n = posixCalls().write(fd_, data + done, count - done);
+        if (n > 0) {
+            done = static_cast<uint16_t>(done + n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitWritable()) continue;
+        DebugTrace("WriteComm failed after %d bytes\n", done);
+        break;
+    }
+    return done;
+}
+
+bool FdLine::waitWritable() {
+    auto deadline = Clock::now() + std::chrono::milliseconds(kWriteStallMs);
+    for (;;) {
+        pollfd p{fd_, POLLOUT, 0};
+        int r = posixCalls().poll(&p, 1, msUntil(deadline));
+        if (r < 0 && errno == EINTR) continue;
+        return r > 0 && (p.revents & POLLOUT);
+    }
+}
+
+void FdLine::purgeInput() {
+    if (posixCalls().tcflush(fd_, TCIFLUSH) == 0) return;
+    // Not a terminal (a pipe or socket in tests): read away what is waiting.
+    uint8_t scratch[256];
+    for (int i = 0; i < 256; ++i) {
+        pollfd p{fd_, POLLIN, 0};
+        if (posixCalls().poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN)) break;
+        if (posixCalls().read(fd_, scratch, sizeof scratch) <= 0) break;
+    }
+}
+
+}  // namespace kvtlnk

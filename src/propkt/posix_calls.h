@@ -1,0 +1,36 @@
+#pragma once
+
+// The system calls the POSIX serial line makes, gathered in one table so that a test can put its
+// own in place and make a call fail (EINTR, EIO, a short write, an adapter that was unplugged)
+// without hardware.
+#include <poll.h>
+#include <sys/types.h>
+#include <termios.h>
+
+#include <cstddef>
+
+namespace kvtlnk {
+
+struct PosixCalls {
+    int (*open)(const char* path, int flags);
+    int (*close)(int fd);
+    ssize_t (*read)(int fd, void* buf, size_t n);
+    ssize_t (*write)(int fd, const void* buf, size_t n);
+    // Also the line's sleep: poll(nullptr, 0, ms).
+    int (*poll)(struct pollfd* fds, nfds_t n, int timeoutMs);
+    int (*ioctl)(int fd, unsigned long request, void* arg);
+    int (*tcgetattr)(int fd, struct termios* t);
+    int (*tcsetattr)(int fd, int action, const struct termios* t);
+    int (*flock)(int fd, int operation);
+    int (*tcflush)(int fd, int queue);
+    int (*tcdrain)(int fd);
+};
+
+// The calls in use; the real ones unless a test replaced them.
+const PosixCalls& posixCalls();
+// The operating system's own calls.
+const PosixCalls& systemPosixCalls();
+// Puts a table in place and returns the one it replaces. Not for use while a line is busy.
+PosixCalls setPosixCalls(const PosixCalls& calls);
+
+}  // namespace kvtlnk

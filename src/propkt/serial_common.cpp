@@ -1,0 +1,43 @@
+#include <cstdio>
+#include <cstring>
+
+#include "propkt/serial_port.h"
+
+namespace kvtlnk {
+
+bool isAcceptedBaud(uint32_t baud) {
+    switch (baud) {
+        case 0:
+        case 1200:
+        case 2400:
+        case 4800:
+        case 9600:
+        case 19200:
+        case 38400:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool SerialPort::setBaud(uint32_t baud) {
+    if (!isAcceptedBaud(baud)) return false;
+    baud_ = baud == 0 ? kDefaultBaud : baud;
+    return true;
+}
+
+std::string commErrorText(uint32_t errorMask, uint32_t inQueue, uint32_t outQueue) {
+    char text[128] = "";
+    auto add = [&text](const char* format, uint32_t value) {
+        size_t used = std::strlen(text);
+        if (used > 0 && used + 2 < sizeof text) std::strcat(text, ", ");
+        used = std::strlen(text);
+        std::snprintf(text + used, sizeof text - used, format, static_cast<unsigned>(value));
+    };
+    if (errorMask != 0) add("GetCommError = 0x%04x\n", errorMask);
+    if (inQueue != 0) add("cbInQue=%u\n", inQueue);
+    if (outQueue != 0) add("cbOutQue=%u\n", outQueue);
+    return text;
+}
+
+}  // namespace kvtlnk

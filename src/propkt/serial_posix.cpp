@@ -1,0 +1,182 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <optional>
+
+#include "propkt/debug_trace.h"
+#include "propkt/fd_line.h"
+#include "propkt/posix_calls.h"
+#include "propkt/serial_port.h"
+
+namespace kvtlnk {
+
+namespace {
+
+// Time allowed at close for written bytes to leave, beyond what they need at the baud rate.
+constexpr int kDrainMarginMs = 500;
+constexpr int kDrainPollMs = 10;
+
+speed_t speedFor(uint32_t baud) {
+    switch (baud) {
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        default:
+            return B9600;
+    }
+}
+
+// Raw 8N1: no parity, no flow control of any kind, no translation of any byte, no signals,
+// receiver on, modem-control lines ignored and not dropped at close.
+termios rawSettings(termios t, uint32_t baud) {
+    t.c_iflag = 0;
+    t.c_oflag = 0;
+    t.c_lflag = 0;
+    t.c_cflag = CS8 | CREAD | CLOCAL;
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    cfsetispeed(&t, speedFor(baud));
+    cfsetospeed(&t, speedFor(baud));
+    return t;
+}
+
+void reportErrno(int err) {
+    DebugTrace("%s\n", std::strerror(err));
+}
+
+}  // namespace
+
+std::string devicePathFor(const char* portName) {
+    std::string name = portName != nullptr && *portName != '\0' ? portName : "COM1";
+    bool isCom = name.size() > 3 && name.size() < 9 &&
+                 std::toupper(static_cast<unsigned char>(name[0])) == 'C' &&
+                 std::toupper(static_cast<unsigned char>(name[1])) == 'O' &&
+                 std::toupper(static_cast<unsigned char>(name[2])) == 'M';
+    for (size_t i = 3; isCom && i < name.size(); ++i) {
+        isCom = std::isdigit(static_cast<unsigned char>(name[i])) != 0;
+    }
+    if (!isCom) return name;
+    unsigned long n = std::strtoul(name.c_str() + 3, nullptr, 10);
+    if (n == 0) return name;
+    return "/dev/ttyS" + std::to_string(n - 1);
+}
+
+struct SerialPort::Impl {
+    int fd = -1;
+    termios saved{};
+    std::optional<FdLine> line;
+
+    // Waits, bounded, until the driver's output queue is empty; false if it did not empty.
+    bool drainOutput(uint32_t baud) {
+        int queued = 0;
+        if (posixCalls().ioctl(fd, TIOCOUTQ, &queued) != 0) return false;
+        auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(kDrainMarginMs + queued * 10000LL / baud);
+        while (queued > 0) {
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            posixCalls().poll(nullptr, 0, kDrainPollMs);
+            if (posixCalls().ioctl(fd, TIOCOUTQ, &queued) != 0) return false;
+        }
+        return true;
+    }
+};
+
+SerialPort::SerialPort() : impl_(std::make_unique<Impl>()) {}
+
+SerialPort::~SerialPort() {
+    close();
+}
+
+bool SerialPort::isOpen() const {
+    return impl_->fd >= 0;
+}
+
+bool SerialPort::open(const char* portName) {
+    close();
+    const PosixCalls& sys = posixCalls();
+    std::string path = devicePathFor(portName);
+    int fd = sys.open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // The advisory lock keeps out other processes even where TIOCEXCL does not (root).
+    if (fd >= 0 && sys.flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        sys.close(fd);
+        fd = -1;
+    }
+    if (fd < 0) {
+        DebugTrace("OpenComm failed\n");
+        return false;
+    }
+    sys.ioctl(fd, TIOCEXCL, nullptr);
+
+    termios saved{};
+    termios raw{};
+    if (sys.tcgetattr(fd, &saved) != 0 ||
+        (raw = rawSettings(saved, baud_), sys.tcsetattr(fd, TCSANOW, &raw) != 0)) {
+        int err = errno;
+        DebugTrace("SetCommState failed\n");
+        reportErrno(err);
+        sys.ioctl(fd, TIOCNXCL, nullptr);
+        sys.close(fd);
+        return false;
+    }
+    // DTR and RTS stay low; a pty has no modem lines and refuses, which is fine.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    sys.ioctl(fd, TIOCMBIC, &lines);
+    sys.tcflush(fd, TCIOFLUSH);
+
+    impl_->fd = fd;
+    impl_->saved = saved;
+    impl_->line.emplace(fd, readTimeoutMs_);
+    return true;
+}
+
+uint16_t SerialPort::read(uint8_t* data, uint16_t count) {
+    if (!impl_->line) return 0;
+    impl_->line->setReadTimeout(readTimeoutMs_);
+    return impl_->line->read(data, count);
+}
+
+uint16_t SerialPort::write(const uint8_t* data, uint16_t count) {
+    if (!impl_->line) {
+        DebugTrace("WriteComm failed after %d bytes\n", 0);
+        return 0;
+    }
+    return impl_->line->write(data, count);
+}
+
+void SerialPort::purgeAll() {
+    if (impl_->fd >= 0) posixCalls().tcflush(impl_->fd, TCIOFLUSH);
+}
+
+bool SerialPort::close() {
+    Impl& p = *impl_;
+    if (p.fd < 0) return true;
+    const PosixCalls& sys = posixCalls();
+    // Bytes still queued after the bound (a vanished adapter) are dropped, so that the kernel's
+    // own wait at close cannot hold the caller.
+    if (p.drainOutput(baud_)) {
+        sys.tcdrain(p.fd);
+    } else {
+        sys.tcflush(p.fd, TCOFLUSH);
+    }
+    sys.tcsetattr(p.fd, TCSANOW, &p.saved);
+    sys.ioctl(p.fd, TIOCNXCL, nullptr);
+    bool closed = sys.close(p.fd) == 0;
+    p.fd = -1;
+    p.line.reset();
+    return closed;
+}
+
+}  // namespace kvtlnk

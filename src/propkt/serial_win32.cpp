@@ -1,0 +1,169 @@
+#include <windows.h>
+
+#include <cctype>
+#include <cstring>
+#include <string>
+
+#include "propkt/debug_trace.h"
+#include "propkt/serial_port.h"
+
+namespace kvtlnk {
+
+namespace {
+
+constexpr DWORD kInputQueue = 1024;
+constexpr DWORD kOutputQueue = 20480;
+
+constexpr DWORD kTxAbort = 0x01;
+constexpr DWORD kRxAbort = 0x02;
+constexpr DWORD kTxClear = 0x04;
+constexpr DWORD kRxClear = 0x08;
+
+// Time allowed at close for written bytes to leave, beyond what they need at the baud rate.
+constexpr DWORD kDrainMarginMs = 500;
+constexpr DWORD kDrainPollMs = 10;
+
+bool isComName(const std::string& name) {
+    if (name.size() < 4 || name.size() > 8) return false;
+    if (std::toupper(static_cast<unsigned char>(name[0])) != 'C' ||
+        std::toupper(static_cast<unsigned char>(name[1])) != 'O' ||
+        std::toupper(static_cast<unsigned char>(name[2])) != 'M') {
+        return false;
+    }
+    for (size_t i = 3; i < name.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(name[i]))) return false;
+    }
+    return name[3] != '0';
+}
+
+}  // namespace
+
+// COM10 and above only open through the device namespace; it serves COM1-COM9 as well.
+std::string devicePathFor(const char* portName) {
+    std::string name = portName != nullptr && *portName != '\0' ? portName : "COM1";
+    return isComName(name) ? "\\\\.\\" + name : name;
+}
+
+struct SerialPort::Impl {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    DCB dcb{};
+    DWORD lastError = 0;
+    COMSTAT status{};
+
+    // Reads and clears the port's error bits and fills the queue counts.
+    bool queryStatus() {
+        lastError = 0;
+        status = COMSTAT{};
+        return ClearCommError(handle, &lastError, &status) != 0;
+    }
+
+    // Reports the error bits and the bytes left in the queues, and purges: the transmit side
+    // always, the receive side after an overflow.
+    void commErrorReport() {
+        std::string text = commErrorText(lastError, status.cbInQue, status.cbOutQue);
+        if (lastError & CE_RXOVER) PurgeComm(handle, kRxAbort | kRxClear);
+        PurgeComm(handle, kTxAbort | kTxClear);
+        DebugTrace("%s", text.c_str());
+    }
+};
+
+SerialPort::SerialPort() : impl_(std::make_unique<Impl>()) {}
+
+SerialPort::~SerialPort() {
+    close();
+}
+
+bool SerialPort::isOpen() const {
+    return impl_->handle != INVALID_HANDLE_VALUE;
+}
+
+bool SerialPort::open(const char* portName) {
+    close();
+    Impl& p = *impl_;
+    std::string path = devicePathFor(portName);
+    p.handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (p.handle == INVALID_HANDLE_VALUE) {
+        DebugTrace("OpenComm failed\n");
+        return false;
+    }
+    SetupComm(p.handle, kInputQueue, kOutputQueue);
+
+    // 8N1 in binary mode; every flow control, DTR, RTS, replacement and abort bit left at 0.
+    std::memset(&p.dcb, 0, sizeof p.dcb);
+    p.dcb.DCBlength = sizeof p.dcb;
+    p.dcb.BaudRate = baud_;
+    p.dcb.ByteSize = 8;
+    p.dcb.Parity = NOPARITY;
+    p.dcb.StopBits = ONESTOPBIT;
+    p.dcb.fBinary = TRUE;
+    if (!SetCommState(p.handle, &p.dcb)) {
+        // The handle stays until the next open or close.
+        DebugTrace("SetCommState failed\n");
+        p.queryStatus();
+        p.commErrorReport();
+        return false;
+    }
+    PurgeComm(p.handle, kTxAbort | kRxAbort | kTxClear | kRxClear);
+    return true;
+}
+
+uint16_t SerialPort::read(uint8_t* data, uint16_t count) {
+    Impl& p = *impl_;
+    if (count == 0) {
+        PurgeComm(p.handle, kRxAbort | kRxClear);
+        return 0;
+    }
+    // Waits at most readTimeoutMs for the first byte and between bytes; 0 means no time-out.
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = readTimeoutMs_;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = readTimeoutMs_;
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = 0;
+    SetCommTimeouts(p.handle, &timeouts);
+
+    DWORD got = 0;
+    ReadFile(p.handle, data, count, &got, nullptr);  // only the count matters
+    p.queryStatus();
+    if (p.lastError != 0) {
+        DebugTrace("ReadComm failed, read %d bytes\n", static_cast<int>(got));
+        p.commErrorReport();
+    }
+    return static_cast<uint16_t>(got);
+}
+
+uint16_t SerialPort::write(const uint8_t* data, uint16_t count) {
+    Impl& p = *impl_;
+    DWORD written = 0;
+    if (!WriteFile(p.handle, data, count, &written, nullptr)) {
+        DebugTrace("WriteComm failed after %d bytes\n", static_cast<int>(written));
+    }
+    p.queryStatus();
+    if (p.lastError != 0) p.commErrorReport();
+    return static_cast<uint16_t>(written);
+}
+
+void SerialPort::purgeAll() {
+    if (isOpen()) PurgeComm(impl_->handle, kTxAbort | kRxAbort | kTxClear | kRxClear);
+}
+
+bool SerialPort::close() {
+    Impl& p = *impl_;
+    if (p.handle == INVALID_HANDLE_VALUE) return true;
+    // Let written bytes leave, but give up when the queue stops draining (an adapter that
+    // vanished can stop reporting) so that close cannot hang.
+    if (p.queryStatus() && p.status.cbOutQue > 0) {
+        DWORD bound = kDrainMarginMs + p.status.cbOutQue * 10000u / (baud_ != 0 ? baud_ : 9600);
+        DWORD start = GetTickCount();
+        while (p.status.cbOutQue > 0 && GetTickCount() - start < bound) {
+            Sleep(kDrainPollMs);
+            if (!p.queryStatus()) break;
+        }
+    }
+    bool closed = CloseHandle(p.handle) != 0;
+    p.handle = INVALID_HANDLE_VALUE;
+    return closed;
+}
+
+}  // namespace kvtlnk

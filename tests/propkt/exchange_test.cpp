@@ -1,0 +1,453 @@
+// Master against slave: whole exchanges over the in-memory line, with faults on the way.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "propkt/duplex_line.h"
+#include "propkt/fd_line.h"
+#include "propkt/frame_bytes.h"
+#include "propkt/link.h"
+#include "propkt/ptalklib.h"
+#include "propkt/pty_pair.h"
+#include "propkt/trace_capture.h"
+
+namespace kvtlnk {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+int typeOf(const Bytes& frame) {
+    return frame.size() > 2 ? frame[2] : -1;
+}
+
+const Bytes kLinkAck = frameWith(0x07);
+const Bytes kDisconnect = frameWith(0x0B);
+
+// The calibrator's side in a thread: every command is answered by the status "0", the
+// command's bytes reversed, and the end-of-reply packet holding 0x04.
+class EchoSlave {
+  public:
+    explicit EchoSlave(SerialLine& line) : port_(line, PortRole::Slave) {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~EchoSlave() {
+        stop_ = true;
+        thread_.join();
+    }
+    PacketPort& port() { return port_; }
+
+  private:
+    void run() {
+        Bytes store(PACKET_SIZE);
+        while (!stop_) {
+            PacketBuffer packet(store.data(), PACKET_SIZE);
+            if (!port_.receive(packet) || packet.size() == 0) continue;
+            std::reverse(store.begin(), store.begin() + packet.size());
+            uint8_t status = '0';
+            uint8_t eot = 0x04;
+            PacketBuffer replies[] = {
+                {&status, 1, 1}, {store.data(), PACKET_SIZE, packet.size()}, {&eot, 1, 1}};
+            for (PacketBuffer& reply : replies) {
+                if (!port_.send(reply)) break;
+            }
+        }
+    }
+    PacketPort port_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// One command and its reply from the master's side; false when any exchange failed.
+bool roundTrip(PacketPort& master, Bytes command, Bytes* reply) {
+    PacketBuffer out(command.data(), static_cast<uint16_t>(command.size()),
+                     static_cast<uint16_t>(command.size()));
+    if (!master.send(out)) return false;
+    Bytes store(PACKET_SIZE);
+    PacketBuffer status(store.data(), PACKET_SIZE);
+    if (!master.receive(status) || status.size() != 1 || store[0] != '0') return false;
+    PacketBuffer in(store.data(), PACKET_SIZE);
+    if (!master.receive(in)) return false;
+    reply->assign(store.begin(), store.begin() + in.size());
+    PacketBuffer end(store.data(), PACKET_SIZE);
+    return master.receive(end) && end.size() == 1 && store[0] == 0x04;
+}
+
+Bytes reversed(Bytes b) {
+    std::reverse(b.begin(), b.end());
+    return b;
+}
+
+size_t countFrames(const std::vector<Bytes>& writes, uint8_t type) {
+    return static_cast<size_t>(std::count_if(writes.begin(), writes.end(),
+                                             [type](const Bytes& w) { return typeOf(w) == type; }));
+}
+
+TEST(MasterSlave, CommandsAndRepliesThroughEverySequenceNumber) {
+    DuplexLine line(40);
+    line.slave().setReadTimeout(20);
+    EchoSlave slave(line.slave());
+    PacketPort master(line.master(), PortRole::Master);
+    ASSERT_TRUE(master.connect());
+    EXPECT_EQ(master.state(), LINK_UP);
+
+    Bytes every(256);
+    for (int i = 0; i < 256; ++i)
+        every[i] = static_cast<uint8_t>(i);
+    const Bytes commands[] = {
+        {'i', 'd'}, Bytes(PACKET_SIZE, 0x10), {0x10, 0x02, 0x10, 0x03}, every, {0x04},
+    };
+    for (const Bytes& command : commands) {
+        Bytes reply;
+        ASSERT_TRUE(roundTrip(master, command, &reply)) << command.size();
+        EXPECT_EQ(reply, reversed(command));
+        EXPECT_EQ(master.sequence(), 0) << "a command and three packets use four numbers";
+    }
+    EXPECT_TRUE(master.disconnect());
+    EXPECT_EQ(master.state(), LINK_DOWN);
+}
+
+// Faults that the exchanges recover from without the caller noticing.
+TEST(MasterSlave, RecoversFromLineFaults) {
+    struct Case {
+        const char* what;
+        std::function<void(DuplexLine&)> inject;
+        uint8_t masterResends;  // type byte of a frame the master must send more than once
+    };
+    const Case cases[] = {
+        {"corrupted byte in the command", [](DuplexLine& l) { l.master().corruptNextWrite(4); },
+         0x00},
+        {"lost byte in the command", [](DuplexLine& l) { l.master().dropByteOfNextWrite(3); },
+         0x00},
+        {"command frame lost", [](DuplexLine& l) { l.master().dropWrites(1); }, 0x00},
+        {"slave's acknowledgement lost: the master reconnects and resends",
+         [](DuplexLine& l) { l.slave().dropWrites(1); }, 0x00},
+        {"corrupted check byte of the reply",
+         [](DuplexLine& l) {
+             // The slave's acknowledgement goes first, then the status frame.
+             auto n = std::make_shared<int>(0);
+             l.slave().setFilter([n](Bytes& b) {
+                 if (++*n == 2) b.back() ^= 0x80;
+                 return true;
+             });
+         },
+         0x20},
+    };
+    for (const Case& c : cases) {
+        DuplexLine line(40);
+        line.slave().setReadTimeout(20);
+        EchoSlave slave(line.slave());
+        PacketPort master(line.master(), PortRole::Master);
+        ASSERT_TRUE(master.connect()) << c.what;
+        line.master().clearLog();
+        c.inject(line);
+        Bytes reply;
+        EXPECT_TRUE(roundTrip(master, {'m', 's'}, &reply)) << c.what;
+        EXPECT_EQ(reply, (Bytes{'s', 'm'})) << c.what;
+        if (c.masterResends == 0x00) {
+            EXPECT_GE(countFrames(line.master().writes(), 0x00), 2u) << c.what;
+        } else {
+            EXPECT_GE(countFrames(line.slave().writes(), c.masterResends), 2u) << c.what;
+        }
+    }
+}
+
+TEST(MasterSlave, LostAcknowledgementOfAReplyFailsTheNextReceive) {
+    DuplexLine line(40);
+    line.slave().setReadTimeout(20);
+    EchoSlave slave(line.slave());
+    PacketPort master(line.master(), PortRole::Master);
+    ASSERT_TRUE(master.connect());
+    Bytes command = {'i', 'd'};
+    PacketBuffer out(command.data(), 2, 2);
+    ASSERT_TRUE(master.send(out));
+    Bytes store(PACKET_SIZE);
+    PacketBuffer in(store.data(), PACKET_SIZE);
+    ASSERT_TRUE(master.receive(in));  // the status
+    line.master().dropWrites(1);      // the acknowledgement of the reply line
+    ASSERT_TRUE(master.receive(in));
+    line.master().clearLog();
+
+    // The slave sends its reply again under the old number: the master reconnects and fails.
+    EXPECT_FALSE(master.receive(in));
+    EXPECT_EQ(line.master().writes().front(), frameWith(0x03));
+    EXPECT_EQ(master.state(), LINK_UP);
+    EXPECT_EQ(master.sequence(), 0);
+
+    Bytes reply;
+    EXPECT_TRUE(roundTrip(master, {'o', 'k'}, &reply)) << "the link works again";
+}
+
+// A peer that answers each frame the master writes with a scripted frame (or nothing).
+void answerWith(DuplexLine& line, std::function<Bytes(const Bytes&)> answer) {
+    line.master().setFilter([&line, answer](Bytes& frame) {
+        Bytes reply = answer(frame);
+        if (!reply.empty()) line.master().inject(reply);
+        return false;
+    });
+}
+
+Bytes linkAckOnConnect(const Bytes& frame) {
+    return typeOf(frame) == 0x03 ? kLinkAck : Bytes{};
+}
+
+TEST(MasterExchanges, OutcomesAndTheClosingRule) {
+    enum Exchange { Connect, Disconnect, Send, Receive };
+    struct Case {
+        const char* what;
+        Exchange exchange;
+        std::function<Bytes(const Bytes&)> peer;  // after the link was brought up
+        std::vector<Bytes> arriving;              // frames waiting before a receive
+        bool result;
+        int32_t state;
+    };
+    auto silent = [](const Bytes&) { return Bytes{}; };
+    auto badCheck = [](const Bytes& f) {
+        Bytes b = typeOf(f) == 0x03 ? kLinkAck : frameWith(0x01);
+        b.back() ^= 1;
+        return b;
+    };
+    Bytes bad = frameWith(0x00, {1});
+    bad.back() ^= 1;
+    const Case cases[] = {
+        {"connect to a silent line", Connect, silent, {}, false, LINK_DOWN},
+        {"connect answered by a bad frame", Connect, badCheck, {}, false, LINK_DOWN},
+        {"disconnect accepted",
+         Disconnect,
+         [](const Bytes& f) { return typeOf(f) == 0x0B ? kLinkAck : Bytes{}; },
+         {},
+         true,
+         LINK_DOWN},
+        {"disconnect to a silent line", Disconnect, silent, {}, false, LINK_DOWN},
+        {"send to a silent line", Send, silent, {}, false, LINK_DOWN},
+        {"send answered by bad frames", Send, badCheck, {}, false, LINK_UP},
+        {"send answered by an unknown type",
+         Send,
+         [](const Bytes&) { return frameWith(0x05); },
+         {},
+         false,
+         LINK_UP},
+        {"send answered by an acknowledgement",
+         Send,
+         [](const Bytes&) { return frameWith(0x01); },
+         {},
+         true,
+         LINK_UP},
+        {"send answered by disconnect, reconnect refused",
+         Send,
+         [](const Bytes& f) { return typeOf(f) == 0x00 ? kDisconnect : Bytes{}; },
+         {},
+         false,
+         LINK_DOWN},
+        {"receive from a silent line", Receive, silent, {}, false, LINK_DOWN},
+        {"receive of bad frames", Receive, silent, {bad, bad, bad}, false, LINK_UP},
+        {"receive of a packet too long",
+         Receive,
+         silent,
+         {frameWith(0x00, Bytes(9, 'x')), frameWith(0x00, Bytes(9, 'x')),
+          frameWith(0x00, Bytes(9, 'x'))},
+         false,
+         LINK_UP},
+        {"receive of a data frame", Receive, silent, {frameWith(0x00, {'0'})}, true, LINK_UP},
+        {"receive under a wrong number reconnects",
+         Receive,
+         linkAckOnConnect,
+         {frameWith(0x20, {'0'})},
+         false,
+         LINK_UP},
+        {"receive of a disconnect, reconnect refused",
+         Receive,
+         silent,
+         {kDisconnect},
+         false,
+         LINK_DOWN},
+    };
+    for (const Case& c : cases) {
+        DuplexLine line(10);
+        PacketPort master(line.master(), PortRole::Master);
+        master.setAttempts(3);
+        answerWith(line, linkAckOnConnect);
+        if (c.exchange != Connect) {
+            ASSERT_TRUE(master.connect()) << c.what;
+        }
+        answerWith(line, c.peer);
+        for (const Bytes& b : c.arriving)
+            line.master().inject(b);
+        Bytes payload = {'x'};
+        uint8_t store[8];
+        PacketBuffer out(payload.data(), 1, 1);
+        PacketBuffer in(store, sizeof store);
+        bool result = false;
+        switch (c.exchange) {
+            case Connect:
+                result = master.connect();
+                break;
+            case Disconnect:
+                result = master.disconnect();
+                break;
+            case Send:
+                result = master.send(out);
+                break;
+            case Receive:
+                result = master.receive(in);
+                break;
+        }
+        EXPECT_EQ(result, c.result) << c.what;
+        EXPECT_EQ(master.state(), c.state) << c.what;
+    }
+}
+
+TEST(MasterExchanges, SilentLineUsesEveryAttempt) {
+    for (uint8_t attempts : {0, 1, 4}) {
+        DuplexLine line(10);
+        PacketPort master(line.master(), PortRole::Master);
+        master.setAttempts(attempts);
+        EXPECT_FALSE(master.connect());
+        EXPECT_EQ(master.state(), LINK_DOWN);
+        EXPECT_EQ(line.master().writes(), std::vector<Bytes>(attempts, frameWith(0x03)));
+        EXPECT_EQ(line.master().purges(), attempts);
+    }
+}
+
+TEST(MasterExchanges, DownLinkRefusesDataAtOnce) {
+    DuplexLine line(10);
+    PacketPort master(line.master(), PortRole::Master);
+    uint8_t b = 1;
+    PacketBuffer packet(&b, 1, 1);
+    EXPECT_FALSE(master.send(packet));
+    EXPECT_FALSE(master.receive(packet));
+    EXPECT_TRUE(line.master().writes().empty());
+}
+
+// The slave's answers, frame by frame, to what a master sends it.
+TEST(SlaveExchanges, Answers) {
+    struct Case {
+        const char* what;
+        bool linkUp;  // a connect was accepted first
+        bool sending;
+        Bytes arriving;
+        bool result;
+        int32_t state;
+        std::vector<Bytes> written;
+    };
+    const Bytes ack0 = frameWith(0x01);
+    const Case cases[] = {
+        {"data while down", false, false, frameWith(0x00, {1}), false, LINK_DOWN, {kDisconnect}},
+        {"disconnect while down", false, false, kDisconnect, true, LINK_DOWN, {kLinkAck}},
+        {"data under a wrong number",
+         true,
+         false,
+         frameWith(0x40, {1}),
+         false,
+         LINK_DOWN,
+         {kDisconnect}},
+        {"data", true, false, frameWith(0x00, {1}), true, LINK_UP, {ack0}},
+        {"disconnect while up", true, false, kDisconnect, true, LINK_DOWN, {kLinkAck}},
+        {"send answered by a connect",
+         true,
+         true,
+         frameWith(0x03),
+         false,
+         LINK_UP,
+         {frameWith(0x00, {'r'}), kLinkAck}},
+        {"send answered by a disconnect",
+         true,
+         true,
+         kDisconnect,
+         false,
+         LINK_DOWN,
+         {frameWith(0x00, {'r'}), kLinkAck}},
+        {"send answered by data",
+         true,
+         true,
+         frameWith(0x00, {1}),
+         false,
+         LINK_DOWN,
+         {frameWith(0x00, {'r'}), kDisconnect, kDisconnect}},
+        {"send acknowledged", true, true, ack0, true, LINK_UP, {frameWith(0x00, {'r'})}},
+    };
+    for (const Case& c : cases) {
+        DuplexLine line(10);
+        PacketPort slave(line.slave(), PortRole::Slave);
+        slave.setAttempts(3);
+        uint8_t store[8];
+        PacketBuffer in(store, sizeof store);
+        if (c.linkUp) {
+            line.slave().inject(frameWith(0x03));
+            slave.receive(in);  // accepts the connect, then waits out its attempts
+            ASSERT_EQ(slave.state(), LINK_UP) << c.what;
+            line.slave().clearLog();
+        }
+        line.slave().inject(c.arriving);
+        uint8_t r = 'r';
+        PacketBuffer out(&r, 1, 1);
+        bool result = c.sending ? slave.send(out) : slave.receive(in);
+        EXPECT_EQ(result, c.result) << c.what;
+        EXPECT_EQ(slave.state(), c.state) << c.what;
+        EXPECT_EQ(line.slave().writes(), c.written) << c.what;
+    }
+}
+
+TEST(Link, ArgumentsAndMissingPortAreRefusedBeforeTheLine) {
+    TraceCapture capture;
+    linkClose();
+    uint8_t data[PACKET_SIZE + 1] = {};
+    EXPECT_EQ(pkt_send(nullptr, 5), 1u);
+    EXPECT_EQ(pkt_send(data, 0), 2u);
+    EXPECT_EQ(pkt_send(data, PACKET_SIZE + 1), 3u);
+    EXPECT_EQ(pkt_send(data, PACKET_SIZE), 4u);
+    EXPECT_EQ(pkt_receive(data, 10), PKT_RECEIVE_FAILED);
+    EXPECT_FALSE(linkIsUp());
+    EXPECT_FALSE(linkConnect());
+    EXPECT_EQ(linkOpen(115200, "/dev/null", PortRole::Master), LINK_BAD_BAUD);
+    EXPECT_EQ(linkOpen(57600, "/dev/null", PortRole::Master), LINK_BAD_BAUD);
+    EXPECT_TRUE(capture.texts().empty()) << "a refused baud rate must not touch the port";
+    EXPECT_EQ(linkOpen(9600, "/nonexistent/ttyK27", PortRole::Master), LINK_PORT_FAILED);
+    EXPECT_EQ(capture.texts(), std::vector<std::string>{"OpenComm failed\r\n"});
+    EXPECT_EQ(PKTportMASTER(), nullptr);
+    EXPECT_TRUE(linkClose());
+}
+
+TEST(Link, SessionWithACalibratorOnAPty) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    FdLine calibratorEnd(pty.master(), 20);
+    EchoSlave calibrator(calibratorEnd);
+
+    theSerialPort().setReadTimeout(100);
+    ASSERT_EQ(linkOpen(0, pty.slavePath().c_str(), PortRole::Master), LINK_OPENED);
+    EXPECT_EQ(theSerialPort().baud(), 9600u);
+    ASSERT_NE(PKTportMASTER(), nullptr);
+    EXPECT_EQ(PKTportSLAVE(), nullptr);
+    linkSetAttempts(0x103);  // the low 8 bits count
+    EXPECT_EQ(PKTportMASTER()->attempts(), 3);
+    EXPECT_FALSE(linkIsUp());
+    ASSERT_TRUE(linkConnect());
+    EXPECT_TRUE(linkIsUp());
+
+    Bytes command(PACKET_SIZE);
+    for (size_t i = 0; i < command.size(); ++i)
+        command[i] = static_cast<uint8_t>(i * 7);
+    ASSERT_EQ(pkt_send(command.data(), PACKET_SIZE), 0u);
+    Bytes reply(PACKET_SIZE);
+    EXPECT_EQ(pkt_receive(reply.data(), PACKET_SIZE), 1u);
+    EXPECT_EQ(reply[0], '0');
+    ASSERT_EQ(pkt_receive(reply.data(), PACKET_SIZE), PACKET_SIZE);
+    EXPECT_EQ(reply, reversed(command));
+    EXPECT_EQ(pkt_receive(reply.data(), PACKET_SIZE), 1u);
+    EXPECT_EQ(reply[0], 0x04);
+
+    EXPECT_TRUE(linkDisconnect());
+    EXPECT_FALSE(linkIsUp());
+    EXPECT_EQ(pkt_send(command.data(), 1), 4u) << "no data on a link that is down";
+    EXPECT_TRUE(linkClose());
+    EXPECT_EQ(PKTportMASTER(), nullptr);
+    EXPECT_FALSE(theSerialPort().isOpen());
+}
+
+}  // namespace
+}  // namespace kvtlnk

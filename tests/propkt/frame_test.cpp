@@ -1,0 +1,268 @@
+// Check value, frame encoding and the receive state machine, against frames as the calibrator
+// sends them.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "propkt/duplex_line.h"
+#include "propkt/frame_bytes.h"
+#include "propkt/ptalklib.h"
+
+namespace kvtlnk {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+const Bytes kConnect = {0x10, 0x02, 0x03, 0x10, 0x03, 0xA2, 0x8E};
+const Bytes kLinkAck = {0x10, 0x02, 0x07, 0x10, 0x03, 0xC3, 0xED};
+const Bytes kDisconnect = {0x10, 0x02, 0x0B, 0x10, 0x03, 0x60, 0x48};
+const Bytes kAck0 = {0x10, 0x02, 0x01, 0x10, 0x03, 0x1A, 0x3B};
+const Bytes kAck3 = {0x10, 0x02, 0x61, 0x10, 0x03, 0x57, 0x3E};
+const Bytes kDataId = {0x10, 0x02, 0x00, 0x69, 0x64, 0x10, 0x03, 0xD6, 0x6E};
+const Bytes kData1Eot = {0x10, 0x02, 0x20, 0x04, 0x10, 0x03, 0xE6, 0xB7};
+const Bytes kDataDle = {0x10, 0x02, 0x00, 0x10, 0x10, 0x10, 0x03, 0x49, 0x2E};
+
+Bytes concat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+TEST(CheckValue, X25OfTheNineDigits) {
+    const char* digits = "123456789";
+    uint16_t reg = crc16Update(0xFFFF, reinterpret_cast<const uint8_t*>(digits), 9);
+    EXPECT_EQ(static_cast<uint16_t>(~reg), 0x906E);
+    // Running the bytes in two pieces gives the same register.
+    EXPECT_EQ(crc16Update(crc16Update(0xFFFF, reinterpret_cast<const uint8_t*>(digits), 4),
+                          reinterpret_cast<const uint8_t*>(digits) + 4, 5),
+              reg);
+}
+
+struct Fixture {
+    DuplexLine line{20};
+    PacketPort master{line.master(), PortRole::Master};
+    PacketPort slave{line.slave(), PortRole::Slave};
+};
+
+TEST(SendFrame, ControlFramesAndFirstDataFrameByteForByte) {
+    Fixture f;
+    f.master.sendFrame(FRAME_CONNECT, nullptr);
+    f.slave.sendFrame(FRAME_LINK_ACK, nullptr);
+    f.master.sendFrame(FRAME_DISCONNECT, nullptr);
+    f.slave.sendFrame(FRAME_ACK, nullptr);
+    uint8_t id[] = {'i', 'd'};
+    PacketBuffer idPacket(id, 2, 2);
+    f.master.sendFrame(FRAME_DATA, &idPacket);
+    uint8_t dle = 0x10;
+    PacketBuffer dlePacket(&dle, 1, 1);
+    f.master.sendFrame(FRAME_DATA, &dlePacket);
+
+    EXPECT_EQ(f.line.master().writes(),
+              (std::vector<Bytes>{kConnect, kDisconnect, kDataId, kDataDle}));
+    EXPECT_EQ(f.line.slave().writes(), (std::vector<Bytes>{kLinkAck, kAck0}));
+}
+
+TEST(SendFrame, SequenceBitsFollowAcknowledgedFrames) {
+    // A slave that acknowledged data frames 0, 1 and 2 carries 3 in its next acknowledgement.
+    DuplexLine slaveLine(20);
+    PacketPort slave(slaveLine.slave(), PortRole::Slave);
+    slaveLine.slave().inject(
+        concat({kConnect, frameWith(0x00, {1}), frameWith(0x20, {2}), frameWith(0x40, {3})}));
+    uint8_t store[8];
+    PacketBuffer packet(store, sizeof store);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(slave.receive(packet));
+    EXPECT_EQ(slave.sequence(), 3);
+    slave.sendFrame(FRAME_ACK, nullptr);
+    EXPECT_EQ(slaveLine.slave().writes(), (std::vector<Bytes>{kLinkAck, kAck0, frameWith(0x21, {}),
+                                                              frameWith(0x41, {}), kAck3}));
+
+    // A master whose command was acknowledged sends its next data frame with sequence 1.
+    DuplexLine line(20);
+    PacketPort master(line.master(), PortRole::Master);
+    line.master().setFilter([&line](Bytes& b) {
+        if (b == kConnect) line.master().inject(kLinkAck);
+        if (b == kDataId) line.master().inject(kAck0);
+        return false;
+    });
+    ASSERT_TRUE(master.connect());
+    uint8_t id[] = {'i', 'd'};
+    PacketBuffer idPacket(id, 2, 2);
+    ASSERT_TRUE(master.send(idPacket));
+    uint8_t eot = 0x04;
+    PacketBuffer eotPacket(&eot, 1, 1);
+    master.sendFrame(FRAME_DATA, &eotPacket);
+    EXPECT_EQ(line.master().writes().back(), kData1Eot);
+}
+
+TEST(SendFrame, StagesAtMost255BytesPerWrite) {
+    struct Case {
+        size_t length;
+        uint8_t fill;
+        std::vector<size_t> writeSizes;
+    };
+    const Case cases[] = {
+        {300, 0x55, {254, 53}},  // 3 + 251 data, then 49 data + 4
+        {249, 0x55, {252, 4}},   // the closing bytes would not fit after 252
+        {248, 0x55, {255}},      // 3 + 248 + 4 in one write
+        {1024, 0x10, {255, 254, 254, 254, 254, 254, 254, 254, 22}},  // every byte doubled
+    };
+    for (const Case& c : cases) {
+        DuplexLine line(20);
+        PacketPort port(line.master(), PortRole::Master);
+        std::vector<uint8_t> data(c.length, c.fill);
+        PacketBuffer packet(data.data(), static_cast<uint16_t>(data.size()),
+                            static_cast<uint16_t>(data.size()));
+        ASSERT_TRUE(port.sendFrame(FRAME_DATA, &packet));
+        std::vector<size_t> sizes;
+        for (const Bytes& w : line.master().writes())
+            sizes.push_back(w.size());
+        EXPECT_EQ(sizes, c.writeSizes) << "length " << c.length;
+
+        // What went out decodes to the same packet on the other side.
+        std::vector<uint8_t> store(PACKET_SIZE);
+        PacketBuffer received(store.data(), PACKET_SIZE);
+        PacketPort slave(line.slave(), PortRole::Slave);
+        PacketPort::Received r = slave.receiveFrame(&received);
+        EXPECT_TRUE(r.completed);
+        EXPECT_EQ(r.outcome, FRAME_DATA);
+        EXPECT_EQ(Bytes(store.begin(), store.begin() + received.size()), data);
+    }
+}
+
+TEST(SendFrame, ShortWriteStopsTheFrame) {
+    DuplexLine line(20);
+    PacketPort port(line.master(), PortRole::Master);
+    std::vector<uint8_t> data(300, 0x55);
+    PacketBuffer packet(data.data(), 300, 300);
+    line.master().shortNextWrite(100);
+    EXPECT_FALSE(port.sendFrame(FRAME_DATA, &packet));
+    EXPECT_EQ(line.master().writes().size(), 1u);
+}
+
+struct RxCase {
+    const char* what;
+    Bytes wire;
+    size_t capacity;
+    bool completed;
+    int outcome;
+    Bytes packet;
+};
+
+TEST(ReceiveFrame, StateTable) {
+    const RxCase cases[] = {
+        {"connect", kConnect, 16, true, FRAME_CONNECT, {}},
+        {"link ack", kLinkAck, 16, true, FRAME_LINK_ACK, {}},
+        {"disconnect", kDisconnect, 16, true, FRAME_DISCONNECT, {}},
+        {"ack 0", kAck0, 16, true, FRAME_ACK, {}},
+        {"ack 3 at sequence 0", kAck3, 16, true, RX_BAD_SEQUENCE, {}},
+        {"command id", kDataId, 16, true, FRAME_DATA, {'i', 'd'}},
+        {"data 1 at sequence 0", kData1Eot, 16, true, RX_BAD_SEQUENCE, {0x04}},
+        {"doubled DLE", kDataDle, 16, true, FRAME_DATA, {0x10}},
+        {"noise before the frame",
+         concat({{0x00, 0x03, 0x10, 0x10, 0x55}, kDataId}),
+         16,
+         true,
+         FRAME_DATA,
+         {'i', 'd'}},
+        {"DLE DLE STX outside", concat({{0x10}, kConnect}), 16, true, FRAME_CONNECT, {}},
+        {"check bytes holding DLE",
+         {0x10, 0x02, 0x00, 0x95, 0x10, 0x03, 0x10, 0xEB},
+         16,
+         true,
+         FRAME_DATA,
+         {0x95}},
+        {"type bit 4 ignored", frameWith(0x13, {}), 16, true, FRAME_CONNECT, {}},
+        {"type bit 7 ignored", frameWith(0x87, {}), 16, true, FRAME_LINK_ACK, {}},
+        {"bits 4 and 7 on data", frameWith(0x90, {7}), 16, true, FRAME_DATA, {7}},
+        {"unknown type", frameWith(0x05, {}), 16, true, RX_UNKNOWN_TYPE, {}},
+        {"unknown type 0x0F", frameWith(0x0F, {}), 16, true, RX_UNKNOWN_TYPE, {}},
+        {"bad check",
+         concat({Bytes(kDataId.begin(), kDataId.end() - 1), {0x6F}}),
+         16,
+         true,
+         RX_BAD_CRC,
+         {'i', 'd'}},
+        {"bad check wins over unknown type",
+         concat({Bytes{0x10, 0x02, 0x05, 0x10, 0x03, 0x00, 0x00}}),
+         16,
+         true,
+         RX_BAD_CRC,
+         {}},
+        {"exactly at capacity", frameWith(0x00, {1, 2, 3, 4}), 4, true, FRAME_DATA, {1, 2, 3, 4}},
+        {"one past capacity", frameWith(0x00, {1, 2, 3, 4, 5}), 4, true, RX_OVERFLOW, {1, 2, 3, 4}},
+        {"doubled DLE past capacity", frameWith(0x00, {1, 0x10, 0x10}), 1, true, RX_OVERFLOW, {1}},
+        {"restart inside a frame",
+         concat({{0x10, 0x02, 0x00, 0x41}, kDataId}),
+         16,
+         true,
+         RX_BAD_CRC,
+         {'i', 'd'}},
+        // The register runs on across a framing error within one call.
+        {"framing error then a frame",
+         concat({{0x10, 0x02, 0x00, 0x41, 0x10, 0x55}, kAck0}),
+         16,
+         true,
+         RX_BAD_CRC,
+         {}},
+        {"frame cut short", Bytes(kDataId.begin(), kDataId.end() - 2), 16, false, 0, {}},
+        {"nothing", {}, 16, false, 0, {}},
+    };
+    for (const RxCase& c : cases) {
+        DuplexLine line(10);
+        PacketPort port(line.master(), PortRole::Master);
+        line.master().inject(c.wire);
+        Bytes store(c.capacity + 8, 0xEE);
+        PacketBuffer packet(store.data(), static_cast<uint16_t>(c.capacity));
+        PacketPort::Received r = port.receiveFrame(&packet);
+        EXPECT_EQ(r.completed, c.completed) << c.what;
+        if (!c.completed) continue;
+        EXPECT_EQ(r.outcome, c.outcome) << c.what;
+        EXPECT_EQ(Bytes(store.begin(), store.begin() + packet.size()), c.packet) << c.what;
+        EXPECT_EQ(store[c.capacity], 0xEE) << c.what << ": wrote past the capacity";
+    }
+}
+
+TEST(ReceiveFrame, OverflowLeavesTheRestOfTheFrameQueued) {
+    DuplexLine line(10);
+    PacketPort port(line.master(), PortRole::Master);
+    Bytes wire = frameWith(0x00, {1, 2, 3, 4, 5, 6});
+    line.master().inject(wire);
+    uint8_t store[2];
+    PacketBuffer packet(store, 2);
+    EXPECT_EQ(port.receiveFrame(&packet).outcome, RX_OVERFLOW);
+    EXPECT_EQ(line.master().pending(), wire.size() - 6);  // DLE STX type 1 2 3 consumed
+}
+
+TEST(ReceiveFrame, WithoutPacketDataIsCheckedAndDropped) {
+    DuplexLine line(10);
+    PacketPort port(line.master(), PortRole::Master);
+    line.master().inject(concat({kDataId, frameWith(0x00, Bytes(2000, 0x20))}));
+    EXPECT_EQ(port.receiveFrame(nullptr).outcome, FRAME_DATA);
+    EXPECT_EQ(port.receiveFrame(nullptr).outcome, FRAME_DATA);
+}
+
+TEST(PacketBuffer, AppendAndTakeStopAtTheBounds) {
+    uint8_t store[4];
+    PacketBuffer b(store, 4);
+    const uint8_t six[] = {1, 2, 3, 4, 5, 6};
+    EXPECT_EQ(b.append(six, 3), 3);
+    EXPECT_EQ(b.append(six, 3), 1);
+    EXPECT_EQ(b.append(six, 1), 0);
+    uint8_t out[8] = {};
+    EXPECT_EQ(b.take(out, 3), 3);
+    EXPECT_EQ(b.available(), 1);
+    EXPECT_EQ(b.take(out + 3, 5), 1);
+    EXPECT_EQ(Bytes(out, out + 4), (Bytes{1, 2, 3, 1}));
+    uint8_t one;
+    EXPECT_FALSE(b.takeByte(&one));
+    b.rewind();
+    EXPECT_TRUE(b.takeByte(&one));
+    EXPECT_EQ(one, 1);
+}
+
+}  // namespace
+}  // namespace kvtlnk
