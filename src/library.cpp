@@ -3,6 +3,8 @@
 // needs (memories, setup, text tables, font) and destroyed at unload in the reverse order.
 #include "memory/memory_image.h"
 #include "session/session_state.h"
+#include "setup/setup_state.h"
+#include "support/font.h"
 #include "support/text_tables.h"
 
 #if defined(_WIN32)
@@ -13,20 +15,29 @@ namespace kvtlnk {
 
 namespace {
 
-MemoryImage gImage;      // procedure memory, then results memory
-TextTables gTextTables;  // unit symbols and prefix letters
-SessionState gSession;   // plain data, constant-initialised
+MemoryImage gImage;  // procedure memory, then results memory
+float gLogSamples[kLogCapacity];
+SetupState gSetupState(gLogSamples, kLogCapacity);           // the calibrator's setup and its log
+TextTables gTextTables;                                      // unit symbols and prefix letters
+ProportionalFont gPromptFont = ProportionalFont::helvr12();  // the prompt area's font
+SessionState gSession;                                       // plain data, constant-initialised
 
 }  // namespace
 
 MemoryImage& theImage() {
     return gImage;
 }
+SetupState& theSetupState() {
+    return gSetupState;
+}
 TextTables& theTextTables() {
     return gTextTables;
 }
 SessionState& theSession() {
     return gSession;
+}
+const ProportionalFont& thePromptFont() {
+    return gPromptFont;
 }
 
 }  // namespace kvtlnk

@@ -101,7 +101,12 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMendTask(void);
 KVTLNK_API void KVTLNK_CALL MEMused(uint32_t* bytes);
 KVTLNK_API void KVTLNK_CALL MEMstats(uint32_t* procedureRecords, uint32_t* resultRecords);
 
-/* ---- MEM: reading the image ---- */
+/* ---- MEM: reading the image ----
+ * Caller buffers: task, prompt and prompt-definition names and both template texts 33 bytes;
+ * strategy names 21 bytes; MEMstrategyInfo's points maxPoints floats; MEMpromptDefnInfo's text
+ * textSize bytes (the text is cut to textSize - 1 characters). Texts of uploaded records that
+ * are longer are cut to these sizes. MEMdump takes a directory path of at most 238 characters
+ * (a longer one writes nothing); the directory must exist. */
 KVTLNK_API uint32_t KVTLNK_CALL MEMpDir(int32_t index, uint32_t* code, uint32_t* year,
                                         uint32_t* month, uint32_t* day, uint32_t* hour,
                                         uint32_t* minute, uint32_t* second);

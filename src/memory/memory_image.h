@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "memory/name_index.h"
 #include "memory/record_store.h"
 
 namespace kvtlnk {
@@ -25,9 +26,16 @@ class MemoryImage {
         return procedure_.usedBytes() + results_.usedBytes() + 2 * RecordStore::kStoreHeaderBytes;
     }
 
+    // Look-ups by name in the procedure memory (strategies, prompt definitions), kept in step
+    // with it through its epoch.
+    NameIndex& strategyNames() { return strategyNames_; }
+    NameIndex& promptDefnNames() { return promptDefnNames_; }
+
   private:
     RecordStore procedure_;
     RecordStore results_;
+    NameIndex strategyNames_;
+    NameIndex promptDefnNames_;
 };
 
 // The process-wide image, constructed at load before any export runs.

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+
+#include "memory/memory_image.h"
+#include "support/text_tables.h"
+
+namespace kvtlnk {
+
+// The MEM calls, working on the image they are given; the exported functions pass theImage().
+// Results are the library's result codes.
+
+// Building the procedure memory.
+void memClear(MemoryImage& image);
+uint32_t memStrategyDefn(MemoryImage& image, uint32_t* index, const char* name, int32_t n,
+                         const float* points);
+uint32_t memCheckPromptDefn(const char* text, uint32_t* fittingLength);
+uint32_t memPromptDefn(MemoryImage& image, const char* name, const char* text);
+uint32_t memStartTask(MemoryImage& image, const char* name);
+uint32_t memPrompt(MemoryImage& image, const char* promptDefnName);
+uint32_t memTemplate(MemoryImage& image, uint32_t strategyIndex, uint32_t flag, const char* text1,
+                     const char* text2, uint32_t setupIndex);
+uint32_t memEndTask(MemoryImage& image);
+
+// Reading the image. Text outputs take names and template texts of up to 32 characters (33
+// bytes) and strategy names of up to 20 (21 bytes); longer uploaded texts are cut to fit.
+struct DirEntry {
+    uint32_t code = 0;
+    uint32_t year = 0;
+    uint32_t month = 0;
+    uint32_t day = 0;
+    uint32_t hour = 0;
+    uint32_t minute = 0;
+    uint32_t second = 0;
+};
+constexpr uint32_t kNameBuffer = 33;
+constexpr uint32_t kStrategyNameBuffer = 21;
+
+uint32_t memDir(const MemoryImage& image, Memory memory, int32_t index, DirEntry* entry);
+uint32_t memTaskInfo(const MemoryImage& image, int32_t index, char* name, uint32_t* taskWord);
+uint32_t memStrategyInfo(const MemoryImage& image, int32_t index, char* name, int32_t* count,
+                         int32_t maxPoints, float* points);
+uint32_t memTemplateInfo(MemoryImage& image, int32_t index, uint32_t* strategyIndex, uint32_t* flag,
+                         char* text1, char* text2);
+uint32_t memPromptInfo(MemoryImage& image, int32_t index, char* name);
+uint32_t memPromptDefnInfo(const MemoryImage& image, int32_t index, char* name,
+                           uint32_t* textLength, int32_t textSize, char* text);
+
+// Writes the listing and data files of both memories into an existing directory. A path too
+// long for the file names is refused with false and nothing written.
+bool memDump(const MemoryImage& image, TextTables& tables, const char* directory);
+
+}  // namespace kvtlnk

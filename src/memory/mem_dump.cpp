@@ -1,0 +1,74 @@
+// Writing the image to files for inspection: per memory a listing of its records and one file of
+// data bytes per record.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "memory/mem_api.h"
+
+namespace kvtlnk {
+
+namespace {
+
+// File names are built in a buffer of 256 bytes; the longest suffix is a memory suffix, ten
+// digits of a record index and ".nd".
+constexpr size_t kPathBuffer = 256;
+constexpr size_t kLongestSuffix = 4 + 10 + 3;
+
+// The kind's name from the text catalogue.
+const char* kindName(const TextTables& tables, uint16_t kind) {
+    unsigned list = 0;
+    if (kind <= 14) {
+        list = 1400u + kind;
+    } else if (kind == 15) {
+        list = 1416;
+    } else if (kind == 1000) {
+        list = 1415;
+    } else {
+        return "";
+    }
+    return firstItem(tables.findList(list));
+}
+
+bool writeListing(const RecordStore& store, const TextTables& tables, const std::string& base) {
+    std::FILE* listing = std::fopen((base + ".dir").c_str(), "w");
+    if (listing == nullptr) return false;
+    for (int32_t i = 0; i < store.count(); ++i) {
+        const Record& r = *store.selectRecord(i);
+        const DateStamp& s = r.stamp();
+        std::fprintf(listing, "%ld: %s(%d),V(%d),%02d/%02d/%d %02d:%02d:%02d\n", long{i},
+                     kindName(tables, r.kind()), r.kind(), r.version(), s.month, s.day,
+                     s.fullYear(), s.hour, s.minute, s.second);
+    }
+    std::fclose(listing);
+    return true;
+}
+
+void writeDataFiles(const RecordStore& store, const std::string& base) {
+    for (int32_t i = 0; i < store.count(); ++i) {
+        const Record& r = *store.selectRecord(i);
+        // Binary, so that the file holds the record's bytes exactly on every platform.
+        std::FILE* data = std::fopen((base + std::to_string(i) + ".nd").c_str(), "wb");
+        if (data == nullptr) return;
+        std::fwrite(r.data(), 1, r.length(), data);
+        std::fclose(data);
+    }
+}
+
+void dumpMemory(const RecordStore& store, const TextTables& tables, const std::string& base) {
+    if (writeListing(store, tables, base)) writeDataFiles(store, base);
+}
+
+}  // namespace
+
+bool memDump(const MemoryImage& image, TextTables& tables, const char* directory) {
+    if (directory == nullptr || std::strlen(directory) + kLongestSuffix >= kPathBuffer)
+        return false;
+    tables.selectTable(0);
+    tables.setDateTimeFormat(0, 1);
+    dumpMemory(image.results(), tables, std::string(directory) + "/res");
+    dumpMemory(image.procedure(), tables, std::string(directory) + "/prc");
+    return true;
+}
+
+}  // namespace kvtlnk

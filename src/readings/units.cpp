@@ -1,0 +1,117 @@
+#include "readings/units.h"
+
+#include <cmath>
+
+namespace kvtlnk {
+
+namespace {
+
+struct PressureFactors {
+    uint32_t unit;
+    double fromPsi;  // psi -> unit
+    double toPsi;    // unit -> psi
+};
+
+// The calibrator's own factors; each direction is its own constant.
+constexpr PressureFactors kPressureFactors[] = {
+    {kUnitBar, 0.0689476, 14.50377},  {kUnitKpa, 6.89476, 0.1450377},
+    {kUnitInH2o, 27.6799, 0.0361272}, {kUnitFtH2o, 2.3066583, 0.4335264},
+    {kUnitInHg, 2.036021, 0.4911541}, {kUnitMmHg, 51.715095, 0.0193367},
+};
+
+const PressureFactors* pressureFactors(uint32_t unit) {
+    for (const PressureFactors& f : kPressureFactors) {
+        if (f.unit == unit) return &f;
+    }
+    return nullptr;  // psi and every other unit: factor 1
+}
+
+}  // namespace
+
+float convertTemp(uint32_t from, uint32_t to, float value) {
+    const double v = value;
+    if (from == kUnitCelsius && to == kUnitFahrenheit) {
+        return static_cast<float>(v * 9.0f / 5.0f + 32.0f);
+    }
+    if (from == kUnitFahrenheit && to == kUnitCelsius) {
+        return static_cast<float>((v - 32.0f) * 5.0f / 9.0f);
+    }
+    return value;
+}
+
+float convertPres(uint32_t from, uint32_t to, float value) {
+    double factor = 1.0;
+    if (from == kUnitPsi) {
+        if (const PressureFactors* f = pressureFactors(to)) factor = f->fromPsi;
+    } else if (const PressureFactors* f = pressureFactors(from)) {
+        factor = f->toPsi;
+    }
+    return static_cast<float>(value * factor);
+}
+
+void prefixToBase(float* value, uint32_t prefix) {
+    const double v = *value;
+    switch (prefix) {
+        case kPrefixMicro:
+            *value = static_cast<float>(v / 1000000.0f);
+            break;
+        case kPrefixMilli:
+            *value = static_cast<float>(v / 1000.0f);
+            break;
+        case kPrefixKilo:
+            *value = static_cast<float>(v * 1000.0f);
+            break;
+        case kPrefixMega:
+            *value = static_cast<float>(v * 1000000.0f);
+            break;
+        case kPrefixGiga:
+            *value = static_cast<float>(v * 1000000000.0f);
+            break;
+        default:
+            break;
+    }
+}
+
+void prefixFromBase(float* value, uint32_t prefix) {
+    const double v = *value;
+    switch (prefix) {
+        case kPrefixMicro:
+            *value = static_cast<float>(v * 1000000.0f);
+            break;
+        case kPrefixMilli:
+            *value = static_cast<float>(v * 1000.0f);
+            break;
+        case kPrefixKilo:
+            *value = static_cast<float>(v / 1000.0f);
+            break;
+        case kPrefixMega:
+            *value = static_cast<float>(v / 1000000.0f);
+            break;
+        case kPrefixGiga:
+            *value = static_cast<float>(v / 1000000000.0f);
+            break;
+        default:
+            break;
+    }
+}
+
+float scaledToOutput(uint32_t mode, float p1, float p2, float x) {
+    const double quotient = (static_cast<double>(x) - p1) / p2;
+    switch (mode) {
+        case kScaleLinear:
+            return static_cast<float>(quotient);
+        case kScaleSquareRoot:
+            return static_cast<float>(std::sqrt(quotient));
+        case kScaleSquare: {
+            const float q = static_cast<float>(quotient);
+            return static_cast<float>(static_cast<double>(q) * q);
+        }
+        case kScalePercent:
+            return static_cast<float>(
+                static_cast<double>(x) / 100.0 * (static_cast<double>(p2) - p1) + p1);
+        default:
+            return x;
+    }
+}
+
+}  // namespace kvtlnk

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <tuple>
+
+#include "kvtlnk/kvtlnk.h"
+#include "memory/image_helpers.h"
+#include "memory/mem_api.h"
+#include "memory/record_layout.h"
+#include "memory/template_decode.h"
+
+namespace kvtlnk {
+namespace {
+
+class MemRead : public ::testing::Test {
+  protected:
+    void SetUp() override { memClear(image); }
+    MemoryImage image;
+    char name[40] = "x";
+};
+
+TEST_F(MemRead, Directories) {
+    memStartTask(image, "t");                // procedure 9
+    addRaw(image.results(), SETUP_1, {1});   // results 0
+    addRaw(image.results(), TEMPLATE, {1});  // results 1: a procedure kind
+    const struct {
+        Memory memory;
+        int32_t index;
+        uint32_t code;  // 99: no record
+    } cases[] = {{Memory::Procedure, 0, 36}, {Memory::Procedure, 9, 33},
+                 {Memory::Results, 0, 4},    {Memory::Results, 1, 0},
+                 {Memory::Results, 2, 99},   {Memory::Procedure, -1, 99}};
+    for (const auto& c : cases) {
+        DirEntry e;
+        e.code = 99;
+        EXPECT_EQ(memDir(image, c.memory, c.index, &e), c.code == 99 ? KVTLNK_E_RECORD : KVTLNK_OK);
+        EXPECT_EQ(e.code, c.code) << c.index;
+        if (c.code == 99) continue;
+        const DateStamp& s = image.store(c.memory).selectRecord(c.index)->stamp();
+        EXPECT_EQ(std::make_tuple(e.year, e.month, e.day, e.hour, e.minute, e.second),
+                  std::make_tuple(s.year + 1992u, uint32_t{s.month}, uint32_t{s.day},
+                                  uint32_t{s.hour}, uint32_t{s.minute}, uint32_t{s.second}));
+    }
+}
+
+TEST_F(MemRead, StrategiesTemplatesAndPrompts) {
+    int32_t n = 0;
+    float points[12] = {};
+    points[4] = -1.0f;
+    ASSERT_EQ(memStrategyInfo(image, 6, name, &n, 4, points), KVTLNK_OK);
+    EXPECT_STREQ(name, "11 \x8C");
+    EXPECT_EQ(n, 11);
+    EXPECT_FLOAT_EQ(points[3], 0.3f);
+    EXPECT_EQ(points[4], -1.0f);
+
+    memTemplate(image, 5, 7, "first", "second", 3);                             // 9
+    memTemplate(image, 40, 0, "a", "b", 3);                                     // 10
+    memPrompt(image, "later");                                                  // 11
+    memPrompt(image, "never");                                                  // 12
+    memPromptDefn(image, "later", "abcd efgh ijkl mnop qrst uvwx yzab cdefg");  // 13
+    uint32_t strategy = 0, flag = 0;
+    char t2[33];
+    EXPECT_EQ(memTemplateInfo(image, 9, &strategy, &flag, name, t2), KVTLNK_OK);
+    EXPECT_EQ(strategy, 5u);
+    EXPECT_EQ(flag, 1u);
+    EXPECT_STREQ(name, "first");
+    EXPECT_STREQ(t2, "second");
+    EXPECT_EQ(memTemplateInfo(image, 10, &strategy, &flag, name, t2), KVTLNK_E_RECORD);
+
+    EXPECT_EQ(memPromptInfo(image, 11, name), KVTLNK_OK);
+    EXPECT_STREQ(name, "later");
+    EXPECT_EQ(memPromptInfo(image, 12, name), KVTLNK_E_RECORD);
+    EXPECT_STREQ(name, "");
+
+    uint32_t len = 0;
+    char text[8] = "#######";
+    EXPECT_EQ(memPromptDefnInfo(image, 13, name, &len, 5, text), KVTLNK_OK);
+    EXPECT_EQ(len, 4u);
+    EXPECT_EQ(std::string(text, 7), std::string("abcd\0##", 7));
+}
+
+// What every reader reports on records it cannot take: of another kind, truncated or corrupted.
+TEST_F(MemRead, RefusesRecordsItCannotDecode) {
+    const struct {
+        const char* what;
+        uint16_t kind;
+        Bytes data;
+    } records[] = {
+        {"task end", TASK_END, {0}},
+        {"negative point count", STRATEGY, {0, 0, 0xFF, 0xFF, 'n', 0}},
+        {"points past the end", STRATEGY, {0, 0, 0, 3, 0, 0, 0, 0, 'n', 0}},
+        {"strategy name unterminated", STRATEGY, {0, 0, 0, 1, 0, 0, 'n'}},
+        {"task name unterminated", TASK_START, {0, 0, 'n'}},
+        // The templates below also fail as strategies: a point count of -1 or 9.
+        {"template cut before flag", TEMPLATE, {0, 0, 0xFF, 0xFF, 0, 0, 0, 0}},
+        {"template text unterminated", TEMPLATE, {0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 1, 'a', 0, 'b'}},
+        {"template strategy is a task end", TEMPLATE, {0, 0, 0, 9, 0, 0, 0, 0, 1, 0, 0}},
+        {"template strategy in results", TEMPLATE, {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 1, 0, 0}},
+        {"definition without text end", PROMPT_DEFN, {0, 0, 'u', 0, 'x'}},
+        {"prompt unterminated", PROMPT, {'u'}},
+        {"prompt of a definition that does not decode", PROMPT, {'u', 0}},
+    };
+    memEndTask(image);  // 9, named by a template above
+    for (const auto& c : records) {
+        const int32_t i = addRaw(image.procedure(), c.kind, c.data);
+        SCOPED_TRACE(c.what);
+        uint32_t word = 0, strategy = 7, flag = 7, len = 9;
+        int32_t n = -7;
+        char text[8] = "x";
+        EXPECT_EQ(memTaskInfo(image, i, name, &word), KVTLNK_E_RECORD);
+        EXPECT_STREQ(name, "");
+        EXPECT_EQ(word, 0xFFFFFFFFu);
+        EXPECT_EQ(memStrategyInfo(image, i, name, &n, 0, nullptr), KVTLNK_E_RECORD);
+        EXPECT_EQ(n, -7);  // untouched
+        EXPECT_EQ(memTemplateInfo(image, i, &strategy, &flag, name, name), KVTLNK_E_RECORD);
+        EXPECT_EQ(strategy, 7u);
+        std::strcpy(name, "x");
+        EXPECT_EQ(memPromptInfo(image, i, name), KVTLNK_E_RECORD);
+        EXPECT_STREQ(name, "");
+        std::strcpy(name, "x");
+        EXPECT_EQ(memPromptDefnInfo(image, i, name, &len, sizeof text, text), KVTLNK_E_RECORD);
+        EXPECT_STREQ(name, "");
+        EXPECT_STREQ(text, "");
+        EXPECT_EQ(len, 0u);
+    }
+}
+
+// Texts of uploaded records can be longer than the library writes: outputs stay in bounds.
+TEST_F(MemRead, LongUploadedTextsAreCut) {
+    const std::string long40(40, 'L');
+    const int32_t t = addRaw(image.procedure(), TASK_START, bytesOf("\x12\x34" + long40 + '\0'));
+    const int32_t s = addRaw(image.procedure(), TASK_END,
+                             bytesOf(std::string("\0\0\0\1\x27\x10", 6) + long40 + '\0'));
+    std::memset(name, '#', sizeof name);
+    uint32_t word = 0;
+    EXPECT_EQ(memTaskInfo(image, t, name, &word), KVTLNK_OK);
+    EXPECT_EQ(word, 0x1234u);
+    EXPECT_EQ(std::string(name, 34), std::string(32, 'L') + '\0' + '#');
+
+    std::memset(name, '#', sizeof name);
+    int32_t n = 0;
+    float point = 0;
+    EXPECT_EQ(memStrategyInfo(image, s, name, &n, 1, &point), KVTLNK_OK);  // any kind decodes
+    EXPECT_EQ(std::string(name, 22), std::string(20, 'L') + '\0' + '#');
+    EXPECT_EQ(point, 1.0f);
+}
+
+// A setup target is handed the template's setup reference, and its verdicts count.
+struct RecordingTarget : SetupTarget {
+    bool restore(MemoryImage&, RecordRef setup) override {
+        restored = setup;
+        return restoreOk;
+    }
+    bool commitScaled() override {
+        ++commits;
+        return scaled;
+    }
+    RecordRef restored = kNoRecord;
+    bool restoreOk = true, scaled = true;
+    int commits = 0;
+};
+
+TEST_F(MemRead, TemplateDecodingWithATarget) {
+    memTemplate(image, 2, 1, "a", "b", 0xFFFFFFFE);  // 9, its setup in the results memory
+    TemplateInfo info;
+    ASSERT_TRUE(decodeTemplate(image, 9, nullptr, &info));
+    EXPECT_EQ(info.setup, -2);
+    EXPECT_EQ(info.self, 9);
+    EXPECT_STREQ(info.strategyName, "3 \x8C\x8D");
+
+    RecordingTarget target;
+    EXPECT_TRUE(decodeTemplate(image, 9, &target, &info));
+    EXPECT_EQ(target.restored, -2);
+    EXPECT_EQ(target.commits, 1);
+    target.scaled = false;
+    EXPECT_FALSE(decodeTemplate(image, 9, &target, &info));
+    target.restoreOk = false;
+    EXPECT_FALSE(decodeTemplate(image, 9, &target, &info));
+    EXPECT_EQ(target.commits, 2);  // a failed restore commits in the target, not here
+}
+
+}  // namespace
+}  // namespace kvtlnk
