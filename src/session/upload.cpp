@@ -52,9 +52,9 @@ uint32_t createItem(RecordStore& store, int32_t j, const int32_t (&f)[kDirectory
     if (data == nullptr) return KVTLNK_E_IMAGE;
     std::memset(data, 0, static_cast<size_t>(length));
     store.endRecord();
-    // The store keeps no record without data; such an item cannot be held.
+    // The store keeps no record without data: an empty item does not land at its index.
     Record* record = store.selectRecord(j);
-    if (record == nullptr) return KVTLNK_E_IMAGE;
+    if (record == nullptr) return KVTLNK_E_DIRECTORY;
     record->setStamp(stampOf(f));
     return KVTLNK_OK;
 }

@@ -221,7 +221,7 @@ TEST_F(Exchange, UploadFaults) {
     } cases[] = {
         {"first index 1", {dirLine(1, 10, 3), dirLine(2, 10, 3)}, {}, 2022, 0},
         {"short line", {dirLine(0, 10, 3), "1,10,0,3,2024,7,14,0,9,26"}, {}, 2022, 0},
-        {"item without data", {dirLine(0, 10, 3), dirLine(1, 10, 0)}, {}, 2012, 0},
+        {"item without data", {dirLine(0, 10, 3), dirLine(1, 10, 0)}, {}, 2023, 0},
         {"item too big", {dirLine(0, 10, 3), dirLine(1, 10, 65000)}, {}, 2012, 0},
         {"announces more", {dirLine(0, 10, 3), dirLine(1, 10, 3)}, reply({"4", "abcd"}), 0, 2022},
         {"sends more", {dirLine(0, 10, 3), dirLine(1, 10, 3)}, reply({"3", "ab", "cd"}), 0, 2022},
