@@ -1,0 +1,87 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "faults.h"
+#include "instrument.h"
+#include "procedure_run.h"
+
+namespace k27emu {
+
+struct CalibratorOptions {
+    Identity identity;               // the "id" reply
+    uint32_t seed = 1;               // drives the readings of runProcedures
+    uint32_t pacingBaud = 0;         // 0: bytes go as fast as the pty takes them
+    uint32_t readTimeoutMs = 250;    // per-byte time-out of the emulator's end of the line
+    uint8_t attempts = 5;            // tries per packet exchange of the emulator's port
+    bool runAfterDownload = false;   // perform the procedures when a download ends
+    std::optional<DateStamp> clock;  // stamp of every new item; local time when empty
+};
+
+// A K27 calibrator in software. It owns a pseudo-terminal and answers the library's commands
+// on its master side from a background thread, in the slave role of the packet protocol; a
+// program opens portPath() as its serial port. The emulator keeps the terminal's slave side
+// open itself, so that a program may close and reopen the port as often as it likes.
+// The memories, logs and faults may be used from any thread while it serves; start() and
+// stop() belong to the thread that owns the emulator.
+class Calibrator {
+  public:
+    explicit Calibrator(CalibratorOptions options = {});
+    ~Calibrator();
+    Calibrator(const Calibrator&) = delete;
+    Calibrator& operator=(const Calibrator&) = delete;
+
+    // Creates the pseudo-terminal (first time only) and starts serving; false when no
+    // pseudo-terminal could be made. Calling it while running does nothing.
+    bool start();
+    // Ends serving within a few milliseconds and joins the thread. The port stays open, so a
+    // program still attached sees a silent calibrator; start() serves it again.
+    void stop();
+    bool running() const { return thread_.joinable(); }
+    // The path of the pseudo-terminal's slave side, e.g. "/dev/pts/3"; empty before start().
+    const std::string& portPath() const { return portPath_; }
+
+    // The memories (copies), and replacing them; replace refuses items that do not fit.
+    std::vector<EmuRecord> memory(Memory m) const;
+    bool replaceMemory(Memory m, std::vector<EmuRecord> records);
+
+    std::vector<LoggedCommand> commandLog() const;
+    // The logged texts only, e.g. {"sf link,Identifying K27", "id", "ed", "ms"}.
+    std::vector<std::string> commands() const;
+    // The "sf link" texts, commas restored.
+    std::vector<std::string> statusTexts() const;
+    void clearLogs();
+    // Called from the serving thread after each command has been answered.
+    void setCommandObserver(std::function<void(const LoggedCommand&)> observer);
+
+    FaultScript& faults() { return faults_; }
+
+    // Performs every template of the procedure memory and appends the results.
+    RunSummary runProcedures();
+
+  private:
+    void serve();
+    Reply answer(const uint8_t* bytes, size_t n);
+    DateStamp now() const;
+
+    CalibratorOptions options_;
+    mutable std::mutex mutex_;  // guards instrument_ and observer_
+    Instrument instrument_;
+    std::function<void(const LoggedCommand&)> observer_;
+    FaultScript faults_;
+
+    int masterFd_ = -1;
+    int slaveFd_ = -1;
+    int wakeFds_[2] = {-1, -1};
+    std::string portPath_;
+    std::thread thread_;
+};
+
+}  // namespace k27emu

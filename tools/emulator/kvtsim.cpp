@@ -1,0 +1,203 @@
+// kvtsim: a K27 calibrator in software on a pseudo-terminal.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "calibrator.h"
+#include "image_file.h"
+
+namespace {
+
+using k27emu::Calibrator;
+using k27emu::CalibratorOptions;
+using k27emu::Memory;
+
+struct Settings {
+    CalibratorOptions options;
+    std::string link;
+    std::string image;
+    std::string save;
+    bool pace = false;
+    bool verbose = false;
+    bool silent = false;
+    uint32_t corruptEvery = 0;
+    uint32_t dropEvery = 0;
+    uint32_t byteDelayUs = 0;
+    unsigned attempts = CalibratorOptions{}.attempts;
+    std::vector<std::string> refuse;
+};
+
+const char* kDescription =
+    "kvtsim: a K27 process calibrator in software.\n\n"
+    "Creates a pseudo-terminal, prints the path of its port on the first line of standard\n"
+    "output and answers the calibrator's commands on it until interrupted (Ctrl-C, SIGTERM).\n"
+    "Open that path (or the --link name) as the serial port of kvtlnk or of any program that\n"
+    "talks to a K27; the port may be closed and opened again as often as you like.\n\n"
+    "The emulator holds a procedure memory and a results memory of 1,048,576 bytes each.\n"
+    "--image loads both from a JSON file at start and --save writes them on exit:\n"
+    "  {\"procedure\": [{\"kind\": 14, \"version\": 0, \"stamp\": \"2024-05-02 14:03:00\",\n"
+    "                  \"data\": \"00000003...\"}, ...], \"results\": [...]}\n"
+    "With --run, every download that ends (the final \"mc r\") is followed by a field run:\n"
+    "each template of the procedure memory leaves a setup copy, a calibration result and a\n"
+    "tag record in the results memory, with readings drawn from --seed.\n\n"
+    "The fault options make the calibrator misbehave, to try a program's error handling.";
+
+void buildOptions(CLI::App& app, Settings& s) {
+    app.description(kDescription);
+    app.add_option("--link", s.link, "Also make a symbolic link PATH to the port (removed on exit)")
+        ->type_name("PATH");
+    app.add_option("--image", s.image, "Load both memories from this JSON file at start")
+        ->type_name("FILE");
+    app.add_option("--save", s.save, "Write both memories to this JSON file on exit")
+        ->type_name("FILE");
+    app.add_flag("--run", s.options.runAfterDownload,
+                 "Perform the downloaded procedures after every download");
+    app.add_option("--model", s.options.identity.model, "Model text of the \"id\" reply")
+        ->capture_default_str();
+    app.add_option("--firmware", s.options.identity.firmwareVersion,
+                   "Firmware version text of the \"id\" reply")
+        ->capture_default_str();
+    app.add_option("--serial", s.options.identity.serialNumber,
+                   "Serial number: the third field of the \"id\" reply")
+        ->capture_default_str();
+    app.add_option("--seed", s.options.seed, "Seed of the readings of a field run")
+        ->capture_default_str();
+    app.add_flag("--pace", s.pace,
+                 "Hold the bytes in both directions to the wire rate of 9600 baud (1.04 ms each)");
+    app.add_option("--timeout", s.options.readTimeoutMs,
+                   "Milliseconds the emulator waits for each byte it expects")
+        ->capture_default_str()
+        ->type_name("MS");
+    app.add_option("--attempts", s.attempts, "Tries of each packet exchange")
+        ->check(CLI::Range(0, 255))
+        ->capture_default_str();
+    app.add_flag("-v,--verbose", s.verbose,
+                 "Print every command received (> accepted, x refused), status texts included");
+
+    const char* faults = "Faults";
+    app.add_option("--corrupt-every", s.corruptEvery,
+                   "Corrupt the check value of every N-th data frame sent")
+        ->group(faults)
+        ->type_name("N");
+    app.add_option("--drop-every", s.dropEvery, "Leave out every N-th data frame sent")
+        ->group(faults)
+        ->type_name("N");
+    app.add_option("--refuse", s.refuse,
+                   "Refuse every command that begins with this text (e.g. \"mu r\"); repeatable")
+        ->group(faults)
+        ->type_name("CMD");
+    app.add_option("--byte-delay", s.byteDelayUs,
+                   "Wait this many microseconds before each byte sent")
+        ->group(faults)
+        ->type_name("US");
+    app.add_flag("--silent", s.silent, "Never answer: a calibrator that is switched off")
+        ->group(faults);
+}
+
+void armFaults(Calibrator& emu, const Settings& s) {
+    k27emu::FaultScript& f = emu.faults();
+    if (s.corruptEvery != 0) f.corruptFrame(s.corruptEvery, s.corruptEvery);
+    if (s.dropEvery != 0) f.dropFrame(s.dropEvery, s.dropEvery);
+    for (const std::string& command : s.refuse)
+        f.refuse(command);
+    if (s.byteDelayUs != 0) f.delayEachByte(std::chrono::microseconds(s.byteDelayUs));
+    if (s.silent) f.goSilent();
+}
+
+bool makeLink(const std::string& link, const std::string& target) {
+    struct stat st {};
+    if (::lstat(link.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            std::cerr << "kvtsim: " << link << " exists and is not a symbolic link\n";
+            return false;
+        }
+        ::unlink(link.c_str());
+    }
+    if (::symlink(target.c_str(), link.c_str()) != 0) {
+        std::cerr << "kvtsim: cannot make the link " << link << "\n";
+        return false;
+    }
+    return true;
+}
+
+void removeLink(const std::string& link, const std::string& target) {
+    char points[256];
+    const ssize_t n = ::readlink(link.c_str(), points, sizeof points - 1);
+    if (n > 0 && std::string(points, static_cast<size_t>(n)) == target) ::unlink(link.c_str());
+}
+
+int serve(const Settings& s) {
+    Calibrator emu(s.options);
+    if (!s.image.empty()) {
+        k27emu::MemoryFile file;
+        std::string error;
+        if (!k27emu::loadMemoryFile(s.image, &file, &error)) {
+            std::cerr << "kvtsim: " << error << "\n";
+            return 1;
+        }
+        emu.replaceMemory(Memory::Procedure, std::move(file.procedure));
+        emu.replaceMemory(Memory::Results, std::move(file.results));
+    }
+    armFaults(emu, s);
+    if (s.verbose) {
+        emu.setCommandObserver([](const k27emu::LoggedCommand& c) {
+            std::printf("%s %s\n", c.accepted ? ">" : "x", c.text.c_str());
+            std::fflush(stdout);
+        });
+    }
+    if (!emu.start()) {
+        std::cerr << "kvtsim: cannot create a pseudo-terminal\n";
+        return 1;
+    }
+    if (!s.link.empty() && !makeLink(s.link, emu.portPath())) return 1;
+    std::printf("%s\n", emu.portPath().c_str());
+    std::fflush(stdout);
+    std::cerr << "kvtsim: " << s.options.identity.model << " " << s.options.identity.firmwareVersion
+              << " on " << emu.portPath() << (s.link.empty() ? "" : " (" + s.link + ")")
+              << "; Ctrl-C stops\n";
+
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&stopSignals, sig);
+    int sig = 0;
+    sigwait(&stopSignals, &sig);
+
+    emu.stop();
+    if (!s.link.empty()) removeLink(s.link, emu.portPath());
+    if (!s.save.empty()) {
+        const k27emu::MemoryFile file{emu.memory(Memory::Procedure), emu.memory(Memory::Results)};
+        std::string error;
+        if (!k27emu::saveMemoryFile(s.save, file, &error)) {
+            std::cerr << "kvtsim: " << error << "\n";
+            return 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The stop signals are taken by sigwait in the main thread; the serving thread inherits
+    // the blocked mask.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&stopSignals, sig);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    CLI::App app{"kvtsim"};
+    Settings settings;
+    buildOptions(app, settings);
+    CLI11_PARSE(app, argc, argv);
+    if (settings.pace) settings.options.pacingBaud = 9600;
+    settings.options.attempts = static_cast<uint8_t>(settings.attempts);
+    return serve(settings);
+}

@@ -1,0 +1,87 @@
+#include "pty_line.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+
+namespace k27emu {
+
+PtyLine::Wait PtyLine::wait(short events, Clock::time_point deadline) const {
+    for (;;) {
+        const auto left = deadline - Clock::now();
+        const int64_t ns = left.count() > 0 ? std::chrono::nanoseconds(left).count() : 0;
+        const timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+        pollfd fds[2] = {{fd_, events, 0}, {wakeFd_, POLLIN, 0}};
+        const int n = ppoll(fds, 2, &ts, nullptr);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return Wait::Woken;
+        if (fds[1].revents != 0) return Wait::Woken;
+        if (fds[0].revents & events) return Wait::Ready;
+        if (fds[0].revents != 0) {
+            // A hang-up without a reader: wait out the time rather than spin.
+            pollfd wake{wakeFd_, POLLIN, 0};
+            ppoll(&wake, 1, &ts, nullptr);
+            return wake.revents != 0 ? Wait::Woken : Wait::TimedOut;
+        }
+        if (n == 0) return Wait::TimedOut;
+    }
+}
+
+uint16_t PtyLine::read(uint8_t* data, uint16_t count) {
+    if (count == 0) {
+        uint8_t sink[256];
+        while (::read(fd_, sink, sizeof sink) > 0) {
+        }
+        return 0;
+    }
+    uint16_t got = 0;
+    while (got < count) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_);
+        if (wait(POLLIN, deadline) != Wait::Ready) break;
+        const ssize_t n = ::read(fd_, data + got, count - got);
+        if (n > 0) got = static_cast<uint16_t>(got + n);
+        if (n < 0 && errno != EAGAIN && errno != EINTR) break;
+    }
+    return got;
+}
+
+uint16_t PtyLine::write(const uint8_t* data, uint16_t count) {
+    uint16_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(fd_, data + done, count - done);
+        if (n > 0) {
+            done = static_cast<uint16_t>(done + n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) break;
+        const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_);
+        if (wait(POLLOUT, deadline) != Wait::Ready) break;
+    }
+    return done;
+}
+
+bool PtyLine::waitReadable(std::chrono::milliseconds timeout) {
+    return wait(POLLIN, Clock::now() + timeout) == Wait::Ready;
+}
+
+bool PtyLine::sleepUntil(Clock::time_point when) {
+    pollfd wake{wakeFd_, POLLIN, 0};
+    for (;;) {
+        const auto left = when - Clock::now();
+        if (left.count() <= 0) return true;
+        const int64_t ns = std::chrono::nanoseconds(left).count();
+        const timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+        const int n = ppoll(&wake, 1, &ts, nullptr);
+        if (n > 0) return false;
+    }
+}
+
+bool PtyLine::stopping() const {
+    pollfd wake{wakeFd_, POLLIN, 0};
+    return ::poll(&wake, 1, 0) > 0;
+}
+
+}  // namespace k27emu

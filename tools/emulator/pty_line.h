@@ -1,0 +1,40 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+#include "propkt/serial_line.h"
+
+namespace k27emu {
+
+// The emulator's end of the line: the master side of a pseudo-terminal, read with a per-byte
+// time-out. Every wait also watches a wake-up descriptor, so that stopping the emulator ends
+// any wait at once (reads then return 0 bytes).
+class PtyLine : public kvtlnk::SerialLine {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    PtyLine(int masterFd, int wakeFd, uint32_t readTimeoutMs)
+        : fd_(masterFd), wakeFd_(wakeFd), readTimeoutMs_(readTimeoutMs) {}
+
+    // Up to count bytes, each within the read time-out; a count of 0 discards what is waiting.
+    uint16_t read(uint8_t* data, uint16_t count) override;
+    // Every byte, unless the other side stops taking them for the read time-out.
+    uint16_t write(const uint8_t* data, uint16_t count) override;
+
+    // True when a byte is waiting within the time.
+    bool waitReadable(std::chrono::milliseconds timeout);
+    // False when woken to stop before the time.
+    bool sleepUntil(Clock::time_point when);
+    bool stopping() const;
+
+  private:
+    enum class Wait { Ready, TimedOut, Woken };
+    Wait wait(short events, Clock::time_point deadline) const;
+
+    int fd_;
+    int wakeFd_;
+    uint32_t readTimeoutMs_;
+};
+
+}  // namespace k27emu

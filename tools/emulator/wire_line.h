@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "faults.h"
+#include "pty_line.h"
+
+namespace k27emu {
+
+// What the emulator's packet port writes to and reads from: the pty line, with the fault
+// script applied to each outgoing frame and, when a baud rate is given, each byte in either
+// direction held to 10 bit times at that rate, as on the real wire.
+class WireLine : public kvtlnk::SerialLine {
+  public:
+    WireLine(PtyLine& pty, FaultScript& faults, uint32_t pacingBaud);
+
+    uint16_t read(uint8_t* data, uint16_t count) override;
+    // Gathers the bytes of a frame and sends the frame, as the faults shape it, once it is
+    // complete; reports every byte as written.
+    uint16_t write(const uint8_t* data, uint16_t count) override;
+
+  private:
+    enum class State { Idle, Dle, Type, Data, DataDle, Check1, Check2 };
+    void gather(uint8_t b);
+    void sendFrame();
+    void emit(const std::vector<uint8_t>& bytes);
+
+    PtyLine& pty_;
+    FaultScript& faults_;
+    PtyLine::Clock::duration byteTime_{0};
+    PtyLine::Clock::time_point nextRx_{};
+    PtyLine::Clock::time_point nextTx_{};
+    State state_ = State::Idle;
+    std::vector<uint8_t> frame_;
+};
+
+// The frame with the next sequence number in its type byte and its check value made again.
+void bumpSequence(std::vector<uint8_t>* frame);
+
+}  // namespace k27emu
