@@ -121,7 +121,9 @@ uint32_t receiveStatus(uint16_t capacity) {
 }
 
 uint32_t receiveFinal() {
-    uint8_t final[2];
+    // Room for a whole line, so that a data line where the 0x04 belongs is taken and reported
+    // as a malformed reply rather than overflowing and timing out.
+    uint8_t final[kLongLine];
     const uint32_t n = pkt_receive(final, sizeof final);
     if (n == PKT_RECEIVE_FAILED) return KVTLNK_E_NO_REPLY;
     return n == 1 && final[0] == kEndOfReply ? KVTLNK_OK : KVTLNK_E_BAD_REPLY;

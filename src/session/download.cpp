@@ -13,6 +13,46 @@ namespace kvtlnk {
 
 namespace {
 
+// A record's data goes out in blocks: "mbp", the block length (16 bits), the record's index
+// and the block's offset (32 bits each, big-endian), then at most 115 data bytes.
+constexpr uint32_t kBlockData = 115;
+constexpr uint32_t kBlockHeader = 13;
+
+// "ma p,kind,version,length"; a record without data is announced with length 1.
+int allocateCommand(const Record& record, char* out, size_t outSize) {
+    const uint32_t announced = record.length() == 0 ? 1 : record.length();
+    const int n = std::snprintf(out, outSize, "ma p,%d,%d,%d", record.kind(), record.version(),
+                                static_cast<int>(announced));
+    return n < static_cast<int>(outSize) ? n : static_cast<int>(outSize) - 1;
+}
+
+// The block of the record's data from offset on; returns the packet's length.
+uint16_t dataBlock(const Record& record, int32_t index, uint32_t offset,
+                   uint8_t (&out)[kBlockHeader + kBlockData]) {
+    if (offset >= record.length()) return 0;
+    const uint32_t left = record.length() - offset;
+    const uint16_t n = static_cast<uint16_t>(left < kBlockData ? left : kBlockData);
+    out[0] = 'm';
+    out[1] = 'b';
+    out[2] = 'p';
+    storeU16(out + 3, n);
+    storeU32(out + 5, static_cast<uint32_t>(index));
+    storeU32(out + 9, offset);
+    std::memcpy(out + kBlockHeader, record.data() + offset, n);
+    return static_cast<uint16_t>(kBlockHeader + n);
+}
+
+// Whether the firmware level takes every record of the procedure memory: 0 or 2005.
+uint32_t firmwareCheck(int32_t firmwareLevel, const RecordStore& procedure) {
+    if (firmwareLevel == 1) return KVTLNK_OK;
+    for (int32_t i = 0; i < procedure.count(); ++i) {
+        const Record* r = procedure.selectRecord(i);
+        if (firmwareLevel != 0) return KVTLNK_E_NOT_ACCEPTED;
+        if (isSetupKind(r->kind()) && r->version() != 0) return KVTLNK_E_NOT_ACCEPTED;
+    }
+    return KVTLNK_OK;
+}
+
 // "ma p,..." and its one-line reply: the index the calibrator gave the new item.
 uint32_t allocateItem(const Record& record, int32_t index) {
     char command[64];
@@ -50,38 +90,6 @@ uint32_t downloadProgress(SessionState& s, int32_t step) {
 }
 
 }  // namespace
-
-int allocateCommand(const Record& record, char* out, size_t outSize) {
-    const uint32_t announced = record.length() == 0 ? 1 : record.length();
-    const int n = std::snprintf(out, outSize, "ma p,%d,%d,%d", record.kind(), record.version(),
-                                static_cast<int>(announced));
-    return n < static_cast<int>(outSize) ? n : static_cast<int>(outSize) - 1;
-}
-
-uint16_t dataBlock(const Record& record, int32_t index, uint32_t offset,
-                   uint8_t (&out)[kBlockHeader + kBlockData]) {
-    if (offset >= record.length()) return 0;
-    const uint32_t left = record.length() - offset;
-    const uint16_t n = static_cast<uint16_t>(left < kBlockData ? left : kBlockData);
-    out[0] = 'm';
-    out[1] = 'b';
-    out[2] = 'p';
-    storeU16(out + 3, n);
-    storeU32(out + 5, static_cast<uint32_t>(index));
-    storeU32(out + 9, offset);
-    std::memcpy(out + kBlockHeader, record.data() + offset, n);
-    return static_cast<uint16_t>(kBlockHeader + n);
-}
-
-uint32_t firmwareCheck(int32_t firmwareLevel, const RecordStore& procedure) {
-    if (firmwareLevel == 1) return KVTLNK_OK;
-    for (int32_t i = 0; i < procedure.count(); ++i) {
-        const Record* r = procedure.selectRecord(i);
-        if (firmwareLevel != 0) return KVTLNK_E_NOT_ACCEPTED;
-        if (isSetupKind(r->kind()) && r->version() != 0) return KVTLNK_E_NOT_ACCEPTED;
-    }
-    return KVTLNK_OK;
-}
 
 uint32_t downloadStart(SessionState& s, const MemoryImage& image, uint32_t* itemCount) {
     if (s.sessionOpen == 0) return KVTLNK_E_NO_SESSION;

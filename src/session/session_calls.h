@@ -27,21 +27,9 @@ uint32_t memStats(SessionState& s, uint32_t* field3Total, uint32_t* field4Total)
 uint32_t itemCounts(int32_t* procItems, int32_t* resultItems);
 
 // Download of the image's procedure memory, one record per step.
-// The firmware level takes every record of the procedure memory (0 or 2005).
-uint32_t firmwareCheck(int32_t firmwareLevel, const RecordStore& procedure);
 uint32_t downloadStart(SessionState& s, const MemoryImage& image, uint32_t* itemCount);
 uint32_t downloadStep(SessionState& s, const MemoryImage& image, uint32_t* remaining);
 uint32_t clearProcedures(SessionState& s);
-
-// Command texts and the data block packets of a download.
-constexpr uint32_t kBlockData = 115;
-constexpr uint32_t kBlockHeader = 13;
-// "ma p,kind,version,length"; a record without data is announced with length 1.
-int allocateCommand(const Record& record, char* out, size_t outSize);
-// The "mbp" block of the record's data from offset on: header and at most 115 bytes. Returns
-// the packet's length (0 when offset is at or past the end of the data).
-uint16_t dataBlock(const Record& record, int32_t index, uint32_t offset,
-                   uint8_t (&out)[kBlockHeader + kBlockData]);
 
 // Upload of both memories into the image, one item per step.
 uint32_t uploadStart(SessionState& s, MemoryImage& image, uint32_t* itemCount);

@@ -103,24 +103,6 @@ TEST(ReadDecimal, ReadsAsAtolDoes) {
         EXPECT_EQ(readDecimal(c.text), c.value) << c.text;
 }
 
-TEST(ReplyLineTest, TakesNumbersAndSkipsFields) {
-    const std::string text = "0,6,0,115,1998,3,14,6,9,26,53";
-    ReplyLine line;
-    line.assign(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    int32_t v = 0;
-    ASSERT_TRUE(line.skip(4));
-    ASSERT_TRUE(line.number(&v));
-    EXPECT_EQ(v, 1998);
-    ASSERT_TRUE(line.skip(6));
-    EXPECT_FALSE(line.number(&v));
-    EXPECT_FALSE(line.skip(1));
-
-    const std::string big(300, '7');
-    line.assign(reinterpret_cast<const uint8_t*>(big.data()), big.size());
-    EXPECT_EQ(line.size(), kLongLine);
-    EXPECT_EQ(line.asNumber(), INT32_MAX);
-}
-
 TEST(WaitSeconds, SleepsOnTheMonotonicClock) {
     const auto wall0 = std::chrono::steady_clock::now();
     const std::clock_t cpu0 = std::clock();
