@@ -96,8 +96,8 @@ void runTransfer(benchmark::State& state, bool download) {
         emu.replaceMemory(Memory::Procedure, download ? std::vector<k27emu::EmuRecord>{} : records);
         gWireBytes = 0;
         const double cpu0 = threadCpuSeconds();
-        const bool ok = download ? transfer(KVTdnlStart, KVTdnlStep)
-                                 : transfer(KVTuplStart, KVTuplStep);
+        const bool ok =
+            download ? transfer(KVTdnlStart, KVTdnlStep) : transfer(KVTuplStart, KVTuplStep);
         const double cpu = threadCpuSeconds() - cpu0;
         if (!ok) state.SkipWithError("the transfer failed");
         const double wireSeconds = static_cast<double>(gWireBytes) * 10.0 / kBaud;

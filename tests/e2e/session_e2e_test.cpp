@@ -38,7 +38,7 @@ EmuRecord item(uint16_t kind, uint16_t version, size_t length, DateStamp stamp =
     EmuRecord r{kind, version, stamp, std::vector<uint8_t>(length)};
     for (size_t i = 0; i < length; ++i)
         r.data[i] = static_cast<uint8_t>(i * 13 + kind);
-    return r;  // holds 0x10 and 0x04 bytes from 20 bytes on
+    return r;  // 13 is odd: 256 bytes hold every byte value, 0x10 and 0x04 among them
 }
 
 void setImage(const Records& records) {
@@ -292,8 +292,11 @@ TEST_F(E2e, RefusedModelClosesTheSession) {
 }
 
 TEST_F(E2e, SilentCalibratorFailsTheOpenInBoundedTime) {
-    KVTclose();
     emu->faults().goSilent();
+    // Opening again closes the old session first; its farewell text finds nobody.
+    EXPECT_EQ(KVTopen(9600, emu->portPath().c_str(), kTimeoutMs, kAttempts), KVTLNK_E_SEND);
+    EXPECT_EQ(theSession().sessionOpen, 0);
+
     const int32_t attempts = 2;
     const auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(KVTopen(9600, emu->portPath().c_str(), 50, attempts), KVTLNK_E_NO_LINK);

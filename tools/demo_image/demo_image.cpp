@@ -40,8 +40,8 @@ bool transfer(const char* what, uint32_t (*start)(uint32_t*), uint32_t (*step)(u
 }
 
 void printDirectory(const char* title, uint32_t count,
-                    uint32_t (*dir)(int32_t, uint32_t*, uint32_t*, uint32_t*, uint32_t*,
-                                    uint32_t*, uint32_t*, uint32_t*)) {
+                    uint32_t (*dir)(int32_t, uint32_t*, uint32_t*, uint32_t*, uint32_t*, uint32_t*,
+                                    uint32_t*, uint32_t*)) {
     std::printf("%s: %u items\n", title, count);
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t code, year, month, day, hour, minute, second;
@@ -58,8 +58,8 @@ bool session(const std::string& port) {
     if (!check("KVTopen", KVTopen(9600, port.c_str(), 200, 5))) return false;
     char model[128], serial[128], firmware[128];
     uint32_t edValue, procItems, resultItems;
-    bool ok = check("KVTgetK2x",
-                    KVTgetK2x(model, serial, firmware, &edValue, &procItems, &resultItems));
+    bool ok =
+        check("KVTgetK2x", KVTgetK2x(model, serial, firmware, &edValue, &procItems, &resultItems));
     if (ok) {
         std::printf("calibrator: %s, firmware %s, %s; %u procedure and %u result items\n", model,
                     firmware, serial, procItems, resultItems);
