@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "propkt/packet_buffer.h"
+#include "session/session_state.h"
+
+namespace kvtlnk {
+
+// Every command the calibrator answers with a status packet "0", zero or more data packets and
+// a final packet holding the single byte 0x04. These are the exchanges over the master packet
+// port, and the shaping of what goes out and comes back.
+
+constexpr uint8_t kEndOfReply = 0x04;
+constexpr uint16_t kShortLine = 128;  // reply lines of "id", "ed", "ms", "md"
+constexpr uint16_t kLongLine = 256;   // status packets of sendCommand, "ma" and "mu" replies
+
+// Brings the packet link up when this session has not done so yet, or when the packet port
+// has fallen back to its down state; false when the calibrator does not answer.
+bool ensureLink(SessionState& session);
+
+// Sends one command whose reply has no data packets. A failed try is repeated once when the
+// retry flag is set and the link is still up. 0, 2018, 2019, 2020, 2021 or 2022.
+uint32_t sendCommand(SessionState& session, bool retry, const uint8_t* bytes, uint16_t length);
+uint32_t sendCommand(SessionState& session, const char* text);
+
+// The "sf link" command that shows text on the calibrator's display: at most 247 characters,
+// cut at the first CR and then the first LF, with "|" for ","; "sf link" alone when the text
+// is empty. Writes it (without a terminating zero) to out and returns its length.
+constexpr size_t kStatusCommandMax = 255;
+uint16_t statusCommand(const char* text, char (&out)[kStatusCommandMax]);
+uint32_t sendStatusText(SessionState& session, const char* text);
+
+// Link restart after "ds": disconnect, forget the link, wait one second, bring it up again.
+bool restartLink(SessionState& session);
+
+// Takes the next field of a reply line from the reader: leading spaces and tabs skipped, up to
+// the next "," or the end of the line, "|" read as ",". The copy is cut to outSize - 1
+// characters (the rest of the field is still consumed) and always terminated. False, with an
+// empty out, when the line has no further field.
+bool nextField(PacketBuffer& reader, char* out, size_t outSize);
+
+// A decimal number of a reply field as atol reads it: leading white space, an optional sign,
+// the digits up to the first non-digit; 0 without digits. Clamped to the 32-bit range.
+int32_t readDecimal(const char* field);
+
+// Returns after n seconds of the monotonic clock, sleeping meanwhile.
+void waitSeconds(uint32_t n);
+
+// The parts of a reply that the data-carrying commands take one by one.
+uint32_t receiveStatus(uint16_t capacity);  // 0, 2021, or 2018 for anything but "0"
+uint32_t receiveFinal();                    // 0, 2021, or 2022 for anything but 0x04
+
+// One reply line with its field reader.
+class ReplyLine {
+  public:
+    // 0, or 2021 when no packet came; the line is at most capacity bytes (up to kLongLine).
+    uint32_t receive(uint16_t capacity);
+    // Takes the line's bytes from a packet already received (cut to kLongLine).
+    void assign(const uint8_t* bytes, uint32_t n);
+
+    bool field(char* out, size_t outSize) { return nextField(reader_, out, outSize); }
+    // Skips n fields; false when the line has fewer.
+    bool skip(int n);
+    // The next field read as a decimal number; false when the line has no further field.
+    bool number(int32_t* value);
+    // The whole line read as one decimal number.
+    int32_t asNumber() const;
+    uint16_t size() const { return reader_.size(); }
+
+  private:
+    uint8_t bytes_[kLongLine] = {};
+    PacketBuffer reader_{bytes_, kLongLine};
+};
+
+}  // namespace kvtlnk

@@ -1,0 +1,348 @@
+// The library against the emulated calibrator over a pty: whole sessions, the commands they
+// send, and every failure a calibrator can cause.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "calibrator.h"
+#include "kvtlnk/kvtlnk.h"
+#include "memory/memory_image.h"
+#include "session/session_state.h"
+
+namespace kvtlnk {
+namespace {
+
+using k27emu::Calibrator;
+using k27emu::CalibratorOptions;
+using k27emu::EmuRecord;
+using Records = std::vector<EmuRecord>;
+using Strings = std::vector<std::string>;
+
+constexpr uint32_t kTimeoutMs = 60;
+constexpr int32_t kAttempts = 4;
+
+CalibratorOptions quick(const char* model = "ORVAN K27") {
+    CalibratorOptions o;
+    o.identity.model = model;
+    o.readTimeoutMs = 20;  // resends well inside the library's time-out
+    o.clock = DateStamp{1, 2, 3, 4, 5, 6, 32};
+    return o;
+}
+
+EmuRecord item(uint16_t kind, uint16_t version, size_t length, DateStamp stamp = {}) {
+    EmuRecord r{kind, version, stamp, std::vector<uint8_t>(length)};
+    for (size_t i = 0; i < length; ++i)
+        r.data[i] = static_cast<uint8_t>(i * 13 + kind);
+    return r;  // 13 is odd: 256 bytes hold every byte value, 0x10 and 0x04 among them
+}
+
+void setImage(const Records& records) {
+    RecordStore& p = theImage().procedure();
+    theImage().results().truncate(0);
+    p.truncate(0);
+    for (const EmuRecord& r : records) {
+        p.beginRecord(r.kind, r.version);
+        p.writeBytes(r.data.data(), static_cast<int32_t>(r.data.size()));
+        p.endRecord();
+    }
+}
+
+Records imageOf(Memory m) {
+    Records out;
+    const RecordStore& store = theImage().store(m);
+    for (int32_t i = 0; i < store.count(); ++i) {
+        const Record* r = store.selectRecord(i);
+        out.push_back({r->kind(), r->version(), r->stamp(),
+                       std::vector<uint8_t>(r->data(), r->data() + r->length())});
+    }
+    return out;
+}
+
+Records withStamp(Records records, DateStamp stamp) {
+    for (EmuRecord& r : records)
+        r.stamp = stamp;
+    return records;
+}
+
+uint32_t run(uint32_t (*start)(uint32_t*), uint32_t (*step)(uint32_t*)) {
+    uint32_t remaining = 0;
+    uint32_t r = start(&remaining);
+    while (r == KVTLNK_OK && remaining > 0)
+        r = step(&remaining);
+    return r;
+}
+uint32_t download() {
+    return run(KVTdnlStart, KVTdnlStep);
+}
+uint32_t upload() {
+    return run(KVTuplStart, KVTuplStep);
+}
+
+class E2e : public ::testing::Test {
+  protected:
+    void open(CalibratorOptions options = quick()) {
+        emu = std::make_unique<Calibrator>(options);
+        ASSERT_TRUE(emu->start());
+        ASSERT_EQ(KVTopen(9600, emu->portPath().c_str(), kTimeoutMs, kAttempts), KVTLNK_OK);
+        emu->clearLogs();
+    }
+    void SetUp() override { open(); }
+    void TearDown() override { KVTclose(); }
+
+    std::unique_ptr<Calibrator> emu;
+};
+
+TEST_F(E2e, RoundTripKeepsEveryByte) {
+    Records image;
+    for (size_t length : {116, 115, 1, 300, 2000, 7, 64976, 20, 21, 230, 231, 3})
+        image.push_back(
+            item(static_cast<uint16_t>(10 + image.size() % 6), image.size() % 2, length));
+    setImage(image);
+    ASSERT_EQ(download(), KVTLNK_OK);
+    EXPECT_EQ(emu->memory(Memory::Procedure), withStamp(image, *quick().clock));
+    EXPECT_EQ(emu->statusTexts(),
+              (Strings{"Clearing Task Memory", "Downloading 12 items to K27 Memory", "5 of 12",
+                       "10 of 12", "Clearing Results Memory"}));
+
+    const Records results{item(5, 1, 90, DateStamp{59, 58, 23, 6, 31, 12, 6}),
+                          item(7, 0, 400, DateStamp{0, 0, 0, 0, 1, 1, 0}),
+                          item(15, 0, 40, DateStamp{30, 15, 12, 2, 29, 2, 32})};
+    ASSERT_TRUE(emu->replaceMemory(Memory::Results, results));
+    ASSERT_EQ(upload(), KVTLNK_OK);
+    EXPECT_EQ(imageOf(Memory::Procedure), emu->memory(Memory::Procedure));
+    EXPECT_EQ(imageOf(Memory::Results), results);
+    EXPECT_EQ(theImage().results().selectRecord(0)->stamp().fullYear(), 1998);
+}
+
+TEST_F(E2e, CommandSequences) {
+    setImage({item(14, 0, 116), item(10, 1, 1), item(11, 0, 5)});
+    ASSERT_EQ(download(), KVTLNK_OK);
+    EXPECT_EQ(emu->commands(),
+              (Strings{"ds", "sf link,Clearing Task Memory", "mc p",
+                       "sf link,Downloading 3 items to K27 Memory", "ma p,14,0,116", "mbp 115,0,0",
+                       "mbp 1,0,115", "ma p,10,1,1", "mbp 1,1,0", "ma p,11,0,5", "mbp 5,2,0",
+                       "sf link,Clearing Results Memory", "mc r"}));
+
+    ASSERT_TRUE(emu->replaceMemory(Memory::Results, {item(7, 0, 3), item(15, 0, 300)}));
+    emu->clearLogs();
+    uint32_t count = 0;
+    ASSERT_EQ(KVTuplStart(&count), KVTLNK_OK);
+    EXPECT_EQ(count, 5u);
+    uint32_t remaining = 0;
+    for (uint32_t left : {4u, 3u, 2u, 1u, 0u}) {
+        ASSERT_EQ(KVTuplStep(&remaining), KVTLNK_OK);
+        EXPECT_EQ(remaining, left);
+    }
+    EXPECT_EQ(emu->commands(), (Strings{"ms", "sf link,Uploading K27 Directory", "md p", "md r",
+                                        "sf link,Uploading 5 items from K27 Memory", "mu p,0",
+                                        "mu p,1", "mu p,2", "mu r,0", "mu r,1"}));
+    EXPECT_EQ(KVTuplStep(&remaining), KVTLNK_E_ARGUMENT);  // after the last item
+}
+
+TEST_F(E2e, FirmwareLevelDecidesTheDownload) {
+    const struct {
+        const char *model, *version;
+        Records image;
+        uint32_t result;
+    } cases[] = {
+        {"ORVAN K27", "V1.1", {item(14, 0, 8), item(3, 1, 80)}, KVTLNK_E_NOT_ACCEPTED},
+        {"ORVAN K27", "V1.1", {item(14, 1, 8), item(3, 0, 80)}, KVTLNK_OK},
+        {"ORVAN K27", "V1.2.0", {item(3, 1, 80)}, KVTLNK_OK},
+        {"somebody", "V1.2.0", {}, KVTLNK_OK},
+        {"somebody", "V1.2.0", {item(14, 0, 8)}, KVTLNK_E_NOT_ACCEPTED},
+    };
+    for (const auto& c : cases) {
+        KVTsetVersion(c.model, c.version);
+        setImage(c.image);
+        emu->clearLogs();
+        uint32_t count = 99;
+        EXPECT_EQ(KVTdnlStart(&count), c.result) << c.model << " " << c.version;
+        const bool sent = !emu->commands().empty();
+        EXPECT_EQ(sent, c.result == KVTLNK_OK) << c.model << " " << c.version;
+    }
+}
+
+TEST_F(E2e, EveryFailureHasItsCode) {
+    using Fault = std::function<void(Calibrator&)>;
+    using Call = std::function<uint32_t()>;
+    char t[128];
+    uint32_t n;
+    const Call getK2x = [&] { return KVTgetK2x(t, t, t, &n, &n, &n); };
+    const Call memstats = [&] { return KVTmemstats(&n, &n); };
+    const Call uplStart = [&] { return KVTuplStart(&n); };
+    const Call uplStep = [&] { return KVTuplStart(&n) ? 0 : KVTuplStep(&n); };
+    const Call dnlStep = [&] { return KVTdnlStart(&n) ? 0 : KVTdnlStep(&n); };
+    const struct {
+        const char* what;
+        Fault fault;
+        Call call;
+        uint32_t result;
+        int tries;  // of the first command that reached the calibrator
+    } cases[] = {
+        {"refused", [](Calibrator& e) { e.faults().refuse("sf link"); }, memstats, 2018, 2},
+        {"silent after open", [](Calibrator& e) { e.faults().goSilent(); }, memstats, 2020, 0},
+        {"status lost",
+         [](Calibrator& e) { e.faults().dropFrame(1, 1, k27emu::FrameFilter::Data); }, memstats,
+         2021, 1},
+        {"no final", [](Calibrator& e) { e.faults().lineInsteadOfEnd("sf link"); }, memstats, 2022,
+         2},
+        {"short id", [](Calibrator& e) { e.faults().replaceLines("id", {"ORVAN K27,V1.2.0"}); },
+         getK2x, 2022, 1},
+        {"8-field ed", [](Calibrator& e) { e.faults().replaceLines("ed", {"1,2,3,4,5,6,7,8"}); },
+         getK2x, 2022, 1},
+        {"three ms lines",
+         [](Calibrator& e) {
+             e.faults().replaceLines("ms", {"p,,0,0,0,0", "r,,0,0,0,0", "s,,0,0,0,0"});
+         },
+         getK2x, 2022, 1},
+        {"directory index",
+         [](Calibrator& e) { e.faults().replaceLines("md p", {"1,10,0,3,2024,1,2,3,4,5,6"}); },
+         uplStart, 2022, 1},
+        {"empty item",
+         [](Calibrator& e) { e.faults().replaceLines("md p", {"0,10,0,0,2024,1,2,3,4,5,6"}); },
+         uplStart, 2023, 1},
+        {"item too big",
+         [](Calibrator& e) { e.faults().replaceLines("md p", {"0,10,0,65000,2024,1,2,3,4,5,6"}); },
+         uplStart, 2012, 1},
+        {"oversize mu", [](Calibrator& e) { e.faults().inflateUpload(1); }, uplStep, 2022, 1},
+        {"ma index", [](Calibrator& e) { e.faults().replaceLines("ma p", {"7"}); }, dnlStep, 2022,
+         1},
+    };
+    for (const auto& c : cases) {
+        KVTclose();
+        open();
+        ASSERT_TRUE(emu->replaceMemory(Memory::Procedure, {item(10, 0, 3)}));
+        setImage({item(10, 0, 3)});
+        c.fault(*emu);
+        EXPECT_EQ(c.call(), c.result) << c.what;
+        const Strings sent = emu->commands();
+        if (c.tries > 0) {
+            ASSERT_FALSE(sent.empty()) << c.what;
+            EXPECT_EQ(std::count(sent.begin(), sent.end(), sent.front()), c.tries) << c.what;
+        }
+    }
+}
+
+TEST_F(E2e, RepliesAreReadFieldByField) {
+    emu->faults().replaceLines("ms", {"p,x,100,900,0,3", "r,x,50,950,0,2", "q,x,abc,7"}, 1);
+    uint32_t field3 = 0, field4 = 0;
+    EXPECT_EQ(KVTmemstats(&field3, &field4), KVTLNK_OK);
+    EXPECT_EQ(field3, 150u);
+    EXPECT_EQ(field4, 1857u);
+
+    emu->faults().replaceLines("id", {" ORVAN K27 , V1|2"}, 1);
+    char model[128], ident3[128], version[128];
+    uint32_t n[3];
+    EXPECT_EQ(KVTgetK2x(model, ident3, version, &n[0], &n[1], &n[2]), KVTLNK_E_BAD_REPLY);
+    EXPECT_STREQ(model, "ORVAN K27 ");
+    EXPECT_STREQ(version, "V1,2");
+    EXPECT_STREQ(ident3, "");
+
+    // An item that brings fewer bytes than its directory entry keeps zeros after them.
+    ASSERT_TRUE(emu->replaceMemory(Memory::Procedure, {item(10, 0, 4)}));
+    emu->faults().replaceLines("mu p", {"2", "xy"}, 1);
+    ASSERT_EQ(upload(), KVTLNK_OK);
+    const Record* r = theImage().procedure().selectRecord(0);
+    EXPECT_EQ(std::vector<uint8_t>(r->data(), r->data() + r->length()),
+              (std::vector<uint8_t>{'x', 'y', 0, 0}));
+}
+
+TEST_F(E2e, WithoutASession) {
+    KVTclose();
+    uint32_t n;
+    char t[128];
+    const uint32_t results[] = {KVTgetK2x(t, t, t, &n, &n, &n),
+                                KVTmemstats(&n, &n),
+                                KVTdnlStart(&n),
+                                KVTdnlStep(&n),
+                                KVTclear(),
+                                KVTuplStart(&n),
+                                KVTuplStep(&n)};
+    for (uint32_t r : results)
+        EXPECT_EQ(r, KVTLNK_E_NO_SESSION);
+    EXPECT_EQ(KVTclose(), KVTLNK_OK);
+    EXPECT_EQ(KVTopen(19200, emu->portPath().c_str(), kTimeoutMs, kAttempts), KVTLNK_E_ARGUMENT);
+    EXPECT_EQ(KVTopen(9600, nullptr, kTimeoutMs, kAttempts), KVTLNK_E_ARGUMENT);
+    EXPECT_EQ(KVTopen(9600, "/dev/no-such-port", kTimeoutMs, kAttempts), KVTLNK_E_NO_SESSION);
+    EXPECT_EQ(theSession().sessionOpen, 0);
+}
+
+TEST_F(E2e, NullPointersAreRefused) {
+    EXPECT_EQ(KVTdnlStart(nullptr), KVTLNK_E_ARGUMENT);
+    EXPECT_EQ(KVTdnlStep(nullptr), KVTLNK_E_ARGUMENT);
+    EXPECT_EQ(KVTuplStart(nullptr), KVTLNK_E_ARGUMENT);
+    EXPECT_EQ(KVTuplStep(nullptr), KVTLNK_E_ARGUMENT);
+    EXPECT_EQ(KVTmemstats(nullptr, nullptr), KVTLNK_E_ARGUMENT);
+    EXPECT_TRUE(emu->commands().empty());
+}
+
+TEST_F(E2e, RefusedModelClosesTheSession) {
+    KVTclose();
+    emu = std::make_unique<Calibrator>(quick("ORVAN K28"));
+    ASSERT_TRUE(emu->start());
+    EXPECT_EQ(KVTopen(9600, emu->portPath().c_str(), kTimeoutMs, kAttempts), KVTLNK_E_NOT_ACCEPTED);
+    EXPECT_EQ(theSession().sessionOpen, 0);
+    EXPECT_EQ(theSession().firmwareLevel, -1);
+    EXPECT_EQ(emu->commands(), (Strings{"sf link,Identifying K27", "id", "ed", "ms", "sf link"}));
+}
+
+TEST_F(E2e, SilentCalibratorFailsTheOpenInBoundedTime) {
+    emu->faults().goSilent();
+    // Opening again closes the old session first; its farewell text finds nobody.
+    EXPECT_EQ(KVTopen(9600, emu->portPath().c_str(), kTimeoutMs, kAttempts), KVTLNK_E_SEND);
+    EXPECT_EQ(theSession().sessionOpen, 0);
+
+    const int32_t attempts = 2;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(KVTopen(9600, emu->portPath().c_str(), 50, attempts), KVTLNK_E_NO_LINK);
+    const auto elapsed = std::chrono::steady_clock::now() - t0;
+    EXPECT_EQ(theSession().sessionOpen, 0);
+    // Connect for the identification, connect for the farewell text, the disconnect.
+    EXPECT_GE(elapsed, std::chrono::milliseconds(3 * attempts * 50 * 9 / 10));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(3 * attempts * 50 + 1000));
+}
+
+TEST_F(E2e, AFailedStepIsRepeatedByTheSameCall) {
+    const Records image{item(14, 0, 300), item(10, 0, 50)};
+    setImage(image);
+    uint32_t n = 0, remaining = 0;
+    ASSERT_EQ(KVTdnlStart(&n), KVTLNK_OK);
+    emu->faults().refuse("ma p", "2", 1);
+    EXPECT_EQ(KVTdnlStep(&remaining), KVTLNK_E_REFUSED);
+    EXPECT_EQ(theSession().transferStep, 0);
+    EXPECT_EQ(KVTdnlStep(&remaining), KVTLNK_OK);
+    EXPECT_EQ(KVTdnlStep(&remaining), KVTLNK_OK);
+    EXPECT_EQ(remaining, 0u);
+    EXPECT_EQ(emu->memory(Memory::Procedure), withStamp(image, *quick().clock));
+
+    ASSERT_EQ(KVTuplStart(&n), KVTLNK_OK);
+    emu->faults().inflateUpload(1, 1);
+    EXPECT_EQ(KVTuplStep(&remaining), KVTLNK_E_BAD_REPLY);
+    EXPECT_EQ(theSession().transferStep, 0);
+    EXPECT_EQ(KVTuplStep(&remaining), KVTLNK_OK);
+    EXPECT_EQ(KVTuplStep(&remaining), KVTLNK_OK);
+    EXPECT_EQ(imageOf(Memory::Procedure), emu->memory(Memory::Procedure));
+}
+
+TEST_F(E2e, TransfersSurviveALineThatLosesFrames) {
+    Records image;
+    for (int i = 0; i < 8; ++i)
+        image.push_back(item(10, 0, 250 + 37 * i));
+    setImage(image);
+    // Data frames only: a lost acknowledgement of "ma" makes the calibrator add the item twice.
+    emu->faults().corruptFrame(3, 7);
+    emu->faults().dropFrame(5, 11);
+    ASSERT_EQ(download(), KVTLNK_OK);
+    EXPECT_EQ(emu->memory(Memory::Procedure), withStamp(image, *quick().clock));
+    ASSERT_EQ(upload(), KVTLNK_OK);
+    EXPECT_EQ(imageOf(Memory::Procedure), withStamp(image, *quick().clock));
+    EXPECT_GT(emu->faults().framesFaulted(), 10u);
+}
+
+}  // namespace
+}  // namespace kvtlnk
