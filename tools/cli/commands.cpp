@@ -14,7 +14,7 @@
 namespace kvtcli {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 void printFields(const std::string& title,
                  const std::vector<std::pair<std::string, std::string>>& rows) {
@@ -113,8 +113,8 @@ void memstatsCommand(const Context& context) {
     printFields("Memory of the calibrator on " + session.portName(),
                 {{"procedure items", std::to_string(id.procedureItems)},
                  {"result items", std::to_string(id.resultItems)},
-                 {"field 3 total", std::to_string(total3)},
-                 {"field 4 total", std::to_string(total4)}});
+                 {"used (ms field 3)", std::to_string(total3)},
+                 {"free (ms field 4)", std::to_string(total4)}});
 }
 
 void downloadCommand(const Context& context, const std::string& file) {
@@ -143,9 +143,9 @@ void downloadCommand(const Context& context, const std::string& file) {
         return;
     }
     std::cout << "Sent " << items << " items from " << file << " to the " << id.model << " on "
-              << session.portName() << ": " << procedure.strategies.size() << " strategies, "
-              << procedure.prompts.size() << " prompt definitions, " << procedure.tasks.size()
-              << " tasks (with the 9 standard strategies)\n";
+              << session.portName() << ": the 9 standard strategies, "
+              << procedure.strategies.size() << " strategies, " << procedure.prompts.size()
+              << " prompt definitions, " << procedure.tasks.size() << " tasks\n";
 }
 
 void uploadCommand(const Context& context, const std::string& out) {

@@ -14,7 +14,7 @@
 namespace kvtcli {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 // What differs between the procedure records sent and those that came back; the stamps are
 // the calibrator's own and are not compared.
@@ -62,6 +62,14 @@ void demoCommand(const Context& context, bool confirmed) {
     }
     const auto started = std::chrono::steady_clock::now();
     Narrator say(context.json);
+    if (!context.json) {
+        std::cout << "kvtlnk demo: the library at work"
+                  << (context.port.port == "sim" && !context.port.simWireSpeed
+                          ? " against its built-in K27 emulator (--sim-wire-speed runs the line "
+                            "at the instrument's 9600 baud)"
+                          : "")
+                  << "\n\n";
+    }
 
     std::vector<Problem> problems;
     const Procedure sample = parseProcedure(kSampleProcedure, problems);
@@ -72,8 +80,8 @@ void demoCommand(const Context& context, bool confirmed) {
     }
     buildImage(sample);
     const ImageDocument sent = captureImage();
-    say.step("Built the sample procedure (" + std::string(kSampleProcedureName) +
-             ") in the library's image with the MEM calls");
+    say.step("Built the sample procedure " + std::string(kSampleProcedureName) +
+             " in the library's image with the MEM calls");
     say.line(std::to_string(sample.strategies.size()) +
              " strategies besides the 9 standard ones, " + std::to_string(sample.prompts.size()) +
              " prompt definitions, " + std::to_string(sample.tasks.size()) +
@@ -83,9 +91,10 @@ void demoCommand(const Context& context, bool confirmed) {
     const Identity id = session.identify();
     say.step("Opened " + session.portName() + ": " + id.model + ", firmware " + id.firmware);
 
+    say.step("Downloading " + std::to_string(sent.procedure.size()) +
+             " items: KVTdnlStart, then one KVTdnlStep per item");
     Progress download("download", !context.quiet);
     const uint32_t sentItems = session.download(download);
-    say.step("Downloaded " + std::to_string(sentItems) + " items");
 
     if (Simulator* simulator = session.simulator()) {
         const int tests = simulator->runProcedures();
@@ -95,12 +104,13 @@ void demoCommand(const Context& context, bool confirmed) {
         say.step("A real calibrator runs the tasks when its user does; going on to the upload");
     }
 
+    say.step("Uploading both memories: KVTuplStart, then one KVTuplStep per item");
     Progress upload("upload", !context.quiet);
     const uint32_t backItems = session.upload(upload);
     ImageDocument back = captureImage();
     back.calibrator = {
         {"model", id.model}, {"firmware", id.firmware}, {"port", session.portName()}};
-    say.step("Uploaded " + std::to_string(backItems) + " items; what came back:");
+    say.step("What came back, decoded by the library's reading calls:");
 
     const std::vector<std::string> differences = compareProcedures(sent, back);
     const double seconds =

@@ -13,7 +13,7 @@
 namespace kvtcli {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 const char* const kNotYet =
     "templates and setups are not supported by this version of kvtlnk yet; remove it";

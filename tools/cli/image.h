@@ -58,7 +58,7 @@ struct TaskView {
 };
 
 struct ImageDocument {
-    nlohmann::json calibrator;  // identity of the calibrator it came from; null when built
+    nlohmann::ordered_json calibrator;  // identity of the calibrator it came from; null when built
     std::vector<ImageRecord> procedure;
     std::vector<ImageRecord> results;
     std::vector<StrategyView> strategies;
@@ -75,14 +75,14 @@ const char* kindName(uint16_t kind);
 // meaning through the MEM reading calls.
 ImageDocument captureImage();
 
-nlohmann::json toJson(const ImageDocument& image);
+nlohmann::ordered_json toJson(const ImageDocument& image);
 
 // Whether a JSON document is an image file (or a memory file of the emulator) rather than a
 // procedure description.
-bool isImageJson(const nlohmann::json& value);
+bool isImageJson(const nlohmann::ordered_json& value);
 
 // Reads the records of an image file's JSON and the calibrator it names; what they mean is
 // for the library to decode (see replayImage). Every problem is appended with its field.
-ImageDocument imageFromJson(const nlohmann::json& value, std::vector<Problem>& problems);
+ImageDocument imageFromJson(const nlohmann::ordered_json& value, std::vector<Problem>& problems);
 
 }  // namespace kvtcli

@@ -7,7 +7,7 @@
 namespace kvtcli {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 constexpr int kImageFormat = 1;
 constexpr size_t kMaxRecordBytes = 64976;

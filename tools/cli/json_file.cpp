@@ -38,10 +38,10 @@ void writeFile(const std::string& path, const std::string& text) {
     }
 }
 
-std::optional<nlohmann::json> parseJson(const std::string& text, std::string& reason) {
+std::optional<nlohmann::ordered_json> parseJson(const std::string& text, std::string& reason) {
     try {
-        return nlohmann::json::parse(text);
-    } catch (const nlohmann::json::parse_error& e) {
+        return nlohmann::ordered_json::parse(text);
+    } catch (const nlohmann::ordered_json::parse_error& e) {
         // The library's text starts with its own tag ("[json.exception.parse_error.101] ");
         // the user needs only what follows.
         std::string what = e.what();
@@ -51,21 +51,21 @@ std::optional<nlohmann::json> parseJson(const std::string& text, std::string& re
     }
 }
 
-std::string dumpJson(const nlohmann::json& value) {
-    return value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+std::string dumpJson(const nlohmann::ordered_json& value) {
+    return value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
-std::string describeType(const nlohmann::json& value) {
+std::string describeType(const nlohmann::ordered_json& value) {
     switch (value.type()) {
-        case nlohmann::json::value_t::null:
+        case nlohmann::ordered_json::value_t::null:
             return "null";
-        case nlohmann::json::value_t::object:
+        case nlohmann::ordered_json::value_t::object:
             return "an object";
-        case nlohmann::json::value_t::array:
+        case nlohmann::ordered_json::value_t::array:
             return "a list";
-        case nlohmann::json::value_t::string:
+        case nlohmann::ordered_json::value_t::string:
             return "a text";
-        case nlohmann::json::value_t::boolean:
+        case nlohmann::ordered_json::value_t::boolean:
             return "true or false";
         default:
             return "a number";

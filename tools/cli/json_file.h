@@ -15,12 +15,12 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& text);
 
 // The JSON value of text, or nothing with a one-line reason ("line 3, column 14: ...").
-std::optional<nlohmann::json> parseJson(const std::string& text, std::string& reason);
+std::optional<nlohmann::ordered_json> parseJson(const std::string& text, std::string& reason);
 
 // JSON text for files and standard output; bytes that are not UTF-8 become U+FFFD.
-std::string dumpJson(const nlohmann::json& value);
+std::string dumpJson(const nlohmann::ordered_json& value);
 
 // "a text", "a number", ... for messages about a value of the wrong type.
-std::string describeType(const nlohmann::json& value);
+std::string describeType(const nlohmann::ordered_json& value);
 
 }  // namespace kvtcli

@@ -18,13 +18,14 @@ not valid (one line per problem, naming the field).
 
 Files: a procedure description (JSON; see examples/README.md) says what download sends; an
 image file (JSON, written by upload --out) holds both memories record by record and what the
-library decoded from them.)";
+library decoded from them.
+)";
 
 int report(const CliError& e, bool json) {
     std::cerr << "kvtlnk: " << e.what() << std::endl;
     if (json) {
-        nlohmann::json error = {{"message", e.what()}, {"exitCode", e.exitCode()}};
-        error["resultCode"] = e.resultCode() ? nlohmann::json(e.resultCode()) : nullptr;
+        nlohmann::ordered_json error = {{"message", e.what()}, {"exitCode", e.exitCode()}};
+        error["resultCode"] = e.resultCode() ? nlohmann::ordered_json(e.resultCode()) : nullptr;
         std::cout << dumpJson({{"error", error}});
     }
     return e.exitCode();
@@ -44,7 +45,7 @@ int main(int argc, char** argv) {
         "kvtlnk");
     app.footer(kFooter);
     app.set_version_flag("--version", std::string("kvtlnk library ") + version);
-    app.require_subcommand(1);
+    app.require_subcommand(0, 1);
     app.fallthrough();
 
     app.add_option("--port", context.port.port,
@@ -130,6 +131,12 @@ int main(int argc, char** argv) {
         return rc == 0 ? kExitOk : kExitInput;
     }
 
+    if (app.get_subcommands().empty()) {
+        std::cerr << "kvtlnk: name a command: identify, memstats, download, upload, clear, dump, "
+                     "show or demo (kvtlnk --help tells more)"
+                  << std::endl;
+        return kExitInput;
+    }
     try {
         if (app.got_subcommand("identify")) identifyCommand(context);
         if (app.got_subcommand("memstats")) memstatsCommand(context);

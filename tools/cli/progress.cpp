@@ -9,6 +9,9 @@ namespace {
 
 // The line runs at 9600 baud with a start and a stop bit: 960 bytes a second at best.
 constexpr double kWireBytesPerSecond = 960.0;
+// What an item costs on the wire besides its data: its command, the replies, the frames'
+// acknowledgements and the progress texts, about as much as 120 data bytes.
+constexpr uint64_t kItemOverheadBytes = 120;
 
 std::string duration(double seconds) {
     const long s = static_cast<long>(seconds + 0.5);
@@ -25,24 +28,25 @@ Progress::Progress(std::string what, bool enabled)
 void Progress::begin(uint32_t items, uint64_t totalBytes, std::vector<uint32_t> itemBytes) {
     items_ = items;
     totalBytes_ = totalBytes;
+    wireBytes_ = totalBytes + kItemOverheadBytes * items;
     itemBytes_ = std::move(itemBytes);
     started_ = Clock::now();
-    lastTenth_ = -1;
+    lastQuarter_ = -1;
     update(0);
 }
 
 uint64_t Progress::bytesDone(uint32_t itemsDone) const {
-    if (itemBytes_.size() >= itemsDone && !itemBytes_.empty()) {
-        uint64_t bytes = 0;
-        for (uint32_t i = 0; i < itemsDone; ++i)
-            bytes += itemBytes_[i];
-        return bytes;
+    uint64_t data = items_ == 0 ? 0 : totalBytes_ * itemsDone / items_;
+    if (!itemBytes_.empty()) {
+        data = 0;
+        for (uint32_t i = 0; i < itemsDone && i < itemBytes_.size(); ++i)
+            data += itemBytes_[i];
     }
-    return items_ == 0 ? 0 : totalBytes_ * itemsDone / items_;
+    return data + kItemOverheadBytes * itemsDone;
 }
 
-// "7/15 items  3.1 items/s  0:04 left": the time left is the bytes still to go at the rate
-// measured so far, or at the wire's rate before the first item is through.
+// "7/15 items  3.1 items/s  0:04 left": the time left is what is still to go on the wire at
+// the rate measured so far, or at the wire's rate before the first item is through.
 std::string Progress::figures(uint32_t itemsDone) const {
     const double elapsed = std::chrono::duration<double>(Clock::now() - started_).count();
     const uint64_t bytes = bytesDone(itemsDone);
@@ -56,7 +60,7 @@ std::string Progress::figures(uint32_t itemsDone) const {
         line += text;
     }
     if (itemsDone < items_) {
-        line += "  " + duration(static_cast<double>(totalBytes_ - bytes) / byteRate) + " left";
+        line += "  " + duration(static_cast<double>(wireBytes_ - bytes) / byteRate) + " left";
     } else {
         line += "  in " + duration(elapsed);
     }
@@ -76,9 +80,9 @@ void Progress::update(uint32_t itemsDone) {
         std::fflush(stderr);
         return;
     }
-    const int tenth = items_ == 0 ? 10 : static_cast<int>(10 * itemsDone / items_);
-    if (tenth == lastTenth_) return;
-    lastTenth_ = tenth;
+    const int quarter = items_ == 0 ? 4 : static_cast<int>(4 * itemsDone / items_);
+    if (quarter == lastQuarter_) return;
+    lastQuarter_ = quarter;
     std::fprintf(stderr, "%s: %s\n", what_.c_str(), figures(itemsDone).c_str());
 }
 

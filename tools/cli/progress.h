@@ -1,5 +1,5 @@
 // Progress of a download or upload on standard error: a bar redrawn in place on a terminal,
-// a plain line at every tenth of the way otherwise.
+// a plain line at every quarter of the way otherwise.
 #pragma once
 
 #include <chrono>
@@ -24,6 +24,7 @@ class Progress {
   private:
     using Clock = std::chrono::steady_clock;
 
+    // Bytes on the wire for the first itemsDone items, data and overhead.
     uint64_t bytesDone(uint32_t itemsDone) const;
     std::string figures(uint32_t itemsDone) const;
 
@@ -35,7 +36,8 @@ class Progress {
     uint64_t totalBytes_ = 0;
     std::vector<uint32_t> itemBytes_;
     Clock::time_point started_;
-    int lastTenth_ = -1;
+    uint64_t wireBytes_ = 0;  // data and per-item overhead, in bytes on the wire
+    int lastQuarter_ = -1;
 };
 
 }  // namespace kvtcli

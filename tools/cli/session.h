@@ -18,7 +18,7 @@ struct PortOptions {
     int32_t attempts = 5;      // tries of every packet exchange
     // The emulator's identity and line speed, with --port sim.
     std::string simModel = "ORVAN K27";
-    std::string simFirmware = "V1.2.3";
+    std::string simFirmware = "V1.2.0";
     bool simWireSpeed = false;  // pace the emulator's replies at 9600 baud
 };
 

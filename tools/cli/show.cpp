@@ -82,7 +82,7 @@ void printTasks(std::ostream& out, const std::vector<TaskView>& tasks) {
 }
 
 // A text member of an untrusted object, empty when absent or not a text.
-std::string textOf(const nlohmann::json& object, const char* key) {
+std::string textOf(const nlohmann::ordered_json& object, const char* key) {
     const auto it = object.find(key);
     return it != object.end() && it->is_string() ? it->get<std::string>() : "";
 }
@@ -101,7 +101,7 @@ std::string formatPoints(const std::vector<float>& points, size_t max) {
 }
 
 void printImage(std::ostream& out, const ImageDocument& image) {
-    const nlohmann::json& c = image.calibrator;
+    const nlohmann::ordered_json& c = image.calibrator;
     if (c.is_object()) {
         out << "Calibrator: " << textOf(c, "model") << ", firmware " << textOf(c, "firmware")
             << "\n\n";

@@ -39,8 +39,8 @@ TEST(CliHelp, EveryCommandExplainsItself) {
         {"dump", {"dump", "--help"}, 0, "--from"},
         {"show", {"show", "--help"}, 0, "image file or procedure description"},
         {"demo", {"demo", "--help"}, 0, "--yes"},
-        {"no command", {}, 2, "A subcommand is required"},
-        {"unknown command", {"fly"}, 2, "fly"},
+        {"no command", {}, 2, "name a command: identify, memstats"},
+        {"unknown command", {"fly"}, 2, "not expected: fly"},
         {"download without a file", {"download"}, 2, "FILE is required"},
         {"time-out out of range", {"--timeout", "0", "identify"}, 2, "--timeout"},
     };
