@@ -16,15 +16,8 @@ void check(uint32_t rc, const std::string& field) {
 Procedure loadProcedure(const std::string& path) {
     std::vector<Problem> problems;
     Procedure procedure = parseProcedure(readFile(path), problems);
-    if (problems.empty()) return procedure;
-    std::string message;
-    for (const Problem& p : problems) {
-        message += (message.empty() ? "" : "\n") + path + ": " + p.field + ": " + p.message;
-    }
-    if (problems.size() > 1) {
-        message += "\n" + path + ": " + std::to_string(problems.size()) + " problems";
-    }
-    throw inputError(message);
+    if (!problems.empty()) throw CliError::fileProblems(path, std::move(problems));
+    return procedure;
 }
 
 void buildImage(const Procedure& procedure) {

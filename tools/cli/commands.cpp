@@ -52,13 +52,7 @@ ImageDocument imageOfFile(const Context& context, const std::string& file) {
     if (value && isImageJson(*value)) {
         std::vector<Problem> problems;
         ImageDocument image = imageFromJson(*value, problems);
-        if (!problems.empty()) {
-            std::string message;
-            for (const Problem& p : problems) {
-                message += (message.empty() ? "" : "\n") + file + ": " + p.field + ": " + p.message;
-            }
-            throw inputError(message);
-        }
+        if (!problems.empty()) throw CliError::fileProblems(file, std::move(problems));
         PortOptions sim;  // the emulator as it comes, with the user's time-outs
         sim.timeoutMs = context.port.timeoutMs;
         sim.attempts = context.port.attempts;
@@ -121,8 +115,9 @@ void downloadCommand(const Context& context, const std::string& file) {
     Procedure procedure;
     try {
         procedure = loadProcedure(file);
-    } catch (const CliError& e) {
-        throw CliError(e.exitCode(), std::string(e.what()) + "\n" + file + ": nothing was sent");
+    } catch (CliError& e) {
+        e.addLine(file + ": nothing was sent");
+        throw;
     }
     buildImage(procedure);
     uint32_t used = 0;

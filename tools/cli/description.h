@@ -5,14 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace kvtcli {
+#include "failure.h"
 
-// One thing wrong with a file: the field it concerns ("tasks[0].steps[2].prompt") and what is
-// wrong with it.
-struct Problem {
-    std::string field;
-    std::string message;
-};
+namespace kvtcli {
 
 // All texts below are in the calibrator's character set; path is where the item stands in the
 // file, for messages about it later.

@@ -4,6 +4,19 @@
 
 namespace kvtcli {
 
+CliError CliError::fileProblems(const std::string& file, std::vector<Problem> problems) {
+    std::string message;
+    for (const Problem& p : problems) {
+        message += (message.empty() ? "" : "\n") + file + ": " + p.field + ": " + p.message;
+    }
+    if (problems.size() > 1) {
+        message += "\n" + file + ": " + std::to_string(problems.size()) + " problems";
+    }
+    CliError error(kExitInput, message);
+    error.problems_ = std::move(problems);
+    return error;
+}
+
 CliError libraryError(uint32_t resultCode, const std::string& what,
                       const std::string& consequence) {
     std::string message =

@@ -1,9 +1,11 @@
-// How the tool ends a subcommand that cannot go on: one line for the user and an exit code.
+// How the tool ends a subcommand that cannot go on: one line for the user (one per problem
+// of a file) and an exit code.
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
+#include <exception>
 #include <string>
+#include <vector>
 
 namespace kvtcli {
 
@@ -13,16 +15,34 @@ enum ExitCode : int {
     kExitInput = 2,       // bad usage, a file that cannot be read, a description that is not valid
 };
 
-class CliError : public std::runtime_error {
+// One thing wrong with a file: the field it concerns ("tasks[0].steps[2].prompt") and what is
+// wrong with it.
+struct Problem {
+    std::string field;
+    std::string message;
+};
+
+class CliError : public std::exception {
   public:
-    CliError(int exitCode, const std::string& message, uint32_t resultCode = 0)
-        : std::runtime_error(message), exitCode_(exitCode), resultCode_(resultCode) {}
+    CliError(int exitCode, std::string message, uint32_t resultCode = 0)
+        : exitCode_(exitCode), resultCode_(resultCode), message_(std::move(message)) {}
+
+    const char* what() const noexcept override { return message_.c_str(); }
     int exitCode() const { return exitCode_; }
     uint32_t resultCode() const { return resultCode_; }
+    const std::vector<Problem>& problems() const { return problems_; }
+
+    // Adds a line to the message, such as what became of the transfer.
+    void addLine(const std::string& line) { message_ += "\n" + line; }
+
+    // The problems of a file, one line each ("FILE: field: message").
+    static CliError fileProblems(const std::string& file, std::vector<Problem> problems);
 
   private:
     int exitCode_;
     uint32_t resultCode_;
+    std::string message_;
+    std::vector<Problem> problems_;
 };
 
 // "what: 2019: the calibrator did not answer: ..." for a result code of the library, with the

@@ -26,6 +26,12 @@ int report(const CliError& e, bool json) {
     if (json) {
         nlohmann::ordered_json error = {{"message", e.what()}, {"exitCode", e.exitCode()}};
         error["resultCode"] = e.resultCode() ? nlohmann::ordered_json(e.resultCode()) : nullptr;
+        if (!e.problems().empty()) {
+            error["problems"] = nlohmann::ordered_json::array();
+            for (const Problem& p : e.problems()) {
+                error["problems"].push_back({{"field", p.field}, {"message", p.message}});
+            }
+        }
         std::cout << dumpJson({{"error", error}});
     }
     return e.exitCode();

@@ -52,6 +52,11 @@ const BadDescription kBad[] = {
     {"prompt text too long for the display",
      R"({"prompts":[{"name":"long","text":")" + repeat("word ", 300) + R"("}]})",
      "prompts[0].text: only 350 of 1500 characters fit the display"},
+    {"a line of 64 characters", R"({"prompts":[{"name":"i","text":")" + repeat("i", 64) + R"("}]})",
+     "prompts[0].text: only 0 of 64 characters fit the display"},
+    {"a word wider than the display",
+     R"({"prompts":[{"name":"w","text":"Now )" + repeat("W", 23) + R"("}]})",
+     "prompts[0].text: only 4 of 27 characters fit the display"},
     {"character the calibrator lacks", R"({"tasks":[{"name":"5 €"}]})",
      "tasks[0].name: holds U+20AC, which the calibrator cannot show"},
     {"control character in a name", R"({"tasks":[{"name":"a\tb"}]})",
@@ -86,6 +91,50 @@ TEST(Description, EveryProblemOfAFileIsListed) {
                               "tasks[0].steps[0].prompt", "3 problems"}) {
         EXPECT_NE(r.err.find(std::string(file) + ": " + field), std::string::npos) << r.err;
     }
+}
+
+TEST(Description, ProblemsAsJson) {
+    ScratchDir dir;
+    const std::string file = dir.write("bad.json", R"({"tasks":[{"name":""}],"prompts":7})");
+    const ProcessResult r = runCli({"--json", "show", file});
+    EXPECT_EQ(r.exitCode, 2);
+    const nlohmann::json problems = jsonOf(r)["error"]["problems"];
+    ASSERT_EQ(problems.size(), 2u) << r.out;
+    EXPECT_EQ(problems[0]["field"], "prompts");
+    EXPECT_EQ(problems[0]["message"], "must be a list, not a number");
+    EXPECT_EQ(problems[1]["field"], "tasks[0].name");
+    EXPECT_EQ(problems[1]["message"], "must not be empty");
+}
+
+// Descriptions at the limits are taken, and their texts reach the image as the calibrator
+// stores them.
+TEST(Description, TextsAndPointsAtTheLimits) {
+    ScratchDir dir;
+    const std::string name20 = repeat("s", 19) + "↑";
+    const std::string name32 = repeat("t", 32);
+    const std::string text = "Set 20 °C ± 0.5 Ω\nthen ₂ and µ";
+    const std::string file = dir.write("ok.json", R"({"strategies":[{"name":")" + name20 +
+                                                      R"(","points":[0,3.0,1e-4]}],
+                      "prompts":[{"name":"p","text":"Set 20 °C ± 0.5 Ω\nthen ₂ and µ"},{"name":"e","text":""}],
+                      "tasks":[{"name":")" + name32 + R"(","steps":[{"prompt":"e"}]}]})");
+    const ProcessResult r = runCli({"--json", "show", file});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const nlohmann::json decoded = jsonOf(r)["decoded"];
+    const nlohmann::json& strategy = decoded["strategies"][9];
+    EXPECT_EQ(strategy["name"], name20);
+    ASSERT_EQ(strategy["points"].size(), 3u);
+    EXPECT_EQ(strategy["points"][1], 3.0);
+    EXPECT_NEAR(strategy["points"][2].get<double>(), 1e-4, 1e-9);
+    EXPECT_EQ(decoded["promptDefinitions"][0]["text"], text);
+    EXPECT_EQ(decoded["promptDefinitions"][1]["text"], "");
+    EXPECT_EQ(decoded["tasks"][0]["name"], name32);
+    // Count, points (0, 30000, 1) and the name, whose arrow is one byte of the calibrator's set.
+    EXPECT_EQ(jsonOf(r)["procedure"][9]["data"],
+              "00000003"
+              "0000"
+              "7530"
+              "0001" +
+                  repeat("73", 19) + "8c00");
 }
 
 TEST(Description, FilesThatCannotBeReadEndWithOneLine) {
