@@ -9,7 +9,6 @@
 #include "json_file.h"
 #include "kvtlnk/kvtlnk.h"
 #include "show.h"
-#include "table.h"
 
 namespace kvtcli {
 namespace {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <initializer_list>
 #include <optional>
-#include <set>
 
 #include "charset.h"
 #include "json_file.h"

@@ -82,7 +82,8 @@ nlohmann::ordered_json toJson(const ImageDocument& image);
 bool isImageJson(const nlohmann::ordered_json& value);
 
 // Reads the records of an image file's JSON and the calibrator it names; what they mean is
-// for the library to decode (see replayImage). Every problem is appended with its field.
+// for the library to decode once the records are uploaded from an emulator that holds them.
+// Every problem is appended with its field.
 ImageDocument imageFromJson(const nlohmann::ordered_json& value, std::vector<Problem>& problems);
 
 }  // namespace kvtcli

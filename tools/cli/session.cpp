@@ -9,8 +9,7 @@
 
 namespace kvtcli {
 
-Session::Session(const PortOptions& options, const ImageDocument* memories)
-    : options_(options), path_(options.port) {
+Session::Session(const PortOptions& options, const ImageDocument* memories) : path_(options.port) {
     if (options.port == "sim") {
         simulator_ = std::make_unique<Simulator>(options, memories);
         path_ = simulator_->portPath();

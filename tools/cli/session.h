@@ -48,7 +48,6 @@ class Session {
     uint32_t upload(Progress& progress);
 
   private:
-    PortOptions options_;
     std::unique_ptr<Simulator> simulator_;
     std::string path_;
 };
