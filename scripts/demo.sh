@@ -6,8 +6,4 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default
-if [ -x build/tools/cli/kvtlnk ]; then
-    exec build/tools/cli/kvtlnk demo "$@"
-else
-    exec build/tools/demo_image/demo_image "$@"
-fi
+exec build/tools/cli/kvtlnk demo "$@"
