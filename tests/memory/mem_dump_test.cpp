@@ -78,9 +78,6 @@ TEST_F(MemDump, ListingsAndDataFiles) {
     }
     EXPECT_EQ(filesIn(dir), names);
     EXPECT_EQ(contents(dir + "/res.dir").substr(0, 18), "0: <<nil>>(1000),V");
-    EXPECT_EQ(contents(dir + "/prc0.nd"), std::string("\0\0\0\3\0\0\x13\x88\x27\x10"
-                                                      "3 \x8C\0",
-                                                      14));
 }
 
 TEST_F(MemDump, EmptyImageAndPathsItCannotUse) {
