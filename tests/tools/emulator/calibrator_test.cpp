@@ -129,8 +129,34 @@ TEST_F(EmulatorOverTheWire, EveryCommandIsAnswered) {
         {toPacket("mu p,0"), {toPacket("0"), toPacket("3"), Packet(data, data + 3), kEot}},
         {toPacket("mu r,0"), {toPacket("3")}},
         {toPacket("mc r"), reply({})},
-        {toPacket("zz"), {toPacket("1")}},
         {toPacket("sf link"), reply({})},
+        // Malformed commands are refused with "1", blocks outside their item with "3".
+        {toPacket("zz"), {toPacket("1")}},
+        {toPacket("id "), {toPacket("1")}},
+        {toPacket("ID"), {toPacket("1")}},
+        {toPacket("sf linked"), {toPacket("1")}},
+        {toPacket("mc x"), {toPacket("1")}},
+        {toPacket("ma p,6,0"), {toPacket("1")}},
+        {toPacket("ma p,6,0,0"), {toPacket("1")}},
+        {toPacket("ma p,6,0,64977"), {toPacket("1")}},
+        {toPacket("ma p,65536,0,1"), {toPacket("1")}},
+        {toPacket("ma p,6,65536,1"), {toPacket("1")}},
+        {toPacket("ma p,6,0,1,2"), {toPacket("1")}},
+        {toPacket("ma p,-6,0,1"), {toPacket("1")}},
+        {toPacket("ma p, 6,0,1"), {toPacket("1")}},
+        {toPacket("ma r,6,0,1"), {toPacket("1")}},
+        {toPacket("mu x,0"), {toPacket("1")}},
+        {toPacket("mu p,"), {toPacket("1")}},
+        {toPacket("mu p,-1"), {toPacket("1")}},
+        {toPacket("mu p,1"), {toPacket("3")}},
+        {block(0, 2, data, 1), reply({})},
+        {block(0, 3, data, 1), {toPacket("3")}},
+        {block(0, 0xFFFFFFFF, data, 1), {toPacket("3")}},
+        {block(1, 0, data, 1), {toPacket("3")}},
+        {block(0x80000000u, 0, data, 1), {toPacket("3")}},
+        {block(0, 0, data, 0), {toPacket("1")}},
+        {Packet{'m', 'b', 'p', 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 1}, {toPacket("1")}},  // a byte short
+        {Packet{'m', 'b', 'p', 0, 1, 0, 0}, {toPacket("1")}},  // header cut off
     };
     for (const Case& c : cases) {
         const std::string text = describeCommand(c.command.data(), c.command.size());
@@ -142,6 +168,7 @@ TEST_F(EmulatorOverTheWire, EveryCommandIsAnswered) {
     EXPECT_EQ(emu->statusTexts(), (std::vector<std::string>{"Identifying K27", ""}));
     EXPECT_EQ(emu->commands().size(), cases.size());
     EXPECT_EQ(emu->commands()[6], "mbp 3,0,0");
+    EXPECT_EQ(emu->memory(Memory::Procedure).at(0).data, (Packet{0x10, 0x04, 0x10}));
 }
 
 TEST_F(EmulatorOverTheWire, ItemsRoundTripByteForByte) {
