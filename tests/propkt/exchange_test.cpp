@@ -2,25 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <functional>
 #include <map>
-#include <memory>
 #include <thread>
-#include <vector>
 
-#include "propkt/duplex_line.h"
-#include "propkt/fd_line.h"
-#include "propkt/frame_bytes.h"
 #include "propkt/link.h"
-#include "propkt/ptalklib.h"
-#include "propkt/pty_pair.h"
-#include "propkt/trace_capture.h"
+#include "propkt/link_fixtures.h"
 
 namespace kvtlnk {
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 const Bytes kLinkAck = frameWith(0x07);
 const Bytes kDisconnect = frameWith(0x0B);
@@ -102,19 +92,21 @@ TEST(MasterSlave, CommandsAndRepliesThroughEverySequenceNumber) {
     EXPECT_EQ(master.state(), LINK_DOWN);
 }
 
+bool lose(Bytes&) {
+    return false;
+}
+
 // Faults that the exchanges recover from without the caller noticing.
 TEST(MasterSlave, RecoversFromLineFaults) {
     const std::pair<const char*, std::function<void(DuplexLine&)>> cases[] = {
-        {"corrupted byte in the command", [](DuplexLine& l) { l.master().corruptNextWrite(4); }},
-        {"command frame lost", [](DuplexLine& l) { l.master().dropWrites(1); }},
-        {"slave's acknowledgement lost", [](DuplexLine& l) { l.slave().dropWrites(1); }},
+        {"corrupted byte in the command",
+         [](DuplexLine& l) { l.master().faultWrite(1, [](Bytes& b) { return b[4] ^= 1, true; }); }},
+        {"command frame lost", [](DuplexLine& l) { l.master().faultWrite(1, lose); }},
+        {"slave's acknowledgement lost", [](DuplexLine& l) { l.slave().faultWrite(1, lose); }},
+        // The acknowledgement goes first, then the status.
         {"corrupted check byte of the status",
          [](DuplexLine& l) {
-             auto n = std::make_shared<int>(0);  // the acknowledgement goes first
-             l.slave().setFilter([n](Bytes& b) {
-                 if (++*n == 2) b.back() ^= 0x80;
-                 return true;
-             });
+             l.slave().faultWrite(2, [](Bytes& b) { return b.back() ^= 0x80, true; });
          }},
     };
     for (const auto& [what, inject] : cases) {
@@ -143,8 +135,8 @@ TEST(MasterSlave, LostAcknowledgementOfAReplyFailsTheNextReceive) {
     ASSERT_TRUE(master.send(out));
     Bytes store(PACKET_SIZE);
     PacketBuffer in(store.data(), PACKET_SIZE);
-    ASSERT_TRUE(master.receive(in));  // the status
-    line.master().dropWrites(1);      // the acknowledgement of the reply line
+    ASSERT_TRUE(master.receive(in));    // the status
+    line.master().faultWrite(1, lose);  // the acknowledgement of the reply line
     ASSERT_TRUE(master.receive(in));
     line.master().clearLog();
 
@@ -291,16 +283,16 @@ TEST(SlaveExchanges, Answers) {
     }
 }
 
-TEST(Link, ArgumentsAndMissingPortAreRefusedBeforeTheLine) {
+// The link's exported calls: refusals before the line, then a session with a calibrator on a pty.
+TEST(Link, RefusalsThenASessionOnAPty) {
     TraceCapture capture;
     linkClose();
     uint8_t data[PACKET_SIZE + 1] = {};
     EXPECT_EQ(pkt_send(nullptr, 5), 1u);
     EXPECT_EQ(pkt_send(data, 0), 2u);
     EXPECT_EQ(pkt_send(data, PACKET_SIZE + 1), 3u);
-    EXPECT_EQ(pkt_send(data, PACKET_SIZE), 4u);
+    EXPECT_EQ(pkt_send(data, PACKET_SIZE), 4u) << "no port";
     EXPECT_EQ(pkt_receive(data, 10), PKT_RECEIVE_FAILED);
-    EXPECT_FALSE(linkIsUp());
     EXPECT_FALSE(linkConnect());
     EXPECT_EQ(linkOpen(115200, "/dev/null", PortRole::Master), LINK_BAD_BAUD);
     EXPECT_EQ(linkOpen(57600, "/dev/null", PortRole::Master), LINK_BAD_BAUD);
@@ -308,19 +300,14 @@ TEST(Link, ArgumentsAndMissingPortAreRefusedBeforeTheLine) {
     EXPECT_EQ(linkOpen(9600, "/nonexistent/ttyK27", PortRole::Master), LINK_PORT_FAILED);
     EXPECT_EQ(capture.texts(), std::vector<std::string>{"OpenComm failed\r\n"});
     EXPECT_EQ(PKTportMASTER(), nullptr);
-    EXPECT_TRUE(linkClose());
-}
 
-TEST(Link, SessionWithACalibratorOnAPty) {
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
     FdLine calibratorEnd(pty.master(), 100);
     EchoSlave calibrator(calibratorEnd);
-
     theSerialPort().setReadTimeout(100);
     ASSERT_EQ(linkOpen(0, pty.slavePath().c_str(), PortRole::Master), LINK_OPENED);
     EXPECT_EQ(theSerialPort().baud(), 9600u);
-    ASSERT_NE(PKTportMASTER(), nullptr);
     EXPECT_EQ(PKTportSLAVE(), nullptr);
     linkSetAttempts(0x103);  // the low 8 bits count
     EXPECT_EQ(PKTportMASTER()->attempts(), 3);
@@ -328,11 +315,10 @@ TEST(Link, SessionWithACalibratorOnAPty) {
     ASSERT_TRUE(linkConnect());
     EXPECT_TRUE(linkIsUp());
 
-    Bytes command(PACKET_SIZE);
+    Bytes command(PACKET_SIZE), reply(PACKET_SIZE);
     for (size_t i = 0; i < command.size(); ++i)
         command[i] = static_cast<uint8_t>(i * 7);
     ASSERT_EQ(pkt_send(command.data(), PACKET_SIZE), 0u);
-    Bytes reply(PACKET_SIZE);
     EXPECT_EQ(pkt_receive(reply.data(), PACKET_SIZE), 1u);
     EXPECT_EQ(reply[0], '0');
     ASSERT_EQ(pkt_receive(reply.data(), PACKET_SIZE), PACKET_SIZE);

@@ -12,17 +12,14 @@
 #include <utility>
 #include <vector>
 
-#include "propkt/fd_line.h"
+#include "propkt/link_fixtures.h"
 #include "propkt/posix_calls.h"
-#include "propkt/pty_pair.h"
 #include "propkt/serial_port.h"
-#include "propkt/trace_capture.h"
 
 namespace kvtlnk {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Bytes = std::vector<uint8_t>;
 using Texts = std::vector<std::string>;
 
 long msSince(Clock::time_point start) {

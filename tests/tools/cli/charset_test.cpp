@@ -5,47 +5,38 @@
 
 namespace {
 
-struct Glyph {
-    unsigned char byte;
-    const char* utf8;
-};
-
-// The display's glyphs above 0x7F, and Latin-1 for the rest.
-const Glyph kGlyphs[] = {
-    {0x80, "\u2009"}, {0x81, "Ω"}, {0x88, "\u2008"}, {0x89, "₂"}, {0x8C, "↑"},
-    {0x8D, "↓"},      {0xB0, "°"}, {0xB5, "µ"},      {0xE9, "é"}, {0x41, "A"},
-};
-
-TEST(Charset, GlyphsBothWays) {
-    for (const Glyph& g : kGlyphs) {
-        SCOPED_TRACE(static_cast<int>(g.byte));
+TEST(Charset, GlyphsBothWaysAndCharactersTheDisplayLacks) {
+    // The display's glyphs above 0x7F, and Latin-1 for the rest.
+    const struct {
+        unsigned char byte;
+        const char* utf8;
+    } glyphs[] = {
+        {0x80, "\u2009"}, {0x81, "Ω"}, {0x88, "\u2008"}, {0x89, "₂"}, {0x8C, "↑"},
+        {0x8D, "↓"},      {0xB0, "°"}, {0xB5, "µ"},      {0xE9, "é"}, {0x41, "A"},
+    };
+    for (const auto& g : glyphs) {
         const std::string byte(1, static_cast<char>(g.byte));
-        EXPECT_EQ(kvtcli::toUtf8(byte), g.utf8);
-        EXPECT_EQ(kvtcli::fromUtf8(g.utf8), byte);
+        EXPECT_EQ(kvtcli::toUtf8(byte), g.utf8) << int(g.byte);
+        EXPECT_EQ(kvtcli::fromUtf8(g.utf8), byte) << int(g.byte);
     }
+    EXPECT_EQ(kvtcli::fromUtf8("\u2126"), "\x81");  // the other ohm sign
     // Every byte comes back through UTF-8, so an uploaded name survives a file.
     std::string all;
     for (int b = 1; b < 256; ++b)
         all += static_cast<char>(b);
     EXPECT_EQ(kvtcli::fromUtf8(kvtcli::toUtf8(all)), all);
     EXPECT_EQ(kvtcli::displayWidth(kvtcli::toUtf8(all)), 255u);
-}
 
-TEST(Charset, CharactersTheDisplayLacks) {
-    const struct {
-        const char* utf8;
-        const char* named;
-    } refused[] = {
+    const char* refused[][2] = {
         {"€", "U+20AC"},
         {"\u008C", "U+008C"},  // the byte 0x8C shows an arrow, not this control character
         {"\xC3", "a byte that is not UTF-8"},
     };
     for (const auto& r : refused) {
         std::string named;
-        EXPECT_FALSE(kvtcli::fromUtf8(r.utf8, &named).has_value()) << r.utf8;
-        EXPECT_EQ(named, r.named);
+        EXPECT_FALSE(kvtcli::fromUtf8(r[0], &named).has_value()) << r[0];
+        EXPECT_EQ(named, r[1]);
     }
-    EXPECT_EQ(kvtcli::fromUtf8("\u2126"), "\x81");  // the other ohm sign
 }
 
 }  // namespace

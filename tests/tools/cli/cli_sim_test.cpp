@@ -16,50 +16,46 @@ namespace {
 
 using nlohmann::json;
 
+const std::string kExample = KVTLNK_EXAMPLE_PATH;
+const std::string kMissing = "/nonexistent/kvtlnk-missing.json";
+
 bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-struct Expected {
-    const char* what;
-    std::vector<std::string> args;
-    int exitCode;
-    const char* out;  // part of standard output, or of standard error when the code is not 0
-};
-
-TEST(CliHelp, EveryCommandExplainsItself) {
-    const Expected cases[] = {
+// Each command's exit code and a part of its standard output, or of standard error when the
+// code is not 0; the commands that need a calibrator run against the built-in emulator.
+TEST(CliSim, EachCommandsOutputAndExitCode) {
+    ScratchDir dir;
+    const std::string cannotRead = "cannot read " + kMissing + ": No such file";
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out;
+    } cases[] = {
         {"overview", {"--help"}, 0, "Exit status: 0 done"},
         {"port option", {"--help"}, 0, "--port"},
-        {"identify", {"identify", "--help"}, 0, "model, firmware"},
-        {"memstats", {"memstats", "--help"}, 0, "item counts"},
-        {"download", {"download", "--help"}, 0, "FILE"},
-        {"upload", {"upload", "--help"}, 0, "--out"},
-        {"clear", {"clear", "--help"}, 0, "procedure memory"},
-        {"dump", {"dump", "--help"}, 0, "--from"},
-        {"show", {"show", "--help"}, 0, "image file or procedure description"},
-        {"demo", {"demo", "--help"}, 0, "--yes"},
+        {"identify help", {"identify", "--help"}, 0, "model, firmware"},
+        {"memstats help", {"memstats", "--help"}, 0, "item counts"},
+        {"download help", {"download", "--help"}, 0, "FILE"},
+        {"upload help", {"upload", "--help"}, 0, "--out"},
+        {"clear help", {"clear", "--help"}, 0, "procedure memory"},
+        {"dump help", {"dump", "--help"}, 0, "--from"},
+        {"show help", {"show", "--help"}, 0, "image file or procedure description"},
+        {"demo help", {"demo", "--help"}, 0, "--yes"},
         {"no command", {}, 2, "name a command: identify, memstats"},
         {"unknown command", {"fly"}, 2, "not expected: fly"},
         {"download without a file", {"download"}, 2, "FILE is required"},
         {"time-out out of range", {"--timeout", "0", "identify"}, 2, "--timeout"},
-    };
-    for (const Expected& c : cases) {
-        SCOPED_TRACE(c.what);
-        const ProcessResult r = runCli(c.args);
-        EXPECT_EQ(r.exitCode, c.exitCode);
-        EXPECT_TRUE(has(c.exitCode == 0 ? r.out : r.err, c.out)) << r.out << r.err;
-    }
-}
-
-TEST(CliSim, CommandsAgainstTheBuiltInEmulator) {
-    ScratchDir dir;
-    const Expected cases[] = {
+        {"download of a missing file", {"download", kMissing}, 2, cannotRead},
+        {"show of a missing file", {"show", kMissing}, 2, cannotRead},
+        {"dump of a missing file", {"dump", dir.path("x"), "--from", kMissing}, 2, cannotRead},
         {"identify", {"identify"}, 0, "ORVAN K27"},
         {"identify names the port", {"identify"}, 0, "Calibrator on sim (/dev/pts/"},
         {"memstats", {"memstats"}, 0, "procedure items"},
         {"clear", {"clear"}, 0, "Cleared the procedure memory"},
-        {"download", {"download", examplePath()}, 0, "Sent 26 items"},
+        {"download", {"download", kExample}, 0, "Sent 26 items"},
         {"upload of an empty calibrator", {"upload"}, 0, "Procedure memory: empty"},
         {"a model the library refuses",
          {"--sim-model", "ORVAN K2", "identify"},
@@ -71,15 +67,18 @@ TEST(CliSim, CommandsAgainstTheBuiltInEmulator) {
          2,
          "replaces the procedure memory of the calibrator on /dev/ttyUSB0"},
         {"dump of a description",
-         {"dump", dir.path("d"), "--from", examplePath()},
+         {"dump", dir.path("d"), "--from", kExample},
          0,
          "26 procedure record files"},
     };
-    for (const Expected& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const ProcessResult r = runCli(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode);
         EXPECT_TRUE(has(c.exitCode == 0 ? r.out : r.err, c.out)) << r.out << r.err;
+        if (c.out == cannotRead) {
+            EXPECT_EQ(r.err.rfind("kvtlnk: " + cannotRead, 0), 0u) << "the reason comes first";
+        }
     }
     std::ifstream listing(dir.path("d/prc.dir"));
     int lines = 0;
@@ -91,25 +90,27 @@ TEST(CliSim, CommandsAgainstTheBuiltInEmulator) {
 }
 
 TEST(CliSim, JsonOutputOfEachCommand) {
-    const json identify = jsonOf(runCli({"--json", "identify"}));
-    EXPECT_EQ(identify.value("model", ""), "ORVAN K27");
-    EXPECT_EQ(identify.value("library", ""), "1.1");
-
-    const json memstats = jsonOf(runCli({"--json", "memstats"}));
-    EXPECT_EQ(memstats.value("procedureItems", -1), 0);
-    EXPECT_TRUE(memstats.contains("field3Total"));
-
-    const json download = jsonOf(runCli({"--json", "-q", "download", examplePath()}));
-    EXPECT_EQ(download.value("items", 0), 26);
-    EXPECT_EQ(download.value("tasks", 0), 2);
-
-    const json demo = jsonOf(runCli({"--json", "-q", "demo"}));
-    EXPECT_EQ(demo["roundTrip"].value("same", false), true);
-    EXPECT_EQ(demo["image"]["procedure"].size(), 26u);
-
-    const ProcessResult failed = runCli({"--json", "--port", "/dev/kvtlnk-none", "identify"});
-    EXPECT_EQ(failed.exitCode, 1);
-    EXPECT_EQ(jsonOf(failed)["error"].value("resultCode", 0), 2017);
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* pointer;
+        json value;
+    } cases[] = {
+        {{"identify"}, 0, "/model", "ORVAN K27"},
+        {{"identify"}, 0, "/library", "1.1"},
+        {{"memstats"}, 0, "/procedureItems", 0},
+        {{"-q", "download", kExample}, 0, "/items", 26},
+        {{"-q", "download", kExample}, 0, "/tasks", 2},
+        {{"-q", "demo"}, 0, "/roundTrip/same", true},
+        {{"--port", "/dev/kvtlnk-none", "identify"}, 1, "/error/resultCode", 2017},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), "--json");
+        const ProcessResult r = runCli(args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.pointer;
+        EXPECT_EQ(jsonOf(r).value(json::json_pointer(c.pointer), json()), c.value) << c.pointer;
+    }
 }
 
 // An emulator served by the test, as an instrument that stays on between invocations.
@@ -127,13 +128,13 @@ class CliInstrument : public ::testing::Test {
 };
 
 TEST_F(CliInstrument, DownloadThenUploadRoundTripsThroughFiles) {
-    ASSERT_EQ(cli({"download", examplePath()}).exitCode, 0);
+    ASSERT_EQ(cli({"download", kExample}).exitCode, 0);
     const std::string image = dir.path("image.json");
     ASSERT_EQ(cli({"upload", "--out", image}).exitCode, 0);
 
     // The image file shown, against what the description builds in the library.
     const json back = jsonOf(runCli({"--json", "show", image}));
-    const json built = jsonOf(runCli({"--json", "show", examplePath()}));
+    const json built = jsonOf(runCli({"--json", "show", kExample}));
     ASSERT_EQ(back["procedure"].size(), 26u);
     ASSERT_EQ(back["procedure"].size(), built["procedure"].size());
     for (size_t i = 0; i < back["procedure"].size(); ++i) {
@@ -164,7 +165,7 @@ TEST_F(CliInstrument, FailuresSayWhatHappenedAndWhatIsLeft) {
     emu.setCommandObserver([&](const k27emu::LoggedCommand& c) {
         if (c.text.rfind("ma p", 0) == 0 && ++announced == 5) emu.faults().refuse("ma p");
     });
-    ProcessResult r = cli({"download", examplePath()});
+    ProcessResult r = cli({"download", kExample});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(has(r.err, "download stopped after 5 of 26 items: 2018: the calibrator refused"))
         << r.err;

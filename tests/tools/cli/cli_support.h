@@ -5,13 +5,18 @@
 #include <string>
 #include <vector>
 
-#include "run_process.h"
+struct ProcessResult {
+    int exitCode = -1;  // -1 when it was killed for running too long or by a signal
+    std::string out;
+    std::string err;
+};
+
+// Runs a program as its own process and collects what it wrote and how it ended.
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
+                         int timeoutSeconds = 60);
 
 // The tool built next to the tests.
 ProcessResult runCli(const std::vector<std::string>& args);
-
-// The example description the demo sends.
-std::string examplePath();
 
 // A scratch directory removed with the object.
 class ScratchDir {

@@ -129,8 +129,34 @@ TEST_F(EmulatorOverTheWire, EveryCommandIsAnswered) {
         {toPacket("mu p,0"), {toPacket("0"), toPacket("3"), Packet(data, data + 3), kEot}},
         {toPacket("mu r,0"), {toPacket("3")}},
         {toPacket("mc r"), reply({})},
-        {toPacket("zz"), {toPacket("1")}},
         {toPacket("sf link"), reply({})},
+        // Malformed commands are refused with "1", blocks outside their item with "3".
+        {toPacket("zz"), {toPacket("1")}},
+        {toPacket("id "), {toPacket("1")}},
+        {toPacket("ID"), {toPacket("1")}},
+        {toPacket("sf linked"), {toPacket("1")}},
+        {toPacket("mc x"), {toPacket("1")}},
+        {toPacket("ma p,6,0"), {toPacket("1")}},
+        {toPacket("ma p,6,0,0"), {toPacket("1")}},
+        {toPacket("ma p,6,0,64977"), {toPacket("1")}},
+        {toPacket("ma p,65536,0,1"), {toPacket("1")}},
+        {toPacket("ma p,6,65536,1"), {toPacket("1")}},
+        {toPacket("ma p,6,0,1,2"), {toPacket("1")}},
+        {toPacket("ma p,-6,0,1"), {toPacket("1")}},
+        {toPacket("ma p, 6,0,1"), {toPacket("1")}},
+        {toPacket("ma r,6,0,1"), {toPacket("1")}},
+        {toPacket("mu x,0"), {toPacket("1")}},
+        {toPacket("mu p,"), {toPacket("1")}},
+        {toPacket("mu p,-1"), {toPacket("1")}},
+        {toPacket("mu p,1"), {toPacket("3")}},
+        {block(0, 2, data, 1), reply({})},
+        {block(0, 3, data, 1), {toPacket("3")}},
+        {block(0, 0xFFFFFFFF, data, 1), {toPacket("3")}},
+        {block(1, 0, data, 1), {toPacket("3")}},
+        {block(0x80000000u, 0, data, 1), {toPacket("3")}},
+        {block(0, 0, data, 0), {toPacket("1")}},
+        {Packet{'m', 'b', 'p', 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 1}, {toPacket("1")}},  // a byte short
+        {Packet{'m', 'b', 'p', 0, 1, 0, 0}, {toPacket("1")}},  // header cut off
     };
     for (const Case& c : cases) {
         const std::string text = describeCommand(c.command.data(), c.command.size());
@@ -142,6 +168,7 @@ TEST_F(EmulatorOverTheWire, EveryCommandIsAnswered) {
     EXPECT_EQ(emu->statusTexts(), (std::vector<std::string>{"Identifying K27", ""}));
     EXPECT_EQ(emu->commands().size(), cases.size());
     EXPECT_EQ(emu->commands()[6], "mbp 3,0,0");
+    EXPECT_EQ(emu->memory(Memory::Procedure).at(0).data, (Packet{0x10, 0x04, 0x10}));
 }
 
 TEST_F(EmulatorOverTheWire, ItemsRoundTripByteForByte) {
@@ -191,16 +218,10 @@ TEST_F(EmulatorOverTheWire, ADownloadIsFollowedByAFieldRunWhenAsked) {
     EXPECT_TRUE(emu->memory(Memory::Results).empty());
     ASSERT_EQ(exchange("mc r").packets, reply({}));
 
+    // The run itself is checked in procedure_run_test.cpp: here, that it happened.
     EXPECT_EQ(exchange("md r").packets,
               reply({"0,5,0,152,1998,6,15,1,12,30,5", "1,7,0,78,1998,6,15,1,12,30,5",
                      "2,15,0,19,1998,6,15,1,12,30,5"}));
-    const Exchange result = exchange("mu r,1");
-    ASSERT_EQ(result.packets.size(), 4u);
-    const Packet& d = result.packets[2];
-    ASSERT_EQ(d.size(), 78u);
-    EXPECT_EQ(kvtlnk::loadI32(d.data()), -1);     // the setup copy at results index 0
-    EXPECT_EQ(kvtlnk::loadI32(d.data() + 4), 0);  // the template's strategy
-    EXPECT_EQ(kvtlnk::loadU16(d.data() + 8), 3);
 }
 
 TEST_F(EmulatorOverTheWire, TheLinkCanBeClosedAndOpenedAgainManyTimes) {
@@ -223,7 +244,7 @@ TEST_F(EmulatorOverTheWire, StopEndsAnExchangeInProgressAndStartServesAgain) {
     const auto took = std::chrono::steady_clock::now() - before;
     EXPECT_FALSE(emu->running());
     // Its exchange would take its attempts times its time-out (5 x 100 ms) to give up.
-    EXPECT_LT(took, std::chrono::milliseconds(300));
+    EXPECT_LT(took, std::chrono::milliseconds(450));  // still short of giving up
 
     EXPECT_NE(pkt_send(reinterpret_cast<const uint8_t*>("id"), 2), 0u);
     ASSERT_TRUE(emu->start());
