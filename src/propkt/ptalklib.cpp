@@ -185,28 +185,22 @@ void PacketPort::applyClosingRule(bool frameCompleted) {
 }
 
 bool PacketPort::connect() {
-    for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
-        state_ = LINK_CONNECTING;
-        flushInput();
-        sendFrame(FRAME_CONNECT, nullptr);
-        Received r = receiveFrame(nullptr);
-        if (r.completed && r.outcome == FRAME_LINK_ACK) {
-            state_ = LINK_UP;
-            advanceSequence(FRAME_LINK_ACK);
-            return true;
-        }
-    }
-    state_ = LINK_DOWN;
-    return false;
+    return linkControl(FRAME_CONNECT, LINK_CONNECTING, LINK_UP);
 }
 
 bool PacketPort::disconnect() {
+    return linkControl(FRAME_DISCONNECT, LINK_DISCONNECTING, LINK_DOWN);
+}
+
+bool PacketPort::linkControl(int request, int32_t during, int32_t accepted) {
     for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
-        state_ = LINK_DISCONNECTING;
-        sendFrame(FRAME_DISCONNECT, nullptr);
+        state_ = during;
+        // A connect starts from a clean line; a disconnect must not lose what is queued.
+        if (request == FRAME_CONNECT) flushInput();
+        sendFrame(request, nullptr);
         Received r = receiveFrame(nullptr);
         if (r.completed && r.outcome == FRAME_LINK_ACK) {
-            state_ = LINK_DOWN;
+            state_ = accepted;
             advanceSequence(FRAME_LINK_ACK);
             return true;
         }

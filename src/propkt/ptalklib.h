@@ -71,6 +71,9 @@ class PacketPort {
     bool masterReceive(PacketBuffer& packet);
     bool slaveSend(PacketBuffer& packet);
     bool slaveReceive(PacketBuffer& packet);
+    // The master's connect or disconnect: the request frame until the slave's link
+    // acknowledgement, in state during; accepted on success, LINK_DOWN after the last attempt.
+    bool linkControl(int request, int32_t during, int32_t accepted);
     // Sequenced kinds move the sequence on (mod 4); any other kind resets it to 0.
     void advanceSequence(int kind);
     // Purges the serial receive side (a read of 0 bytes).

@@ -49,50 +49,47 @@ float convertPres(uint32_t from, uint32_t to, float value) {
     return static_cast<float>(value * factor);
 }
 
-void prefixToBase(float* value, uint32_t prefix) {
-    const double v = *value;
+namespace {
+
+// The power of ten between a value shown with a prefix and its base unit, and whether the
+// prefix stands below unity (micro, milli) or above it (kilo, mega, giga); 0 for none.
+double prefixFactor(uint32_t prefix, bool* belowUnity) {
+    *belowUnity = prefix == kPrefixMicro || prefix == kPrefixMilli;
     switch (prefix) {
         case kPrefixMicro:
-            *value = static_cast<float>(v / 1000000.0f);
-            break;
+            return 1000000.0;
         case kPrefixMilli:
-            *value = static_cast<float>(v / 1000.0f);
-            break;
+            return 1000.0;
         case kPrefixKilo:
-            *value = static_cast<float>(v * 1000.0f);
-            break;
+            return 1000.0;
         case kPrefixMega:
-            *value = static_cast<float>(v * 1000000.0f);
-            break;
+            return 1000000.0;
         case kPrefixGiga:
-            *value = static_cast<float>(v * 1000000000.0f);
-            break;
+            return 1000000000.0;
         default:
-            break;
+            return 0.0;
     }
 }
 
-void prefixFromBase(float* value, uint32_t prefix) {
+// Divides or multiplies in double precision and rounds once to single, dividing where the
+// instrument divides (never multiplying by a reciprocal).
+void rescale(float* value, double factor, bool divide) {
     const double v = *value;
-    switch (prefix) {
-        case kPrefixMicro:
-            *value = static_cast<float>(v * 1000000.0f);
-            break;
-        case kPrefixMilli:
-            *value = static_cast<float>(v * 1000.0f);
-            break;
-        case kPrefixKilo:
-            *value = static_cast<float>(v / 1000.0f);
-            break;
-        case kPrefixMega:
-            *value = static_cast<float>(v / 1000000.0f);
-            break;
-        case kPrefixGiga:
-            *value = static_cast<float>(v / 1000000000.0f);
-            break;
-        default:
-            break;
-    }
+    *value = static_cast<float>(divide ? v / factor : v * factor);
+}
+
+}  // namespace
+
+void prefixToBase(float* value, uint32_t prefix) {
+    bool belowUnity;
+    const double factor = prefixFactor(prefix, &belowUnity);
+    if (factor != 0.0) rescale(value, factor, belowUnity);
+}
+
+void prefixFromBase(float* value, uint32_t prefix) {
+    bool belowUnity;
+    const double factor = prefixFactor(prefix, &belowUnity);
+    if (factor != 0.0) rescale(value, factor, !belowUnity);
 }
 
 float scaledToOutput(uint32_t mode, float p1, float p2, float x) {
