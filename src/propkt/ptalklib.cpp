@@ -209,6 +209,12 @@ bool PacketPort::linkControl(int request, int32_t during, int32_t accepted) {
     return false;
 }
 
+int PacketPort::awaitFrame(PacketBuffer* packet, bool* completed) {
+    const Received r = receiveFrame(packet);
+    *completed = *completed || r.completed;
+    return r.completed ? r.outcome : kNoFrame;
+}
+
 bool PacketPort::send(PacketBuffer& packet) {
     return role_ == PortRole::Master ? masterSend(packet) : slaveSend(packet);
 }
@@ -224,9 +230,7 @@ bool PacketPort::masterSend(PacketBuffer& packet) {
     for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
         sendFrame(FRAME_DATA, &packet);
         state_ = LINK_DATA_PENDING;
-        Received r = receiveFrame(nullptr);
-        completed = completed || r.completed;
-        int outcome = r.completed ? r.outcome : -1;
+        const int outcome = awaitFrame(nullptr, &completed);
         if (outcome == FRAME_ACK) {
             advanceSequence(FRAME_ACK);
             state_ = LINK_UP;
@@ -247,9 +251,7 @@ bool PacketPort::masterReceive(PacketBuffer& packet) {
     if (state_ == LINK_DOWN) return false;
     bool completed = false;
     for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
-        Received r = receiveFrame(&packet);
-        completed = completed || r.completed;
-        int outcome = r.completed ? r.outcome : -1;
+        const int outcome = awaitFrame(&packet, &completed);
         if (outcome == FRAME_DATA) {
             state_ = LINK_DATA_PENDING;
         } else if (outcome == FRAME_DISCONNECT || outcome == RX_BAD_SEQUENCE) {
@@ -328,9 +330,7 @@ bool PacketPort::slaveSend(PacketBuffer& packet) {
             sendFrame(FRAME_DATA, &packet);
             state_ = LINK_DATA_PENDING;
         }
-        Received r = receiveFrame(nullptr);
-        completed = completed || r.completed;
-        int outcome = r.completed ? r.outcome : -1;
+        const int outcome = awaitFrame(nullptr, &completed);
         if (outcome == FRAME_ACK) {
             advanceSequence(FRAME_ACK);
             state_ = LINK_UP;

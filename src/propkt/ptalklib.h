@@ -74,6 +74,10 @@ class PacketPort {
     // The master's connect or disconnect: the request frame until the slave's link
     // acknowledgement, in state during; accepted on success, LINK_DOWN after the last attempt.
     bool linkControl(int request, int32_t during, int32_t accepted);
+    // One frame of an exchange: its outcome, or kNoFrame when none completed; completed is
+    // set once any frame of the exchange has completed (the closing rule needs it).
+    static constexpr int kNoFrame = -1;
+    int awaitFrame(PacketBuffer* packet, bool* completed);
     // Sequenced kinds move the sequence on (mod 4); any other kind resets it to 0.
     void advanceSequence(int kind);
     // Purges the serial receive side (a read of 0 bytes).
