@@ -7,12 +7,11 @@ namespace {
 
 // A recompute of the source value: one curve lookup and one or two quartics.
 void BM_TcEmf(benchmark::State& state) {
-    curveStandard = CurveStandard::ITS90;
     const uint32_t type = static_cast<uint32_t>(state.range(0));
     float t = -150.0f;
     for (auto _ : state) {
         float volts = 0.0f;
-        benchmark::DoNotOptimize(tcEmf(type, t, 23.5f, &volts));
+        benchmark::DoNotOptimize(tcEmf(CurveStandard::ITS90, type, t, 23.5f, &volts));
         benchmark::DoNotOptimize(volts);
         t = t < 1200.0f ? t + 7.3f : -150.0f;
     }
@@ -20,11 +19,10 @@ void BM_TcEmf(benchmark::State& state) {
 BENCHMARK(BM_TcEmf)->Arg(4)->Arg(10);  // type K (6 segments), type L (7 segments)
 
 void BM_RtdOhms(benchmark::State& state) {
-    curveStandard = CurveStandard::IPTS68;
     float t = -200.0f;
     for (auto _ : state) {
         float ohms = 0.0f;
-        benchmark::DoNotOptimize(rtdOhms(2, t, &ohms));
+        benchmark::DoNotOptimize(rtdOhms(CurveStandard::IPTS68, 2, t, &ohms));
         benchmark::DoNotOptimize(ohms);
         t = t < 800.0f ? t + 3.1f : -200.0f;
     }

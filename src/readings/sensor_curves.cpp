@@ -4,8 +4,6 @@
 
 namespace kvtlnk {
 
-CurveStandard curveStandard = CurveStandard::ITS90;
-
 namespace {
 
 // Thermocouple numbers 1-11 name these type letters, the keys of the thermocouple tables.
@@ -29,17 +27,17 @@ float emfVolts(const SensorCurve& curve, float t) {
 
 }  // namespace
 
-const SensorCurve* thermocoupleCurve(uint32_t type) {
+const SensorCurve* thermocoupleCurve(CurveStandard standard, uint32_t type) {
     if (type < 1 || type > kThermocoupleTypes) return nullptr;
     const SensorCurve* table =
-        curveStandard == CurveStandard::IPTS68 ? kThermocoupleIpts68 : kThermocoupleIts90;
+        standard == CurveStandard::IPTS68 ? kThermocoupleIpts68 : kThermocoupleIts90;
     return findCurve(table, kTypeLetters[type - 1]);
 }
 
-const SensorCurve* rtdCurve(uint32_t type) {
+const SensorCurve* rtdCurve(CurveStandard standard, uint32_t type) {
     // RTD keys are the type numbers themselves; the end key '0' never matches one.
     if (type == 0 || type > 0x7FFFFFFFu) return nullptr;
-    const SensorCurve* table = curveStandard == CurveStandard::IPTS68 ? kRtdIpts68 : kRtdIts90;
+    const SensorCurve* table = standard == CurveStandard::IPTS68 ? kRtdIpts68 : kRtdIts90;
     return findCurve(table, static_cast<int32_t>(type));
 }
 
@@ -57,11 +55,11 @@ float evalCurve(const SensorCurve& curve, float t) {
     return static_cast<float>(acc);
 }
 
-bool tcEmf(uint32_t type, float t, float tRef, float* volts) {
+bool tcEmf(CurveStandard standard, uint32_t type, float t, float tRef, float* volts) {
     if (volts == nullptr) return false;
     *volts = 0.0f;
     if (t == tRef) return true;
-    const SensorCurve* curve = thermocoupleCurve(type);
+    const SensorCurve* curve = thermocoupleCurve(standard, type);
     if (curve == nullptr) return false;
     const float measuring = emfVolts(*curve, t);
     // The curves are not forced through zero at 0 C, so only an exact 0 C reference is skipped.
@@ -70,10 +68,10 @@ bool tcEmf(uint32_t type, float t, float tRef, float* volts) {
     return true;
 }
 
-bool rtdOhms(uint32_t type, float t, float* ohms) {
+bool rtdOhms(CurveStandard standard, uint32_t type, float t, float* ohms) {
     if (ohms == nullptr) return false;
     *ohms = 0.0f;
-    const SensorCurve* curve = rtdCurve(type);
+    const SensorCurve* curve = rtdCurve(standard, type);
     if (curve == nullptr) return false;
     *ohms = evalCurve(*curve, t);
     return true;

@@ -19,10 +19,8 @@ struct SensorCurve {
     const CurveSegment* segments;
 };
 
+// Which pair of tables an evaluation uses: the setup's temperature standard.
 enum class CurveStandard { ITS90, IPTS68 };
-
-// Which pair of tables the evaluation uses; written just before every evaluation.
-extern CurveStandard curveStandard;
 
 // The four compiled-in tables, each ended by an entry with key '0'.
 extern const SensorCurve kThermocoupleIts90[];
@@ -30,15 +28,15 @@ extern const SensorCurve kThermocoupleIpts68[];
 extern const SensorCurve kRtdIts90[];
 extern const SensorCurve kRtdIpts68[];
 
-// The curve of thermocouple type 1-11 or RTD type 1-8 under the current standard, or nullptr.
-const SensorCurve* thermocoupleCurve(uint32_t type);
-const SensorCurve* rtdCurve(uint32_t type);
+// The curve of thermocouple type 1-11 or RTD type 1-8 under a standard, or nullptr.
+const SensorCurve* thermocoupleCurve(CurveStandard standard, uint32_t type);
+const SensorCurve* rtdCurve(CurveStandard standard, uint32_t type);
 
 float evalCurve(const SensorCurve& curve, float t);
 // EMF in volts of a thermocouple at t with its reference junction at tRef (degrees C).
-bool tcEmf(uint32_t type, float t, float tRef, float* volts);
+bool tcEmf(CurveStandard standard, uint32_t type, float t, float tRef, float* volts);
 // Resistance in ohms of an RTD at t (degrees C).
-bool rtdOhms(uint32_t type, float t, float* ohms);
+bool rtdOhms(CurveStandard standard, uint32_t type, float t, float* ohms);
 
 // 1 when the single holds an infinity or a NaN (all exponent bits set), else 0.
 int isNotFinite(const float* value);

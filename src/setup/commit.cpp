@@ -11,18 +11,18 @@ namespace {
 
 // How the electrical value of a temperature source is found and which source ranges hold it.
 struct SourceSensor {
-    bool (*convert)(uint32_t type, float t, float tRef, float* value);
+    bool (*convert)(CurveStandard standard, uint32_t type, float t, float tRef, float* value);
     uint32_t maxType;
     uint32_t elecFunction;
     uint32_t elecUnits;
     uint16_t errorCode;
 };
 
-bool tcSource(uint32_t type, float t, float tRef, float* volts) {
-    return tcEmf(type, t, tRef, volts);
+bool tcSource(CurveStandard standard, uint32_t type, float t, float tRef, float* volts) {
+    return tcEmf(standard, type, t, tRef, volts);
 }
-bool rtdSource(uint32_t type, float t, float, float* ohms) {
-    return rtdOhms(type, t, ohms);
+bool rtdSource(CurveStandard standard, uint32_t type, float t, float, float* ohms) {
+    return rtdOhms(standard, type, t, ohms);
 }
 
 constexpr SourceSensor kTcSource = {tcSource, 11, kFnDcv, kUnitVolts, kStatusTcConversion};
@@ -35,9 +35,10 @@ void sourceSensorValue(SetupState& s, const SourceSensor& sensor, uint32_t type)
     bool failed = false;
     s.outElecValue = 0.0f;
     if (type >= 1 && type <= sensor.maxType) {
-        curveStandard = s.tempStd == kStdIpts68 ? CurveStandard::IPTS68 : CurveStandard::ITS90;
+        const CurveStandard standard =
+            s.tempStd == kStdIpts68 ? CurveStandard::IPTS68 : CurveStandard::ITS90;
         float value = 0.0f;
-        if (sensor.convert(type, s.outValueC, s.outTrefC, &value)) {
+        if (sensor.convert(standard, type, s.outValueC, s.outTrefC, &value)) {
             s.outElecValue = value;
         } else {
             s.status = sensor.errorCode;

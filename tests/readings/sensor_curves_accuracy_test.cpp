@@ -13,13 +13,12 @@ constexpr CurveStandard kIpts68 = CurveStandard::IPTS68;
 
 // The electrical value through the library's own entry points, in mV or ohm.
 double sourced(CurveStandard standard, bool thermocouple, uint32_t type, float t) {
-    curveStandard = standard;
     float value = NAN;
     if (thermocouple) {
-        EXPECT_TRUE(tcEmf(type, t, 0.0f, &value));
+        EXPECT_TRUE(tcEmf(standard, type, t, 0.0f, &value));
         return value * 1000.0;
     }
-    EXPECT_TRUE(rtdOhms(type, t, &value));
+    EXPECT_TRUE(rtdOhms(standard, type, t, &value));
     return value;
 }
 
@@ -60,8 +59,7 @@ TEST(SensorCurvesAccuracy, PlatinumCurvesFollowCallendarVanDusenEveryQuarterDegr
         {kIpts68, 6, kPt385Ipts68, 1000, 10e-3}, {kIpts68, 8, kPt3916Jis, 100, 1e-3},
     };
     for (const auto& c : claims) {
-        curveStandard = c.standard;
-        const SensorCurve& curve = *rtdCurve(c.type);
+        const SensorCurve& curve = *rtdCurve(c.standard, c.type);
         const float top = curve.segments[curve.segmentCount - 1].upper;
         double worst = 0.0;
         float worstAt = 0.0f;
@@ -116,8 +114,8 @@ const ReferenceValues kReferenceValues[] = {
 
 TEST(SensorCurvesAccuracy, CurvesMeetTheReferenceFunctionsValues) {
     for (const ReferenceValues& r : kReferenceValues) {
-        curveStandard = r.standard;
-        const SensorCurve& curve = r.thermocouple ? *thermocoupleCurve(r.type) : *rtdCurve(r.type);
+        const SensorCurve& curve =
+            r.thermocouple ? *thermocoupleCurve(r.standard, r.type) : *rtdCurve(r.standard, r.type);
         const double low = curve.lowerEnd, high = curve.segments[curve.segmentCount - 1].upper;
         const size_t n = r.values.size() - 1;
         for (size_t k = 0; k <= n; ++k) {

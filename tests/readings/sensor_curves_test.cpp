@@ -153,8 +153,8 @@ TEST(SensorCurvesEval, ReproducesTheCalibratorsValues) {
     for (const CheckValue& v : kCheckValues) {
         SCOPED_TRACE(testing::Message()
                      << (v.thermocouple ? "tc " : "rtd ") << v.type << " at " << v.t);
-        curveStandard = v.standard;
-        const SensorCurve* curve = v.thermocouple ? thermocoupleCurve(v.type) : rtdCurve(v.type);
+        const SensorCurve* curve =
+            v.thermocouple ? thermocoupleCurve(v.standard, v.type) : rtdCurve(v.standard, v.type);
         ASSERT_NE(curve, nullptr);
         EXPECT_NEAR(evalCurve(*curve, v.t), v.k27, v.allowed);
     }
@@ -162,12 +162,12 @@ TEST(SensorCurvesEval, ReproducesTheCalibratorsValues) {
 
 // One electrical value as the calibrator forms it: millivolts times a single 0.001.
 float emf(uint32_t type, float t) {
-    return static_cast<float>(static_cast<double>(evalCurve(*thermocoupleCurve(type), t)) *
-                              static_cast<double>(0.001f));
+    return static_cast<float>(
+        static_cast<double>(evalCurve(*thermocoupleCurve(CurveStandard::ITS90, type), t)) *
+        static_cast<double>(0.001f));
 }
 
 TEST(SensorCurvesEmf, FollowsTheReferenceJunctionRules) {
-    curveStandard = CurveStandard::ITS90;
     const uint32_t k = 4;
     ASSERT_NE(emf(k, 0.0f), 0.0f);  // the curve does not pass through zero at 0 C
     struct Case {
@@ -188,23 +188,22 @@ TEST(SensorCurvesEmf, FollowsTheReferenceJunctionRules) {
     };
     for (const Case& c : cases) {
         float volts = 1.0f;
-        ASSERT_TRUE(tcEmf(k, c.t, c.tRef, &volts)) << c.t << " " << c.tRef;
+        ASSERT_TRUE(tcEmf(CurveStandard::ITS90, k, c.t, c.tRef, &volts)) << c.t << " " << c.tRef;
         EXPECT_EQ(volts, c.expected) << c.t << " " << c.tRef;
     }
 }
 
 TEST(SensorCurvesEmf, FailsForSensorsWithoutACurve) {
     for (CurveStandard standard : {CurveStandard::ITS90, CurveStandard::IPTS68}) {
-        curveStandard = standard;
         float value = 0.0f;
         // 48 is the end key '0'; the large numbers would not fit a key.
         for (uint32_t bad : {0u, 12u, 48u, 0x80000000u, 0xFFFFFFFFu}) {
-            EXPECT_FALSE(tcEmf(bad, 100.0f, 0.0f, &value)) << bad;
+            EXPECT_FALSE(tcEmf(standard, bad, 100.0f, 0.0f, &value)) << bad;
         }
         for (uint32_t bad : {0u, 9u, 48u, 0x80000000u, 0xFFFFFFFFu}) {
-            EXPECT_FALSE(rtdOhms(bad, 100.0f, &value)) << bad;
+            EXPECT_FALSE(rtdOhms(standard, bad, 100.0f, &value)) << bad;
         }
-        EXPECT_TRUE(tcEmf(12, 25.0f, 25.0f, &value));  // equal junctions need no curve
+        EXPECT_TRUE(tcEmf(standard, 12, 25.0f, 25.0f, &value));  // equal junctions need no curve
         EXPECT_EQ(value, 0.0f);
     }
 }
