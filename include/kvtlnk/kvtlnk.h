@@ -82,7 +82,7 @@
  * continuity reading at its full scale of 1e37 ohms. A value beyond every range, which only a
  * restored setup can hold, is cut to fit.
  */
-#define KVTLNK_DISPLAY_STRING_SIZE 45
+#define KVTLNK_DISPLAY_STRING_SIZE 43
 /* Function, sensor, unit, standard, reference-junction and loop-power names ("rtd_pt1000_385"). */
 #define KVTLNK_NAME_SIZE 15
 /* The first text of STAgetPressure (up to 15 characters); the second takes up to 9 (10 bytes). */

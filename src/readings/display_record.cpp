@@ -132,8 +132,8 @@ DisplayRecord readInputSecondary(SetupState& s) {
         // The EMF or resistance behind the temperature.
         r.value = s.inRawReading;
         r.unit = s.inElecUnits;
-        takeEntry(r, rangeEntry(electricalGroup(inputRanges, s, s.inFunction), s.inRangeSetting,
-                                0));
+        takeEntry(r,
+                  rangeEntry(electricalGroup(inputRanges, s, s.inFunction), s.inRangeSetting, 0));
     }
     s.endRead();
     finishRecord(r);
@@ -173,8 +173,8 @@ DisplayRecord readOutputSecondary(SetupState& s) {
         // The EMF or resistance sourced for the temperature.
         r.value = s.outElecValue;
         r.unit = s.outElecUnits;
-        takeEntry(r, rangeEntry(electricalGroup(outputRanges, s, s.outFunction), s.outElecRange,
-                                0));
+        takeEntry(r,
+                  rangeEntry(electricalGroup(outputRanges, s, s.outFunction), s.outElecRange, 0));
     }
     s.endRead();
     finishRecord(r);

@@ -116,8 +116,8 @@ KVTLNK_API void KVTLNK_CALL STAgetLoopPower(char* loopPower) {
     guardedVoid([&] { putText(loopPower, loopPowerName(theSetupState()), KVTLNK_NAME_SIZE); });
 }
 
-KVTLNK_API void KVTLNK_CALL STAgetScaled(uint32_t* inOn, float* inP1, float* inP2,
-                                         uint32_t* outOn, float* outP1, float* outP2) {
+KVTLNK_API void KVTLNK_CALL STAgetScaled(uint32_t* inOn, float* inP1, float* inP2, uint32_t* outOn,
+                                         float* outP1, float* outP2) {
     guardedVoid([&] {
         SetupState& s = theSetupState();
         uint32_t mode;
