@@ -72,15 +72,16 @@
  *
  * Display strings (STAgetInputString, STAgetOutputString, STAgetMinMaxString) are what the
  * calibrator's display shows: the number, the range's prefix letter ("u", "m", "k", "M", "G",
- * or a space in a range without prefix) and the unit symbol, with no separator, e.g.
+ * or a space in a range of the base unit) and the unit symbol, with no separator, e.g.
  * " 52.300mV", "10.0000 V", "0.00psi"; or the markers "!!!!!!" (overload, or a minimum and
- * maximum not yet taken) and "------" (no valid reading, or an output not yet set). They are in
- * the calibrator's character set: ASCII plus three single bytes of its display font, 0x81 (the
- * ohm sign, after a resistance), 0xB0 (the degree sign, before "C" or "F") and 0x89 (the
- * subscript two of "inH2O" and "ftH2O"). KVTLNK_DISPLAY_STRING_SIZE holds the longest string
- * that any range of either side shows at its limits, in any unit, and every pressure format: a
- * continuity reading at its full scale of 1e37 ohms. A value beyond every range, which only a
- * restored setup can hold, is cut to fit.
+ * maximum not yet taken) and "------" (no valid reading, or an output not yet set). A function
+ * without ranges (an output of "none") shows "<Nr>". The strings are in the calibrator's
+ * character set: ASCII plus three single bytes of its display font, 0x81 (the ohm sign, after a
+ * resistance), 0xB0 (the degree sign, before "C" or "F") and 0x89 (the subscript two of "inH2O"
+ * and "ftH2O"). KVTLNK_DISPLAY_STRING_SIZE holds the longest string that any range of either
+ * side shows at its limits, in any unit, and every pressure format: a continuity reading at its
+ * full scale of 1e37 ohms. A value beyond every range, which only a restored setup can hold, is
+ * cut to fit.
  */
 #define KVTLNK_DISPLAY_STRING_SIZE 43
 /* Function, sensor, unit, standard, reference-junction and loop-power names ("rtd_pt1000_385"). */
