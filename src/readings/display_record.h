@@ -16,7 +16,8 @@ struct DisplayRecord {
     float value = 0.0f;
     uint32_t unit = 0;    // unit number whose symbol follows the number
     uint32_t prefix = 0;  // prefix index whose letter follows the number (0: none)
-    char format[kPressureFormatSize] = {};  // empty: no reading of this kind
+    char format[kPressureFormatSize] = {};  // empty: no reading of this kind (the pressure
+                                            // format is the longest)
     bool finite = true;                     // false for an infinity or a NaN
     bool valid = false;  // input: a valid measurement; output: the setting was made
 };
@@ -32,8 +33,8 @@ struct MinMaxRecords {
 };
 MinMaxRecords readMinMax(SetupState& state);
 
-// The result code of a side: 0, or the code of the conversion failure of the last commit
-// (2001 thermocouple, 2002 RTD).
+// The result code of a side: 0, or the code of the conversion failure the side holds (2001
+// thermocouple, 2002 RTD).
 uint32_t inputResult(SetupState& state);
 uint32_t outputResult(SetupState& state);
 
