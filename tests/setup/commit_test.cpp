@@ -84,7 +84,7 @@ TEST(Commit, EmfOutsideEverySourceRangeFallsBack) {
     EXPECT_EQ(s.outElecValue, 0.0f);
     EXPECT_EQ(s.outElecRange, 6u);
     EXPECT_EQ(s.outValue, -250.0f);
-    EXPECT_EQ(finishSetter(s, true), 2001u);
+    EXPECT_EQ(finishSetter(s), 2001u);
     EXPECT_EQ(s.status, 0);
 
     // The error stays through an input-only commit ...
@@ -121,7 +121,7 @@ TEST(Commit, RtdSources) {
     EXPECT_EQ(s.outError, kStatusRtdConversion);
     EXPECT_EQ(s.outElecValue, 0.0f);
     EXPECT_EQ(s.outElecRange, 8u);
-    EXPECT_EQ(finishSetter(s, false), 2002u);
+    EXPECT_EQ(finishSetter(s), 2002u);
 }
 
 TEST(Commit, SensorTypeWithoutCurveSourcesZero) {
