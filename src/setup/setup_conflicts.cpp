@@ -37,6 +37,20 @@ bool functionsClash(uint32_t in, uint32_t out) {
     return outputExcludesLoopPower(out) && inputExcludesCurrentOutput(in);
 }
 
+// After a change of one side to function changed: loop power goes off first when the function
+// excludes it, then the other side gives way when the two sides clash. The warning names what
+// changed.
+template <class GiveWay>
+uint16_t resolveSide(SetupState& s, uint32_t changed, bool excludesLoopPower, GiveWay giveWay,
+                     uint16_t clashWarning, uint16_t clashAndLoopOffWarning) {
+    if (changed == kFnNone) return 0;
+    const bool loopOff = excludesLoopPower && loopPowerOn(s.loopPower);
+    if (loopOff) s.setLoopPower(kLoopOff);
+    if (!functionsClash(s.inFunction, s.outFunction)) return loopOff ? kStatusLoopPowerOff : 0;
+    giveWay();
+    return loopOff ? clashAndLoopOffWarning : clashWarning;
+}
+
 }  // namespace
 
 bool SetupState::setLoopPower(uint32_t code) {
@@ -48,25 +62,15 @@ bool SetupState::setLoopPower(uint32_t code) {
 }
 
 uint16_t SetupState::resolveAfterOutput() {
-    if (outFunction == kFnNone) return 0;
-    const bool loopOff = loopPowerOn(loopPower) && outputExcludesLoopPower(outFunction);
-    if (loopOff) setLoopPower(kLoopOff);
-    if (functionsClash(inFunction, outFunction)) {
-        setInputFunction(kFnDcv, 0);
-        return loopOff ? kStatusInputToDcvLoopOff : kStatusInputToDcv;
-    }
-    return loopOff ? kStatusLoopPowerOff : 0;
+    return resolveSide(
+        *this, outFunction, outputExcludesLoopPower(outFunction),
+        [this] { setInputFunction(kFnDcv, 0); }, kStatusInputToDcv, kStatusInputToDcvLoopOff);
 }
 
 uint16_t SetupState::resolveAfterInput() {
-    if (inFunction == kFnNone) return 0;
-    const bool loopOff = loopPowerOn(loopPower) && inputExcludesLoopPower(inFunction);
-    if (loopOff) setLoopPower(kLoopOff);
-    if (functionsClash(inFunction, outFunction)) {
-        setOutputDefault(kFnNone, 0);
-        return loopOff ? kStatusOutputToNoneLoopOff : kStatusOutputToNone;
-    }
-    return loopOff ? kStatusLoopPowerOff : 0;
+    return resolveSide(
+        *this, inFunction, inputExcludesLoopPower(inFunction),
+        [this] { setOutputDefault(kFnNone, 0); }, kStatusOutputToNone, kStatusOutputToNoneLoopOff);
 }
 
 uint16_t SetupState::resolveAfterLoopPower() {

@@ -106,8 +106,8 @@ class SetupState {
     // Switches min/max recording and starts a new record.
     void restartMinMax(uint32_t on);
     // A new source value (base units, or the side's temperature or pressure units), rounded to
-    // the display resolution of the range that takes it. A value that fits no range is refused
-    // after the function change itself has reset the output's scaling and stepping.
+    // the display resolution of the range that takes it. A value that fits no range is refused;
+    // for a new function the output's scaling and stepping have been reset by then.
     bool setOutputValue(uint32_t function, uint32_t units, float value);
     // The function with its starting value (and "tc_k" or "rtd_pt100_392" as the sensor).
     bool setOutputDefault(uint32_t function, uint32_t units);
