@@ -20,12 +20,14 @@ namespace kvtlnk {
 namespace {
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
-constexpr uint32_t kTcE = 1, kTcK = 4, kPt100 = 2;
+constexpr uint32_t kPt100 = 2;
 
 enum class Side { Input, Output, MinMax };
 
 // Readings arrive only from the calibrator (a restored setup); they are set here directly.
+// Function "none" leaves the side to STAinit and the setters.
 void put(SetupState& s, Side side, uint32_t function, uint32_t units, uint32_t range, float v) {
+    if (function == kFnNone) return;
     if (side == Side::Output) {
         s.outFunction = function, s.outUnits = units, s.outRange = range;
         s.outSetValue = s.outValue = v, s.outChanged = 1;
@@ -48,8 +50,7 @@ struct Row {
 
 // clang-format off
 const Row kRows[] = {
-    {"after init", Side::Input, kFnNone, 0, 0, 0.0f, [](SetupState& s) { s.inReadingValid = 0; },
-     "------", "", 0},
+    {"after init", Side::Input, kFnNone, 0, 0, 0.0f, nullptr, "------", "", 0},
     {"overload", Side::Input, kFnDcv, kUnitVolts, 6, kInf, nullptr, "!!!!!!", "", 0},
     {"NaN, not valid", Side::Input, kFnDcv, kUnitVolts, 6, NAN, [](SetupState& s) { s.inReadingValid = 0; },
      "!!!!!!", "", 0},
@@ -77,16 +78,17 @@ const Row kRows[] = {
      [](SetupState& s) { s.inError = 15005; }, " 12.500 V", "", 2002},
     {"output not set", Side::Output, kFnDcv, kUnitVolts, 7, 1.0f, [](SetupState& s) { s.outChanged = 0; },
      "------", "", 0},
-    {"freq source", Side::Output, kFnFreq, kUnitHertz, 10, 1000.0f,
-     [](SetupState& s) { s.outFreqAmplitude = 5.0f; }, "  1000 Hz", " 5.000 V", 0},
+    {"freq source", Side::Output, kFnNone, 0, 0, 0.0f,
+     [](SetupState&) { STAsetOutput("freq", "", 1000.0f, 5.0f); }, "  1000 Hz", " 5.000 V", 0},
     {"output mode 1", Side::Output, kFnDcv, kUnitVolts, 7, 0.5f,
      [](SetupState& s) { s.outScaledMode = 1, s.outSetValue = 50.0f; }, " 50.00 UDF", "0.50000 V", 0},
-    {"tc source, EMF out of every range", Side::Output, kFnTc, kUnitCelsius, kTcE, -250.0f, [](SetupState& s) {
-         s.outTcType = kTcE, s.outElecUnits = kUnitVolts, s.outTrefMode = kTrefUser, s.outTrefValue = 100.0f;
-         s.markChanged(kChangedOutput), s.commit(); },
+    {"tc source, EMF out of every range", Side::Output, kFnNone, 0, 0, 0.0f,
+     [](SetupState&) { STAsetTref("user", 100.0f), STAsetOutput("tc", "tc_e", -250.0f, 0.0f); },
      "-250.0 \xB0" "C", " 0.000mV", 2001},
-    {"pressure source", Side::Output, kFnPressure, kUnitPsi, 7, 0.0f,
-     [](SetupState& s) { buildPressureRange(s, kUnitPsi, 0.0f, 100.0f, -2); }, "0.00psi", "", 0},
+    {"pressure source, 0 to 100 psi module", Side::Output, kFnNone, 0, 0, 0.0f, [](SetupState& s) {
+         s.pressureLow = 0.0f, s.pressureHigh = 100.0f, s.pressureCode = 0xFFFE;
+         STAsetOutput("pressure", "", 0.0f, 0.0f); },
+     "0.00psi", "", 0},
 };
 // clang-format on
 
@@ -170,8 +172,8 @@ TEST(Readings, ReportNamesFlagsAndSecondaryValues) {
     EXPECT_EQ(valid + settled, 0u);
 
     SetupState& s = theSetupState();
-    put(s, Side::Input, kFnTc, kUnitCelsius, kTcK, 100.0f);
-    s.inTcType = kTcK, s.inRawReading = 0.0041f, s.inElecUnits = kUnitVolts, s.inRangeSetting = 6;
+    ASSERT_EQ(STAsetInput("tc", "tc_k"), 0u);
+    s.inReadingValid = 1, s.inRawReading = 0.0041f, s.inRangeSetting = 6;
     for (uint8_t counter : {7, 8}) {
         s.inFlagCounter = counter;
         STAgetInput(function, sensor, &valid, &settled, &primary, &secondary);
@@ -187,8 +189,8 @@ TEST(Readings, ReportNamesFlagsAndSecondaryValues) {
               (std::vector<float>{throughPrefix(0.0523f, kPrefixMilli),
                                   throughPrefix(0.0123f, kPrefixMilli)}));
 
-    put(s, Side::Output, kFn2wRtd, kUnitCelsius, kPt100, 0.0f);
-    s.outRtdType = kPt100, s.outScaledMode = 4, s.outSetValue = 50.0f, s.outConfirmed = 0;
+    ASSERT_EQ(STAsetOutput("2w_rtd", "rtd_pt100_385", 100.0f, 0.0f), 0u);
+    s.outScaledMode = 4, s.outSetValue = 50.0f, s.outConfirmed = 0;  // as restored
     STAgetOutput(function, sensor, &set, &confirmed, &primary, nullptr);
     EXPECT_EQ(std::string(function) + "/" + sensor, "2w_rtd/rtd_pt100_385");
     EXPECT_EQ(std::make_pair(set, confirmed), std::make_pair(1u, 0u));
@@ -210,14 +212,19 @@ TEST(Readings, SettingsGettersReportTheirFieldsAndSkipNullOutputs) {
     SetupState& s = theSetupState();
     uint32_t automatic = 9, present = 9, inOn = 9, outOn = 9;
     float high = 0.0f, p[4];
-    put(s, Side::Input, kFnTc, kUnitCelsius, kTcK, 20.0f);
-    s.inTcType = kTcK, s.inAutoRange = 0;
+    STAsetInput("tc", "tc_k");
     STAgetInputRange(&automatic, &high);
-    EXPECT_EQ(automatic, 0u);
     EXPECT_EQ(high, 1374.0f);
-    put(s, Side::Input, kFnDcv, kUnitVolts, 8, 5.0f);
+    STAsetInput("dcv", ""), STAsetInputRange(0, 5.0f);
     STAgetInputRange(&automatic, &high);
-    EXPECT_EQ(high, 11.01f);
+    EXPECT_EQ(std::make_pair(automatic, high), std::make_pair(0u, 11.01f));
+    char loop[KVTLNK_NAME_SIZE];
+    STAsetLoopPower("24v"), STAgetLoopPower(loop);
+    EXPECT_STREQ(loop, "24v");
+    STAsetInputScale(20.0f, 4.0f), STAsetOutputScale(-1.0f, 1.0f), STAsetTestTolerance(0.5f);
+    STAgetInputScale(&p[0], &p[1]), STAgetOutputScale(&p[2], &p[3]), STAgetTestTolerance(&high);
+    EXPECT_EQ((std::vector<float>{p, p + 4}), (std::vector<float>{20.0f, 4.0f, -1.0f, 1.0f}));
+    EXPECT_EQ(high, 0.5f);
 
     s.inScaledMode = 1, s.inScaledP1 = 2.0f, s.inScaledP2 = 3.0f;
     s.outScaledP1 = 4.0f, s.outScaledP2 = 5.0f;
