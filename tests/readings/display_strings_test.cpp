@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
-#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,7 +18,6 @@
 namespace kvtlnk {
 namespace {
 
-constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr uint32_t kPt100 = 2;
 
 enum class Side { Input, Output, MinMax };
@@ -51,7 +49,7 @@ struct Row {
 // clang-format off
 const Row kRows[] = {
     {"after init", Side::Input, kFnNone, 0, 0, 0.0f, nullptr, "------", "", 0},
-    {"overload", Side::Input, kFnDcv, kUnitVolts, 6, kInf, nullptr, "!!!!!!", "", 0},
+    {"overload", Side::Input, kFnDcv, kUnitVolts, 6, INFINITY, nullptr, "!!!!!!", "", 0},
     {"NaN, not valid", Side::Input, kFnDcv, kUnitVolts, 6, NAN, [](SetupState& s) { s.inReadingValid = 0; },
      "!!!!!!", "", 0},
     {"min/max before any reading", Side::MinMax, kFnDcv, kUnitVolts, 6, 0.05f, nullptr, "!!!!!!", "!!!!!!", 0},
