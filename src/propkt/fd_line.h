@@ -36,7 +36,7 @@ class FdLine : public SerialLine {
     enum class Wait { Ready, TimedOut, Lost };
     Wait waitReadable(int* err);
     bool waitWritable();
-    void lineLost(uint16_t got, int err);
+    void lineLost(uint16_t got, const char* call, int err);
 
     int fd_;
     uint32_t readTimeoutMs_;

@@ -20,23 +20,26 @@ const Bytes kAck0 = frameWith(0x01);
 // command's bytes reversed, and the end-of-reply packet holding 0x04.
 class EchoSlave {
   public:
-    explicit EchoSlave(SerialLine& line) : port_(line, PortRole::Slave) {
+    explicit EchoSlave(StoppableLine& line) : line_(line), port_(line, PortRole::Slave) {
         thread_ = std::thread([this] { run(); });
     }
     ~EchoSlave() {
-        stop_ = true;
+        line_.stop();
         thread_.join();
     }
 
   private:
     void run() {
         Bytes store(PACKET_SIZE);
-        while (!stop_) {
+        for (;;) {
             PacketBuffer packet(store.data(), PACKET_SIZE);
-            if (!port_.receive(packet) || packet.size() == 0) continue;
+            if (!port_.receive(packet)) {
+                if (line_.stopped()) return;
+                continue;
+            }
+            if (packet.size() == 0) continue;
             std::reverse(store.begin(), store.begin() + packet.size());
-            uint8_t status = '0';
-            uint8_t eot = 0x04;
+            uint8_t status = '0', eot = 0x04;
             PacketBuffer replies[] = {
                 {&status, 1, 1}, {store.data(), PACKET_SIZE, packet.size()}, {&eot, 1, 1}};
             for (PacketBuffer& reply : replies) {
@@ -44,24 +47,21 @@ class EchoSlave {
             }
         }
     }
+    StoppableLine& line_;
     PacketPort port_;
-    std::atomic<bool> stop_{false};
     std::thread thread_;
 };
 
 // One command and its reply from the master's side; false when any exchange failed.
 bool roundTrip(PacketPort& master, Bytes command, Bytes* reply) {
-    PacketBuffer out(command.data(), static_cast<uint16_t>(command.size()),
-                     static_cast<uint16_t>(command.size()));
-    if (!master.send(out)) return false;
+    if (sendPacket(master, command.data(), static_cast<uint16_t>(command.size())) != 0)
+        return false;
     Bytes store(PACKET_SIZE);
-    PacketBuffer status(store.data(), PACKET_SIZE);
-    if (!master.receive(status) || status.size() != 1 || store[0] != '0') return false;
-    PacketBuffer in(store.data(), PACKET_SIZE);
-    if (!master.receive(in)) return false;
-    reply->assign(store.begin(), store.begin() + in.size());
-    PacketBuffer end(store.data(), PACKET_SIZE);
-    return master.receive(end) && end.size() == 1 && store[0] == 0x04;
+    if (receivePacket(master, store.data(), PACKET_SIZE) != 1 || store[0] != '0') return false;
+    const uint32_t n = receivePacket(master, store.data(), PACKET_SIZE);
+    if (n == kReceiveFailed) return false;
+    reply->assign(store.begin(), store.begin() + n);
+    return receivePacket(master, store.data(), PACKET_SIZE) == 1 && store[0] == 0x04;
 }
 
 Bytes reversed(Bytes b) {
@@ -70,11 +70,11 @@ Bytes reversed(Bytes b) {
 }
 
 TEST(MasterSlave, CommandsAndRepliesThroughEverySequenceNumber) {
-    DuplexLine line(40);
+    DuplexLine line(kPatientMs);
     EchoSlave slave(line.slave());
     PacketPort master(line.master(), PortRole::Master);
     ASSERT_TRUE(master.connect());
-    EXPECT_EQ(master.state(), LINK_UP);
+    EXPECT_EQ(master.state(), LinkState::Up);
 
     Bytes every(256);
     for (int i = 0; i < 256; ++i)
@@ -86,10 +86,9 @@ TEST(MasterSlave, CommandsAndRepliesThroughEverySequenceNumber) {
         Bytes reply;
         ASSERT_TRUE(roundTrip(master, command, &reply)) << command.size();
         EXPECT_EQ(reply, reversed(command));
-        EXPECT_EQ(master.sequence(), 0) << "a command and three packets use four numbers";
     }
     EXPECT_TRUE(master.disconnect());
-    EXPECT_EQ(master.state(), LINK_DOWN);
+    EXPECT_EQ(master.state(), LinkState::Down);
 }
 
 bool lose(Bytes&) {
@@ -110,7 +109,7 @@ TEST(MasterSlave, RecoversFromLineFaults) {
          }},
     };
     for (const auto& [what, inject] : cases) {
-        DuplexLine line(40);
+        DuplexLine line(kPatientMs);
         EchoSlave slave(line.slave());
         PacketPort master(line.master(), PortRole::Master);
         ASSERT_TRUE(master.connect()) << what;
@@ -126,28 +125,23 @@ TEST(MasterSlave, RecoversFromLineFaults) {
 }
 
 TEST(MasterSlave, LostAcknowledgementOfAReplyFailsTheNextReceive) {
-    DuplexLine line(40);
+    DuplexLine line(kPatientMs);
     EchoSlave slave(line.slave());
     PacketPort master(line.master(), PortRole::Master);
     ASSERT_TRUE(master.connect());
-    Bytes command = {'i', 'd'};
-    PacketBuffer out(command.data(), 2, 2);
-    ASSERT_TRUE(master.send(out));
     Bytes store(PACKET_SIZE);
-    PacketBuffer in(store.data(), PACKET_SIZE);
-    ASSERT_TRUE(master.receive(in));    // the status
+    ASSERT_EQ(sendPacket(master, store.data(), 2), 0u);
+    ASSERT_EQ(receivePacket(master, store.data(), PACKET_SIZE), 1u);  // the status
     line.master().faultWrite(1, lose);  // the acknowledgement of the reply line
-    ASSERT_TRUE(master.receive(in));
+    ASSERT_EQ(receivePacket(master, store.data(), PACKET_SIZE), 2u);
     line.master().clearLog();
 
     // The slave sends its reply again under the old number: the master reconnects and fails.
-    EXPECT_FALSE(master.receive(in));
+    EXPECT_EQ(receivePacket(master, store.data(), PACKET_SIZE), kReceiveFailed);
     EXPECT_EQ(line.master().writes().front(), frameWith(0x03));
-    EXPECT_EQ(master.state(), LINK_UP);
-    EXPECT_EQ(master.sequence(), 0);
-
+    EXPECT_EQ(master.state(), LinkState::Up);
     Bytes reply;
-    EXPECT_TRUE(roundTrip(master, {'o', 'k'}, &reply)) << "the link works again";
+    EXPECT_TRUE(roundTrip(master, {'o', 'k'}, &reply)) << "the link works again, from 0";
 }
 
 // A peer that answers each frame the master writes, by its type byte, with a scripted frame.
@@ -162,46 +156,34 @@ void answerWith(DuplexLine& line, Answers answers) {
 
 TEST(MasterExchanges, OutcomesAndTheClosingRule) {
     enum Exchange { Connect, Disconnect, Send, Receive };
+    using S = LinkState;
     struct Case {
         const char* what;
         Exchange exchange;
         Answers peer;                 // once the link is up
         std::vector<Bytes> arriving;  // frames waiting before the exchange
         bool result;
-        int32_t state;
+        LinkState state;
     };
     Bytes badAck = frameWith(0x01), badData = frameWith(0x00, {1});
     badAck.back() ^= 1;
     badData.back() ^= 1;
     const Bytes longData = frameWith(0x00, Bytes(9, 'x'));
     const Case cases[] = {
-        {"connect to a silent line", Connect, {}, {}, false, LINK_DOWN},
-        {"connect answered by an acknowledgement", Connect, {{0x03, kAck0}}, {}, false, LINK_DOWN},
-        {"disconnect accepted", Disconnect, {{0x0B, kLinkAck}}, {}, true, LINK_DOWN},
-        {"send to a silent line", Send, {}, {}, false, LINK_DOWN},
-        {"send answered by bad frames", Send, {{0x00, badAck}}, {}, false, LINK_UP},
-        {"send acknowledged", Send, {{0x00, kAck0}}, {}, true, LINK_UP},
-        {"send answered by disconnect, no reconnect",
-         Send,
-         {{0x00, kDisconnect}},
-         {},
-         false,
-         LINK_DOWN},
-        {"receive from a silent line", Receive, {}, {}, false, LINK_DOWN},
-        {"receive of bad frames", Receive, {}, {badData, badData, badData}, false, LINK_UP},
-        {"receive of a packet too long",
-         Receive,
-         {},
-         {longData, longData, longData},
-         false,
-         LINK_UP},
-        {"receive under a wrong number reconnects",
-         Receive,
-         {{0x03, kLinkAck}},
-         {frameWith(0x20, {'0'})},
-         false,
-         LINK_UP},
-        {"receive of a disconnect, no reconnect", Receive, {}, {kDisconnect}, false, LINK_DOWN},
+        // clang-format off
+        {"connect to a silent line", Connect, {}, {}, false, S::Down},
+        {"connect answered by an acknowledgement", Connect, {{0x03, kAck0}}, {}, false, S::Down},
+        {"disconnect accepted", Disconnect, {{0x0B, kLinkAck}}, {}, true, S::Down},
+        {"send to a silent line", Send, {}, {}, false, S::Down},
+        {"send answered by bad frames", Send, {{0x00, badAck}}, {}, false, S::Up},
+        {"send acknowledged", Send, {{0x00, kAck0}}, {}, true, S::Up},
+        {"send answered by disconnect, no reconnect", Send, {{0x00, kDisconnect}}, {}, false, S::Down},
+        {"receive from a silent line", Receive, {}, {}, false, S::Down},
+        {"receive of bad frames", Receive, {}, {badData, badData, badData}, false, S::Up},
+        {"receive of a packet too long", Receive, {}, {longData, longData, longData}, false, S::Up},
+        {"receive under a wrong number reconnects", Receive, {{0x03, kLinkAck}}, {frameWith(0x20, {'0'})}, false, S::Up},
+        {"receive of a disconnect, no reconnect", Receive, {}, {kDisconnect}, false, S::Down},
+        // clang-format on
     };
     for (const Case& c : cases) {
         DuplexLine line(10);
@@ -231,7 +213,7 @@ TEST(MasterExchanges, SilentLineUsesEveryAttempt) {
         PacketPort master(line.master(), PortRole::Master);
         master.setAttempts(attempts);
         EXPECT_FALSE(master.connect());
-        EXPECT_EQ(master.state(), LINK_DOWN);
+        EXPECT_EQ(master.state(), LinkState::Down);
         EXPECT_EQ(line.master().writes(), std::vector<Bytes>(attempts, frameWith(0x03)));
         EXPECT_EQ(line.master().purges(), attempts);
     }
@@ -241,26 +223,29 @@ TEST(MasterExchanges, SilentLineUsesEveryAttempt) {
 TEST(SlaveExchanges, Answers) {
     enum Start { Down, Up };
     enum Exchange { Rx, Tx };
+    using S = LinkState;
     struct Case {
         const char* what;
         Start start;
         Exchange exchange;
         Bytes arriving;
         bool result;
-        int32_t state;
+        LinkState state;
         std::vector<Bytes> written;
     };
     const Bytes sent = frameWith(0x00, {'r'}), data = frameWith(0x00, {1});
     const Case cases[] = {
-        {"data while down", Down, Rx, data, false, LINK_DOWN, {kDisconnect}},
-        {"disconnect while down", Down, Rx, kDisconnect, true, LINK_DOWN, {kLinkAck}},
-        {"wrong number", Up, Rx, frameWith(0x40, {1}), false, LINK_DOWN, {kDisconnect}},
-        {"data", Up, Rx, data, true, LINK_UP, {kAck0}},
-        {"disconnect while up", Up, Rx, kDisconnect, true, LINK_DOWN, {kLinkAck}},
-        {"send answered by connect", Up, Tx, frameWith(0x03), false, LINK_UP, {sent, kLinkAck}},
-        {"send answered by disconnect", Up, Tx, kDisconnect, false, LINK_DOWN, {sent, kLinkAck}},
-        {"send answered by data", Up, Tx, data, false, LINK_DOWN, {sent, kDisconnect, kDisconnect}},
-        {"send acknowledged", Up, Tx, kAck0, true, LINK_UP, {sent}},
+        // clang-format off
+        {"data while down", Down, Rx, data, false, S::Down, {kDisconnect}},
+        {"disconnect while down", Down, Rx, kDisconnect, true, S::Down, {kLinkAck}},
+        {"wrong number", Up, Rx, frameWith(0x40, {1}), false, S::Down, {kDisconnect}},
+        {"data", Up, Rx, data, true, S::Up, {kAck0}},
+        {"disconnect while up", Up, Rx, kDisconnect, true, S::Down, {kLinkAck}},
+        {"send answered by connect", Up, Tx, frameWith(0x03), false, S::Up, {sent, kLinkAck}},
+        {"send answered by disconnect", Up, Tx, kDisconnect, false, S::Down, {sent, kLinkAck}},
+        {"send answered by data", Up, Tx, data, false, S::Down, {sent, kDisconnect, kDisconnect}},
+        {"send acknowledged", Up, Tx, kAck0, true, S::Up, {sent}},
+        // clang-format on
     };
     for (const Case& c : cases) {
         DuplexLine line(10);
@@ -271,7 +256,7 @@ TEST(SlaveExchanges, Answers) {
         if (c.start == Up) {
             line.slave().inject(frameWith(0x03));
             slave.receive(in);  // accepts the connect, then waits out its attempts
-            ASSERT_EQ(slave.state(), LINK_UP) << c.what;
+            ASSERT_EQ(slave.state(), LinkState::Up) << c.what;
             line.slave().clearLog();
             store[0] = 'r';
         }
@@ -283,55 +268,47 @@ TEST(SlaveExchanges, Answers) {
     }
 }
 
-// The link's exported calls: refusals before the line, then a session with a calibrator on a pty.
+// The link as a program holds it: refusals before the line, then a session with a calibrator on
+// a pty.
 TEST(Link, RefusalsThenASessionOnAPty) {
     TraceCapture capture;
-    linkClose();
-    uint8_t data[PACKET_SIZE + 1] = {};
-    EXPECT_EQ(pkt_send(nullptr, 5), 1u);
-    EXPECT_EQ(pkt_send(data, 0), 2u);
-    EXPECT_EQ(pkt_send(data, PACKET_SIZE + 1), 3u);
-    EXPECT_EQ(pkt_send(data, PACKET_SIZE), 4u) << "no port";
-    EXPECT_EQ(pkt_receive(data, 10), PKT_RECEIVE_FAILED);
-    EXPECT_FALSE(linkConnect());
-    EXPECT_EQ(linkOpen(115200, "/dev/null", PortRole::Master), LINK_BAD_BAUD);
-    EXPECT_EQ(linkOpen(57600, "/dev/null", PortRole::Master), LINK_BAD_BAUD);
+    SerialPort serial;
+    Link link(serial);
+    EXPECT_EQ(link.port(), nullptr);
+    EXPECT_EQ(link.open(115200, "/dev/null", PortRole::Master), LinkOpen::BadBaud);
+    EXPECT_EQ(link.open(57600, "/dev/null", PortRole::Master), LinkOpen::BadBaud);
     EXPECT_TRUE(capture.texts().empty()) << "a refused baud rate must not touch the port";
-    EXPECT_EQ(linkOpen(9600, "/nonexistent/ttyK27", PortRole::Master), LINK_PORT_FAILED);
-    EXPECT_EQ(capture.texts(), std::vector<std::string>{"OpenComm failed\r\n"});
-    EXPECT_EQ(PKTportMASTER(), nullptr);
+    EXPECT_EQ(link.open(9600, "/nonexistent/ttyK27", PortRole::Master), LinkOpen::PortFailed);
+    EXPECT_EQ(capture.texts(), (std::vector<std::string>{"OpenComm failed\r\n",
+                                                         "open: No such file or directory\r\n"}));
+    EXPECT_EQ(link.port(), nullptr);
 
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
-    FdLine calibratorEnd(pty.master(), 100);
+    StoppableLine calibratorEnd(pty.master(), kPatientMs);
     EchoSlave calibrator(calibratorEnd);
-    theSerialPort().setReadTimeout(100);
-    ASSERT_EQ(linkOpen(0, pty.slavePath().c_str(), PortRole::Master), LINK_OPENED);
-    EXPECT_EQ(theSerialPort().baud(), 9600u);
-    EXPECT_EQ(PKTportSLAVE(), nullptr);
-    linkSetAttempts(0x103);  // the low 8 bits count
-    EXPECT_EQ(PKTportMASTER()->attempts(), 3);
-    EXPECT_FALSE(linkIsUp());
-    ASSERT_TRUE(linkConnect());
-    EXPECT_TRUE(linkIsUp());
+    serial.setReadTimeout(kPatientMs);
+    ASSERT_EQ(link.open(0, pty.slavePath().c_str(), PortRole::Master), LinkOpen::Opened);
+    PacketPort& port = *link.port();
+    EXPECT_FALSE(port.isUp());
+    ASSERT_TRUE(connectLink(port));
 
-    Bytes command(PACKET_SIZE), reply(PACKET_SIZE);
-    for (size_t i = 0; i < command.size(); ++i)
-        command[i] = static_cast<uint8_t>(i * 7);
-    ASSERT_EQ(pkt_send(command.data(), PACKET_SIZE), 0u);
-    EXPECT_EQ(pkt_receive(reply.data(), PACKET_SIZE), 1u);
-    EXPECT_EQ(reply[0], '0');
-    ASSERT_EQ(pkt_receive(reply.data(), PACKET_SIZE), PACKET_SIZE);
-    EXPECT_EQ(reply, reversed(command));
-    EXPECT_EQ(pkt_receive(reply.data(), PACKET_SIZE), 1u);
-    EXPECT_EQ(reply[0], 0x04);
+    Bytes data(PACKET_SIZE + 1), reply;
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 7);
+    EXPECT_EQ(sendPacket(port, nullptr, 5), 1u);
+    EXPECT_EQ(sendPacket(port, data.data(), 0), 2u);
+    EXPECT_EQ(sendPacket(port, data.data(), PACKET_SIZE + 1), 3u);
+    data.pop_back();
+    ASSERT_TRUE(roundTrip(port, data, &reply));
+    EXPECT_EQ(reply, reversed(data));
 
-    EXPECT_TRUE(linkDisconnect());
-    EXPECT_FALSE(linkIsUp());
-    EXPECT_EQ(pkt_send(command.data(), 1), 4u) << "no data on a link that is down";
-    EXPECT_TRUE(linkClose());
-    EXPECT_EQ(PKTportMASTER(), nullptr);
-    EXPECT_FALSE(theSerialPort().isOpen());
+    EXPECT_TRUE(port.disconnect());
+    EXPECT_EQ(sendPacket(port, data.data(), 1), 4u) << "no data on a link that is down";
+    EXPECT_EQ(receivePacket(port, data.data(), 1), kReceiveFailed);
+    EXPECT_TRUE(link.close());
+    EXPECT_EQ(link.port(), nullptr);
+    EXPECT_FALSE(serial.isOpen());
 }
 
 }  // namespace
