@@ -194,17 +194,20 @@ TEST_F(EmulatorOverTheWire, ADownloadIsFollowedByAFieldRunWhenAsked) {
 }
 
 TEST_F(EmulatorOverTheWire, StopEndsAnExchangeInProgressAndStartServesAgain) {
+    PacketPort& port = *link.port();
     const Packet id = toPacket("id");
-    ASSERT_EQ(kvtlnk::sendPacket(*link.port(), id.data(), 2), 0u);
-    // The emulator now waits for the acknowledgement of its status packet, which the master
-    // does not send: 5 attempts of a second each before it would give up by itself.
+    ASSERT_EQ(kvtlnk::sendPacket(port, id.data(), 2), 0u);
+    // The status frame is taken and not acknowledged: the emulator waits 5 attempts of a second
+    // each for the acknowledgement before it would give up by itself.
+    uint8_t status[8];
+    kvtlnk::PacketBuffer frame(status, sizeof status);
+    ASSERT_TRUE(port.receiveFrame(&frame).completed);
     const auto before = std::chrono::steady_clock::now();
     emu->stop();
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(2500));
     EXPECT_FALSE(emu->running());
 
-    // The program may close and open its port again while nobody serves it.
-    link.close();
+    // Served again, the port may be closed and opened as often as the program likes.
     ASSERT_TRUE(emu->start());
     for (int i = 0; i < 3; ++i) {
         link.close();
