@@ -6,6 +6,8 @@
 
 namespace kvtlnk {
 
+namespace {
+
 bool isAcceptedBaud(uint32_t baud) {
     switch (baud) {
         case 0:
@@ -20,6 +22,8 @@ bool isAcceptedBaud(uint32_t baud) {
             return false;
     }
 }
+
+}  // namespace
 
 bool SerialPort::setBaud(uint32_t baud) {
     if (!isAcceptedBaud(baud)) return false;

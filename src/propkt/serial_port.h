@@ -8,9 +8,6 @@
 
 namespace kvtlnk {
 
-// The accepted baud rates: 1200, 2400, 4800, 9600, 19200, 38400, and 0 for 9600.
-bool isAcceptedBaud(uint32_t baud);
-
 // The n of a port name "COMn" (any case; n from 1, no leading zero, at most 5 digits); 0 for
 // any other name.
 unsigned comPortNumber(const std::string& name);
@@ -37,10 +34,9 @@ class SerialPort : public SerialLine {
     SerialPort& operator=(const SerialPort&) = delete;
 
     void setReadTimeout(uint32_t ms) { readTimeoutMs_ = ms; }
-    uint32_t readTimeout() const { return readTimeoutMs_; }
-    // Stores the baud rate of the next open; false for a rate outside the accepted list.
+    // Stores the baud rate of the next open: 1200, 2400, 4800, 9600, 19200, 38400, or 0 for
+    // 9600; false, and nothing stored, for any other rate.
     bool setBaud(uint32_t baud);
-    uint32_t baud() const { return baud_; }
 
     bool open(const char* portName);
     bool isOpen() const;
