@@ -189,6 +189,13 @@ void PacketPort::answer(FrameKind kind, LinkState next) {
     state_ = next;
 }
 
+bool PacketPort::acknowledged(bool framed, RxOutcome outcome) {
+    if (!framed || outcome != RxOutcome::Ack) return false;
+    advanceSequence(FrameKind::Ack);
+    state_ = LinkState::Up;
+    return true;
+}
+
 void PacketPort::flushInput() {
     line_.read(nullptr, 0);
 }
@@ -252,11 +259,7 @@ bool PacketPort::masterSend(PacketBuffer& packet) {
         state_ = LinkState::DataPending;
         RxOutcome outcome;
         const bool framed = awaitFrame(nullptr, &completed, &outcome);
-        if (framed && outcome == RxOutcome::Ack) {
-            advanceSequence(FrameKind::Ack);
-            state_ = LinkState::Up;
-            return true;
-        }
+        if (acknowledged(framed, outcome)) return true;
         if (framed && (outcome == RxOutcome::Data || outcome == RxOutcome::Disconnect ||
                        outcome == RxOutcome::BadSequence)) {
             // The slave has lost step with us: bring the link up afresh and resend at 0.
@@ -347,11 +350,7 @@ bool PacketPort::slaveSend(PacketBuffer& packet) {
         }
         RxOutcome outcome;
         const bool framed = awaitFrame(nullptr, &completed, &outcome);
-        if (framed && outcome == RxOutcome::Ack) {
-            advanceSequence(FrameKind::Ack);
-            state_ = LinkState::Up;
-            return true;
-        }
+        if (acknowledged(framed, outcome)) return true;
         if (framed && outcome == RxOutcome::Connect) {
             // The master restarted the link; the packet is dropped.
             answer(FrameKind::LinkAck, LinkState::Up);

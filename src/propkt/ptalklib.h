@@ -84,6 +84,9 @@ class PacketPort {
     void advanceSequence(FrameKind kind);
     // Acknowledges a frame (or answers a link request) and moves the state on.
     void answer(FrameKind kind, LinkState next);
+    // A data frame sent is acknowledged when the frame that came back is an acknowledgement
+    // under the expected number: the sequence moves on and the link is up again.
+    bool acknowledged(bool framed, RxOutcome outcome);
     // Purges the serial receive side (a read of 0 bytes).
     void flushInput();
     // An exchange has used its attempts: where the link stands afterwards.
