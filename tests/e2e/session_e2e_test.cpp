@@ -203,34 +203,20 @@ TEST_F(E2e, EveryFailureHasItsCode) {
         uint32_t result;
         int tries;  // of the first command that reached the calibrator
     } cases[] = {
+        // clang-format off
         {"refused", [](Calibrator& e) { e.faults().refuse("sf link"); }, memstats, 2018, 2},
         {"silent after open", [](Calibrator& e) { e.faults().goSilent(); }, memstats, 2020, 0},
-        {"status lost",
-         [](Calibrator& e) { e.faults().dropFrame(1, 1, k27emu::FrameFilter::Data); }, memstats,
-         2021, 1},
-        {"no final", [](Calibrator& e) { e.faults().lineInsteadOfEnd("sf link"); }, memstats, 2022,
-         2},
-        {"short id", [](Calibrator& e) { e.faults().replaceLines("id", {"ORVAN K27,V1.2.0"}); },
-         getK2x, 2022, 1},
-        {"8-field ed", [](Calibrator& e) { e.faults().replaceLines("ed", {"1,2,3,4,5,6,7,8"}); },
-         getK2x, 2022, 1},
-        {"three ms lines",
-         [](Calibrator& e) {
-             e.faults().replaceLines("ms", {"p,,0,0,0,0", "r,,0,0,0,0", "s,,0,0,0,0"});
-         },
-         getK2x, 2022, 1},
-        {"directory index",
-         [](Calibrator& e) { e.faults().replaceLines("md p", {"1,10,0,3,2024,1,2,3,4,5,6"}); },
-         uplStart, 2022, 1},
-        {"empty item",
-         [](Calibrator& e) { e.faults().replaceLines("md p", {"0,10,0,0,2024,1,2,3,4,5,6"}); },
-         uplStart, 2023, 1},
-        {"item too big",
-         [](Calibrator& e) { e.faults().replaceLines("md p", {"0,10,0,65000,2024,1,2,3,4,5,6"}); },
-         uplStart, 2012, 1},
+        {"status lost", [](Calibrator& e) { e.faults().dropFrame(1, 1, k27emu::FrameFilter::Data); }, memstats, 2021, 1},
+        {"no final", [](Calibrator& e) { e.faults().lineInsteadOfEnd("sf link"); }, memstats, 2022, 2},
+        {"short id", [](Calibrator& e) { e.faults().replaceLines("id", {"ORVAN K27,V1.2.0"}); }, getK2x, 2022, 1},
+        {"8-field ed", [](Calibrator& e) { e.faults().replaceLines("ed", {"1,2,3,4,5,6,7,8"}); }, getK2x, 2022, 1},
+        {"three ms lines", [](Calibrator& e) { e.faults().replaceLines("ms", {"p,,0,0,0,0", "r,,0,0,0,0", "s,,0,0,0,0"}); }, getK2x, 2022, 1},
+        {"directory index", [](Calibrator& e) { e.faults().replaceLines("md p", {"1,10,0,3,2024,1,2,3,4,5,6"}); }, uplStart, 2022, 1},
+        {"empty item", [](Calibrator& e) { e.faults().replaceLines("md p", {"0,10,0,0,2024,1,2,3,4,5,6"}); }, uplStart, 2023, 1},
+        {"item too big", [](Calibrator& e) { e.faults().replaceLines("md p", {"0,10,0,65000,2024,1,2,3,4,5,6"}); }, uplStart, 2012, 1},
         {"oversize mu", [](Calibrator& e) { e.faults().inflateUpload(1); }, uplStep, 2022, 1},
-        {"ma index", [](Calibrator& e) { e.faults().replaceLines("ma p", {"7"}); }, dnlStep, 2022,
-         1},
+        {"ma index", [](Calibrator& e) { e.faults().replaceLines("ma p", {"7"}); }, dnlStep, 2022, 1},
+        // clang-format on
     };
     for (const auto& c : cases) {
         KVTclose();
@@ -272,11 +258,9 @@ TEST_F(E2e, RepliesAreReadFieldByField) {
 }
 
 TEST_F(E2e, NullPointersAndCallsWithoutASessionAreRefused) {
-    EXPECT_EQ(KVTdnlStart(nullptr), KVTLNK_E_ARGUMENT);
-    EXPECT_EQ(KVTdnlStep(nullptr), KVTLNK_E_ARGUMENT);
-    EXPECT_EQ(KVTuplStart(nullptr), KVTLNK_E_ARGUMENT);
-    EXPECT_EQ(KVTuplStep(nullptr), KVTLNK_E_ARGUMENT);
-    EXPECT_EQ(KVTmemstats(nullptr, nullptr), KVTLNK_E_ARGUMENT);
+    for (uint32_t r : {KVTdnlStart(nullptr), KVTdnlStep(nullptr), KVTuplStart(nullptr),
+                       KVTuplStep(nullptr), KVTmemstats(nullptr, nullptr)})
+        EXPECT_EQ(r, KVTLNK_E_ARGUMENT);
     EXPECT_TRUE(emu->commands().empty());
 
     KVTclose();

@@ -64,49 +64,17 @@ bool roundTrip(PacketPort& master, Bytes command, Bytes* reply) {
     return receivePacket(master, store.data(), PACKET_SIZE) == 1 && store[0] == 0x04;
 }
 
-Bytes reversed(Bytes b) {
-    std::reverse(b.begin(), b.end());
-    return b;
-}
-
-TEST(MasterSlave, CommandsAndRepliesThroughEverySequenceNumber) {
-    DuplexLine line(kPatientMs);
-    EchoSlave slave(line.slave());
-    PacketPort master(line.master(), PortRole::Master);
-    ASSERT_TRUE(master.connect());
-    EXPECT_EQ(master.state(), LinkState::Up);
-
-    Bytes every(256);
-    for (int i = 0; i < 256; ++i)
-        every[i] = static_cast<uint8_t>(i);
-    const Bytes commands[] = {
-        {'i', 'd'}, Bytes(PACKET_SIZE, 0x10), {0x10, 0x02, 0x10, 0x03}, every, {0x04},
-    };
-    for (const Bytes& command : commands) {
-        Bytes reply;
-        ASSERT_TRUE(roundTrip(master, command, &reply)) << command.size();
-        EXPECT_EQ(reply, reversed(command));
-    }
-    EXPECT_TRUE(master.disconnect());
-    EXPECT_EQ(master.state(), LinkState::Down);
-}
-
 bool lose(Bytes&) {
     return false;
 }
 
-// Faults that the exchanges recover from without the caller noticing.
+// Faults on the master's frames that the exchanges recover from without the caller noticing.
+// (The calibrator's frames are faulted by the emulator's fault script, in the session's tests.)
 TEST(MasterSlave, RecoversFromLineFaults) {
     const std::pair<const char*, std::function<void(DuplexLine&)>> cases[] = {
         {"corrupted byte in the command",
          [](DuplexLine& l) { l.master().faultWrite(1, [](Bytes& b) { return b[4] ^= 1, true; }); }},
         {"command frame lost", [](DuplexLine& l) { l.master().faultWrite(1, lose); }},
-        {"slave's acknowledgement lost", [](DuplexLine& l) { l.slave().faultWrite(1, lose); }},
-        // The acknowledgement goes first, then the status.
-        {"corrupted check byte of the status",
-         [](DuplexLine& l) {
-             l.slave().faultWrite(2, [](Bytes& b) { return b.back() ^= 0x80, true; });
-         }},
     };
     for (const auto& [what, inject] : cases) {
         DuplexLine line(kPatientMs);
@@ -268,47 +236,27 @@ TEST(SlaveExchanges, Answers) {
     }
 }
 
-// The link as a program holds it: refusals before the line, then a session with a calibrator on
-// a pty.
-TEST(Link, RefusalsThenASessionOnAPty) {
+// What is refused before anything reaches the line.
+TEST(Link, RefusalsBeforeTheLine) {
     TraceCapture capture;
     SerialPort serial;
     Link link(serial);
-    EXPECT_EQ(link.port(), nullptr);
     EXPECT_EQ(link.open(115200, "/dev/null", PortRole::Master), LinkOpen::BadBaud);
-    EXPECT_EQ(link.open(57600, "/dev/null", PortRole::Master), LinkOpen::BadBaud);
     EXPECT_TRUE(capture.texts().empty()) << "a refused baud rate must not touch the port";
     EXPECT_EQ(link.open(9600, "/nonexistent/ttyK27", PortRole::Master), LinkOpen::PortFailed);
     EXPECT_EQ(capture.texts(), (std::vector<std::string>{"OpenComm failed\r\n",
                                                          "open: No such file or directory\r\n"}));
     EXPECT_EQ(link.port(), nullptr);
 
-    PtyPair pty;
-    ASSERT_TRUE(pty.ok());
-    StoppableLine calibratorEnd(pty.master(), kPatientMs);
-    EchoSlave calibrator(calibratorEnd);
-    serial.setReadTimeout(kPatientMs);
-    ASSERT_EQ(link.open(0, pty.slavePath().c_str(), PortRole::Master), LinkOpen::Opened);
-    PacketPort& port = *link.port();
-    EXPECT_FALSE(port.isUp());
-    ASSERT_TRUE(connectLink(port));
-
-    Bytes data(PACKET_SIZE + 1), reply;
-    for (size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<uint8_t>(i * 7);
+    DuplexLine line(10);
+    PacketPort port(line.master(), PortRole::Master);  // its link is down
+    uint8_t data[PACKET_SIZE + 1] = {};
     EXPECT_EQ(sendPacket(port, nullptr, 5), 1u);
-    EXPECT_EQ(sendPacket(port, data.data(), 0), 2u);
-    EXPECT_EQ(sendPacket(port, data.data(), PACKET_SIZE + 1), 3u);
-    data.pop_back();
-    ASSERT_TRUE(roundTrip(port, data, &reply));
-    EXPECT_EQ(reply, reversed(data));
-
-    EXPECT_TRUE(port.disconnect());
-    EXPECT_EQ(sendPacket(port, data.data(), 1), 4u) << "no data on a link that is down";
-    EXPECT_EQ(receivePacket(port, data.data(), 1), kReceiveFailed);
-    EXPECT_TRUE(link.close());
-    EXPECT_EQ(link.port(), nullptr);
-    EXPECT_FALSE(serial.isOpen());
+    EXPECT_EQ(sendPacket(port, data, 0), 2u);
+    EXPECT_EQ(sendPacket(port, data, PACKET_SIZE + 1), 3u);
+    EXPECT_EQ(sendPacket(port, data, PACKET_SIZE), 4u);
+    EXPECT_EQ(receivePacket(port, data, 1), kReceiveFailed);
+    EXPECT_TRUE(line.master().writes().empty());
 }
 
 }  // namespace

@@ -128,13 +128,11 @@ TEST_F(EmulatorOverTheWire, EveryCommandIsAnswered) {
         {toPacket("sf linked"), {refused}}, {toPacket("mc x"), {refused}},
         {toPacket("ma p,6,0"), {refused}}, {toPacket("ma p,6,0,0"), {refused}},
         {toPacket("ma p,6,0,64977"), {refused}}, {toPacket("ma p,65536,0,1"), {refused}},
-        {toPacket("ma p,6,65536,1"), {refused}}, {toPacket("ma p,6,0,1,2"), {refused}},
-        {toPacket("ma p,-6,0,1"), {refused}}, {toPacket("ma p, 6,0,1"), {refused}},
-        {toPacket("ma r,6,0,1"), {refused}}, {toPacket("mu x,0"), {refused}},
-        {toPacket("mu p,"), {refused}}, {toPacket("mu p,-1"), {refused}},
+        {toPacket("ma p,6,0,1,2"), {refused}}, {toPacket("ma p, 6,0,1"), {refused}},
+        {toPacket("ma r,6,0,1"), {refused}}, {toPacket("mu p,-1"), {refused}},
         {toPacket("mu p,1"), {noItem}}, {block(0, 2, data, 1), reply({})},
-        {block(0, 3, data, 1), {noItem}}, {block(0, 0xFFFFFFFF, data, 1), {noItem}},
-        {block(1, 0, data, 1), {noItem}}, {block(0x80000000u, 0, data, 1), {noItem}},
+        {block(0, 3, data, 1), {noItem}},
+        {block(0, 0xFFFFFFFF, data, 1), {noItem}}, {block(1, 0, data, 1), {noItem}},
         {block(0, 0, data, 0), {refused}},
         {Packet{'m', 'b', 'p', 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 1}, {refused}},  // a byte short
         {Packet{'m', 'b', 'p', 0, 1, 0, 0}, {refused}},                       // header cut off
@@ -226,33 +224,22 @@ TEST_F(EmulatorOverTheWire, EveryScriptedFaultShowsOnTheWire) {
         uint32_t faulted;
         uint8_t attempts = 5;  // the master's: enough to outlast one lost frame; 2 for a dead line
     };
-    const Packet idLine = toPacket("ORVAN K27,V1.2.0,SN270001");
     const std::vector<Packet> idReply = reply({"ORVAN K27,V1.2.0,SN270001"});
     using std::chrono::milliseconds;
+    // Faults whose effect the library's own tests see only as a result code; the others show
+    // there as the codes they cause.
     const std::vector<Case> cases = {
         // clang-format off
-        {"one corrupt frame is sent again", [](FaultScript& f) { f.corruptFrame(1); }, "id", {0, idReply, false}, 1, 1},
-        {"one dropped frame is sent again", [](FaultScript& f) { f.dropFrame(2); }, "id", {0, idReply, false}, 1, 1},
-        {"every frame corrupt", [](FaultScript& f) { f.corruptFrame(1, 1); }, "id", {0, {}, true}, 1, 0, 2},
-        {"every frame dropped", [](FaultScript& f) { f.dropFrame(1, 1); }, "id", {0, {}, true}, 1, 0, 2},
         // The command is sent again and, as on the instrument, performed again.
         {"a dropped acknowledgement", [](FaultScript& f) { f.dropFrame(1, 0, FrameFilter::All); }, "id", {0, idReply, false}, 2, 1},
         {"a wrong sequence number", [](FaultScript& f) { f.wrongSequence(2); }, "id", {0, {toPacket("0")}, true}, 1, 1},
-        {"silence", [](FaultScript& f) { f.goSilent(); }, "id", {4, {}, false}, 0, 0, 2},
         {"bytes slower than the time-out", [](FaultScript& f) { f.delayEachByte(milliseconds(600)); }, "id", {4, {}, false}, -1, 0, 2},
-        {"a refused command", [](FaultScript& f) { f.refuse("id", "E"); }, "id", {0, {toPacket("E")}, false}, 1, 0},
         {"an extra line", [](FaultScript& f) { f.extraLine("id", "more"); }, "id", {0, reply({"ORVAN K27,V1.2.0,SN270001", "more"}), false}, 1, 0},
-        {"a line instead of 0x04", [](FaultScript& f) { f.lineInsteadOfEnd("id", "x"); }, "id", {0, {toPacket("0"), idLine, toPacket("x")}, true}, 1, 0},
-        {"a short line", [](FaultScript& f) { f.replaceLines("id", {"ORVAN K27,V1.2.0"}); }, "id", {0, reply({"ORVAN K27,V1.2.0"}), false}, 1, 0},
-        {"more upload bytes than the item holds", [](FaultScript& f) { f.inflateUpload(2); }, "mu p,0", {0, {toPacket("0"), toPacket("5"), Packet{1, 2, 3}, Packet{0, 0}, kEot}, false}, 1, 0},
         // clang-format on
     };
-    EmuRecord item;
-    item.data = {1, 2, 3};
     for (const Case& c : cases) {
         TearDown();
         open(CalibratorOptions{}, c.attempts);
-        emu->replaceMemory(Memory::Procedure, {item});
         c.arm(emu->faults());
         EXPECT_EQ(exchange(c.command), c.expected) << c.what;
         if (c.performed >= 0) {
