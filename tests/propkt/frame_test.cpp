@@ -17,13 +17,6 @@ const Bytes kAck3 = {0x10, 0x02, 0x61, 0x10, 0x03, 0x57, 0x3E};
 const Bytes kDataId = {0x10, 0x02, 0x00, 0x69, 0x64, 0x10, 0x03, 0xD6, 0x6E};
 const Bytes kData1Eot = {0x10, 0x02, 0x20, 0x04, 0x10, 0x03, 0xE6, 0xB7};
 
-Bytes concat(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& p : parts)
-        all.insert(all.end(), p.begin(), p.end());
-    return all;
-}
-
 PacketBuffer filled(Bytes& b) {
     return PacketBuffer(b.data(), static_cast<uint16_t>(b.size()), static_cast<uint16_t>(b.size()));
 }

@@ -3,8 +3,8 @@
 // Test fixtures for the wire: frames built by hand, a two-ended line in one process, a pty pair
 // and a collector of trace texts.
 //
-// Time-outs: where the other end is a thread that must answer in time, both ends wait
-// kPatientMs, so that a stalled thread on a busy machine cannot make a frame time out; short
+// Time-outs: a read that must see bytes another thread or the kernel is still delivering waits
+// kPatientMs, so that a stalled thread on a busy machine cannot make it time out; short
 // time-outs only where the line is silent or every answer is already on it.
 #include <fcntl.h>
 #include <stdlib.h>
@@ -13,7 +13,6 @@
 
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,6 +30,13 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr uint32_t kPatientMs = 500;  // the library's own read time-out
 
+inline Bytes concat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
 // A frame with the given type byte, the body exactly as sent (0x10 already doubled) and a
 // correct check value.
 inline Bytes frameWith(uint8_t type, const Bytes& body = {}) {
@@ -46,33 +52,6 @@ inline Bytes frameWith(uint8_t type, const Bytes& body = {}) {
     return frame;
 }
 
-// A line over a descriptor that waits up to its time-out for each byte, but gives up at once
-// once stopped, so that a thread serving it can be ended without waiting out its attempts.
-class StoppableLine : public SerialLine {
-  public:
-    StoppableLine(int fd, uint32_t timeoutMs) : line_(fd, kSliceMs), timeoutMs_(timeoutMs) {}
-    uint16_t write(const uint8_t* data, uint16_t count) override {
-        return line_.write(data, count);
-    }
-    uint16_t read(uint8_t* data, uint16_t count) override {
-        if (count == 0) return line_.read(data, 0);
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs_);
-        uint16_t got = 0;
-        while (got < count && !stopped_ && std::chrono::steady_clock::now() < deadline)
-            got = static_cast<uint16_t>(got + line_.read(data + got, count - got));
-        return got;
-    }
-    void stop() { stopped_ = true; }
-    bool stopped() const { return stopped_; }
-
-  private:
-    static constexpr uint32_t kSliceMs = 10;
-    FdLine line_;
-    uint32_t timeoutMs_;
-    std::atomic<bool> stopped_{false};
-};
-
 // A serial line with two connected ends over a socket pair, so that a master and a slave packet
 // port can talk in one process. Each end keeps a log of its writes (a packet port hands each
 // frame over in one write of up to 255 bytes) and can have them changed or lost on the way.
@@ -81,10 +60,9 @@ class DuplexLine {
     // Sees a write on its way to the other end; may change it, or return false to lose it.
     using Filter = std::function<bool(Bytes& bytes)>;
 
-    class End : public StoppableLine {
+    class End : public SerialLine {
       public:
-        End(int fd, int peerFd, uint32_t timeoutMs)
-            : StoppableLine(fd, timeoutMs), peerFd_(peerFd) {}
+        End(int fd, int peerFd, uint32_t timeoutMs) : line_(fd, timeoutMs), peerFd_(peerFd) {}
         uint16_t write(const uint8_t* data, uint16_t count) override {
             Bytes bytes(data, data + count);
             Filter filter;
@@ -94,12 +72,12 @@ class DuplexLine {
                 filter = filter_;
             }
             if (!filter || filter(bytes))
-                StoppableLine::write(bytes.data(), static_cast<uint16_t>(bytes.size()));
+                line_.write(bytes.data(), static_cast<uint16_t>(bytes.size()));
             return count;
         }
         uint16_t read(uint8_t* data, uint16_t count) override {
             if (count == 0) ++purges_;
-            return StoppableLine::read(data, count);
+            return line_.read(data, count);
         }
         // Bytes arrive at this end as though the other end had sent them.
         void inject(const Bytes& b) {
@@ -125,6 +103,7 @@ class DuplexLine {
         int purges() const { return purges_; }
 
       private:
+        FdLine line_;
         int peerFd_;
         mutable std::mutex mutex_;
         std::vector<Bytes> log_;
