@@ -43,8 +43,7 @@ class BitmapFont {
 // A font whose characters have their own widths.
 class ProportionalFont : public BitmapFont {
   public:
-    ProportionalFont(Rect cellBox, const uint8_t* widths)
-        : BitmapFont(cellBox), widths_(widths) {}
+    ProportionalFont(Rect cellBox, const uint8_t* widths) : BitmapFont(cellBox), widths_(widths) {}
 
     // The font of the calibrator's prompt area, "helvr12", with FONT_WIDTHS.
     static ProportionalFont helvr12();
