@@ -25,15 +25,5 @@ TEST(TextTables, UnitSymbolsAndPrefixLettersFromTheCatalogue) {
         EXPECT_STREQ(firstItem(tables.findList(id)), "<<nil>>") << id;
 }
 
-TEST(TextTables, SettersCheckTheirIndexes) {
-    TextTables tables;
-    EXPECT_EQ(tables.selectTable(1), 0);
-    EXPECT_EQ(tables.selectTable(0), 1);
-    EXPECT_EQ(tables.setDateTimeFormat(3, 0), 0);
-    EXPECT_EQ(tables.setDateTimeFormat(2, 1), 1);
-    EXPECT_EQ(tables.setDecimalComma(1), 1);
-    EXPECT_EQ(tables.decimalComma(), 1);
-}
-
 }  // namespace
 }  // namespace kvtlnk
