@@ -104,15 +104,12 @@ std::string failed(const char* call, int error) {
 }
 
 TEST(SerialPort, PortNames) {
-    const char* names[][2] = {{"COM1", "/dev/ttyS0"},
-                              {"COM10", "/dev/ttyS9"},
-                              {"com3", "/dev/ttyS2"},
-                              {"COM99999", "/dev/ttyS99998"},
-                              {"COM0", "COM0"},
-                              {"COM01", "COM01"},
-                              {"COM1x", "COM1x"},
-                              {"COM123456", "COM123456"},
-                              {"/dev/ttyUSB0", "/dev/ttyUSB0"}};
+    // clang-format off
+    const char* names[][2] = {
+        {"COM1", "/dev/ttyS0"}, {"COM10", "/dev/ttyS9"}, {"com3", "/dev/ttyS2"},
+        {"COM99999", "/dev/ttyS99998"}, {"COM0", "COM0"}, {"COM01", "COM01"}, {"COM1x", "COM1x"},
+        {"COM123456", "COM123456"}, {"/dev/ttyUSB0", "/dev/ttyUSB0"}};
+    // clang-format on
     for (auto& n : names)
         EXPECT_EQ(devicePathFor(n[0]), n[1]) << n[0];
 }
