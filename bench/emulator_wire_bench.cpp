@@ -25,7 +25,7 @@ bool openLink(const Calibrator& emu, uint32_t timeoutMs, uint8_t attempts) {
         return false;
     }
     link().port()->setAttempts(attempts);
-    return kvtlnk::connectLink(*link().port());
+    return kvtlnk::linkConnect(*link().port());
 }
 
 void closeLink() {
@@ -34,8 +34,8 @@ void closeLink() {
 }
 
 uint32_t sendText(const char* text) {
-    return kvtlnk::sendPacket(*link().port(), reinterpret_cast<const uint8_t*>(text),
-                              static_cast<uint16_t>(std::strlen(text)));
+    return kvtlnk::pkt_send(*link().port(), reinterpret_cast<const uint8_t*>(text),
+                            static_cast<uint16_t>(std::strlen(text)));
 }
 
 void BM_StopDuringAnExchange(benchmark::State& state) {
@@ -64,7 +64,7 @@ int upload() {
     if (sendText("mu p,0") != 0) return 0;
     uint8_t buffer[kvtlnk::PACKET_SIZE];
     for (int packets = 1;; ++packets) {
-        const uint32_t n = kvtlnk::receivePacket(*link().port(), buffer, sizeof buffer);
+        const uint32_t n = kvtlnk::pkt_receive(*link().port(), buffer, sizeof buffer);
         if (n == kvtlnk::kReceiveFailed) return 0;
         if (n == 1 && buffer[0] == 0x04) return packets;
     }

@@ -19,7 +19,7 @@ bool Link::close() {
     return serial_.close();
 }
 
-uint32_t sendPacket(PacketPort& port, const uint8_t* data, uint16_t length) {
+uint32_t pkt_send(PacketPort& port, const uint8_t* data, uint16_t length) {
     if (data == nullptr) return 1;
     if (length == 0) return 2;
     if (length > PACKET_SIZE) return 3;
@@ -27,12 +27,12 @@ uint32_t sendPacket(PacketPort& port, const uint8_t* data, uint16_t length) {
     return port.send(packet) ? 0 : 4;
 }
 
-uint32_t receivePacket(PacketPort& port, uint8_t* buffer, uint16_t capacity) {
+uint32_t pkt_receive(PacketPort& port, uint8_t* buffer, uint16_t capacity) {
     PacketBuffer packet(buffer, buffer != nullptr ? capacity : 0);
     return port.receive(packet) ? packet.size() : kReceiveFailed;
 }
 
-bool connectLink(PacketPort& port) {
+bool linkConnect(PacketPort& port) {
     port.line().purgeAll();
     return port.connect();
 }

@@ -46,13 +46,13 @@ Link& theLink();
 // Sends one packet over the port: 0 when it was acknowledged; 1 without data, 2 for a length of
 // 0, 3 for a length above PACKET_SIZE, all three without touching the line; 4 when the exchange
 // failed.
-uint32_t sendPacket(PacketPort& port, const uint8_t* data, uint16_t length);
+uint32_t pkt_send(PacketPort& port, const uint8_t* data, uint16_t length);
 
 // Receives one packet into the buffer: its length (at most capacity), or kReceiveFailed.
 constexpr uint32_t kReceiveFailed = 0xFFFFFFFFu;
-uint32_t receivePacket(PacketPort& port, uint8_t* buffer, uint16_t capacity);
+uint32_t pkt_receive(PacketPort& port, uint8_t* buffer, uint16_t capacity);
 
 // Brings the link up from a clean line: both queues purged, then the connect exchange.
-bool connectLink(PacketPort& port);
+bool linkConnect(PacketPort& port);
 
 }  // namespace kvtlnk

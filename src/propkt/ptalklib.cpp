@@ -34,7 +34,7 @@ constexpr uint8_t kTypeCode[] = {0x00, 0x01, 0x03, 0x07, 0x0B};
 constexpr int kKindCount = 5;
 
 bool isSequenced(FrameKind kind) {
-    return kind == FrameKind::Data || kind == FrameKind::Ack;
+    return kind == FrameKind::FRAME_DATA || kind == FrameKind::FRAME_ACK;
 }
 
 // The staging area of an outgoing frame: at most 255 bytes reach the line per write.
@@ -86,7 +86,7 @@ bool PacketPort::sendFrame(FrameKind kind, PacketBuffer* packet) {
     out.put(type);
     uint16_t reg = crcByte(0xFFFF, type);
 
-    if (kind == FrameKind::Data && packet != nullptr) {
+    if (kind == FrameKind::FRAME_DATA && packet != nullptr) {
         packet->rewind();
         uint8_t piece[8];
         uint16_t n;
@@ -117,7 +117,7 @@ bool PacketPort::sendFrame(FrameKind kind, PacketBuffer* packet) {
 PacketPort::Received PacketPort::receiveFrame(PacketBuffer* packet) {
     uint16_t reg = 0xFFFF;
     RxState state = RxState::Outside;
-    RxOutcome outcome = RxOutcome::UnknownType;
+    RxOutcome outcome = RxOutcome::RX_UNKNOWN_TYPE;
     uint8_t checkLow = 0;
     // Data goes to the packet; a full packet ends the frame at once.
     auto store = [packet](uint8_t b) { return packet == nullptr || packet->append(&b, 1) == 1; };
@@ -135,13 +135,13 @@ PacketPort::Received PacketPort::receiveFrame(PacketBuffer* packet) {
                                    : RxState::Outside;
                 break;
             case RxState::TypeByte: {
-                outcome = RxOutcome::UnknownType;
+                outcome = RxOutcome::RX_UNKNOWN_TYPE;
                 for (int k = 0; k < kKindCount; ++k) {
                     if ((b & 0x0F) != kTypeCode[k]) continue;
                     const auto kind = static_cast<FrameKind>(k);
                     outcome = outcomeOf(kind);
                     if (isSequenced(kind) && ((b >> 5) & 0x03) != sequence_) {
-                        outcome = RxOutcome::BadSequence;
+                        outcome = RxOutcome::RX_BAD_SEQUENCE;
                     }
                     break;
                 }
@@ -155,11 +155,11 @@ PacketPort::Received PacketPort::receiveFrame(PacketBuffer* packet) {
                 if (b == DLE) {
                     state = RxState::AfterDataDle;
                 } else if (!store(b)) {
-                    return {true, RxOutcome::Overflow};
+                    return {true, RxOutcome::RX_OVERFLOW};
                 }
                 break;
             case RxState::AfterDataDle:
-                if (b == DLE && !store(b)) return {true, RxOutcome::Overflow};
+                if (b == DLE && !store(b)) return {true, RxOutcome::RX_OVERFLOW};
                 reg = crcByte(reg, b);
                 state = b == DLE   ? RxState::Data
                         : b == STX ? RxState::TypeByte
@@ -172,7 +172,7 @@ PacketPort::Received PacketPort::receiveFrame(PacketBuffer* packet) {
                 break;
             case RxState::CheckHigh: {
                 uint16_t received = static_cast<uint16_t>(checkLow | (b << 8));
-                if ((received ^ reg) != 0xFFFF) outcome = RxOutcome::BadCrc;
+                if ((received ^ reg) != 0xFFFF) outcome = RxOutcome::RX_BAD_CRC;
                 return {true, outcome};
             }
         }
@@ -190,9 +190,9 @@ void PacketPort::answer(FrameKind kind, LinkState next) {
 }
 
 bool PacketPort::acknowledged(bool framed, RxOutcome outcome) {
-    if (!framed || outcome != RxOutcome::Ack) return false;
-    advanceSequence(FrameKind::Ack);
-    state_ = LinkState::Up;
+    if (!framed || outcome != RxOutcome::FRAME_ACK) return false;
+    advanceSequence(FrameKind::FRAME_ACK);
+    state_ = LinkState::LINK_UP;
     return true;
 }
 
@@ -202,36 +202,37 @@ void PacketPort::flushInput() {
 
 void PacketPort::applyClosingRule(bool frameCompleted) {
     if (!frameCompleted) {
-        state_ = LinkState::Down;
-    } else if (state_ == LinkState::Connecting || state_ == LinkState::Disconnecting) {
-        state_ = LinkState::Down;
-    } else if (state_ == LinkState::DataPending) {
-        state_ = LinkState::Up;
+        state_ = LinkState::LINK_DOWN;
+    } else if (state_ == LinkState::LINK_CONNECTING || state_ == LinkState::LINK_DISCONNECTING) {
+        state_ = LinkState::LINK_DOWN;
+    } else if (state_ == LinkState::LINK_DATA_PENDING) {
+        state_ = LinkState::LINK_UP;
     }
 }
 
 bool PacketPort::connect() {
-    return linkControl(FrameKind::Connect, LinkState::Connecting, LinkState::Up);
+    return linkControl(FrameKind::FRAME_CONNECT, LinkState::LINK_CONNECTING, LinkState::LINK_UP);
 }
 
 bool PacketPort::disconnect() {
-    return linkControl(FrameKind::Disconnect, LinkState::Disconnecting, LinkState::Down);
+    return linkControl(FrameKind::FRAME_DISCONNECT, LinkState::LINK_DISCONNECTING,
+                       LinkState::LINK_DOWN);
 }
 
 bool PacketPort::linkControl(FrameKind request, LinkState during, LinkState accepted) {
     for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
         state_ = during;
         // A connect starts from a clean line; a disconnect must not lose what is queued.
-        if (request == FrameKind::Connect) flushInput();
+        if (request == FrameKind::FRAME_CONNECT) flushInput();
         sendFrame(request, nullptr);
         Received r = receiveFrame(nullptr);
-        if (r.completed && r.outcome == RxOutcome::LinkAck) {
+        if (r.completed && r.outcome == RxOutcome::FRAME_LINK_ACK) {
             state_ = accepted;
-            advanceSequence(FrameKind::LinkAck);
+            advanceSequence(FrameKind::FRAME_LINK_ACK);
             return true;
         }
     }
-    state_ = LinkState::Down;
+    state_ = LinkState::LINK_DOWN;
     return false;
 }
 
@@ -252,20 +253,20 @@ bool PacketPort::receive(PacketBuffer& packet) {
 }
 
 bool PacketPort::masterSend(PacketBuffer& packet) {
-    if (state_ == LinkState::Down) return false;
+    if (state_ == LinkState::LINK_DOWN) return false;
     bool completed = false;
     for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
-        sendFrame(FrameKind::Data, &packet);
-        state_ = LinkState::DataPending;
+        sendFrame(FrameKind::FRAME_DATA, &packet);
+        state_ = LinkState::LINK_DATA_PENDING;
         RxOutcome outcome;
         const bool framed = awaitFrame(nullptr, &completed, &outcome);
         if (acknowledged(framed, outcome)) return true;
-        if (framed && (outcome == RxOutcome::Data || outcome == RxOutcome::Disconnect ||
-                       outcome == RxOutcome::BadSequence)) {
+        if (framed && (outcome == RxOutcome::FRAME_DATA || outcome == RxOutcome::FRAME_DISCONNECT ||
+                       outcome == RxOutcome::RX_BAD_SEQUENCE)) {
             // The slave has lost step with us: bring the link up afresh and resend at 0.
             if (!connect()) return false;
         } else {
-            state_ = LinkState::Up;
+            state_ = LinkState::LINK_UP;
         }
     }
     applyClosingRule(completed);
@@ -273,24 +274,25 @@ bool PacketPort::masterSend(PacketBuffer& packet) {
 }
 
 bool PacketPort::masterReceive(PacketBuffer& packet) {
-    if (state_ == LinkState::Down) return false;
+    if (state_ == LinkState::LINK_DOWN) return false;
     bool completed = false;
     for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
         RxOutcome outcome;
         if (awaitFrame(&packet, &completed, &outcome)) {
-            if (outcome == RxOutcome::Data) {
-                state_ = LinkState::DataPending;
-            } else if (outcome == RxOutcome::Disconnect || outcome == RxOutcome::BadSequence) {
+            if (outcome == RxOutcome::FRAME_DATA) {
+                state_ = LinkState::LINK_DATA_PENDING;
+            } else if (outcome == RxOutcome::FRAME_DISCONNECT ||
+                       outcome == RxOutcome::RX_BAD_SEQUENCE) {
                 // A repeated data frame (our acknowledgement was lost) or a slave that went down.
                 connect();
                 return false;
             }
         }
-        if (state_ == LinkState::DataPending) {
-            answer(FrameKind::Ack, LinkState::Up);
+        if (state_ == LinkState::LINK_DATA_PENDING) {
+            answer(FrameKind::FRAME_ACK, LinkState::LINK_UP);
             return true;
         }
-        state_ = LinkState::Up;
+        state_ = LinkState::LINK_UP;
     }
     applyClosingRule(completed);
     return false;
@@ -301,35 +303,35 @@ bool PacketPort::slaveReceive(PacketBuffer& packet) {
     for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
         RxOutcome outcome;
         if (awaitFrame(&packet, &completed, &outcome)) {
-            const bool idle = state_ == LinkState::Down || state_ == LinkState::Up;
-            if (outcome == RxOutcome::Connect) {
-                if (idle) state_ = LinkState::Connecting;
-            } else if (outcome == RxOutcome::Disconnect) {
-                if (idle) state_ = LinkState::Disconnecting;
-            } else if (state_ == LinkState::Down) {
-                if (outcome == RxOutcome::Data || outcome == RxOutcome::BadSequence) {
+            const bool idle = state_ == LinkState::LINK_DOWN || state_ == LinkState::LINK_UP;
+            if (outcome == RxOutcome::FRAME_CONNECT) {
+                if (idle) state_ = LinkState::LINK_CONNECTING;
+            } else if (outcome == RxOutcome::FRAME_DISCONNECT) {
+                if (idle) state_ = LinkState::LINK_DISCONNECTING;
+            } else if (state_ == LinkState::LINK_DOWN) {
+                if (outcome == RxOutcome::FRAME_DATA || outcome == RxOutcome::RX_BAD_SEQUENCE) {
                     // Tell a master that sends into a link it thinks is up that it is not.
                     flushInput();
-                    sendFrame(FrameKind::Disconnect, nullptr);
+                    sendFrame(FrameKind::FRAME_DISCONNECT, nullptr);
                 }
-            } else if (state_ == LinkState::Up) {
-                if (outcome == RxOutcome::Data) {
-                    state_ = LinkState::DataPending;
-                } else if (outcome == RxOutcome::BadSequence) {
+            } else if (state_ == LinkState::LINK_UP) {
+                if (outcome == RxOutcome::FRAME_DATA) {
+                    state_ = LinkState::LINK_DATA_PENDING;
+                } else if (outcome == RxOutcome::RX_BAD_SEQUENCE) {
                     flushInput();
-                    sendFrame(FrameKind::Disconnect, nullptr);
-                    state_ = LinkState::Down;
+                    sendFrame(FrameKind::FRAME_DISCONNECT, nullptr);
+                    state_ = LinkState::LINK_DOWN;
                 }
             }
         }
-        if (state_ == LinkState::Connecting) {
-            answer(FrameKind::LinkAck, LinkState::Up);
-        } else if (state_ == LinkState::Disconnecting) {
-            answer(FrameKind::LinkAck, LinkState::Down);
+        if (state_ == LinkState::LINK_CONNECTING) {
+            answer(FrameKind::FRAME_LINK_ACK, LinkState::LINK_UP);
+        } else if (state_ == LinkState::LINK_DISCONNECTING) {
+            answer(FrameKind::FRAME_LINK_ACK, LinkState::LINK_DOWN);
             packet.clear();
             return true;
-        } else if (state_ == LinkState::DataPending) {
-            answer(FrameKind::Ack, LinkState::Up);
+        } else if (state_ == LinkState::LINK_DATA_PENDING) {
+            answer(FrameKind::FRAME_ACK, LinkState::LINK_UP);
             return true;
         }
     }
@@ -338,33 +340,33 @@ bool PacketPort::slaveReceive(PacketBuffer& packet) {
 }
 
 bool PacketPort::slaveSend(PacketBuffer& packet) {
-    if (state_ == LinkState::Down) return false;
+    if (state_ == LinkState::LINK_DOWN) return false;
     bool completed = false;
     for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
-        if (state_ == LinkState::Down) {
+        if (state_ == LinkState::LINK_DOWN) {
             flushInput();
-            sendFrame(FrameKind::Disconnect, nullptr);
+            sendFrame(FrameKind::FRAME_DISCONNECT, nullptr);
         } else {
-            sendFrame(FrameKind::Data, &packet);
-            state_ = LinkState::DataPending;
+            sendFrame(FrameKind::FRAME_DATA, &packet);
+            state_ = LinkState::LINK_DATA_PENDING;
         }
         RxOutcome outcome;
         const bool framed = awaitFrame(nullptr, &completed, &outcome);
         if (acknowledged(framed, outcome)) return true;
-        if (framed && outcome == RxOutcome::Connect) {
+        if (framed && outcome == RxOutcome::FRAME_CONNECT) {
             // The master restarted the link; the packet is dropped.
-            answer(FrameKind::LinkAck, LinkState::Up);
+            answer(FrameKind::FRAME_LINK_ACK, LinkState::LINK_UP);
             return false;
         }
-        if (framed && outcome == RxOutcome::Disconnect) {
+        if (framed && outcome == RxOutcome::FRAME_DISCONNECT) {
             flushInput();
-            answer(FrameKind::LinkAck, LinkState::Down);
+            answer(FrameKind::FRAME_LINK_ACK, LinkState::LINK_DOWN);
             return false;
         }
-        if (framed && (outcome == RxOutcome::Data || outcome == RxOutcome::BadSequence)) {
-            state_ = LinkState::Down;
-        } else if (state_ != LinkState::Down) {
-            state_ = LinkState::Up;
+        if (framed && (outcome == RxOutcome::FRAME_DATA || outcome == RxOutcome::RX_BAD_SEQUENCE)) {
+            state_ = LinkState::LINK_DOWN;
+        } else if (state_ != LinkState::LINK_DOWN) {
+            state_ = LinkState::LINK_UP;
         }
     }
     applyClosingRule(completed);

@@ -12,23 +12,35 @@ namespace kvtlnk {
 uint16_t crc16Update(uint16_t reg, const uint8_t* bytes, uint32_t n);
 
 // Where one end of the link stands.
-enum class LinkState : int32_t { Down, Connecting, Disconnecting, Up, DataPending };
+enum class LinkState : int32_t {
+    LINK_DOWN,
+    LINK_CONNECTING,
+    LINK_DISCONNECTING,
+    LINK_UP,
+    LINK_DATA_PENDING,
+};
 
 // The kinds of frame, in decoding order: type codes 0x00, 0x01, 0x03, 0x07 and 0x0B.
-enum class FrameKind : uint8_t { Data, Ack, Connect, LinkAck, Disconnect };
+enum class FrameKind : uint8_t {
+    FRAME_DATA,
+    FRAME_ACK,
+    FRAME_CONNECT,
+    FRAME_LINK_ACK,
+    FRAME_DISCONNECT,
+};
 
 // What one receive call made of the bytes: a frame of one of the kinds (with the kind's value),
 // or why the frame was not taken.
 enum class RxOutcome : uint8_t {
-    Data,
-    Ack,
-    Connect,
-    LinkAck,
-    Disconnect,
-    Overflow,     // the packet was longer than its buffer
-    BadCrc,       // the check value did not match
-    BadSequence,  // a data frame or acknowledgement with a number other than the expected one
-    UnknownType,  // a type code of no kind
+    FRAME_DATA,
+    FRAME_ACK,
+    FRAME_CONNECT,
+    FRAME_LINK_ACK,
+    FRAME_DISCONNECT,
+    RX_OVERFLOW,      // the packet was longer than its buffer
+    RX_BAD_CRC,       // the check value did not match
+    RX_BAD_SEQUENCE,  // a data frame or acknowledgement with a number other than the expected one
+    RX_UNKNOWN_TYPE,  // a type code of no kind
 };
 
 constexpr RxOutcome outcomeOf(FrameKind kind) {
@@ -49,7 +61,7 @@ class PacketPort {
 
     PortRole role() const { return role_; }
     LinkState state() const { return state_; }
-    bool isUp() const { return state_ == LinkState::Up; }
+    bool isUp() const { return state_ == LinkState::LINK_UP; }
     void setAttempts(uint8_t n) { attempts_ = n; }
     SerialLine& line() { return line_; }
 
@@ -94,7 +106,7 @@ class PacketPort {
 
     SerialLine& line_;
     PortRole role_;
-    LinkState state_ = LinkState::Down;
+    LinkState state_ = LinkState::LINK_DOWN;
     uint8_t attempts_ = kDefaultAttempts;
     uint8_t sequence_ = 0;
 };

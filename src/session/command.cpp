@@ -16,7 +16,7 @@ constexpr size_t kStatusPrefixLength = sizeof kStatusPrefix - 1;
 constexpr size_t kStatusTextMax = kStatusCommandMax - kStatusPrefixLength;  // 247
 
 uint32_t tryCommand(PacketPort& port, const uint8_t* bytes, uint16_t length) {
-    if (sendPacket(port, bytes, length) != 0) return KVTLNK_E_SEND;
+    if (pkt_send(port, bytes, length) != 0) return KVTLNK_E_SEND;
     if (uint32_t r = receiveStatus(port, kLongLine)) return r;
     return receiveFinal(port);
 }
@@ -28,8 +28,8 @@ bool isBlank(uint8_t b) {
 }  // namespace
 
 bool ensureLink(SessionState& session, PacketPort& port) {
-    if (session.linkEstablished == 0 && !connectLink(port)) return false;
-    if (!port.isUp() && !connectLink(port)) return false;
+    if (session.linkEstablished == 0 && !linkConnect(port)) return false;
+    if (!port.isUp() && !linkConnect(port)) return false;
     session.linkEstablished = 1;
     return true;
 }
@@ -49,8 +49,8 @@ uint32_t sendCommand(SessionState& session, PacketPort& port, const char* text) 
 
 uint32_t sendText(PacketPort& port, const char* text) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(text);
-    return sendPacket(port, bytes, static_cast<uint16_t>(std::strlen(text))) == 0 ? KVTLNK_OK
-                                                                                  : KVTLNK_E_SEND;
+    return pkt_send(port, bytes, static_cast<uint16_t>(std::strlen(text))) == 0 ? KVTLNK_OK
+                                                                                : KVTLNK_E_SEND;
 }
 
 uint16_t statusCommand(const char* text, char (&out)[kStatusCommandMax]) {
@@ -128,7 +128,7 @@ int32_t readDecimal(const char* field) {
 
 uint32_t receiveStatus(PacketPort& port, uint16_t capacity) {
     uint8_t status[kLongLine];
-    const uint32_t n = receivePacket(port, status, capacity < kLongLine ? capacity : kLongLine);
+    const uint32_t n = pkt_receive(port, status, capacity < kLongLine ? capacity : kLongLine);
     if (n == kReceiveFailed) return KVTLNK_E_NO_REPLY;
     return n == 1 && status[0] == '0' ? KVTLNK_OK : KVTLNK_E_REFUSED;
 }
@@ -137,14 +137,14 @@ uint32_t receiveFinal(PacketPort& port) {
     // Room for a whole line, so that a data line where the 0x04 belongs is taken and reported
     // as a malformed reply rather than overflowing and timing out.
     uint8_t final[kLongLine];
-    const uint32_t n = receivePacket(port, final, sizeof final);
+    const uint32_t n = pkt_receive(port, final, sizeof final);
     if (n == kReceiveFailed) return KVTLNK_E_NO_REPLY;
     return n == 1 && final[0] == kEndOfReply ? KVTLNK_OK : KVTLNK_E_BAD_REPLY;
 }
 
 uint32_t ReplyLine::receive(PacketPort& port, uint16_t capacity) {
     const uint16_t room = capacity < kLongLine ? capacity : kLongLine;
-    const uint32_t n = receivePacket(port, bytes_, room);
+    const uint32_t n = pkt_receive(port, bytes_, room);
     if (n == kReceiveFailed) return KVTLNK_E_NO_REPLY;
     reader_.makeFilled(bytes_, kLongLine, static_cast<uint16_t>(n < room ? n : room));
     return KVTLNK_OK;

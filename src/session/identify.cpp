@@ -85,7 +85,7 @@ uint32_t memStats(SessionState& s, PacketPort& port, uint32_t* field3Total, uint
     // Any number of memory lines, up to the final packet.
     for (;;) {
         uint8_t packet[kShortLine];
-        const uint32_t n = receivePacket(port, packet, kShortLine);
+        const uint32_t n = pkt_receive(port, packet, kShortLine);
         if (n == kReceiveFailed) return KVTLNK_E_NO_REPLY;
         if (n == 1 && packet[0] == kEndOfReply) return KVTLNK_OK;
         ReplyLine line;

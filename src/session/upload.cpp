@@ -84,7 +84,7 @@ uint32_t fetchItem(PacketPort& port, char letter, int32_t index, Record& record)
 
     uint8_t packet[kLongLine];
     for (int64_t got = 0; got < announced;) {
-        const uint32_t n = receivePacket(port, packet, kLongLine);
+        const uint32_t n = pkt_receive(port, packet, kLongLine);
         if (n == kReceiveFailed) return KVTLNK_E_NO_REPLY;
         // An empty packet would let a confused calibrator keep the step going for ever.
         if (n == 0 || got + n > record.length()) return KVTLNK_E_BAD_REPLY;

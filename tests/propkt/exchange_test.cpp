@@ -43,18 +43,18 @@ TEST(MasterExchanges, OutcomesAndTheClosingRule) {
     const Bytes longData = frameWith(0x00, Bytes(9, 'x'));
     const Case cases[] = {
         // clang-format off
-        {"connect to a silent line", Connect, {}, {}, false, S::Down},
-        {"connect answered by an acknowledgement", Connect, {{0x03, kAck0}}, {}, false, S::Down},
-        {"disconnect accepted", Disconnect, {{0x0B, kLinkAck}}, {}, true, S::Down},
-        {"send to a silent line", Send, {}, {}, false, S::Down},
-        {"send answered by bad frames", Send, {{0x00, badAck}}, {}, false, S::Up},
-        {"send acknowledged", Send, {{0x00, kAck0}}, {}, true, S::Up},
-        {"send answered by disconnect, no reconnect", Send, {{0x00, kDisconnect}}, {}, false, S::Down},
-        {"receive from a silent line", Receive, {}, {}, false, S::Down},
-        {"receive of bad frames", Receive, {}, {badData, badData, badData}, false, S::Up},
-        {"receive of a packet too long", Receive, {}, {longData, longData, longData}, false, S::Up},
-        {"receive under a wrong number reconnects", Receive, {{0x03, kLinkAck}}, {frameWith(0x20, {'0'})}, false, S::Up},
-        {"receive of a disconnect, no reconnect", Receive, {}, {kDisconnect}, false, S::Down},
+        {"connect to a silent line", Connect, {}, {}, false, S::LINK_DOWN},
+        {"connect answered by an acknowledgement", Connect, {{0x03, kAck0}}, {}, false, S::LINK_DOWN},
+        {"disconnect accepted", Disconnect, {{0x0B, kLinkAck}}, {}, true, S::LINK_DOWN},
+        {"send to a silent line", Send, {}, {}, false, S::LINK_DOWN},
+        {"send answered by bad frames", Send, {{0x00, badAck}}, {}, false, S::LINK_UP},
+        {"send acknowledged", Send, {{0x00, kAck0}}, {}, true, S::LINK_UP},
+        {"send answered by disconnect, no reconnect", Send, {{0x00, kDisconnect}}, {}, false, S::LINK_DOWN},
+        {"receive from a silent line", Receive, {}, {}, false, S::LINK_DOWN},
+        {"receive of bad frames", Receive, {}, {badData, badData, badData}, false, S::LINK_UP},
+        {"receive of a packet too long", Receive, {}, {longData, longData, longData}, false, S::LINK_UP},
+        {"receive under a wrong number reconnects", Receive, {{0x03, kLinkAck}}, {frameWith(0x20, {'0'})}, false, S::LINK_UP},
+        {"receive of a disconnect, no reconnect", Receive, {}, {kDisconnect}, false, S::LINK_DOWN},
         // clang-format on
     };
     for (const Case& c : cases) {
@@ -85,7 +85,7 @@ TEST(MasterExchanges, SilentLineUsesEveryAttempt) {
         PacketPort master(line.master(), PortRole::Master);
         master.setAttempts(attempts);
         EXPECT_FALSE(master.connect());
-        EXPECT_EQ(master.state(), LinkState::Down);
+        EXPECT_EQ(master.state(), LinkState::LINK_DOWN);
         EXPECT_EQ(line.master().writes(), std::vector<Bytes>(attempts, frameWith(0x03)));
         EXPECT_EQ(line.master().purges(), attempts);
     }
@@ -110,16 +110,16 @@ TEST(SlaveExchanges, Answers) {
     badData.back() ^= 1;
     const Case cases[] = {
         // clang-format off
-        {"data while down", Down, Rx, data, false, S::Down, {kDisconnect}},
-        {"a bad frame, then data", Up, Rx, concat({badData, data}), true, S::Up, {kAck0}},
-        {"disconnect while down", Down, Rx, kDisconnect, true, S::Down, {kLinkAck}},
-        {"wrong number", Up, Rx, frameWith(0x40, {1}), false, S::Down, {kDisconnect}},
-        {"data", Up, Rx, data, true, S::Up, {kAck0}},
-        {"disconnect while up", Up, Rx, kDisconnect, true, S::Down, {kLinkAck}},
-        {"send answered by connect", Up, Tx, frameWith(0x03), false, S::Up, {sent, kLinkAck}},
-        {"send answered by disconnect", Up, Tx, kDisconnect, false, S::Down, {sent, kLinkAck}},
-        {"send answered by data", Up, Tx, data, false, S::Down, {sent, kDisconnect, kDisconnect}},
-        {"send acknowledged", Up, Tx, kAck0, true, S::Up, {sent}},
+        {"data while down", Down, Rx, data, false, S::LINK_DOWN, {kDisconnect}},
+        {"a bad frame, then data", Up, Rx, concat({badData, data}), true, S::LINK_UP, {kAck0}},
+        {"disconnect while down", Down, Rx, kDisconnect, true, S::LINK_DOWN, {kLinkAck}},
+        {"wrong number", Up, Rx, frameWith(0x40, {1}), false, S::LINK_DOWN, {kDisconnect}},
+        {"data", Up, Rx, data, true, S::LINK_UP, {kAck0}},
+        {"disconnect while up", Up, Rx, kDisconnect, true, S::LINK_DOWN, {kLinkAck}},
+        {"send answered by connect", Up, Tx, frameWith(0x03), false, S::LINK_UP, {sent, kLinkAck}},
+        {"send answered by disconnect", Up, Tx, kDisconnect, false, S::LINK_DOWN, {sent, kLinkAck}},
+        {"send answered by data", Up, Tx, data, false, S::LINK_DOWN, {sent, kDisconnect, kDisconnect}},
+        {"send acknowledged", Up, Tx, kAck0, true, S::LINK_UP, {sent}},
         // clang-format on
     };
     for (const Case& c : cases) {
@@ -131,7 +131,7 @@ TEST(SlaveExchanges, Answers) {
         if (c.start == Up) {
             line.slave().inject(frameWith(0x03));
             slave.receive(in);  // accepts the connect, then waits out its attempts
-            ASSERT_EQ(slave.state(), LinkState::Up) << c.what;
+            ASSERT_EQ(slave.state(), LinkState::LINK_UP) << c.what;
             line.slave().clearLog();
             store[0] = 'r';
         }
@@ -158,11 +158,11 @@ TEST(Link, RefusalsBeforeTheLine) {
     DuplexLine line(10);
     PacketPort port(line.master(), PortRole::Master);  // its link is down
     uint8_t data[PACKET_SIZE + 1] = {};
-    EXPECT_EQ(sendPacket(port, nullptr, 5), 1u);
-    EXPECT_EQ(sendPacket(port, data, 0), 2u);
-    EXPECT_EQ(sendPacket(port, data, PACKET_SIZE + 1), 3u);
-    EXPECT_EQ(sendPacket(port, data, PACKET_SIZE), 4u);
-    EXPECT_EQ(receivePacket(port, data, 1), kReceiveFailed);
+    EXPECT_EQ(pkt_send(port, nullptr, 5), 1u);
+    EXPECT_EQ(pkt_send(port, data, 0), 2u);
+    EXPECT_EQ(pkt_send(port, data, PACKET_SIZE + 1), 3u);
+    EXPECT_EQ(pkt_send(port, data, PACKET_SIZE), 4u);
+    EXPECT_EQ(pkt_receive(port, data, 1), kReceiveFailed);
     EXPECT_TRUE(line.master().writes().empty());
 }
 

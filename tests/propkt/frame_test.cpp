@@ -29,12 +29,12 @@ TEST(Frame, EveryFrameBothWays) {
         Bytes packet, wire;
     } cases[] = {
         // clang-format off
-        {PortRole::Master, FrameKind::Connect, {}, kConnect},
-        {PortRole::Slave, FrameKind::LinkAck, {}, kLinkAck},
-        {PortRole::Master, FrameKind::Disconnect, {}, {0x10, 0x02, 0x0B, 0x10, 0x03, 0x60, 0x48}},
-        {PortRole::Slave, FrameKind::Ack, {}, kAck0},
-        {PortRole::Master, FrameKind::Data, {'i', 'd'}, kDataId},
-        {PortRole::Master, FrameKind::Data, {0x10}, {0x10, 0x02, 0x00, 0x10, 0x10, 0x10, 0x03, 0x49, 0x2E}},
+        {PortRole::Master, FrameKind::FRAME_CONNECT, {}, kConnect},
+        {PortRole::Slave, FrameKind::FRAME_LINK_ACK, {}, kLinkAck},
+        {PortRole::Master, FrameKind::FRAME_DISCONNECT, {}, {0x10, 0x02, 0x0B, 0x10, 0x03, 0x60, 0x48}},
+        {PortRole::Slave, FrameKind::FRAME_ACK, {}, kAck0},
+        {PortRole::Master, FrameKind::FRAME_DATA, {'i', 'd'}, kDataId},
+        {PortRole::Master, FrameKind::FRAME_DATA, {0x10}, {0x10, 0x02, 0x00, 0x10, 0x10, 0x10, 0x03, 0x49, 0x2E}},
         // clang-format on
     };
     for (auto c : cases) {
@@ -68,7 +68,7 @@ TEST(Frame, SequenceBitsFollowAcknowledgedFrames) {
     PacketBuffer packet(store, sizeof store);
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(slave.receive(packet));
-    slave.sendFrame(FrameKind::Ack, nullptr);
+    slave.sendFrame(FrameKind::FRAME_ACK, nullptr);
     EXPECT_EQ(slaveLine.slave().writes(),
               (std::vector<Bytes>{kLinkAck, kAck0, frameWith(0x21), frameWith(0x41), kAck3}));
 
@@ -83,7 +83,7 @@ TEST(Frame, SequenceBitsFollowAcknowledgedFrames) {
     Bytes id = {'i', 'd'}, eot = {0x04};
     PacketBuffer idPacket = filled(id), eotPacket = filled(eot);
     ASSERT_TRUE(master.send(idPacket));
-    master.sendFrame(FrameKind::Data, &eotPacket);
+    master.sendFrame(FrameKind::FRAME_DATA, &eotPacket);
     EXPECT_EQ(line.master().writes().back(), kData1Eot);
 }
 
@@ -103,7 +103,7 @@ TEST(Frame, StagesAtMost255BytesPerWrite) {
         PacketPort port(line.master(), PortRole::Master);
         Bytes data(c.length, c.fill);
         PacketBuffer packet = filled(data);
-        ASSERT_TRUE(port.sendFrame(FrameKind::Data, &packet));
+        ASSERT_TRUE(port.sendFrame(FrameKind::FRAME_DATA, &packet));
         std::vector<size_t> sizes;
         for (const Bytes& w : line.master().writes())
             sizes.push_back(w.size());
@@ -112,7 +112,7 @@ TEST(Frame, StagesAtMost255BytesPerWrite) {
         Bytes store(PACKET_SIZE);
         PacketBuffer received(store.data(), PACKET_SIZE);
         PacketPort slave(line.slave(), PortRole::Slave);
-        EXPECT_EQ(slave.receiveFrame(&received).outcome, RxOutcome::Data);
+        EXPECT_EQ(slave.receiveFrame(&received).outcome, RxOutcome::FRAME_DATA);
         EXPECT_EQ(Bytes(store.begin(), store.begin() + received.size()), data);
     }
 }
@@ -128,24 +128,24 @@ TEST(Frame, ReceiveStateTable) {
         Bytes packet;
     } cases[] = {
         // clang-format off
-        {"ack 3 at sequence 0", kAck3, 16, true, O::BadSequence, {}},
-        {"data 1 at sequence 0", kData1Eot, 16, true, O::BadSequence, {0x04}},
-        {"noise before the frame", concat({{0x00, 0x03, 0x10, 0x10, 0x55}, kDataId}), 16, true, O::Data, {'i', 'd'}},
-        {"check bytes holding DLE", {0x10, 0x02, 0x00, 0x95, 0x10, 0x03, 0x10, 0xEB}, 16, true, O::Data, {0x95}},
-        {"type bit 4 ignored", frameWith(0x13), 16, true, O::Connect, {}},
-        {"type bit 7 ignored", frameWith(0x87), 16, true, O::LinkAck, {}},
-        {"bits 4 and 7 on data", frameWith(0x90, {7}), 16, true, O::Data, {7}},
-        {"unknown type", frameWith(0x05), 16, true, O::UnknownType, {}},
-        {"bad check", concat({Bytes(kDataId.begin(), kDataId.end() - 1), {0x6F}}), 16, true, O::BadCrc, {'i', 'd'}},
-        {"bad check wins over unknown type", {0x10, 0x02, 0x05, 0x10, 0x03, 0x00, 0x00}, 16, true, O::BadCrc, {}},
-        {"exactly at capacity", frameWith(0x00, {1, 2, 3, 4}), 4, true, O::Data, {1, 2, 3, 4}},
-        {"one past capacity", frameWith(0x00, {1, 2, 3, 4, 5}), 4, true, O::Overflow, {1, 2, 3, 4}},
-        {"doubled DLE past capacity", frameWith(0x00, {1, 0x10, 0x10}), 1, true, O::Overflow, {1}},
-        {"restart inside a frame", concat({{0x10, 0x02, 0x00, 0x41}, kDataId}), 16, true, O::BadCrc, {'i', 'd'}},
+        {"ack 3 at sequence 0", kAck3, 16, true, O::RX_BAD_SEQUENCE, {}},
+        {"data 1 at sequence 0", kData1Eot, 16, true, O::RX_BAD_SEQUENCE, {0x04}},
+        {"noise before the frame", concat({{0x00, 0x03, 0x10, 0x10, 0x55}, kDataId}), 16, true, O::FRAME_DATA, {'i', 'd'}},
+        {"check bytes holding DLE", {0x10, 0x02, 0x00, 0x95, 0x10, 0x03, 0x10, 0xEB}, 16, true, O::FRAME_DATA, {0x95}},
+        {"type bit 4 ignored", frameWith(0x13), 16, true, O::FRAME_CONNECT, {}},
+        {"type bit 7 ignored", frameWith(0x87), 16, true, O::FRAME_LINK_ACK, {}},
+        {"bits 4 and 7 on data", frameWith(0x90, {7}), 16, true, O::FRAME_DATA, {7}},
+        {"unknown type", frameWith(0x05), 16, true, O::RX_UNKNOWN_TYPE, {}},
+        {"bad check", concat({Bytes(kDataId.begin(), kDataId.end() - 1), {0x6F}}), 16, true, O::RX_BAD_CRC, {'i', 'd'}},
+        {"bad check wins over unknown type", {0x10, 0x02, 0x05, 0x10, 0x03, 0x00, 0x00}, 16, true, O::RX_BAD_CRC, {}},
+        {"exactly at capacity", frameWith(0x00, {1, 2, 3, 4}), 4, true, O::FRAME_DATA, {1, 2, 3, 4}},
+        {"one past capacity", frameWith(0x00, {1, 2, 3, 4, 5}), 4, true, O::RX_OVERFLOW, {1, 2, 3, 4}},
+        {"doubled DLE past capacity", frameWith(0x00, {1, 0x10, 0x10}), 1, true, O::RX_OVERFLOW, {1}},
+        {"restart inside a frame", concat({{0x10, 0x02, 0x00, 0x41}, kDataId}), 16, true, O::RX_BAD_CRC, {'i', 'd'}},
         // The register runs on across a framing error within one call.
-        {"framing error then a frame", concat({{0x10, 0x02, 0x00, 0x41, 0x10, 0x55}, kAck0}), 16, true, O::BadCrc, {}},
-        {"frame cut short", Bytes(kDataId.begin(), kDataId.end() - 2), 16, false, O::Data, {}},
-        {"nothing", {}, 16, false, O::Data, {}},
+        {"framing error then a frame", concat({{0x10, 0x02, 0x00, 0x41, 0x10, 0x55}, kAck0}), 16, true, O::RX_BAD_CRC, {}},
+        {"frame cut short", Bytes(kDataId.begin(), kDataId.end() - 2), 16, false, O::FRAME_DATA, {}},
+        {"nothing", {}, 16, false, O::FRAME_DATA, {}},
         // clang-format on
     };
     for (const auto& c : cases) {

@@ -22,7 +22,7 @@ constexpr uint32_t kMasterTimeoutMs = 500;
 const Packet kEot{0x04};
 
 struct Exchange {
-    uint32_t sent = 0;            // sendPacket's result
+    uint32_t sent = 0;            // pkt_send's result
     std::vector<Packet> packets;  // as received, up to the final 0x04
     bool receiveFailed = false;   // a packet did not come
 
@@ -35,10 +35,10 @@ struct Exchange {
 // the final 0x04.
 Exchange exchange(PacketPort& port, const Packet& command) {
     Exchange e;
-    e.sent = kvtlnk::sendPacket(port, command.data(), static_cast<uint16_t>(command.size()));
+    e.sent = kvtlnk::pkt_send(port, command.data(), static_cast<uint16_t>(command.size()));
     while (e.sent == 0) {
         uint8_t buffer[kvtlnk::PACKET_SIZE];
-        const uint32_t n = kvtlnk::receivePacket(port, buffer, sizeof buffer);
+        const uint32_t n = kvtlnk::pkt_receive(port, buffer, sizeof buffer);
         if (n == kvtlnk::kReceiveFailed) {
             e.receiveFailed = true;
             break;
@@ -89,7 +89,7 @@ class EmulatorOverTheWire : public ::testing::Test {
         ASSERT_EQ(link.open(9600, emu->portPath().c_str(), kvtlnk::PortRole::Master),
                   kvtlnk::LinkOpen::Opened);
         link.port()->setAttempts(attempts);
-        ASSERT_TRUE(kvtlnk::connectLink(*link.port()));
+        ASSERT_TRUE(kvtlnk::linkConnect(*link.port()));
     }
     Exchange exchange(const Packet& command) { return k27emu::exchange(*link.port(), command); }
     Exchange exchange(const std::string& command) { return exchange(toPacket(command)); }
@@ -194,7 +194,7 @@ TEST_F(EmulatorOverTheWire, ADownloadIsFollowedByAFieldRunWhenAsked) {
 TEST_F(EmulatorOverTheWire, StopEndsAnExchangeInProgressAndStartServesAgain) {
     PacketPort& port = *link.port();
     const Packet id = toPacket("id");
-    ASSERT_EQ(kvtlnk::sendPacket(port, id.data(), 2), 0u);
+    ASSERT_EQ(kvtlnk::pkt_send(port, id.data(), 2), 0u);
     // The status frame is taken and not acknowledged: the emulator waits 5 attempts of a second
     // each for the acknowledgement before it would give up by itself.
     uint8_t status[8];

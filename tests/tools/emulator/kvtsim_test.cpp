@@ -79,14 +79,14 @@ TEST(EmulatorKvtsim, ServesAnImageAndSavesItOnExit) {
     kvtlnk::Link master(serial);
     ASSERT_EQ(master.open(9600, link.c_str(), kvtlnk::PortRole::Master), kvtlnk::LinkOpen::Opened);
     kvtlnk::PacketPort& port = *master.port();
-    ASSERT_TRUE(kvtlnk::connectLink(port));
+    ASSERT_TRUE(kvtlnk::linkConnect(port));
     const std::string command = "ma p,6,0,2";
-    ASSERT_EQ(kvtlnk::sendPacket(port, reinterpret_cast<const uint8_t*>(command.data()), 10), 0u);
+    ASSERT_EQ(kvtlnk::pkt_send(port, reinterpret_cast<const uint8_t*>(command.data()), 10), 0u);
     uint8_t reply[128];
-    ASSERT_EQ(kvtlnk::receivePacket(port, reply, sizeof reply), 1u);  // "0"
-    ASSERT_EQ(kvtlnk::receivePacket(port, reply, sizeof reply), 1u);  // the index
+    ASSERT_EQ(kvtlnk::pkt_receive(port, reply, sizeof reply), 1u);  // "0"
+    ASSERT_EQ(kvtlnk::pkt_receive(port, reply, sizeof reply), 1u);  // the index
     EXPECT_EQ(reply[0], '1');
-    ASSERT_EQ(kvtlnk::receivePacket(port, reply, sizeof reply), 1u);  // 0x04
+    ASSERT_EQ(kvtlnk::pkt_receive(port, reply, sizeof reply), 1u);  // 0x04
     master.close();
 
     EXPECT_EQ(finish(p, SIGTERM), 0);
