@@ -12,10 +12,10 @@ namespace {
 using kvtlnk::loadF32;
 using kvtlnk::loadI32;
 using kvtlnk::loadU16;
-using testing::setupRecord;
-using testing::SetupSpec;
-using testing::strategyRecord;
-using testing::templateRecord;
+using setup_builder::setupRecord;
+using setup_builder::SetupSpec;
+using setup_builder::strategyRecord;
+using setup_builder::templateRecord;
 
 // A 4-20 mA transmitter driven from a 1-5 V source, and a thermocouple checked over 0-400 C.
 SetupSpec loopSetup() {

@@ -7,7 +7,7 @@
 #include "emu_memory.h"
 #include "support/byte_order.h"
 
-namespace k27emu::testing {
+namespace k27emu::setup_builder {
 
 // A setup record of the calibrator, built block by block with the fields a field run reads.
 struct SetupSpec {
@@ -110,4 +110,4 @@ inline EmuRecord templateRecord(int32_t strategy, int32_t setup, uint8_t flag,
     return r;
 }
 
-}  // namespace k27emu::testing
+}  // namespace k27emu::setup_builder
