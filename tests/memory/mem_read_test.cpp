@@ -8,7 +8,6 @@
 #include "memory/image_helpers.h"
 #include "memory/mem_api.h"
 #include "memory/record_layout.h"
-#include "memory/template_decode.h"
 
 namespace kvtlnk {
 namespace {
@@ -144,40 +143,6 @@ TEST_F(MemRead, LongUploadedTextsAreCut) {
     EXPECT_EQ(memStrategyInfo(image, s, name, &n, 1, &point), KVTLNK_OK);  // any kind decodes
     EXPECT_EQ(std::string(name, 22), std::string(20, 'L') + '\0' + '#');
     EXPECT_EQ(point, 1.0f);
-}
-
-// A setup target is handed the template's setup reference, and its verdicts count.
-struct RecordingTarget : SetupTarget {
-    bool restore(MemoryImage&, RecordRef setup) override {
-        restored = setup;
-        return restoreOk;
-    }
-    bool commitScaled() override {
-        ++commits;
-        return scaled;
-    }
-    RecordRef restored = kNoRecord;
-    bool restoreOk = true, scaled = true;
-    int commits = 0;
-};
-
-TEST_F(MemRead, TemplateDecodingWithATarget) {
-    memTemplate(image, 2, 1, "a", "b", 0xFFFFFFFE);  // 9, its setup in the results memory
-    TemplateInfo info;
-    ASSERT_TRUE(decodeTemplate(image, 9, nullptr, &info));
-    EXPECT_EQ(info.setup, -2);
-    EXPECT_EQ(info.self, 9);
-    EXPECT_STREQ(info.strategyName, "3 \x8C\x8D");
-
-    RecordingTarget target;
-    EXPECT_TRUE(decodeTemplate(image, 9, &target, &info));
-    EXPECT_EQ(target.restored, -2);
-    EXPECT_EQ(target.commits, 1);
-    target.scaled = false;
-    EXPECT_FALSE(decodeTemplate(image, 9, &target, &info));
-    target.restoreOk = false;
-    EXPECT_FALSE(decodeTemplate(image, 9, &target, &info));
-    EXPECT_EQ(target.commits, 2);  // a failed restore commits in the target, not here
 }
 
 }  // namespace

@@ -2,38 +2,46 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "memory/image_helpers.h"
 
 namespace kvtlnk {
 namespace {
 
 TEST(RecordLayout, DirectoryCodesDependOnTheMemory) {
-    struct Case {
-        uint16_t kind;
-        uint32_t procedure;
-        uint32_t results;
-    };
-    const Case cases[] = {
+    // kind, code in the procedure memory, code in the results memory
+    const uint32_t cases[][3] = {
         {0, 0, 0},   {1, 0, 4},   {2, 0, 5},   {3, 0, 7},  {4, 0, 3},   {5, 0, 6},
         {6, 37, 0},  {7, 0, 1},   {8, 0, 2},   {9, 0, 0},  {10, 32, 0}, {11, 33, 0},
         {12, 34, 0}, {13, 35, 0}, {14, 36, 0}, {15, 0, 0}, {16, 0, 0},  {1000, 0, 0},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(directoryCode(c.kind, Memory::Procedure), c.procedure) << c.kind;
-        EXPECT_EQ(directoryCode(c.kind, Memory::Results), c.results) << c.kind;
+    for (const auto& c : cases) {
+        EXPECT_EQ(directoryCode(static_cast<uint16_t>(c[0]), Memory::Procedure), c[1]) << c[0];
+        EXPECT_EQ(directoryCode(static_cast<uint16_t>(c[0]), Memory::Results), c[2]) << c[0];
     }
 }
 
-TEST(RecordLayout, WriterRefusesToRunPastTheEnd) {
-    Bytes area(6, 0);
-    RecordWriter w(area.data(), 5);
-    EXPECT_TRUE(w.writeU32(1));
-    EXPECT_FALSE(w.writeU16(1));
-    EXPECT_EQ(w.copyText("x"), nullptr);  // needs two bytes with its zero
-    EXPECT_TRUE(w.writeByte(7));
-    EXPECT_FALSE(w.writeByte(8));
-    EXPECT_EQ(w.takeEntries(1), nullptr);
-    EXPECT_EQ(area, (Bytes{0, 0, 0, 1, 7, 0}));
+// A record that cannot take a field is not appended at all; counts too large for the record
+// fail before their size could wrap around.
+TEST(RecordLayout, WriterAppendsWholeRecordsOnly) {
+    RecordStore store(Memory::Procedure);
+    {
+        RecordWriter w(store, 14, 1);
+        EXPECT_TRUE(w.writeU32(0x01020304) && w.writeU16(0x0506) && w.writeText("ab"));
+        EXPECT_EQ(w.finish(), 0);
+    }
+    EXPECT_EQ(bytesOf(*store.selectRecord(0)), (Bytes{1, 2, 3, 4, 5, 6, 'a', 'b', 0}));
+    EXPECT_EQ(store.selectRecord(0)->version(), 1);
+    const uint32_t counts[][2] = {{0x80000001u, 2}, {976128931u, 22}, {32489u, 2}};
+    for (const auto& c : counts) {
+        RecordWriter w(store, 14);
+        w.writeU16(0);
+        EXPECT_EQ(c[1] == 2 ? w.takePoints(c[0]) : w.takeEntries(c[0]), nullptr) << c[0];
+        EXPECT_FALSE(w.writeByte(1));  // nothing more goes in once a field failed
+        EXPECT_EQ(w.finish(), -1);
+        EXPECT_EQ(store.count(), 1);
+    }
 }
 
 TEST(RecordLayout, ReaderReadsBigEndianFieldsUpToTheRecordEnd) {
@@ -45,30 +53,25 @@ TEST(RecordLayout, ReaderReadsBigEndianFieldsUpToTheRecordEnd) {
     uint8_t u8 = 0;
     float f = 0;
     ASSERT_TRUE(r.readI32(&i32) && r.readU16(&u16) && r.readByte(&u8) && r.readF32(&f));
-    EXPECT_EQ(i32, -2);
-    EXPECT_EQ(u16, 0x1234);
-    EXPECT_EQ(u8, 7);
-    EXPECT_EQ(f, 1.0f);
+    EXPECT_EQ(std::make_tuple(i32, u16, u8, f), std::make_tuple(-2, 0x1234, 7, 1.0f));
     EXPECT_STREQ(r.takeText(), "hi");
     EXPECT_STREQ(r.takeText(), "x");
-    EXPECT_TRUE(r.atEnd());
     EXPECT_EQ(r.takeText(), nullptr);
 
     // A failed read leaves nothing more to read.
     RecordReader text(data.data() + 11, 2);  // "hi" without its zero
     EXPECT_EQ(text.takeText(), nullptr);
     EXPECT_TRUE(text.atEnd());
-    const Bytes ninePoints = {0, 0, 0, 9, 1, 2};
-    RecordReader points(ninePoints.data(), 6);
-    uint32_t count = 0;
-    ASSERT_TRUE(points.readU32(&count));
-    EXPECT_EQ(points.takePoints(count), nullptr);
-    EXPECT_TRUE(points.atEnd());
-    for (uint32_t length : {0u, 3u}) {
-        RecordReader shortNumber(data.data(), length);
-        EXPECT_FALSE(shortNumber.readU32(&count)) << length;
-        EXPECT_TRUE(shortNumber.atEnd()) << length;
+    for (uint32_t count : {9u, 0x80000000u}) {  // 2 x 0x80000000 wraps to 0
+        RecordReader points(data.data(), 6);
+        EXPECT_EQ(points.takePoints(count), nullptr) << count;
+        EXPECT_TRUE(points.atEnd()) << count;
     }
+    RecordReader entries(data.data(), 6);
+    EXPECT_EQ(entries.takeEntries(976128931u), nullptr);  // 22 x that wraps to 2
+    RecordReader shortNumber(data.data(), 3);
+    EXPECT_FALSE(shortNumber.readU16(&u16) && shortNumber.readU16(&u16));
+    EXPECT_TRUE(shortNumber.atEnd());
 }
 
 }  // namespace
