@@ -7,6 +7,8 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "calibrator.h"
 #include "kvtlnk/kvtlnk.h"
@@ -69,9 +71,7 @@ TEST(ResultsE2e, EveryResultDecodesToWhatTheCalibratorRecorded) {
         s.outFunction = 2, s.outUnits = 1, s.outRange = 8, s.outScaleLow = s.outScaleHigh = 1;
         s.logRequested = 50, s.logInterval = 2;
     });
-    const int32_t rtd = saved([](SetupState& s) {  // Pt100 sourced 0-200 C, 4-20 mA, form 5
-        s.inFunction = 1, s.inUnits = 2, s.inRange = 5, s.inScaleLow = 0.004f,
-        s.inScaleHigh = 0.02f;
+    const int32_t rtd = saved([](SetupState& s) {  // Pt100 sourced 0-200 C, nothing measured
         s.outFunction = 11, s.outRtdType = 2, s.outUnits = 6, s.outScaleHigh = 200;
     });
     MEMstartTask("loops");
@@ -79,12 +79,14 @@ TEST(ResultsE2e, EveryResultDecodesToWhatTheCalibratorRecorded) {
     MEMtemplate(6, 0, "TT-2", "oven", static_cast<uint32_t>(tc));
     MEMendTask();
     MEMstartTask("field");
-    MEMtemplate(8, 0, "PT-3", "header", static_cast<uint32_t>(pressure));
+    MEMtemplate(8, 1, "PT-3", "as left", static_cast<uint32_t>(pressure));
     MEMtemplate(3, 0, "LG-4", "", static_cast<uint32_t>(logged));
-    MEMtemplate(2, 1, "TT-5", "as left", static_cast<uint32_t>(rtd));
+    MEMtemplate(2, 0, "TT-5", "", static_cast<uint32_t>(rtd));
     MEMendTask();
 
-    k27emu::Calibrator emu;
+    k27emu::CalibratorOptions options;
+    options.clock = DateStamp{0, 30, 12, 1, 15, 3, 7};  // 15 March 1999, 12:30
+    k27emu::Calibrator emu(options);
     ASSERT_TRUE(emu.start());
     ASSERT_EQ(KVTopen(9600, emu.portPath().c_str(), 500, 5), KVTLNK_OK);
     ASSERT_EQ(transfer(KVTdnlStart, KVTdnlStep), KVTLNK_OK);
@@ -93,70 +95,69 @@ TEST(ResultsE2e, EveryResultDecodesToWhatTheCalibratorRecorded) {
     ASSERT_EQ(transfer(KVTuplStart, KVTuplStep), KVTLNK_OK);
     KVTclose();
 
-    for (const FieldTest& t : run.tests) {
+    // Results that name their template's setup (form 5) find its task: "loops" at 14, "field"
+    // at 18; the others name a copy in the results memory.
+    const uint32_t tasks[] = {14, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 18};
+    for (size_t k = 0; k < run.tests.size(); ++k) {
+        const FieldTest& t = run.tests[k];
         SCOPED_TRACE(t.tag);
-        uint32_t n = 0, task = 0, strategy = 0, flag = 0, code = 0, d = 0;
+        uint32_t n = 0, task = 0, strategy = 0, flag = 0, d = 0;
         ASSERT_EQ(MEMcalResult(t.resultIndex, &n), KVTLNK_OK);
         ASSERT_EQ(n, t.points.size());
-        // The task: the one the template is in when the result names the template's setup.
-        uint32_t taskStart = 0xFFFFFFFF;
-        for (int32_t i = t.templateIndex; t.setupRef >= 0 && taskStart == 0xFFFFFFFF; --i) {
-            MEMpDir(i, &code, &d, &d, &d, &d, &d, &d);
-            if (code == 33) taskStart = static_cast<uint32_t>(i);
-        }
         EXPECT_EQ(MEMasflInfo(t.resultIndex, &task, &strategy, &flag), KVTLNK_OK);
-        EXPECT_EQ(task, taskStart);
-        EXPECT_EQ(strategy, static_cast<uint32_t>(t.strategyIndex));
-        EXPECT_EQ(flag, t.flagged ? 1u : 0u);
-        char texts[3][33];
-        EXPECT_EQ(MEMtagidInfo(static_cast<uint32_t>(t.resultIndex), texts[0], texts[1], texts[2]),
-                  KVTLNK_OK);
-        EXPECT_EQ(std::string(texts[0]) + "|" + texts[1] + "|" + texts[2],
+        EXPECT_EQ(std::make_tuple(task, strategy, flag),
+                  std::make_tuple(tasks[k], uint32_t(t.strategyIndex), t.flagged ? 1u : 0u));
+        char tag[3][33];
+        EXPECT_EQ(MEMtagidInfo(uint32_t(t.resultIndex), tag[0], tag[1], tag[2]), KVTLNK_OK);
+        EXPECT_EQ(std::string(tag[0]) + "|" + tag[1] + "|" + tag[2],
                   t.tag + "|" + t.text1 + "|" + t.text2);
         for (uint32_t i = 0; i <= n; ++i) {
-            float in = 0, inLimit = 0, out = 0, outLimit = 0, third = 0;
+            float v[5] = {};  // measured, its range limit, sourced, its range limit, third value
             uint32_t inFlag = 0, outFlag = 0;
-            const uint32_t r =
-                MEMcalResultEntry(t.resultIndex, static_cast<int32_t>(i), &in, &inFlag, &inLimit,
-                                  &out, &outFlag, &outLimit, &third);
-            ASSERT_EQ(r, i < n ? KVTLNK_OK : KVTLNK_E_RECORD);
+            ASSERT_EQ(MEMcalResultEntry(t.resultIndex, int32_t(i), &v[0], &inFlag, &v[1], &v[2],
+                                        &outFlag, &v[3], &v[4]),
+                      i < n ? KVTLNK_OK : KVTLNK_E_RECORD);
             if (i == n) break;
             const FieldPoint& p = t.points[i];
-            const std::string at = "point " + std::to_string(i);
-            expectNear(in, t.flagged ? p.asLeft : p.measured, 1e-6, at);
-            EXPECT_EQ(inFlag, t.flagged || p.measuredPresent ? 1u : 0u) << at;
-            expectNear(inLimit, p.inLimit, 1e-4, at);
-            expectNear(out, p.source, 1e-6, at);
-            EXPECT_EQ(outFlag, p.sourcePresent ? 1u : 0u) << at;
-            expectNear(outLimit, p.outLimit, 1e-4, at);
-            expectNear(third, p.errorPercent, 1e-5, at);
+            const double want[] = {t.flagged ? p.asLeft : p.measured, p.inLimit, p.source,
+                                   p.outLimit, p.errorPercent};
+            const double tolerance[] = {1e-6, 1e-4, 1e-6, 1e-4, 1e-5};
+            for (int k = 0; k < 5; ++k)
+                expectNear(v[k], want[k], tolerance[k], "point " + std::to_string(i));
+            EXPECT_EQ(std::make_pair(inFlag, outFlag),
+                      std::make_pair(t.flagged || p.measuredPresent ? 1u : 0u,
+                                     p.sourcePresent ? 1u : 0u));
         }
         EXPECT_EQ(MEMbaseState(t.resultIndex), KVTLNK_OK);
+        EXPECT_EQ(MEMtemplateState(t.templateIndex), KVTLNK_OK);
         if (t.logIndex < 0) continue;
 
+        // The log, infinity for a reading beyond the range.
         ASSERT_EQ(STArestore(t.logIndex), KVTLNK_OK);
-        uint32_t count = 0, valid = 0;
+        uint32_t count = 0, valid = 0, year = 0, month = 0;
         STAgetLogData(&count, &d, &d);
-        ASSERT_EQ(count, t.log.size());
+        STAgetLogStart(&year, &month, &d, &d, &d, &d);
+        ASSERT_EQ(std::make_tuple(count, year, month), std::make_tuple(t.log.size(), 1999u, 3u));
         std::vector<float> finite;
-        for (uint32_t i = 0; i < count; ++i) {
+        for (uint32_t i = 0; i <= count; ++i) {
             float value = -1;
-            const bool isFinite = std::isfinite(t.log[i]);
-            EXPECT_EQ(STAgetLoggedData(i, &valid, &value),
-                      isFinite ? KVTLNK_OK : KVTLNK_E_NO_VALUE);
-            EXPECT_EQ(value, isFinite ? t.log[i] : 0.0f) << i;
-            if (isFinite) finite.push_back(t.log[i]);
+            const bool ok = i < count && std::isfinite(t.log[i]);
+            EXPECT_EQ(STAgetLoggedData(i, &valid, &value), ok ? KVTLNK_OK : KVTLNK_E_NO_VALUE);
+            EXPECT_EQ(std::make_pair(valid, value),
+                      std::make_pair(ok ? 1u : 0u, ok ? t.log[i] : 0));
+            if (ok) finite.push_back(t.log[i]);
         }
-        ASSERT_LT(finite.size(), t.log.size());  // the log ran beyond the range
         float low = 0, high = 0;
         STAgetLogMinMax(&low, &high);
-        EXPECT_EQ(low, *std::min_element(finite.begin(), finite.end()));
-        EXPECT_EQ(high, *std::max_element(finite.begin(), finite.end()));
+        ASSERT_LT(finite.size(), t.log.size());
+        EXPECT_EQ(std::make_pair(low, high),
+                  std::make_pair(*std::min_element(finite.begin(), finite.end()),
+                                 *std::max_element(finite.begin(), finite.end())));
     }
-    uint32_t procedureItems = 0, resultItems = 0;
-    MEMstats(&procedureItems, &resultItems);
-    char t1[33], t2[33], t3[33];
-    EXPECT_EQ(MEMtagidInfo(resultItems - 1, t1, t2, t3), KVTLNK_E_NO_TAG);
+    uint32_t items = 0, resultItems = 0;
+    MEMstats(&items, &resultItems);
+    char tag[33];
+    EXPECT_EQ(MEMtagidInfo(resultItems - 1, tag, tag, tag), KVTLNK_E_NO_TAG);  // the last record
     MEMclear();
     STAinit();
 }

@@ -20,27 +20,19 @@ class MemRead : public ::testing::Test {
 };
 
 TEST_F(MemRead, Directories) {
-    memStartTask(image, "t");                // procedure 9
-    addRaw(image.results(), SETUP_1, {1});   // results 0
-    addRaw(image.results(), TEMPLATE, {1});  // results 1: a procedure kind
-    const struct {
-        Memory memory;
-        int32_t index;
-        uint32_t code;  // 99: no record
-    } cases[] = {{Memory::Procedure, 0, 36}, {Memory::Procedure, 9, 33},
-                 {Memory::Results, 0, 4},    {Memory::Results, 1, 0},
-                 {Memory::Results, 2, 99},   {Memory::Procedure, -1, 99}};
-    for (const auto& c : cases) {
-        DirEntry e;
-        e.code = 99;
-        EXPECT_EQ(memDir(image, c.memory, c.index, &e), c.code == 99 ? KVTLNK_E_RECORD : KVTLNK_OK);
-        EXPECT_EQ(e.code, c.code) << c.index;
-        if (c.code == 99) continue;
-        const DateStamp& s = image.store(c.memory).selectRecord(c.index)->stamp();
-        EXPECT_EQ(std::make_tuple(e.year, e.month, e.day, e.hour, e.minute, e.second),
-                  std::make_tuple(s.year + 1992u, uint32_t{s.month}, uint32_t{s.day},
-                                  uint32_t{s.hour}, uint32_t{s.minute}, uint32_t{s.second}));
-    }
+    addRaw(image.results(), TEMPLATE, {1});  // results 0: a procedure kind
+    image.procedure().selectRecord(6)->setStamp(DateStamp{5, 4, 3, 2, 1, 12, 7});
+    DirEntry e;
+    ASSERT_EQ(memDir(image, Memory::Procedure, 6, &e), KVTLNK_OK);
+    EXPECT_EQ(std::make_tuple(e.code, e.year, e.month, e.day, e.hour, e.minute, e.second),
+              std::make_tuple(36u, 1999u, 12u, 1u, 3u, 4u, 5u));
+    EXPECT_EQ(memDir(image, Memory::Results, 0, &e), KVTLNK_OK);
+    EXPECT_EQ(e.code, 0u);
+    e.code = 99;
+    for (int32_t index : {-1, 9})
+        EXPECT_EQ(memDir(image, Memory::Procedure, index, &e), KVTLNK_E_RECORD) << index;
+    EXPECT_EQ(memDir(image, Memory::Results, 1, &e), KVTLNK_E_RECORD);
+    EXPECT_EQ(e.code, 99u);  // untouched
 }
 
 TEST_F(MemRead, StrategiesTemplatesAndPrompts) {
@@ -61,10 +53,8 @@ TEST_F(MemRead, StrategiesTemplatesAndPrompts) {
     uint32_t strategy = 0, flag = 0;
     char t2[33];
     EXPECT_EQ(memTemplateInfo(image, 9, &strategy, &flag, name, t2), KVTLNK_OK);
-    EXPECT_EQ(strategy, 5u);
-    EXPECT_EQ(flag, 1u);
-    EXPECT_STREQ(name, "first");
-    EXPECT_STREQ(t2, "second");
+    EXPECT_EQ(std::make_tuple(strategy, flag, std::string(name) + "|" + t2),
+              std::make_tuple(5u, 1u, std::string("first|second")));
     EXPECT_EQ(memTemplateInfo(image, 10, &strategy, &flag, name, t2), KVTLNK_E_RECORD);
 
     EXPECT_EQ(memPromptInfo(image, 11, name), KVTLNK_OK);
@@ -108,8 +98,7 @@ TEST_F(MemRead, RefusesRecordsItCannotDecode) {
         int32_t n = -7;
         char text[8] = "x";
         EXPECT_EQ(memTaskInfo(image, i, name, &word), KVTLNK_E_RECORD);
-        EXPECT_STREQ(name, "");
-        EXPECT_EQ(word, 0xFFFFFFFFu);
+        EXPECT_EQ(std::string(name) + std::to_string(word), "4294967295");
         EXPECT_EQ(memStrategyInfo(image, i, name, &n, 0, nullptr), KVTLNK_E_RECORD);
         EXPECT_EQ(n, -7);  // untouched
         EXPECT_EQ(memTemplateInfo(image, i, &strategy, &flag, name, name), KVTLNK_E_RECORD);
@@ -119,9 +108,7 @@ TEST_F(MemRead, RefusesRecordsItCannotDecode) {
         EXPECT_STREQ(name, "");
         std::strcpy(name, "x");
         EXPECT_EQ(memPromptDefnInfo(image, i, name, &len, sizeof text, text), KVTLNK_E_RECORD);
-        EXPECT_STREQ(name, "");
-        EXPECT_STREQ(text, "");
-        EXPECT_EQ(len, 0u);
+        EXPECT_EQ(std::string(name) + text + std::to_string(len), "0");
     }
 }
 
