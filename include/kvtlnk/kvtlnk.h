@@ -213,17 +213,169 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMtagidInfo(uint32_t index, char* text1, char* 
 
 /* ---- STA: setup state, setters ---- */
 KVTLNK_API uint32_t KVTLNK_CALL STAinit(void); /* returns 1 */
+/**
+ * @ingroup setup
+ * Chooses what the calibrator measures. The range is then chosen automatically (for "tc" and
+ * the RTD functions it is the sensor's own range), the min/max record starts again and the input
+ * scale is dropped when the function changes. Readings are in the function's base units; "tc"
+ * and the RTD functions measure in the current temperature units, "pressure" in the current
+ * pressure units.
+ * @param[in] function  "none", "current", "dcv", "acv", "freq", "freq_low", "2w_ohms",
+ *                      "3w_ohms", "4w_ohms", "cont", "tc", "2w_rtd", "3w_rtd", "4w_rtd" or
+ *                      "pressure", lowercase and exact.
+ * @param[in] sensor    for "tc" a thermocouple: "tc_e", "tc_n", "tc_j", "tc_k", "tc_t", "tc_b",
+ *                      "tc_r", "tc_s", "tc_c", "tc_l", "tc_u"; for an RTD function an RTD:
+ *                      "rtd_pt100_392", "rtd_pt100_385", "rtd_ni120", "rtd_pt200_385",
+ *                      "rtd_pt500_385", "rtd_pt1000_385", "rtd_cu10", "rtd_pt100_3916". Not read
+ *                      for other functions (may be NULL).
+ * @return KVTLNK_OK; KVTLNK_W_LOOP_POWER_OFF (100) when loop power was switched off to allow
+ *         "freq_low", an ohms function, "cont" or an RTD; KVTLNK_W_OUTPUT_TO_NONE (102) when the
+ *         output was set to "none" because it cannot run beside the new input ("freq_low" beside
+ *         any output, "tc" beside "tc", "pressure" beside "pressure", "current", an ohms function,
+ *         "cont" or an RTD beside a current source or sink); KVTLNK_W_OUTPUT_TO_NONE_LOOP_OFF
+ *         (105) for both; KVTLNK_E_COMBINATION (2003) for "current_sink" (a source function) or
+ *         the sensor "none"; KVTLNK_E_ARGUMENT (2013) when a name (or a sensor name the function
+ *         needs) is not in its list, or NULL. Errors leave the setup as it was; warnings keep the
+ *         new input and the change they name.
+ * @see STAsetInputRange, STAsetOutput, STAsetLoopPower
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STAsetInput(const char* function, const char* sensor);
+/**
+ * @ingroup setup
+ * Fixes the input range, or returns to automatic ranging, for the input functions that have
+ * ranges to choose from: "current", "dcv", "acv", "2w_ohms", "3w_ohms" and "4w_ohms".
+ * @param[in] automatic  nonzero: automatic ranging (value is not read); 0: a fixed range.
+ * @param[in] value      with automatic 0, a reading the range must hold, in amps, volts or ohms;
+ *                       the lowest range whose limits hold it is chosen ("current" and "dcv" by
+ *                       its magnitude).
+ * @return KVTLNK_OK; KVTLNK_E_INPUT_RANGE (2006) when the input is another function (the setup
+ *         is not touched); KVTLNK_E_NO_VALUE (2008) when no range of the function holds the value
+ *         (also for a value that is not a number).
+ * @see STAsetInput, STAgetInputRange
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STAsetInputRange(uint32_t automatic, float value);
+/**
+ * @ingroup setup
+ * Chooses what the calibrator sources and the value. The range is chosen automatically: the
+ * current range is kept while the value stays within its own limits. The value is then rounded
+ * to the resolution the display shows in that range (0.05 V is sourced as 50.000 mV). A new
+ * function starts without output scale, transfer function or stepping.
+ * @param[in] function   "none", "current", "current_sink", "dcv", "freq", "2w_ohms", "tc",
+ *                       "2w_rtd" or "pressure"; the other function names are measure-only.
+ * @param[in] sensor     for "tc" and "2w_rtd" the sensor, as in STAsetInput; not read otherwise.
+ * @param[in] value      in amps, volts, hertz or ohms; for "tc" and "2w_rtd" a temperature in
+ *                       the current temperature units. Not read for "none" and "pressure": a
+ *                       pressure output starts at its default, without a pressure value.
+ * @param[in] amplitude  for "freq" only: the signal's amplitude in volts, 0 to 10.0001.
+ * @return KVTLNK_OK; KVTLNK_W_LOOP_POWER_OFF (100) when loop power was switched off for a
+ *         current source or sink; KVTLNK_W_INPUT_TO_DCV (101) when the input was set to "dcv"
+ *         because it cannot run beside the new output (an input "freq_low", "tc" beside "tc",
+ *         "pressure" beside "pressure", or "current", an ohms function, "cont" or an RTD beside a
+ *         current source or sink); KVTLNK_W_INPUT_TO_DCV_LOOP_OFF (104) for both;
+ *         KVTLNK_E_TC_CONVERSION (2001) or KVTLNK_E_RTD_CONVERSION (2002) when the sensor's
+ *         electrical value for the temperature fits no source range (the setting is kept and the
+ *         lowest electrical value sourced); KVTLNK_E_COMBINATION (2003) for a measure-only
+ *         function (such as "acv", "3w_rtd") or the sensor "none"; KVTLNK_E_OUTPUT_RANGE (2004)
+ *         when the value fits no range of the function (or is not a number), or the amplitude is
+ *         outside 0 to 10.0001 V; KVTLNK_E_ARGUMENT (2013) when a name is not in its list, or
+ *         NULL. Errors keep the previous output and sensor.
+ * @see STAsetInput, STAsetTempUnits, STAsetTref
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STAsetOutput(const char* function, const char* sensor, float value,
                                              float amplitude);
+/**
+ * @ingroup setup
+ * Switches the calibrator's loop supply. "24v" and "28v" are on; "off" and "none" are off.
+ * Switching it on makes way for it: an input "freq_low", ohms, "cont" or RTD becomes "dcv",
+ * else a current source or sink becomes "none".
+ * @param[in] loopPower  "none", "off", "24v" or "28v".
+ * @return KVTLNK_OK (also when nothing changes); KVTLNK_W_INPUT_TO_DCV (101) or
+ *         KVTLNK_W_OUTPUT_TO_NONE (102) for the side that gave way; KVTLNK_E_ARGUMENT (2013) when
+ *         the name is not in the list, or NULL.
+ * @see STAgetLoopPower
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STAsetLoopPower(const char* loopPower);
+/**
+ * @ingroup setup
+ * Chooses the temperature units. A thermocouple or RTD output goes on sourcing the same
+ * temperature, now given in the new units (100 degrees C becomes 212 degrees F); a temperature
+ * input is re-selected in them; both reference-junction sides take the user reference temperature
+ * in the new units. The input and output scales are dropped when such a function is in use.
+ * @param[in] units  "celsius" or "fahrenheit".
+ * @return KVTLNK_OK; KVTLNK_E_TC_CONVERSION (2001) or KVTLNK_E_RTD_CONVERSION (2002) when a
+ *         temperature source's electrical value still fits no source range;
+ *         KVTLNK_E_ARGUMENT (2013) for any other name (pressure units included), or NULL.
+ * @see STAgetTempUnits, STAsetOutput
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STAsetTempUnits(const char* units);
+/**
+ * @ingroup setup
+ * Chooses the pressure units. A pressure output keeps its pressure and has its range rebuilt in
+ * the new units (its output scale is dropped); a pressure input is re-selected in them.
+ * @param[in] units  "psi", "mm_hg", "in_hg", "in_h2o", "ft_h2o", "bar" or "kpa".
+ * @return KVTLNK_OK; KVTLNK_E_ARGUMENT (2013) for any other name (temperature units included),
+ *         or NULL.
+ * @see STAgetPresUnits
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STAsetPresUnits(const char* units);
+/**
+ * @ingroup setup
+ * Chooses the temperature standard of the thermocouple and RTD curves; the electrical value of a
+ * temperature source is computed again with the new curves.
+ * @param[in] standard  "its90" or "ipts68".
+ * @return KVTLNK_OK (also when nothing changes); KVTLNK_E_TC_CONVERSION (2001) or
+ *         KVTLNK_E_RTD_CONVERSION (2002) when the recomputed value fits no source range (the
+ *         standard is kept); KVTLNK_E_ARGUMENT (2013) for any other name (capitals included), or
+ *         NULL.
+ * @see STAgetTempStd
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STAsetTempStd(const char* standard);
+/**
+ * @ingroup setup
+ * Chooses the thermocouple reference junction of both sides: measured by the calibrator, or a
+ * temperature the user gives.
+ * @param[in] mode         "measure" (the temperature is not read and the last user temperature
+ *                         is kept) or "user".
+ * @param[in] temperature  for "user": the junction's temperature in the current temperature
+ *                         units, -100 to 400 degrees C (-148 to 752 degrees F)
+ *                         inclusive.
+ * @return KVTLNK_OK; KVTLNK_E_TC_CONVERSION (2001) when the user temperature is outside the
+ *         limits or not a number (nothing is stored), or when a thermocouple source's EMF with
+ *         the new junction fits no source range (the junction is kept); KVTLNK_E_ARGUMENT (2013)
+ *         when the mode is not in the list, or NULL.
+ * @see STAgetTref
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STAsetTref(const char* mode, float temperature);
+/**
+ * @ingroup setup
+ * Stores the input scale pair of the setup as given (no order between the two is required); it
+ * is dropped when the input function changes or when units change under a temperature or
+ * pressure input, and dropping it switches the test tolerance off.
+ * @param[in] first   first scale value, in the units the application's procedure uses.
+ * @param[in] second  second scale value, same units.
+ * @return KVTLNK_OK always.
+ * @see STAgetInputScale
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STAsetInputScale(float first, float second);
+/**
+ * @ingroup setup
+ * Stores the output scale pair of the setup as given (no order between the two is required); it
+ * is dropped when the output function changes or when units change under a temperature or
+ * pressure output, and dropping it switches the test tolerance off.
+ * @param[in] first   first scale value, in the units the application's procedure uses.
+ * @param[in] second  second scale value, same units.
+ * @return KVTLNK_OK always.
+ * @see STAgetOutputScale
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STAsetOutputScale(float first, float second);
+/**
+ * @ingroup setup
+ * Stores the test tolerance of the setup and switches it on; dropping an input or output scale
+ * switches it off again.
+ * @param[in] tolerance  the tolerance, stored as given for the calibrator's test.
+ * @return KVTLNK_OK always.
+ * @see STAgetTestTolerance
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STAsetTestTolerance(float tolerance);
 /**
  * @ingroup setup
@@ -269,9 +421,49 @@ KVTLNK_API void KVTLNK_CALL STAgetInputScale(float* first, float* second);
 KVTLNK_API void KVTLNK_CALL STAgetOutputScale(float* first, float* second);
 KVTLNK_API void KVTLNK_CALL STAgetTestTolerance(float* tolerance);
 KVTLNK_API void KVTLNK_CALL STAgetPressure(char* text1, char* text2, uint32_t* present);
+/**
+ * @ingroup setup
+ * Reports the units temperatures are shown in: those of the input when it measures "tc" or an
+ * RTD, else those of the output when it sources one, else the setup's temperature units.
+ * @param[out] units  receives "celsius" or "fahrenheit" (an empty text for a units code without
+ *                    a name, as a damaged restored setup may hold); 16 bytes.
+ * @return units, or NULL (and nothing done) when units is NULL.
+ * @see STAsetTempUnits
+ */
 KVTLNK_API char* KVTLNK_CALL STAgetTempUnits(char* units);
+/**
+ * @ingroup setup
+ * Reports the units pressures are shown in: those of a pressure input, else of a pressure
+ * output, else the setup's pressure units.
+ * @param[out] units  receives "psi", "mm_hg", "in_hg", "in_h2o", "ft_h2o", "bar" or "kpa" (an
+ *                    empty text for a code without a name); 16 bytes.
+ * @return units, or NULL (and nothing done) when units is NULL.
+ * @see STAsetPresUnits
+ */
 KVTLNK_API char* KVTLNK_CALL STAgetPresUnits(char* units);
+/**
+ * @ingroup setup
+ * Reports the temperature standard of the sensor curves.
+ * @param[out] standard  receives "its90" or "ipts68" (an empty text for a code without a name);
+ *                       16 bytes.
+ * @return standard, or NULL (and nothing done) when standard is NULL.
+ * @see STAsetTempStd
+ */
 KVTLNK_API char* KVTLNK_CALL STAgetTempStd(char* standard);
+/**
+ * @ingroup setup
+ * Reports the reference junction: the input side's mode and the temperature that applies.
+ * @param[out] mode         receives "measure" or "user" (an empty text for a code without a
+ *                          name); 16 bytes.
+ * @param[out] temperature  receives the junction temperature held for the input side when the
+ *                          input is "tc", else the one held for the output side when the output
+ *                          is "tc" (each in the temperature units current when it was set; a
+ *                          units change carries both over), else the user temperature in the
+ *                          current temperature units. May be NULL: then only the mode is
+ *                          reported.
+ * @return mode, or NULL (and nothing done) when mode is NULL.
+ * @see STAsetTref
+ */
 KVTLNK_API char* KVTLNK_CALL STAgetTref(char* mode, float* temperature);
 
 /* ---- STA: logged data ---- */
