@@ -350,8 +350,7 @@ void applyModule(SetupState& s, const uint8_t* block) {
                 kModuleTextField);
     unpack(s, kModule, block);
     const uint32_t units = s.inFunction == kFnPressure ? s.inUnits : s.outUnits;
-    buildPressureRange(s, units, s.pressureLow, s.pressureHigh,
-                       static_cast<int16_t>(s.pressureCode));
+    buildPressureRange(s, units);
     if (s.pressureText2[0] != '\0') {
         if (s.inError == kStatusNoPressureModule) s.inError = 0;
         if (s.outError == kStatusNoPressureModule) s.outError = 0;

@@ -1,14 +1,16 @@
 // A procedure built with the STA and MEM calls goes to the emulated calibrator, which runs it
 // in the field; after the upload every result decodes to what the calibrator recorded.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "calibrator.h"
 #include "kvtlnk/kvtlnk.h"
@@ -19,6 +21,7 @@ namespace {
 
 using k27emu::FieldPoint;
 using k27emu::FieldTest;
+using ::testing::NanSensitiveDoubleNear;
 
 uint32_t transfer(uint32_t (*start)(uint32_t*), uint32_t (*step)(uint32_t*)) {
     uint32_t remaining = 0;
@@ -28,20 +31,12 @@ uint32_t transfer(uint32_t (*start)(uint32_t*), uint32_t (*step)(uint32_t*)) {
     return r;
 }
 
-void expectNear(double got, double want, double relative, const std::string& what) {
-    if (std::isnan(want)) {
-        EXPECT_TRUE(std::isnan(got)) << what;
-    } else {
-        EXPECT_NEAR(got, want, relative * std::fabs(want) + 1e-9) << what;
-    }
-}
-
-// Each setup: its shape, saved with STAsave; the index it got.
-int32_t saved(const std::function<void(SetupState&)>& shape) {
+// A setup made with the STA calls (and the fields no call sets: the setup code, the log's
+// request, the attached pressure module), saved with STAsave; the index it got.
+int32_t saved(std::function<std::vector<uint32_t>(SetupState&)> shape) {
     STAinit();
-    SetupState& s = theSetupState();
-    s.inScaleOn = s.outScaleOn = 1;
-    shape(s);
+    for (uint32_t result : shape(theSetupState()))
+        EXPECT_EQ(result, KVTLNK_OK);
     int32_t index = -1;
     EXPECT_EQ(STAsave(&index), KVTLNK_OK);
     return index;
@@ -49,30 +44,31 @@ int32_t saved(const std::function<void(SetupState&)>& shape) {
 
 TEST(ResultsE2e, EveryResultDecodesToWhatTheCalibratorRecorded) {
     MEMclear();
-    const int32_t loop = saved([](SetupState& s) {  // 4-20 mA against 1-5 V, form 5
-        s.inFunction = 1, s.inUnits = 2, s.inRange = 5, s.inScaleLow = 0.004f,
-        s.inScaleHigh = 0.02f;
-        s.outFunction = 2, s.outUnits = 1, s.outRange = 8, s.outScaleLow = 1, s.outScaleHigh = 5;
+    const int32_t loop = saved([](SetupState&) {  // 4-20 mA against 1-5 V, form 5
+        return std::vector<uint32_t>{STAsetInput("current", ""), STAsetInputScale(0.004f, 0.02f),
+                                     STAsetOutput("dcv", "", 1, 0), STAsetOutputScale(1, 5)};
     });
     const int32_t tc = saved([](SetupState& s) {  // tc_k over 0-400 C, 0-1 V, form 3
-        s.setupCode = 1, s.inMinMaxOn = 0, s.inFunction = 10, s.inTcType = 4, s.inUnits = 6;
-        s.inTrefMode = 1, s.inTrefValue = 21.5f, s.inScaleHigh = 400;
-        s.outFunction = 2, s.outUnits = 1, s.outRange = 7, s.outScaleHigh = 1;
+        s.setupCode = 1, s.inMinMaxOn = 0;
+        return std::vector<uint32_t>{STAsetInput("tc", "tc_k"), STAsetTref("user", 21.5f),
+                                     STAsetInputScale(0, 400), STAsetOutput("dcv", "", 0.5f, 0),
+                                     STAsetOutputScale(0, 1)};
     });
     const int32_t pressure = saved([](SetupState& s) {  // 0-100 psi module, form 2
-        s.setupCode = 3, s.inFunction = 14, s.inUnits = 9, s.inScaleHigh = 100;
-        s.pressureHigh = 100, s.pressureLow = 0, s.pressureModulePresent = 1;
-        std::strcpy(s.pressureText1, "P100");
-        s.outFunction = 1, s.outUnits = 2, s.outRange = 5, s.outScaleLow = 0.004f,
-        s.outScaleHigh = 0.02f;
+        s.setupCode = 3, s.pressureHigh = 100, s.pressureLow = 0, s.pressureModulePresent = 1;
+        return std::vector<uint32_t>{STAsetInput("pressure", ""), STAsetInputScale(0, 100),
+                                     STAsetOutput("current", "", 0.012f, 0),
+                                     STAsetOutputScale(0.004f, 0.02f)};
     });
     const int32_t logged = saved([](SetupState& s) {  // 0-10 V logged, form 4
-        s.setupCode = 2, s.inFunction = 2, s.inUnits = 1, s.inRange = 8, s.inScaleHigh = 10;
-        s.outFunction = 2, s.outUnits = 1, s.outRange = 8, s.outScaleLow = s.outScaleHigh = 1;
-        s.logRequested = 50, s.logInterval = 2;
+        s.setupCode = 2, s.logRequested = 50, s.logInterval = 2;
+        return std::vector<uint32_t>{STAsetInput("dcv", ""), STAsetInputRange(0, 10),
+                                     STAsetInputScale(0, 10), STAsetOutput("dcv", "", 1, 0),
+                                     STAsetOutputScale(1, 2)};
     });
-    const int32_t rtd = saved([](SetupState& s) {  // Pt100 sourced 0-200 C, nothing measured
-        s.outFunction = 11, s.outRtdType = 2, s.outUnits = 6, s.outScaleHigh = 200;
+    const int32_t rtd = saved([](SetupState&) {  // Pt100 sourced 0-200 C, nothing measured
+        return std::vector<uint32_t>{STAsetOutput("2w_rtd", "rtd_pt100_385", 100, 0),
+                                     STAsetInputScale(0, 1), STAsetOutputScale(0, 200)};
     });
     MEMstartTask("loops");
     MEMtemplate(0, 0, "FT-1", "flow", static_cast<uint32_t>(loop));
@@ -82,6 +78,7 @@ TEST(ResultsE2e, EveryResultDecodesToWhatTheCalibratorRecorded) {
     MEMtemplate(8, 1, "PT-3", "as left", static_cast<uint32_t>(pressure));
     MEMtemplate(3, 0, "LG-4", "", static_cast<uint32_t>(logged));
     MEMtemplate(2, 0, "TT-5", "", static_cast<uint32_t>(rtd));
+    MEMtemplate(40, 0, "no strategy", "", static_cast<uint32_t>(loop));  // skipped in the field
     MEMendTask();
 
     k27emu::CalibratorOptions options;
@@ -91,9 +88,27 @@ TEST(ResultsE2e, EveryResultDecodesToWhatTheCalibratorRecorded) {
     ASSERT_EQ(KVTopen(9600, emu.portPath().c_str(), 500, 5), KVTLNK_OK);
     ASSERT_EQ(transfer(KVTdnlStart, KVTdnlStep), KVTLNK_OK);
     const k27emu::RunSummary run = emu.runProcedures();
-    ASSERT_EQ(run.templatesRun, 5);
+    ASSERT_EQ(std::make_pair(run.templatesRun, run.templatesSkipped), std::make_pair(5, 1));
     ASSERT_EQ(transfer(KVTuplStart, KVTuplStep), KVTLNK_OK);
     KVTclose();
+
+    // Form 5 setups are named in place, others copied (code 6), a logging one (3) leaves its log.
+    const uint32_t codes[] = {1, 0, 6, 1, 0, 6, 1, 0, 3, 6, 1, 0, 1, 0};
+    uint32_t items = 0, resultItems = 0, code = 0, year = 0, month = 0, d = 0, h = 0, m = 0,
+             sec = 0;
+    MEMstats(&items, &resultItems);
+    ASSERT_EQ(resultItems, std::size(codes));
+    for (uint32_t i = 0; i <= resultItems; ++i) {
+        const uint32_t want = i < resultItems ? codes[i] : code;  // none past the end: untouched
+        EXPECT_EQ(MEMrDir(int32_t(i), &code, &year, &month, &d, &h, &m, &sec),
+                  i < resultItems ? KVTLNK_OK : KVTLNK_E_RECORD);
+        EXPECT_EQ(std::make_tuple(code, year, month, d, h, m, sec),
+                  std::make_tuple(want, 1999u, 3u, 15u, 12u, 30u, 0u))
+            << i;
+    }
+    char tag[3][33] = {"x", "x", "x"};
+    EXPECT_EQ(MEMtagidInfo(resultItems - 1, tag[0], tag[1], tag[2]), KVTLNK_E_NO_TAG);  // the last
+    EXPECT_EQ(std::string(tag[0]) + tag[1] + tag[2], "");
 
     // Results that name their template's setup (form 5) find its task: "loops" at 14, "field"
     // at 18; the others name a copy in the results memory.
@@ -101,40 +116,46 @@ TEST(ResultsE2e, EveryResultDecodesToWhatTheCalibratorRecorded) {
     for (size_t k = 0; k < run.tests.size(); ++k) {
         const FieldTest& t = run.tests[k];
         SCOPED_TRACE(t.tag);
-        uint32_t n = 0, task = 0, strategy = 0, flag = 0, d = 0;
+        uint32_t n = 0, task = 0, strategy = 0, flag = 0;
         ASSERT_EQ(MEMcalResult(t.resultIndex, &n), KVTLNK_OK);
         ASSERT_EQ(n, t.points.size());
         EXPECT_EQ(MEMasflInfo(t.resultIndex, &task, &strategy, &flag), KVTLNK_OK);
         EXPECT_EQ(std::make_tuple(task, strategy, flag),
                   std::make_tuple(tasks[k], uint32_t(t.strategyIndex), t.flagged ? 1u : 0u));
-        char tag[3][33];
         EXPECT_EQ(MEMtagidInfo(uint32_t(t.resultIndex), tag[0], tag[1], tag[2]), KVTLNK_OK);
         EXPECT_EQ(std::string(tag[0]) + "|" + tag[1] + "|" + tag[2],
                   t.tag + "|" + t.text1 + "|" + t.text2);
-        for (uint32_t i = 0; i <= n; ++i) {
+        theSetupState().setupCode = 77;  // entries decode on an object of their own
+        for (int32_t i = -1; i <= int32_t(n); ++i) {
             float v[5] = {};  // measured, its range limit, sourced, its range limit, third value
             uint32_t inFlag = 0, outFlag = 0;
-            ASSERT_EQ(MEMcalResultEntry(t.resultIndex, int32_t(i), &v[0], &inFlag, &v[1], &v[2],
-                                        &outFlag, &v[3], &v[4]),
-                      i < n ? KVTLNK_OK : KVTLNK_E_RECORD);
-            if (i == n) break;
-            const FieldPoint& p = t.points[i];
+            const bool entry = i >= 0 && i < int32_t(n);
+            ASSERT_EQ(MEMcalResultEntry(t.resultIndex, i, &v[0], &inFlag, &v[1], &v[2], &outFlag,
+                                        &v[3], &v[4]),
+                      entry ? KVTLNK_OK : KVTLNK_E_RECORD);
+            if (!entry) continue;
+            const FieldPoint& p = t.points[size_t(i)];
             const double want[] = {t.flagged ? p.asLeft : p.measured, p.inLimit, p.source,
                                    p.outLimit, p.errorPercent};
             const double tolerance[] = {1e-6, 1e-4, 1e-6, 1e-4, 1e-5};
-            for (int k = 0; k < 5; ++k)
-                expectNear(v[k], want[k], tolerance[k], "point " + std::to_string(i));
+            for (int k = 0; k < 5; ++k) {
+                const double margin = std::isnan(want[k]) ? 0 : tolerance[k] * std::fabs(want[k]);
+                EXPECT_THAT(double{v[k]}, NanSensitiveDoubleNear(want[k], margin + 1e-9))
+                    << "point " << i << " value " << k;
+            }
             EXPECT_EQ(std::make_pair(inFlag, outFlag),
                       std::make_pair(t.flagged || p.measuredPresent ? 1u : 0u,
                                      p.sourcePresent ? 1u : 0u));
         }
+        EXPECT_EQ(theSetupState().setupCode, 77u);
+        EXPECT_EQ(MEMbaseState(t.resultIndex + 1), KVTLNK_E_RECORD);  // its tag
         EXPECT_EQ(MEMbaseState(t.resultIndex), KVTLNK_OK);
         EXPECT_EQ(MEMtemplateState(t.templateIndex), KVTLNK_OK);
         if (t.logIndex < 0) continue;
 
         // The log, infinity for a reading beyond the range.
         ASSERT_EQ(STArestore(t.logIndex), KVTLNK_OK);
-        uint32_t count = 0, valid = 0, year = 0, month = 0;
+        uint32_t count = 0, valid = 0;
         STAgetLogData(&count, &d, &d);
         STAgetLogStart(&year, &month, &d, &d, &d, &d);
         ASSERT_EQ(std::make_tuple(count, year, month), std::make_tuple(t.log.size(), 1999u, 3u));
@@ -149,15 +170,10 @@ TEST(ResultsE2e, EveryResultDecodesToWhatTheCalibratorRecorded) {
         }
         float low = 0, high = 0;
         STAgetLogMinMax(&low, &high);
-        ASSERT_LT(finite.size(), t.log.size());
         EXPECT_EQ(std::make_pair(low, high),
                   std::make_pair(*std::min_element(finite.begin(), finite.end()),
                                  *std::max_element(finite.begin(), finite.end())));
     }
-    uint32_t items = 0, resultItems = 0;
-    MEMstats(&items, &resultItems);
-    char tag[33];
-    EXPECT_EQ(MEMtagidInfo(resultItems - 1, tag, tag, tag), KVTLNK_E_NO_TAG);  // the last record
     MEMclear();
     STAinit();
 }

@@ -102,67 +102,52 @@ TEST(SetupRecord, LayoutsAtKnownOffsets) {
     EXPECT_EQ(tcK->data()[58], 13);  // ... and stores its type shifted by 9
     SetupState back;
     ASSERT_TRUE(restoreSetup(back, tcK));
-    EXPECT_EQ(back.inRange, 3u);  // the 0-based position of tc_k among the fahrenheit ranges
-    EXPECT_EQ(back.inTcType, 4u);
+    // The range becomes the 0-based position of tc_k among the fahrenheit ranges.
+    EXPECT_EQ(std::make_pair(back.inRange, back.inTcType), std::make_pair(3u, 4u));
 
-    s.inFunction = 14, s.outFunction = 2, s.pressureModulePresent = 1, s.pressureRefPsi = 14.7f;
+    s.inFunction = 14;
     std::strcpy(s.pressureText2, "0-100 PSIG");  // one character more than the record keeps
-    const Record* pressure = save();
-    ASSERT_EQ(pressure->length(), 80u + 36 + 72 + 4);
-    EXPECT_EQ(pressure->data()[74], 2);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(pressure->data()) + 90), "0-100 PSI");
-    EXPECT_EQ(loadF32(pressure->data() + 188), 14.7f);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(save()->data()) + 90), "0-100 PSI");
 
-    s.setupCode = 6;
-    int32_t index = 5;
-    EXPECT_EQ(staSave(s, image, 1, &index), KVTLNK_E_IMAGE);
-    EXPECT_EQ(index, -1);
-    EXPECT_EQ(p.count(), 6);
-}
-
-TEST(SetupRecord, TheFirmwareLevelDecidesWhetherTheRecordStays) {
-    // firmware level, output tc type (10 needs the later firmware), result
-    const int32_t cases[][3] = {{1, 10, KVTLNK_OK},
-                                {0, 4, KVTLNK_OK},
-                                {0, 10, KVTLNK_E_NOT_ACCEPTED},
-                                {-1, 4, KVTLNK_E_NOT_ACCEPTED}};
-    MemoryImage image;
-    SetupState s;
-    initSetup(s);
-    s.outFunction = 10;
-    for (const auto& c : cases) {
-        s.outTcType = static_cast<uint32_t>(c[1]);
-        const int32_t count = image.procedure().count();
+    // The firmware level (-1: the calibrator was refused) decides whether the record stays.
+    // input tc type (10 needs the later firmware), setup code, firmware level, result
+    const int32_t saves[][4] = {{10, 5, 1, KVTLNK_OK},
+                                {10, 5, 0, KVTLNK_E_NOT_ACCEPTED},
+                                {4, 5, 0, KVTLNK_OK},
+                                {4, 5, -1, KVTLNK_E_NOT_ACCEPTED},
+                                {4, 6, 1, KVTLNK_E_IMAGE}};
+    s.inFunction = 10;
+    for (const auto& c : saves) {
+        s.inTcType = uint32_t(c[0]), s.setupCode = uint32_t(c[1]);
+        const int32_t count = p.count();
         int32_t index = 7;
-        EXPECT_EQ(staSave(s, image, c[0], &index), static_cast<uint32_t>(c[2])) << c[0] << c[1];
-        EXPECT_EQ(index, c[2] == KVTLNK_OK ? count : -1);
-        EXPECT_EQ(image.procedure().count(), count + (c[2] == KVTLNK_OK ? 1 : 0));
+        EXPECT_EQ(staSave(s, image, c[2], &index), uint32_t(c[3])) << c[0] << c[1] << c[2];
+        EXPECT_EQ(std::make_pair(index, p.count()),
+                  c[3] == KVTLNK_OK ? std::make_pair(count, count + 1) : std::make_pair(-1, count));
     }
 }
 
 TEST(SetupRecord, RecordsItCannotTakeAreRefused) {
     const Bytes good = formRecord({"", 4, 2, 14, 14, 2, true, 80 + 36 + 12 + 72 + 36 + 28 + 8 + 4});
-    auto with = [&good](size_t at, uint8_t b) {
-        Bytes d = good;
-        d[at] = b;
-        return d;
-    };
+    Bytes tc = good, rtd = good;
+    tc[64] = 10;   // a tc input of type 69 (byte 66)
+    rtd[76] = 13;  // an RTD output of type 123 (output byte 65)
     MemoryImage image;
     RecordStore& r = image.results();
     addRaw(r, TAG_ID, good);
     addRaw(r, SETUP_4, good, 2);
-    addRaw(r, SETUP_5, with(64, 10));  // a tc input of type 69 (byte 66)
-    addRaw(r, SETUP_5, with(76, 13));  // an RTD output of type 123 (output byte 65)
-    for (int32_t i = 0; i <= r.count(); ++i) {
-        SetupState s;
+    addRaw(r, SETUP_5, tc);
+    addRaw(r, SETUP_5, rtd);
+    SetupState s;
+    for (int32_t i = 0; i <= r.count(); ++i)
         EXPECT_EQ(staRestore(s, image, i), KVTLNK_E_NOT_ACCEPTED) << i;
-    }
     addRaw(r, SETUP_4, good);
     float log[1];
     SetupState small(log, 1);
     EXPECT_EQ(staRestore(small, image, r.count() - 1), KVTLNK_OK);
-    EXPECT_EQ(small.logCount, 1u);
-    EXPECT_EQ(log[0], loadF32(&good[80 + 36 + 12 + 72 + 36 + 28 + 4]));  // the newest sample
+    // One sample kept: the newest.
+    EXPECT_EQ(std::make_pair(small.logCount, log[0]),
+              std::make_pair(1u, loadF32(&good[80 + 36 + 12 + 72 + 36 + 28 + 4])));
     EXPECT_EQ(std::string(small.pressureText2), "DEFGHIJKL");
 }
 
@@ -181,6 +166,58 @@ TEST(SetupRecord, ATemplateLoadsItsSetupOnlyWithBothScales) {
     EXPECT_EQ(target.status, 0);
     EXPECT_EQ(memTemplateState(image, target, 12), KVTLNK_OK);
     EXPECT_EQ(target.inFunction, 2u);
+}
+
+// Calibration results the calibrator could not have made: truncated and corrupted results
+// and tags give a clear code, never a read past the record. What decoding reports of the
+// results a field run leaves is checked in results_e2e_test.cpp.
+// A result of strategy 0 (three points) with entries of zeros and tail bytes after them.
+Bytes result(int32_t setup, uint16_t count, size_t tail = 0) {
+    Bytes d(12 + 3 * 22 + tail, 0);
+    storeU32(&d[0], static_cast<uint32_t>(setup));
+    storeU16(&d[8], count);
+    return d;
+}
+
+TEST(CalResults, RecordsItCannotTake) {
+    MemoryImage image;
+    memClear(image);
+    SetupState s;
+    initSetup(s);
+    s.inFunction = 14, s.outFunction = 10, s.inScaleOn = s.outScaleOn = 1;  // pressure in, tc out
+    const Record& pressureTc = *image.procedure().selectRecord(saveSetup(s, image.procedure()));
+    addRaw(image.results(), SETUP_5, bytesOf(pressureTc));  // 0
+    Bytes full = result(-1, 3, 36 + 1 + 4);  // module, its presence, junction temperature
+    storeF32(&full[full.size() - 4], 21.5f);
+    for (size_t length = 0; length <= full.size(); ++length) {
+        const int32_t i =
+            addRaw(image.results(), CAL_RESULT_A, Bytes(full.begin(), full.begin() + length));
+        uint32_t n = 0;
+        EXPECT_EQ(memCalResult(image, i, &n), length >= 12 + 66 + 36 ? KVTLNK_OK : KVTLNK_E_RECORD)
+            << length;
+    }
+    EXPECT_EQ(memBaseState(image, s, image.results().count() - 1), KVTLNK_OK);
+    EXPECT_EQ(s.outTrefValue, 21.5f);
+
+    const Bytes tag = bytesOf(std::string("T\0a\0b\0", 6));
+    for (size_t length = 0; length <= tag.size(); ++length) {
+        const int32_t i = addRaw(image.results(), CAL_RESULT_A, result(-1, 3));
+        addRaw(image.results(), TAG_ID, Bytes(tag.begin(), tag.begin() + length));
+        char t[33];
+        EXPECT_EQ(memTagidInfo(image, i, t, t, t), length == 6 ? KVTLNK_OK : KVTLNK_E_NO_TAG);
+    }
+    const int32_t aTag = image.results().count() - 1;
+    addRaw(image.results(), SETUP_5, Bytes(79, 0));  // a head cut short
+    const Bytes corrupted[] = {
+        result(-1, 4),       // one entry more than the strategy's points
+        result(-1, 0xFFFF),  // more entries than the record holds
+        result(-aTag - 1, 3), result(kNoRecord, 3), result(-image.results().count(), 3),
+    };
+    for (const Bytes& d : corrupted) {
+        uint32_t n = 0;
+        EXPECT_EQ(memCalResult(image, addRaw(image.results(), CAL_RESULT_A, d), &n),
+                  KVTLNK_E_RECORD);
+    }
 }
 
 }  // namespace
