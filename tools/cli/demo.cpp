@@ -80,6 +80,7 @@ void demoCommand(const Context& context, bool confirmed) {
                            ": " + problems.front().message);
     }
     buildImage(sample);
+    appendFieldTests();
     const ImageDocument sent = captureImage();
     say.step("Built the sample procedure " + std::string(kSampleProcedureName) +
              " in the library's image with the MEM calls");

@@ -3,9 +3,11 @@
 #include <fmt/format.h>
 
 #include <cmath>
+#include <initializer_list>
 #include <string>
 
 #include "charset.h"
+#include "failure.h"
 #include "kvtlnk/kvtlnk.h"
 #include "table.h"
 
@@ -35,6 +37,23 @@ std::string strategyText(uint32_t strategy) {
     int32_t count = 0;
     MEMstrategyInfo(static_cast<int32_t>(strategy), name, &count, 0, nullptr);
     return fmt::format("\"{}\" (record {})", toUtf8(name), strategy);
+}
+
+// Standard strategies that MEMclear lays down.
+constexpr uint32_t kFiveUp = 3;
+constexpr uint32_t kThreeUpDown = 2;
+
+void check(uint32_t result, const char* what) {
+    if (result != KVTLNK_OK) throw libraryError(result, what);
+}
+
+// A setup made from STAinit by the given calls, saved; its procedure index.
+uint32_t savedSetup(std::initializer_list<uint32_t> results) {
+    for (uint32_t r : results)
+        check(r, "setting up a field test");
+    int32_t index = -1;
+    check(STAsave(&index), "STAsave");
+    return static_cast<uint32_t>(index);
 }
 
 void printResult(std::ostream& out, int32_t index) {
@@ -67,6 +86,21 @@ void printResult(std::ostream& out, int32_t index) {
 }
 
 }  // namespace
+
+void appendFieldTests() {
+    STAinit();
+    const uint32_t flow = savedSetup({STAsetInput("current", ""), STAsetInputScale(0.004f, 0.02f),
+                                      STAsetOutput("dcv", "", 1, 0), STAsetOutputScale(1, 5)});
+    STAinit();
+    const uint32_t temperature =
+        savedSetup({STAsetInput("current", ""), STAsetInputScale(0.004f, 0.02f),
+                    STAsetOutput("2w_rtd", "rtd_pt100_385", 0, 0), STAsetOutputScale(0, 200)});
+    check(MEMstartTask("field tests"), "MEMstartTask");
+    check(MEMtemplate(kFiveUp, 0, "FT-101", "flow", flow), "MEMtemplate");
+    check(MEMtemplate(kThreeUpDown, 0, "TT-204", "temperature", temperature), "MEMtemplate");
+    check(MEMendTask(), "MEMendTask");
+    STAinit();
+}
 
 void printResults(std::ostream& out) {
     uint32_t procedureItems = 0, resultItems = 0;
