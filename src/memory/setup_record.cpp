@@ -1,6 +1,7 @@
 // Setup records: the calibrator's own packing of its setup, block by block, big-endian.
 #include "memory/setup_record.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -101,9 +102,11 @@ const Field kModule[] = {f32(26, &S::pressureHigh), f32(30, &S::pressureLow),
                          u16(34, &S::pressureCode)};
 
 // Logging block: three counts, the two stamps, then the samples.
+constexpr uint32_t kLogCount = 8;
 constexpr uint32_t kLogStart = 12;
 constexpr uint32_t kLogLast = 20;
-const Field kLog[] = {u32(0, &S::logInterval), u32(4, &S::logRequested), u32(8, &S::logCount)};
+const Field kLog[] = {u32(0, &S::logInterval), u32(4, &S::logRequested),
+                      u32(kLogCount, &S::logCount)};
 
 // Flag-byte bits of the head and the output block.
 constexpr uint8_t kFlagBit = 0x1;         // inReadingValid, outChanged
@@ -280,7 +283,7 @@ int32_t packSetup(const SetupState& s, RecordStore& procedure) {
         const uint32_t m = s.logBuffer != nullptr ? std::min(s.logCount, s.logCapacity) : 0;
         if (uint8_t* block = record.takeZeros(kSetupLogHeadBytes)) {
             pack(s, kLog, block);
-            storeU32(block + 8, m);
+            storeU32(block + kLogCount, m);
             s.logStartTime.toBytes(block + kLogStart);
             s.logLastTime.toBytes(block + kLogLast);
         }
@@ -320,7 +323,7 @@ bool locateBlocks(const Record& record, SetupBlocks* b) {
     }
     if (form == SETUP_4) {
         if (!take(kSetupLogHeadBytes, &b->log)) return false;
-        b->sampleCount = loadU32(b->log + 8);
+        b->sampleCount = loadU32(b->log + kLogCount);
         if (b->sampleCount > reader.remaining() / 4) return false;
         b->samples = reader.take(4 * b->sampleCount);
     }

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "emu_memory.h"
-#include "setup_blocks.h"
 
 namespace k27emu {
 
