@@ -1,10 +1,29 @@
 #include "support/date_stamp.h"
 
+#include <cstring>
+
 namespace kvtlnk {
 
 bool DateStamp::operator==(const DateStamp& o) const {
     return second == o.second && minute == o.minute && hour == o.hour && weekday == o.weekday &&
            day == o.day && month == o.month && year == o.year;
+}
+
+void DateStamp::toBytes(uint8_t* out) const {
+    const uint8_t bytes[kSize] = {second, minute, hour, weekday, day, month, year};
+    std::memcpy(out, bytes, kSize);
+}
+
+DateStamp DateStamp::fromBytes(const uint8_t* in) {
+    DateStamp s;
+    s.second = in[0];
+    s.minute = in[1];
+    s.hour = in[2];
+    s.weekday = in[3];
+    s.day = in[4];
+    s.month = in[5];
+    s.year = in[6];
+    return s;
 }
 
 DateStamp stampFromLocalTime(const std::tm& local) {

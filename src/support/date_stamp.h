@@ -17,10 +17,15 @@ struct DateStamp {
     uint8_t year = 0;     // full year - 1992
 
     static constexpr int kBaseYear = 1992;
+    static constexpr int kSize = 7;
 
     int fullYear() const { return year + kBaseYear; }
     bool operator==(const DateStamp& o) const;
     bool operator!=(const DateStamp& o) const { return !(*this == o); }
+
+    // The 7 bytes in wire order, as setup records carry them, and back.
+    void toBytes(uint8_t* out) const;
+    static DateStamp fromBytes(const uint8_t* in);
 };
 
 // 1 January 1992 00:00:00, weekday 0.

@@ -187,8 +187,7 @@ TEST_F(EmulatorOverTheWire, ADownloadIsFollowedByAFieldRunWhenAsked) {
 
     // The run itself is checked in procedure_run_test.cpp: here, that it happened.
     EXPECT_EQ(exchange("md r").packets,
-              reply({"0,5,0,152,1998,6,15,1,12,30,5", "1,7,0,78,1998,6,15,1,12,30,5",
-                     "2,15,0,19,1998,6,15,1,12,30,5"}));
+              reply({"0,7,0,78,1998,6,15,1,12,30,5", "1,15,0,19,1998,6,15,1,12,30,5"}));
 }
 
 TEST_F(EmulatorOverTheWire, StopEndsAnExchangeInProgressAndStartServesAgain) {
