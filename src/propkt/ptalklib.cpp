@@ -67,6 +67,10 @@ enum class RxState {
     CheckHigh,     // second check byte
 };
 
+// The bytes that a frame still has to bring in each state, the next one included: the rest of
+// DLE STX, the type byte, DLE ETX and the two check bytes.
+constexpr uint8_t kStillToCome[] = {1, 6, 5, 4, 3, 2, 1};
+
 }  // namespace
 
 uint16_t crc16Update(uint16_t reg, const uint8_t* bytes, uint32_t n) {
@@ -124,6 +128,7 @@ PacketPort::Received PacketPort::receiveFrame(PacketBuffer* packet) {
 
     for (;;) {
         uint8_t b;
+        line_.expect(kStillToCome[static_cast<int>(state)]);
         if (line_.read(&b, 1) != 1) return {false, outcome};
         switch (state) {
             case RxState::Outside:

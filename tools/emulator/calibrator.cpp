@@ -85,7 +85,7 @@ void Calibrator::stop() {
 
 void Calibrator::serve() {
     PtyLine pty(masterFd_, wakeFds_[0], options_.readTimeoutMs);
-    WireLine wire(pty, faults_, options_.pacingBaud);
+    WireLine wire(pty, faults_, options_.pacingBaud, options_.paceBurstMs);
     kvtlnk::PacketPort port(wire, kvtlnk::PortRole::Slave);
     port.setAttempts(options_.attempts);
     std::vector<uint8_t> buffer(kvtlnk::PACKET_SIZE);

@@ -10,10 +10,13 @@ namespace k27emu {
 
 // What the emulator's packet port writes to and reads from: the pty line, with the fault
 // script applied to each outgoing frame and, when a baud rate is given, each byte in either
-// direction held to 10 bit times at that rate, as on the real wire.
+// direction held to 10 bit times at that rate, as on the real wire: a byte is there once its
+// stop bit is through. With a burst period as well, the bytes sent reach the other end the way
+// a USB-serial adapter hands them to its host: at the wire rate, but gathered and delivered
+// together at every tick of that period.
 class WireLine : public kvtlnk::SerialLine {
   public:
-    WireLine(PtyLine& pty, FaultScript& faults, uint32_t pacingBaud);
+    WireLine(PtyLine& pty, FaultScript& faults, uint32_t pacingBaud, uint32_t burstMs = 0);
 
     uint16_t read(uint8_t* data, uint16_t count) override;
     // Gathers the bytes of a frame and sends the frame, as the faults shape it, once it is
@@ -25,12 +28,20 @@ class WireLine : public kvtlnk::SerialLine {
     void gather(uint8_t b);
     void sendFrame();
     void emit(const std::vector<uint8_t>& bytes);
+    // The first delivery tick at or after the time.
+    PtyLine::Clock::time_point deliveryAt(PtyLine::Clock::time_point done) const;
 
     PtyLine& pty_;
     FaultScript& faults_;
     PtyLine::Clock::duration byteTime_{0};
     PtyLine::Clock::time_point nextRx_{};
-    PtyLine::Clock::time_point nextTx_{};
+    PtyLine::Clock::time_point nextTx_{};  // when the last byte sent is through the wire
+    PtyLine::Clock::duration burst_{0};
+    PtyLine::Clock::time_point ticks_;  // the phase of the delivery ticks
+    // Nothing was read since the last frame went out: the next one follows it on the wire at
+    // once, however long its delivery took.
+    bool followsOn_ = false;
+    PtyLine::Clock::time_point emitted_{};  // when the last frame had been delivered
     State state_ = State::Idle;
     std::vector<uint8_t> frame_;
 };
