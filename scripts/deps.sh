@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tools and the tests need, when any is missing.
+# Installs the Debian packages that are missing. `deps.sh --demo` installs what building the
+# library and its command-line tool needs (a compiler, CMake, CLI11, nlohmann-json and fmt);
+# `deps.sh` adds what the tests, the benchmarks, the Windows build and the checks need.
 set -euo pipefail
-packages=(cmake g++ make pkg-config binutils libgtest-dev libgmock-dev libbenchmark-dev
-          libcli11-dev nlohmann-json3-dev python3-numpy python3-scipy g++-mingw-w64-i686
-          clang-format)
+demo=(cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libfmt-dev)
+tests=(binutils libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3-scipy
+       g++-mingw-w64-i686 clang-format man-db util-linux)
+packages=("${demo[@]}")
+[ "${1:-}" = "--demo" ] || packages+=("${tests[@]}")
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -307,18 +307,31 @@ void readTasks(Checker& check, const json& root, Procedure& procedure) {
 }  // namespace
 
 const std::vector<std::string>& standardStrategyNames() {
-    static const std::vector<std::string> names = {"3 \x8C",  "3 \x8D",  "3 \x8C\x8D",
-                                                   "5 \x8C",  "5 \x8D",  "5 \x8C\x8D",
-                                                   "11 \x8C", "11 \x8D", "11 \x8C\x8D"};
+    // The library makes them: an emptied procedure memory holds them and nothing else.
+    static const std::vector<std::string> names = [] {
+        MEMclear();
+        uint32_t count = 0;
+        uint32_t results = 0;
+        MEMstats(&count, &results);
+        std::vector<std::string> list;
+        for (uint32_t i = 0; i < count; ++i) {
+            char name[64] = {};
+            int32_t points = 0;
+            if (MEMstrategyInfo(static_cast<int32_t>(i), name, &points, 0, nullptr) == KVTLNK_OK) {
+                list.push_back(name);
+            }
+        }
+        return list;
+    }();
     return names;
 }
 
 Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& problems) {
     Procedure procedure;
-    std::string reason;
-    const std::optional<json> root = parseJson(jsonText, reason);
+    Problem problem;
+    const std::optional<json> root = k27emu::parseJson(jsonText, &problem.message, &problem.field);
     if (!root) {
-        problems.push_back({"(file)", "not valid JSON: " + reason});
+        problems.push_back(problem);
         return procedure;
     }
     Checker check(problems);
