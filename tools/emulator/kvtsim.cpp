@@ -60,7 +60,8 @@ void buildOptions(CLI::App& app, Settings& s) {
         ->type_name("PATH");
     app.add_option("--image", s.image, "Load both memories from this JSON file at start")
         ->type_name("FILE");
-    app.add_option("--save", s.save, "Write both memories to this JSON file on exit")
+    app.add_option("--save", s.save,
+                   "Write both memories to this JSON file on exit (checked at start)")
         ->type_name("FILE");
     app.add_flag("--run", s.options.runAfterDownload,
                  "Perform the downloaded procedures after every download");
