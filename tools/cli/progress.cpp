@@ -10,6 +10,9 @@ namespace kvtcli {
 namespace {
 
 constexpr auto kRedraw = std::chrono::milliseconds(250);
+// What an item costs on the wire besides its bytes: its command, the replies, the
+// acknowledgements and the progress texts, about as long as 120 bytes take.
+constexpr double kItemOverheadBytes = 120;
 
 std::string duration(double seconds) {
     const long s = static_cast<long>(seconds + 0.5);
@@ -82,23 +85,28 @@ void Progress::end() {
     lineOpen_ = false;
 }
 
-// "12.3 of 40.1 kB, 9/26 items, 0.9 kB/s, 0:31 left". The rate is the bytes through divided
-// by the time they took; within an item the count moves on at that rate, never past its end.
+// "12.3 of 40.1 kB, 9/26 items, 0.9 kB/s, 0:31 left". The pace is the bytes and items through
+// divided by the time they took, each item counted with its overhead on the wire; the time
+// left is what remains at that pace, and within an item the count moves on at it, never past
+// the item's end.
 std::string Progress::figures(Clock::time_point now, double* bytesShown) const {
     const double took = secondsBetween(started_, lastItem_);
-    const double rate = doneBytes_ > 0 && took > 0.05 ? doneBytes_ / took : 0.0;
+    const double pace =
+        done_ > 0 && took > 0.05 ? (doneBytes_ + done_ * kItemOverheadBytes) / took : 0.0;
+    const double rate = took > 0.05 ? doneBytes_ / took : 0.0;
     double shown = static_cast<double>(doneBytes_);
-    if (rate > 0 && done_ < itemBytes_.size()) {
-        shown += std::min(rate * secondsBetween(lastItem_, now), itemBytes_[done_] * 0.99);
+    if (pace > 0 && done_ < itemBytes_.size()) {
+        shown += std::min(pace * secondsBetween(lastItem_, now), itemBytes_[done_] * 0.99);
     }
     *bytesShown = shown;
+    const double left =
+        static_cast<double>(totalBytes_) - shown + (itemBytes_.size() - done_) * kItemOverheadBytes;
     std::string text =
         fmt::format("{} of {} kB, {}/{} items", kilobytes(shown),
                     kilobytes(static_cast<double>(totalBytes_)), done_, itemBytes_.size());
     if (done_ >= itemBytes_.size()) return text + ", in " + duration(secondsBetween(started_, now));
-    if (rate <= 0) return text;
-    return text + fmt::format(", {} kB/s, {} left", kilobytes(rate),
-                              duration((static_cast<double>(totalBytes_) - shown) / rate));
+    if (pace <= 0) return text;
+    return text + fmt::format(", {} kB/s, {} left", kilobytes(rate), duration(left / pace));
 }
 
 void Progress::draw() {
