@@ -59,9 +59,9 @@ void printPrompts(std::ostream& out, const std::vector<PromptDefinitionView>& pr
 
 std::string stepDetail(const StepView& s) {
     if (s.kind == "prompt") return s.prompt + (s.defined ? "" : "  (no such prompt definition)");
-    std::string strategy = s.strategyName.empty() ? "?" : s.strategyName;
-    return "strategy " + strategy + " (" + std::to_string(s.strategy) + "), flag " +
-           (s.flag ? "on" : "off") + ", \"" + s.text1 + "\" / \"" + s.text2 + "\"";
+    return fmt::format("strategy {} ({}), flag {}, \"{}\" / \"{}\"",
+                       s.strategyName.empty() ? "?" : s.strategyName, s.strategy,
+                       s.flag ? "on" : "off", s.text1, s.text2);
 }
 
 void printTasks(std::ostream& out, const std::vector<TaskView>& tasks) {
