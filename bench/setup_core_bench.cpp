@@ -1,48 +1,17 @@
 // Per-call cost of committing a thermocouple source and of printing a displayed number. Both
 // run on every setter and getter call, and neither may touch the heap: the benchmarks count
 // allocations made inside the timed loop and fail when there is one.
-#include <benchmark/benchmark.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
+#include "counting_new.h"
 #include "readings/number_format.h"
 #include "readings/units.h"
 #include "setup/name_tables.h"
 #include "setup/setup_state.h"
 
-namespace {
-
-std::atomic<long> gAllocations{0};
-
-}  // namespace
-
-// Counting replacements of the global allocation functions (GCC mistakes the pairing of the
-// replaced operators with malloc and free for a mismatch).
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-#pragma GCC diagnostic pop
-
 namespace kvtlnk {
 namespace {
 
-void reportAllocations(benchmark::State& state, long before) {
-    const long made = gAllocations.load() - before;
-    state.counters["allocations"] = static_cast<double>(made);
-    if (made != 0) state.SkipWithError("heap allocation inside the timed loop");
-}
+using bench::gAllocations;
+using bench::reportAllocations;
 
 // A tc_k source stepping between two temperatures, with a user reference junction: every
 // commit recomputes the junction, the source temperature, the EMF and its range.

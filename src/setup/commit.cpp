@@ -117,7 +117,7 @@ bool SetupState::commit() {
     return status == 0;
 }
 
-uint32_t finishSetter(SetupState& state, bool /*setterSucceeded*/) {
+uint32_t finishSetter(SetupState& state) {
     if (state.commit()) return 0;
     return statusToResult(state.takeStatus());
 }

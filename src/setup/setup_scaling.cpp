@@ -19,4 +19,9 @@ void buildPressureRange(SetupState& state, uint32_t unit, float lowPsi, float hi
     state.pressureRanges.units = unit;
 }
 
+void buildPressureRange(SetupState& state, uint32_t unit) {
+    buildPressureRange(state, unit, state.pressureLow, state.pressureHigh,
+                       static_cast<int16_t>(state.pressureCode));
+}
+
 }  // namespace kvtlnk

@@ -13,5 +13,7 @@ float scaledToOutput(const SetupState& state, float x);
 // resolution code (the decimal exponent of its last digit, 0xFFFF read as -1).
 void buildPressureRange(SetupState& state, uint32_t unit, float lowPsi, float highPsi,
                         int16_t resolution);
+// The same for the object's own pressure module.
+void buildPressureRange(SetupState& state, uint32_t unit);
 
 }  // namespace kvtlnk

@@ -29,8 +29,7 @@ SetupState::SetupState(float* logBuffer, uint32_t logCapacity)
     presUnits = kUnitPsi;
     tempUnits = kUnitCelsius;
     // Give the pressure range the default module's limits in psi until a setter chooses.
-    buildPressureRange(*this, presUnits, pressureLow, pressureHigh,
-                       static_cast<int16_t>(pressureCode));
+    buildPressureRange(*this, presUnits);
 }
 
 void SetupState::resetSetup() {
@@ -209,6 +208,13 @@ void SetupState::readTrefUser(float* temperature, uint32_t* units) {
     beginRead();
     *temperature = convertTemp(kUnitCelsius, tempUnits, trefUser);
     *units = tempUnits;
+    endRead();
+}
+
+void SetupState::readTrefValues(float* inValue, float* outValue) {
+    beginRead();
+    *inValue = inTrefValue;
+    *outValue = outTrefValue;
     endRead();
 }
 

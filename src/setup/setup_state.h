@@ -42,7 +42,6 @@ class SetupState {
     virtual bool commit();
     // Called last by the units and standard setters when they changed the value.
     virtual void afterChange() {}
-    virtual void hookSlot2() {}
     // Brackets around every read accessor, and around every setter and commit. They do
     // nothing: the library takes no lock and is called from one thread at a time.
     virtual void beginRead() {}
@@ -83,6 +82,9 @@ class SetupState {
     void readOutputScale(float* low, float* high, uint16_t* on);
     void readTestTolerance(float* tolerance, uint16_t* on);
 
+    // Both reference-junction side values, each in its own side's units.
+    void readTrefValues(float* inValue, float* outValue);
+
     // Write accessors, each opening with beginWrite (setters close nothing; commit does).
     void storeInputScale(float a, float b);
     void storeOutputScale(float a, float b);
@@ -90,6 +92,50 @@ class SetupState {
     void clearOutputScale();
     void storeTestTolerance(float tolerance);
     void clearMinMax();
+
+    // Function and range selection. Each operation opens with beginWrite and marks what it
+    // changed; commit brings the derived values up to date afterwards. A false result leaves
+    // the reason in status: an error (from kStatusFirstError) when the setting was refused and
+    // the object left as it was, or a warning when the setting was made and the other side or
+    // loop power gave way to it. Units 0 stand for the function's own units.
+    bool setInputFunction(uint32_t function, uint32_t units);
+    bool setInputTc(uint32_t function, uint32_t type, uint32_t units);
+    bool setInputRtd(uint32_t function, uint32_t type, uint32_t units);
+    // A fixed input range number, or 0 for automatic ranging.
+    bool setInputRange(uint32_t range);
+    // Switches min/max recording and starts a new record.
+    void restartMinMax(uint32_t on);
+    // A new source value (base units, or the side's temperature or pressure units), rounded to
+    // the display resolution of the range that takes it. A value that fits no range is refused;
+    // for a new function the output's scaling and stepping have been reset by then.
+    bool setOutputValue(uint32_t function, uint32_t units, float value);
+    // The function with its starting value (and "tc_k" or "rtd_pt100_392" as the sensor).
+    bool setOutputDefault(uint32_t function, uint32_t units);
+    // A frequency source with its amplitude in volts, kept unless the setting was refused.
+    bool setOutputFreq(uint32_t function, uint32_t units, float value, float amplitude);
+    // A temperature source with its sensor type; a refused setting keeps the old type.
+    bool setOutputTc(uint32_t function, uint32_t type, uint32_t units, float value);
+    bool setOutputRtd(uint32_t function, uint32_t type, uint32_t units, float value);
+    bool setLoopPower(uint32_t code);
+    // Clash rules: after a change of one side, the other side (or loop power) gives way. Each
+    // returns 0 or the warning status that names what gave way.
+    uint16_t resolveAfterOutput();
+    uint16_t resolveAfterInput();
+    uint16_t resolveAfterLoopPower();
+    // The units to store for a function given units (0: its own, or the current temperature
+    // or pressure units), and the units of the electrical quantity behind it.
+    void defaultUnits(uint32_t units, uint32_t function, uint32_t* stored,
+                      uint32_t* electrical) const;
+
+    // Units, temperature standard and reference junction. A change of units or standard
+    // re-selects the temperature or pressure functions in use, output first.
+    void setTempStd(uint32_t standard);
+    void setPresUnits(uint32_t units);
+    void setTempUnits(uint32_t units);
+    bool setTrefMeasure();
+    // A user reference-junction temperature in the current temperature units; refused
+    // (kStatusTcConversion) outside -100 to 400 degrees C or when not a number.
+    bool setTrefUser(float temperature);
 
     uint32_t tempStd;
     uint32_t presUnits;

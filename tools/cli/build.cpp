@@ -12,23 +12,29 @@ Procedure loadProcedure(const std::string& path) {
     return procedure;
 }
 
+void countNewRecords(std::vector<uint32_t>& sizes) {
+    uint32_t count = 0;
+    uint32_t results = 0;
+    uint32_t used = 0;
+    MEMstats(&count, &results);
+    MEMused(&used);
+    uint32_t counted = 0;
+    for (uint32_t size : sizes)
+        counted += size;
+    if (count <= sizes.size() || used < counted) return;
+    const auto added = static_cast<uint32_t>(count - sizes.size());
+    const uint32_t share = (used - counted) / added;
+    sizes.push_back(used - counted - share * (added - 1));
+    sizes.resize(count, share);
+}
+
 std::vector<uint32_t> buildImage(const Procedure& procedure) {
     MEMclear();
-    // The standard strategies share what the emptied image holds.
-    uint32_t used = 0;
-    uint32_t standard = 0;
-    uint32_t results = 0;
-    MEMused(&used);
-    MEMstats(&standard, &results);
-    std::vector<uint32_t> sizes(standard, standard == 0 ? 0 : used / standard);
-    if (standard != 0) sizes[0] += used % standard;
-    // Makes one record with a definition call and notes what it takes.
-    auto add = [&sizes, before = used](uint32_t rc, const std::string& field) mutable {
+    std::vector<uint32_t> sizes;
+    countNewRecords(sizes);  // the standard strategies
+    const auto add = [&sizes](uint32_t rc, const std::string& field) {
         if (rc != KVTLNK_OK) throw libraryError(rc, "building " + field);
-        uint32_t now = 0;
-        MEMused(&now);
-        sizes.push_back(now - before);
-        before = now;
+        countNewRecords(sizes);
     };
     for (const StrategyDefinition& s : procedure.strategies) {
         uint32_t index = 0;

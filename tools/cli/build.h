@@ -19,4 +19,8 @@ Procedure loadProcedure(const std::string& path);
 // record takes in the image (MEMused), in record order, for the download's progress.
 std::vector<uint32_t> buildImage(const Procedure& procedure);
 
+// Adds to sizes the records made in the procedure memory since it was last brought up to date,
+// in equal shares of what the image grew by.
+void countNewRecords(std::vector<uint32_t>& sizes);
+
 }  // namespace kvtcli

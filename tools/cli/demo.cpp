@@ -9,6 +9,7 @@
 #include "failure.h"
 #include "image.h"
 #include "json_file.h"
+#include "results_table.h"
 #include "sample_procedure.h"
 #include "show.h"
 #include "simulator.h"
@@ -80,7 +81,9 @@ void demoCommand(const Context& context, bool confirmed) {
                        "the built-in sample procedure is not valid: " + problems.front().field +
                            ": " + problems.front().message);
     }
-    const std::vector<uint32_t> sizes = buildImage(sample);
+    std::vector<uint32_t> sizes = buildImage(sample);
+    appendFieldTests();
+    countNewRecords(sizes);
     const ImageDocument sent = captureImage();
     say.step("Built the sample procedure " + std::string(kSampleProcedureName) +
              " in the library's image with the MEM calls");
@@ -146,6 +149,7 @@ void demoCommand(const Context& context, bool confirmed) {
                      "setups.\n";
     } else {
         std::cout << "Results memory: " << back.results.size() << " records.\n";
+        printResults(std::cout);
     }
     char elapsed[32];
     std::snprintf(elapsed, sizeof elapsed, "%.1f", seconds);

@@ -45,7 +45,7 @@ TEST(CliSim, EachCommandsOutputAndExitCode) {
         {"download", {"download", kExample}, 0, "Sent 26 items"},
         {"upload of an empty calibrator", {"upload"}, 0, "Procedure memory: empty"},
         {"ports", {"ports"}, 0, ""},
-        {"demo", {"-q", "demo"}, 0, "Round trip: all 26 procedure records came back"},
+        {"demo", {"-q", "demo"}, 0, "Round trip: all 32 procedure records came back"},
         {"dump of a description",
          {"dump", dir.path("d"), "--from", kExample},
          0,
@@ -72,6 +72,7 @@ TEST(CliSim, JsonOutputOfEachCommand) {
         {{"-q", "download", kExample}, 0, "/items", 26},
         {{"-q", "demo"}, 0, "/roundTrip/same", true},
         {{"--port", "/dev/kvtlnk-none", "identify"}, 1, "/error/resultCode", 2017},
+        {{"--sim-model", "K2X", "identify"}, 1, "/error/resultCode", 2005},
         {{"fly"}, 2, "/error/exitCode", 2},
     };
     for (const auto& c : cases) {
@@ -178,6 +179,8 @@ TEST_F(CliInstrument, EachFailureSaysWhyInItsFirstLine) {
         {2, R"(show @file={"kvtlnkImage":2})",
          "kvtlnk: @file: kvtlnkImage: this kvtlnk reads image files of format 1, not 2"},
         {0, "--version", "kvtlnk 1.1.0, library 1.1"},
+        {2, "--port /dev/ttyUSB0 demo",
+         "kvtlnk: the demo replaces the procedure memory of the calibrator on /dev/ttyUSB0"},
         {2, R"(kvtsim --image @file={"tasks":[]})",
          "kvtsim: @file: (top level): holds no \"procedure\" or \"results\" list"},
         {2, "kvtsim --image @file={", "kvtsim: @file: (file): not valid JSON: "},

@@ -26,13 +26,14 @@ TEST(EmulatorKvtsim, ServesAnImageAndSavesItOnExit) {
     image.results[0].data = {0, 1, 2};
     std::ofstream(in) << formatMemoryFile(image);
 
+    // The emulator repeats a frame after a second, the library waits its default time-out.
     ChildProcess kvtsim(KVTSIM_PATH,
-                        {"--image", in, "--save", out, "--link", link, "--timeout", "100"});
+                        {"--image", in, "--save", out, "--link", link, "--timeout", "1000"});
     ASSERT_TRUE(kvtsim.readUntil(
         [](const ProcessResult& r) { return r.out.find('\n') != std::string::npos; }));
 
     // The image is served on the link; a clear empties the procedure memory.
-    ASSERT_EQ(KVTopen(9600, link.c_str(), 100, 5), KVTLNK_OK);
+    ASSERT_EQ(KVTopen(9600, link.c_str(), 500, 5), KVTLNK_OK);
     char text[129];
     uint32_t number = 0, procedureItems = 0;
     ASSERT_EQ(KVTgetK2x(text, text, text, &number, &procedureItems, &number), KVTLNK_OK);
