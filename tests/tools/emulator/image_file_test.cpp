@@ -14,14 +14,9 @@ std::string read(const std::string& text, MemoryFile* out) {
 
 TEST(EmulatorMemoryFile, RoundTripsBothMemoriesWithTheWeekdayTakenFromTheDate) {
     MemoryFile file;
-    EmuRecord a;
-    a.kind = 14;
-    a.stamp = {5, 30, 12, 1, 15, 6, 6};  // Monday 15 June 1998, 12:30:05
-    a.data = {0x00, 0x10, 0xFF, 0x8C};
-    EmuRecord b;
-    b.kind = 7;
-    b.version = 65535;
-    b.stamp = {59, 59, 23, 1, 31, 12, 99};  // Monday 31 December 2091
+    // Monday 15 June 1998, 12:30:05 and Monday 31 December 2091, 23:59:59.
+    const EmuRecord a{14, 0, {5, 30, 12, 1, 15, 6, 6}, {0x00, 0x10, 0xFF, 0x8C}};
+    const EmuRecord b{7, 65535, {59, 59, 23, 1, 31, 12, 99}, {}};
     file.procedure = {a, EmuRecord{}};
     file.procedure[1].stamp.weekday = 3;  // 1 January 1992 was a Wednesday
     file.results = {b};
