@@ -7,11 +7,12 @@
 set -euo pipefail
 export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 case $2 in
-    # One server for all the runs. Wine's own processes outlive a run: none may hold on to the
-    # test's output, or the test would not end.
-    --init) rm -rf "$WINEPREFIX" && mkdir -p "$WINEPREFIX" && wineserver -p &>/dev/null &&
+    # One server for all the runs (a server left from an earlier run goes first). Wine's own
+    # processes outlive a run: none may hold on to the test's output, or the test would not end.
+    --init) [ ! -d "$WINEPREFIX" ] || wineserver -k &>/dev/null || true
+            rm -rf "$WINEPREFIX" && mkdir -p "$WINEPREFIX" && wineserver -p &>/dev/null &&
             exec wineboot -i &>/dev/null ;;
-    --stop) wineserver -k || true
+    --stop) wineserver -k &>/dev/null || true
             exit 0 ;;
 esac
 kvtsim=$2 port=$4
