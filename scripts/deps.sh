@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tools and the tests need, when any is missing.
+# Installs the Debian packages the build, the tools and the tests need, when any is missing;
+# with arguments, the packages named instead. Fails when one cannot be installed.
 set -euo pipefail
 packages=(cmake g++ make pkg-config binutils libgtest-dev libgmock-dev libbenchmark-dev
-          libcli11-dev nlohmann-json3-dev python3-numpy python3-scipy g++-mingw-w64-i686
-          clang-format)
+          libcli11-dev nlohmann-json3-dev python3-numpy python3-scipy clang-format)
+[ $# -eq 0 ] || packages=("$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
