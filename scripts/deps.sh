@@ -3,7 +3,7 @@
 # with arguments, the packages named instead. Fails when one cannot be installed.
 set -euo pipefail
 packages=(cmake g++ make pkg-config binutils libgtest-dev libgmock-dev libbenchmark-dev
-          libcli11-dev nlohmann-json3-dev python3-numpy python3-scipy clang-format)
+          libcli11-dev nlohmann-json3-dev libfmt-dev python3-numpy python3-scipy clang-format)
 [ $# -eq 0 ] || packages=("$@")
 missing=()
 for p in "${packages[@]}"; do
