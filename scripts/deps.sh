@@ -4,6 +4,8 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config binutils libgtest-dev libgmock-dev libbenchmark-dev
           libcli11-dev nlohmann-json3-dev python3-numpy python3-scipy g++-mingw-w64-i686
           clang-format)
+# The reference (Doxygen) and the Python package's tests.
+packages+=(doxygen python3-pytest python3-setuptools)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
