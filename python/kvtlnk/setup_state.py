@@ -138,6 +138,13 @@ class Log:
     samples: List[Optional[float]]
 
 
+# The order in which Setup.save_new makes its settings: units before the values given in them,
+# and each side's function before its range and scale.
+_ORDER = ("temperature_units", "pressure_units", "temperature_standard", "reference_junction",
+          "input", "input_range", "output", "loop_power", "input_scale", "output_scale",
+          "test_tolerance")
+
+
 def stamp(fields):
     """A datetime from (year, month, day, hour, minute, second); None when it is no date."""
     try:
@@ -237,6 +244,27 @@ class Setup:
         index = c_int32(-1)
         _library.call("STAsave", byref(index))
         return index.value
+
+    def save_new(self, **settings):
+        """Resets the setup, makes the settings given as keywords and saves it for a test;
+        returns its index. Each keyword is a setter's name, its value the setter's argument
+        (or a tuple of them); they are made in this order: temperature_units, pressure_units,
+        temperature_standard, reference_junction, input, input_range, output, loop_power,
+        input_scale, output_scale, test_tolerance. Warnings are not reported: use the setters
+        for them. Example::
+
+            index = Setup().save_new(input="current", output=("dcv", 1.0),
+                                     input_scale=(0.004, 0.020), output_scale=(1.0, 5.0))
+        """
+        unknown = set(settings) - set(_ORDER)
+        if unknown:
+            raise TypeError("save_new() takes no setting %s" % ", ".join(sorted(unknown)))
+        self.reset()
+        for name in _ORDER:
+            if name in settings:
+                value = settings[name]
+                getattr(self, name)(*(value if isinstance(value, tuple) else (value,)))
+        return self.save()
 
     def restore(self, results_index):
         """Loads a setup record of the results memory into the setup."""

@@ -11,16 +11,12 @@ POINTS = [0, 0.25, 0.5, 0.75, 1]
 
 def build_loop_check(flagged=False):
     """A task that tests a 4-20 mA transmitter driven by 1-5 V."""
-    image, setup = Image(), Setup()
+    image = Image()
     image.clear()
     strategy = image.strategy("5 up", POINTS)
     image.prompt_definition("connect", "Connect PT-101:\n1-5 V in, mA out.")
-    setup.reset()
-    setup.input("current")
-    setup.output("dcv", value=1.0)
-    setup.input_scale(0.004, 0.020)
-    setup.output_scale(1.0, 5.0)
-    saved = setup.save()
+    saved = Setup().save_new(input="current", output=("dcv", 1.0), input_scale=(0.004, 0.020),
+                             output_scale=(1.0, 5.0))
     with image.task("PT-101 loop"):
         image.prompt("connect")
         image.test(strategy, saved, "PT-101", "as found", flagged)
