@@ -3,6 +3,7 @@
 // bytes need.
 #include <benchmark/benchmark.h>
 
+#include <cstring>
 #include <string>
 
 #include "calibrator.h"
@@ -13,18 +14,28 @@ namespace {
 
 constexpr double kByteMs = 10.0 / 9600 * 1000;  // 10 bit times a byte
 
-bool openLink(const Calibrator& emu, uint32_t timeoutMs, int attempts) {
-    kvtlnk::theSerialPort().setReadTimeout(timeoutMs);
-    if (kvtlnk::linkOpen(9600, emu.portPath().c_str(), kvtlnk::PortRole::Master) != 0) {
+kvtlnk::Link& link() {
+    return kvtlnk::theLink();
+}
+
+bool openLink(const Calibrator& emu, uint32_t timeoutMs, uint8_t attempts) {
+    link().serial().setReadTimeout(timeoutMs);
+    if (link().open(9600, emu.portPath().c_str(), kvtlnk::PortRole::Master) !=
+        kvtlnk::LinkOpen::Opened) {
         return false;
     }
-    kvtlnk::linkSetAttempts(attempts);
-    return kvtlnk::linkConnect();
+    link().port()->setAttempts(attempts);
+    return kvtlnk::linkConnect(*link().port());
 }
 
 void closeLink() {
-    kvtlnk::linkSetAttempts(1);
-    kvtlnk::linkClose();
+    link().port()->setAttempts(1);
+    link().close();
+}
+
+uint32_t sendText(const char* text) {
+    return kvtlnk::pkt_send(*link().port(), reinterpret_cast<const uint8_t*>(text),
+                            static_cast<uint16_t>(std::strlen(text)));
 }
 
 void BM_StopDuringAnExchange(benchmark::State& state) {
@@ -38,7 +49,7 @@ void BM_StopDuringAnExchange(benchmark::State& state) {
             break;
         }
         // Sent, and its reply never taken: the emulator waits for an acknowledgement.
-        kvtlnk::pkt_send(reinterpret_cast<const uint8_t*>("id"), 2);
+        sendText("id");
         state.ResumeTiming();
         emu.stop();
         state.PauseTiming();
@@ -50,11 +61,11 @@ BENCHMARK(BM_StopDuringAnExchange)->Unit(benchmark::kMillisecond)->Iterations(10
 
 // Takes the reply of "mu p,0" to its final packet; the number of packets, or 0 on failure.
 int upload() {
-    if (kvtlnk::pkt_send(reinterpret_cast<const uint8_t*>("mu p,0"), 6) != 0) return 0;
+    if (sendText("mu p,0") != 0) return 0;
     uint8_t buffer[kvtlnk::PACKET_SIZE];
     for (int packets = 1;; ++packets) {
-        const uint32_t n = kvtlnk::pkt_receive(buffer, sizeof buffer);
-        if (n == kvtlnk::PKT_RECEIVE_FAILED) return 0;
+        const uint32_t n = kvtlnk::pkt_receive(*link().port(), buffer, sizeof buffer);
+        if (n == kvtlnk::kReceiveFailed) return 0;
         if (n == 1 && buffer[0] == 0x04) return packets;
     }
 }

@@ -42,7 +42,7 @@ void BM_EncodePacket(benchmark::State& state) {
     PacketBuffer packet(data.data(), PACKET_SIZE, PACKET_SIZE);
     for (auto _ : state) {
         line.bytes.clear();
-        benchmark::DoNotOptimize(port.sendFrame(FRAME_DATA, &packet));
+        benchmark::DoNotOptimize(port.sendFrame(FrameKind::FRAME_DATA, &packet));
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * PACKET_SIZE);
 }
@@ -53,13 +53,14 @@ void BM_DecodePacket(benchmark::State& state) {
     MemoryLine line;
     PacketPort port(line, PortRole::Slave);
     PacketBuffer packet(data.data(), PACKET_SIZE, PACKET_SIZE);
-    port.sendFrame(FRAME_DATA, &packet);
+    port.sendFrame(FrameKind::FRAME_DATA, &packet);
     std::vector<uint8_t> store(PACKET_SIZE);
     for (auto _ : state) {
         line.next = 0;
         PacketBuffer received(store.data(), PACKET_SIZE);
         PacketPort::Received r = port.receiveFrame(&received);
-        if (!r.completed || r.outcome != FRAME_DATA) state.SkipWithError("frame not decoded");
+        if (!r.completed || r.outcome != RxOutcome::FRAME_DATA)
+            state.SkipWithError("frame not decoded");
         benchmark::DoNotOptimize(store.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * PACKET_SIZE);

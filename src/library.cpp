@@ -1,7 +1,9 @@
 // The library's process-wide objects. They are defined here, in one translation unit and in
 // this order, so that they are constructed at load in the order the calibrator's start-up
-// needs (memories, setup, text tables, font) and destroyed at unload in the reverse order.
+// needs (memories, setup, text tables, font, then the session and its serial link) and
+// destroyed at unload in the reverse order.
 #include "memory/memory_image.h"
+#include "propkt/link.h"
 #include "session/session_state.h"
 #include "setup/setup_state.h"
 #include "support/font.h"
@@ -21,6 +23,8 @@ SetupState gSetupState(gLogSamples, kLogCapacity);           // the calibrator's
 TextTables gTextTables;                                      // unit symbols and prefix letters
 ProportionalFont gPromptFont = ProportionalFont::helvr12();  // the prompt area's font
 SessionState gSession;                                       // plain data, constant-initialised
+SerialPort gSerialPort;                                      // closed until KVTopen
+Link gLink(gSerialPort);  // no packet port until KVTopen; goes before the port at unload
 
 }  // namespace
 
@@ -38,6 +42,9 @@ SessionState& theSession() {
 }
 const ProportionalFont& thePromptFont() {
     return gPromptFont;
+}
+Link& theLink() {
+    return gLink;
 }
 
 }  // namespace kvtlnk

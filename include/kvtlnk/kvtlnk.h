@@ -575,6 +575,17 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMstrategyInfo(int32_t index, char* name, int32
  */
 KVTLNK_API uint32_t KVTLNK_CALL MEMtemplateInfo(int32_t index, uint32_t* strategyIndex,
                                                 uint32_t* flag, char* text1, char* text2);
+/**
+ * @ingroup read
+ * Loads the setup a template names into the library's setup, so that the STA calls show and
+ * edit it: the setup record is restored and committed.
+ * @param[in]  index  procedure-memory index of a TEMPLATE record.
+ * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when there is no template at the index, a field
+ *         runs past the record's end, its strategy does not decode, its setup record cannot be
+ *         restored, or the setup lacks the input or the output scale. After a failure the
+ *         library's setup may hold part of the template's setup.
+ * @see MEMtemplateInfo, STAsave
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMtemplateState(int32_t index);
 /**
  * @ingroup read
@@ -618,14 +629,79 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMpromptDefnInfo(int32_t index, char* name, uin
 KVTLNK_API void KVTLNK_CALL MEMdump(const char* directory);
 
 /* ---- MEM: calibration results ---- */
+/**
+ * @ingroup results
+ * Number of test points of a calibration result, one entry each.
+ * @param[in]  index       results-memory index of a calibration result.
+ * @param[out] entryCount  number of entries; may be NULL.
+ * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when there is no calibration result at the index,
+ *         it runs short, its setup is not a form-5 setup record, or its strategy does not
+ *         decode or has another number of points.
+ * @see MEMcalResultEntry
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMcalResult(int32_t index, uint32_t* entryCount);
+/**
+ * @ingroup results
+ * One test point of a calibration result in base units (volts, amps, ohms, hertz; degrees and
+ * pressures in the setup's units), each with the upper limit of the range it was taken in.
+ * The setup the result ran with is decoded on an object of its own: the library's setup is
+ * not changed.
+ * @param[in]  index       results-memory index of a calibration result.
+ * @param[in]  entry       0 ... entry count - 1.
+ * @param[out] inValue     the measured value; for a flagged result the reading after
+ *                         adjustment.
+ * @param[out] inFlag      1 when the measured value is present (always for a flagged result).
+ * @param[out] inLimit     upper limit of the measure range; 0.0 when there is none.
+ * @param[out] outValue    the sourced value.
+ * @param[out] outFlag     1 when the sourced value is present.
+ * @param[out] outLimit    upper limit of the source range; 0.0 when there is none.
+ * @param[out] thirdValue  the entry's third value, or a quiet NaN when it holds none.
+ *                         Every output may be NULL.
+ * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) for what MEMcalResult refuses, an entry outside
+ *         0 ... count - 1, a setup that cannot be restored or lacks a scale; KVTLNK_E_IMAGE
+ *         (2012) when no memory is left for the working setup.
+ * @see MEMcalResult, MEMbaseState
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMcalResultEntry(int32_t index, int32_t entry, float* inValue,
                                                   uint32_t* inFlag, float* inLimit, float* outValue,
                                                   uint32_t* outFlag, float* outLimit,
                                                   float* thirdValue);
+/**
+ * @ingroup results
+ * Loads the setup a calibration result was taken with into the library's setup, with the
+ * pressure module and reference-junction temperature the result recorded.
+ * @param[in]  index  results-memory index of a calibration result.
+ * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) for what MEMcalResultEntry refuses; the library's
+ *         setup may then hold part of the result's setup.
+ * @see MEMcalResultEntry, MEMtemplateState
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMbaseState(int32_t index);
+/**
+ * @ingroup results
+ * The task and strategy a calibration result came from, and its flag.
+ * @param[in]  index          results-memory index of a calibration result.
+ * @param[out] taskIndex      procedure index of the TASK_START of the template that names the
+ *                            result's setup, found from that setup on; 0x7FFFFFFF when no task
+ *                            starts before it; 0xFFFFFFFF when the setup lies in the results
+ *                            memory or no template names it.
+ * @param[out] strategyIndex  procedure index of the result's strategy.
+ * @param[out] flag           1 when the result is flagged, else 0. Outputs may be NULL.
+ * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) for what MEMcalResult refuses.
+ * @see MEMtaskInfo, MEMstrategyInfo
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMasflInfo(int32_t index, uint32_t* taskIndex,
                                             uint32_t* strategyIndex, uint32_t* flag);
+/**
+ * @ingroup results
+ * The three tag texts that name the item a calibration result was taken on: those of the
+ * TAG_ID record right after the result.
+ * @param[in]  index  results-memory index of the result.
+ * @param[out] text1  first text, 33 bytes (longer texts are cut); empty on failure.
+ * @param[out] text2  second text, 33 bytes.
+ * @param[out] text3  third text, 33 bytes. Outputs may be NULL.
+ * @return KVTLNK_OK; KVTLNK_E_NO_TAG (2026) when the next record is missing, is not a TAG_ID,
+ *         or does not hold three terminated texts.
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMtagidInfo(uint32_t index, char* text1, char* text2, char* text3);
 
 /* ---- STA: setup state, setters ---- */
@@ -804,7 +880,31 @@ KVTLNK_API uint32_t KVTLNK_CALL STAsetOutputScale(float first, float second);
  * @see STAgetTestTolerance
  */
 KVTLNK_API uint32_t KVTLNK_CALL STAsetTestTolerance(float tolerance);
+/**
+ * @ingroup setup
+ * Saves the setup into a new setup record at the end of the procedure memory, for a template
+ * to name. The record's form follows from the setup code; a thermocouple above type 9 or an
+ * RTD from type 4 on needs the calibrator's later firmware.
+ * @param[out] index  procedure index of the record; -1 on failure.
+ * @return KVTLNK_OK; KVTLNK_E_ARGUMENT (2013) for a NULL index; KVTLNK_E_IMAGE (2012) when the
+ *         setup code names no form or the record does not fit; KVTLNK_E_NOT_ACCEPTED (2005)
+ *         when the accepted calibrator's firmware cannot take the setup, or a calibrator was
+ *         refused: the record is removed again.
+ * @see MEMtemplate, STArestore
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STAsave(int32_t* index);
+/**
+ * @ingroup setup
+ * Replaces the setup with a setup record of the results memory, log included (the newest
+ * 8000 samples), and commits it.
+ * @param[in]  resultsIndex  results-memory index of a setup record.
+ * @return KVTLNK_OK; KVTLNK_E_NOT_ACCEPTED (2005) when there is no setup record at the index,
+ *         or it has another version, sensor types the calibrator does not have, or fewer
+ *         bytes than its blocks (the setup is then unchanged); KVTLNK_E_TC_CONVERSION (2001)
+ *         or KVTLNK_E_RTD_CONVERSION (2002) when the restored temperature source fits no
+ *         source range.
+ * @see STAsave, STAgetLogData
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STArestore(int32_t resultsIndex);
 
 /* ---- STA: setup state, getters ----
@@ -1009,11 +1109,48 @@ KVTLNK_API char* KVTLNK_CALL STAgetTempStd(char* standard);
 KVTLNK_API char* KVTLNK_CALL STAgetTref(char* mode, float* temperature);
 
 /* ---- STA: logged data ---- */
+/**
+ * @ingroup logs
+ * The counts of the log that the last restore brought in.
+ * @param[out] count      samples present.
+ * @param[out] interval   the log's interval.
+ * @param[out] requested  samples the log was set up to take. Outputs may be NULL.
+ * @return KVTLNK_OK.
+ * @see STArestore, STAgetLoggedData
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STAgetLogData(uint32_t* count, uint32_t* interval,
                                               uint32_t* requested);
+/**
+ * @ingroup logs
+ * When the log started; 1992-01-01 00:00:00 when no log was ever restored.
+ * @param[out] year    full year.
+ * @param[out] month   1 ... 12.
+ * @param[out] day     1 ... 31.
+ * @param[out] hour    0 ... 23.
+ * @param[out] minute  0 ... 59.
+ * @param[out] second  0 ... 59. Outputs may be NULL.
+ * @return KVTLNK_OK.
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STAgetLogStart(uint32_t* year, uint32_t* month, uint32_t* day,
                                                uint32_t* hour, uint32_t* minute, uint32_t* second);
+/**
+ * @ingroup logs
+ * The smallest and largest valid sample of the log; samples that are infinite or not a number
+ * hold no reading and are skipped.
+ * @param[out] minimum  smallest sample; 3.4028235e38 when there is none.
+ * @param[out] maximum  largest sample; -3.4028235e38 when there is none. Outputs may be NULL.
+ * @return KVTLNK_OK.
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STAgetLogMinMax(float* minimum, float* maximum);
+/**
+ * @ingroup logs
+ * One sample of the log, oldest first.
+ * @param[in]  index  0 ... count - 1.
+ * @param[out] valid  1 for a valid sample, else 0.
+ * @param[out] value  the sample, or 0.0. Outputs may be NULL.
+ * @return KVTLNK_OK; KVTLNK_E_NO_VALUE (2008) for an index past the last sample or a sample
+ *         that holds no reading.
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STAgetLoggedData(uint32_t index, uint32_t* valid, float* value);
 
 #ifdef __cplusplus

@@ -7,6 +7,8 @@
 
 namespace kvtlnk {
 
+class SetupState;
+
 // The MEM calls, working on the image they are given; the exported functions pass theImage().
 // Results are the library's result codes.
 
@@ -42,9 +44,28 @@ uint32_t memStrategyInfo(const MemoryImage& image, int32_t index, char* name, in
                          int32_t maxPoints, float* points);
 uint32_t memTemplateInfo(MemoryImage& image, int32_t index, uint32_t* strategyIndex, uint32_t* flag,
                          char* text1, char* text2);
+// Loads a template's setup into state (2014 when it cannot).
+uint32_t memTemplateState(MemoryImage& image, SetupState& state, int32_t index);
 uint32_t memPromptInfo(MemoryImage& image, int32_t index, char* name);
 uint32_t memPromptDefnInfo(const MemoryImage& image, int32_t index, char* name,
                            uint32_t* textLength, int32_t textSize, char* text);
+
+// Reading calibration results. Tag texts are cut to 32 characters (33 bytes).
+struct EntryValues {
+    float inValue = 0;
+    uint32_t inFlag = 0;
+    float inLimit = 0;
+    float outValue = 0;
+    uint32_t outFlag = 0;
+    float outLimit = 0;
+    float thirdValue = 0;
+};
+uint32_t memCalResult(MemoryImage& image, int32_t index, uint32_t* entryCount);
+uint32_t memCalResultEntry(MemoryImage& image, int32_t index, int32_t entry, EntryValues* values);
+uint32_t memBaseState(MemoryImage& image, SetupState& state, int32_t index);
+uint32_t memAsflInfo(MemoryImage& image, int32_t index, uint32_t* taskIndex,
+                     uint32_t* strategyIndex, uint32_t* flag);
+uint32_t memTagidInfo(MemoryImage& image, uint32_t index, char* text1, char* text2, char* text3);
 
 // Writes the listing and data files of both memories into an existing directory. A path too
 // long for the file names is refused with false and nothing written.

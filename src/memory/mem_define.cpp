@@ -17,42 +17,10 @@ namespace {
 constexpr int32_t kMaxPoints = 32000;
 constexpr float kMaxPoint = 3.0f;
 
-// Appends one record to the procedure memory field by field. A field that does not go in whole
-// fails the record, which is then removed again.
-class Appender {
-  public:
-    Appender(RecordStore& store, uint16_t kind)
-        : store_(store), index_(store.beginRecord(kind, 0)) {}
-
-    void bytes(const void* source, size_t n) {
-        const auto want = static_cast<int32_t>(n);
-        if (index_ >= 0 && store_.writeBytes(source, want) != want) failed_ = true;
-    }
-    void zeros(size_t n) {
-        const uint8_t zero[2] = {0, 0};
-        bytes(zero, n);
-    }
-    void text(const char* s) { bytes(s, std::strlen(s) + 1); }
-    void u32(uint32_t v) {
-        uint8_t be[4];
-        storeU32(be, v);
-        bytes(be, sizeof be);
-    }
-    void byte(uint8_t v) { bytes(&v, 1); }
-
-    uint32_t finish() {
-        if (index_ < 0) return KVTLNK_E_IMAGE;
-        store_.endRecord();
-        if (!failed_) return KVTLNK_OK;
-        store_.truncate(index_);
-        return KVTLNK_E_IMAGE;
-    }
-
-  private:
-    RecordStore& store_;
-    int32_t index_;
-    bool failed_ = false;
-};
+// The result code of a record built by the definition calls.
+uint32_t finished(RecordWriter& record) {
+    return record.finish() >= 0 ? KVTLNK_OK : KVTLNK_E_IMAGE;
+}
 
 bool longerThan(const char* s, size_t max) {
     return std::strlen(s) > max;
@@ -71,18 +39,11 @@ int32_t defineStrategy(MemoryImage& image, const char* name, int16_t n) {
         return view.count == n ? existing : -1;
     }
 
-    RecordStore& store = image.procedure();
-    const int32_t index = store.beginRecord(STRATEGY, 0);
-    if (index < 0) return -1;
-    const auto size = static_cast<uint32_t>(4 + 2 * n + nameLength + 1);
-    uint8_t* area = store.reserveBytes(static_cast<int32_t>(size));
-    if (area == nullptr) return -1;
-    RecordWriter writer(area, size);
-    writer.writeU32(static_cast<uint32_t>(n));
-    writer.takePoints(static_cast<uint32_t>(n));
-    writer.copyText(name);
-    store.endRecord();
-    return index;
+    RecordWriter record(image.procedure(), STRATEGY);
+    record.writeU32(static_cast<uint32_t>(n));
+    record.takePoints(static_cast<uint32_t>(n));
+    record.writeText(name);
+    return record.finish();
 }
 
 bool pointInSpan(float v) {
@@ -170,48 +131,48 @@ uint32_t memPromptDefn(MemoryImage& image, const char* name, const char* text) {
     if (longerThan(name, kNameMax)) return KVTLNK_E_TOO_LONG;
     // A text too long for the display is cut to what it shows.
     const PromptFit fit = fitPrompt(thePromptFont(), text);
-    Appender record(image.procedure(), PROMPT_DEFN);
-    record.zeros(2);
-    record.text(name);
-    record.bytes(text, fit.length);
-    record.zeros(1);
-    return record.finish();
+    RecordWriter record(image.procedure(), PROMPT_DEFN);
+    record.takeZeros(2);
+    record.writeText(name);
+    record.writeBytes(text, fit.length);
+    record.takeZeros(1);
+    return finished(record);
 }
 
 uint32_t memStartTask(MemoryImage& image, const char* name) {
     if (name == nullptr) return KVTLNK_E_ARGUMENT;
     if (longerThan(name, kNameMax)) return KVTLNK_E_TOO_LONG;
-    Appender record(image.procedure(), TASK_START);
-    record.zeros(2);
-    record.text(name);
-    return record.finish();
+    RecordWriter record(image.procedure(), TASK_START);
+    record.takeZeros(2);
+    record.writeText(name);
+    return finished(record);
 }
 
 uint32_t memPrompt(MemoryImage& image, const char* promptDefnName) {
     if (promptDefnName == nullptr) return KVTLNK_E_ARGUMENT;
     if (longerThan(promptDefnName, kNameMax)) return KVTLNK_E_TOO_LONG;
-    Appender record(image.procedure(), PROMPT);
-    record.text(promptDefnName);
-    return record.finish();
+    RecordWriter record(image.procedure(), PROMPT);
+    record.writeText(promptDefnName);
+    return finished(record);
 }
 
 uint32_t memTemplate(MemoryImage& image, uint32_t strategyIndex, uint32_t flag, const char* text1,
                      const char* text2, uint32_t setupIndex) {
     if (text1 == nullptr || text2 == nullptr) return KVTLNK_E_ARGUMENT;
     if (longerThan(text1, kNameMax) || longerThan(text2, kNameMax)) return KVTLNK_E_TOO_LONG;
-    Appender record(image.procedure(), TEMPLATE);
-    record.u32(strategyIndex);
-    record.u32(setupIndex);
-    record.byte(flag != 0 ? 1 : 0);
-    record.text(text1);
-    record.text(text2);
-    return record.finish();
+    RecordWriter record(image.procedure(), TEMPLATE);
+    record.writeU32(strategyIndex);
+    record.writeU32(setupIndex);
+    record.writeByte(flag != 0 ? 1 : 0);
+    record.writeText(text1);
+    record.writeText(text2);
+    return finished(record);
 }
 
 uint32_t memEndTask(MemoryImage& image) {
-    Appender record(image.procedure(), TASK_END);
-    record.zeros(1);
-    return record.finish();
+    RecordWriter record(image.procedure(), TASK_END);
+    record.takeZeros(1);
+    return finished(record);
 }
 
 }  // namespace kvtlnk

@@ -1,7 +1,10 @@
-// The MEM entry points of the procedure memory: each passes the process-wide image to the call
-// that does the work.
+// The MEM entry points, and the STA ones that save and restore setup records: each passes the
+// process-wide image (and setup) to the call that does the work.
 #include "kvtlnk/kvtlnk.h"
 #include "memory/mem_api.h"
+#include "memory/setup_record.h"
+#include "session/session_state.h"
+#include "setup/setup_state.h"
 #include "support/export_guard.h"
 
 using namespace kvtlnk;
@@ -113,6 +116,11 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMtemplateInfo(int32_t index, uint32_t* strateg
     });
 }
 
+KVTLNK_API uint32_t KVTLNK_CALL MEMtemplateState(int32_t index) {
+    return guarded(KVTLNK_E_RECORD,
+                   [&] { return memTemplateState(theImage(), theSetupState(), index); });
+}
+
 KVTLNK_API uint32_t KVTLNK_CALL MEMpromptInfo(int32_t index, char* name) {
     return guarded(KVTLNK_E_RECORD, [&] { return memPromptInfo(theImage(), index, name); });
 }
@@ -122,6 +130,59 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMpromptDefnInfo(int32_t index, char* name, uin
     return guarded(KVTLNK_E_RECORD, [&] {
         return memPromptDefnInfo(theImage(), index, name, textLength, textSize, text);
     });
+}
+
+KVTLNK_API uint32_t KVTLNK_CALL MEMcalResult(int32_t index, uint32_t* entryCount) {
+    return guarded(KVTLNK_E_RECORD, [&] { return memCalResult(theImage(), index, entryCount); });
+}
+
+KVTLNK_API uint32_t KVTLNK_CALL MEMcalResultEntry(int32_t index, int32_t entry, float* inValue,
+                                                  uint32_t* inFlag, float* inLimit, float* outValue,
+                                                  uint32_t* outFlag, float* outLimit,
+                                                  float* thirdValue) {
+    return guarded(KVTLNK_E_IMAGE, [&] {
+        EntryValues v;
+        const uint32_t result = memCalResultEntry(theImage(), index, entry, &v);
+        if (result != KVTLNK_OK) return result;
+        float* const floats[] = {inValue, inLimit, outValue, outLimit, thirdValue};
+        const float floatValues[] = {v.inValue, v.inLimit, v.outValue, v.outLimit, v.thirdValue};
+        for (size_t i = 0; i < 5; ++i) {
+            if (floats[i] != nullptr) *floats[i] = floatValues[i];
+        }
+        if (inFlag != nullptr) *inFlag = v.inFlag;
+        if (outFlag != nullptr) *outFlag = v.outFlag;
+        return KVTLNK_OK;
+    });
+}
+
+KVTLNK_API uint32_t KVTLNK_CALL MEMbaseState(int32_t index) {
+    return guarded(KVTLNK_E_RECORD,
+                   [&] { return memBaseState(theImage(), theSetupState(), index); });
+}
+
+KVTLNK_API uint32_t KVTLNK_CALL MEMasflInfo(int32_t index, uint32_t* taskIndex,
+                                            uint32_t* strategyIndex, uint32_t* flag) {
+    return guarded(KVTLNK_E_RECORD,
+                   [&] { return memAsflInfo(theImage(), index, taskIndex, strategyIndex, flag); });
+}
+
+KVTLNK_API uint32_t KVTLNK_CALL MEMtagidInfo(uint32_t index, char* text1, char* text2,
+                                             char* text3) {
+    return guarded(KVTLNK_E_NO_TAG,
+                   [&] { return memTagidInfo(theImage(), index, text1, text2, text3); });
+}
+
+// Saving keeps the record only when the accepted calibrator's firmware can take it.
+KVTLNK_API uint32_t KVTLNK_CALL STAsave(int32_t* index) {
+    if (index == nullptr) return KVTLNK_E_ARGUMENT;
+    return guarded(KVTLNK_E_IMAGE, [&] {
+        return staSave(theSetupState(), theImage(), theSession().firmwareLevel, index);
+    });
+}
+
+KVTLNK_API uint32_t KVTLNK_CALL STArestore(int32_t resultsIndex) {
+    return guarded(KVTLNK_E_NOT_ACCEPTED,
+                   [&] { return staRestore(theSetupState(), theImage(), resultsIndex); });
 }
 
 KVTLNK_API void KVTLNK_CALL MEMdump(const char* directory) {

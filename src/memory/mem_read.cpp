@@ -6,6 +6,7 @@
 #include "memory/mem_api.h"
 #include "memory/record_layout.h"
 #include "memory/record_views.h"
+#include "memory/setup_record.h"
 #include "memory/template_decode.h"
 
 namespace kvtlnk {
@@ -85,6 +86,16 @@ uint32_t memTemplateInfo(MemoryImage& image, int32_t index, uint32_t* strategyIn
     copyText(text1, info.text1, kNameBuffer);
     copyText(text2, info.text2, kNameBuffer);
     return KVTLNK_OK;
+}
+
+uint32_t memTemplateState(MemoryImage& image, SetupState& state, int32_t index) {
+    StateTarget target(state);
+    TemplateInfo info;
+    const bool ok = procedureRecord(image, index, TEMPLATE) != nullptr &&
+                    decodeTemplate(image, index, &target, &info);
+    // What went wrong is told by the result code; no status is left for the next setter.
+    state.takeStatus();
+    return ok ? KVTLNK_OK : KVTLNK_E_RECORD;
 }
 
 uint32_t memPromptInfo(MemoryImage& image, int32_t index, char* name) {

@@ -7,6 +7,25 @@
 
 namespace kvtlnk {
 
+// A signed 32-bit name of a record in either memory: r >= 0 is procedure index r, r < 0 is
+// results index -r - 1, kNoRecord names nothing. Stored big-endian inside records.
+using RecordRef = int32_t;
+constexpr RecordRef kNoRecord = 0x7FFFFFFF;
+
+// A decoded calibration result: the references it holds and where its parts lie in the
+// record's data (nullptr for a part the record does not carry).
+struct CalResultView {
+    RecordRef self = kNoRecord;
+    RecordRef setup = kNoRecord;
+    RecordRef strategy = kNoRecord;
+    int16_t count = 0;  // entries, one per strategy point
+    uint8_t flag = 0;   // set when above 0
+    const uint8_t* entries = nullptr;
+    const uint8_t* pressureModule = nullptr;
+    const uint8_t* modulePresent = nullptr;
+    const uint8_t* junctionTemperature = nullptr;
+};
+
 // The calibrator's two memories as the library holds them.
 class MemoryImage {
   public:
@@ -31,20 +50,19 @@ class MemoryImage {
     NameIndex& strategyNames() { return strategyNames_; }
     NameIndex& promptDefnNames() { return promptDefnNames_; }
 
+    // The calibration result that the results calls selected last; each call selects afresh.
+    CalResultView& currentResult() { return currentResult_; }
+
   private:
     RecordStore procedure_;
     RecordStore results_;
     NameIndex strategyNames_;
     NameIndex promptDefnNames_;
+    CalResultView currentResult_;
 };
 
 // The process-wide image, constructed at load before any export runs.
 MemoryImage& theImage();
-
-// A signed 32-bit name of a record in either memory: r >= 0 is procedure index r, r < 0 is
-// results index -r - 1, kNoRecord names nothing. Stored big-endian inside records.
-using RecordRef = int32_t;
-constexpr RecordRef kNoRecord = 0x7FFFFFFF;
 
 // The reference of index in memory m, or kNoRecord when the index is outside the memory.
 RecordRef makeRef(const MemoryImage& image, Memory m, int32_t index);

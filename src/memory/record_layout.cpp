@@ -45,6 +45,37 @@ uint32_t directoryCode(uint16_t kind, Memory m) {
     }
 }
 
+RecordWriter::RecordWriter(RecordStore& store, uint16_t kind, uint16_t version)
+    : store_(store), index_(store.beginRecord(kind, version)) {}
+
+uint8_t* RecordWriter::takeZeros(uint32_t n) {
+    uint8_t* at = nullptr;
+    if (index_ >= 0 && !failed_ && n <= RecordStore::kMaxData - written_) {
+        at = store_.reserveBytes(static_cast<int32_t>(n));
+    }
+    if (at == nullptr) {
+        failed_ = true;
+        return nullptr;
+    }
+    std::memset(at, 0, n);
+    written_ += n;
+    return at;
+}
+
+uint8_t* RecordWriter::takeCounted(uint32_t n, uint32_t size) {
+    if (n > (RecordStore::kMaxData - written_) / size) {
+        failed_ = true;
+        return nullptr;
+    }
+    return takeZeros(n * size);
+}
+
+bool RecordWriter::writeBytes(const void* source, uint32_t n) {
+    uint8_t* p = takeZeros(n);
+    if (p != nullptr && n > 0) std::memcpy(p, source, n);
+    return p != nullptr;
+}
+
 bool RecordWriter::writeU32(uint32_t v) {
     uint8_t* p = takeZeros(4);
     if (p != nullptr) storeU32(p, v);
@@ -58,26 +89,30 @@ bool RecordWriter::writeU16(uint16_t v) {
 }
 
 bool RecordWriter::writeByte(uint8_t v) {
-    uint8_t* p = takeZeros(1);
-    if (p != nullptr) *p = v;
+    return writeBytes(&v, 1);
+}
+
+bool RecordWriter::writeF32(float v) {
+    uint8_t* p = takeZeros(4);
+    if (p != nullptr) storeF32(p, v);
     return p != nullptr;
 }
 
-uint8_t* RecordWriter::takeZeros(uint32_t n) {
-    if (n > end_ - pos_) return nullptr;
-    uint8_t* at = area_ + pos_;
-    std::memset(at, 0, n);
-    pos_ += n;
-    return at;
+bool RecordWriter::writeText(const char* text) {
+    return writeBytes(text, static_cast<uint32_t>(std::strlen(text)) + 1);
 }
 
-uint8_t* RecordWriter::copyText(const char* text) {
-    const uint32_t len = static_cast<uint32_t>(std::strlen(text));
-    if (len + 1 > end_ - pos_) return nullptr;
-    uint8_t* at = area_ + pos_;
-    std::memcpy(at, text, len + 1);
-    pos_ += len;
-    return at;
+int32_t RecordWriter::finish() {
+    if (index_ < 0) return -1;
+    if (failed_) {
+        // Emptied, the pending record adds nothing; the next record replaces it.
+        store_.seekWrite(0);
+        store_.setLengthToPosition();
+        store_.endRecord();
+        return -1;
+    }
+    store_.endRecord();
+    return index_;
 }
 
 const uint8_t* RecordReader::take(uint32_t n) {
@@ -88,6 +123,14 @@ const uint8_t* RecordReader::take(uint32_t n) {
     const uint8_t* at = data_ + pos_;
     pos_ += n;
     return at;
+}
+
+const uint8_t* RecordReader::takeCounted(uint32_t n, uint32_t size) {
+    if (n > remaining() / size) {
+        pos_ = end_;
+        return nullptr;
+    }
+    return take(n * size);
 }
 
 bool RecordReader::readU32(uint32_t* v) {

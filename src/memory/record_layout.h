@@ -42,27 +42,42 @@ constexpr int kResultEntryBytes = 22;
 constexpr int kPressureModuleBytes = 36;
 constexpr int kSetupHeadBytes = 80;
 
-// Writes big-endian fields into a data area of known length. Every call fails (false or
-// nullptr) instead of writing past the end.
+// Builds one record at the end of a store: begun with its kind and version, written field by
+// field (big-endian) into the store's pending record, then appended by finish(). A field that
+// does not fit whole fails the record: finish() then empties the pending record, and nothing is
+// appended.
 class RecordWriter {
   public:
-    RecordWriter(uint8_t* area, uint32_t length) : area_(area), end_(length) {}
+    RecordWriter(RecordStore& store, uint16_t kind, uint16_t version = 0);
+    RecordWriter(const RecordWriter&) = delete;
+    RecordWriter& operator=(const RecordWriter&) = delete;
+
+    // The index the record will take; -1 when the store could not begin it.
+    int32_t index() const { return index_; }
 
     bool writeU32(uint32_t v);
     bool writeU16(uint16_t v);
     bool writeByte(uint8_t v);
+    bool writeF32(float v);
+    bool writeBytes(const void* source, uint32_t n);
+    // The text and its zero.
+    bool writeText(const char* text);
+    // n zero bytes to be filled in place; nullptr when they do not fit. Points and entries are
+    // counted in their own sizes, so a count too large for the record fails instead of wrapping.
     uint8_t* takeZeros(uint32_t n);
-    uint8_t* takeEntries(uint32_t n) { return takeZeros(n * kResultEntryBytes); }
-    uint8_t* takePoints(uint32_t n) { return takeZeros(2 * n); }
-    // Copies the text and its zero; advances past the text but not its zero (for the last
-    // field of a record, whose zero is the record's last byte).
-    uint8_t* copyText(const char* text);
-    uint32_t position() const { return pos_; }
+    uint8_t* takePoints(uint32_t n) { return takeCounted(n, 2); }
+    uint8_t* takeEntries(uint32_t n) { return takeCounted(n, kResultEntryBytes); }
+
+    // Appends the record and returns its index; -1 when it could not begin or a field failed.
+    int32_t finish();
 
   private:
-    uint8_t* area_;
-    uint32_t end_;
-    uint32_t pos_ = 0;
+    uint8_t* takeCounted(uint32_t n, uint32_t size);
+
+    RecordStore& store_;
+    int32_t index_;
+    uint32_t written_ = 0;
+    bool failed_ = false;
 };
 
 // Reads a record's fields with a bound at the record's end: a field that would run past the
@@ -80,8 +95,10 @@ class RecordReader {
     // A zero-terminated text whose zero lies within the record; the position moves past it.
     const char* takeText();
     const uint8_t* take(uint32_t n);
-    const uint8_t* takePoints(uint32_t n) { return take(2 * n); }
-    const uint8_t* takeEntries(uint32_t n) { return take(n * kResultEntryBytes); }
+    // Counted fields: n items of 2 (points) or 22 (entries) bytes; a count that the rest of the
+    // record cannot hold fails before any multiplication could wrap.
+    const uint8_t* takePoints(uint32_t n) { return takeCounted(n, 2); }
+    const uint8_t* takeEntries(uint32_t n) { return takeCounted(n, kResultEntryBytes); }
     bool skip(uint32_t n) { return take(n) != nullptr; }
 
     uint32_t position() const { return pos_; }
@@ -89,6 +106,8 @@ class RecordReader {
     bool atEnd() const { return pos_ == end_; }
 
   private:
+    const uint8_t* takeCounted(uint32_t n, uint32_t size);
+
     const uint8_t* data_;
     uint32_t end_;
     uint32_t pos_ = 0;

@@ -6,30 +6,6 @@
 
 namespace kvtlnk {
 
-RecordStore::RecordStore(Memory memory) : memory_(memory) {}
-
-RecordStore::~RecordStore() = default;
-
-void RecordStore::reset() {
-    pending_.reset();
-    records_.clear();
-    used_ = 0;
-    ++epoch_;
-}
-
-int RecordStore::format(uint8_t*, uint32_t) {
-    return 0;
-}
-
-int RecordStore::attach(uint8_t*, uint32_t) {
-    return 0;
-}
-
-uint8_t* RecordStore::exportImage(uint32_t* size) {
-    if (size != nullptr) *size = 0;
-    return nullptr;
-}
-
 void RecordStore::truncate(int32_t index) {
     if (index < 0) return;
     if (index == 0 && records_.empty()) return;  // a pending record is left alone then
@@ -60,7 +36,7 @@ void RecordStore::endRecord() {
     record->length_ = static_cast<uint32_t>(pendingLength_);
     record->kind_ = pendingKind_;
     record->version_ = pendingVersion_;
-    record->stamp_ = stampNow();
+    record->stamp_ = stampClock_();
     records_.push_back(std::move(record));
     used_ += recordShare(static_cast<uint32_t>(pendingLength_));
     pending_.reset();

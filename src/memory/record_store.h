@@ -39,42 +39,34 @@ class RecordStore {
     static constexpr int32_t kHeaderBytes = 24;
     static constexpr int32_t kWorkingBlock = 65000;
     static constexpr int32_t kMaxData = kWorkingBlock - kHeaderBytes;  // 64,976
-    static constexpr uint32_t kCapacity = 0x100000;                    // recorded, not enforced
     static constexpr uint32_t kStoreHeaderBytes = 22;
 
-    explicit RecordStore(Memory memory);
+    // The clock that stamps finished records; the PC's local time unless a test sets its own.
+    using StampClock = DateStamp (*)();
+
+    explicit RecordStore(Memory memory) : memory_(memory) {}
     RecordStore(const RecordStore&) = delete;
     RecordStore& operator=(const RecordStore&) = delete;
-    virtual ~RecordStore();
 
-    // Discards the pending record and every record.
-    virtual void reset();
-    // Laying the memory out in, adopting or exporting one contiguous buffer is not supported
-    // by this heap-backed store: they report failure.
-    virtual int format(uint8_t* area, uint32_t size);
-    virtual int attach(uint8_t* area, uint32_t size);
-    virtual uint8_t* exportImage(uint32_t* size);
     // Removes the record at index and every record after it (index 0 empties the store).
-    virtual void truncate(int32_t index);
+    void truncate(int32_t index);
     // Starts a pending record; returns the index it will take, or -1 when no working block.
-    virtual int32_t beginRecord(uint16_t kind, uint16_t version);
-    // Appends the pending record, stamped with the local time; nothing when it holds no data.
-    virtual void endRecord();
+    int32_t beginRecord(uint16_t kind, uint16_t version);
+    // Appends the pending record, stamped by the store's clock; nothing when it holds no data.
+    void endRecord();
 
     // Building the pending record.
     int32_t writeBytes(const void* source, int32_t n);
     uint8_t* reserveBytes(int32_t n);
     int32_t seekWrite(int32_t offset);
     void setLengthToPosition();
-    bool hasPending() const { return pending_ != nullptr; }
 
     Record* selectRecord(int32_t index);
     const Record* selectRecord(int32_t index) const;
     int32_t count() const { return static_cast<int32_t>(records_.size()); }
     uint32_t usedBytes() const { return used_; }
-    uint32_t capacity() const { return kCapacity; }
     Memory memory() const { return memory_; }
-    uint16_t storeId() const { return static_cast<uint16_t>(memory_); }
+    void setStampClock(StampClock clock) { stampClock_ = clock; }
 
     // Bumped whenever records are removed or the data of a finished record is rewritten by
     // its owner (see dataChanged), so that look-up indexes built over the store know when to
@@ -95,6 +87,7 @@ class RecordStore {
     uint32_t used_ = 0;
     uint64_t epoch_ = 0;
     Memory memory_;
+    StampClock stampClock_ = &stampNow;
 };
 
 }  // namespace kvtlnk

@@ -47,6 +47,16 @@ bool decodeTaskStart(const Record& record, TaskView* view) {
     return true;
 }
 
+bool decodeTag(const Record& record, TagView* view) {
+    RecordReader reader(record);
+    TagView tag;
+    for (const char*& text : tag.texts) {
+        if ((text = reader.takeText()) == nullptr) return false;
+    }
+    *view = tag;
+    return true;
+}
+
 const char* strategyName(const Record& record) {
     StrategyView view;
     if (record.kind() != STRATEGY || !decodeStrategy(record, &view)) return nullptr;

@@ -38,6 +38,13 @@ struct TaskView {
 };
 bool decodeTaskStart(const Record& record, TaskView* view);
 
+// A TAG_ID: the three texts naming the item a calibration result was taken on.
+struct TagView {
+    const char* texts[3] = {nullptr, nullptr, nullptr};
+};
+// Fails unless all three texts end within the record.
+bool decodeTag(const Record& record, TagView* view);
+
 // Names that the look-ups go by: those of records of the right kind that decode.
 const char* strategyName(const Record& record);
 const char* promptDefnName(const Record& record);

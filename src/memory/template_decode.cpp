@@ -1,10 +1,19 @@
 #include "memory/template_decode.h"
 
+#include "memory/cal_result.h"
 #include "memory/record_layout.h"
 
 namespace kvtlnk {
 
 namespace {
+
+// The steps every kind of template ends with: with a target, commit it and require both
+// scalings; then name the strategy.
+bool finishTemplate(const StrategyView& strategy, SetupTarget* target, TemplateInfo* info) {
+    if (target != nullptr && !target->commitScaled()) return false;
+    info->strategyName = strategy.name;
+    return true;
+}
 
 bool decodeTemplateRecord(MemoryImage& image, RecordRef ref, const Record& record,
                           SetupTarget* target, TemplateInfo* info) {
@@ -26,25 +35,43 @@ bool decodeTemplateRecord(MemoryImage& image, RecordRef ref, const Record& recor
     return finishTemplate(strategy, target, info);
 }
 
+// A calibration result names the setup it ran with and the strategy; its texts are those of
+// the TAG_ID that follows it.
+bool decodeResultRecord(MemoryImage& image, RecordRef ref, SetupTarget* target,
+                        TemplateInfo* info) {
+    CalResultView result;
+    StrategyView strategy;
+    if (!decodeCalResult(image, ref, &result) ||
+        !decodeStrategyAt(image, result.strategy, &strategy)) {
+        return false;
+    }
+    if (target != nullptr) {
+        if (!target->restore(image, result.setup)) return false;
+        target->applyResult(result);
+    }
+    info->setup = result.setup;
+    info->strategy = result.strategy;
+    info->self = ref;
+    info->flag = result.flag > 0 ? 1 : 0;
+    const Record* next = resolveRef(image, nextRef(image, ref));
+    TagView tag;
+    if (next != nullptr && next->kind() == TAG_ID && decodeTag(*next, &tag)) {
+        info->text1 = tag.texts[0];
+        info->text2 = tag.texts[1];
+        info->text3 = tag.texts[2];
+    }
+    return finishTemplate(strategy, target, info);
+}
+
 }  // namespace
 
 bool decodeTemplate(MemoryImage& image, RecordRef ref, SetupTarget* target, TemplateInfo* info) {
     *info = TemplateInfo{};
     const Record* record = resolveRef(image, ref);
     if (record == nullptr) return false;
-    switch (record->kind()) {
-        case TEMPLATE:
-            return decodeTemplateRecord(image, ref, *record, target, info);
-        default:
-            // Calibration results (kinds 7 and 8) decode through a branch of their own.
-            return false;
-    }
-}
-
-bool finishTemplate(const StrategyView& strategy, SetupTarget* target, TemplateInfo* info) {
-    if (target != nullptr && !target->commitScaled()) return false;
-    info->strategyName = strategy.name;
-    return true;
+    if (record->kind() == TEMPLATE) return decodeTemplateRecord(image, ref, *record, target, info);
+    if (isCalResultKind(record->kind())) return decodeResultRecord(image, ref, target, info);
+    return false;
 }
 
 }  // namespace kvtlnk

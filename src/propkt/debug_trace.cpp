@@ -47,6 +47,10 @@ void DebugTrace(const char* format, ...) {
     gSink.load()(text);
 }
 
+void traceCallFailure(const char* call, int err, const char* reason) {
+    DebugTrace("%s: %s\n", call, err != 0 ? std::strerror(err) : reason);
+}
+
 DebugSink setDebugSink(DebugSink sink) {
     return gSink.exchange(sink != nullptr ? sink : &platformSink);
 }

@@ -14,6 +14,10 @@ void DebugTrace(const char* format, ...)
 #endif
     ;
 
+// Traces the system call that failed and why: "<call>: <error text>" (errno's text, or the
+// given reason when err is 0).
+void traceCallFailure(const char* call, int err, const char* reason = "no error code");
+
 // Installs a sink (nullptr restores the default) and returns the previous one.
 DebugSink setDebugSink(DebugSink sink);
 

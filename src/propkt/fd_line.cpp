@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 
 #include "propkt/debug_trace.h"
 #include "propkt/posix_calls.h"
@@ -42,6 +41,7 @@ uint16_t FdLine::read(uint8_t* data, uint16_t count) {
         int err = 0;
         Wait wait = waitReadable(&err);
         if (wait == Wait::TimedOut) break;
+        const char* call = "poll";
         if (wait == Wait::Ready) {
             ssize_t n = posixCalls().read(fd_, data + got, count - got);
             if (n > 0) {
@@ -50,9 +50,10 @@ uint16_t FdLine::read(uint8_t* data, uint16_t count) {
                 continue;
             }
             if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+            call = "read";
             err = n < 0 ? errno : 0;  // 0: end of file, the other side closed
         }
-        lineLost(got, err);
+        lineLost(got, call, err);
         break;
     }
     return got;
@@ -75,11 +76,11 @@ FdLine::Wait FdLine::waitReadable(int* err) {
     }
 }
 
-void FdLine::lineLost(uint16_t got, int err) {
+void FdLine::lineLost(uint16_t got, const char* call, int err) {
     if (!lost_) {
         lost_ = true;
-        DebugTrace("ReadComm failed, read %d bytes\n", got);
-        DebugTrace("%s\n", err != 0 ? std::strerror(err) : "line hung up");
+        DebugTrace("ReadComm failed, read %d bytes\n", got);  // the Windows driver's text
+        traceCallFailure(call, err, "line hung up");
     }
     pause(readTimeoutMs_ != 0 ? readTimeoutMs_ : kDeadLinePauseMs);
 }
@@ -92,9 +93,12 @@ uint16_t FdLine::write(const uint8_t* data, uint16_t count) {
             done = static_cast<uint16_t>(done + n);
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitWritable()) continue;
-        DebugTrace("WriteComm failed after %d bytes\n", done);
+        const int err = n < 0 ? errno : 0;
+        if (err == EINTR) continue;
+        const bool full = err == EAGAIN || err == EWOULDBLOCK;
+        if (full && waitWritable()) continue;
+        DebugTrace("WriteComm failed after %d bytes\n", done);  // the Windows driver's text
+        traceCallFailure(full ? "poll" : "write", full ? 0 : err, "no room to write");
         break;
     }
     return done;

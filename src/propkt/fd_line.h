@@ -22,10 +22,6 @@ class FdLine : public SerialLine {
     FdLine(int fd, uint32_t readTimeoutMs);
 
     void setReadTimeout(uint32_t ms) { readTimeoutMs_ = ms; }
-    uint32_t readTimeout() const { return readTimeoutMs_; }
-    int fd() const { return fd_; }
-    // True from a hang-up or read error until a byte is read again.
-    bool lost() const { return lost_; }
 
     uint16_t write(const uint8_t* data, uint16_t count) override;
     uint16_t read(uint8_t* data, uint16_t count) override;
@@ -36,7 +32,7 @@ class FdLine : public SerialLine {
     enum class Wait { Ready, TimedOut, Lost };
     Wait waitReadable(int* err);
     bool waitWritable();
-    void lineLost(uint16_t got, int err);
+    void lineLost(uint16_t got, const char* call, int err);
 
     int fd_;
     uint32_t readTimeoutMs_;

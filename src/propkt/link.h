@@ -1,33 +1,58 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "propkt/ptalklib.h"
 #include "propkt/serial_port.h"
 
 namespace kvtlnk {
 
-// The process's serial port and its one packet port, as the session uses them.
-SerialPort& theSerialPort();
-PacketPort* PKTportMASTER();  // the port while the link was opened in the master role
-PacketPort* PKTportSLAVE();   // the port while the link was opened in the slave role
+// What opening the link gives.
+enum class LinkOpen {
+    Opened,
+    BadBaud,     // a rate outside the accepted list; the port was not touched
+    PortFailed,  // the port could not be opened or configured
+};
 
-// linkOpen outcomes.
-constexpr int LINK_OPENED = 0;
-constexpr int LINK_BAD_BAUD = 1;
-constexpr int LINK_PORT_FAILED = 3;
+// One end of the packet link as a program holds it: its serial port, and the packet port made
+// on that port from open to close, in the role the link was opened in.
+class Link {
+  public:
+    explicit Link(SerialPort& serial) : serial_(serial) {}
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
 
-int linkOpen(uint32_t baud, const char* portName, PortRole role);
-bool linkClose();
-bool linkConnect();
-bool linkDisconnect();
-bool linkIsUp();
-void linkSetAttempts(int32_t n);
+    SerialPort& serial() { return serial_; }
+    // The packet port while the link is open; none before the first open and after close.
+    PacketPort* port() { return port_ ? &*port_ : nullptr; }
 
-// pkt_send: 0 acknowledged, 1 null data, 2 length 0, 3 longer than PACKET_SIZE, 4 no port or
-// the exchange failed. pkt_receive: the packet's length (at most capacity), or 0xFFFFFFFF.
-constexpr uint32_t PKT_RECEIVE_FAILED = 0xFFFFFFFFu;
-uint32_t pkt_send(const uint8_t* data, uint16_t length);
-uint32_t pkt_receive(uint8_t* buffer, uint16_t capacity);
+    // Checks and stores the baud rate, closes the serial port and drops the packet port without
+    // an exchange, then opens the serial port on the device ("COM1" when none is named) and
+    // makes a fresh packet port of the role on it.
+    LinkOpen open(uint32_t baud, const char* portName, PortRole role);
+    // A master takes the link down first; then the packet port goes and the serial port closes.
+    // The serial port's close result.
+    bool close();
+
+  private:
+    SerialPort& serial_;
+    std::optional<PacketPort> port_;
+};
+
+// The library's link to the calibrator, made at load over the process's serial port.
+Link& theLink();
+
+// Sends one packet over the port: 0 when it was acknowledged; 1 without data, 2 for a length of
+// 0, 3 for a length above PACKET_SIZE, all three without touching the line; 4 when the exchange
+// failed.
+uint32_t pkt_send(PacketPort& port, const uint8_t* data, uint16_t length);
+
+// Receives one packet into the buffer: its length (at most capacity), or kReceiveFailed.
+constexpr uint32_t kReceiveFailed = 0xFFFFFFFFu;
+uint32_t pkt_receive(PacketPort& port, uint8_t* buffer, uint16_t capacity);
+
+// Brings the link up from a clean line: both queues purged, then the connect exchange.
+bool linkConnect(PacketPort& port);
 
 }  // namespace kvtlnk

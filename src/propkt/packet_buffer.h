@@ -13,7 +13,6 @@ class PacketBuffer {
     PacketBuffer(uint8_t* data, uint16_t capacity, uint16_t fill = 0)
         : data_(data), capacity_(capacity), fill_(fill) {}
 
-    void makeEmpty(uint8_t* data, uint16_t capacity) { *this = PacketBuffer(data, capacity); }
     void makeFilled(uint8_t* data, uint16_t capacity, uint16_t fill) {
         *this = PacketBuffer(data, capacity, fill);
     }
@@ -25,10 +24,7 @@ class PacketBuffer {
     void rewind() { readPos_ = 0; }
     uint16_t available() const { return static_cast<uint16_t>(fill_ - readPos_); }
 
-    uint8_t* data() const { return data_; }
-    uint16_t capacity() const { return capacity_; }
     uint16_t size() const { return fill_; }
-    uint16_t readPosition() const { return readPos_; }
 
   private:
     uint8_t* data_ = nullptr;

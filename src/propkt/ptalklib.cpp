@@ -33,8 +33,8 @@ inline uint16_t crcByte(uint16_t reg, uint8_t b) {
 constexpr uint8_t kTypeCode[] = {0x00, 0x01, 0x03, 0x07, 0x0B};
 constexpr int kKindCount = 5;
 
-bool isSequenced(int kind) {
-    return kind == FRAME_DATA || kind == FRAME_ACK;
+bool isSequenced(FrameKind kind) {
+    return kind == FrameKind::FRAME_DATA || kind == FrameKind::FRAME_ACK;
 }
 
 // The staging area of an outgoing frame: at most 255 bytes reach the line per write.
@@ -56,9 +56,16 @@ class FrameWriter {
     uint16_t count_ = 0;
 };
 
-// Receive states: outside a frame, after a DLE outside, type byte, data, after a data DLE,
-// check value low byte, check value high byte.
-enum RxState { R0, R1, R2, R3, R4, R5, R6 };
+// Where the receiver stands in the byte stream.
+enum class RxState {
+    Outside,       // between frames
+    AfterDle,      // after a DLE between frames
+    TypeByte,      // after DLE STX
+    Data,          // inside the frame
+    AfterDataDle,  // after a DLE inside the frame: doubled DLE, DLE ETX or DLE STX
+    CheckLow,      // first check byte
+    CheckHigh,     // second check byte
+};
 
 }  // namespace
 
@@ -70,16 +77,16 @@ uint16_t crc16Update(uint16_t reg, const uint8_t* bytes, uint32_t n) {
 
 PacketPort::PacketPort(SerialLine& line, PortRole role) : line_(line), role_(role) {}
 
-bool PacketPort::sendFrame(int kind, PacketBuffer* packet) {
+bool PacketPort::sendFrame(FrameKind kind, PacketBuffer* packet) {
     FrameWriter out(line_);
-    uint8_t type = kTypeCode[kind];
+    uint8_t type = kTypeCode[static_cast<int>(kind)];
     if (isSequenced(kind)) type = static_cast<uint8_t>(type | (sequence_ << 5));
     out.put(DLE);
     out.put(STX);
     out.put(type);
     uint16_t reg = crcByte(0xFFFF, type);
 
-    if (kind == FRAME_DATA && packet != nullptr) {
+    if (kind == FrameKind::FRAME_DATA && packet != nullptr) {
         packet->rewind();
         uint8_t piece[8];
         uint16_t n;
@@ -109,8 +116,8 @@ bool PacketPort::sendFrame(int kind, PacketBuffer* packet) {
 
 PacketPort::Received PacketPort::receiveFrame(PacketBuffer* packet) {
     uint16_t reg = 0xFFFF;
-    RxState state = R0;
-    int outcome = RX_UNKNOWN_TYPE;
+    RxState state = RxState::Outside;
+    RxOutcome outcome = RxOutcome::RX_UNKNOWN_TYPE;
     uint8_t checkLow = 0;
     // Data goes to the packet; a full packet ends the frame at once.
     auto store = [packet](uint8_t b) { return packet == nullptr || packet->append(&b, 1) == 1; };
@@ -119,55 +126,74 @@ PacketPort::Received PacketPort::receiveFrame(PacketBuffer* packet) {
         uint8_t b;
         if (line_.read(&b, 1) != 1) return {false, outcome};
         switch (state) {
-            case R0:
-                state = b == DLE ? R1 : R0;
+            case RxState::Outside:
+                state = b == DLE ? RxState::AfterDle : RxState::Outside;
                 break;
-            case R1:
-                state = b == DLE ? R1 : b == STX ? R2 : R0;
+            case RxState::AfterDle:
+                state = b == DLE   ? RxState::AfterDle
+                        : b == STX ? RxState::TypeByte
+                                   : RxState::Outside;
                 break;
-            case R2: {
-                outcome = RX_UNKNOWN_TYPE;
-                for (int kind = 0; kind < kKindCount; ++kind) {
-                    if ((b & 0x0F) != kTypeCode[kind]) continue;
-                    outcome = kind;
+            case RxState::TypeByte: {
+                outcome = RxOutcome::RX_UNKNOWN_TYPE;
+                for (int k = 0; k < kKindCount; ++k) {
+                    if ((b & 0x0F) != kTypeCode[k]) continue;
+                    const auto kind = static_cast<FrameKind>(k);
+                    outcome = outcomeOf(kind);
                     if (isSequenced(kind) && ((b >> 5) & 0x03) != sequence_) {
-                        outcome = RX_BAD_SEQUENCE;
+                        outcome = RxOutcome::RX_BAD_SEQUENCE;
                     }
                     break;
                 }
                 if (packet != nullptr) packet->clear();
                 reg = crcByte(reg, b);
-                state = R3;
+                state = RxState::Data;
                 break;
             }
-            case R3:
+            case RxState::Data:
                 reg = crcByte(reg, b);
                 if (b == DLE) {
-                    state = R4;
+                    state = RxState::AfterDataDle;
                 } else if (!store(b)) {
-                    return {true, RX_OVERFLOW};
+                    return {true, RxOutcome::RX_OVERFLOW};
                 }
                 break;
-            case R4:
-                if (b == DLE && !store(b)) return {true, RX_OVERFLOW};
+            case RxState::AfterDataDle:
+                if (b == DLE && !store(b)) return {true, RxOutcome::RX_OVERFLOW};
                 reg = crcByte(reg, b);
-                state = b == DLE ? R3 : b == STX ? R2 : b == ETX ? R5 : R0;
+                state = b == DLE   ? RxState::Data
+                        : b == STX ? RxState::TypeByte
+                        : b == ETX ? RxState::CheckLow
+                                   : RxState::Outside;
                 break;
-            case R5:
+            case RxState::CheckLow:
                 checkLow = b;
-                state = R6;
+                state = RxState::CheckHigh;
                 break;
-            case R6: {
+            case RxState::CheckHigh: {
                 uint16_t received = static_cast<uint16_t>(checkLow | (b << 8));
-                if ((received ^ reg) != 0xFFFF) outcome = RX_BAD_CRC;
+                if ((received ^ reg) != 0xFFFF) outcome = RxOutcome::RX_BAD_CRC;
                 return {true, outcome};
             }
         }
     }
 }
 
-void PacketPort::advanceSequence(int kind) {
+void PacketPort::advanceSequence(FrameKind kind) {
     sequence_ = isSequenced(kind) ? static_cast<uint8_t>((sequence_ + 1) & 0x03) : 0;
+}
+
+void PacketPort::answer(FrameKind kind, LinkState next) {
+    sendFrame(kind, nullptr);
+    advanceSequence(kind);
+    state_ = next;
+}
+
+bool PacketPort::acknowledged(bool framed, RxOutcome outcome) {
+    if (!framed || outcome != RxOutcome::FRAME_ACK) return false;
+    advanceSequence(FrameKind::FRAME_ACK);
+    state_ = LinkState::LINK_UP;
+    return true;
 }
 
 void PacketPort::flushInput() {
@@ -176,43 +202,45 @@ void PacketPort::flushInput() {
 
 void PacketPort::applyClosingRule(bool frameCompleted) {
     if (!frameCompleted) {
-        state_ = LINK_DOWN;
-    } else if (state_ == LINK_CONNECTING || state_ == LINK_DISCONNECTING) {
-        state_ = LINK_DOWN;
-    } else if (state_ == LINK_DATA_PENDING) {
-        state_ = LINK_UP;
+        state_ = LinkState::LINK_DOWN;
+    } else if (state_ == LinkState::LINK_CONNECTING || state_ == LinkState::LINK_DISCONNECTING) {
+        state_ = LinkState::LINK_DOWN;
+    } else if (state_ == LinkState::LINK_DATA_PENDING) {
+        state_ = LinkState::LINK_UP;
     }
 }
 
 bool PacketPort::connect() {
-    return linkControl(FRAME_CONNECT, LINK_CONNECTING, LINK_UP);
+    return linkControl(FrameKind::FRAME_CONNECT, LinkState::LINK_CONNECTING, LinkState::LINK_UP);
 }
 
 bool PacketPort::disconnect() {
-    return linkControl(FRAME_DISCONNECT, LINK_DISCONNECTING, LINK_DOWN);
+    return linkControl(FrameKind::FRAME_DISCONNECT, LinkState::LINK_DISCONNECTING,
+                       LinkState::LINK_DOWN);
 }
 
-bool PacketPort::linkControl(int request, int32_t during, int32_t accepted) {
+bool PacketPort::linkControl(FrameKind request, LinkState during, LinkState accepted) {
     for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
         state_ = during;
         // A connect starts from a clean line; a disconnect must not lose what is queued.
-        if (request == FRAME_CONNECT) flushInput();
+        if (request == FrameKind::FRAME_CONNECT) flushInput();
         sendFrame(request, nullptr);
         Received r = receiveFrame(nullptr);
-        if (r.completed && r.outcome == FRAME_LINK_ACK) {
+        if (r.completed && r.outcome == RxOutcome::FRAME_LINK_ACK) {
             state_ = accepted;
-            advanceSequence(FRAME_LINK_ACK);
+            advanceSequence(FrameKind::FRAME_LINK_ACK);
             return true;
         }
     }
-    state_ = LINK_DOWN;
+    state_ = LinkState::LINK_DOWN;
     return false;
 }
 
-int PacketPort::awaitFrame(PacketBuffer* packet, bool* completed) {
+bool PacketPort::awaitFrame(PacketBuffer* packet, bool* completed, RxOutcome* outcome) {
     const Received r = receiveFrame(packet);
     *completed = *completed || r.completed;
-    return r.completed ? r.outcome : kNoFrame;
+    *outcome = r.outcome;
+    return r.completed;
 }
 
 bool PacketPort::send(PacketBuffer& packet) {
@@ -225,22 +253,20 @@ bool PacketPort::receive(PacketBuffer& packet) {
 }
 
 bool PacketPort::masterSend(PacketBuffer& packet) {
-    if (state_ == LINK_DOWN) return false;
+    if (state_ == LinkState::LINK_DOWN) return false;
     bool completed = false;
     for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
-        sendFrame(FRAME_DATA, &packet);
-        state_ = LINK_DATA_PENDING;
-        const int outcome = awaitFrame(nullptr, &completed);
-        if (outcome == FRAME_ACK) {
-            advanceSequence(FRAME_ACK);
-            state_ = LINK_UP;
-            return true;
-        }
-        if (outcome == FRAME_DATA || outcome == FRAME_DISCONNECT || outcome == RX_BAD_SEQUENCE) {
+        sendFrame(FrameKind::FRAME_DATA, &packet);
+        state_ = LinkState::LINK_DATA_PENDING;
+        RxOutcome outcome;
+        const bool framed = awaitFrame(nullptr, &completed, &outcome);
+        if (acknowledged(framed, outcome)) return true;
+        if (framed && (outcome == RxOutcome::FRAME_DATA || outcome == RxOutcome::FRAME_DISCONNECT ||
+                       outcome == RxOutcome::RX_BAD_SEQUENCE)) {
             // The slave has lost step with us: bring the link up afresh and resend at 0.
             if (!connect()) return false;
         } else {
-            state_ = LINK_UP;
+            state_ = LinkState::LINK_UP;
         }
     }
     applyClosingRule(completed);
@@ -248,24 +274,25 @@ bool PacketPort::masterSend(PacketBuffer& packet) {
 }
 
 bool PacketPort::masterReceive(PacketBuffer& packet) {
-    if (state_ == LINK_DOWN) return false;
+    if (state_ == LinkState::LINK_DOWN) return false;
     bool completed = false;
     for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
-        const int outcome = awaitFrame(&packet, &completed);
-        if (outcome == FRAME_DATA) {
-            state_ = LINK_DATA_PENDING;
-        } else if (outcome == FRAME_DISCONNECT || outcome == RX_BAD_SEQUENCE) {
-            // A repeated data frame (our acknowledgement was lost) or a slave that went down.
-            connect();
-            return false;
+        RxOutcome outcome;
+        if (awaitFrame(&packet, &completed, &outcome)) {
+            if (outcome == RxOutcome::FRAME_DATA) {
+                state_ = LinkState::LINK_DATA_PENDING;
+            } else if (outcome == RxOutcome::FRAME_DISCONNECT ||
+                       outcome == RxOutcome::RX_BAD_SEQUENCE) {
+                // A repeated data frame (our acknowledgement was lost) or a slave that went down.
+                connect();
+                return false;
+            }
         }
-        if (state_ == LINK_DATA_PENDING) {
-            sendFrame(FRAME_ACK, nullptr);
-            state_ = LINK_UP;
-            advanceSequence(FRAME_ACK);
+        if (state_ == LinkState::LINK_DATA_PENDING) {
+            answer(FrameKind::FRAME_ACK, LinkState::LINK_UP);
             return true;
         }
-        state_ = LINK_UP;
+        state_ = LinkState::LINK_UP;
     }
     applyClosingRule(completed);
     return false;
@@ -274,44 +301,37 @@ bool PacketPort::masterReceive(PacketBuffer& packet) {
 bool PacketPort::slaveReceive(PacketBuffer& packet) {
     bool completed = false;
     for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
-        Received r = receiveFrame(&packet);
-        if (r.completed) {
-            completed = true;
-            int outcome = r.outcome;
-            if (outcome == FRAME_CONNECT) {
-                if (state_ == LINK_DOWN || state_ == LINK_UP) state_ = LINK_CONNECTING;
-            } else if (outcome == FRAME_DISCONNECT) {
-                if (state_ == LINK_DOWN || state_ == LINK_UP) state_ = LINK_DISCONNECTING;
-            } else if (state_ == LINK_DOWN) {
-                if (outcome == FRAME_DATA || outcome == RX_BAD_SEQUENCE) {
+        RxOutcome outcome;
+        if (awaitFrame(&packet, &completed, &outcome)) {
+            const bool idle = state_ == LinkState::LINK_DOWN || state_ == LinkState::LINK_UP;
+            if (outcome == RxOutcome::FRAME_CONNECT) {
+                if (idle) state_ = LinkState::LINK_CONNECTING;
+            } else if (outcome == RxOutcome::FRAME_DISCONNECT) {
+                if (idle) state_ = LinkState::LINK_DISCONNECTING;
+            } else if (state_ == LinkState::LINK_DOWN) {
+                if (outcome == RxOutcome::FRAME_DATA || outcome == RxOutcome::RX_BAD_SEQUENCE) {
                     // Tell a master that sends into a link it thinks is up that it is not.
                     flushInput();
-                    sendFrame(FRAME_DISCONNECT, nullptr);
+                    sendFrame(FrameKind::FRAME_DISCONNECT, nullptr);
                 }
-            } else if (state_ == LINK_UP) {
-                if (outcome == FRAME_DATA) {
-                    state_ = LINK_DATA_PENDING;
-                } else if (outcome == RX_BAD_SEQUENCE) {
+            } else if (state_ == LinkState::LINK_UP) {
+                if (outcome == RxOutcome::FRAME_DATA) {
+                    state_ = LinkState::LINK_DATA_PENDING;
+                } else if (outcome == RxOutcome::RX_BAD_SEQUENCE) {
                     flushInput();
-                    sendFrame(FRAME_DISCONNECT, nullptr);
-                    state_ = LINK_DOWN;
+                    sendFrame(FrameKind::FRAME_DISCONNECT, nullptr);
+                    state_ = LinkState::LINK_DOWN;
                 }
             }
         }
-        if (state_ == LINK_CONNECTING) {
-            sendFrame(FRAME_LINK_ACK, nullptr);
-            advanceSequence(FRAME_LINK_ACK);
-            state_ = LINK_UP;
-        } else if (state_ == LINK_DISCONNECTING) {
-            sendFrame(FRAME_LINK_ACK, nullptr);
-            advanceSequence(FRAME_LINK_ACK);
-            state_ = LINK_DOWN;
+        if (state_ == LinkState::LINK_CONNECTING) {
+            answer(FrameKind::FRAME_LINK_ACK, LinkState::LINK_UP);
+        } else if (state_ == LinkState::LINK_DISCONNECTING) {
+            answer(FrameKind::FRAME_LINK_ACK, LinkState::LINK_DOWN);
             packet.clear();
             return true;
-        } else if (state_ == LINK_DATA_PENDING) {
-            sendFrame(FRAME_ACK, nullptr);
-            advanceSequence(FRAME_ACK);
-            state_ = LINK_UP;
+        } else if (state_ == LinkState::LINK_DATA_PENDING) {
+            answer(FrameKind::FRAME_ACK, LinkState::LINK_UP);
             return true;
         }
     }
@@ -320,40 +340,33 @@ bool PacketPort::slaveReceive(PacketBuffer& packet) {
 }
 
 bool PacketPort::slaveSend(PacketBuffer& packet) {
-    if (state_ == LINK_DOWN) return false;
+    if (state_ == LinkState::LINK_DOWN) return false;
     bool completed = false;
     for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
-        if (state_ == LINK_DOWN) {
+        if (state_ == LinkState::LINK_DOWN) {
             flushInput();
-            sendFrame(FRAME_DISCONNECT, nullptr);
+            sendFrame(FrameKind::FRAME_DISCONNECT, nullptr);
         } else {
-            sendFrame(FRAME_DATA, &packet);
-            state_ = LINK_DATA_PENDING;
+            sendFrame(FrameKind::FRAME_DATA, &packet);
+            state_ = LinkState::LINK_DATA_PENDING;
         }
-        const int outcome = awaitFrame(nullptr, &completed);
-        if (outcome == FRAME_ACK) {
-            advanceSequence(FRAME_ACK);
-            state_ = LINK_UP;
-            return true;
-        }
-        if (outcome == FRAME_CONNECT) {
+        RxOutcome outcome;
+        const bool framed = awaitFrame(nullptr, &completed, &outcome);
+        if (acknowledged(framed, outcome)) return true;
+        if (framed && outcome == RxOutcome::FRAME_CONNECT) {
             // The master restarted the link; the packet is dropped.
-            sendFrame(FRAME_LINK_ACK, nullptr);
-            advanceSequence(FRAME_LINK_ACK);
-            state_ = LINK_UP;
+            answer(FrameKind::FRAME_LINK_ACK, LinkState::LINK_UP);
             return false;
         }
-        if (outcome == FRAME_DISCONNECT) {
+        if (framed && outcome == RxOutcome::FRAME_DISCONNECT) {
             flushInput();
-            sendFrame(FRAME_LINK_ACK, nullptr);
-            advanceSequence(FRAME_LINK_ACK);
-            state_ = LINK_DOWN;
+            answer(FrameKind::FRAME_LINK_ACK, LinkState::LINK_DOWN);
             return false;
         }
-        if (outcome == FRAME_DATA || outcome == RX_BAD_SEQUENCE) {
-            state_ = LINK_DOWN;
-        } else if (state_ != LINK_DOWN) {
-            state_ = LINK_UP;
+        if (framed && (outcome == RxOutcome::FRAME_DATA || outcome == RxOutcome::RX_BAD_SEQUENCE)) {
+            state_ = LinkState::LINK_DOWN;
+        } else if (state_ != LinkState::LINK_DOWN) {
+            state_ = LinkState::LINK_UP;
         }
     }
     applyClosingRule(completed);

@@ -11,26 +11,41 @@ namespace kvtlnk {
 // check value sent is the complement of the final register, low byte first).
 uint16_t crc16Update(uint16_t reg, const uint8_t* bytes, uint32_t n);
 
-enum LinkState : int32_t {
-    LINK_DOWN = 0,
-    LINK_CONNECTING = 1,
-    LINK_DISCONNECTING = 2,
-    LINK_UP = 3,
-    LINK_DATA_PENDING = 4,
+// Where one end of the link stands.
+enum class LinkState : int32_t {
+    LINK_DOWN,
+    LINK_CONNECTING,
+    LINK_DISCONNECTING,
+    LINK_UP,
+    LINK_DATA_PENDING,
 };
 
-// Frame kinds in decoding order, and the receive outcomes beyond them.
-enum FrameOutcome : int {
-    FRAME_DATA = 0,
-    FRAME_ACK = 1,
-    FRAME_CONNECT = 2,
-    FRAME_LINK_ACK = 3,
-    FRAME_DISCONNECT = 4,
-    RX_OVERFLOW = 5,
-    RX_BAD_CRC = 6,
-    RX_BAD_SEQUENCE = 7,
-    RX_UNKNOWN_TYPE = 8,
+// The kinds of frame, in decoding order: type codes 0x00, 0x01, 0x03, 0x07 and 0x0B.
+enum class FrameKind : uint8_t {
+    FRAME_DATA,
+    FRAME_ACK,
+    FRAME_CONNECT,
+    FRAME_LINK_ACK,
+    FRAME_DISCONNECT,
 };
+
+// What one receive call made of the bytes: a frame of one of the kinds (with the kind's value),
+// or why the frame was not taken.
+enum class RxOutcome : uint8_t {
+    FRAME_DATA,
+    FRAME_ACK,
+    FRAME_CONNECT,
+    FRAME_LINK_ACK,
+    FRAME_DISCONNECT,
+    RX_OVERFLOW,      // the packet was longer than its buffer
+    RX_BAD_CRC,       // the check value did not match
+    RX_BAD_SEQUENCE,  // a data frame or acknowledgement with a number other than the expected one
+    RX_UNKNOWN_TYPE,  // a type code of no kind
+};
+
+constexpr RxOutcome outcomeOf(FrameKind kind) {
+    return static_cast<RxOutcome>(kind);
+}
 
 enum class PortRole { Master, Slave };
 
@@ -45,10 +60,10 @@ class PacketPort {
     PacketPort(SerialLine& line, PortRole role);
 
     PortRole role() const { return role_; }
-    int32_t state() const { return state_; }
-    uint8_t attempts() const { return attempts_; }
+    LinkState state() const { return state_; }
+    bool isUp() const { return state_ == LinkState::LINK_UP; }
     void setAttempts(uint8_t n) { attempts_ = n; }
-    uint8_t sequence() const { return sequence_; }
+    SerialLine& line() { return line_; }
 
     // Master role: bring the link up, take it down.
     bool connect();
@@ -59,10 +74,10 @@ class PacketPort {
     bool receive(PacketBuffer& packet);
 
     // Frame level, exposed for tests.
-    bool sendFrame(int kind, PacketBuffer* packet);
+    bool sendFrame(FrameKind kind, PacketBuffer* packet);
     struct Received {
         bool completed;
-        int outcome;
+        RxOutcome outcome;
     };
     Received receiveFrame(PacketBuffer* packet);
 
@@ -72,14 +87,18 @@ class PacketPort {
     bool slaveSend(PacketBuffer& packet);
     bool slaveReceive(PacketBuffer& packet);
     // The master's connect or disconnect: the request frame until the slave's link
-    // acknowledgement, in state during; accepted on success, LINK_DOWN after the last attempt.
-    bool linkControl(int request, int32_t during, int32_t accepted);
-    // One frame of an exchange: its outcome, or kNoFrame when none completed; completed is
-    // set once any frame of the exchange has completed (the closing rule needs it).
-    static constexpr int kNoFrame = -1;
-    int awaitFrame(PacketBuffer* packet, bool* completed);
+    // acknowledgement, in state during; accepted on success, Down after the last attempt.
+    bool linkControl(FrameKind request, LinkState during, LinkState accepted);
+    // One frame of an exchange: its outcome, or none when no frame completed; completed is set
+    // once any frame of the exchange has completed (the closing rule needs it).
+    bool awaitFrame(PacketBuffer* packet, bool* completed, RxOutcome* outcome);
     // Sequenced kinds move the sequence on (mod 4); any other kind resets it to 0.
-    void advanceSequence(int kind);
+    void advanceSequence(FrameKind kind);
+    // Acknowledges a frame (or answers a link request) and moves the state on.
+    void answer(FrameKind kind, LinkState next);
+    // A data frame sent is acknowledged when the frame that came back is an acknowledgement
+    // under the expected number: the sequence moves on and the link is up again.
+    bool acknowledged(bool framed, RxOutcome outcome);
     // Purges the serial receive side (a read of 0 bytes).
     void flushInput();
     // An exchange has used its attempts: where the link stands afterwards.
@@ -87,7 +106,7 @@ class PacketPort {
 
     SerialLine& line_;
     PortRole role_;
-    int32_t state_ = LINK_DOWN;
+    LinkState state_ = LinkState::LINK_DOWN;
     uint8_t attempts_ = kDefaultAttempts;
     uint8_t sequence_ = 0;
 };

@@ -1,9 +1,12 @@
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
 #include "propkt/serial_port.h"
 
 namespace kvtlnk {
+
+namespace {
 
 bool isAcceptedBaud(uint32_t baud) {
     switch (baud) {
@@ -20,10 +23,25 @@ bool isAcceptedBaud(uint32_t baud) {
     }
 }
 
+}  // namespace
+
 bool SerialPort::setBaud(uint32_t baud) {
     if (!isAcceptedBaud(baud)) return false;
     baud_ = baud == 0 ? kDefaultBaud : baud;
     return true;
+}
+
+unsigned comPortNumber(const std::string& name) {
+    if (name.size() < 4 || name.size() > 8 || name[3] == '0') return 0;
+    for (size_t i = 0; i < 3; ++i) {
+        if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return 0;
+    }
+    unsigned n = 0;
+    for (size_t i = 3; i < name.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(name[i]))) return 0;
+        n = n * 10 + static_cast<unsigned>(name[i] - '0');
+    }
+    return n;
 }
 
 std::string commErrorText(uint32_t errorMask, uint32_t inQueue, uint32_t outQueue) {

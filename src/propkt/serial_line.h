@@ -12,6 +12,9 @@ class SerialLine {
     virtual ~SerialLine() = default;
     virtual uint16_t write(const uint8_t* data, uint16_t count) = 0;
     virtual uint16_t read(uint8_t* data, uint16_t count) = 0;
+    // Discards what waits in either direction; a line without an output queue has only its
+    // receive side to purge.
+    virtual void purgeAll() { read(nullptr, 0); }
 };
 
 }  // namespace kvtlnk

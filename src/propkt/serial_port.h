@@ -8,12 +8,13 @@
 
 namespace kvtlnk {
 
-// The accepted baud rates: 1200, 2400, 4800, 9600, 19200, 38400, and 0 for 9600.
-bool isAcceptedBaud(uint32_t baud);
+// The n of a port name "COMn" (any case; n from 1, no leading zero, at most 5 digits); 0 for
+// any other name.
+unsigned comPortNumber(const std::string& name);
 
 // The device a port name opens: "COMn" is /dev/ttySn-1 on POSIX and \\.\COMn on Windows;
 // any other name is taken as it is (a device path, a pty, a symlink).
-std::string devicePathFor(const char* portName);
+std::string devicePathFor(const std::string& portName);
 
 // The text of the port's error report: the error bits, then the bytes left in the input and
 // output queues, each only when not 0 ("" when all three are 0).
@@ -33,16 +34,15 @@ class SerialPort : public SerialLine {
     SerialPort& operator=(const SerialPort&) = delete;
 
     void setReadTimeout(uint32_t ms) { readTimeoutMs_ = ms; }
-    uint32_t readTimeout() const { return readTimeoutMs_; }
-    // Stores the baud rate of the next open; false for a rate outside the accepted list.
+    // Stores the baud rate of the next open: 1200, 2400, 4800, 9600, 19200, 38400, or 0 for
+    // 9600; false, and nothing stored, for any other rate.
     bool setBaud(uint32_t baud);
-    uint32_t baud() const { return baud_; }
 
     bool open(const char* portName);
     bool isOpen() const;
     uint16_t read(uint8_t* data, uint16_t count) override;
     uint16_t write(const uint8_t* data, uint16_t count) override;
-    void purgeAll();
+    void purgeAll() override;
     // Lets written bytes leave first (bounded), restores the line's former settings, closes.
     bool close();
 

@@ -3,10 +3,8 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 
-#include <cctype>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <optional>
 
 #include "propkt/debug_trace.h"
@@ -53,25 +51,18 @@ termios rawSettings(termios t, uint32_t baud) {
     return t;
 }
 
-void reportErrno(int err) {
-    DebugTrace("%s\n", std::strerror(err));
+// A refused open: the Windows driver's text, which readers of the trace know, then the call.
+bool openFailed(const char* call, int err) {
+    DebugTrace("OpenComm failed\n");
+    traceCallFailure(call, err);
+    return false;
 }
 
 }  // namespace
 
-std::string devicePathFor(const char* portName) {
-    std::string name = portName != nullptr && *portName != '\0' ? portName : "COM1";
-    bool isCom = name.size() > 3 && name.size() < 9 &&
-                 std::toupper(static_cast<unsigned char>(name[0])) == 'C' &&
-                 std::toupper(static_cast<unsigned char>(name[1])) == 'O' &&
-                 std::toupper(static_cast<unsigned char>(name[2])) == 'M';
-    for (size_t i = 3; isCom && i < name.size(); ++i) {
-        isCom = std::isdigit(static_cast<unsigned char>(name[i])) != 0;
-    }
-    if (!isCom) return name;
-    unsigned long n = std::strtoul(name.c_str() + 3, nullptr, 10);
-    if (n == 0) return name;
-    return "/dev/ttyS" + std::to_string(n - 1);
+std::string devicePathFor(const std::string& portName) {
+    const unsigned n = comPortNumber(portName);
+    return n == 0 ? portName : "/dev/ttyS" + std::to_string(n - 1);
 }
 
 struct SerialPort::Impl {
@@ -107,26 +98,29 @@ bool SerialPort::isOpen() const {
 bool SerialPort::open(const char* portName) {
     close();
     const PosixCalls& sys = posixCalls();
-    std::string path = devicePathFor(portName);
+    std::string path = devicePathFor(portName != nullptr ? portName : "");
     int fd = sys.open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return openFailed("open", errno);
     // The advisory lock keeps out other processes even where TIOCEXCL does not (root).
-    if (fd >= 0 && sys.flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (sys.flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
         sys.close(fd);
-        fd = -1;
-    }
-    if (fd < 0) {
-        DebugTrace("OpenComm failed\n");
-        return false;
+        return openFailed("flock", err);
     }
     sys.ioctl(fd, TIOCEXCL, nullptr);
 
     termios saved{};
     termios raw{};
-    if (sys.tcgetattr(fd, &saved) != 0 ||
-        (raw = rawSettings(saved, baud_), sys.tcsetattr(fd, TCSANOW, &raw) != 0)) {
-        int err = errno;
-        DebugTrace("SetCommState failed\n");
-        reportErrno(err);
+    const char* failed = nullptr;
+    if (sys.tcgetattr(fd, &saved) != 0) {
+        failed = "tcgetattr";
+    } else if (raw = rawSettings(saved, baud_), sys.tcsetattr(fd, TCSANOW, &raw) != 0) {
+        failed = "tcsetattr";
+    }
+    if (failed != nullptr) {
+        const int err = errno;
+        DebugTrace("SetCommState failed\n");  // the Windows driver's text, as above
+        traceCallFailure(failed, err);
         sys.ioctl(fd, TIOCNXCL, nullptr);
         sys.close(fd);
         return false;

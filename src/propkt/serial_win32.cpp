@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -23,25 +22,11 @@ constexpr DWORD kRxClear = 0x08;
 constexpr DWORD kDrainMarginMs = 500;
 constexpr DWORD kDrainPollMs = 10;
 
-bool isComName(const std::string& name) {
-    if (name.size() < 4 || name.size() > 8) return false;
-    if (std::toupper(static_cast<unsigned char>(name[0])) != 'C' ||
-        std::toupper(static_cast<unsigned char>(name[1])) != 'O' ||
-        std::toupper(static_cast<unsigned char>(name[2])) != 'M') {
-        return false;
-    }
-    for (size_t i = 3; i < name.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(name[i]))) return false;
-    }
-    return name[3] != '0';
-}
-
 }  // namespace
 
 // COM10 and above only open through the device namespace; it serves COM1-COM9 as well.
-std::string devicePathFor(const char* portName) {
-    std::string name = portName != nullptr && *portName != '\0' ? portName : "COM1";
-    return isComName(name) ? "\\\\.\\" + name : name;
+std::string devicePathFor(const std::string& portName) {
+    return comPortNumber(portName) != 0 ? "\\\\.\\" + portName : portName;
 }
 
 struct SerialPort::Impl {
@@ -80,7 +65,7 @@ bool SerialPort::isOpen() const {
 bool SerialPort::open(const char* portName) {
     close();
     Impl& p = *impl_;
-    std::string path = devicePathFor(portName);
+    std::string path = devicePathFor(portName != nullptr ? portName : "");
     p.handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     if (p.handle == INVALID_HANDLE_VALUE) {

@@ -1,9 +1,8 @@
 #include "session/command.h"
 
-#include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstring>
-#include <thread>
 
 #include "kvtlnk/kvtlnk.h"
 #include "propkt/link.h"
@@ -16,10 +15,10 @@ constexpr char kStatusPrefix[] = "sf link,";
 constexpr size_t kStatusPrefixLength = sizeof kStatusPrefix - 1;
 constexpr size_t kStatusTextMax = kStatusCommandMax - kStatusPrefixLength;  // 247
 
-uint32_t tryCommand(const uint8_t* bytes, uint16_t length) {
-    if (pkt_send(bytes, length) != 0) return KVTLNK_E_SEND;
-    if (uint32_t r = receiveStatus(kLongLine)) return r;
-    return receiveFinal();
+uint32_t tryCommand(PacketPort& port, const uint8_t* bytes, uint16_t length) {
+    if (pkt_send(port, bytes, length) != 0) return KVTLNK_E_SEND;
+    if (uint32_t r = receiveStatus(port, kLongLine)) return r;
+    return receiveFinal(port);
 }
 
 bool isBlank(uint8_t b) {
@@ -28,23 +27,30 @@ bool isBlank(uint8_t b) {
 
 }  // namespace
 
-bool ensureLink(SessionState& session) {
-    if (session.linkEstablished == 0 && !linkConnect()) return false;
-    if (!linkIsUp() && !linkConnect()) return false;
+bool ensureLink(SessionState& session, PacketPort& port) {
+    if (session.linkEstablished == 0 && !linkConnect(port)) return false;
+    if (!port.isUp() && !linkConnect(port)) return false;
     session.linkEstablished = 1;
     return true;
 }
 
-uint32_t sendCommand(SessionState& session, bool retry, const uint8_t* bytes, uint16_t length) {
-    if (!ensureLink(session)) return KVTLNK_E_NO_LINK;
-    uint32_t result = tryCommand(bytes, length);
-    if (result != KVTLNK_OK && retry && linkIsUp()) result = tryCommand(bytes, length);
+uint32_t sendCommand(SessionState& session, PacketPort& port, const uint8_t* bytes,
+                     uint16_t length) {
+    if (!ensureLink(session, port)) return KVTLNK_E_NO_LINK;
+    uint32_t result = tryCommand(port, bytes, length);
+    if (result != KVTLNK_OK && port.isUp()) result = tryCommand(port, bytes, length);
     return result;
 }
 
-uint32_t sendCommand(SessionState& session, const char* text) {
-    return sendCommand(session, true, reinterpret_cast<const uint8_t*>(text),
+uint32_t sendCommand(SessionState& session, PacketPort& port, const char* text) {
+    return sendCommand(session, port, reinterpret_cast<const uint8_t*>(text),
                        static_cast<uint16_t>(std::strlen(text)));
+}
+
+uint32_t sendText(PacketPort& port, const char* text) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text);
+    return pkt_send(port, bytes, static_cast<uint16_t>(std::strlen(text))) == 0 ? KVTLNK_OK
+                                                                                : KVTLNK_E_SEND;
 }
 
 uint16_t statusCommand(const char* text, char (&out)[kStatusCommandMax]) {
@@ -60,17 +66,31 @@ uint16_t statusCommand(const char* text, char (&out)[kStatusCommandMax]) {
     return static_cast<uint16_t>(n == 0 ? kStatusPrefixLength - 1 : kStatusPrefixLength + n);
 }
 
-uint32_t sendStatusText(SessionState& session, const char* text) {
+uint32_t sendStatusText(SessionState& session, PacketPort& port, const char* text) {
     char command[kStatusCommandMax];
     const uint16_t length = statusCommand(text, command);
-    return sendCommand(session, true, reinterpret_cast<const uint8_t*>(command), length);
+    return sendCommand(session, port, reinterpret_cast<const uint8_t*>(command), length);
 }
 
-bool restartLink(SessionState& session) {
-    linkDisconnect();
+uint32_t sendProgress(SessionState& session, PacketPort& port, const char* firstText, int32_t step,
+                      int64_t total) {
+    char text[64];
+    if (step == 0) {
+        std::snprintf(text, sizeof text, firstText, static_cast<long long>(total));
+    } else if (step % 5 == 0) {
+        std::snprintf(text, sizeof text, "%d of %lld", static_cast<int>(step),
+                      static_cast<long long>(total));
+    } else {
+        return KVTLNK_OK;
+    }
+    return sendStatusText(session, port, text);
+}
+
+bool restartLink(SessionState& session, PacketPort& port) {
+    port.disconnect();
     session.linkEstablished = 0;
-    waitSeconds(1);
-    return ensureLink(session);
+    session.waitSeconds(1);
+    return ensureLink(session, port);
 }
 
 bool nextField(PacketBuffer& reader, char* out, size_t outSize) {
@@ -106,33 +126,26 @@ int32_t readDecimal(const char* field) {
     return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
 }
 
-void waitSeconds(uint32_t n) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point until = Clock::now() + std::chrono::seconds(n);
-    for (Clock::time_point now = Clock::now(); now < until; now = Clock::now())
-        std::this_thread::sleep_for(until - now);
-}
-
-uint32_t receiveStatus(uint16_t capacity) {
+uint32_t receiveStatus(PacketPort& port, uint16_t capacity) {
     uint8_t status[kLongLine];
-    const uint32_t n = pkt_receive(status, capacity < kLongLine ? capacity : kLongLine);
-    if (n == PKT_RECEIVE_FAILED) return KVTLNK_E_NO_REPLY;
+    const uint32_t n = pkt_receive(port, status, capacity < kLongLine ? capacity : kLongLine);
+    if (n == kReceiveFailed) return KVTLNK_E_NO_REPLY;
     return n == 1 && status[0] == '0' ? KVTLNK_OK : KVTLNK_E_REFUSED;
 }
 
-uint32_t receiveFinal() {
+uint32_t receiveFinal(PacketPort& port) {
     // Room for a whole line, so that a data line where the 0x04 belongs is taken and reported
     // as a malformed reply rather than overflowing and timing out.
     uint8_t final[kLongLine];
-    const uint32_t n = pkt_receive(final, sizeof final);
-    if (n == PKT_RECEIVE_FAILED) return KVTLNK_E_NO_REPLY;
+    const uint32_t n = pkt_receive(port, final, sizeof final);
+    if (n == kReceiveFailed) return KVTLNK_E_NO_REPLY;
     return n == 1 && final[0] == kEndOfReply ? KVTLNK_OK : KVTLNK_E_BAD_REPLY;
 }
 
-uint32_t ReplyLine::receive(uint16_t capacity) {
+uint32_t ReplyLine::receive(PacketPort& port, uint16_t capacity) {
     const uint16_t room = capacity < kLongLine ? capacity : kLongLine;
-    const uint32_t n = pkt_receive(bytes_, room);
-    if (n == PKT_RECEIVE_FAILED) return KVTLNK_E_NO_REPLY;
+    const uint32_t n = pkt_receive(port, bytes_, room);
+    if (n == kReceiveFailed) return KVTLNK_E_NO_REPLY;
     reader_.makeFilled(bytes_, kLongLine, static_cast<uint16_t>(n < room ? n : room));
     return KVTLNK_OK;
 }

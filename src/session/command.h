@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "propkt/packet_buffer.h"
+#include "propkt/ptalklib.h"
 #include "session/session_state.h"
 
 namespace kvtlnk {
@@ -18,22 +19,32 @@ constexpr uint16_t kLongLine = 256;   // status packets of sendCommand, "ma" and
 
 // Brings the packet link up when this session has not done so yet, or when the packet port
 // has fallen back to its down state; false when the calibrator does not answer.
-bool ensureLink(SessionState& session);
+bool ensureLink(SessionState& session, PacketPort& port);
 
-// Sends one command whose reply has no data packets. A failed try is repeated once when the
-// retry flag is set and the link is still up. 0, 2018, 2019, 2020, 2021 or 2022.
-uint32_t sendCommand(SessionState& session, bool retry, const uint8_t* bytes, uint16_t length);
-uint32_t sendCommand(SessionState& session, const char* text);
+// Sends one command whose reply has no data packets; a failed try is repeated once while the
+// link stays up. 0, 2018, 2019, 2020, 2021 or 2022.
+uint32_t sendCommand(SessionState& session, PacketPort& port, const uint8_t* bytes,
+                     uint16_t length);
+uint32_t sendCommand(SessionState& session, PacketPort& port, const char* text);
+
+// Sends the command of a reply with data packets, which the caller then takes itself: 0, or
+// 2020 when it was not acknowledged.
+uint32_t sendText(PacketPort& port, const char* text);
 
 // The "sf link" command that shows text on the calibrator's display: at most 247 characters,
 // cut at the first CR and then the first LF, with "|" for ","; "sf link" alone when the text
 // is empty. Writes it (without a terminating zero) to out and returns its length.
 constexpr size_t kStatusCommandMax = 255;
 uint16_t statusCommand(const char* text, char (&out)[kStatusCommandMax]);
-uint32_t sendStatusText(SessionState& session, const char* text);
+uint32_t sendStatusText(SessionState& session, PacketPort& port, const char* text);
+
+// The progress text of a transfer before its step: firstText (a format taking the total) at
+// step 0, "step of total" at every fifth step, nothing at the others.
+uint32_t sendProgress(SessionState& session, PacketPort& port, const char* firstText, int32_t step,
+                      int64_t total);
 
 // Link restart after "ds": disconnect, forget the link, wait one second, bring it up again.
-bool restartLink(SessionState& session);
+bool restartLink(SessionState& session, PacketPort& port);
 
 // Takes the next field of a reply line from the reader: leading spaces and tabs skipped, up to
 // the next "," or the end of the line, "|" read as ",". The copy is cut to outSize - 1
@@ -45,18 +56,15 @@ bool nextField(PacketBuffer& reader, char* out, size_t outSize);
 // the digits up to the first non-digit; 0 without digits. Clamped to the 32-bit range.
 int32_t readDecimal(const char* field);
 
-// Returns after n seconds of the monotonic clock, sleeping meanwhile.
-void waitSeconds(uint32_t n);
-
 // The parts of a reply that the data-carrying commands take one by one.
-uint32_t receiveStatus(uint16_t capacity);  // 0, 2021, or 2018 for anything but "0"
-uint32_t receiveFinal();                    // 0, 2021, or 2022 for anything but 0x04
+uint32_t receiveStatus(PacketPort& port, uint16_t capacity);  // 0, 2021, or 2018 but for "0"
+uint32_t receiveFinal(PacketPort& port);                      // 0, 2021, or 2022 but for 0x04
 
 // One reply line with its field reader.
 class ReplyLine {
   public:
     // 0, or 2021 when no packet came; the line is at most capacity bytes (up to kLongLine).
-    uint32_t receive(uint16_t capacity);
+    uint32_t receive(PacketPort& port, uint16_t capacity);
     // Takes the line's bytes from a packet already received (cut to kLongLine).
     void assign(const uint8_t* bytes, uint32_t n);
 
@@ -67,7 +75,6 @@ class ReplyLine {
     bool number(int32_t* value);
     // The whole line read as one decimal number.
     int32_t asNumber() const;
-    uint16_t size() const { return reader_.size(); }
 
   private:
     uint8_t bytes_[kLongLine] = {};

@@ -18,14 +18,6 @@ namespace {
 constexpr uint32_t kBlockData = 115;
 constexpr uint32_t kBlockHeader = 13;
 
-// "ma p,kind,version,length"; a record without data is announced with length 1.
-int allocateCommand(const Record& record, char* out, size_t outSize) {
-    const uint32_t announced = record.length() == 0 ? 1 : record.length();
-    const int n = std::snprintf(out, outSize, "ma p,%d,%d,%d", record.kind(), record.version(),
-                                static_cast<int>(announced));
-    return n < static_cast<int>(outSize) ? n : static_cast<int>(outSize) - 1;
-}
-
 // The block of the record's data from offset on; returns the packet's length.
 uint16_t dataBlock(const Record& record, int32_t index, uint32_t offset,
                    uint8_t (&out)[kBlockHeader + kBlockData]) {
@@ -53,55 +45,43 @@ uint32_t firmwareCheck(int32_t firmwareLevel, const RecordStore& procedure) {
     return KVTLNK_OK;
 }
 
-// "ma p,..." and its one-line reply: the index the calibrator gave the new item.
-uint32_t allocateItem(const Record& record, int32_t index) {
+// "ma p,kind,version,length" (a record without data is announced with length 1) and its
+// one-line reply: the index the calibrator gave the new item.
+uint32_t allocateItem(PacketPort& port, const Record& record, int32_t index) {
     char command[64];
-    const int length = allocateCommand(record, command, sizeof command);
-    if (pkt_send(reinterpret_cast<const uint8_t*>(command), static_cast<uint16_t>(length)) != 0)
-        return KVTLNK_E_SEND;
-    if (uint32_t r = receiveStatus(kLongLine)) return r;
+    std::snprintf(command, sizeof command, "ma p,%d,%d,%lu", record.kind(), record.version(),
+                  static_cast<unsigned long>(record.length() == 0 ? 1 : record.length()));
+    if (uint32_t r = sendText(port, command)) return r;
+    if (uint32_t r = receiveStatus(port, kLongLine)) return r;
     ReplyLine line;
-    if (uint32_t r = line.receive(kLongLine)) return r;
+    if (uint32_t r = line.receive(port, kLongLine)) return r;
     if (line.asNumber() != index) return KVTLNK_E_BAD_REPLY;
-    return receiveFinal();
+    return receiveFinal(port);
 }
 
-uint32_t sendBlocks(SessionState& s, const Record& record, int32_t index) {
+uint32_t sendBlocks(SessionState& s, PacketPort& port, const Record& record, int32_t index) {
     uint8_t block[kBlockHeader + kBlockData];
     for (uint32_t offset = 0; offset < record.length(); offset += kBlockData) {
         const uint16_t length = dataBlock(record, index, offset, block);
-        if (uint32_t r = sendCommand(s, true, block, length)) return r;
+        if (uint32_t r = sendCommand(s, port, block, length)) return r;
     }
     return KVTLNK_OK;
 }
 
-uint32_t downloadProgress(SessionState& s, int32_t step) {
-    char text[64];
-    if (step == 0) {
-        std::snprintf(text, sizeof text, "Downloading %ld items to K27 Memory",
-                      static_cast<long>(s.procedureItemCount));
-    } else if (step % 5 == 0) {
-        std::snprintf(text, sizeof text, "%ld of %ld", static_cast<long>(step),
-                      static_cast<long>(s.procedureItemCount));
-    } else {
-        return KVTLNK_OK;
-    }
-    return sendStatusText(s, text);
-}
-
 }  // namespace
 
-uint32_t downloadStart(SessionState& s, const MemoryImage& image, uint32_t* itemCount) {
+uint32_t downloadStart(SessionState& s, PacketPort& port, const MemoryImage& image,
+                       uint32_t* itemCount) {
     if (s.sessionOpen == 0) return KVTLNK_E_NO_SESSION;
     if (itemCount == nullptr) return KVTLNK_E_ARGUMENT;
     *itemCount = 0;
-    if (!ensureLink(s)) return KVTLNK_E_NO_LINK;
+    if (!ensureLink(s, port)) return KVTLNK_E_NO_LINK;
     if (uint32_t r = firmwareCheck(s.firmwareLevel, image.procedure())) return r;
 
-    if (uint32_t r = sendCommand(s, "ds")) return r;
-    if (!restartLink(s)) return KVTLNK_E_NO_LINK;
-    sendStatusText(s, "Clearing Task Memory");  // only a courtesy to the display
-    if (uint32_t r = sendCommand(s, "mc p")) return r;
+    if (uint32_t r = sendCommand(s, port, "ds")) return r;
+    if (!restartLink(s, port)) return KVTLNK_E_NO_LINK;
+    sendStatusText(s, port, "Clearing Task Memory");  // only a courtesy to the display
+    if (uint32_t r = sendCommand(s, port, "mc p")) return r;
 
     s.procedureItemCount = image.procedure().count();
     s.transferStep = 0;
@@ -109,32 +89,34 @@ uint32_t downloadStart(SessionState& s, const MemoryImage& image, uint32_t* item
     return KVTLNK_OK;
 }
 
-uint32_t downloadStep(SessionState& s, const MemoryImage& image, uint32_t* remaining) {
+uint32_t downloadStep(SessionState& s, PacketPort& port, const MemoryImage& image,
+                      uint32_t* remaining) {
     if (s.sessionOpen == 0) return KVTLNK_E_NO_SESSION;
     if (remaining == nullptr) return KVTLNK_E_ARGUMENT;
     *remaining = 0;
     const int32_t i = s.transferStep;
-    if (uint32_t r = downloadProgress(s, i)) return r;
+    const char* first = "Downloading %lld items to K27 Memory";
+    if (uint32_t r = sendProgress(s, port, first, i, s.procedureItemCount)) return r;
 
     // Only the records counted at the start belong to this download.
     const Record* record = i < s.procedureItemCount ? image.procedure().selectRecord(i) : nullptr;
     if (record == nullptr) return KVTLNK_E_ARGUMENT;
-    if (uint32_t r = allocateItem(*record, i)) return r;
-    if (uint32_t r = sendBlocks(s, *record, i)) return r;
+    if (uint32_t r = allocateItem(port, *record, i)) return r;
+    if (uint32_t r = sendBlocks(s, port, *record, i)) return r;
 
     s.transferStep = i + 1;
     *remaining = static_cast<uint32_t>(s.procedureItemCount - s.transferStep);
     if (*remaining != 0) return KVTLNK_OK;
-    if (uint32_t r = sendStatusText(s, "Clearing Results Memory")) return r;
-    return sendCommand(s, "mc r");
+    if (uint32_t r = sendStatusText(s, port, "Clearing Results Memory")) return r;
+    return sendCommand(s, port, "mc r");
 }
 
-uint32_t clearProcedures(SessionState& s) {
+uint32_t clearProcedures(SessionState& s, PacketPort& port) {
     if (s.sessionOpen == 0) return KVTLNK_E_NO_SESSION;
-    if (!ensureLink(s)) return KVTLNK_E_NO_LINK;
-    if (uint32_t r = sendCommand(s, "mc p")) return r;
-    if (uint32_t r = sendCommand(s, "ds")) return r;
-    return restartLink(s) ? KVTLNK_OK : KVTLNK_E_NO_LINK;
+    if (!ensureLink(s, port)) return KVTLNK_E_NO_LINK;
+    if (uint32_t r = sendCommand(s, port, "mc p")) return r;
+    if (uint32_t r = sendCommand(s, port, "ds")) return r;
+    return restartLink(s, port) ? KVTLNK_OK : KVTLNK_E_NO_LINK;
 }
 
 }  // namespace kvtlnk

@@ -1,6 +1,4 @@
 // Who the calibrator is, and how full its memories are.
-#include <cstring>
-
 #include "kvtlnk/kvtlnk.h"
 #include "propkt/link.h"
 #include "session/command.h"
@@ -10,37 +8,30 @@ namespace kvtlnk {
 
 namespace {
 
-uint32_t sendQuery(const char* text) {
-    const uint32_t r =
-        pkt_send(reinterpret_cast<const uint8_t*>(text), static_cast<uint16_t>(std::strlen(text)));
-    return r == 0 ? KVTLNK_OK : KVTLNK_E_SEND;
-}
-
-// A reply of exactly `count` lines: status, the lines, the final packet.
-uint32_t receiveLines(ReplyLine* lines, int count) {
-    if (uint32_t r = receiveStatus(kShortLine)) return r;
+// The command, then a reply of exactly `count` lines: status, the lines, the final packet.
+uint32_t query(PacketPort& port, const char* command, ReplyLine* lines, int count) {
+    if (uint32_t r = sendText(port, command)) return r;
+    if (uint32_t r = receiveStatus(port, kShortLine)) return r;
     for (int i = 0; i < count; ++i) {
-        if (uint32_t r = lines[i].receive(kShortLine)) return r;
+        if (uint32_t r = lines[i].receive(port, kShortLine)) return r;
     }
-    return receiveFinal();
+    return receiveFinal(port);
 }
 
 void clearText(char* text, size_t size) {
     if (size > 0) text[0] = '\0';
 }
 
-uint32_t identification(const Identity& id, uint32_t* edValue) {
+uint32_t identification(PacketPort& port, const Identity& id, uint32_t* edValue) {
     ReplyLine line;
-    if (uint32_t r = sendQuery("id")) return r;
-    if (uint32_t r = receiveLines(&line, 1)) return r;
+    if (uint32_t r = query(port, "id", &line, 1)) return r;
     if (!line.field(id.model, id.modelSize) ||
         !line.field(id.firmwareVersion, id.firmwareVersionSize) ||
         !line.field(id.ident3, id.ident3Size)) {
         return KVTLNK_E_BAD_REPLY;
     }
 
-    if (uint32_t r = sendQuery("ed")) return r;
-    if (uint32_t r = receiveLines(&line, 1)) return r;
+    if (uint32_t r = query(port, "ed", &line, 1)) return r;
     int32_t value = 0;
     if (!line.skip(8) || !line.number(&value)) return KVTLNK_E_BAD_REPLY;
     *edValue = static_cast<uint32_t>(value);
@@ -49,17 +40,16 @@ uint32_t identification(const Identity& id, uint32_t* edValue) {
 
 }  // namespace
 
-uint32_t itemCounts(int32_t* procItems, int32_t* resultItems) {
+uint32_t itemCounts(PacketPort& port, int32_t* procItems, int32_t* resultItems) {
     ReplyLine lines[2];
-    if (uint32_t r = sendQuery("ms")) return r;
-    if (uint32_t r = receiveLines(lines, 2)) return r;
+    if (uint32_t r = query(port, "ms", lines, 2)) return r;
     if (!lines[0].skip(5) || !lines[0].number(procItems)) return KVTLNK_E_BAD_REPLY;
     if (!lines[1].skip(5) || !lines[1].number(resultItems)) return KVTLNK_E_BAD_REPLY;
     return KVTLNK_OK;
 }
 
-uint32_t getK2x(SessionState& s, const Identity& id, uint32_t* edValue, uint32_t* procItems,
-                uint32_t* resultItems) {
+uint32_t getK2x(SessionState& s, PacketPort& port, const Identity& id, uint32_t* edValue,
+                uint32_t* procItems, uint32_t* resultItems) {
     if (s.sessionOpen == 0) return KVTLNK_E_NO_SESSION;
     if (id.model == nullptr || id.ident3 == nullptr || id.firmwareVersion == nullptr ||
         edValue == nullptr || procItems == nullptr || resultItems == nullptr) {
@@ -70,33 +60,33 @@ uint32_t getK2x(SessionState& s, const Identity& id, uint32_t* edValue, uint32_t
     clearText(id.firmwareVersion, id.firmwareVersionSize);
     *edValue = *procItems = *resultItems = 0;
 
-    if (!ensureLink(s)) return KVTLNK_E_NO_LINK;
-    if (uint32_t r = sendStatusText(s, "Identifying K27")) return r;
-    if (uint32_t r = identification(id, edValue)) return r;
+    if (!ensureLink(s, port)) return KVTLNK_E_NO_LINK;
+    if (uint32_t r = sendStatusText(s, port, "Identifying K27")) return r;
+    if (uint32_t r = identification(port, id, edValue)) return r;
 
     int32_t proc = 0;
     int32_t results = 0;
-    const uint32_t r = itemCounts(&proc, &results);
+    const uint32_t r = itemCounts(port, &proc, &results);
     *procItems = static_cast<uint32_t>(proc);
     *resultItems = static_cast<uint32_t>(results);
     return r;
 }
 
-uint32_t memStats(SessionState& s, uint32_t* field3Total, uint32_t* field4Total) {
+uint32_t memStats(SessionState& s, PacketPort& port, uint32_t* field3Total, uint32_t* field4Total) {
     if (s.sessionOpen == 0) return KVTLNK_E_NO_SESSION;
     if (field3Total == nullptr || field4Total == nullptr) return KVTLNK_E_ARGUMENT;
     *field3Total = *field4Total = 0;
 
-    if (!ensureLink(s)) return KVTLNK_E_NO_LINK;
-    if (uint32_t r = sendStatusText(s, "Getting Memory Statistics")) return r;
-    if (uint32_t r = sendQuery("ms")) return r;
-    if (uint32_t r = receiveStatus(kShortLine)) return r;
+    if (!ensureLink(s, port)) return KVTLNK_E_NO_LINK;
+    if (uint32_t r = sendStatusText(s, port, "Getting Memory Statistics")) return r;
+    if (uint32_t r = sendText(port, "ms")) return r;
+    if (uint32_t r = receiveStatus(port, kShortLine)) return r;
 
     // Any number of memory lines, up to the final packet.
     for (;;) {
         uint8_t packet[kShortLine];
-        const uint32_t n = pkt_receive(packet, kShortLine);
-        if (n == PKT_RECEIVE_FAILED) return KVTLNK_E_NO_REPLY;
+        const uint32_t n = pkt_receive(port, packet, kShortLine);
+        if (n == kReceiveFailed) return KVTLNK_E_NO_REPLY;
         if (n == 1 && packet[0] == kEndOfReply) return KVTLNK_OK;
         ReplyLine line;
         line.assign(packet, n);

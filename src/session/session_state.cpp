@@ -1,6 +1,8 @@
 #include "session/session_state.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "kvtlnk/kvtlnk.h"
 
@@ -13,6 +15,14 @@ bool startsWith(const char* text, const char* prefix) {
 }
 
 }  // namespace
+
+void sleepSeconds(uint32_t n) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until = Clock::now() + std::chrono::seconds(n);
+    // A sleep may end early (a signal): sleep again for what is left.
+    while (Clock::now() < until)
+        std::this_thread::sleep_until(until);
+}
 
 uint32_t acceptCalibrator(SessionState& session, const char* model, const char* firmwareVersion) {
     if (!startsWith(model, "ORVAN K27")) {

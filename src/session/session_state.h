@@ -6,6 +6,9 @@ namespace kvtlnk {
 
 constexpr char LIBRARY_VERSION[] = "1.1";
 
+// Returns after n seconds of the steady clock, asleep meanwhile.
+void sleepSeconds(uint32_t n);
+
 // The one calibrator session of the process.
 struct SessionState {
     uint16_t sessionOpen = 0;      // KVTopen has opened the port
@@ -14,6 +17,8 @@ struct SessionState {
     int32_t transferStep = 0;      // next item of a running download or upload
     int32_t procedureItemCount = 0;
     int32_t resultItemCount = 0;
+    // How the session waits out a link restart; tests put in one that returns at once.
+    void (*waitSeconds)(uint32_t n) = &sleepSeconds;
 };
 
 SessionState& theSession();

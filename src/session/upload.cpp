@@ -16,12 +16,6 @@ namespace {
 // minute, second.
 constexpr int kDirectoryFields = 11;
 
-uint32_t sendText(const char* text) {
-    const uint32_t r =
-        pkt_send(reinterpret_cast<const uint8_t*>(text), static_cast<uint16_t>(std::strlen(text)));
-    return r == 0 ? KVTLNK_OK : KVTLNK_E_SEND;
-}
-
 bool readDirectoryLine(ReplyLine& line, int32_t (&fields)[kDirectoryFields]) {
     for (int32_t& f : fields) {
         if (!line.number(&f)) return false;
@@ -59,17 +53,17 @@ uint32_t createItem(RecordStore& store, int32_t j, const int32_t (&f)[kDirectory
     return KVTLNK_OK;
 }
 
-uint32_t fetchDirectory(const char* command, int32_t count, RecordStore& store) {
-    if (uint32_t r = sendText(command)) return r;
-    if (uint32_t r = receiveStatus(kShortLine)) return r;
+uint32_t fetchDirectory(PacketPort& port, const char* command, int32_t count, RecordStore& store) {
+    if (uint32_t r = sendText(port, command)) return r;
+    if (uint32_t r = receiveStatus(port, kShortLine)) return r;
     for (int32_t j = 0; j < count; ++j) {
         ReplyLine line;
-        if (uint32_t r = line.receive(kShortLine)) return r;
+        if (uint32_t r = line.receive(port, kShortLine)) return r;
         int32_t fields[kDirectoryFields];
         if (!readDirectoryLine(line, fields) || fields[0] != j) return KVTLNK_E_BAD_REPLY;
         if (uint32_t r = createItem(store, j, fields)) return r;
     }
-    return receiveFinal();
+    return receiveFinal(port);
 }
 
 // Both memories' items together; the counts come from the calibrator and may be anything.
@@ -77,77 +71,65 @@ int64_t itemTotal(const SessionState& s) {
     return int64_t{s.procedureItemCount} + s.resultItemCount;
 }
 
-uint32_t uploadProgress(SessionState& s, int32_t step, int64_t total) {
-    char text[64];
-    if (step == 0) {
-        std::snprintf(text, sizeof text, "Uploading %lld items from K27 Memory",
-                      static_cast<long long>(total));
-    } else if (step % 5 == 0) {
-        std::snprintf(text, sizeof text, "%d of %lld", static_cast<int>(step),
-                      static_cast<long long>(total));
-    } else {
-        return KVTLNK_OK;
-    }
-    return sendStatusText(s, text);
-}
-
 // "mu" reply: status, the byte count, data packets with that many bytes, the final packet.
-uint32_t fetchItem(char letter, int32_t index, Record& record) {
+uint32_t fetchItem(PacketPort& port, char letter, int32_t index, Record& record) {
     char command[32];
     std::snprintf(command, sizeof command, "mu %c,%d", letter, static_cast<int>(index));
-    if (uint32_t r = sendText(command)) return r;
-    if (uint32_t r = receiveStatus(kLongLine)) return r;
+    if (uint32_t r = sendText(port, command)) return r;
+    if (uint32_t r = receiveStatus(port, kLongLine)) return r;
     ReplyLine line;
-    if (uint32_t r = line.receive(kLongLine)) return r;
+    if (uint32_t r = line.receive(port, kLongLine)) return r;
     const int64_t announced = line.asNumber();
     if (announced > record.length()) return KVTLNK_E_BAD_REPLY;
 
     uint8_t packet[kLongLine];
     for (int64_t got = 0; got < announced;) {
-        const uint32_t n = pkt_receive(packet, kLongLine);
-        if (n == PKT_RECEIVE_FAILED) return KVTLNK_E_NO_REPLY;
+        const uint32_t n = pkt_receive(port, packet, kLongLine);
+        if (n == kReceiveFailed) return KVTLNK_E_NO_REPLY;
         // An empty packet would let a confused calibrator keep the step going for ever.
         if (n == 0 || got + n > record.length()) return KVTLNK_E_BAD_REPLY;
         std::memcpy(record.data() + got, packet, n);
         got += n;
     }
-    return receiveFinal();
+    return receiveFinal(port);
 }
 
 }  // namespace
 
-uint32_t uploadStart(SessionState& s, MemoryImage& image, uint32_t* itemCount) {
+uint32_t uploadStart(SessionState& s, PacketPort& port, MemoryImage& image, uint32_t* itemCount) {
     if (s.sessionOpen == 0) return KVTLNK_E_NO_SESSION;
     if (itemCount == nullptr) return KVTLNK_E_ARGUMENT;
     *itemCount = 0;
-    if (!ensureLink(s)) return KVTLNK_E_NO_LINK;
-    if (uint32_t r = itemCounts(&s.procedureItemCount, &s.resultItemCount)) return r;
+    if (!ensureLink(s, port)) return KVTLNK_E_NO_LINK;
+    if (uint32_t r = itemCounts(port, &s.procedureItemCount, &s.resultItemCount)) return r;
 
     image.procedure().truncate(0);
     image.results().truncate(0);
-    if (uint32_t r = sendStatusText(s, "Uploading K27 Directory")) return r;
-    if (uint32_t r = fetchDirectory("md p", s.procedureItemCount, image.procedure())) return r;
-    if (uint32_t r = fetchDirectory("md r", s.resultItemCount, image.results())) return r;
+    if (uint32_t r = sendStatusText(s, port, "Uploading K27 Directory")) return r;
+    if (uint32_t r = fetchDirectory(port, "md p", s.procedureItemCount, image.procedure()))
+        return r;
+    if (uint32_t r = fetchDirectory(port, "md r", s.resultItemCount, image.results())) return r;
 
     *itemCount = static_cast<uint32_t>(itemTotal(s));
     s.transferStep = 0;
     return KVTLNK_OK;
 }
 
-uint32_t uploadStep(SessionState& s, MemoryImage& image, uint32_t* remaining) {
+uint32_t uploadStep(SessionState& s, PacketPort& port, MemoryImage& image, uint32_t* remaining) {
     if (s.sessionOpen == 0) return KVTLNK_E_NO_SESSION;
     if (remaining == nullptr) return KVTLNK_E_ARGUMENT;
     *remaining = 0;
     const int32_t i = s.transferStep;
     const int64_t total = itemTotal(s);
-    if (uint32_t r = uploadProgress(s, i, total)) return r;
+    const char* first = "Uploading %lld items from K27 Memory";
+    if (uint32_t r = sendProgress(s, port, first, i, total)) return r;
 
     const bool procedure = i < s.procedureItemCount;
     const int32_t index = procedure ? i : i - s.procedureItemCount;
     RecordStore& store = procedure ? image.procedure() : image.results();
     Record* record = store.selectRecord(index);
     if (record == nullptr) return KVTLNK_E_ARGUMENT;
-    const uint32_t r = fetchItem(procedure ? 'p' : 'r', index, *record);
+    const uint32_t r = fetchItem(port, procedure ? 'p' : 'r', index, *record);
     store.dataChanged();
     if (r != KVTLNK_OK) return r;
 

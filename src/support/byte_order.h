@@ -5,11 +5,6 @@
 
 namespace kvtlnk {
 
-// In-place byte reversal of a value held in host order.
-void swapU16(uint16_t* v);
-void swapU32(uint32_t* v);
-void swapF32(float* v);
-
 // Big-endian fields of the calibrator's records, read from and written to byte arrays.
 inline uint16_t loadU16(const uint8_t* p) {
     return static_cast<uint16_t>((p[0] << 8) | p[1]);

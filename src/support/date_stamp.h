@@ -23,7 +23,7 @@ struct DateStamp {
     bool operator==(const DateStamp& o) const;
     bool operator!=(const DateStamp& o) const { return !(*this == o); }
 
-    // The 7 bytes in wire order, and back.
+    // The 7 bytes in wire order, as setup records carry them, and back.
     void toBytes(uint8_t* out) const;
     static DateStamp fromBytes(const uint8_t* in);
 };

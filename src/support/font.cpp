@@ -24,12 +24,10 @@ const uint8_t FONT_WIDTHS[256] = {
     6,  6,  6,  6,  6,  6,  6,  6,  8,  6,  6,  6,  6,  6,  6,  6};  // Fx
 // clang-format on
 
-BitmapFont::BitmapFont(const char* name, Rect cellBox) : name_(name), cellBox_(cellBox) {}
-
 Rect BitmapFont::lineRect(int width) const {
     Rect r;
-    r.c = static_cast<int16_t>(cellBox_.height() - 1);
-    r.d = static_cast<int16_t>(width - 1);
+    r.bottom = static_cast<int16_t>(cellBox_.height() - 1);
+    r.right = static_cast<int16_t>(width - 1);
     return r;
 }
 
@@ -43,18 +41,11 @@ Rect BitmapFont::textExtent(const char* text) const {
     return textExtent(text, std::strlen(text));
 }
 
-int BitmapFont::bytesPerGlyph() const {
-    return ((cellBox_.d - cellBox_.b + 8) / 8) * cellBox_.height();
-}
-
-ProportionalFont::ProportionalFont(const char* name, Rect cellBox, const uint8_t* widths)
-    : BitmapFont(name, cellBox), widths_(widths) {}
-
 ProportionalFont ProportionalFont::helvr12() {
     Rect cell;
-    cell.c = 12;  // 13 rows
-    cell.d = 8;   // 9 columns
-    return ProportionalFont("helvr12", cell, FONT_WIDTHS);
+    cell.bottom = 12;  // 13 rows
+    cell.right = 8;    // 9 columns
+    return ProportionalFont(cell, FONT_WIDTHS);
 }
 
 Rect ProportionalFont::textExtent(const char* text, size_t n) const {

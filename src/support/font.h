@@ -5,23 +5,23 @@
 
 namespace kvtlnk {
 
-// A rectangle of display pixels: (a, b) is its first corner, (c, d) its last; a and c count rows
-// down, b and d columns across. A rectangle with d = b - 1 is empty.
+// A rectangle of display pixels, its first and last row and column (inclusive; rows count down).
+// A rectangle whose right column is one left of its left column is empty.
 struct Rect {
-    int16_t a = 0;
-    int16_t b = 0;
-    int16_t c = 0;
-    int16_t d = -1;
+    int16_t top = 0;
+    int16_t left = 0;
+    int16_t bottom = 0;
+    int16_t right = -1;
 
-    int width() const { return d - b + 1; }
-    int height() const { return c - a + 1; }
+    int width() const { return right - left + 1; }
+    int height() const { return bottom - top + 1; }
 };
 
 // A font of the calibrator's display, of which the library only measures texts. The base class
 // treats every character as one cell of the cell box.
 class BitmapFont {
   public:
-    BitmapFont(const char* name, Rect cellBox);
+    explicit BitmapFont(Rect cellBox) : cellBox_(cellBox) {}
     virtual ~BitmapFont() = default;
 
     // The rectangle the first n characters of a text take on one display line.
@@ -29,25 +29,21 @@ class BitmapFont {
     // The same for a zero-terminated text.
     Rect textExtent(const char* text) const;
 
-    const char* name() const { return name_; }
-    const Rect& cellBox() const { return cellBox_; }
-    int bytesPerGlyph() const;
     // The extent of a line that is width pixels wide.
     Rect lineRect(int width) const;
 
   protected:
     // Pixels between two characters.
-    int spacing() const { return cellBox_.b; }
+    int spacing() const { return cellBox_.left; }
 
   private:
-    const char* name_;
     Rect cellBox_;
 };
 
 // A font whose characters have their own widths.
 class ProportionalFont : public BitmapFont {
   public:
-    ProportionalFont(const char* name, Rect cellBox, const uint8_t* widths);
+    ProportionalFont(Rect cellBox, const uint8_t* widths) : BitmapFont(cellBox), widths_(widths) {}
 
     // The font of the calibrator's prompt area, "helvr12", with FONT_WIDTHS.
     static ProportionalFont helvr12();

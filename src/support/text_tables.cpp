@@ -2,9 +2,9 @@
 
 namespace kvtlnk {
 
-const char kNilText[] = "<<nil>>";
-
 namespace {
+
+const char kNilText[] = "<<nil>>";
 
 // Unit symbols by unit number; bytes above 0x7F are characters of the display font
 // (0x81 ohm sign, 0x89 subscript two, 0xB0 degree sign).
@@ -55,10 +55,6 @@ const StringList kEmptyList = {0, 0, nullptr};
 
 }  // namespace
 
-const StringList& emptyList() {
-    return kEmptyList;
-}
-
 const char* listItem(const StringList& list, unsigned i) {
     return i < list.count ? list.items[i] : kNilText;
 }
@@ -79,7 +75,6 @@ TextTables::TextTables()
 
 int TextTables::setDecimalComma(int flag) {
     decimalComma_ = flag;
-    notifyObservers(kChanged);
     return 1;
 }
 
@@ -87,16 +82,13 @@ int TextTables::setDateTimeFormat(unsigned dateIndex, unsigned timeIndex) {
     if (dateIndex >= dateFormatCount_ || timeIndex >= timeFormatCount_) return 0;
     dateIndex_ = dateIndex;
     timeIndex_ = timeIndex;
-    notifyObservers(kChanged);
     return 1;
 }
 
 int TextTables::selectTable(unsigned index) {
     if (index >= tableCount_) return 0;
-    current_ = index;
     buckets_ = tables_[index].buckets;
     bucketCount_ = tables_[index].bucketCount;
-    notifyObservers(kChanged);
     return 1;
 }
 

@@ -2,8 +2,6 @@
 
 #include <cstdint>
 
-#include "support/notifier.h"
-
 namespace kvtlnk {
 
 // A numbered list of texts of the library's catalogue.
@@ -13,13 +11,9 @@ struct StringList {
     const char* const* items;
 };
 
-// The list that stands for a missing one: id 0, no items.
-const StringList& emptyList();
-
 // Item i of a list, or "<<nil>>" when there is none.
 const char* listItem(const StringList& list, unsigned i);
 const char* firstItem(const StringList& list);
-extern const char kNilText[];  // "<<nil>>"
 
 // List ids the display code looks up.
 constexpr uint16_t kUnitSymbolsList = 10;    // by unit number
@@ -27,7 +21,7 @@ constexpr uint16_t kPrefixLettersList = 11;  // by prefix index
 
 // The library's text catalogue: tables of numbered string lists, the current date and time
 // formats and the decimal-comma switch.
-class TextTables : public Notifier {
+class TextTables {
   public:
     struct Table {
         const char* name;
@@ -37,20 +31,19 @@ class TextTables : public Notifier {
 
     TextTables();
 
-    virtual int setDecimalComma(int flag);
-    virtual int setDateTimeFormat(unsigned dateIndex, unsigned timeIndex);
-    virtual int selectTable(unsigned index);
+    // Each returns 1, or 0 for an index outside its table.
+    int setDecimalComma(int flag);
+    int setDateTimeFormat(unsigned dateIndex, unsigned timeIndex);
+    int selectTable(unsigned index);
 
+    // The list with this id in the current table; a list with no items when there is none.
     const StringList& findList(unsigned id) const;
     int decimalComma() const { return decimalComma_; }
-    unsigned dateFormatIndex() const { return dateIndex_; }
     unsigned timeFormatIndex() const { return timeIndex_; }
-    const char* currentTableName() const { return tables_[current_].name; }
 
   private:
     const Table* tables_;
     unsigned tableCount_;
-    unsigned current_ = 0;
     const StringList* const* const* buckets_;
     unsigned bucketCount_;
     const char* const* dateFormats_;

@@ -1,5 +1,10 @@
 // The library against the emulated calibrator over a pty: whole sessions, the commands they
 // send, and every failure a calibrator can cause.
+//
+// Time: the library waits its own default time-out; the calibrator repeats an unacknowledged
+// frame only after a second, so a stalled test thread cannot make it repeat one, yet well within
+// the library's attempts. Faults come from the calibrator's fault script, and the link restart
+// after "ds" waits on a clock that returns at once.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,15 +28,21 @@ using k27emu::EmuRecord;
 using Records = std::vector<EmuRecord>;
 using Strings = std::vector<std::string>;
 
-constexpr uint32_t kTimeoutMs = 60;
-constexpr int32_t kAttempts = 4;
+constexpr uint32_t kTimeoutMs = 500;
+constexpr int32_t kAttempts = 5;
+constexpr DateStamp kCalibratorClock{1, 2, 3, 4, 5, 6, 32};
 
-CalibratorOptions quick(const char* model = "ORVAN K27") {
+CalibratorOptions calibrator(const char* model = "ORVAN K27") {
     CalibratorOptions o;
     o.identity.model = model;
-    o.readTimeoutMs = 20;  // resends well inside the library's time-out
-    o.clock = DateStamp{1, 2, 3, 4, 5, 6, 32};
+    o.readTimeoutMs = 1000;
+    o.clock = kCalibratorClock;
     return o;
+}
+
+std::vector<uint32_t> gWaits;  // the seconds each link restart asked to wait
+void recordWait(uint32_t seconds) {
+    gWaits.push_back(seconds);
 }
 
 EmuRecord item(uint16_t kind, uint16_t version, size_t length, DateStamp stamp = {}) {
@@ -85,14 +96,21 @@ uint32_t upload() {
 
 class E2e : public ::testing::Test {
   protected:
-    void open(CalibratorOptions options = quick()) {
-        emu = std::make_unique<Calibrator>(options);
+    void open(int32_t attempts = kAttempts) {
+        emu = std::make_unique<Calibrator>(calibrator());
         ASSERT_TRUE(emu->start());
-        ASSERT_EQ(KVTopen(9600, emu->portPath().c_str(), kTimeoutMs, kAttempts), KVTLNK_OK);
+        ASSERT_EQ(KVTopen(9600, emu->portPath().c_str(), kTimeoutMs, attempts), KVTLNK_OK);
         emu->clearLogs();
     }
-    void SetUp() override { open(); }
-    void TearDown() override { KVTclose(); }
+    void SetUp() override {
+        theSession().waitSeconds = &recordWait;
+        gWaits.clear();
+        open();
+    }
+    void TearDown() override {
+        KVTclose();
+        theSession().waitSeconds = &sleepSeconds;
+    }
 
     std::unique_ptr<Calibrator> emu;
 };
@@ -104,7 +122,7 @@ TEST_F(E2e, RoundTripKeepsEveryByte) {
             item(static_cast<uint16_t>(10 + image.size() % 6), image.size() % 2, length));
     setImage(image);
     ASSERT_EQ(download(), KVTLNK_OK);
-    EXPECT_EQ(emu->memory(Memory::Procedure), withStamp(image, *quick().clock));
+    EXPECT_EQ(emu->memory(Memory::Procedure), withStamp(image, kCalibratorClock));
     EXPECT_EQ(emu->statusTexts(),
               (Strings{"Clearing Task Memory", "Downloading 12 items to K27 Memory", "5 of 12",
                        "10 of 12", "Clearing Results Memory"}));
@@ -127,6 +145,7 @@ TEST_F(E2e, CommandSequences) {
                        "sf link,Downloading 3 items to K27 Memory", "ma p,14,0,116", "mbp 115,0,0",
                        "mbp 1,0,115", "ma p,10,1,1", "mbp 1,1,0", "ma p,11,0,5", "mbp 5,2,0",
                        "sf link,Clearing Results Memory", "mc r"}));
+    EXPECT_EQ(gWaits, std::vector<uint32_t>{1}) << "the restart after \"ds\" waits a second";
 
     ASSERT_TRUE(emu->replaceMemory(Memory::Results, {item(7, 0, 3), item(15, 0, 300)}));
     emu->clearLogs();
@@ -184,38 +203,24 @@ TEST_F(E2e, EveryFailureHasItsCode) {
         uint32_t result;
         int tries;  // of the first command that reached the calibrator
     } cases[] = {
+        // clang-format off
         {"refused", [](Calibrator& e) { e.faults().refuse("sf link"); }, memstats, 2018, 2},
         {"silent after open", [](Calibrator& e) { e.faults().goSilent(); }, memstats, 2020, 0},
-        {"status lost",
-         [](Calibrator& e) { e.faults().dropFrame(1, 1, k27emu::FrameFilter::Data); }, memstats,
-         2021, 1},
-        {"no final", [](Calibrator& e) { e.faults().lineInsteadOfEnd("sf link"); }, memstats, 2022,
-         2},
-        {"short id", [](Calibrator& e) { e.faults().replaceLines("id", {"ORVAN K27,V1.2.0"}); },
-         getK2x, 2022, 1},
-        {"8-field ed", [](Calibrator& e) { e.faults().replaceLines("ed", {"1,2,3,4,5,6,7,8"}); },
-         getK2x, 2022, 1},
-        {"three ms lines",
-         [](Calibrator& e) {
-             e.faults().replaceLines("ms", {"p,,0,0,0,0", "r,,0,0,0,0", "s,,0,0,0,0"});
-         },
-         getK2x, 2022, 1},
-        {"directory index",
-         [](Calibrator& e) { e.faults().replaceLines("md p", {"1,10,0,3,2024,1,2,3,4,5,6"}); },
-         uplStart, 2022, 1},
-        {"empty item",
-         [](Calibrator& e) { e.faults().replaceLines("md p", {"0,10,0,0,2024,1,2,3,4,5,6"}); },
-         uplStart, 2023, 1},
-        {"item too big",
-         [](Calibrator& e) { e.faults().replaceLines("md p", {"0,10,0,65000,2024,1,2,3,4,5,6"}); },
-         uplStart, 2012, 1},
+        {"status lost", [](Calibrator& e) { e.faults().dropFrame(1, 1, k27emu::FrameFilter::Data); }, memstats, 2021, 1},
+        {"no final", [](Calibrator& e) { e.faults().lineInsteadOfEnd("sf link"); }, memstats, 2022, 2},
+        {"short id", [](Calibrator& e) { e.faults().replaceLines("id", {"ORVAN K27,V1.2.0"}); }, getK2x, 2022, 1},
+        {"8-field ed", [](Calibrator& e) { e.faults().replaceLines("ed", {"1,2,3,4,5,6,7,8"}); }, getK2x, 2022, 1},
+        {"three ms lines", [](Calibrator& e) { e.faults().replaceLines("ms", {"p,,0,0,0,0", "r,,0,0,0,0", "s,,0,0,0,0"}); }, getK2x, 2022, 1},
+        {"directory index", [](Calibrator& e) { e.faults().replaceLines("md p", {"1,10,0,3,2024,1,2,3,4,5,6"}); }, uplStart, 2022, 1},
+        {"empty item", [](Calibrator& e) { e.faults().replaceLines("md p", {"0,10,0,0,2024,1,2,3,4,5,6"}); }, uplStart, 2023, 1},
+        {"item too big", [](Calibrator& e) { e.faults().replaceLines("md p", {"0,10,0,65000,2024,1,2,3,4,5,6"}); }, uplStart, 2012, 1},
         {"oversize mu", [](Calibrator& e) { e.faults().inflateUpload(1); }, uplStep, 2022, 1},
-        {"ma index", [](Calibrator& e) { e.faults().replaceLines("ma p", {"7"}); }, dnlStep, 2022,
-         1},
+        {"ma index", [](Calibrator& e) { e.faults().replaceLines("ma p", {"7"}); }, dnlStep, 2022, 1},
+        // clang-format on
     };
     for (const auto& c : cases) {
         KVTclose();
-        open();
+        open(2);  // no fault here is meant to be outlasted
         ASSERT_TRUE(emu->replaceMemory(Memory::Procedure, {item(10, 0, 3)}));
         setImage({item(10, 0, 3)});
         c.fault(*emu);
@@ -253,11 +258,9 @@ TEST_F(E2e, RepliesAreReadFieldByField) {
 }
 
 TEST_F(E2e, NullPointersAndCallsWithoutASessionAreRefused) {
-    EXPECT_EQ(KVTdnlStart(nullptr), KVTLNK_E_ARGUMENT);
-    EXPECT_EQ(KVTdnlStep(nullptr), KVTLNK_E_ARGUMENT);
-    EXPECT_EQ(KVTuplStart(nullptr), KVTLNK_E_ARGUMENT);
-    EXPECT_EQ(KVTuplStep(nullptr), KVTLNK_E_ARGUMENT);
-    EXPECT_EQ(KVTmemstats(nullptr, nullptr), KVTLNK_E_ARGUMENT);
+    for (uint32_t r : {KVTdnlStart(nullptr), KVTdnlStep(nullptr), KVTuplStart(nullptr),
+                       KVTuplStep(nullptr), KVTmemstats(nullptr, nullptr)})
+        EXPECT_EQ(r, KVTLNK_E_ARGUMENT);
     EXPECT_TRUE(emu->commands().empty());
 
     KVTclose();
@@ -275,7 +278,7 @@ TEST_F(E2e, NullPointersAndCallsWithoutASessionAreRefused) {
 
 TEST_F(E2e, RefusedModelClosesTheSession) {
     KVTclose();
-    emu = std::make_unique<Calibrator>(quick("ORVAN K28"));
+    emu = std::make_unique<Calibrator>(calibrator("ORVAN K28"));
     ASSERT_TRUE(emu->start());
     EXPECT_EQ(KVTopen(9600, emu->portPath().c_str(), kTimeoutMs, kAttempts), KVTLNK_E_NOT_ACCEPTED);
     EXPECT_EQ(theSession().sessionOpen, 0);
@@ -284,19 +287,22 @@ TEST_F(E2e, RefusedModelClosesTheSession) {
 }
 
 TEST_F(E2e, SilentCalibratorFailsTheOpenInBoundedTime) {
+    // One attempt of the default time-out while the calibrator answers; short time-outs only
+    // once it is silent. The low 8 bits of the attempt count are used: 0x101 makes 1.
+    const std::string port = emu->portPath();
+    ASSERT_EQ(KVTopen(9600, port.c_str(), kTimeoutMs, 0x101), KVTLNK_OK);
     emu->faults().goSilent();
     // Opening again closes the old session first; its farewell text finds nobody.
-    EXPECT_EQ(KVTopen(9600, emu->portPath().c_str(), kTimeoutMs, kAttempts), KVTLNK_E_SEND);
+    EXPECT_EQ(KVTopen(9600, port.c_str(), 100, 2), KVTLNK_E_SEND);
     EXPECT_EQ(theSession().sessionOpen, 0);
 
-    const int32_t attempts = 2;
     const auto t0 = std::chrono::steady_clock::now();
-    EXPECT_EQ(KVTopen(9600, emu->portPath().c_str(), 50, attempts), KVTLNK_E_NO_LINK);
+    EXPECT_EQ(KVTopen(9600, port.c_str(), 100, 2), KVTLNK_E_NO_LINK);
     const auto elapsed = std::chrono::steady_clock::now() - t0;
     EXPECT_EQ(theSession().sessionOpen, 0);
     // Connect for the identification, connect for the farewell text, the disconnect.
-    EXPECT_GE(elapsed, std::chrono::milliseconds(3 * attempts * 50 * 9 / 10));
-    EXPECT_LT(elapsed, std::chrono::milliseconds(3 * attempts * 50 + 4000));
+    EXPECT_GE(elapsed, std::chrono::milliseconds(3 * 2 * 99));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(3 * 2 * 100 + 5000));
 }
 
 TEST_F(E2e, AFailedStepIsRepeatedByTheSameCall) {
@@ -310,7 +316,7 @@ TEST_F(E2e, AFailedStepIsRepeatedByTheSameCall) {
     EXPECT_EQ(KVTdnlStep(&remaining), KVTLNK_OK);
     EXPECT_EQ(KVTdnlStep(&remaining), KVTLNK_OK);
     EXPECT_EQ(remaining, 0u);
-    EXPECT_EQ(emu->memory(Memory::Procedure), withStamp(image, *quick().clock));
+    EXPECT_EQ(emu->memory(Memory::Procedure), withStamp(image, kCalibratorClock));
 
     ASSERT_EQ(KVTuplStart(&n), KVTLNK_OK);
     emu->faults().inflateUpload(1, 1);
@@ -323,17 +329,18 @@ TEST_F(E2e, AFailedStepIsRepeatedByTheSameCall) {
 
 TEST_F(E2e, TransfersSurviveALineThatLosesFrames) {
     Records image;
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 4; ++i)
         image.push_back(item(10, 0, 250 + 37 * i));
     setImage(image);
-    // Data frames only: a lost acknowledgement of "ma" makes the calibrator add the item twice.
-    emu->faults().corruptFrame(3, 7);
-    emu->faults().dropFrame(5, 11);
+    // The calibrator's data frames only: a lost acknowledgement of "ma" would make it add the
+    // item twice. Each fault costs the calibrator's time-out before it sends the frame again.
+    emu->faults().corruptFrame(3, 29);
+    emu->faults().dropFrame(11, 31);
     ASSERT_EQ(download(), KVTLNK_OK);
-    EXPECT_EQ(emu->memory(Memory::Procedure), withStamp(image, *quick().clock));
+    EXPECT_EQ(emu->memory(Memory::Procedure), withStamp(image, kCalibratorClock));
     ASSERT_EQ(upload(), KVTLNK_OK);
-    EXPECT_EQ(imageOf(Memory::Procedure), withStamp(image, *quick().clock));
-    EXPECT_GT(emu->faults().framesFaulted(), 10u);
+    EXPECT_EQ(imageOf(Memory::Procedure), withStamp(image, kCalibratorClock));
+    EXPECT_GE(emu->faults().framesFaulted(), 4u);
 }
 
 }  // namespace

@@ -13,7 +13,6 @@ using Bytes = std::vector<uint8_t>;
 inline Bytes bytesOf(const Record& r) {
     return Bytes(r.data(), r.data() + r.length());
 }
-
 inline Bytes bytesOf(const std::string& s) {
     return Bytes(s.begin(), s.end());
 }

@@ -1,8 +1,8 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -46,38 +46,28 @@ class MemDump : public ::testing::Test {
 
 TEST_F(MemDump, ListingsAndDataFiles) {
     memClear(image);
-    memTemplate(image, 0, 1, "a\nb", "c", 3);  // data with a newline byte
-    addRaw(image.results(), 1000, {1, 2, 3});
-    addRaw(image.results(), 9, {4});
-    addRaw(image.results(), 16, {5, 6});
+    memTemplate(image, 0, 1, "a\nb", "c", 3);  // 9: data with a newline byte
+    for (uint16_t kind : {1000, 9, 16})
+        addRaw(image.results(), kind, {1, 2});
     addRaw(image.results(), SETUP_5, {7}, 1);
+    for (Memory m : {Memory::Results, Memory::Procedure}) {
+        for (int32_t i = 0; i < image.store(m).count(); ++i)
+            image.store(m).selectRecord(i)->setStamp(DateStamp{5, 4, 3, 2, 1, 12, 7});
+    }
     tables.setDateTimeFormat(1, 0);
     EXPECT_TRUE(memDump(image, tables, dir.c_str()));
     EXPECT_EQ(tables.timeFormatIndex(), 1u);
 
-    std::set<std::string> names;
-    for (Memory m : {Memory::Results, Memory::Procedure}) {
-        const std::string base = m == Memory::Results ? "res" : "prc";
-        const RecordStore& store = image.store(m);
-        std::string listing;
-        for (int i = 0; i < store.count(); ++i) {
-            const Record& r = *store.selectRecord(i);
-            const DateStamp& s = r.stamp();
-            char line[96];
-            std::snprintf(line, sizeof line, "%d: %s(%d),V(%d),%02d/%02d/%d %02d:%02d:%02d\n", i,
-                          r.kind() == 16 ? "" : "<<nil>>", r.kind(), r.version(), s.month, s.day,
-                          s.fullYear(), s.hour, s.minute, s.second);
-            listing += line;
-            names.insert(base + std::to_string(i) + ".nd");
-            const Bytes data = bytesOf(r);
-            EXPECT_EQ(contents(dir + "/" + base + std::to_string(i) + ".nd"),
-                      std::string(data.begin(), data.end()));
-        }
-        names.insert(base + ".dir");
-        EXPECT_EQ(contents(dir + "/" + base + ".dir"), listing);
-    }
-    EXPECT_EQ(filesIn(dir), names);
-    EXPECT_EQ(contents(dir + "/res.dir").substr(0, 18), "0: <<nil>>(1000),V");
+    EXPECT_EQ(contents(dir + "/res.dir"),
+              "0: <<nil>>(1000),V(0),12/01/1999 03:04:05\n"
+              "1: <<nil>>(9),V(0),12/01/1999 03:04:05\n"
+              "2: (16),V(0),12/01/1999 03:04:05\n"
+              "3: <<nil>>(5),V(1),12/01/1999 03:04:05\n");
+    EXPECT_THAT(contents(dir + "/prc.dir"),
+                ::testing::EndsWith("\n9: <<nil>>(6),V(0),12/01/1999 03:04:05\n"));
+    EXPECT_EQ(contents(dir + "/prc9.nd"), std::string("\0\0\0\0\0\0\0\3\1a\nb\0c\0", 15));
+    EXPECT_EQ(contents(dir + "/res3.nd"), "\7");
+    EXPECT_EQ(filesIn(dir).size(), 10u + 4 + 2);
 }
 
 TEST_F(MemDump, EmptyImageAndPathsItCannotUse) {

@@ -46,10 +46,9 @@ TEST(PromptFit, CheckAndDefinition) {
         // The definition keeps what the display shows.
         MemoryImage image;
         ASSERT_EQ(memPromptDefn(image, "p", c.text.c_str()), KVTLNK_OK) << c.text;
-        Bytes expected = {0, 0, 'p', 0};
-        expected.insert(expected.end(), c.text.begin(), c.text.begin() + c.k);
-        expected.push_back(0);
-        EXPECT_EQ(bytesOf(*image.procedure().selectRecord(0)), expected) << c.text;
+        EXPECT_EQ(bytesOf(*image.procedure().selectRecord(0)),
+                  bytesOf(std::string("\0\0p\0", 4) + c.text.substr(0, c.k) + '\0'))
+            << c.text;
     }
     uint32_t k = 5;
     EXPECT_EQ(memCheckPromptDefn(nullptr, &k), KVTLNK_E_ARGUMENT);

@@ -2,6 +2,10 @@
 
 // Test fixtures for the wire: frames built by hand, a two-ended line in one process, a pty pair
 // and a collector of trace texts.
+//
+// Time-outs: a read that must see bytes another thread or the kernel is still delivering waits
+// kPatientMs, so that a stalled thread on a busy machine cannot make it time out; short
+// time-outs only where the line is silent or every answer is already on it.
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/socket.h>
@@ -23,6 +27,15 @@
 namespace kvtlnk {
 
 using Bytes = std::vector<uint8_t>;
+
+constexpr uint32_t kPatientMs = 500;  // the library's own read time-out
+
+inline Bytes concat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
 
 // A frame with the given type byte, the body exactly as sent (0x10 already doubled) and a
 // correct check value.
@@ -98,7 +111,7 @@ class DuplexLine {
         std::atomic<int> purges_{0};
     };
 
-    explicit DuplexLine(uint32_t readTimeoutMs = 50)
+    explicit DuplexLine(uint32_t readTimeoutMs)
         : fds_(socketPair()),
           master_(fds_[0], fds_[1], readTimeoutMs),
           slave_(fds_[1], fds_[0], readTimeoutMs) {}

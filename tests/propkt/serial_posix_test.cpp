@@ -99,37 +99,33 @@ Faults failNext(Call c, int times, int error) {
     return f;
 }
 
-std::string errorLine(int error) {
-    return std::string(std::strerror(error)) + "\r\n";
+std::string failed(const char* call, int error) {
+    return std::string(call) + ": " + std::strerror(error) + "\r\n";
 }
 
-TEST(SerialPort, PortNamesAndTraceText) {
-    const char* names[][2] = {{"COM1", "/dev/ttyS0"},
-                              {"COM10", "/dev/ttyS9"},
-                              {"com3", "/dev/ttyS2"},
-                              {"", "/dev/ttyS0"},
-                              {"COM0", "COM0"},
-                              {"COM1x", "COM1x"},
-                              {"/dev/ttyUSB0", "/dev/ttyUSB0"}};
+TEST(SerialPort, PortNames) {
+    // clang-format off
+    const char* names[][2] = {
+        {"COM1", "/dev/ttyS0"}, {"COM10", "/dev/ttyS9"}, {"com3", "/dev/ttyS2"},
+        {"COM99999", "/dev/ttyS99998"}, {"COM0", "COM0"}, {"COM01", "COM01"}, {"COM1x", "COM1x"},
+        {"COM123456", "COM123456"}, {"/dev/ttyUSB0", "/dev/ttyUSB0"}};
+    // clang-format on
     for (auto& n : names)
         EXPECT_EQ(devicePathFor(n[0]), n[1]) << n[0];
-    EXPECT_EQ(devicePathFor(nullptr), "/dev/ttyS0");
-
-    TraceCapture capture;
-    DebugTrace("ReadComm failed, read %d bytes\n", 3);
-    EXPECT_EQ(capture.texts(), Texts{"ReadComm failed, read 3 bytes\r\n"});
 }
 
+// Reads that must see their bytes wait the library's own time-out; only the read that is meant
+// to find nothing is timed.
 class PtyPort : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(pty.ok());
-        port.setReadTimeout(60);
+        port.setReadTimeout(kPatientMs);
         ASSERT_TRUE(port.open(pty.slavePath().c_str()));
     }
     PtyPair pty;
     SerialPort port;
-    FdLine far{pty.master(), 60};
+    FdLine far{pty.master(), kPatientMs};
 };
 
 TEST_F(PtyPort, EveryByteValuePassesUnchangedBothWays) {
@@ -147,10 +143,12 @@ TEST_F(PtyPort, EveryByteValuePassesUnchangedBothWays) {
 
 TEST_F(PtyPort, ReadTimesOutAndReadOfZeroPurges) {
     uint8_t b[4] = {1, 2, 3, 4};
+    port.setReadTimeout(60);
     auto start = Clock::now();
     EXPECT_EQ(port.read(b, 1), 0);
-    EXPECT_GE(msSince(start), 55);
-    EXPECT_LT(msSince(start), 1000);
+    EXPECT_GE(msSince(start), 59);  // the time-out, to the millisecond
+    EXPECT_LT(msSince(start), 5000);
+    port.setReadTimeout(kPatientMs);
 
     ASSERT_EQ(far.write(b, 4), 4);
     ASSERT_EQ(port.read(b, 1), 1);  // the bytes have arrived
@@ -165,7 +163,8 @@ TEST_F(PtyPort, SecondOpenFailsUntilTheFirstCloses) {
     SerialPort second;
     EXPECT_FALSE(second.open(pty.slavePath().c_str()));
     EXPECT_FALSE(second.open(link.c_str()));
-    EXPECT_EQ(capture.texts(), (Texts{"OpenComm failed\r\n", "OpenComm failed\r\n"}));
+    const std::string busy = failed("flock", EWOULDBLOCK);
+    EXPECT_EQ(capture.texts(), (Texts{"OpenComm failed\r\n", busy, "OpenComm failed\r\n", busy}));
     ASSERT_TRUE(port.close());
     EXPECT_TRUE(second.open(link.c_str()));
     unlink(link.c_str());
@@ -195,13 +194,15 @@ TEST_F(PtyPort, HungUpLineSleepsInsteadOfSpinningAndTracesOnce) {
     TraceCapture capture;
     FaultyCalls calls;
     pty.closeMaster();
+    port.setReadTimeout(60);
     uint8_t b;
     auto start = Clock::now();
     EXPECT_EQ(port.read(&b, 1), 0);
     EXPECT_EQ(port.read(&b, 1), 0);
-    EXPECT_GE(msSince(start), 110);
+    EXPECT_GE(msSince(start), 119);
     EXPECT_LE(gFaults.calls[Poll] + gFaults.calls[Read], 6) << "the read spun";
-    EXPECT_EQ(capture.texts(), (Texts{"ReadComm failed, read 0 bytes\r\n", "line hung up\r\n"}));
+    EXPECT_EQ(capture.texts(),
+              (Texts{"ReadComm failed, read 0 bytes\r\n", "read: line hung up\r\n"}));
 }
 
 TEST(FdLine, InterruptedAndFailingCalls) {
@@ -217,30 +218,23 @@ TEST(FdLine, InterruptedAndFailingCalls) {
         {"EINTR in poll", failNext(Poll, 2, EINTR), 3, 3, {}},
         {"EINTR in read", failNext(Read, 2, EINTR), 3, 3, {}},
         {"EINTR in write", failNext(Write, 2, EINTR), 3, 3, {}},
-        {"short write, then EIO", shortThenEio, 2, 2, {"WriteComm failed after 2 bytes\r\n"}},
-        {"unplugged: EIO in read",
-         failNext(Read, 1, EIO),
-         3,
-         0,
-         {"ReadComm failed, read 0 bytes\r\n", errorLine(EIO)}},
-        {"unplugged: ENXIO in poll",
-         failNext(Poll, 1, ENXIO),
-         3,
-         0,
-         {"ReadComm failed, read 0 bytes\r\n", errorLine(ENXIO)}},
+        // clang-format off
+        {"short write, then EIO", shortThenEio, 2, 2, {"WriteComm failed after 2 bytes\r\n", failed("write", EIO)}},
+        {"unplugged: EIO in read", failNext(Read, 1, EIO), 3, 0, {"ReadComm failed, read 0 bytes\r\n", failed("read", EIO)}},
+        {"unplugged: ENXIO in poll", failNext(Poll, 1, ENXIO), 3, 0, {"ReadComm failed, read 0 bytes\r\n", failed("poll", ENXIO)}},
+        // clang-format on
     };
     for (const Case& c : cases) {
         int fds[2];
         ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
         TraceCapture capture;
         FaultyCalls calls(c.faults);
-        FdLine near(fds[0], 30), far(fds[1], 30);
+        FdLine near(fds[0], 30), far(fds[1], 30);  // the bytes are there before each read
         const uint8_t out[3] = {0x11, 0x13, 0x03};
         uint8_t in[3] = {};
         EXPECT_EQ(far.write(out, 3), c.written) << c.what;
         EXPECT_EQ(near.read(in, c.written), c.read) << c.what;
         if (c.read == 0) {
-            EXPECT_TRUE(near.lost()) << c.what;
             EXPECT_EQ(gFaults.lastSleepMs, 30) << c.what << ": must sleep, not spin";
         }
         EXPECT_EQ(capture.texts(), c.traces) << c.what;
@@ -253,8 +247,8 @@ TEST(SerialPort, RefusedOpenLeavesThePortClosed) {
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
     const std::pair<Faults, Texts> cases[] = {
-        {failNext(Flock, 1, EWOULDBLOCK), {"OpenComm failed\r\n"}},
-        {failNext(SetAttr, 1, EINVAL), {"SetCommState failed\r\n", errorLine(EINVAL)}},
+        {failNext(Flock, 1, EWOULDBLOCK), {"OpenComm failed\r\n", failed("flock", EWOULDBLOCK)}},
+        {failNext(SetAttr, 1, EINVAL), {"SetCommState failed\r\n", failed("tcsetattr", EINVAL)}},
     };
     for (const auto& [faults, traces] : cases) {
         TraceCapture capture;
@@ -279,7 +273,8 @@ TEST(SerialPort, CloseGivesUpOnOutputThatNeverLeaves) {
     gFaults.calls[SetAttr] = 0;
     auto start = Clock::now();
     EXPECT_TRUE(port.close());
-    EXPECT_LT(msSince(start), 2000);
+    EXPECT_GE(msSince(start), 500 + 25 - 1);  // the margin, and 96 bytes at 38400 baud
+    EXPECT_LT(msSince(start), 10000);
     EXPECT_EQ(gFaults.outputFlushes, 1);
     EXPECT_EQ(gFaults.calls[SetAttr], 1) << "former settings not restored";
     EXPECT_FALSE(port.isOpen());

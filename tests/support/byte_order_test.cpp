@@ -2,51 +2,36 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <vector>
 
 namespace kvtlnk {
 namespace {
 
-TEST(ByteOrder, SwapsReverseInPlace) {
-    uint16_t u16 = 0x1234;
-    swapU16(&u16);
-    EXPECT_EQ(u16, 0x3412);
-    uint32_t u32 = 0x11223344u;
-    swapU32(&u32);
-    EXPECT_EQ(u32, 0x44332211u);
-    // The big-endian bytes of 1.0f read as a host float on a little-endian machine.
-    const uint8_t bigEndianOne[4] = {0x3F, 0x80, 0x00, 0x00};
-    float f;
-    std::memcpy(&f, bigEndianOne, 4);
-    swapF32(&f);
-    EXPECT_EQ(f, 1.0f);
-}
-
 TEST(ByteOrder, LoadAndStoreAreBigEndian) {
-    struct Case {
+    const struct {
         uint32_t value;
-        uint8_t bytes[4];
-    };
-    const Case cases[] = {
+        std::vector<uint8_t> bytes;
+    } cases[] = {
         {0x00000003u, {0x00, 0x00, 0x00, 0x03}},
         {0xFFFFFFFFu, {0xFF, 0xFF, 0xFF, 0xFF}},
         {0x01020304u, {0x01, 0x02, 0x03, 0x04}},
+        {0xC0000000u, {0xC0, 0x00, 0x00, 0x00}},  // -2.0f
     };
-    for (const Case& c : cases) {
-        uint8_t out[4];
-        storeU32(out, c.value);
-        EXPECT_EQ(0, std::memcmp(out, c.bytes, 4)) << std::hex << c.value;
-        EXPECT_EQ(loadU32(c.bytes), c.value);
+    for (const auto& c : cases) {
+        std::vector<uint8_t> out(4);
+        storeU32(out.data(), c.value);
+        EXPECT_EQ(out, c.bytes) << std::hex << c.value;
+        EXPECT_EQ(loadU32(c.bytes.data()), c.value);
     }
-    EXPECT_EQ(loadI32(cases[1].bytes), -1);
-
+    EXPECT_EQ(loadI32(cases[1].bytes.data()), -1);
+    EXPECT_EQ(loadF32(cases[3].bytes.data()), -2.0f);
     uint8_t b[4];
-    storeU16(b, 2500);  // a strategy point of 0.25
-    EXPECT_EQ(b[0] * 256 + b[1], 0x09C4);
-    EXPECT_EQ(loadU16(b), 2500);
     storeF32(b, -2.0f);
     EXPECT_EQ(loadU32(b), 0xC0000000u);
-    EXPECT_EQ(loadF32(b), -2.0f);
+    storeU16(b, 2500);  // a strategy point of 0.25
+    EXPECT_EQ(b[0], 0x09);
+    EXPECT_EQ(b[1], 0xC4);
+    EXPECT_EQ(loadU16(b), 2500);
 }
 
 }  // namespace

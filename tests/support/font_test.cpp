@@ -25,6 +25,7 @@ TEST(Font, TextWidths) {
 struct Line {
     std::string text;
     int width;
+    bool operator==(const Line& o) const { return text == o.text && width == o.width; }
 };
 
 TEST(Font, LineLayout) {
@@ -38,12 +39,9 @@ TEST(Font, LineLayout) {
         size_t end;
     };
     const std::vector<Case> cases = {
-        {fox,
-         {{"The quick brown fox jumps over the", 204},
-          {"lazy dog. The quick brown fox jumps", 208},
-          {"over the lazy dog. The quick brown fox", 225},
-          {"jumps over the lazy dog.", 136}},
-         135},
+        // clang-format off
+        {fox, {{"The quick brown fox jumps over the", 204}, {"lazy dog. The quick brown fox jumps", 208},
+               {"over the lazy dog. The quick brown fox", 225}, {"jumps over the lazy dog.", 136}}, 135},
         {"A\n\nB", {{"A", 8}, {"", 0}, {"B", 7}}, 4},
         {"A \nB", {{"A", 8}, {"B", 7}}, 4},
         {"  AB", {{"  AB", 29}}, 4},
@@ -54,6 +52,7 @@ TEST(Font, LineLayout) {
         {w22 + "\x80W", {{w22, 220}, {"W", 10}}, 24},
         {w23, {{"", 0}}, 0},  // a word wider than the line: no progress
         {"A\x88" + w23, {{"A", 8}, {"", 0}}, 2},
+        // clang-format on
     };
     for (const Case& c : cases) {
         // Line by line to the end, or to a line that makes no progress.
@@ -66,11 +65,7 @@ TEST(Font, LineLayout) {
             lines.push_back({buffer.data(), r.width()});
         } while (position < c.text.size() && position != before);
 
-        ASSERT_EQ(lines.size(), c.lines.size()) << c.text;
-        for (size_t i = 0; i < lines.size(); ++i) {
-            EXPECT_EQ(lines[i].text, c.lines[i].text) << c.text << " line " << i;
-            EXPECT_EQ(lines[i].width, c.lines[i].width) << c.text << " line " << i;
-        }
+        EXPECT_EQ(lines, c.lines) << c.text;
         EXPECT_EQ(position, c.end) << c.text;
     }
 }

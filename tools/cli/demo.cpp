@@ -7,6 +7,7 @@
 #include "failure.h"
 #include "image.h"
 #include "json_file.h"
+#include "results_table.h"
 #include "sample_procedure.h"
 #include "show.h"
 #include "simulator.h"
@@ -79,6 +80,7 @@ void demoCommand(const Context& context, bool confirmed) {
                            ": " + problems.front().message);
     }
     buildImage(sample);
+    appendFieldTests();
     const ImageDocument sent = captureImage();
     say.step("Built the sample procedure " + std::string(kSampleProcedureName) +
              " in the library's image with the MEM calls");
@@ -143,6 +145,7 @@ void demoCommand(const Context& context, bool confirmed) {
                      "setups.\n";
     } else {
         std::cout << "Results memory: " << back.results.size() << " records.\n";
+        printResults(std::cout);
     }
     char elapsed[32];
     std::snprintf(elapsed, sizeof elapsed, "%.1f", seconds);

@@ -48,6 +48,9 @@ uint16_t PtyLine::read(uint8_t* data, uint16_t count) {
 }
 
 uint16_t PtyLine::write(const uint8_t* data, uint16_t count) {
+    // Being switched off, the calibrator sends nothing more: no frame of an exchange that the
+    // stop cut short is repeated onto the line.
+    if (stopping()) return 0;
     uint16_t done = 0;
     while (done < count) {
         const ssize_t n = ::write(fd_, data + done, count - done);

@@ -19,7 +19,8 @@ class PtyLine : public kvtlnk::SerialLine {
 
     // Up to count bytes, each within the read time-out; a count of 0 discards what is waiting.
     uint16_t read(uint8_t* data, uint16_t count) override;
-    // Every byte, unless the other side stops taking them for the read time-out.
+    // Every byte, unless the other side stops taking them for the read time-out; none once
+    // the emulator is stopping.
     uint16_t write(const uint8_t* data, uint16_t count) override;
 
     // True when a byte is waiting within the time.

@@ -61,7 +61,7 @@ TEST(CliSim, EachCommandsOutputAndExitCode) {
          {"--sim-model", "ORVAN K2", "identify"},
          1,
          "2005: the calibrator's model or firmware does not take this"},
-        {"demo", {"-q", "demo"}, 0, "Round trip: all 26 procedure records came back"},
+        {"demo", {"-q", "demo"}, 0, "Round trip: all 32 procedure records came back"},
         {"demo on an instrument asks first",
          {"--port", "/dev/ttyUSB0", "demo"},
          2,

@@ -69,22 +69,25 @@ TEST(EmulatorKvtsim, ServesAnImageAndSavesItOnExit) {
     std::string error;
     ASSERT_TRUE(saveMemoryFile(in, image, &error)) << error;
 
+    // The emulator repeats a frame after a second, the master waits its default time-out.
     Process p =
-        launch({KVTSIM_PATH, "--image", in, "--save", out, "--link", link, "--timeout", "100"});
+        launch({KVTSIM_PATH, "--image", in, "--save", out, "--link", link, "--timeout", "1000"});
     const std::string path = readLine(p.out);
     ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
 
-    kvtlnk::theSerialPort().setReadTimeout(100);
-    ASSERT_EQ(kvtlnk::linkOpen(9600, link.c_str(), kvtlnk::PortRole::Master), kvtlnk::LINK_OPENED);
-    ASSERT_TRUE(kvtlnk::linkConnect());
+    kvtlnk::SerialPort serial;
+    kvtlnk::Link master(serial);
+    ASSERT_EQ(master.open(9600, link.c_str(), kvtlnk::PortRole::Master), kvtlnk::LinkOpen::Opened);
+    kvtlnk::PacketPort& port = *master.port();
+    ASSERT_TRUE(kvtlnk::linkConnect(port));
     const std::string command = "ma p,6,0,2";
-    ASSERT_EQ(kvtlnk::pkt_send(reinterpret_cast<const uint8_t*>(command.data()), 10), 0u);
+    ASSERT_EQ(kvtlnk::pkt_send(port, reinterpret_cast<const uint8_t*>(command.data()), 10), 0u);
     uint8_t reply[128];
-    ASSERT_EQ(kvtlnk::pkt_receive(reply, sizeof reply), 1u);  // "0"
-    ASSERT_EQ(kvtlnk::pkt_receive(reply, sizeof reply), 1u);  // the index
+    ASSERT_EQ(kvtlnk::pkt_receive(port, reply, sizeof reply), 1u);  // "0"
+    ASSERT_EQ(kvtlnk::pkt_receive(port, reply, sizeof reply), 1u);  // the index
     EXPECT_EQ(reply[0], '1');
-    ASSERT_EQ(kvtlnk::pkt_receive(reply, sizeof reply), 1u);  // 0x04
-    kvtlnk::linkClose();
+    ASSERT_EQ(kvtlnk::pkt_receive(port, reply, sizeof reply), 1u);  // 0x04
+    master.close();
 
     EXPECT_EQ(finish(p, SIGTERM), 0);
     MemoryFile saved;

@@ -7,7 +7,7 @@
 #include "emu_memory.h"
 #include "support/byte_order.h"
 
-namespace k27emu::testing {
+namespace k27emu::setup_builder {
 
 // A setup record of the calibrator, built block by block with the fields a field run reads.
 struct SetupSpec {
@@ -20,7 +20,7 @@ struct SetupSpec {
     bool outScaleOn = true;
     int tcType = 0;
     bool pressureRef = false;
-    uint32_t logCount = 0;
+    uint32_t logCount = 0, logRequested = 0, logInterval = 0;
 };
 
 inline std::vector<uint8_t> block(size_t n, uint8_t fill) {
@@ -69,6 +69,8 @@ inline EmuRecord setupRecord(const SetupSpec& s) {
     }
     if (s.form == 4) {
         std::vector<uint8_t> log = block(28 + 4 * s.logCount, 0xD4);
+        kvtlnk::storeU32(&log[0], s.logInterval);
+        kvtlnk::storeU32(&log[4], s.logRequested);
         kvtlnk::storeU32(&log[8], s.logCount);
         d.insert(d.end(), log.begin(), log.end());
     }
@@ -110,4 +112,4 @@ inline EmuRecord templateRecord(int32_t strategy, int32_t setup, uint8_t flag,
     return r;
 }
 
-}  // namespace k27emu::testing
+}  // namespace k27emu::setup_builder

@@ -1,0 +1,101 @@
+// Reading calibration results: every entry of a results memory decodes in the same time per
+// entry whatever the number of results; saving and restoring a setup with a full log.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+#include "memory/mem_api.h"
+#include "memory/record_layout.h"
+#include "memory/setup_record.h"
+#include "setup/commit.h"
+#include "support/byte_order.h"
+
+using namespace kvtlnk;
+
+namespace {
+
+constexpr int32_t kPoints = 21;  // the strategy "11 up and down" that MEMclear lays down
+constexpr int32_t kStrategy = 8;
+
+// A results memory of n results of 21 points, each with its form-5 setup and its tag.
+std::unique_ptr<MemoryImage> resultsMemory(int n) {
+    auto image = std::make_unique<MemoryImage>();
+    memClear(*image);
+    SetupState s;
+    initSetup(s);
+    s.inFunction = 1, s.inUnits = 2, s.inRange = 5, s.outFunction = 2, s.outUnits = 1;
+    s.inScaleOn = s.outScaleOn = 1;
+    const Record& setup = *image->procedure().selectRecord(saveSetup(s, image->procedure()));
+    std::vector<uint8_t> result(12 + 22 * kPoints);
+    storeU32(&result[4], kStrategy);
+    storeU16(&result[8], kPoints);
+    const char tag[] = "TAG\0first\0second";
+    RecordStore& r = image->results();
+    for (int i = 0; i < n; ++i) {
+        r.beginRecord(SETUP_5, 0);
+        r.writeBytes(setup.data(), static_cast<int32_t>(setup.length()));
+        r.endRecord();
+        storeU32(&result[0], static_cast<uint32_t>(-r.count()));  // the setup just added
+        for (int32_t e = 0; e < kPoints; ++e) {
+            uint8_t* entry = &result[12 + 22 * e];
+            storeF32(entry, 4.0f + 0.8f * static_cast<float>(e));
+            entry[16] = 5, entry[17] = 8, entry[18] = entry[19] = entry[20] = 1;
+        }
+        r.beginRecord(CAL_RESULT_A, 0);
+        r.writeBytes(result.data(), static_cast<int32_t>(result.size()));
+        r.endRecord();
+        r.beginRecord(TAG_ID, 0);
+        r.writeBytes(tag, sizeof tag);
+        r.endRecord();
+    }
+    return image;
+}
+
+// MEMcalResultEntry for every entry of every result; the time per entry must not grow with
+// the number of results.
+void BM_DecodeEveryEntry(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    const std::unique_ptr<MemoryImage> image = resultsMemory(n);
+    EntryValues first;
+    if (memCalResultEntry(*image, 3 * n - 2, kPoints - 1, &first) != 0) {
+        state.SkipWithError("the results do not decode");
+    }
+    for (auto _ : state) {
+        for (int i = 0; i < n; ++i) {
+            for (int32_t e = 0; e < kPoints; ++e) {
+                EntryValues v;
+                benchmark::DoNotOptimize(memCalResultEntry(*image, 3 * i + 1, e, &v));
+            }
+        }
+    }
+    state.counters["per_entry"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * n * kPoints,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_DecodeEveryEntry)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
+
+// STAsave and STArestore of a form-4 setup whose log holds 8000 samples.
+void BM_SaveAndRestoreALoggedSetup(benchmark::State& state) {
+    std::vector<float> samples(kLogCapacity, 1.5f);
+    SetupState s(samples.data(), kLogCapacity);
+    initSetup(s);
+    s.setupCode = 2, s.logCount = kLogCapacity;
+    MemoryImage image;
+    for (auto _ : state) {
+        int32_t index = -1;
+        staSave(s, image, 1, &index);
+        const Record& saved = *image.procedure().selectRecord(index);
+        image.results().beginRecord(saved.kind(), saved.version());
+        image.results().writeBytes(saved.data(), static_cast<int32_t>(saved.length()));
+        image.results().endRecord();
+        if (staRestore(s, image, 0) != 0 || s.logCount != kLogCapacity) {
+            state.SkipWithError("the setup does not come back");
+        }
+        image.procedure().truncate(0);
+        image.results().truncate(0);
+    }
+}
+BENCHMARK(BM_SaveAndRestoreALoggedSetup)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
