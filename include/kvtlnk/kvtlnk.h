@@ -579,12 +579,12 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMtemplateInfo(int32_t index, uint32_t* strateg
  * @ingroup read
  * Loads the setup a template names into the library's setup, so that the STA calls show and
  * edit it: the setup record is restored and committed.
- * @param[in]  index  procedure-memory index of a TEMPLATE record.
+ * @param[in]  index  procedure index of a test (template, directory code 37).
  * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when there is no template at the index, a field
  *         runs past the record's end, its strategy does not decode, its setup record cannot be
  *         restored, or the setup lacks the input or the output scale. After a failure the
  *         library's setup may hold part of the template's setup.
- * @see MEMtemplateInfo, STAsave
+ * @see MEMtemplateInfo, STAsave, STAgetInput
  */
 KVTLNK_API uint32_t KVTLNK_CALL MEMtemplateState(int32_t index);
 /**
@@ -632,12 +632,12 @@ KVTLNK_API void KVTLNK_CALL MEMdump(const char* directory);
 /**
  * @ingroup results
  * Number of test points of a calibration result, one entry each.
- * @param[in]  index       results-memory index of a calibration result.
+ * @param[in]  index       results index of a calibration result (directory code 1 or 2).
  * @param[out] entryCount  number of entries; may be NULL.
  * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when there is no calibration result at the index,
  *         it runs short, its setup is not a form-5 setup record, or its strategy does not
  *         decode or has another number of points.
- * @see MEMcalResultEntry
+ * @see MEMcalResultEntry, MEMrDir
  */
 KVTLNK_API uint32_t KVTLNK_CALL MEMcalResult(int32_t index, uint32_t* entryCount);
 /**
@@ -646,7 +646,7 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMcalResult(int32_t index, uint32_t* entryCount
  * pressures in the setup's units), each with the upper limit of the range it was taken in.
  * The setup the result ran with is decoded on an object of its own: the library's setup is
  * not changed.
- * @param[in]  index       results-memory index of a calibration result.
+ * @param[in]  index       results index of a calibration result.
  * @param[in]  entry       0 ... entry count - 1.
  * @param[out] inValue     the measured value; for a flagged result the reading after
  *                         adjustment.
@@ -670,17 +670,17 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMcalResultEntry(int32_t index, int32_t entry, 
  * @ingroup results
  * Loads the setup a calibration result was taken with into the library's setup, with the
  * pressure module and reference-junction temperature the result recorded.
- * @param[in]  index  results-memory index of a calibration result.
+ * @param[in]  index  results index of a calibration result.
  * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) for what MEMcalResultEntry refuses; the library's
  *         setup may then hold part of the result's setup.
- * @see MEMcalResultEntry, MEMtemplateState
+ * @see MEMcalResultEntry, MEMtemplateState, STAgetInput
  */
 KVTLNK_API uint32_t KVTLNK_CALL MEMbaseState(int32_t index);
 /**
  * @ingroup results
  * The task and strategy a calibration result came from, and its flag.
- * @param[in]  index          results-memory index of a calibration result.
- * @param[out] taskIndex      procedure index of the TASK_START of the template that names the
+ * @param[in]  index          results index of a calibration result.
+ * @param[out] taskIndex      procedure index of the task start of the template that names the
  *                            result's setup, found from that setup on; 0x7FFFFFFF when no task
  *                            starts before it; 0xFFFFFFFF when the setup lies in the results
  *                            memory or no template names it.
@@ -694,13 +694,14 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMasflInfo(int32_t index, uint32_t* taskIndex,
 /**
  * @ingroup results
  * The three tag texts that name the item a calibration result was taken on: those of the
- * TAG_ID record right after the result.
- * @param[in]  index  results-memory index of the result.
+ * tag record right after the result (the calibrator's tag, then the test's two texts).
+ * @param[in]  index  results index of the result.
  * @param[out] text1  first text, 33 bytes (longer texts are cut); empty on failure.
  * @param[out] text2  second text, 33 bytes.
  * @param[out] text3  third text, 33 bytes. Outputs may be NULL.
- * @return KVTLNK_OK; KVTLNK_E_NO_TAG (2026) when the next record is missing, is not a TAG_ID,
- *         or does not hold three terminated texts.
+ * @return KVTLNK_OK; KVTLNK_E_NO_TAG (2026) when the next record is missing, is not a tag
+ *         record, or does not hold three terminated texts.
+ * @see MEMcalResult, MEMtemplate
  */
 KVTLNK_API uint32_t KVTLNK_CALL MEMtagidInfo(uint32_t index, char* text1, char* text2, char* text3);
 
@@ -853,22 +854,26 @@ KVTLNK_API uint32_t KVTLNK_CALL STAsetTref(const char* mode, float temperature);
  * @ingroup setup
  * Stores the input scale pair of the setup as given (no order between the two is required); it
  * is dropped when the input function changes or when units change under a temperature or
- * pressure input, and dropping it switches the test tolerance off.
- * @param[in] first   first scale value, in the units the application's procedure uses.
+ * pressure input, and dropping it switches the test tolerance off. A test's setup needs both
+ * scales: they give the span its strategy's points step through.
+ * @param[in] first   first scale value (the span's low end, 0.004 for 4 mA), in the units the
+ *                    application's procedure uses.
  * @param[in] second  second scale value, same units.
  * @return KVTLNK_OK always.
- * @see STAgetInputScale
+ * @see STAgetInputScale, MEMtemplate
  */
 KVTLNK_API uint32_t KVTLNK_CALL STAsetInputScale(float first, float second);
 /**
  * @ingroup setup
  * Stores the output scale pair of the setup as given (no order between the two is required); it
  * is dropped when the output function changes or when units change under a temperature or
- * pressure output, and dropping it switches the test tolerance off.
- * @param[in] first   first scale value, in the units the application's procedure uses.
+ * pressure output, and dropping it switches the test tolerance off. A test's setup needs both
+ * scales: they give the span its strategy's points step through.
+ * @param[in] first   first scale value (the span's low end, 1.0 for 1 V), in the units the
+ *                    application's procedure uses.
  * @param[in] second  second scale value, same units.
  * @return KVTLNK_OK always.
- * @see STAgetOutputScale
+ * @see STAgetOutputScale, MEMtemplate
  */
 KVTLNK_API uint32_t KVTLNK_CALL STAsetOutputScale(float first, float second);
 /**
@@ -883,14 +888,15 @@ KVTLNK_API uint32_t KVTLNK_CALL STAsetTestTolerance(float tolerance);
 /**
  * @ingroup setup
  * Saves the setup into a new setup record at the end of the procedure memory, for a template
- * to name. The record's form follows from the setup code; a thermocouple above type 9 or an
- * RTD from type 4 on needs the calibrator's later firmware.
+ * to name; the setup is not changed. The record's form follows from the setup code (STAinit
+ * sets the form tests use); a setup with the thermocouple "tc_l" or "tc_u", or an RTD from
+ * "rtd_pt200_385" on, needs the calibrator's later firmware (see KVTsetVersion).
  * @param[out] index  procedure index of the record; -1 on failure.
  * @return KVTLNK_OK; KVTLNK_E_ARGUMENT (2013) for a NULL index; KVTLNK_E_IMAGE (2012) when the
  *         setup code names no form or the record does not fit; KVTLNK_E_NOT_ACCEPTED (2005)
  *         when the accepted calibrator's firmware cannot take the setup, or a calibrator was
  *         refused: the record is removed again.
- * @see MEMtemplate, STArestore
+ * @see STAinit, MEMtemplate, MEMstartTask, STArestore
  */
 KVTLNK_API uint32_t KVTLNK_CALL STAsave(int32_t* index);
 /**
@@ -1061,6 +1067,7 @@ KVTLNK_API void KVTLNK_CALL STAgetTestTolerance(float* tolerance);
  *                      bytes.
  * @param[out] text2    the module's first text (up to 9 characters); 10 bytes.
  * @param[out] present  1 when a pressure module is attached, else 0.
+ * @see STAgetPresUnits, STAgetInput
  */
 KVTLNK_API void KVTLNK_CALL STAgetPressure(char* text1, char* text2, uint32_t* present);
 /**
@@ -1130,6 +1137,7 @@ KVTLNK_API uint32_t KVTLNK_CALL STAgetLogData(uint32_t* count, uint32_t* interva
  * @param[out] minute  0 ... 59.
  * @param[out] second  0 ... 59. Outputs may be NULL.
  * @return KVTLNK_OK.
+ * @see STAgetLogData
  */
 KVTLNK_API uint32_t KVTLNK_CALL STAgetLogStart(uint32_t* year, uint32_t* month, uint32_t* day,
                                                uint32_t* hour, uint32_t* minute, uint32_t* second);
@@ -1140,6 +1148,7 @@ KVTLNK_API uint32_t KVTLNK_CALL STAgetLogStart(uint32_t* year, uint32_t* month, 
  * @param[out] minimum  smallest sample; 3.4028235e38 when there is none.
  * @param[out] maximum  largest sample; -3.4028235e38 when there is none. Outputs may be NULL.
  * @return KVTLNK_OK.
+ * @see STAgetLoggedData
  */
 KVTLNK_API uint32_t KVTLNK_CALL STAgetLogMinMax(float* minimum, float* maximum);
 /**
@@ -1150,6 +1159,7 @@ KVTLNK_API uint32_t KVTLNK_CALL STAgetLogMinMax(float* minimum, float* maximum);
  * @param[out] value  the sample, or 0.0. Outputs may be NULL.
  * @return KVTLNK_OK; KVTLNK_E_NO_VALUE (2008) for an index past the last sample or a sample
  *         that holds no reading.
+ * @see STAgetLogData, STAgetLogMinMax
  */
 KVTLNK_API uint32_t KVTLNK_CALL STAgetLoggedData(uint32_t index, uint32_t* valid, float* value);
 

@@ -24,10 +24,10 @@ def build_loop_check(flagged=False):
 
 
 def test_session_round_trip(emulator):
-    image = build_loop_check()
-    sent = image.procedure()
     steps = []
     with Calibrator(emulator, timeout=0.5, attempts=5) as k27:
+        image = build_loop_check()  # after opening: the calibrator's firmware decides the setups
+        sent = image.procedure()
         identity = k27.identify()
         assert (identity.model, identity.firmware, identity.serial, identity.memory_bytes) == (
             "ORVAN K27", "V1.2.0", "SN270001", 1048576)
@@ -49,8 +49,8 @@ def test_session_round_trip(emulator):
 @pytest.mark.parametrize("emulator", [["--run"]], indirect=True)
 @pytest.mark.parametrize("flagged", [False, True])
 def test_field_run_results(emulator, flagged):
-    image = build_loop_check(flagged)
     with Calibrator(emulator) as k27:
+        image = build_loop_check(flagged)
         k27.download(image)
         k27.upload()
     [result] = image.results()
@@ -66,9 +66,8 @@ def test_field_run_results(emulator, flagged):
 
 
 def download_refused(port):
-    image = build_loop_check()
     with Calibrator(port) as k27:
-        k27.download(image)
+        k27.download(build_loop_check())
 
 
 def closed_session(port):

@@ -9,7 +9,7 @@ trap 'kill "$sim" 2>/dev/null || true; rm -f "$out"' EXIT
 read -r -t 30 port <&3
 "$2" "$port" | tee "$out"
 for want in "calibrator: ORVAN K27, firmware V1.2.0, serial number SN270001" \
-    "downloaded: 16 items" "result 1: tag TAG-0001 \"PT-101\" \"loop check\", task \"PT-101 loop check\"" \
+    "downloaded: 16 items" "result 0: tag TAG-0001 \"PT-101\" \"loop check\", task \"PT-101 loop check\"" \
     "measured current, sourced dcv" "point 3: measured 0.01" "sourced 3 (range to" "point 7: measured 0.00" \
     "1 calibration results"; do
     grep -qF "$want" "$out" || { echo "missing from the output: $want"; exit 1; }
