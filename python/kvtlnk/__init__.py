@@ -43,8 +43,19 @@ def version():
     return buffer.value.decode("ascii")
 
 
+def set_version(model, firmware):
+    """Accepts a calibrator by model and firmware version as opening a session does
+    (KVTsetVersion), for building an image without a session: early firmware ("V1.0", "V1.1",
+    "V1.2") cannot run setups for the thermocouples "tc_l" and "tc_u" or the RTDs from
+    "rtd_pt200_385" on. Raises NotAcceptedError (2005) for a model that is not a K27; until
+    another is accepted, no setup can be saved."""
+    from . import _library
+    _library.call("KVTsetVersion", encode(model), encode(firmware))
+
+
 __all__ = ["ArgumentError", "CalResult", "Calibrator", "DirEntry", "Identity", "Image",
            "ImageError", "KvtlnkError", "Log", "MemoryStats", "NotAcceptedError", "Prompt",
            "PromptDefinition", "Reading", "Record", "SessionError", "SessionInUseError", "Setup",
            "SetupError", "SetupView", "Source", "Strategy", "TaskEnd", "TaskStart", "Template",
-           "TestPoint", "Transfer", "decode", "encode", "library_path", "message", "version"]
+           "TestPoint", "Transfer", "decode", "encode", "library_path", "message", "set_version",
+           "version"]

@@ -82,6 +82,7 @@ def closed_session(port):
     (["--model", "OTHER K9"], lambda port: Calibrator(port), NotAcceptedError, 2005),
     (["--refuse", "ma"], download_refused, SessionError, 2018),
     ([], closed_session, SessionError, 2017),
+    ([], lambda port: kvtlnk.set_version("ORVAN K2", "V1.2.0"), NotAcceptedError, 2005),
     ([], lambda port: Setup().output("acv"), SetupError, 2003),
     ([], lambda port: Setup().input("volts"), ArgumentError, 2013),
     ([], lambda port: Image().strategy("x" * 21, [0]), ImageError, 2024),
