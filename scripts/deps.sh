@@ -4,6 +4,8 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config binutils libgtest-dev libgmock-dev libbenchmark-dev
           libcli11-dev nlohmann-json3-dev libfmt-dev python3-numpy python3-scipy clang-format)
+# The reference (Doxygen) and the Python package's tests.
+packages+=(doxygen python3-pytest python3-setuptools)
 [ $# -eq 0 ] || packages=("$@")
 missing=()
 for p in "${packages[@]}"; do
