@@ -184,8 +184,10 @@ void runTransfer(benchmark::State& state, bool download) {
     std::string image;
     if (!download) {
         image = "/tmp/kvtlnk-transfer-bench-" + std::to_string(getpid()) + ".json";
+        k27emu::AtomicFile file;
         std::string error;
-        if (!k27emu::saveMemoryFile(image, {items, {}}, &error)) {
+        if (!file.open(image, &error) ||
+            !file.commit(k27emu::formatMemoryFile({items, {}}), &error)) {
             state.SkipWithError(error.c_str());
             return;
         }
@@ -219,6 +221,8 @@ void runTransfer(benchmark::State& state, bool download) {
             // Time beyond the bound per frame received: with bursts, mostly the wait for the
             // tick that delivers the frame's last bytes.
             state.counters["frames_in"] = static_cast<double>(gFramesIn);
+            double load[1] = {0};
+            if (getloadavg(load, 1) == 1) state.counters["load_1min"] = load[0];
             state.counters["excess_ms_per_frame_in"] =
                 1e3 * (wall - bound) / static_cast<double>(gFramesIn);
         }

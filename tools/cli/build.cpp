@@ -5,14 +5,6 @@
 #include "kvtlnk/kvtlnk.h"
 
 namespace kvtcli {
-namespace {
-
-void check(uint32_t rc, const std::string& field) {
-    if (rc != KVTLNK_OK) throw libraryError(rc, "building " + field);
-}
-
-}  // namespace
-
 Procedure loadProcedure(const std::string& path) {
     std::vector<Problem> problems;
     Procedure procedure = parseProcedure(readFile(path), problems);
@@ -20,23 +12,46 @@ Procedure loadProcedure(const std::string& path) {
     return procedure;
 }
 
-void buildImage(const Procedure& procedure) {
+void countNewRecords(std::vector<uint32_t>& sizes) {
+    uint32_t count = 0;
+    uint32_t results = 0;
+    uint32_t used = 0;
+    MEMstats(&count, &results);
+    MEMused(&used);
+    uint32_t counted = 0;
+    for (uint32_t size : sizes)
+        counted += size;
+    if (count <= sizes.size() || used < counted) return;
+    const auto added = static_cast<uint32_t>(count - sizes.size());
+    const uint32_t share = (used - counted) / added;
+    sizes.push_back(used - counted - share * (added - 1));
+    sizes.resize(count, share);
+}
+
+std::vector<uint32_t> buildImage(const Procedure& procedure) {
     MEMclear();
+    std::vector<uint32_t> sizes;
+    countNewRecords(sizes);  // the standard strategies
+    const auto add = [&sizes](uint32_t rc, const std::string& field) {
+        if (rc != KVTLNK_OK) throw libraryError(rc, "building " + field);
+        countNewRecords(sizes);
+    };
     for (const StrategyDefinition& s : procedure.strategies) {
         uint32_t index = 0;
-        check(MEMstrategyDefn(&index, s.name.c_str(), static_cast<int32_t>(s.points.size()),
-                              s.points.data()),
-              s.path);
+        add(MEMstrategyDefn(&index, s.name.c_str(), static_cast<int32_t>(s.points.size()),
+                            s.points.data()),
+            s.path);
     }
     for (const PromptDefinition& p : procedure.prompts) {
-        check(MEMpromptDefn(p.name.c_str(), p.text.c_str()), p.path);
+        add(MEMpromptDefn(p.name.c_str(), p.text.c_str()), p.path);
     }
     for (const TaskDefinition& t : procedure.tasks) {
-        check(MEMstartTask(t.name.c_str()), t.path);
+        add(MEMstartTask(t.name.c_str()), t.path);
         for (const Step& step : t.steps)
-            check(MEMprompt(step.prompt.c_str()), step.path);
-        check(MEMendTask(), t.path);
+            add(MEMprompt(step.prompt.c_str()), step.path);
+        add(MEMendTask(), t.path);
     }
+    return sizes;
 }
 
 }  // namespace kvtcli

@@ -1,4 +1,6 @@
 // kvtlnk demo: a sample procedure sent to the calibrator, run, and fetched back.
+#include <fmt/format.h>
+
 #include <chrono>
 #include <iostream>
 
@@ -11,6 +13,7 @@
 #include "sample_procedure.h"
 #include "show.h"
 #include "simulator.h"
+#include "table.h"
 
 namespace kvtcli {
 namespace {
@@ -22,17 +25,16 @@ using json = nlohmann::ordered_json;
 std::vector<std::string> compareProcedures(const ImageDocument& sent, const ImageDocument& back) {
     std::vector<std::string> differences;
     if (sent.procedure.size() != back.procedure.size()) {
-        differences.push_back(std::to_string(sent.procedure.size()) + " records sent, " +
-                              std::to_string(back.procedure.size()) + " came back");
+        differences.push_back(fmt::format("{} records sent, {} came back", sent.procedure.size(),
+                                          back.procedure.size()));
     }
     const size_t n = std::min(sent.procedure.size(), back.procedure.size());
     for (size_t i = 0; i < n; ++i) {
         const ImageRecord& a = sent.procedure[i];
         const ImageRecord& b = back.procedure[i];
         if (a.kind != b.kind || a.version != b.version || a.data != b.data) {
-            differences.push_back("record " + std::to_string(i) + " (" + kindName(a.kind) +
-                                  ") came back as " + kindName(b.kind) + " with " +
-                                  std::to_string(b.data.size()) + " bytes");
+            differences.push_back(fmt::format("record {} ({}) came back as {} with {} bytes", i,
+                                              kindName(a.kind), kindName(b.kind), b.data.size()));
         }
     }
     return differences;
@@ -79,29 +81,31 @@ void demoCommand(const Context& context, bool confirmed) {
                        "the built-in sample procedure is not valid: " + problems.front().field +
                            ": " + problems.front().message);
     }
-    buildImage(sample);
+    std::vector<uint32_t> sizes = buildImage(sample);
     appendFieldTests();
+    countNewRecords(sizes);
     const ImageDocument sent = captureImage();
     say.step("Built the sample procedure " + std::string(kSampleProcedureName) +
              " in the library's image with the MEM calls");
-    say.line(std::to_string(sample.strategies.size()) +
-             " strategies besides the 9 standard ones, " + std::to_string(sample.prompts.size()) +
-             " prompt definitions, " + std::to_string(sample.tasks.size()) +
-             " tasks: " + std::to_string(sent.procedure.size()) + " records");
+    say.line(fmt::format("{} besides the 9 standard ones, {}, {}: {}",
+                         plural(sample.strategies.size(), "strategy", "strategies"),
+                         plural(sample.prompts.size(), "prompt definition"),
+                         plural(sample.tasks.size(), "task"),
+                         plural(sent.procedure.size(), "record")));
 
     Session session(context.port);
-    const Identity id = session.identify();
+    const Identity& id = session.identity();
     say.step("Opened " + session.portName() + ": " + id.model + ", firmware " + id.firmware);
 
-    say.step("Downloading " + std::to_string(sent.procedure.size()) +
-             " items: KVTdnlStart, then one KVTdnlStep per item");
+    say.step("Downloading " + plural(sent.procedure.size(), "item") +
+             ": KVTdnlStart, then one KVTdnlStep per item");
     Progress download("download", !context.quiet);
-    const uint32_t sentItems = session.download(download);
+    const uint32_t sentItems = session.download(download, sizes);
 
     if (Simulator* simulator = session.simulator()) {
         const int tests = simulator->runProcedures();
         say.step("The emulator ran the tasks, as the instrument's user would in the field: " +
-                 std::to_string(tests) + (tests == 1 ? " test" : " tests") + " performed");
+                 plural(static_cast<size_t>(tests), "test") + " performed");
     } else {
         say.step("A real calibrator runs the tasks when its user does; going on to the upload");
     }

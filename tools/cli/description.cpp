@@ -1,5 +1,7 @@
 #include "description.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <initializer_list>
 #include <optional>
@@ -26,7 +28,7 @@ std::string member(const std::string& path, const std::string& key) {
 }
 
 std::string element(const std::string& path, size_t i) {
-    return path + "[" + std::to_string(i) + "]";
+    return fmt::format("{}[{}]", path, i);
 }
 
 // Walks the document and notes every problem with the field it concerns.
@@ -107,10 +109,8 @@ class Checker {
             return std::nullopt;
         }
         if (t->size() > maxLength) {
-            problem(path, "is " + std::to_string(t->size()) +
-                              " characters long; the calibrator "
-                              "takes at most " +
-                              std::to_string(maxLength));
+            problem(path, fmt::format("is {} characters long; the calibrator takes at most {}",
+                                      t->size(), maxLength));
             return std::nullopt;
         }
         return t;
@@ -133,8 +133,8 @@ std::vector<float> readPoints(Checker& check, const json& strategy, const std::s
         return {};
     }
     if (points->empty() || points->size() > kStrategyPointsMax) {
-        check.problem(field, "holds " + std::to_string(points->size()) +
-                                 " points; a strategy has 1 to 32000");
+        check.problem(field, fmt::format("holds {} points; a strategy has 1 to {}", points->size(),
+                                         kStrategyPointsMax));
         return {};
     }
     std::vector<float> values;
@@ -201,13 +201,12 @@ void checkFit(Checker& check, const PromptDefinition& prompt) {
     if (rc == KVTLNK_OK) return;
     const std::string field = member(prompt.path, "text");
     if (rc == KVTLNK_E_PROMPT_FIT) {
-        check.problem(field, "only " + std::to_string(fitting) + " of " +
-                                 std::to_string(prompt.text.size()) +
-                                 " characters fit the display (10 lines of 229 pixels); it "
-                                 "would be cut before \"" +
-                                 excerpt(prompt.text, fitting) + "\"");
+        check.problem(field,
+                      fmt::format("only {} of {} characters fit the display (10 lines of "
+                                  "229 pixels); it would be cut before \"{}\"",
+                                  fitting, prompt.text.size(), excerpt(prompt.text, fitting)));
     } else {
-        check.problem(field, std::to_string(rc) + ": " + kvtlnkMessage(rc));
+        check.problem(field, fmt::format("{}: {}", rc, kvtlnkMessage(rc)));
     }
 }
 
@@ -307,18 +306,31 @@ void readTasks(Checker& check, const json& root, Procedure& procedure) {
 }  // namespace
 
 const std::vector<std::string>& standardStrategyNames() {
-    static const std::vector<std::string> names = {"3 \x8C",  "3 \x8D",  "3 \x8C\x8D",
-                                                   "5 \x8C",  "5 \x8D",  "5 \x8C\x8D",
-                                                   "11 \x8C", "11 \x8D", "11 \x8C\x8D"};
+    // The library makes them: an emptied procedure memory holds them and nothing else.
+    static const std::vector<std::string> names = [] {
+        MEMclear();
+        uint32_t count = 0;
+        uint32_t results = 0;
+        MEMstats(&count, &results);
+        std::vector<std::string> list;
+        for (uint32_t i = 0; i < count; ++i) {
+            char name[64] = {};
+            int32_t points = 0;
+            if (MEMstrategyInfo(static_cast<int32_t>(i), name, &points, 0, nullptr) == KVTLNK_OK) {
+                list.push_back(name);
+            }
+        }
+        return list;
+    }();
     return names;
 }
 
 Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& problems) {
     Procedure procedure;
-    std::string reason;
-    const std::optional<json> root = parseJson(jsonText, reason);
+    Problem problem;
+    const std::optional<json> root = k27emu::parseJson(jsonText, &problem.message, &problem.field);
     if (!root) {
-        problems.push_back({"(file)", "not valid JSON: " + reason});
+        problems.push_back(problem);
         return procedure;
     }
     Checker check(problems);

@@ -51,7 +51,7 @@ constexpr size_t kStrategyPointsMax = 32000;
 Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& problems);
 
 // The names of the nine strategies that every procedure memory starts with, in the calibrator's
-// character set.
+// character set, as the library makes them; the first call empties the library's image.
 const std::vector<std::string>& standardStrategyNames();
 
 }  // namespace kvtcli

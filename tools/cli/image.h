@@ -8,21 +8,16 @@
 #include <vector>
 
 #include "description.h"
+#include "image_file.h"
 
 namespace kvtcli {
 
-struct Stamp {
-    uint32_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    std::string text() const;  // "1998-03-02 10:04:05"
-};
+using k27emu::kindName;
 
-struct ImageRecord {
+// A record of either memory: kind, version word, stamp and data, and where it stands.
+struct ImageRecord : k27emu::EmuRecord {
     int32_t index = 0;
-    uint16_t kind = 0;
-    uint16_t version = 0;
     uint32_t code = 0;  // the directory code MEMpDir or MEMrDir reports
-    Stamp stamp;
-    std::vector<uint8_t> data;
 };
 
 // Decoded views; texts in UTF-8.
@@ -68,9 +63,6 @@ struct ImageDocument {
     std::vector<std::string> notes;  // records the reading calls could not decode
 };
 
-// The name of a record kind ("STRATEGY", "TASK_START", ...), "UNKNOWN" for others.
-const char* kindName(uint16_t kind);
-
 // Both memories of the library's image as they are now: the records through MEMdump, their
 // meaning through the MEM reading calls.
 ImageDocument captureImage();
@@ -81,9 +73,16 @@ nlohmann::ordered_json toJson(const ImageDocument& image);
 // procedure description.
 bool isImageJson(const nlohmann::ordered_json& value);
 
-// Reads the records of an image file's JSON and the calibrator it names; what they mean is
-// for the library to decode once the records are uploaded from an emulator that holds them.
-// Every problem is appended with its field.
-ImageDocument imageFromJson(const nlohmann::ordered_json& value, std::vector<Problem>& problems);
+// The memories an image file holds, to be uploaded from an emulator holding them (the library
+// decodes them then), and the calibrator the file names. Throws the file's problem.
+struct ImageFile {
+    nlohmann::ordered_json calibrator;
+    k27emu::MemoryFile memories;
+};
+ImageFile readImageFile(const std::string& file, const nlohmann::ordered_json& value);
+
+// The bytes each record of the library's image takes, procedure memory first, as the image
+// stands (after KVTuplStart: the sizes the calibrator's directories announced).
+std::vector<uint32_t> recordSizes();
 
 }  // namespace kvtcli
