@@ -92,10 +92,10 @@ void Calibrator::serve() {
     while (!pty.stopping()) {
         // Only a frame that has begun to arrive starts an exchange, so an idle line does not
         // wear out the port's attempts and take the link down.
-        if (!pty.waitReadable(kIdlePoll)) continue;
+        if (!wire.waitReadable(kIdlePoll)) continue;
         if (faults_.silent()) {
             // Switched off: whatever arrives is lost.
-            pty.read(nullptr, 0);
+            wire.read(nullptr, 0);
             continue;
         }
         kvtlnk::PacketBuffer command(buffer.data(), kvtlnk::PACKET_SIZE);

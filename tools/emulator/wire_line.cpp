@@ -1,5 +1,7 @@
 #include "wire_line.h"
 
+#include <algorithm>
+
 #include "propkt/ptalklib.h"
 
 namespace k27emu {
@@ -37,15 +39,31 @@ WireLine::WireLine(PtyLine& pty, FaultScript& faults, uint32_t pacingBaud, uint3
 
 uint16_t WireLine::read(uint8_t* data, uint16_t count) {
     followsOn_ = false;
-    const uint16_t got = pty_.read(data, count);
-    if (byteTime_.count() == 0 || got == 0) return got;
-    // A byte is through one byte time after the one ahead of it, or, when the line was idle
-    // until it came, one byte time after it came.
-    const auto now = PtyLine::Clock::now();
-    if (nextRx_ < now - byteTime_) nextRx_ = now;
-    nextRx_ += byteTime_ * got;
-    if (!pty_.sleepUntil(nextRx_)) return 0;
+    if (count == 0) received_.clear();
+    if (byteTime_.count() == 0 || count == 0) return pty_.read(data, count);
+    // Everything waiting is taken at once and stamped, so that a byte is through the wire one
+    // byte time after it came, or after the one ahead of it, however late this end reads it.
+    uint16_t got = 0;
+    while (got < count) {
+        if (received_.empty()) {
+            uint8_t first[256];
+            if (pty_.read(first, 1) != 1) break;
+            const uint16_t more = pty_.readWaiting(first + 1, sizeof first - 1);
+            const auto now = PtyLine::Clock::now();
+            for (uint16_t i = 0; i <= more; ++i)
+                received_.push_back({first[i], now});
+        }
+        const Arrival a = received_.front();
+        received_.pop_front();
+        nextRx_ = std::max(nextRx_, a.at) + byteTime_;
+        if (!pty_.sleepUntil(nextRx_)) break;
+        data[got++] = a.byte;
+    }
     return got;
+}
+
+bool WireLine::waitReadable(std::chrono::milliseconds timeout) {
+    return !received_.empty() || pty_.waitReadable(timeout);
 }
 
 uint16_t WireLine::write(const uint8_t* data, uint16_t count) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 #include "faults.h"
@@ -19,6 +20,8 @@ class WireLine : public kvtlnk::SerialLine {
     WireLine(PtyLine& pty, FaultScript& faults, uint32_t pacingBaud, uint32_t burstMs = 0);
 
     uint16_t read(uint8_t* data, uint16_t count) override;
+    // True when a byte is waiting, taken from the pty already or not, within the time.
+    bool waitReadable(std::chrono::milliseconds timeout);
     // Gathers the bytes of a frame and sends the frame, as the faults shape it, once it is
     // complete; reports every byte as written.
     uint16_t write(const uint8_t* data, uint16_t count) override;
@@ -31,8 +34,15 @@ class WireLine : public kvtlnk::SerialLine {
     // The first delivery tick at or after the time.
     PtyLine::Clock::time_point deliveryAt(PtyLine::Clock::time_point done) const;
 
+    // A byte received, and when it was taken from the pty.
+    struct Arrival {
+        uint8_t byte;
+        PtyLine::Clock::time_point at;
+    };
+
     PtyLine& pty_;
     FaultScript& faults_;
+    std::deque<Arrival> received_;  // taken from the pty, not yet through the wire
     PtyLine::Clock::duration byteTime_{0};
     PtyLine::Clock::time_point nextRx_{};
     PtyLine::Clock::time_point nextTx_{};  // when the last byte sent is through the wire
