@@ -58,7 +58,16 @@ bool FdLine::readAhead(uint16_t got, uint16_t expected) {
     if (readTimeoutMs_ != 0 && gatherMs > static_cast<int>(readTimeoutMs_)) {
         gatherMs = static_cast<int>(readTimeoutMs_);
     }
-    if (gatherMs > 0) pause(static_cast<uint32_t>(gatherMs));
+    if (gatherMs > 0) {
+        pause(static_cast<uint32_t>(gatherMs));
+        // The bytes are there by now; anything else is for the wait below to find out.
+        const ssize_t n = posixCalls().read(fd_, ahead_, sizeof ahead_);
+        if (n > 0) {
+            end_ = static_cast<uint16_t>(n);
+            lost_ = false;
+            return true;
+        }
+    }
     for (;;) {
         int err = 0;
         Wait wait = waitReadable(deadline, &err);
