@@ -129,7 +129,9 @@ KVTLNK_API void KVTLNK_CALL MEMstats(uint32_t* procedureRecords, uint32_t* resul
  * strategy names 21 bytes; MEMstrategyInfo's points maxPoints floats; MEMpromptDefnInfo's text
  * textSize bytes (the text is cut to textSize - 1 characters). Texts of uploaded records that
  * are longer are cut to these sizes. MEMdump takes a directory path of at most 238 characters
- * (a longer one writes nothing); the directory must exist. */
+ * (a longer one writes nothing); the directory must exist, and should be one that only the
+ * application's user can write to. Each dump file is made afresh: a file, or a symbolic or hard
+ * link, that stands under a dump file's name is removed first, never written through. */
 KVTLNK_API uint32_t KVTLNK_CALL MEMpDir(int32_t index, uint32_t* code, uint32_t* year,
                                         uint32_t* month, uint32_t* day, uint32_t* hour,
                                         uint32_t* minute, uint32_t* second);
