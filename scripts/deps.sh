@@ -4,6 +4,8 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config binutils libgtest-dev libgmock-dev libbenchmark-dev
           libcli11-dev nlohmann-json3-dev python3-numpy python3-scipy g++-mingw-w64-i686
           clang-format)
+# The fuzz targets: clang with libFuzzer and the sanitizer runtimes.
+packages+=(clang-14 libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
