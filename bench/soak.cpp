@@ -147,6 +147,7 @@ int main(int argc, char** argv) {
             KVTclose();
             reopened += KVTopen(9600, port.c_str(), kReadTimeoutMs, kAttempts) == KVTLNK_OK;
         }
+        emu.clearLogs();  // the emulator's own record of commands would grow
         if (k == 19) rssWarm = residentKiB();
     }
     const long rssEnd = residentKiB();

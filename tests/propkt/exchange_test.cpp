@@ -202,6 +202,7 @@ TEST(Link, RefusalsBeforeTheLine) {
         EXPECT_EQ(link.open(9600, name, PortRole::Master), LinkOpen::PortFailed) << name;
     }
     fs::current_path(cwd);
+    fs::remove_all(dir);
 
     DuplexLine line(10);
     PacketPort port(line.master(), PortRole::Master);  // its link is down
