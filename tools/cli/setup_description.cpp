@@ -346,13 +346,14 @@ class SetupMaker {
                            function(side), span);
     }
 
-    // An amplitude the output refuses (only "freq" reads it), for a value it takes with 1 V.
-    void checkAmplitude(const SideDefinition& side) {
+    // Whether the output refuses the amplitude (only "freq" reads it), for a value it takes
+    // with 1 V: then that is a problem, and the checks go on with 1 V.
+    bool amplitudeRefused(const SideDefinition& side) {
         amplitude_ = 1;
         const auto takesValue = [&](double v) { return source(side, v) < KVTLNK_E_STATUS_15000; };
         const std::optional<double> value = takenValue(takesValue, {side.scale[0], side.scale[1]});
         amplitude_ = side.amplitude;
-        if (!value || source(side, *value) < KVTLNK_E_STATUS_15000) return;
+        if (!value || source(side, *value) < KVTLNK_E_STATUS_15000) return false;
         const auto takes = [&](double a) {
             return STAsetOutput(side.function.c_str(), side.sensor.c_str(),
                                 static_cast<float>(*value),
@@ -362,12 +363,12 @@ class SetupMaker {
             member(side.path, "amplitude"),
             fmt::format("{} is not an amplitude a {} source takes{}", quantity(side.amplitude, "V"),
                         named(side.function), reach(takes, 1.0, side.amplitude, "V")));
-        amplitude_ = 1;  // the other checks go on with one it takes
+        amplitude_ = 1;
+        return true;
     }
 
     void output(const SideDefinition& side) {
         amplitude_ = side.amplitude;
-        checkAmplitude(side);
         const float first = side.value.value_or(side.scale[0]);
         const std::string scale = member(side.path, "scale");
         const std::string field = side.value ? member(side.path, "value") : element(scale, 0);
@@ -377,6 +378,7 @@ class SetupMaker {
             return outOfReach(rc) ? KVTLNK_OK : rc;
         });
         if (!selected) return;
+        if (outOfReach(rc) && amplitudeRefused(side)) rc = source(side, first);
         if (outOfReach(rc)) problem(field, outputReach(side, first));
         // The test sources the whole span: each end must be within reach.
         for (size_t i = 0; i < 2; ++i) {
