@@ -10,6 +10,7 @@
 #include "json_file.h"
 #include "kvtlnk/kvtlnk.h"
 #include "kvtlnk/kvtlnk_messages.h"
+#include "session.h"
 
 namespace kvtcli {
 namespace {
@@ -280,6 +281,11 @@ Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& prob
     if (!check.object(*root, "", {"strategies", "prompts", "setups", "tasks"})) return procedure;
     readStrategies(check, *root, procedure);
     readPrompts(check, *root, procedure);
+    // Without a session the library applies the early firmware's rules to saved setups; a
+    // description is built as for the built-in emulator's K27, which takes every setup, and a
+    // session then applies the rules of the calibrator at hand.
+    const PortOptions emulator;
+    KVTsetVersion(emulator.simModel.c_str(), emulator.simFirmware.c_str());
     procedure.setups = readSetups(check, *root);
     readTasks(check, *root, procedure);
     return procedure;
