@@ -212,16 +212,17 @@ void downloadCommand(const Context& context, const std::string& file, const Resu
                                {"imageBytes", used},
                                {"strategies", procedure.strategies.size()},
                                {"promptDefinitions", procedure.prompts.size()},
+                               {"setups", procedure.setups.size()},
                                {"tasks", procedure.tasks.size()},
                                {"backup", policy.backup}});
         return;
     }
     std::cout << fmt::format(
-        "Sent {} from {} to the {} on {}: the 9 standard strategies, {}, {}, {}\n",
+        "Sent {} from {} to the {} on {}: the 9 standard strategies, {}, {}, {}, {}\n",
         plural(items, "item"), file, id.model, session.portName(),
         plural(procedure.strategies.size(), "strategy", "strategies"),
         plural(procedure.prompts.size(), "prompt definition"),
-        plural(procedure.tasks.size(), "task"));
+        plural(procedure.setups.size(), "setup"), plural(procedure.tasks.size(), "task"));
     if (backup) std::cout << "Saved both memories to " << backup->path() << " first\n";
 }
 

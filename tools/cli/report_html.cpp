@@ -119,7 +119,7 @@ std::string setupFacts(const ResultView& r) {
                                                          : "none: points are not judged"));
     if (unitFamily(s.input.function) == UnitFamily::Temperature ||
         unitFamily(s.output.function) == UnitFamily::Temperature) {
-        facts += row("Temperatures", escapeHtml(describeJunction(s)));
+        facts += row("Temperatures", escapeHtml(describeTemperatures(s)));
     }
     return "<table class=\"facts\">\n" + facts + "</table>\n";
 }

@@ -39,10 +39,11 @@ void readScale(Checker& check, const json& side, SideDefinition& definition) {
                       "points step through");
         return;
     }
+    const size_t problemsBefore = check.count();
     for (size_t i = 0; i < 2; ++i) {
         definition.scale[i] = check.number((*scale)[i], element(field, i)).value_or(0);
     }
-    if (definition.scale[0] == definition.scale[1]) {
+    if (check.count() == problemsBefore && definition.scale[0] == definition.scale[1]) {
         check.problem(field, "its two ends are equal; a span needs two different ends");
     }
 }

@@ -92,19 +92,20 @@ std::string describeOutput(const SetupView& s) {
     return fmt::format("{}, {}", withSensor(s.output), scaleText(s.output));
 }
 
-std::string describeJunction(const SetupView& s) {
+std::string describeTemperatures(const SetupView& s) {
+    if (s.input.function != "tc" && s.output.function != "tc") return "standard " + s.standard;
     // A measured junction has a temperature once a result recorded it.
     std::string text = "reference junction " + s.junctionMode;
     if (s.junctionMode == "user" || s.junctionTemperature != 0) {
         text += " " + quantity(s.junctionTemperature, unitSymbol("tc", s.temperatureUnits, ""), 4);
     }
-    return text + ", " + s.standard;
+    return text + ", standard " + s.standard;
 }
 
 std::string describeRest(const SetupView& s) {
     std::string text = "loop power " + s.loopPower + ", tolerance " +
                        (s.tolerance > 0 ? "±" + number(s.tolerance) + " % of span" : "none");
-    if (usesTemperature(s)) text += ", " + describeJunction(s);
+    if (usesTemperature(s)) text += ", " + describeTemperatures(s);
     return text;
 }
 

@@ -32,8 +32,8 @@ std::string describeInput(const SetupView& setup);
 std::string describeOutput(const SetupView& setup);
 // "loop power 24v, tolerance ±0.25 % of span"; the junction and standard with temperatures.
 std::string describeRest(const SetupView& setup);
-// "reference junction measure 22.85 °C, its90": the temperature when it is the user's or a
-// result recorded it.
-std::string describeJunction(const SetupView& setup);
+// "reference junction measure 22.85 °C, standard its90" with a thermocouple (the junction's
+// temperature when it is the user's or a result recorded it), "standard its90" with an RTD.
+std::string describeTemperatures(const SetupView& setup);
 
 }  // namespace kvtcli
