@@ -128,7 +128,8 @@ TEST_F(FieldRun, ReportHoldsEachResultAndRenders) {
     const bool browser = access("/usr/bin/chromium", X_OK) == 0;
     if (browser) {
         runProcess({"/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu",
-                    "--window-size=1000,1400", "--screenshot=" + png, "file://" + html});
+                    "--user-data-dir=" + dir.path("browser"), "--window-size=1000,1400",
+                    "--screenshot=" + png, "file://" + html});
     }
     const ProcessResult check =
         runProcess({"/usr/bin/python3", KVTLNK_REPORT_CHECK, html, browser ? png : ""});
