@@ -1,11 +1,13 @@
 // Tests described in a procedure file, sent, performed by the emulator's field run and brought
 // back: the results as JSON and CSV, and the calibration report, as HTML and rendered.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
+#include <thread>
 
 #include "calibrator.h"
 #include "cli_support.h"
@@ -157,6 +159,25 @@ TEST_F(FieldRun, ReportHoldsEachResultAndRenders) {
     EXPECT_EQ(image["height"], 1400);
     EXPECT_GT(image["bytes"], 20000);
     EXPECT_GT(image["distinct"], 100);
+}
+
+// A report sent to a pipe goes through it; the pipe is not replaced by a file (as a rename over
+// it would do, and over /dev/null when run as root).
+TEST_F(FieldRun, ReportIntoAPipeLeavesThePipe) {
+    const std::string fifo = dir.path("pipe");
+    const std::string copy = dir.path("copy.html");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread reader([&] {
+        runProcess({"/bin/sh", "-c", "cat '" + fifo + "' > '" + copy + "'"});
+    });
+    const ProcessResult r = runCli({"report", image, "--out", fifo});
+    reader.join();
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    struct stat st {};
+    ASSERT_EQ(stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ASSERT_EQ(stat(copy.c_str(), &st), 0);
+    EXPECT_GT(st.st_size, 1000);
 }
 
 }  // namespace
