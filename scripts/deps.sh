@@ -1,11 +1,23 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tools and the tests need, when any is missing.
+# Installs the Debian packages that are missing. `deps.sh --demo` installs what building the
+# library and its command-line tool needs (a compiler, CMake, CLI11, nlohmann-json and fmt);
+# `deps.sh` adds what the tests, the reference and the checks need; with other arguments, the
+# packages named instead. Fails when one cannot be installed.
 set -euo pipefail
-packages=(cmake g++ make pkg-config binutils libgtest-dev libgmock-dev libbenchmark-dev
-          libcli11-dev nlohmann-json3-dev python3-numpy python3-scipy g++-mingw-w64-i686
-          clang-format)
+demo=(cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libfmt-dev)
+tests=(binutils libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3-scipy
+       clang-format man-db util-linux)
+# The reference (Doxygen) and the Python package's tests.
+tests+=(doxygen python3-pytest python3-setuptools)
+# The calibration report's test renders it in a browser.
+tests+=(chromium)
 # The fuzz targets: clang with libFuzzer and the sanitizer runtimes.
-packages+=(clang-14 libclang-rt-14-dev)
+tests+=(clang-14 libclang-rt-14-dev)
+case "${1:-}" in
+    --demo) packages=("${demo[@]}") ;;
+    "") packages=("${demo[@]}" "${tests[@]}") ;;
+    *) packages=("$@") ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

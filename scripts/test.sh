@@ -1,12 +1,51 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the default build, then the ASan + UBSan build, then the fuzz
-# targets under libFuzzer for a fixed number of inputs each from their corpora.
+# Builds and runs every test: the default build, the ASan + UBSan build, the fuzz targets
+# (libFuzzer, a fixed number of inputs each from their corpora), the reference, the
+# installed tools and their manual pages, then the Windows stage (the 32-bit DLL with its export
+# table, and the Win32 code of a 64-bit build under wine64 against the emulator of the default
+# build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+build() {
+    echo "== $1 build"
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1"
+    ctest --preset "$1"
+}
 for preset in default sanitize fuzz; do
-    echo "== $preset build"
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset"
-    ctest --preset "$preset"
+    build "$preset"
 done
+# The reference: Doxygen fails on any warning, so an undocumented call or argument fails here.
+echo "== reference"
+cmake --build --preset default --target docs
+
+echo "== installed tools and manual pages"
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install build --prefix "$prefix" >/dev/null
+"$prefix/bin/kvtlnk" --version
+"$prefix/bin/kvtsim" --version
+test -f "$prefix/share/bash-completion/completions/kvtlnk"
+for tool in kvtlnk kvtsim; do
+    page="$prefix/share/man/man1/$tool.1"
+    warnings=$(LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
+    if [ -n "$warnings" ]; then echo "$page: $warnings"; exit 1; fi
+    # Every option the help of the program or of one of its commands lists is in the page.
+    source=$(sed 's/\\-/-/g' "$page")
+    for command in "" $("$prefix/bin/$tool" --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NR>1 && NF {print $1}'); do
+        for option in $("$prefix/bin/$tool" $command --help | grep -oE '^ +(-[a-z],)?--[a-z-]+' | sed 's/.*--/--/'); do
+            if ! grep -qe "$option" <<<"$source"; then echo "$page lacks $option"; exit 1; fi
+        done
+    done
+done
+
+windows_packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64)
+if ! bash scripts/deps.sh "${windows_packages[@]}"; then
+    echo "== Windows stage SKIPPED: cannot install ${windows_packages[*]}"
+    exit 0
+fi
+start=$SECONDS
+build windows
+build windows64
+echo "== Windows stage: $((SECONDS - start)) s"

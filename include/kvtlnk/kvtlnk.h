@@ -1,15 +1,17 @@
-/*
- * kvtlnk: support library for the K27 process calibrator.
+/**
+ * @file kvtlnk.h
+ * @brief kvtlnk: support library for the K27 process calibrator.
  *
  * Three families of C entry points:
- *   KVT...  the session with a calibrator on a serial port: open, identify, download, upload;
- *   MEM...  the memory image: procedure definitions, directories, results, dump files;
- *   STA...  the calibrator's setup: functions, ranges, units, readings and display strings.
+ * - KVT...  the session with a calibrator on a serial port: open, identify, download, upload;
+ * - MEM...  the memory image: procedure definitions, directories, results, dump files;
+ * - STA...  the calibrator's setup: functions, ranges, units, readings and display strings.
  *
  * Every call returns a result code (KVTLNK_OK, a warning 100-105 or an error 2000-2026) unless
- * its comment says otherwise. Texts are zero-terminated 8-bit strings in the calibrator's
- * character set. The library holds one session, one memory image and one setup per process and
- * takes no lock: call it from one thread at a time.
+ * its comment says otherwise; kvtlnkMessage() in kvtlnk_messages.h gives the text of each. Texts
+ * are zero-terminated 8-bit strings in the calibrator's character set. The library holds one
+ * session, one memory image and one setup per process and takes no lock: call it from one
+ * thread at a time.
  *
  * Output buffers: names and template texts need 33 bytes, strategy names 21, identification
  * texts (KVTgetK2x) 128, display strings KVTLNK_DISPLAY_STRING_SIZE, function/sensor/unit
@@ -20,62 +22,141 @@
 
 #include <stdint.h>
 
+/**
+ * @defgroup session Session and transfers
+ * The one session of the process with a calibrator on a serial port, and the transfers of its
+ * memories.
+ *
+ * The calibrator keeps two memories of 1,048,576 bytes each: the procedure memory (tasks,
+ * strategies, prompts, tests and the setups they use) and the results memory (what the user
+ * recorded in the field). A download replaces the calibrator's procedure memory with the
+ * library's image and then empties its results memory; an upload copies both memories into
+ * the image, where the MEM reading calls decode them. Each transfer is a start call and one
+ * step call per item, so the application can show progress; the calibrator's display shows it
+ * too. Every exchange blocks the calling thread: one packet waits at most the read time-out
+ * per byte and is tried the attempt count of times (both given to KVTopen).
+ *
+ * @code{.c}
+ * uint32_t rc = KVTopen(9600, "/dev/ttyUSB0", 500, 5);
+ * uint32_t remaining = 0;
+ * if (rc == KVTLNK_OK) rc = KVTdnlStart(&remaining);
+ * while (rc == KVTLNK_OK && remaining > 0) rc = KVTdnlStep(&remaining);
+ * if (rc != KVTLNK_OK) fprintf(stderr, "%u: %s\n", rc, kvtlnkMessage(rc));
+ * KVTclose();
+ * @endcode
+ *
+ * @defgroup build Building procedures
+ * The calls that build the procedure memory in the library's image, ready for KVTdnlStart.
+ *
+ * None of them talks to the calibrator; each appends one record to the image's procedure
+ * memory, in the order of the calls. The calibrator runs what it finds in this order, and
+ * applications call:
+ * 1. MEMclear(), which also lays down the nine standard strategies at indices 0 to 8;
+ * 2. MEMstrategyDefn() and MEMpromptDefn() for further strategies and prompt texts, at any
+ *    point before a task uses them;
+ * 3. per task: the setups of its tests, each shaped with the STA setters and saved with
+ *    STAsave(), which gives the index MEMtemplate() takes; then MEMstartTask(), the task's
+ *    steps (MEMprompt() shows a prompt, MEMtemplate() runs a test) and MEMendTask().
+ *
+ * Saving a test's setup before its task starts is what lets MEMasflInfo() find the task of a
+ * result later. MEMprompt() and MEMtemplate() do not check the names and indices they are
+ * given.
+ *
+ * @defgroup read Reading procedures
+ * The calls that read the library's image record by record: the directory of either memory
+ * and the procedure records (tasks, strategies, tests, prompts, prompt definitions). After an
+ * upload the image mirrors the calibrator. They never change the image.
+ *
+ * @defgroup results Results
+ * The calls that decode the calibration results of the results memory after an upload.
+ *
+ * A result is found with MEMrDir(): directory codes 1 and 2 mark calibration results; the
+ * record right after each is its tag. Every call selects its result afresh by index.
+ *
+ * @defgroup setup Setup editing
+ * The calibrator's setup as the library holds it: what it measures and sources, ranges,
+ * units, temperature standard, reference junction, scales, loop power and test tolerance.
+ *
+ * Each setter checks the change with the calibrator's own rules, applies it, and recomputes
+ * what depends on it (the electrical value a source temperature needs, for example). A warning
+ * (100-105) means the setting was made and something else changed to allow it; an error leaves
+ * the setup as the call describes. STAsave() stores the setup in the image for a test.
+ *
+ * @defgroup readings Readings
+ * The setup's readings and settings as numbers and as the calibrator's display shows them.
+ *
+ * @defgroup logs Logs
+ * The log of readings that a restored setup carries.
+ *
+ * @defgroup codes Result codes
+ * What the calls return: 0 for success, 100-105 for warnings (the call did its work and
+ * something else changed to allow it), 2000-2026 for errors. STAinit() alone reports success
+ * as 1. kvtlnkMessage() gives one line of text for each, saying what happened and what to do.
+ */
+
 #if defined(_WIN32) && !defined(_WIN64)
+/** Calling convention of every entry point: stdcall in the 32-bit Windows DLL. */
 #define KVTLNK_CALL __stdcall
 #else
+/** Calling convention of every entry point: the platform's own. */
 #define KVTLNK_CALL
 #endif
 
 #if defined(KVTLNK_BUILDING) && !defined(_WIN32)
+/** Marks the entry points that the library exports. */
 #define KVTLNK_API __attribute__((visibility("default")))
 #else
+/** Marks the entry points that the library exports. */
 #define KVTLNK_API
 #endif
 
-/* Result codes. */
-#define KVTLNK_OK 0u
-#define KVTLNK_W_LOOP_POWER_OFF 100u          /* setting made; loop power switched off */
-#define KVTLNK_W_INPUT_TO_DCV 101u            /* setting made; input changed to "dcv" */
-#define KVTLNK_W_OUTPUT_TO_NONE 102u          /* setting made; output changed to "none" */
-#define KVTLNK_W_STATUS_10027 103u            /* never produced */
-#define KVTLNK_W_INPUT_TO_DCV_LOOP_OFF 104u   /* as 101, and loop power switched off */
-#define KVTLNK_W_OUTPUT_TO_NONE_LOOP_OFF 105u /* as 102, and loop power switched off */
-#define KVTLNK_E_STATUS_15000 2000u           /* never produced */
-#define KVTLNK_E_TC_CONVERSION 2001u          /* thermocouple source or reference junction */
-#define KVTLNK_E_RTD_CONVERSION 2002u         /* RTD source resistance fits no range */
-#define KVTLNK_E_COMBINATION 2003u            /* function, units and sensor do not go together */
-#define KVTLNK_E_OUTPUT_RANGE 2004u           /* output value fits no range */
-#define KVTLNK_E_NOT_ACCEPTED 2005u           /* model or firmware level does not take it */
-#define KVTLNK_E_INPUT_RANGE 2006u            /* input range not allowed */
-#define KVTLNK_E_STATUS_15015 2007u           /* never produced */
-#define KVTLNK_E_NO_VALUE 2008u               /* no range or no valid logged reading */
-#define KVTLNK_E_STATUS_15017 2009u           /* never produced */
-#define KVTLNK_E_STATUS_15018 2010u           /* never produced */
-#define KVTLNK_E_STATUS_15019 2011u           /* never produced */
-#define KVTLNK_E_IMAGE 2012u                  /* the image could not take the record */
-#define KVTLNK_E_ARGUMENT 2013u               /* invalid argument */
-#define KVTLNK_E_RECORD 2014u                 /* no decodable record of that kind there */
-#define KVTLNK_E_PROMPT_FIT 2015u             /* prompt text does not fit the display */
-#define KVTLNK_E_STRATEGY_POINT 2016u         /* strategy point outside 0.0 to 3.0 */
-#define KVTLNK_E_NO_SESSION 2017u             /* no session, or the port cannot be opened */
-#define KVTLNK_E_REFUSED 2018u                /* the calibrator refused the command */
-#define KVTLNK_E_NO_LINK 2019u                /* the packet link could not be brought up */
-#define KVTLNK_E_SEND 2020u                   /* a command packet was not acknowledged */
-#define KVTLNK_E_NO_REPLY 2021u               /* an expected reply packet did not arrive */
-#define KVTLNK_E_BAD_REPLY 2022u              /* a reply was malformed */
-#define KVTLNK_E_DIRECTORY 2023u              /* an uploaded item landed at another index */
-#define KVTLNK_E_TOO_LONG 2024u               /* a name or text is too long for its record */
-#define KVTLNK_E_NO_TAG 2026u                 /* no tag-identifier record after the result */
+/** @addtogroup codes
+ * @{ */
+#define KVTLNK_OK 0u                          /**< done */
+#define KVTLNK_W_LOOP_POWER_OFF 100u          /**< setting made; loop power switched off */
+#define KVTLNK_W_INPUT_TO_DCV 101u            /**< setting made; input changed to "dcv" */
+#define KVTLNK_W_OUTPUT_TO_NONE 102u          /**< setting made; output changed to "none" */
+#define KVTLNK_W_STATUS_10027 103u            /**< never produced */
+#define KVTLNK_W_INPUT_TO_DCV_LOOP_OFF 104u   /**< as 101, and loop power switched off */
+#define KVTLNK_W_OUTPUT_TO_NONE_LOOP_OFF 105u /**< as 102, and loop power switched off */
+#define KVTLNK_E_STATUS_15000 2000u           /**< never produced */
+#define KVTLNK_E_TC_CONVERSION 2001u          /**< thermocouple source or reference junction */
+#define KVTLNK_E_RTD_CONVERSION 2002u         /**< RTD source resistance fits no range */
+#define KVTLNK_E_COMBINATION 2003u            /**< function, units and sensor do not go together */
+#define KVTLNK_E_OUTPUT_RANGE 2004u           /**< output value fits no range */
+#define KVTLNK_E_NOT_ACCEPTED 2005u           /**< model or firmware level does not take it */
+#define KVTLNK_E_INPUT_RANGE 2006u            /**< input range not allowed */
+#define KVTLNK_E_STATUS_15015 2007u           /**< never produced */
+#define KVTLNK_E_NO_VALUE 2008u               /**< no range or no valid logged reading */
+#define KVTLNK_E_STATUS_15017 2009u           /**< never produced */
+#define KVTLNK_E_STATUS_15018 2010u           /**< never produced */
+#define KVTLNK_E_STATUS_15019 2011u           /**< never produced */
+#define KVTLNK_E_IMAGE 2012u                  /**< the image could not take the record */
+#define KVTLNK_E_ARGUMENT 2013u               /**< invalid argument */
+#define KVTLNK_E_RECORD 2014u                 /**< no decodable record of that kind there */
+#define KVTLNK_E_PROMPT_FIT 2015u             /**< prompt text does not fit the display */
+#define KVTLNK_E_STRATEGY_POINT 2016u         /**< strategy point outside 0.0 to 3.0 */
+#define KVTLNK_E_NO_SESSION 2017u             /**< no session, or the port cannot be opened */
+#define KVTLNK_E_REFUSED 2018u                /**< the calibrator refused the command */
+#define KVTLNK_E_NO_LINK 2019u                /**< the packet link could not be brought up */
+#define KVTLNK_E_SEND 2020u                   /**< a command packet was not acknowledged */
+#define KVTLNK_E_NO_REPLY 2021u               /**< an expected reply packet did not arrive */
+#define KVTLNK_E_BAD_REPLY 2022u              /**< a reply was malformed */
+#define KVTLNK_E_DIRECTORY 2023u              /**< an uploaded item landed at another index */
+#define KVTLNK_E_TOO_LONG 2024u               /**< a name or text is too long for its record */
+#define KVTLNK_E_NO_TAG 2026u                 /**< no tag-identifier record after the result */
+/** @} */
 
-/*
- * Caller buffer sizes of the STA getters, terminator included.
+/**
+ * @ingroup readings
+ * Caller buffer size of the display strings, terminator included.
  *
  * Display strings (STAgetInputString, STAgetOutputString, STAgetMinMaxString) are what the
  * calibrator's display shows: the number, the range's prefix letter ("u", "m", "k", "M", "G",
  * or a space in a range of the base unit) and the unit symbol, with no separator, e.g.
  * " 52.300mV", "10.0000 V", "0.00psi"; or the markers "!!!!!!" (overload, or a minimum and
  * maximum not yet taken) and "------" (no valid reading, or an output not yet set). A function
- * without ranges (an output of "none") shows "<Nr>". The strings are in the calibrator's
+ * without ranges (an output of "none") shows "\<Nr\>". The strings are in the calibrator's
  * character set: ASCII plus three single bytes of its display font, 0x81 (the ohm sign, after a
  * resistance), 0xB0 (the degree sign, before "C" or "F") and 0x89 (the subscript two of "inH2O"
  * and "ftH2O"). KVTLNK_DISPLAY_STRING_SIZE holds the longest string that any range of either
@@ -84,9 +165,12 @@
  * cut to fit.
  */
 #define KVTLNK_DISPLAY_STRING_SIZE 43
-/* Function, sensor, unit, standard, reference-junction and loop-power names ("rtd_pt1000_385"). */
+/** @ingroup readings
+ * Function, sensor, unit, standard, reference-junction and loop-power names ("rtd_pt1000_385"),
+ * terminator included. */
 #define KVTLNK_NAME_SIZE 15
-/* The first text of STAgetPressure (up to 15 characters); the second takes up to 9 (10 bytes). */
+/** @ingroup readings
+ * The first text of STAgetPressure (up to 15 characters); the second takes up to 9 (10 bytes). */
 #define KVTLNK_PRESSURE_TEXT_SIZE 16
 
 #ifdef __cplusplus
@@ -94,34 +178,315 @@ extern "C" {
 #endif
 
 /* ---- KVT: library version and the calibrator session ---- */
+/**
+ * @ingroup session
+ * Writes the library's version, "1.1", with its terminator. Returns nothing and needs no
+ * session.
+ * @param[out] dst  receives the version; 4 bytes. NULL: nothing is done.
+ * @see KVTgetK2x
+ */
 KVTLNK_API void KVTLNK_CALL KVTversion(char* dst); /* "1.1", 4 bytes */
+/**
+ * @ingroup session
+ * Accepts or refuses a calibrator by its model and firmware version, as KVTopen does with what
+ * the calibrator reports, and sets the firmware level that decides which setups it can take.
+ * Works with or without a session; until it is first called (directly or by KVTopen) the early
+ * firmware rules apply.
+ * @param[in] model            the model text; accepted when its first 9 characters are
+ *                             "ORVAN K27" (case-sensitive).
+ * @param[in] firmwareVersion  the firmware version text. "V1.0", "V1.1" and "V1.2" (followed
+ *                             by anything but a point) are early firmware, which cannot run
+ *                             setups for the thermocouples "tc_l" and "tc_u" or the RTDs from
+ *                             "rtd_pt200_385" on; "V1.2." followed by more, and any other
+ *                             version (or NULL), is later firmware, which runs every setup.
+ * @return KVTLNK_OK; KVTLNK_E_NOT_ACCEPTED (2005) when the model is not accepted (or NULL):
+ *         then no calibrator is accepted, KVTdnlStart refuses every image but an empty one and
+ *         STAsave refuses every setup, until a model is accepted.
+ * @see KVTopen, KVTdnlStart, STAsave
+ */
 KVTLNK_API uint32_t KVTLNK_CALL KVTsetVersion(const char* model, const char* firmwareVersion);
+/**
+ * @ingroup session
+ * Opens the session: opens the serial port, brings up the packet link with the calibrator,
+ * identifies it (as KVTgetK2x) and accepts it by model and firmware version (as
+ * KVTsetVersion). A session that is open is closed first. The library holds one session per
+ * process.
+ * @param[in] baud           the line speed; the calibrator runs at 9600 baud only, and any
+ *                           other value is refused.
+ * @param[in] portName       the serial port: on Windows "COM1" ... (COM10 and above
+ *                           included); on POSIX a device path ("/dev/ttyUSB0", a pty, a
+ *                           symbolic link), where "COMn" stands for "/dev/ttySn-1". The port is
+ *                           held for exclusive use until KVTclose.
+ * @param[in] readTimeoutMs  how long, in milliseconds, the port waits for each byte of a reply
+ *                           (500 is the usual value); kept after the session closes.
+ * @param[in] retries        how many attempts each packet exchange makes (5 is usual; its low
+ *                           8 bits are used). A calibrator that is off fails the open after
+ *                           about retries x readTimeoutMs per packet.
+ * @return KVTLNK_OK: the session is open, the link up and the firmware level set;
+ *         KVTLNK_E_ARGUMENT (2013) for a baud other than 9600 or a NULL port name (nothing
+ *         changes); KVTLNK_E_NO_SESSION (2017) when the port cannot be opened or configured
+ *         (no such device, no permission, held by another program, or a "COM" name without
+ *         a port number, such as "COM0"); KVTLNK_E_NO_LINK (2019) when the calibrator does
+ *         not answer (switched off, not connected), or when the line brings bytes that never
+ *         form a frame (another device on the port);
+ *         KVTLNK_E_REFUSED (2018), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021) or
+ *         KVTLNK_E_BAD_REPLY (2022) from the identification exchange; KVTLNK_E_NOT_ACCEPTED
+ *         (2005) when the model is not a K27. After any failure the session is closed. When
+ *         a session was open and its farewell failed, that code is returned and the old session
+ *         is closed all the same.
+ * @see KVTclose, KVTgetK2x, KVTsetVersion
+ */
 KVTLNK_API uint32_t KVTLNK_CALL KVTopen(int32_t baud, const char* portName, uint32_t readTimeoutMs,
                                         int32_t retries);
+/**
+ * @ingroup session
+ * Closes the session: sends the calibrator an empty status text (clearing its display line),
+ * takes the link down and closes the port. The port is closed whatever the calibrator answers.
+ * @return KVTLNK_OK, also without a session (nothing is done then); KVTLNK_E_NO_LINK (2019),
+ *         KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021), KVTLNK_E_REFUSED (2018) or
+ *         KVTLNK_E_BAD_REPLY (2022) when the farewell text did not get through.
+ * @see KVTopen
+ */
 KVTLNK_API uint32_t KVTLNK_CALL KVTclose(void);
+/**
+ * @ingroup session
+ * Asks the calibrator who it is and how many items its memories hold. Its display shows
+ * "Identifying K27" meanwhile.
+ * @param[out] model            the model text, e.g. "ORVAN K27"; 128 bytes (longer texts are
+ *                              cut to 127 characters).
+ * @param[out] ident3           the calibrator's serial number, e.g. "SN270001"; 128 bytes.
+ * @param[out] firmwareVersion  the firmware version text, e.g. "V1.2.0"; 128 bytes.
+ * @param[out] edValue          the capacity of each of the calibrator's memories in bytes, as
+ *                              its extended report gives it (1,048,576 on a K27).
+ * @param[out] procItems        the number of items in its procedure memory.
+ * @param[out] resultItems      the number of items in its results memory.
+ * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017) without a session; KVTLNK_E_ARGUMENT (2013)
+ *         when any pointer is NULL (nothing is sent); KVTLNK_E_NO_LINK (2019) when the link
+ *         cannot be brought up; KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021) or
+ *         KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when a
+ *         report lacks a field, has lines too many, or gives a negative item count. The
+ *         outputs are cleared first; after a failure those filled before it keep their values.
+ * @see KVTopen, KVTmemstats
+ */
 KVTLNK_API uint32_t KVTLNK_CALL KVTgetK2x(char* model, char* ident3, char* firmwareVersion,
                                           uint32_t* edValue, uint32_t* procItems,
                                           uint32_t* resultItems);
+/**
+ * @ingroup session
+ * Reads the calibrator's memory statistics, summed over its procedure and results memories.
+ * Its display shows "Getting Memory Statistics" meanwhile.
+ * @param[out] field3Total  bytes used in both memories together.
+ * @param[out] field4Total  bytes free in both memories together.
+ * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_ARGUMENT (2013) when a pointer is
+ *         NULL; KVTLNK_E_NO_LINK (2019), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021),
+ *         KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when a
+ *         memory's line lacks a field, or the report goes on past 16 lines. Both outputs are
+ *         cleared first.
+ * @see KVTgetK2x, MEMused
+ */
 KVTLNK_API uint32_t KVTLNK_CALL KVTmemstats(uint32_t* field3Total, uint32_t* field4Total);
+/**
+ * @ingroup session
+ * Starts a download of the image's procedure memory: checks that the calibrator's firmware
+ * can run every record, then empties the calibrator's procedure memory (it restarts the link
+ * on the way, which takes about a second). Then call KVTdnlStep until it reports 0 remaining;
+ * the last step also empties the calibrator's results memory.
+ * @param[out] itemCount  the number of records to send.
+ * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_ARGUMENT (2013) for a NULL pointer;
+ *         KVTLNK_E_NO_LINK (2019) when the link cannot be brought up, or does not come back
+ *         after the restart; KVTLNK_E_NOT_ACCEPTED (2005), before anything is sent, when no
+ *         calibrator was accepted and the image is not empty, or when early firmware meets a
+ *         setup it cannot run (see KVTsetVersion); KVTLNK_E_REFUSED (2018), KVTLNK_E_SEND
+ *         (2020), KVTLNK_E_NO_REPLY (2021) or KVTLNK_E_BAD_REPLY (2022) when a command fails.
+ *         After a failure past the firmware check the calibrator's procedure memory may be
+ *         empty.
+ * @see KVTdnlStep, KVTclear, MEMclear
+ */
 KVTLNK_API uint32_t KVTLNK_CALL KVTdnlStart(uint32_t* itemCount);
+/**
+ * @ingroup session
+ * Sends the next record of a download started by KVTdnlStart. The calibrator's display shows
+ * the progress. After the last record it empties the calibrator's results memory.
+ * @code{.c}
+ * uint32_t remaining = 0;
+ * uint32_t rc = KVTdnlStart(&remaining);
+ * while (rc == KVTLNK_OK && remaining > 0) rc = KVTdnlStep(&remaining);
+ * @endcode
+ * @param[out] remaining  the number of records still to send.
+ * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_ARGUMENT (2013) for a NULL pointer,
+ *         a step after the last one, or a step after the image lost records; KVTLNK_E_REFUSED
+ *         (2018) when the calibrator refuses the item (its memory is full);
+ *         KVTLNK_E_BAD_REPLY (2022) when it put the item at another index; KVTLNK_E_NO_LINK
+ *         (2019), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021) when an exchange fails. A
+ *         failed step can be called again: it sends the same record from the start. After a
+ *         failure of the last step's results-memory command, remaining is 0 but the results
+ *         memory may still hold its items.
+ * @see KVTdnlStart
+ */
 KVTLNK_API uint32_t KVTLNK_CALL KVTdnlStep(uint32_t* remaining);
+/**
+ * @ingroup session
+ * Empties the calibrator's procedure memory, without sending anything in its place; the link
+ * is restarted, which takes about a second. The image is not touched.
+ * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_NO_LINK (2019) when the link cannot
+ *         be brought up or does not come back; KVTLNK_E_REFUSED (2018), KVTLNK_E_SEND (2020),
+ *         KVTLNK_E_NO_REPLY (2021) or KVTLNK_E_BAD_REPLY (2022) when a command fails.
+ * @see KVTdnlStart
+ */
 KVTLNK_API uint32_t KVTLNK_CALL KVTclear(void);
+/**
+ * @ingroup session
+ * Starts an upload of both of the calibrator's memories: empties the image and fetches the two
+ * directories, creating every item in the image with its kind, size and date and no data yet.
+ * Then call KVTuplStep until it reports 0 remaining; procedure items come first.
+ * @param[out] itemCount  the number of items of both memories together.
+ * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_ARGUMENT (2013) for a NULL pointer;
+ *         KVTLNK_E_NO_LINK (2019), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021),
+ *         KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when an
+ *         item count is negative, a directory line lacks a field or is out of order, or a
+ *         memory's items add up to more than 16 MiB (no calibrator holds so much);
+ *         KVTLNK_E_IMAGE (2012) when the image cannot take an item; KVTLNK_E_DIRECTORY (2023)
+ *         when an item lands at another index of the image. Once the item counts have come, the
+ *         image is emptied; a directory is read whole before its items are made, and after a
+ *         failure the image holds the items made until then.
+ * @see KVTuplStep, MEMpDir, MEMrDir
+ */
 KVTLNK_API uint32_t KVTLNK_CALL KVTuplStart(uint32_t* itemCount);
+/**
+ * @ingroup session
+ * Fetches the data of the next item of an upload started by KVTuplStart. The calibrator's
+ * display shows the progress.
+ * @param[out] remaining  the number of items still to fetch.
+ * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_ARGUMENT (2013) for a NULL pointer,
+ *         a step after the last one or after the image lost items; KVTLNK_E_REFUSED (2018)
+ *         when the calibrator refuses (the item is gone); KVTLNK_E_BAD_REPLY (2022) when it
+ *         sends more bytes than the directory gave; KVTLNK_E_NO_LINK (2019), KVTLNK_E_SEND
+ *         (2020), KVTLNK_E_NO_REPLY (2021) when an exchange fails. A failed step can be called
+ *         again: it fetches the same item from the start.
+ * @see KVTuplStart
+ */
 KVTLNK_API uint32_t KVTLNK_CALL KVTuplStep(uint32_t* remaining);
 
 /* ---- MEM: building the procedure memory ---- */
+/**
+ * @ingroup build
+ * Empties both memories of the image and lays down the calibrator's nine standard strategies
+ * at procedure indices 0 to 8: 3, 5 and 11 points up the span, down it, and up and down, in
+ * that order for each count. Their names are the count, a space and the display's arrows:
+ * "3 " followed by 0x8C (up), 0x8D (down) or both, and so on. Returns nothing; the setup is not
+ * touched.
+ * @see MEMstrategyDefn, MEMstats
+ */
 KVTLNK_API void KVTLNK_CALL MEMclear(void);
+/**
+ * @ingroup build
+ * Defines a test strategy: the points, as fractions of the span, that a test steps through. A
+ * strategy of the same name that exists already is reused in place when it has the same number
+ * of points: its points are overwritten and no record is added.
+ * @param[out] index   receives the strategy's procedure index, for MEMtemplate; may be NULL.
+ * @param[in]  name    1 to 20 characters, in the calibrator's character set.
+ * @param[in]  count   the number of points, 1 to 32,000.
+ * @param[in]  points  count points, each 0.0 (the low end of the span) to 3.0 (three spans
+ *                     up); 1.0 is the high end. Stored to 1/10,000.
+ * @return KVTLNK_OK; KVTLNK_E_TOO_LONG (2024) for a name over 20 characters;
+ *         KVTLNK_E_ARGUMENT (2013) for a NULL name, or NULL points with a count above 0;
+ *         KVTLNK_E_IMAGE (2012) for an empty name, a count outside 1 to 32,000, a strategy of
+ *         that name with another count, or a full image; KVTLNK_E_STRATEGY_POINT (2016) when a
+ *         point lies outside 0.0 to 3.0: the strategy and every record after it are removed.
+ *         Other failures leave the image as it was.
+ * @see MEMstrategyInfo, MEMtemplate
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMstrategyDefn(uint32_t* index, const char* name, int32_t count,
                                                 const float* points);
+/**
+ * @ingroup build
+ * Checks whether a prompt text fits the calibrator's display: at most 10 lines of 229 pixels in
+ * its font, each under 64 characters; a line feed starts a new line. Changes nothing.
+ * @param[in]  text           the prompt text, in the calibrator's character set.
+ * @param[out] fittingLength  the number of characters that fit (all of them when the text
+ *                            fits); may be NULL.
+ * @return KVTLNK_OK when the whole text fits; KVTLNK_E_PROMPT_FIT (2015) when it does not;
+ *         KVTLNK_E_ARGUMENT (2013) for a NULL text.
+ * @see MEMpromptDefn
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMcheckPromptDefn(const char* text, uint32_t* fittingLength);
+/**
+ * @ingroup build
+ * Defines a prompt: a named text that MEMprompt steps show on the calibrator's display. A text
+ * too long for the display is cut, without error, to what fits (see MEMcheckPromptDefn). A
+ * name may be defined more than once; readers use the first definition.
+ * @param[in] name  up to 32 characters.
+ * @param[in] text  the text, in the calibrator's character set.
+ * @return KVTLNK_OK; KVTLNK_E_ARGUMENT (2013) when either is NULL; KVTLNK_E_TOO_LONG (2024)
+ *         for a name over 32 characters; KVTLNK_E_IMAGE (2012) when the image is full.
+ * @see MEMprompt, MEMcheckPromptDefn, MEMpromptDefnInfo
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMpromptDefn(const char* name, const char* text);
+/**
+ * @ingroup build
+ * Starts a task: the records up to the next MEMendTask are its steps. Save the setups of the
+ * task's tests (STAsave) before this call.
+ * @param[in] name  the task's name on the calibrator, up to 32 characters.
+ * @return KVTLNK_OK; KVTLNK_E_ARGUMENT (2013) for a NULL name; KVTLNK_E_TOO_LONG (2024) for a
+ *         name over 32 characters; KVTLNK_E_IMAGE (2012) when the image is full.
+ * @see MEMendTask, MEMtaskInfo
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMstartTask(const char* name);
+/**
+ * @ingroup build
+ * Adds a step to the task that shows a prompt. The name is not checked against the prompt
+ * definitions (MEMpromptInfo reports a step whose definition is missing).
+ * @param[in] promptDefnName  the name of a prompt definition (MEMpromptDefn), up to 32
+ *                            characters.
+ * @return KVTLNK_OK; KVTLNK_E_ARGUMENT (2013) for a NULL name; KVTLNK_E_TOO_LONG (2024) for a
+ *         name over 32 characters; KVTLNK_E_IMAGE (2012) when the image is full.
+ * @see MEMpromptDefn, MEMpromptInfo
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMprompt(const char* promptDefnName);
+/**
+ * @ingroup build
+ * Adds a test to the task: the calibrator takes the saved setup and steps through the strategy's
+ * points, recording a calibration result with a tag. The indices are not checked.
+ * @param[in] strategyIndex  procedure index of a strategy: 0 to 8 for the standard ones, or
+ *                           what MEMstrategyDefn gave.
+ * @param[in] flag           nonzero marks the test (stored as 1, else 0); its results carry
+ *                           the mark (MEMasflInfo) and report the reading after adjustment.
+ * @param[in] text1          first text naming the item tested, up to 32 characters.
+ * @param[in] text2          second text, up to 32 characters (may be empty).
+ * @param[in] setupIndex     procedure index of the saved setup, as STAsave gave it. Give the
+ *                           setup an input and an output scale (STAsetInputScale,
+ *                           STAsetOutputScale): MEMtemplateState and the result calls refuse
+ *                           a setup without them.
+ * @return KVTLNK_OK; KVTLNK_E_ARGUMENT (2013) when a text is NULL; KVTLNK_E_TOO_LONG (2024)
+ *         for a text over 32 characters; KVTLNK_E_IMAGE (2012) when the image is full.
+ * @see STAsave, MEMstrategyDefn, MEMtemplateInfo
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMtemplate(uint32_t strategyIndex, uint32_t flag,
                                             const char* text1, const char* text2,
                                             uint32_t setupIndex);
+/**
+ * @ingroup build
+ * Ends the task that MEMstartTask started.
+ * @return KVTLNK_OK; KVTLNK_E_IMAGE (2012) when the image is full.
+ * @see MEMstartTask
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMendTask(void);
+/**
+ * @ingroup build
+ * Reports the bytes the image takes in the calibrator's memories: the records of both memories
+ * and their headers, 44 bytes for an empty image. Each of the calibrator's memories holds
+ * 1,048,576 bytes. Returns nothing.
+ * @param[out] bytes  the byte count; NULL: nothing is done.
+ * @see MEMstats, KVTmemstats
+ */
 KVTLNK_API void KVTLNK_CALL MEMused(uint32_t* bytes);
+/**
+ * @ingroup build
+ * Reports the number of records in each memory of the image. Returns nothing.
+ * @param[out] procedureRecords  records of the procedure memory; may be NULL.
+ * @param[out] resultRecords     records of the results memory; may be NULL.
+ * @see MEMused, MEMpDir, MEMrDir
+ */
 KVTLNK_API void KVTLNK_CALL MEMstats(uint32_t* procedureRecords, uint32_t* resultRecords);
 
 /* ---- MEM: reading the image ----
@@ -129,47 +494,157 @@ KVTLNK_API void KVTLNK_CALL MEMstats(uint32_t* procedureRecords, uint32_t* resul
  * strategy names 21 bytes; MEMstrategyInfo's points maxPoints floats; MEMpromptDefnInfo's text
  * textSize bytes (the text is cut to textSize - 1 characters). Texts of uploaded records that
  * are longer are cut to these sizes. MEMdump takes a directory path of at most 238 characters
- * (a longer one writes nothing); the directory must exist, and should be one that only the
- * application's user can write to. Each dump file is made afresh: a file, or a symbolic or hard
- * link, that stands under a dump file's name is removed first, never written through. */
+ * (a longer one writes nothing); the directory must exist. */
+/**
+ * @ingroup read
+ * The directory entry of a record of the image's procedure memory: what it is, and when it was
+ * made (by this library on the PC's local clock, or by the calibrator for uploaded records).
+ *
+ * Directory codes: 32 prompt definition, 33 task start, 34 prompt step, 35 task end, 36
+ * strategy, 37 test (template); 0 for anything else, saved setups included.
+ * @param[in]  index   procedure index, from 0.
+ * @param[out] code    the directory code.
+ * @param[out] year    the year, in full (1992 to 2247).
+ * @param[out] month   1 to 12.
+ * @param[out] day     1 to 31.
+ * @param[out] hour    0 to 23.
+ * @param[out] minute  0 to 59.
+ * @param[out] second  0 to 59. Every output may be NULL.
+ * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when there is no record at the index (the outputs
+ *         are not touched).
+ * @see MEMrDir, MEMstats
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMpDir(int32_t index, uint32_t* code, uint32_t* year,
                                         uint32_t* month, uint32_t* day, uint32_t* hour,
                                         uint32_t* minute, uint32_t* second);
+/**
+ * @ingroup read
+ * The directory entry of a record of the image's results memory, as MEMpDir.
+ *
+ * Directory codes: 1 and 2 calibration results, 4, 5, 7, 3 and 6 the saved setups of forms 1
+ * to 5 (setups that results refer to); 0 for anything else, the tag after each result included.
+ * @param[in]  index   results index, from 0.
+ * @param[out] code    the directory code.
+ * @param[out] year    the year, in full.
+ * @param[out] month   1 to 12.
+ * @param[out] day     1 to 31.
+ * @param[out] hour    0 to 23.
+ * @param[out] minute  0 to 59.
+ * @param[out] second  0 to 59. Every output may be NULL.
+ * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when there is no record at the index (the outputs
+ *         are not touched).
+ * @see MEMpDir, MEMcalResult
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMrDir(int32_t index, uint32_t* code, uint32_t* year,
                                         uint32_t* month, uint32_t* day, uint32_t* hour,
                                         uint32_t* minute, uint32_t* second);
+/**
+ * @ingroup read
+ * The name of the task a task-start record begins.
+ * @param[in]  index     procedure index of a task start (directory code 33).
+ * @param[out] name      the task's name; 33 bytes. May be NULL.
+ * @param[out] taskWord  the task's word, 0 to 65,535 (0 for tasks this library made; the
+ *                       calibrator's value after an upload). May be NULL.
+ * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when the record is missing, is not a task start or
+ *         is damaged: name is then empty and taskWord 0xFFFFFFFF.
+ * @see MEMstartTask, MEMasflInfo
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMtaskInfo(int32_t index, char* name, uint32_t* taskWord);
+/**
+ * @ingroup read
+ * A strategy's name and points. A record of another kind whose bytes read as a strategy is
+ * reported as one: check the directory code (36) first.
+ * @param[in]  index      procedure index of a strategy.
+ * @param[out] name       the strategy's name; 21 bytes. May be NULL.
+ * @param[out] count      the number of points it has. May be NULL.
+ * @param[in]  maxPoints  how many points the points buffer takes.
+ * @param[out] points     the first min(count, maxPoints) points, as fractions of the span
+ *                        (0.0 low end, 1.0 high end). May be NULL.
+ * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when there is no record at the index or it does not
+ *         read as a strategy (the outputs are not touched).
+ * @see MEMstrategyDefn, MEMclear
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMstrategyInfo(int32_t index, char* name, int32_t* count,
                                                 int32_t maxPoints, float* points);
+/**
+ * @ingroup read
+ * What a test (template) record holds: its strategy, its mark and its two texts.
+ * @param[in]  index          procedure index of a template (directory code 37).
+ * @param[out] strategyIndex  procedure index of its strategy. May be NULL.
+ * @param[out] flag           1 when the test is marked, else 0. May be NULL.
+ * @param[out] text1          the first text; 33 bytes. May be NULL.
+ * @param[out] text2          the second text; 33 bytes. May be NULL.
+ * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when the record is missing, is not a template, is
+ *         damaged, or its strategy does not read (the outputs are not touched).
+ * @see MEMtemplate, MEMtemplateState, MEMstrategyInfo
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMtemplateInfo(int32_t index, uint32_t* strategyIndex,
                                                 uint32_t* flag, char* text1, char* text2);
 /**
  * @ingroup read
  * Loads the setup a template names into the library's setup, so that the STA calls show and
  * edit it: the setup record is restored and committed.
- * @param[in]  index  procedure-memory index of a TEMPLATE record.
+ * @param[in]  index  procedure index of a test (template, directory code 37).
  * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when there is no template at the index, a field
  *         runs past the record's end, its strategy does not decode, its setup record cannot be
  *         restored, or the setup lacks the input or the output scale. After a failure the
  *         library's setup may hold part of the template's setup.
- * @see MEMtemplateInfo, STAsave
+ * @see MEMtemplateInfo, STAsave, STAgetInput
  */
 KVTLNK_API uint32_t KVTLNK_CALL MEMtemplateState(int32_t index);
+/**
+ * @ingroup read
+ * The prompt definition a prompt step shows.
+ * @param[in]  index  procedure index of a prompt step (directory code 34).
+ * @param[out] name   the name of its prompt definition; 33 bytes. May be NULL.
+ * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when the record is missing, is not a prompt step,
+ *         or no prompt definition of its name exists: name is then empty.
+ * @see MEMprompt, MEMpromptDefnInfo
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMpromptInfo(int32_t index, char* name);
+/**
+ * @ingroup read
+ * A prompt definition's name and text.
+ * @param[in]  index       procedure index of a prompt definition (directory code 32).
+ * @param[out] name        its name; 33 bytes. May be NULL.
+ * @param[out] textLength  the number of characters written to text. May be NULL.
+ * @param[in]  textSize    the size of the text buffer in bytes, at least 1; a longer text is
+ *                         cut to textSize - 1 characters.
+ * @param[out] text        the prompt text, in the calibrator's character set; textSize bytes.
+ *                         May be NULL.
+ * @return KVTLNK_OK; KVTLNK_E_ARGUMENT (2013) for a textSize below 1 (nothing is written);
+ *         KVTLNK_E_RECORD (2014) when the record is missing, is not a prompt definition or is
+ *         damaged: name and text are then empty and textLength 0.
+ * @see MEMpromptDefn, MEMpromptInfo
+ */
 KVTLNK_API uint32_t KVTLNK_CALL MEMpromptDefnInfo(int32_t index, char* name, uint32_t* textLength,
                                                   int32_t textSize, char* text);
+/**
+ * @ingroup read
+ * Writes the whole image to files, for inspection: for each memory a listing of its records
+ * and one file of data bytes per record. For a directory D: D/res.dir and D/resN.nd (results
+ * record N), then D/prc.dir and D/prcN.nd (procedure record N), each created afresh: what
+ * stands under such a name (a file, a symbolic or a hard link) is removed first, never written
+ * through. A listing line reads "index: name(kind),V(version),MM/DD/YYYY hh:mm:ss". Returns
+ * nothing: a listing that cannot be created skips its memory, a data file that cannot be
+ * created ends that memory's data files. The image is not changed.
+ * @param[in] directory  an existing directory that only the application's user can write to,
+ *                       without a trailing separator, of at most 238 characters (a longer
+ *                       path, or NULL, writes nothing).
+ * @see MEMpDir, MEMrDir
+ */
 KVTLNK_API void KVTLNK_CALL MEMdump(const char* directory);
 
 /* ---- MEM: calibration results ---- */
 /**
  * @ingroup results
  * Number of test points of a calibration result, one entry each.
- * @param[in]  index       results-memory index of a calibration result.
+ * @param[in]  index       results index of a calibration result (directory code 1 or 2).
  * @param[out] entryCount  number of entries; may be NULL.
  * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when there is no calibration result at the index,
  *         it runs short, its setup is not a form-5 setup record, or its strategy does not
  *         decode or has another number of points.
- * @see MEMcalResultEntry
+ * @see MEMcalResultEntry, MEMrDir
  */
 KVTLNK_API uint32_t KVTLNK_CALL MEMcalResult(int32_t index, uint32_t* entryCount);
 /**
@@ -178,7 +653,7 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMcalResult(int32_t index, uint32_t* entryCount
  * pressures in the setup's units), each with the upper limit of the range it was taken in.
  * The setup the result ran with is decoded on an object of its own: the library's setup is
  * not changed.
- * @param[in]  index       results-memory index of a calibration result.
+ * @param[in]  index       results index of a calibration result.
  * @param[in]  entry       0 ... entry count - 1.
  * @param[out] inValue     the measured value; for a flagged result the reading after
  *                         adjustment.
@@ -202,17 +677,17 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMcalResultEntry(int32_t index, int32_t entry, 
  * @ingroup results
  * Loads the setup a calibration result was taken with into the library's setup, with the
  * pressure module and reference-junction temperature the result recorded.
- * @param[in]  index  results-memory index of a calibration result.
+ * @param[in]  index  results index of a calibration result.
  * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) for what MEMcalResultEntry refuses; the library's
  *         setup may then hold part of the result's setup.
- * @see MEMcalResultEntry, MEMtemplateState
+ * @see MEMcalResultEntry, MEMtemplateState, STAgetInput
  */
 KVTLNK_API uint32_t KVTLNK_CALL MEMbaseState(int32_t index);
 /**
  * @ingroup results
  * The task and strategy a calibration result came from, and its flag.
- * @param[in]  index          results-memory index of a calibration result.
- * @param[out] taskIndex      procedure index of the TASK_START of the template that names the
+ * @param[in]  index          results index of a calibration result.
+ * @param[out] taskIndex      procedure index of the task start of the template that names the
  *                            result's setup, found from that setup on; 0x7FFFFFFF when no task
  *                            starts before it; 0xFFFFFFFF when the setup lies in the results
  *                            memory or no template names it.
@@ -226,17 +701,28 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMasflInfo(int32_t index, uint32_t* taskIndex,
 /**
  * @ingroup results
  * The three tag texts that name the item a calibration result was taken on: those of the
- * TAG_ID record right after the result.
- * @param[in]  index  results-memory index of the result.
+ * tag record right after the result (the calibrator's tag, then the test's two texts).
+ * @param[in]  index  results index of the result.
  * @param[out] text1  first text, 33 bytes (longer texts are cut); empty on failure.
  * @param[out] text2  second text, 33 bytes.
  * @param[out] text3  third text, 33 bytes. Outputs may be NULL.
- * @return KVTLNK_OK; KVTLNK_E_NO_TAG (2026) when the next record is missing, is not a TAG_ID,
- *         or does not hold three terminated texts.
+ * @return KVTLNK_OK; KVTLNK_E_NO_TAG (2026) when the next record is missing, is not a tag
+ *         record, or does not hold three terminated texts.
+ * @see MEMcalResult, MEMtemplate
  */
 KVTLNK_API uint32_t KVTLNK_CALL MEMtagidInfo(uint32_t index, char* text1, char* text2, char* text3);
 
 /* ---- STA: setup state, setters ---- */
+/**
+ * @ingroup setup
+ * Resets the setup to the calibrator's defaults: nothing measured or sourced (both functions
+ * "none"), automatic input ranging, loop power off, no scales, transfer functions or test
+ * tolerance, degrees Celsius, psi, "its90", both reference junctions measured (user
+ * temperature 23.0 degrees C), and the setup form that tests use. The log's counts become 0.
+ * Call it before shaping each setup that STAsave stores. It cannot fail.
+ * @return 1: the one call that reports success as 1 rather than KVTLNK_OK.
+ * @see STAsetInput, STAsetOutput, STAsave
+ */
 KVTLNK_API uint32_t KVTLNK_CALL STAinit(void); /* returns 1 */
 /**
  * @ingroup setup
@@ -375,22 +861,26 @@ KVTLNK_API uint32_t KVTLNK_CALL STAsetTref(const char* mode, float temperature);
  * @ingroup setup
  * Stores the input scale pair of the setup as given (no order between the two is required); it
  * is dropped when the input function changes or when units change under a temperature or
- * pressure input, and dropping it switches the test tolerance off.
- * @param[in] first   first scale value, in the units the application's procedure uses.
+ * pressure input, and dropping it switches the test tolerance off. A test's setup needs both
+ * scales: they give the span its strategy's points step through.
+ * @param[in] first   first scale value (the span's low end, 0.004 for 4 mA), in the units the
+ *                    application's procedure uses.
  * @param[in] second  second scale value, same units.
  * @return KVTLNK_OK always.
- * @see STAgetInputScale
+ * @see STAgetInputScale, MEMtemplate
  */
 KVTLNK_API uint32_t KVTLNK_CALL STAsetInputScale(float first, float second);
 /**
  * @ingroup setup
  * Stores the output scale pair of the setup as given (no order between the two is required); it
  * is dropped when the output function changes or when units change under a temperature or
- * pressure output, and dropping it switches the test tolerance off.
- * @param[in] first   first scale value, in the units the application's procedure uses.
+ * pressure output, and dropping it switches the test tolerance off. A test's setup needs both
+ * scales: they give the span its strategy's points step through.
+ * @param[in] first   first scale value (the span's low end, 1.0 for 1 V), in the units the
+ *                    application's procedure uses.
  * @param[in] second  second scale value, same units.
  * @return KVTLNK_OK always.
- * @see STAgetOutputScale
+ * @see STAgetOutputScale, MEMtemplate
  */
 KVTLNK_API uint32_t KVTLNK_CALL STAsetOutputScale(float first, float second);
 /**
@@ -405,14 +895,15 @@ KVTLNK_API uint32_t KVTLNK_CALL STAsetTestTolerance(float tolerance);
 /**
  * @ingroup setup
  * Saves the setup into a new setup record at the end of the procedure memory, for a template
- * to name. The record's form follows from the setup code; a thermocouple above type 9 or an
- * RTD from type 4 on needs the calibrator's later firmware.
+ * to name; the setup is not changed. The record's form follows from the setup code (STAinit
+ * sets the form tests use); a setup with the thermocouple "tc_l" or "tc_u", or an RTD from
+ * "rtd_pt200_385" on, needs the calibrator's later firmware (see KVTsetVersion).
  * @param[out] index  procedure index of the record; -1 on failure.
  * @return KVTLNK_OK; KVTLNK_E_ARGUMENT (2013) for a NULL index; KVTLNK_E_IMAGE (2012) when the
  *         setup code names no form or the record does not fit; KVTLNK_E_NOT_ACCEPTED (2005)
  *         when the accepted calibrator's firmware cannot take the setup, or a calibrator was
  *         refused: the record is removed again.
- * @see MEMtemplate, STArestore
+ * @see STAinit, MEMtemplate, MEMstartTask, STArestore
  */
 KVTLNK_API uint32_t KVTLNK_CALL STAsave(int32_t* index);
 /**
@@ -583,6 +1074,7 @@ KVTLNK_API void KVTLNK_CALL STAgetTestTolerance(float* tolerance);
  *                      bytes.
  * @param[out] text2    the module's first text (up to 9 characters); 10 bytes.
  * @param[out] present  1 when a pressure module is attached, else 0.
+ * @see STAgetPresUnits, STAgetInput
  */
 KVTLNK_API void KVTLNK_CALL STAgetPressure(char* text1, char* text2, uint32_t* present);
 /**
@@ -652,6 +1144,7 @@ KVTLNK_API uint32_t KVTLNK_CALL STAgetLogData(uint32_t* count, uint32_t* interva
  * @param[out] minute  0 ... 59.
  * @param[out] second  0 ... 59. Outputs may be NULL.
  * @return KVTLNK_OK.
+ * @see STAgetLogData
  */
 KVTLNK_API uint32_t KVTLNK_CALL STAgetLogStart(uint32_t* year, uint32_t* month, uint32_t* day,
                                                uint32_t* hour, uint32_t* minute, uint32_t* second);
@@ -662,6 +1155,7 @@ KVTLNK_API uint32_t KVTLNK_CALL STAgetLogStart(uint32_t* year, uint32_t* month, 
  * @param[out] minimum  smallest sample; 3.4028235e38 when there is none.
  * @param[out] maximum  largest sample; -3.4028235e38 when there is none. Outputs may be NULL.
  * @return KVTLNK_OK.
+ * @see STAgetLoggedData
  */
 KVTLNK_API uint32_t KVTLNK_CALL STAgetLogMinMax(float* minimum, float* maximum);
 /**
@@ -672,6 +1166,7 @@ KVTLNK_API uint32_t KVTLNK_CALL STAgetLogMinMax(float* minimum, float* maximum);
  * @param[out] value  the sample, or 0.0. Outputs may be NULL.
  * @return KVTLNK_OK; KVTLNK_E_NO_VALUE (2008) for an index past the last sample or a sample
  *         that holds no reading.
+ * @see STAgetLogData, STAgetLogMinMax
  */
 KVTLNK_API uint32_t KVTLNK_CALL STAgetLoggedData(uint32_t index, uint32_t* valid, float* value);
 

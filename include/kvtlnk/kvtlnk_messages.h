@@ -1,8 +1,11 @@
-/*
- * kvtlnk: one line of text for every result code, saying what happened and what to do.
+/**
+ * @file kvtlnk_messages.h
+ * @brief kvtlnk: one line of text for every result code, saying what happened and what to do.
  *
- *     uint32_t rc = KVTopen(9600, "/dev/ttyUSB0", 500, 5);
- *     if (rc != KVTLNK_OK) fprintf(stderr, "%u: %s\n", rc, kvtlnkMessage(rc));
+ * @code{.c}
+ * uint32_t rc = KVTopen(9600, "/dev/ttyUSB0", 500, 5);
+ * if (rc != KVTLNK_OK) fprintf(stderr, "%u: %s\n", rc, kvtlnkMessage(rc));
+ * @endcode
  *
  * The texts are plain ASCII. The function is static inline, so including this header adds no
  * symbol to the library or to the application's exports. C99 and C++.
@@ -16,6 +19,13 @@
 extern "C" {
 #endif
 
+/**
+ * @ingroup codes
+ * One line of text for a result code: what happened and what to do, in plain ASCII. The table
+ * of result codes lists every text.
+ * @param[in] code  a result code of any call.
+ * @return a static text, never NULL; for a code the library does not know, a text that says so.
+ */
 static inline const char* kvtlnkMessage(uint32_t code) {
     switch (code) {
         case KVTLNK_OK:

@@ -48,17 +48,27 @@ uint32_t pkt_send(PacketPort& port, const uint8_t* data, uint16_t length) {
     if (length == 0) return 2;
     if (length > PACKET_SIZE) return 3;
     PacketBuffer packet(const_cast<uint8_t*>(data), length, length);
-    return port.send(packet) ? 0 : 4;
+    traceExchange(">", data, length);
+    if (port.send(packet)) return 0;
+    traceExchange("not acknowledged");
+    return 4;
 }
 
 uint32_t pkt_receive(PacketPort& port, uint8_t* buffer, uint16_t capacity) {
     PacketBuffer packet(buffer, buffer != nullptr ? capacity : 0);
-    return port.receive(packet) ? packet.size() : kReceiveFailed;
+    if (!port.receive(packet)) {
+        traceExchange("no reply");
+        return kReceiveFailed;
+    }
+    traceExchange("<", buffer, packet.size());
+    return packet.size();
 }
 
 bool linkConnect(PacketPort& port) {
     port.line().purgeAll();
-    return port.connect();
+    const bool up = port.connect();
+    traceExchange(up ? "link up" : "link not up: no answer to the connect request");
+    return up;
 }
 
 }  // namespace kvtlnk

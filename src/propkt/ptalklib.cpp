@@ -1,5 +1,7 @@
 #include "propkt/ptalklib.h"
 
+#include "propkt/debug_trace.h"
+
 #include <array>
 
 namespace kvtlnk {
@@ -35,6 +37,17 @@ constexpr int kKindCount = 5;
 
 bool isSequenced(FrameKind kind) {
     return kind == FrameKind::FRAME_DATA || kind == FrameKind::FRAME_ACK;
+}
+
+// A frame the master waited for and did not get, in the exchange trace.
+void traceMiss(bool framed, RxOutcome outcome) {
+    if (!framed) {
+        traceExchange("time-out");
+    } else if (outcome == RxOutcome::RX_BAD_CRC) {
+        traceExchange("check value wrong");
+    } else if (outcome == RxOutcome::RX_OVERFLOW) {
+        traceExchange("packet longer than its buffer");
+    }
 }
 
 // The staging area of an outgoing frame: at most 255 bytes reach the line per write.
@@ -269,14 +282,17 @@ bool PacketPort::masterSend(PacketBuffer& packet) {
     if (state_ == LinkState::LINK_DOWN) return false;
     bool completed = false;
     for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
+        if (attempt > 0) traceExchange("sending again");
         sendFrame(FrameKind::FRAME_DATA, &packet);
         state_ = LinkState::LINK_DATA_PENDING;
         RxOutcome outcome;
         const bool framed = awaitFrame(nullptr, &completed, &outcome);
         if (acknowledged(framed, outcome)) return true;
+        traceMiss(framed, outcome);
         if (framed && (outcome == RxOutcome::FRAME_DATA || outcome == RxOutcome::FRAME_DISCONNECT ||
                        outcome == RxOutcome::RX_BAD_SEQUENCE)) {
             // The slave has lost step with us: bring the link up afresh and resend at 0.
+            traceExchange("link restart");
             if (!connect()) return false;
         } else {
             state_ = LinkState::LINK_UP;
@@ -291,15 +307,17 @@ bool PacketPort::masterReceive(PacketBuffer& packet) {
     bool completed = false;
     for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
         RxOutcome outcome;
-        if (awaitFrame(&packet, &completed, &outcome)) {
-            if (outcome == RxOutcome::FRAME_DATA) {
-                state_ = LinkState::LINK_DATA_PENDING;
-            } else if (outcome == RxOutcome::FRAME_DISCONNECT ||
-                       outcome == RxOutcome::RX_BAD_SEQUENCE) {
-                // A repeated data frame (our acknowledgement was lost) or a slave that went down.
-                connect();
-                return false;
-            }
+        const bool framed = awaitFrame(&packet, &completed, &outcome);
+        if (framed && outcome == RxOutcome::FRAME_DATA) {
+            state_ = LinkState::LINK_DATA_PENDING;
+        } else if (framed && (outcome == RxOutcome::FRAME_DISCONNECT ||
+                              outcome == RxOutcome::RX_BAD_SEQUENCE)) {
+            // A repeated data frame (our acknowledgement was lost) or a slave that went down.
+            traceExchange("link restart");
+            connect();
+            return false;
+        } else {
+            traceMiss(framed, outcome);
         }
         if (state_ == LinkState::LINK_DATA_PENDING) {
             answer(FrameKind::FRAME_ACK, LinkState::LINK_UP);

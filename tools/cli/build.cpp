@@ -1,5 +1,7 @@
 #include "build.h"
 
+#include <map>
+
 #include "failure.h"
 #include "json_file.h"
 #include "kvtlnk/kvtlnk.h"
@@ -7,8 +9,11 @@
 namespace kvtcli {
 namespace {
 
-void check(uint32_t rc, const std::string& field) {
-    if (rc != KVTLNK_OK) throw libraryError(rc, "building " + field);
+const SetupDefinition& setupNamed(const Procedure& procedure, const std::string& name) {
+    for (const SetupDefinition& s : procedure.setups) {
+        if (s.name == name) return s;
+    }
+    throw inputError("no setup is named \"" + name + "\"");
 }
 
 }  // namespace
@@ -20,23 +25,68 @@ Procedure loadProcedure(const std::string& path) {
     return procedure;
 }
 
-void buildImage(const Procedure& procedure) {
+void countNewRecords(std::vector<uint32_t>& sizes) {
+    uint32_t count = 0;
+    uint32_t results = 0;
+    uint32_t used = 0;
+    MEMstats(&count, &results);
+    MEMused(&used);
+    uint32_t counted = 0;
+    for (uint32_t size : sizes)
+        counted += size;
+    if (count <= sizes.size() || used < counted) return;
+    const auto added = static_cast<uint32_t>(count - sizes.size());
+    const uint32_t share = (used - counted) / added;
+    sizes.push_back(used - counted - share * (added - 1));
+    sizes.resize(count, share);
+}
+
+std::vector<uint32_t> buildImage(const Procedure& procedure) {
     MEMclear();
+    std::vector<uint32_t> sizes;
+    countNewRecords(sizes);  // the standard strategies
+    const auto add = [&sizes](uint32_t rc, const std::string& field) {
+        if (rc != KVTLNK_OK) throw libraryError(rc, "building " + field);
+        countNewRecords(sizes);
+    };
+    std::map<std::string, uint32_t> strategies;  // index by name
+    for (const std::string& name : standardStrategyNames()) {
+        strategies.emplace(name, static_cast<uint32_t>(strategies.size()));
+    }
     for (const StrategyDefinition& s : procedure.strategies) {
         uint32_t index = 0;
-        check(MEMstrategyDefn(&index, s.name.c_str(), static_cast<int32_t>(s.points.size()),
-                              s.points.data()),
-              s.path);
+        add(MEMstrategyDefn(&index, s.name.c_str(), static_cast<int32_t>(s.points.size()),
+                            s.points.data()),
+            s.path);
+        strategies[s.name] = index;
     }
     for (const PromptDefinition& p : procedure.prompts) {
-        check(MEMpromptDefn(p.name.c_str(), p.text.c_str()), p.path);
+        add(MEMpromptDefn(p.name.c_str(), p.text.c_str()), p.path);
     }
     for (const TaskDefinition& t : procedure.tasks) {
-        check(MEMstartTask(t.name.c_str()), t.path);
-        for (const Step& step : t.steps)
-            check(MEMprompt(step.prompt.c_str()), step.path);
-        check(MEMendTask(), t.path);
+        // The setups of the task's tests come right before its start, saved once for the task,
+        // so that the library finds the task of each result from its setup.
+        std::map<std::string, int32_t> setups;
+        for (const Step& step : t.steps) {
+            if (!step.test || setups.count(step.test->setup)) continue;
+            const SetupDefinition& setup = setupNamed(procedure, step.test->setup);
+            setups[setup.name] = saveSetup(setup);
+            countNewRecords(sizes);
+        }
+        add(MEMstartTask(t.name.c_str()), t.path);
+        for (const Step& step : t.steps) {
+            if (!step.test) {
+                add(MEMprompt(step.prompt.c_str()), step.path);
+                continue;
+            }
+            const TestDefinition& test = *step.test;
+            add(MEMtemplate(strategies.at(test.strategy), test.flag ? 1 : 0, test.text1.c_str(),
+                            test.text2.c_str(), static_cast<uint32_t>(setups.at(test.setup))),
+                step.path);
+        }
+        add(MEMendTask(), t.path);
     }
+    return sizes;
 }
 
 }  // namespace kvtcli

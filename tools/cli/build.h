@@ -1,7 +1,9 @@
 // Turning a checked procedure description into the library's procedure memory.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "description.h"
 
@@ -13,7 +15,13 @@ Procedure loadProcedure(const std::string& path);
 
 // Empties the library's image and builds the procedure in it with the MEM definition calls:
 // the standard strategies, then the file's strategies, prompt definitions and tasks in file
-// order. Throws naming the field when the library refuses a call.
-void buildImage(const Procedure& procedure);
+// order, each task after the setups its tests use (made with the STA setters, saved with
+// STAsave). Throws naming the field when the library refuses a call. Returns the bytes each
+// record takes in the image (MEMused), in record order, for the download's progress.
+std::vector<uint32_t> buildImage(const Procedure& procedure);
+
+// Adds to sizes the records made in the procedure memory since it was last brought up to date,
+// in equal shares of what the image grew by.
+void countNewRecords(std::vector<uint32_t>& sizes);
 
 }  // namespace kvtcli

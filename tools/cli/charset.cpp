@@ -1,7 +1,7 @@
 #include "charset.h"
 
+#include <fmt/format.h>
 #include <cstdint>
-#include <cstdio>
 
 namespace kvtcli {
 namespace {
@@ -103,11 +103,7 @@ std::optional<std::string> fromUtf8(const std::string& utf8Text, std::string* ba
         }
         const std::optional<uint8_t> b = byteOf(*cp);
         if (!b || *b == 0) {
-            if (badChar) {
-                char name[16];
-                std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(*cp));
-                *badChar = name;
-            }
+            if (badChar) *badChar = fmt::format("U+{:04X}", static_cast<unsigned>(*cp));
             return std::nullopt;
         }
         out += static_cast<char>(*b);

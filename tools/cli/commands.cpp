@@ -1,14 +1,21 @@
 #include "commands.h"
 
+#include <fmt/format.h>
+
+#include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 #include "build.h"
 #include "failure.h"
 #include "image.h"
+#include "interrupt.h"
 #include "json_file.h"
 #include "kvtlnk/kvtlnk.h"
 #include "show.h"
+#include "simulator.h"
+#include "table.h"
 
 namespace kvtcli {
 namespace {
@@ -41,21 +48,83 @@ std::string libraryVersion() {
     return version;
 }
 
-// The image a file stands for, decoded by the library. An image file's records reach the
-// library as an application's would: uploaded from a calibrator, here the emulator holding
-// them. A procedure description is built with the MEM calls.
+bool sameRecords(const std::vector<k27emu::EmuRecord>& a, const std::vector<ImageRecord>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i].kind != b[i].kind || a[i].version != b[i].version || a[i].data != b[i].data ||
+            k27emu::formatStamp(a[i].stamp) != k27emu::formatStamp(b[i].stamp)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Uploads both memories into the backup file and reads it back, before anything on the
+// calibrator changes.
+void saveBackup(const Context& context, Session& session, OutputFile& file) {
+    Progress progress("backup", !context.quiet);
+    session.upload(progress, file.path() + " was not written");
+    ImageDocument image = captureImage();
+    image.calibrator = calibratorJson(session);
+    file.commit(dumpJson(toJson(image)));
+    k27emu::MemoryFile back;
+    std::string error = "its records differ from those uploaded";
+    if (!k27emu::loadMemoryFile(file.path(), &back, &error) ||
+        !sameRecords(back.procedure, image.procedure) ||
+        !sameRecords(back.results, image.results)) {
+        throw CliError(kExitCalibrator, "the backup " + file.path() +
+                                            " does not read back as written: " + error +
+                                            " (nothing was changed on the calibrator)");
+    }
+}
+
+// Before a command that empties the results memory, or takes away the procedure its results
+// refer to: saves both memories when asked to, and otherwise refuses while results are there.
+void guardResults(const Context& context, Session& session, const ResultsPolicy& policy,
+                  std::optional<OutputFile>& backup, const std::string& loss) {
+    if (backup) return saveBackup(context, session, *backup);
+    const uint32_t results = session.identity().resultItems;
+    if (results == 0 || policy.discard) return;
+    throw inputError(fmt::format(
+        "the calibrator on {} holds {}, which {}: add --backup FILE to save both memories there "
+        "first, or --discard-results (nothing was sent)",
+        session.portName(), plural(results, "result item"), loss));
+}
+
+}  // namespace
+
+std::string localTime() {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+json calibratorJson(Session& session) {
+    json calibrator = identityJson(session.identity());
+    calibrator["port"] = session.portName();
+    calibrator["uploaded"] = localTime();
+    return calibrator;
+}
+
+void announce(Progress& progress, const Context& context) {
+    progress.phase("identifying the calibrator on " + context.port.port);
+}
+
+// An image file's records reach the library as an application's would: uploaded from a
+// calibrator, here the emulator holding them.
 ImageDocument imageOfFile(const Context& context, const std::string& file) {
     const std::string text = readFile(file);
-    std::string reason;
-    const std::optional<json> value = parseJson(text, reason);
+    Problem problem;
+    const std::optional<json> value = k27emu::parseJson(text, &problem.message, &problem.field);
     if (value && isImageJson(*value)) {
-        std::vector<Problem> problems;
-        ImageDocument image = imageFromJson(*value, problems);
-        if (!problems.empty()) throw CliError::fileProblems(file, std::move(problems));
+        const ImageFile image = readImageFile(file, *value);
         PortOptions sim;  // the emulator as it comes, with the user's time-outs
         sim.timeoutMs = context.port.timeoutMs;
         sim.attempts = context.port.attempts;
-        Session session(sim, &image);
+        Session session(sim, &image.memories);
         Progress silent("upload", false);
         session.upload(silent);
         ImageDocument decoded = captureImage();
@@ -66,11 +135,9 @@ ImageDocument imageOfFile(const Context& context, const std::string& file) {
     return captureImage();
 }
 
-}  // namespace
-
 void identifyCommand(const Context& context) {
     Session session(context.port);
-    const Identity id = session.identify();
+    const Identity& id = session.identity();
     if (context.json) {
         json out = identityJson(id);
         out["port"] = session.portName();
@@ -90,7 +157,7 @@ void identifyCommand(const Context& context) {
 
 void memstatsCommand(const Context& context) {
     Session session(context.port);
-    const Identity id = session.identify();
+    const Identity& id = session.identity();
     uint32_t total3 = 0;
     uint32_t total4 = 0;
     const uint32_t rc = KVTmemstats(&total3, &total4);
@@ -110,7 +177,8 @@ void memstatsCommand(const Context& context) {
                  {"free (ms field 4)", std::to_string(total4)}});
 }
 
-void downloadCommand(const Context& context, const std::string& file) {
+void downloadCommand(const Context& context, const std::string& file, const ResultsPolicy& policy,
+                     bool confirmed) {
     Procedure procedure;
     try {
         procedure = loadProcedure(file);
@@ -118,13 +186,24 @@ void downloadCommand(const Context& context, const std::string& file) {
         e.addLine(file + ": nothing was sent");
         throw;
     }
-    buildImage(procedure);
+    if (procedure.strategies.empty() && procedure.prompts.empty() && procedure.tasks.empty() &&
+        !confirmed) {
+        throw inputError(file +
+                         ": holds no strategies, prompt definitions or tasks, so the procedure "
+                         "memory would keep only the 9 standard strategies: add --yes to send "
+                         "it all the same (nothing was sent)");
+    }
+    std::optional<OutputFile> backup;
+    if (!policy.backup.empty()) backup.emplace(policy.backup);
+    Progress progress("download", !context.quiet);
+    announce(progress, context);
+    Session session(context.port);
+    const Identity& id = session.identity();
+    guardResults(context, session, policy, backup, "the download erases");
+    const std::vector<uint32_t> sizes = buildImage(procedure);
     uint32_t used = 0;
     MEMused(&used);
-    Session session(context.port);
-    const Identity id = session.identify();
-    Progress progress("download", !context.quiet);
-    const uint32_t items = session.download(progress);
+    const uint32_t items = session.download(progress, sizes);
     if (context.json) {
         std::cout << dumpJson({{"file", file},
                                {"port", session.portName()},
@@ -133,24 +212,31 @@ void downloadCommand(const Context& context, const std::string& file) {
                                {"imageBytes", used},
                                {"strategies", procedure.strategies.size()},
                                {"promptDefinitions", procedure.prompts.size()},
-                               {"tasks", procedure.tasks.size()}});
+                               {"setups", procedure.setups.size()},
+                               {"tasks", procedure.tasks.size()},
+                               {"backup", policy.backup}});
         return;
     }
-    std::cout << "Sent " << items << " items from " << file << " to the " << id.model << " on "
-              << session.portName() << ": the 9 standard strategies, "
-              << procedure.strategies.size() << " strategies, " << procedure.prompts.size()
-              << " prompt definitions, " << procedure.tasks.size() << " tasks\n";
+    std::cout << fmt::format(
+        "Sent {} from {} to the {} on {}: the 9 standard strategies, {}, {}, {}, {}\n",
+        plural(items, "item"), file, id.model, session.portName(),
+        plural(procedure.strategies.size(), "strategy", "strategies"),
+        plural(procedure.prompts.size(), "prompt definition"),
+        plural(procedure.setups.size(), "setup"), plural(procedure.tasks.size(), "task"));
+    if (backup) std::cout << "Saved both memories to " << backup->path() << " first\n";
 }
 
 void uploadCommand(const Context& context, const std::string& out) {
-    Session session(context.port);
-    const Identity id = session.identify();
+    std::optional<OutputFile> file;
+    if (!out.empty()) file.emplace(out);
     Progress progress("upload", !context.quiet);
-    session.upload(progress);
+    announce(progress, context);
+    Session session(context.port);
+    const std::string model = session.identity().model;
+    session.upload(progress, file ? out + " was not written" : "");
     ImageDocument image = captureImage();
-    image.calibrator = identityJson(id);
-    image.calibrator["port"] = session.portName();
-    if (out.empty()) {
+    image.calibrator = calibratorJson(session);
+    if (!file) {
         if (context.json) {
             std::cout << dumpJson(toJson(image));
         } else {
@@ -158,24 +244,32 @@ void uploadCommand(const Context& context, const std::string& out) {
         }
         return;
     }
-    writeFile(out, dumpJson(toJson(image)));
+    file->commit(dumpJson(toJson(image)));
     if (context.json) {
         std::cout << dumpJson({{"file", out},
                                {"procedureRecords", image.procedure.size()},
                                {"resultRecords", image.results.size()}});
         return;
     }
-    std::cout << "Wrote " << out << ": " << image.procedure.size() << " procedure records, "
-              << image.results.size() << " result records from the " << id.model << " on "
-              << session.portName() << '\n';
+    std::cout << fmt::format("Wrote {}: {}, {} from the {} on {}\n", out,
+                             plural(image.procedure.size(), "procedure record"),
+                             plural(image.results.size(), "result record"), model,
+                             session.portName());
 }
 
-void clearCommand(const Context& context) {
+void clearCommand(const Context& context, const ResultsPolicy& policy) {
+    std::optional<OutputFile> backup;
+    if (!policy.backup.empty()) backup.emplace(policy.backup);
     Session session(context.port);
+    guardResults(context, session, policy, backup,
+                 "refer to the strategies and tasks that clear takes away");
+    checkInterrupt();
+    setStopState("the procedure memory may or may not be empty");
     const uint32_t rc = KVTclear();
     if (rc != KVTLNK_OK) {
         throw libraryError(rc, "clearing", "the procedure memory may or may not be empty");
     }
+    setStopState("the procedure memory is empty");
     if (context.json) {
         std::cout << dumpJson({{"port", session.portName()}, {"cleared", true}});
         return;
@@ -198,9 +292,10 @@ void dumpCommand(const Context& context, const std::string& directory, const std
     if (!from.empty()) {
         buildImage(loadProcedure(from));
     } else {
-        Session session(context.port);
         Progress progress("upload", !context.quiet);
-        session.upload(progress);
+        announce(progress, context);
+        Session session(context.port);
+        session.upload(progress, "nothing was written to " + directory);
         source = "the calibrator on " + session.portName();
     }
     MEMdump(directory.c_str());
@@ -214,9 +309,9 @@ void dumpCommand(const Context& context, const std::string& directory, const std
                                {"resultRecords", results}});
         return;
     }
-    std::cout << "Wrote the image of " << source << " to " << directory << ": prc.dir and "
-              << procedure << " procedure record files, res.dir and " << results
-              << " result record files\n";
+    std::cout << fmt::format("Wrote the image of {} to {}: prc.dir and {}, res.dir and {}\n",
+                             source, directory, plural(procedure, "procedure record file"),
+                             plural(results, "result record file"));
 }
 
 void showCommand(const Context& context, const std::string& file) {

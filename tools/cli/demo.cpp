@@ -1,5 +1,8 @@
 // kvtlnk demo: a sample procedure sent to the calibrator, run, and fetched back.
+#include <fmt/format.h>
+
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 
 #include "build.h"
@@ -7,10 +10,11 @@
 #include "failure.h"
 #include "image.h"
 #include "json_file.h"
-#include "results_table.h"
+#include "report.h"
 #include "sample_procedure.h"
 #include "show.h"
 #include "simulator.h"
+#include "table.h"
 
 namespace kvtcli {
 namespace {
@@ -22,17 +26,16 @@ using json = nlohmann::ordered_json;
 std::vector<std::string> compareProcedures(const ImageDocument& sent, const ImageDocument& back) {
     std::vector<std::string> differences;
     if (sent.procedure.size() != back.procedure.size()) {
-        differences.push_back(std::to_string(sent.procedure.size()) + " records sent, " +
-                              std::to_string(back.procedure.size()) + " came back");
+        differences.push_back(fmt::format("{} records sent, {} came back", sent.procedure.size(),
+                                          back.procedure.size()));
     }
     const size_t n = std::min(sent.procedure.size(), back.procedure.size());
     for (size_t i = 0; i < n; ++i) {
         const ImageRecord& a = sent.procedure[i];
         const ImageRecord& b = back.procedure[i];
         if (a.kind != b.kind || a.version != b.version || a.data != b.data) {
-            differences.push_back("record " + std::to_string(i) + " (" + kindName(a.kind) +
-                                  ") came back as " + kindName(b.kind) + " with " +
-                                  std::to_string(b.data.size()) + " bytes");
+            differences.push_back(fmt::format("record {} ({}) came back as {} with {} bytes", i,
+                                              kindName(a.kind), kindName(b.kind), b.data.size()));
         }
     }
     return differences;
@@ -55,12 +58,13 @@ class Narrator {
 
 }  // namespace
 
-void demoCommand(const Context& context, bool confirmed) {
+void demoCommand(const Context& context, bool confirmed, const std::string& report) {
     if (context.port.port != "sim" && !confirmed) {
         throw inputError("the demo replaces the procedure memory of the calibrator on " +
                          context.port.port +
                          " and empties its results memory: add --yes to go ahead");
     }
+    OutputFile reportFile(report);
     const auto started = std::chrono::steady_clock::now();
     Narrator say(context.json);
     if (!context.json) {
@@ -79,29 +83,30 @@ void demoCommand(const Context& context, bool confirmed) {
                        "the built-in sample procedure is not valid: " + problems.front().field +
                            ": " + problems.front().message);
     }
-    buildImage(sample);
-    appendFieldTests();
+    const std::vector<uint32_t> sizes = buildImage(sample);
     const ImageDocument sent = captureImage();
     say.step("Built the sample procedure " + std::string(kSampleProcedureName) +
-             " in the library's image with the MEM calls");
-    say.line(std::to_string(sample.strategies.size()) +
-             " strategies besides the 9 standard ones, " + std::to_string(sample.prompts.size()) +
-             " prompt definitions, " + std::to_string(sample.tasks.size()) +
-             " tasks: " + std::to_string(sent.procedure.size()) + " records");
+             " in the library's image: its setups with the STA calls and STAsave, the rest with "
+             "the MEM calls");
+    say.line(fmt::format("{} besides the 9 standard ones, {}, {}, {}: {}",
+                         plural(sample.strategies.size(), "strategy", "strategies"),
+                         plural(sample.prompts.size(), "prompt definition"),
+                         plural(sample.setups.size(), "setup"), plural(sample.tasks.size(), "task"),
+                         plural(sent.procedure.size(), "record")));
 
     Session session(context.port);
-    const Identity id = session.identify();
+    const Identity& id = session.identity();
     say.step("Opened " + session.portName() + ": " + id.model + ", firmware " + id.firmware);
 
-    say.step("Downloading " + std::to_string(sent.procedure.size()) +
-             " items: KVTdnlStart, then one KVTdnlStep per item");
+    say.step("Downloading " + plural(sent.procedure.size(), "item") +
+             ": KVTdnlStart, then one KVTdnlStep per item");
     Progress download("download", !context.quiet);
-    const uint32_t sentItems = session.download(download);
+    const uint32_t sentItems = session.download(download, sizes);
 
     if (Simulator* simulator = session.simulator()) {
         const int tests = simulator->runProcedures();
         say.step("The emulator ran the tasks, as the instrument's user would in the field: " +
-                 std::to_string(tests) + (tests == 1 ? " test" : " tests") + " performed");
+                 plural(static_cast<size_t>(tests), "test") + " performed");
     } else {
         say.step("A real calibrator runs the tasks when its user does; going on to the upload");
     }
@@ -110,9 +115,14 @@ void demoCommand(const Context& context, bool confirmed) {
     Progress upload("upload", !context.quiet);
     const uint32_t backItems = session.upload(upload);
     ImageDocument back = captureImage();
-    back.calibrator = {
-        {"model", id.model}, {"firmware", id.firmware}, {"port", session.portName()}};
+    back.calibrator = calibratorJson(session);
     say.step("What came back, decoded by the library's reading calls:");
+
+    const std::vector<ResultView> results = std::move(back.calibrations);
+    back.calibrations.clear();  // printed last
+    ReportSource source{back.calibrator, "the calibrator on " + session.portName(), localTime()};
+    reportFile.commit(reportHtml(results, source));
+    const std::string reportPath = std::filesystem::absolute(report).string();
 
     const std::vector<std::string> differences = compareProcedures(sent, back);
     const double seconds =
@@ -127,7 +137,10 @@ void demoCommand(const Context& context, bool confirmed) {
                                  {"same", differences.empty()},
                                  {"differences", differences}}},
                                {"seconds", seconds},
-                               {"image", toJson(back)}});
+                               {"image", toJson(back)},
+                               {"results", toJson(results)},
+                               {"verdict", verdictName(overallVerdict(results))},
+                               {"report", reportPath}});
     } else {
         std::cout << '\n';
         printImage(std::cout, back);
@@ -140,16 +153,12 @@ void demoCommand(const Context& context, bool confirmed) {
     if (context.json) return;
     std::cout << "Round trip: all " << sent.procedure.size()
               << " procedure records came back with the same kind, version and data.\n";
-    if (back.results.empty()) {
-        std::cout << "Results memory: empty; tests that bring results back need templates and "
-                     "setups.\n";
-    } else {
-        std::cout << "Results memory: " << back.results.size() << " records.\n";
-        printResults(std::cout);
-    }
-    char elapsed[32];
-    std::snprintf(elapsed, sizeof elapsed, "%.1f", seconds);
-    std::cout << "Done in " << elapsed << " s.\n";
+    std::cout << fmt::format("Results memory: {}, {}: {}\n", plural(back.results.size(), "record"),
+                             plural(results.size(), "calibration result"),
+                             verdictName(overallVerdict(results)));
+    printResults(std::cout, results);
+    std::cout << fmt::format("\nWrote the calibration report to {}\nDone in {:.1f} s.\n",
+                             reportPath, seconds);
 }
 
 }  // namespace kvtcli

@@ -1,128 +1,19 @@
 #include "description.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
-#include <initializer_list>
 #include <optional>
 
 #include "charset.h"
+#include "field_checker.h"
 #include "json_file.h"
 #include "kvtlnk/kvtlnk.h"
 #include "kvtlnk/kvtlnk_messages.h"
+#include "session.h"
 
 namespace kvtcli {
 namespace {
-
-using json = nlohmann::ordered_json;
-
-const char* const kNotYet =
-    "templates and setups are not supported by this version of kvtlnk yet; remove it";
-
-std::string inQuotes(const std::string& calibratorText) {
-    return "\"" + toUtf8(calibratorText) + "\"";
-}
-
-std::string member(const std::string& path, const std::string& key) {
-    return path.empty() ? key : path + "." + key;
-}
-
-std::string element(const std::string& path, size_t i) {
-    return path + "[" + std::to_string(i) + "]";
-}
-
-// Walks the document and notes every problem with the field it concerns.
-class Checker {
-  public:
-    explicit Checker(std::vector<Problem>& problems) : problems_(problems) {}
-
-    void problem(const std::string& field, const std::string& message) {
-        problems_.push_back({field.empty() ? "(top level)" : field, message});
-    }
-
-    // True when v is an object; reports keys other than the known ones, "comment" and the
-    // reserved ones, which name features still to come.
-    bool object(const json& v, const std::string& path, std::initializer_list<const char*> known,
-                std::initializer_list<const char*> reserved = {}) {
-        if (!v.is_object()) {
-            problem(path, "must be an object, not " + describeType(v));
-            return false;
-        }
-        for (const auto& [key, value] : v.items()) {
-            if (key == "comment" || contains(known, key)) continue;
-            if (contains(reserved, key)) {
-                problem(member(path, key), kNotYet);
-                continue;
-            }
-            std::string list;
-            for (const char* k : known)
-                list += std::string(list.empty() ? "" : ", ") + k;
-            problem(member(path, key), "unknown key (known keys: " + list + ", comment)");
-        }
-        return true;
-    }
-
-    const json* required(const json& object, const std::string& path, const char* key) {
-        const auto it = object.find(key);
-        if (it == object.end()) {
-            problem(path, std::string("missing key \"") + key + "\"");
-            return nullptr;
-        }
-        return &*it;
-    }
-
-    const json* list(const json& object, const std::string& path, const char* key) {
-        const auto it = object.find(key);
-        if (it == object.end()) return nullptr;
-        if (!it->is_array()) {
-            problem(member(path, key), "must be a list, not " + describeType(*it));
-            return nullptr;
-        }
-        return &*it;
-    }
-
-    // A text in the calibrator's character set; names take 1 to maxLength characters and no
-    // line break, prompt texts any length and line breaks.
-    std::optional<std::string> text(const json& v, const std::string& path, size_t maxLength,
-                                    bool isName) {
-        if (!v.is_string()) {
-            problem(path, "must be a text, not " + describeType(v));
-            return std::nullopt;
-        }
-        std::string bad;
-        std::optional<std::string> t = fromUtf8(v.get<std::string>(), &bad);
-        if (!t) {
-            problem(path, "holds " + bad + ", which the calibrator cannot show");
-            return std::nullopt;
-        }
-        for (char c : *t) {
-            const auto b = static_cast<unsigned char>(c);
-            if (b < 0x20 && !(b == '\n' && !isName)) {
-                problem(path, isName ? "a name cannot hold control characters or line breaks"
-                                     : "a prompt text can hold line breaks but no other control "
-                                       "characters");
-                return std::nullopt;
-            }
-        }
-        if (isName && t->empty()) {
-            problem(path, "must not be empty");
-            return std::nullopt;
-        }
-        if (t->size() > maxLength) {
-            problem(path, "is " + std::to_string(t->size()) +
-                              " characters long; the calibrator "
-                              "takes at most " +
-                              std::to_string(maxLength));
-            return std::nullopt;
-        }
-        return t;
-    }
-
-  private:
-    static bool contains(std::initializer_list<const char*> keys, const std::string& key) {
-        return std::any_of(keys.begin(), keys.end(), [&](const char* k) { return key == k; });
-    }
-
-    std::vector<Problem>& problems_;
-};
 
 std::vector<float> readPoints(Checker& check, const json& strategy, const std::string& path) {
     const json* points = check.required(strategy, path, "points");
@@ -133,8 +24,8 @@ std::vector<float> readPoints(Checker& check, const json& strategy, const std::s
         return {};
     }
     if (points->empty() || points->size() > kStrategyPointsMax) {
-        check.problem(field, "holds " + std::to_string(points->size()) +
-                                 " points; a strategy has 1 to 32000");
+        check.problem(field, fmt::format("holds {} points; a strategy has 1 to {}", points->size(),
+                                         kStrategyPointsMax));
         return {};
     }
     std::vector<float> values;
@@ -201,13 +92,12 @@ void checkFit(Checker& check, const PromptDefinition& prompt) {
     if (rc == KVTLNK_OK) return;
     const std::string field = member(prompt.path, "text");
     if (rc == KVTLNK_E_PROMPT_FIT) {
-        check.problem(field, "only " + std::to_string(fitting) + " of " +
-                                 std::to_string(prompt.text.size()) +
-                                 " characters fit the display (10 lines of 229 pixels); it "
-                                 "would be cut before \"" +
-                                 excerpt(prompt.text, fitting) + "\"");
+        check.problem(field,
+                      fmt::format("only {} of {} characters fit the display (10 lines of "
+                                  "229 pixels); it would be cut before \"{}\"",
+                                  fitting, prompt.text.size(), excerpt(prompt.text, fitting)));
     } else {
-        check.problem(field, std::to_string(rc) + ": " + kvtlnkMessage(rc));
+        check.problem(field, fmt::format("{}: {}", rc, kvtlnkMessage(rc)));
     }
 }
 
@@ -255,6 +145,52 @@ std::string promptNames(const Procedure& procedure) {
     return "defined: " + names;
 }
 
+// A test step: a setup of the file, a strategy, the flag and the template's two texts.
+std::optional<TestDefinition> readTest(Checker& check, const json& value, const std::string& path,
+                                       const Procedure& procedure) {
+    if (!check.object(value, path, {"setup", "strategy", "flag", "texts"})) return std::nullopt;
+    const size_t problemsBefore = check.count();
+    TestDefinition test;
+    if (const json* setup = check.required(value, path, "setup")) {
+        test.setup = check.name(*setup, member(path, "setup")).value_or("");
+        const bool defined =
+            std::any_of(procedure.setups.begin(), procedure.setups.end(),
+                        [&](const SetupDefinition& s) { return s.name == test.setup; });
+        if (!test.setup.empty() && !defined) {
+            check.problem(member(path, "setup"),
+                          "\"" + test.setup + "\" names no setup of \"setups\"");
+        }
+    }
+    if (const json* strategy = check.required(value, path, "strategy")) {
+        const std::string field = member(path, "strategy");
+        test.strategy = check.text(*strategy, field, kStrategyNameMax, true).value_or("");
+        const auto& standard = standardStrategyNames();
+        const bool known =
+            std::find(standard.begin(), standard.end(), test.strategy) != standard.end() ||
+            std::any_of(procedure.strategies.begin(), procedure.strategies.end(),
+                        [&](const StrategyDefinition& s) { return s.name == test.strategy; });
+        if (!test.strategy.empty() && !known) {
+            check.problem(field,
+                          inQuotes(test.strategy) +
+                              " names neither a standard strategy nor one of \"strategies\"");
+        }
+    }
+    if (value.contains("flag"))
+        test.flag = check.flag(value["flag"], member(path, "flag")).value_or(false);
+    if (const json* texts = check.list(value, path, "texts")) {
+        const std::string field = member(path, "texts");
+        if (texts->size() > 2) check.problem(field, "holds more than the template's two texts");
+        std::string* into[] = {&test.text1, &test.text2};
+        for (size_t i = 0; i < std::min<size_t>(texts->size(), 2); ++i) {
+            const json& text = (*texts)[i];
+            if (text != "")
+                *into[i] = check.text(text, element(field, i), kNameMax, true).value_or("");
+        }
+    }
+    if (check.count() != problemsBefore) return std::nullopt;
+    return test;
+}
+
 void readSteps(Checker& check, const json& task, TaskDefinition& definition,
                const Procedure& procedure) {
     const json* steps = check.list(task, definition.path, "steps");
@@ -262,8 +198,15 @@ void readSteps(Checker& check, const json& task, TaskDefinition& definition,
     for (size_t i = 0; i < steps->size(); ++i) {
         const std::string path = element(member(definition.path, "steps"), i);
         const json& s = (*steps)[i];
-        if (!check.object(s, path, {"prompt"}, {"test"})) continue;
-        const json* prompt = s.contains("test") ? nullptr : check.required(s, path, "prompt");
+        if (!check.object(s, path, {"prompt", "test"})) continue;
+        if (s.contains("test")) {
+            if (s.contains("prompt")) check.problem(path, "a step is a prompt or a test, not both");
+            if (auto test = readTest(check, s["test"], member(path, "test"), procedure)) {
+                definition.steps.push_back({path, "", test});
+            }
+            continue;
+        }
+        const json* prompt = check.required(s, path, "prompt");
         if (!prompt) continue;
         std::optional<std::string> name =
             check.text(*prompt, member(path, "prompt"), kNameMax, true);
@@ -276,7 +219,7 @@ void readSteps(Checker& check, const json& task, TaskDefinition& definition,
                 member(path, "prompt"),
                 inQuotes(*name) + " names no prompt definition (" + promptNames(procedure) + ")");
         }
-        definition.steps.push_back({path, *name});
+        definition.steps.push_back({path, *name, std::nullopt});
     }
 }
 
@@ -307,26 +250,43 @@ void readTasks(Checker& check, const json& root, Procedure& procedure) {
 }  // namespace
 
 const std::vector<std::string>& standardStrategyNames() {
-    static const std::vector<std::string> names = {"3 \x8C",  "3 \x8D",  "3 \x8C\x8D",
-                                                   "5 \x8C",  "5 \x8D",  "5 \x8C\x8D",
-                                                   "11 \x8C", "11 \x8D", "11 \x8C\x8D"};
+    // The library makes them: an emptied procedure memory holds them and nothing else.
+    static const std::vector<std::string> names = [] {
+        MEMclear();
+        uint32_t count = 0;
+        uint32_t results = 0;
+        MEMstats(&count, &results);
+        std::vector<std::string> list;
+        for (uint32_t i = 0; i < count; ++i) {
+            char name[64] = {};
+            int32_t points = 0;
+            if (MEMstrategyInfo(static_cast<int32_t>(i), name, &points, 0, nullptr) == KVTLNK_OK) {
+                list.push_back(name);
+            }
+        }
+        return list;
+    }();
     return names;
 }
 
 Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& problems) {
     Procedure procedure;
-    std::string reason;
-    const std::optional<json> root = parseJson(jsonText, reason);
+    Problem problem;
+    const std::optional<json> root = k27emu::parseJson(jsonText, &problem.message, &problem.field);
     if (!root) {
-        problems.push_back({"(file)", "not valid JSON: " + reason});
+        problems.push_back(problem);
         return procedure;
     }
     Checker check(problems);
-    if (!check.object(*root, "", {"strategies", "prompts", "tasks"}, {"setups"})) {
-        return procedure;
-    }
+    if (!check.object(*root, "", {"strategies", "prompts", "setups", "tasks"})) return procedure;
     readStrategies(check, *root, procedure);
     readPrompts(check, *root, procedure);
+    // Without a session the library applies the early firmware's rules to saved setups; a
+    // description is built as for the built-in emulator's K27, which takes every setup, and a
+    // session then applies the rules of the calibrator at hand.
+    const PortOptions emulator;
+    KVTsetVersion(emulator.simModel.c_str(), emulator.simFirmware.c_str());
+    procedure.setups = readSetups(check, *root);
     readTasks(check, *root, procedure);
     return procedure;
 }

@@ -1,5 +1,7 @@
 #include "failure.h"
 
+#include <fmt/format.h>
+
 #include "kvtlnk/kvtlnk_messages.h"
 
 namespace kvtcli {
@@ -10,7 +12,7 @@ CliError CliError::fileProblems(const std::string& file, std::vector<Problem> pr
         message += (message.empty() ? "" : "\n") + file + ": " + p.field + ": " + p.message;
     }
     if (problems.size() > 1) {
-        message += "\n" + file + ": " + std::to_string(problems.size()) + " problems";
+        message += fmt::format("\n{}: {} problems", file, problems.size());
     }
     CliError error(kExitInput, message);
     error.problems_ = std::move(problems);
@@ -19,8 +21,7 @@ CliError CliError::fileProblems(const std::string& file, std::vector<Problem> pr
 
 CliError libraryError(uint32_t resultCode, const std::string& what,
                       const std::string& consequence) {
-    std::string message =
-        what + ": " + std::to_string(resultCode) + ": " + kvtlnkMessage(resultCode);
+    std::string message = fmt::format("{}: {}: {}", what, resultCode, kvtlnkMessage(resultCode));
     if (!consequence.empty()) message += " (" + consequence + ")";
     return CliError(kExitCalibrator, message, resultCode);
 }

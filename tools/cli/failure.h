@@ -13,6 +13,7 @@ enum ExitCode : int {
     kExitOk = 0,
     kExitCalibrator = 1,  // the library or the calibrator refused or failed
     kExitInput = 2,       // bad usage, a file that cannot be read, a description that is not valid
+    kExitSignal = 128,    // plus the signal's number: stopped by Ctrl-C (130) or SIGTERM (143)
 };
 
 // One thing wrong with a file: the field it concerns ("tasks[0].steps[2].prompt") and what is

@@ -4,25 +4,22 @@
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "description.h"
+#include "image_file.h"
+#include "results_reader.h"
 
 namespace kvtcli {
 
-struct Stamp {
-    uint32_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    std::string text() const;  // "1998-03-02 10:04:05"
-};
+using k27emu::kindName;
 
-struct ImageRecord {
+// A record of either memory: kind, version word, stamp and data, and where it stands.
+struct ImageRecord : k27emu::EmuRecord {
     int32_t index = 0;
-    uint16_t kind = 0;
-    uint16_t version = 0;
     uint32_t code = 0;  // the directory code MEMpDir or MEMrDir reports
-    Stamp stamp;
-    std::vector<uint8_t> data;
 };
 
 // Decoded views; texts in UTF-8.
@@ -47,6 +44,7 @@ struct StepView {
     std::string strategyName;
     bool flag = false;
     std::string text1, text2;
+    std::optional<SetupView> setup;  // test: the setup it names, when it decodes
 };
 
 struct TaskView {
@@ -64,15 +62,14 @@ struct ImageDocument {
     std::vector<StrategyView> strategies;
     std::vector<PromptDefinitionView> prompts;
     std::vector<TaskView> tasks;
-    std::vector<int32_t> setups;     // procedure indexes of saved setups
-    std::vector<std::string> notes;  // records the reading calls could not decode
+    std::vector<int32_t> setups;           // procedure indexes of saved setups
+    std::vector<std::string> notes;        // records the reading calls could not decode
+    std::vector<ResultView> calibrations;  // the calibration results, decoded
 };
 
-// The name of a record kind ("STRATEGY", "TASK_START", ...), "UNKNOWN" for others.
-const char* kindName(uint16_t kind);
-
 // Both memories of the library's image as they are now: the records through MEMdump, their
-// meaning through the MEM reading calls.
+// meaning through the MEM reading calls (the setups of tests and results through the STA
+// getters).
 ImageDocument captureImage();
 
 nlohmann::ordered_json toJson(const ImageDocument& image);
@@ -81,9 +78,16 @@ nlohmann::ordered_json toJson(const ImageDocument& image);
 // procedure description.
 bool isImageJson(const nlohmann::ordered_json& value);
 
-// Reads the records of an image file's JSON and the calibrator it names; what they mean is
-// for the library to decode once the records are uploaded from an emulator that holds them.
-// Every problem is appended with its field.
-ImageDocument imageFromJson(const nlohmann::ordered_json& value, std::vector<Problem>& problems);
+// The memories an image file holds, to be uploaded from an emulator holding them (the library
+// decodes them then), and the calibrator the file names. Throws the file's problem.
+struct ImageFile {
+    nlohmann::ordered_json calibrator;
+    k27emu::MemoryFile memories;
+};
+ImageFile readImageFile(const std::string& file, const nlohmann::ordered_json& value);
+
+// The bytes each record of the library's image takes, procedure memory first, as the image
+// stands (after KVTuplStart: the sizes the calibrator's directories announced).
+std::vector<uint32_t> recordSizes();
 
 }  // namespace kvtcli

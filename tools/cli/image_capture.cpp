@@ -6,11 +6,14 @@
 #include <iterator>
 #include <regex>
 
+#include <fmt/format.h>
+
 #include "charset.h"
 #include "failure.h"
 #include "image.h"
 #include "kvtlnk/kvtlnk.h"
 #include "kvtlnk/kvtlnk_messages.h"
+#include "memory/record_store.h"
 
 namespace kvtcli {
 namespace {
@@ -74,15 +77,22 @@ std::vector<ImageRecord> readMemory(const std::string& base, uint32_t expected, 
         r.index = static_cast<int32_t>(records.size());
         r.kind = static_cast<uint16_t>(std::stoul(m[2]));
         r.version = static_cast<uint16_t>(std::stoul(m[3]));
-        Stamp& s = r.stamp;
-        dir(r.index, &r.code, &s.year, &s.month, &s.day, &s.hour, &s.minute, &s.second);
-        r.data = readBytes(base + std::to_string(r.index) + ".nd");
+        uint32_t t[6] = {};  // year, month, day, hour, minute, second
+        dir(r.index, &r.code, &t[0], &t[1], &t[2], &t[3], &t[4], &t[5]);
+        r.stamp = {static_cast<uint8_t>(t[5]),
+                   static_cast<uint8_t>(t[4]),
+                   static_cast<uint8_t>(t[3]),
+                   0,
+                   static_cast<uint8_t>(t[2]),
+                   static_cast<uint8_t>(t[1]),
+                   static_cast<uint8_t>(t[0] - kvtlnk::DateStamp::kBaseYear)};
+        r.data = readBytes(fmt::format("{}{}.nd", base, r.index));
         records.push_back(std::move(r));
     }
     if (records.size() != expected) {
-        throw CliError(kExitCalibrator, "the image dump in " + base + ".dir lists " +
-                                            std::to_string(records.size()) + " records, not " +
-                                            std::to_string(expected));
+        throw CliError(kExitCalibrator,
+                       fmt::format("the image dump in {}.dir lists {} records, not {}", base,
+                                   records.size(), expected));
     }
     return records;
 }
@@ -141,9 +151,8 @@ class Decoder {
 
   private:
     void note(const ImageRecord& r, uint32_t rc) {
-        image_.notes.push_back("procedure record " + std::to_string(r.index) + " (" +
-                               kindName(r.kind) + "): " + std::to_string(rc) + ": " +
-                               kvtlnkMessage(rc));
+        image_.notes.push_back(fmt::format("procedure record {} ({}): {}: {}", r.index,
+                                           kindName(r.kind), rc, kvtlnkMessage(rc)));
     }
 
     void strategy(const ImageRecord& r) {
@@ -215,6 +224,7 @@ class Decoder {
         step.flag = flag != 0;
         step.text1 = cText(text1);
         step.text2 = cText(text2);
+        if (MEMtemplateState(r.index) == KVTLNK_OK) step.setup = readSetup();
         steps(r).push_back(step);
     }
 
@@ -234,7 +244,29 @@ ImageDocument captureImage() {
     image.procedure = readMemory(scratch.path() + "/prc", procedureCount, MEMpDir);
     image.results = readMemory(scratch.path() + "/res", resultCount, MEMrDir);
     Decoder(image).run();
+    image.calibrations = readResults();
     return image;
+}
+
+std::vector<uint32_t> recordSizes() {
+    uint32_t procedure = 0;
+    uint32_t results = 0;
+    MEMstats(&procedure, &results);
+    ScratchDirectory scratch;
+    MEMdump(scratch.path().c_str());
+    std::vector<uint32_t> sizes;
+    const auto add = [&](const char* memory, uint32_t count) {
+        for (uint32_t i = 0; i < count; ++i) {
+            std::error_code ec;
+            const auto data =
+                fs::file_size(fmt::format("{}/{}{}.nd", scratch.path(), memory, i), ec);
+            // What the record takes in the image, as MEMused counts it.
+            sizes.push_back(kvtlnk::RecordStore::kHeaderBytes + (ec ? 0 : (data + 1) / 2 * 2));
+        }
+    };
+    add("prc", procedure);
+    add("res", results);
+    return sizes;
 }
 
 }  // namespace kvtcli

@@ -1,58 +1,36 @@
 #include "json_file.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <sstream>
+#include <cmath>
 
 #include "failure.h"
+#include "units.h"
 
 namespace kvtcli {
 
 std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw inputError("cannot read " + path + ": " + std::strerror(errno));
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) throw inputError("cannot read " + path + ": " + std::strerror(errno));
-    return text.str();
+    std::string text;
+    std::string error;
+    if (!k27emu::readTextFile(path, &text, &error)) throw inputError("cannot read " + error);
+    return text;
 }
 
-void writeFile(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) throw inputError("cannot write " + path + ": " + std::strerror(errno));
-        out << text;
-        out.close();
-        if (!out) {
-            std::remove(temporary.c_str());
-            throw inputError("cannot write " + path + ": " + std::strerror(errno));
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string reason = std::strerror(errno);
-        std::remove(temporary.c_str());
-        throw inputError("cannot write " + path + ": " + reason);
-    }
+OutputFile::OutputFile(const std::string& path) {
+    std::string error;
+    if (!file_.open(path, &error)) throw inputError("cannot write " + error);
 }
 
-std::optional<nlohmann::ordered_json> parseJson(const std::string& text, std::string& reason) {
-    try {
-        return nlohmann::ordered_json::parse(text);
-    } catch (const nlohmann::ordered_json::parse_error& e) {
-        // The library's text starts with its own tag ("[json.exception.parse_error.101] ");
-        // the user needs only what follows.
-        std::string what = e.what();
-        const size_t tagEnd = what.find("] ");
-        reason = tagEnd == std::string::npos ? what : what.substr(tagEnd + 2);
-        return std::nullopt;
-    }
+void OutputFile::commit(const std::string& text) {
+    std::string error;
+    if (!file_.commit(text, &error)) throw CliError(kExitCalibrator, "cannot write " + error);
 }
 
 std::string dumpJson(const nlohmann::ordered_json& value) {
     return value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+nlohmann::ordered_json floatJson(float value) {
+    return std::isnan(value) ? nlohmann::ordered_json(nullptr)
+                             : nlohmann::ordered_json(decimal(value));
 }
 
 std::string describeType(const nlohmann::ordered_json& value) {

@@ -2,23 +2,33 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <string>
+
+#include "image_file.h"
 
 namespace kvtcli {
 
 // The whole file; throws an input error naming the file and the reason when it cannot be read.
 std::string readFile(const std::string& path);
 
-// Writes text to path through a temporary file renamed into place, so that a failed write
-// never leaves half a file; throws an input error when it cannot.
-void writeFile(const std::string& path, const std::string& text);
+// A file the tool writes at the end of its work, made at once: a place that cannot be written
+// is an input error before anything is sent or fetched, and the file appears whole or not at
+// all (interrupted, it is never half written).
+class OutputFile {
+  public:
+    explicit OutputFile(const std::string& path);
+    void commit(const std::string& text);
+    const std::string& path() const { return file_.path(); }
 
-// The JSON value of text, or nothing with a one-line reason ("line 3, column 14: ...").
-std::optional<nlohmann::ordered_json> parseJson(const std::string& text, std::string& reason);
+  private:
+    k27emu::AtomicFile file_;
+};
 
 // JSON text for files and standard output; bytes that are not UTF-8 become U+FFFD.
 std::string dumpJson(const nlohmann::ordered_json& value);
+
+// A float of the library as its shortest decimal; null for NaN.
+nlohmann::ordered_json floatJson(float value);
 
 // "a text", "a number", ... for messages about a value of the wrong type.
 std::string describeType(const nlohmann::ordered_json& value);

@@ -1,11 +1,15 @@
 // kvtlnk: the K27 process calibrator from the command line, through the library's C API.
 #include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 
 #include "commands.h"
 #include "failure.h"
+#include "interrupt.h"
 #include "json_file.h"
 #include "kvtlnk/kvtlnk.h"
+#include "ports.h"
 
 using namespace kvtcli;
 
@@ -13,12 +17,13 @@ namespace {
 
 const char* const kFooter = R"(
 Exit status: 0 done; 1 the calibrator or the library refused or failed (the message gives the
-result code and what to do); 2 bad usage, a file that cannot be read, or a description that is
-not valid (one line per problem, naming the field).
+result code and what to do); 2 bad usage, a file that cannot be read or written, a description
+that is not valid (one line per problem, naming the field), or results that download or clear
+would lose; 130 stopped by Ctrl-C (143 by SIGTERM), with what state the calibrator is left in.
 
 Files: a procedure description (JSON; see examples/README.md) says what download sends; an
-image file (JSON, written by upload --out) holds both memories record by record and what the
-library decoded from them.
+image file (JSON, written by upload --out and --backup) holds both memories record by record and
+what the library decoded from them.
 )";
 
 int report(const CliError& e, bool json) {
@@ -37,9 +42,21 @@ int report(const CliError& e, bool json) {
     return e.exitCode();
 }
 
+// The options of download and clear about results still in the calibrator.
+void addResultsPolicy(CLI::App* command, ResultsPolicy& policy) {
+    command
+        ->add_option("--backup", policy.backup,
+                     "when the calibrator holds results, first upload both memories into this "
+                     "image file (checked as written before anything is sent)")
+        ->type_name("FILE");
+    command->add_flag("--discard-results", policy.discard,
+                      "go on although the calibrator holds results that are not saved");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    watchInterrupts();
     Context context;
     char version[4] = {};
     KVTversion(version);
@@ -50,14 +67,15 @@ int main(int argc, char** argv) {
         "built-in emulator stands in for the instrument.",
         "kvtlnk");
     app.footer(kFooter);
-    app.set_version_flag("--version", std::string("kvtlnk library ") + version);
-    app.require_subcommand(0, 1);
+    app.set_version_flag("--version", std::string("kvtlnk " KVTLNK_VERSION ", library ") + version);
+    app.require_subcommand(1, 1);
     app.fallthrough();
 
     app.add_option("--port", context.port.port,
                    "serial device of the calibrator (/dev/ttyUSB0, COM1), or sim for the "
-                   "built-in emulator on a pty")
-        ->capture_default_str();
+                   "built-in emulator on a pty; kvtlnk ports lists the serial ports")
+        ->capture_default_str()
+        ->check([](const std::string& v) { return v.empty() ? "the port name is empty" : ""; });
     app.add_option("--timeout", context.port.timeoutMs,
                    "serial read time-out in milliseconds (KVTopen's readTimeoutMs)")
         ->capture_default_str()
@@ -69,40 +87,74 @@ int main(int argc, char** argv) {
     app.add_flag("--json", context.json,
                  "machine-readable output on standard output; errors as {\"error\": ...}");
     app.add_flag("-q,--quiet", context.quiet, "no progress display on standard error");
-    app.add_option("--sim-model", context.port.simModel, "model text the emulator reports")
-        ->capture_default_str()
-        ->group("Emulator (--port sim)");
-    app.add_option("--sim-firmware", context.port.simFirmware,
-                   "firmware version the emulator reports")
-        ->capture_default_str()
-        ->group("Emulator (--port sim)");
-    app.add_flag("--sim-wire-speed", context.port.simWireSpeed,
-                 "pace the emulator's replies at 9600 baud, as the instrument's line runs")
-        ->group("Emulator (--port sim)");
+    bool verbose = false;
+    app.add_flag("-v,--verbose", verbose,
+                 "trace every exchange with the calibrator on standard error (as KVTLNK_DEBUG=2 "
+                 "does for any program)");
+    const char* simGroup = "Emulator (--port sim)";
+    std::vector<CLI::Option*> simOptions = {
+        app.add_option("--sim-model", context.port.simModel, "model text the emulator reports")
+            ->capture_default_str(),
+        app.add_option("--sim-firmware", context.port.simFirmware,
+                       "firmware version the emulator reports")
+            ->capture_default_str(),
+        app.add_flag("--sim-wire-speed", context.port.simWireSpeed,
+                     "pace the emulator's replies at 9600 baud, as the instrument's line runs")};
+    for (CLI::Option* option : simOptions)
+        option->group(simGroup);
+    app.parse_complete_callback([&] {
+        for (const CLI::Option* option : simOptions) {
+            if (option->count() > 0 && context.port.port != "sim") {
+                throw CLI::ValidationError(
+                    option->get_name(),
+                    "is for the built-in emulator, not --port " + context.port.port);
+            }
+        }
+        if (verbose) setenv("KVTLNK_DEBUG", "2", 1);
+    });
 
     app.add_subcommand("identify",
                        "open a session and report the calibrator's model, firmware, "
-                       "identification and memory item counts");
+                       "identification and memory item counts")
+        ->callback([&] { identifyCommand(context); });
     app.add_subcommand("memstats",
                        "report the item counts of both memories and the two totals of the "
-                       "calibrator's memory statistics");
+                       "calibrator's memory statistics")
+        ->callback([&] { memstatsCommand(context); });
 
     std::string downloadFile;
+    ResultsPolicy downloadPolicy;
+    bool sendEmpty = false;
     CLI::App* download = app.add_subcommand(
         "download",
         "check a procedure description, build it in the library's image and send it: replaces "
-        "the calibrator's procedure memory and empties its results memory; nothing is sent "
-        "when the file has a problem");
+        "the calibrator's procedure memory and empties its results memory (refused while it "
+        "holds results, unless --backup or --discard-results); nothing is sent when the file "
+        "has a problem");
     download->add_option("FILE", downloadFile, "procedure description (JSON)")->required();
+    addResultsPolicy(download, downloadPolicy);
+    download->add_flag("--yes", sendEmpty, "send a description that defines nothing");
+    download->callback([&] { downloadCommand(context, downloadFile, downloadPolicy, sendEmpty); });
 
     std::string uploadOut;
     CLI::App* upload = app.add_subcommand(
         "upload",
         "fetch both memories of the calibrator and print them as tables, or write "
         "them to an image file");
-    upload->add_option("-o,--out", uploadOut, "image file to write (JSON)");
+    upload
+        ->add_option("-o,--out", uploadOut,
+                     "image file to write (JSON); checked before the transfer, written whole "
+                     "at its end")
+        ->type_name("FILE");
+    upload->callback([&] { uploadCommand(context, uploadOut); });
 
-    app.add_subcommand("clear", "empty the calibrator's procedure memory");
+    ResultsPolicy clearPolicy;
+    CLI::App* clear = app.add_subcommand(
+        "clear",
+        "empty the calibrator's procedure memory (refused while it holds results, unless "
+        "--backup or --discard-results)");
+    addResultsPolicy(clear, clearPolicy);
+    clear->callback([&] { clearCommand(context, clearPolicy); });
 
     std::string dumpDirectory;
     std::string dumpFrom;
@@ -112,7 +164,9 @@ int main(int argc, char** argv) {
         "res.dir) and one data file per record (prc0.nd, ...)");
     dump->add_option("DIR", dumpDirectory, "directory, made when missing")->required();
     dump->add_option("--from", dumpFrom,
-                     "dump what this procedure description builds instead of uploading");
+                     "dump what this procedure description builds instead of uploading")
+        ->type_name("FILE");
+    dump->callback([&] { dumpCommand(context, dumpDirectory, dumpFrom); });
 
     std::string showFile;
     CLI::App* show = app.add_subcommand(
@@ -121,37 +175,67 @@ int main(int argc, char** argv) {
         "builds, as tables: each memory's directory, strategies, prompt definitions and "
         "tasks");
     show->add_option("FILE", showFile, "image file or procedure description (JSON)")->required();
+    show->callback([&] { showCommand(context, showFile); });
+
+    std::string resultsFile;
+    bool csv = false;
+    CLI::App* results = app.add_subcommand(
+        "results",
+        "print the calibration results of an image file (or, without one, of the calibrator "
+        "after an upload): tag texts, task, strategy, the setup and every test point with its "
+        "error and verdict");
+    results->add_option("FILE", resultsFile, "image file (from upload --out)");
+    results->add_flag("--csv", csv, "one row per test point after a header row, for a spreadsheet");
+    results->callback([&] { resultsCommand(context, resultsFile, csv); });
+
+    std::string reportFile;
+    std::string reportOut;
+    CLI::App* reportApp = app.add_subcommand(
+        "report",
+        "write the calibration report of an image file (or, without one, of the calibrator "
+        "after an upload): one HTML page, a section per result with its test points, error "
+        "plot and verdict");
+    reportApp->add_option("FILE", reportFile, "image file (from upload --out)");
+    reportApp
+        ->add_option("-o,--out", reportOut,
+                     "HTML file to write, whole or not at all (standard output without it)")
+        ->type_name("FILE");
+    reportApp->callback([&] { reportCommand(context, reportFile, reportOut); });
 
     bool confirmed = false;
+    std::string demoReport = "demo-report.html";
     CLI::App* demo = app.add_subcommand(
         "demo",
-        "start the emulator, build a sample procedure, download it, let the emulator run "
-        "it, upload both memories and print what came back");
+        "start the emulator, build the example procedures, download them, let the emulator "
+        "run their tests, upload both memories, print the results and write a calibration "
+        "report");
     demo->add_flag("--yes", confirmed,
                    "with a real calibrator: go ahead although its memories are replaced");
+    demo->add_option("-o,--out", demoReport, "the calibration report to write")
+        ->capture_default_str()
+        ->type_name("FILE");
+    demo->callback([&] { demoCommand(context, confirmed, demoReport); });
+
+    app.add_subcommand("ports",
+                       "list the serial ports of this machine, with the USB adapter's vendor, "
+                       "product and serial number, and whether you may open each")
+        ->callback([&] { portsCommand(context); });
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        const int rc = app.exit(e);
-        return rc == 0 ? kExitOk : kExitInput;
-    }
-
-    if (app.get_subcommands().empty()) {
-        std::cerr << "kvtlnk: name a command: identify, memstats, download, upload, clear, dump, "
-                     "show or demo (kvtlnk --help tells more)"
-                  << std::endl;
-        return kExitInput;
-    }
-    try {
-        if (app.got_subcommand("identify")) identifyCommand(context);
-        if (app.got_subcommand("memstats")) memstatsCommand(context);
-        if (download->parsed()) downloadCommand(context, downloadFile);
-        if (upload->parsed()) uploadCommand(context, uploadOut);
-        if (app.got_subcommand("clear")) clearCommand(context);
-        if (dump->parsed()) dumpCommand(context, dumpDirectory, dumpFrom);
-        if (show->parsed()) showCommand(context, showFile);
-        if (demo->parsed()) demoCommand(context, confirmed);
+        if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
+        // The flag counts before the parse is through, so look for it among the words.
+        const bool json = std::any_of(argv + 1, argv + argc,
+                                      [](const char* a) { return std::strcmp(a, "--json") == 0; });
+        std::string message = e.what();
+        if (dynamic_cast<const CLI::RequiredError*>(&e) && app.get_subcommands().empty()) {
+            message = (app.remaining().empty() ? "name a command"
+                                               : "unknown command \"" + app.remaining()[0] + "\"") +
+                      ": identify, memstats, download, upload, clear, dump, show, results, "
+                      "report, demo or ports";
+        }
+        return report(CliError(kExitInput, message + " (kvtlnk --help tells more)"), json);
     } catch (const CliError& e) {
         return report(e, context.json);
     } catch (const std::exception& e) {

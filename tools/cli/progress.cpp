@@ -1,23 +1,31 @@
 #include "progress.h"
 
+#include <fmt/format.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kvtcli {
 namespace {
 
-// The line runs at 9600 baud with a start and a stop bit: 960 bytes a second at best.
-constexpr double kWireBytesPerSecond = 960.0;
-// What an item costs on the wire besides its data: its command, the replies, the frames'
-// acknowledgements and the progress texts, about as much as 120 data bytes.
-constexpr uint64_t kItemOverheadBytes = 120;
+constexpr auto kRedraw = std::chrono::milliseconds(250);
+// What an item costs on the wire besides its bytes: its command, the replies, the
+// acknowledgements and the progress texts, about as long as 120 bytes take.
+constexpr double kItemOverheadBytes = 120;
 
 std::string duration(double seconds) {
     const long s = static_cast<long>(seconds + 0.5);
-    char text[32];
-    std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
-    return text;
+    return fmt::format("{}:{:02}", s / 60, s % 60);
+}
+
+std::string kilobytes(double bytes) {
+    return fmt::format("{:.1f}", bytes / 1000.0);
+}
+
+double secondsBetween(std::chrono::steady_clock::time_point a,
+                      std::chrono::steady_clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
 }
 
 }  // namespace
@@ -25,73 +33,107 @@ std::string duration(double seconds) {
 Progress::Progress(std::string what, bool enabled)
     : what_(std::move(what)), enabled_(enabled), terminal_(isatty(STDERR_FILENO) == 1) {}
 
-void Progress::begin(uint32_t items, uint64_t totalBytes, std::vector<uint32_t> itemBytes) {
-    items_ = items;
-    totalBytes_ = totalBytes;
-    wireBytes_ = totalBytes + kItemOverheadBytes * items;
-    itemBytes_ = std::move(itemBytes);
-    started_ = Clock::now();
-    lastQuarter_ = -1;
-    update(0);
+Progress::~Progress() {
+    end();
 }
 
-uint64_t Progress::bytesDone(uint32_t itemsDone) const {
-    uint64_t data = items_ == 0 ? 0 : totalBytes_ * itemsDone / items_;
-    if (!itemBytes_.empty()) {
-        data = 0;
-        for (uint32_t i = 0; i < itemsDone && i < itemBytes_.size(); ++i)
-            data += itemBytes_[i];
-    }
-    return data + kItemOverheadBytes * itemsDone;
-}
-
-// "7/15 items  3.1 items/s  0:04 left": the time left is what is still to go on the wire at
-// the rate measured so far, or at the wire's rate before the first item is through.
-std::string Progress::figures(uint32_t itemsDone) const {
-    const double elapsed = std::chrono::duration<double>(Clock::now() - started_).count();
-    const uint64_t bytes = bytesDone(itemsDone);
-    const double byteRate =
-        bytes > 0 && elapsed > 0.05 ? static_cast<double>(bytes) / elapsed : kWireBytesPerSecond;
-    char text[128];
-    std::snprintf(text, sizeof text, "%u/%u items", itemsDone, items_);
-    std::string line = text;
-    if (itemsDone > 0 && elapsed > 0.05) {
-        std::snprintf(text, sizeof text, "  %.1f items/s", itemsDone / elapsed);
-        line += text;
-    }
-    if (itemsDone < items_) {
-        line += "  " + duration(static_cast<double>(wireBytes_ - bytes) / byteRate) + " left";
-    } else {
-        line += "  in " + duration(elapsed);
-    }
-    return line;
-}
-
-void Progress::update(uint32_t itemsDone) {
-    done_ = itemsDone;
+void Progress::phase(const std::string& text) {
     if (!enabled_) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::fprintf(stderr, terminal_ ? "\r%s: %s ...\x1b[K" : "%s: %s\n", what_.c_str(),
+                 text.c_str());
+    std::fflush(stderr);
+    lineOpen_ = terminal_;
+}
+
+void Progress::begin(std::vector<uint32_t> itemBytes) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        itemBytes_ = std::move(itemBytes);
+        totalBytes_ = 0;
+        for (uint32_t b : itemBytes_)
+            totalBytes_ += b;
+        doneBytes_ = 0;
+        done_ = 0;
+        started_ = lastItem_ = Clock::now();
+        lastQuarter_ = -1;
+        draw();
+    }
+    if (enabled_ && terminal_ && !running_) {
+        running_ = true;
+        ticker_ = std::thread(&Progress::tick, this);
+    }
+}
+
+void Progress::advance(uint32_t itemsDone) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (; done_ < itemsDone && done_ < itemBytes_.size(); ++done_)
+        doneBytes_ += itemBytes_[done_];
+    done_ = itemsDone;
+    lastItem_ = Clock::now();
+    draw();
+}
+
+void Progress::end() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        running_ = false;
+    }
+    wake_.notify_all();
+    if (ticker_.joinable()) ticker_.join();
+    if (enabled_ && lineOpen_) std::fputc('\n', stderr);
+    lineOpen_ = false;
+}
+
+// "12.3 of 40.1 kB, 9/26 items, 0.9 kB/s, 0:31 left". The pace is the bytes and items through
+// divided by the time they took, each item counted with its overhead on the wire; the time
+// left is what remains at that pace, and within an item the count moves on at it, never past
+// the item's end.
+std::string Progress::figures(Clock::time_point now, double* bytesShown) const {
+    const double took = secondsBetween(started_, lastItem_);
+    const double pace =
+        done_ > 0 && took > 0.05 ? (doneBytes_ + done_ * kItemOverheadBytes) / took : 0.0;
+    const double rate = took > 0.05 ? doneBytes_ / took : 0.0;
+    double shown = static_cast<double>(doneBytes_);
+    if (pace > 0 && done_ < itemBytes_.size()) {
+        shown += std::min(pace * secondsBetween(lastItem_, now), itemBytes_[done_] * 0.99);
+    }
+    *bytesShown = shown;
+    const double left =
+        static_cast<double>(totalBytes_) - shown + (itemBytes_.size() - done_) * kItemOverheadBytes;
+    std::string text =
+        fmt::format("{} of {} kB, {}/{} items", kilobytes(shown),
+                    kilobytes(static_cast<double>(totalBytes_)), done_, itemBytes_.size());
+    if (done_ >= itemBytes_.size()) return text + ", in " + duration(secondsBetween(started_, now));
+    if (pace <= 0) return text;
+    return text + fmt::format(", {} kB/s, {} left", kilobytes(rate), duration(left / pace));
+}
+
+void Progress::draw() {
+    if (!enabled_) return;
+    double shown = 0;
+    const std::string text = figures(Clock::now(), &shown);
+    const double part = totalBytes_ == 0 ? 1.0 : shown / static_cast<double>(totalBytes_);
     if (terminal_) {
         constexpr int kWidth = 24;
-        const int filled = items_ == 0 ? kWidth : static_cast<int>(kWidth * itemsDone / items_);
-        const std::string bar =
-            std::string(filled, '#') + std::string(static_cast<size_t>(kWidth - filled), '.');
-        std::fprintf(stderr, "\r%s [%s] %s\x1b[K", what_.c_str(), bar.c_str(),
-                     figures(itemsDone).c_str());
+        const auto filled = static_cast<size_t>(kWidth * part);
+        std::fprintf(stderr, "\r%s [%s%s] %s\x1b[K", what_.c_str(),
+                     std::string(filled, '#').c_str(), std::string(kWidth - filled, '.').c_str(),
+                     text.c_str());
         std::fflush(stderr);
+        lineOpen_ = true;
         return;
     }
-    const int quarter = items_ == 0 ? 4 : static_cast<int>(4 * itemsDone / items_);
+    const int quarter = static_cast<int>(4 * part);
     if (quarter == lastQuarter_) return;
     lastQuarter_ = quarter;
-    std::fprintf(stderr, "%s: %s\n", what_.c_str(), figures(itemsDone).c_str());
+    std::fprintf(stderr, "%s: %s\n", what_.c_str(), text.c_str());
 }
 
-void Progress::end(bool failed) {
-    if (!enabled_) return;
-    if (terminal_) {
-        std::fprintf(stderr, "\n");
-    } else if (failed) {
-        std::fprintf(stderr, "%s: stopped at %s\n", what_.c_str(), figures(done_).c_str());
+void Progress::tick() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!wake_.wait_for(lock, kRedraw, [this] { return !running_; })) {
+        draw();
     }
 }
 

@@ -1,42 +1,55 @@
-// Progress of a download or upload on standard error: a bar redrawn in place on a terminal,
-// a plain line at every quarter of the way otherwise.
+// Progress of a transfer on standard error: a bar redrawn in place on a terminal, a plain line
+// at every quarter of the way otherwise. It counts bytes, shows the rate measured so far and
+// the time left at that rate; on a terminal it moves on through a long item at that rate.
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kvtcli {
 
 class Progress {
   public:
-    // what: "download" or "upload"; enabled false keeps it silent.
+    // what: "download", "upload", "backup"; enabled false keeps it silent.
     Progress(std::string what, bool enabled);
+    ~Progress();  // ends the line
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
 
-    // itemBytes: the data bytes of each item, in transfer order, for the time left; when empty,
-    // items are taken as equal shares of totalBytes.
-    void begin(uint32_t items, uint64_t totalBytes, std::vector<uint32_t> itemBytes = {});
-    void update(uint32_t itemsDone);
-    // Ends the bar; failed leaves the last figures standing.
-    void end(bool failed);
+    // What happens before the transfer ("identifying the calibrator on /dev/ttyUSB0"),
+    // shown at once.
+    void phase(const std::string& text);
+    // The transfer starts: the bytes of each item, in transfer order.
+    void begin(std::vector<uint32_t> itemBytes);
+    void advance(uint32_t itemsDone);
+    void end();
 
   private:
     using Clock = std::chrono::steady_clock;
 
-    // Bytes on the wire for the first itemsDone items, data and overhead.
-    uint64_t bytesDone(uint32_t itemsDone) const;
-    std::string figures(uint32_t itemsDone) const;
+    std::string figures(Clock::time_point now, double* bytesShown) const;
+    void draw();
+    void tick();
 
-    std::string what_;
-    bool enabled_;
-    bool terminal_;
-    uint32_t items_ = 0;
-    uint32_t done_ = 0;
-    uint64_t totalBytes_ = 0;
+    const std::string what_;
+    const bool enabled_;
+    const bool terminal_;
+    std::mutex mutex_;  // the figures, between the work and the ticker
+    std::condition_variable wake_;
+    std::thread ticker_;
+    bool running_ = false;
+    bool lineOpen_ = false;  // a bar or phase text stands without its line end
     std::vector<uint32_t> itemBytes_;
+    uint64_t totalBytes_ = 0;
+    uint64_t doneBytes_ = 0;
+    uint32_t done_ = 0;
     Clock::time_point started_;
-    uint64_t wireBytes_ = 0;  // data and per-item overhead, in bytes on the wire
+    Clock::time_point lastItem_;  // when done_ items were through
     int lastQuarter_ = -1;
 };
 

@@ -1,101 +1,118 @@
 #include "session.h"
 
-#include <vector>
+#include <fmt/format.h>
+#include <sys/stat.h>
 
 #include "failure.h"
 #include "image.h"
+#include "interrupt.h"
 #include "kvtlnk/kvtlnk.h"
+#include "ports.h"
 #include "simulator.h"
 
 namespace kvtcli {
 
-Session::Session(const PortOptions& options, const ImageDocument* memories) : path_(options.port) {
+Session::Session(const PortOptions& options, const k27emu::MemoryFile* memories)
+    : path_(options.port) {
     if (options.port == "sim") {
         simulator_ = std::make_unique<Simulator>(options, memories);
         path_ = simulator_->portPath();
     }
+    setPortInUse(path_);
     const uint32_t rc = KVTopen(9600, path_.c_str(), options.timeoutMs, options.attempts);
-    if (rc != KVTLNK_OK) throw libraryError(rc, "opening " + portName());
+    if (rc == KVTLNK_OK) return;
+    setPortInUse("");
+    const std::string problem = rc == KVTLNK_E_NO_SESSION ? portProblem(path_) : "";
+    if (!problem.empty())
+        throw CliError(kExitCalibrator, "cannot open " + path_ + ": " + problem, rc);
+    fail(rc, "opening " + portName());
 }
 
 Session::~Session() {
     KVTclose();
+    setPortInUse("");
 }
 
 std::string Session::portName() const {
     return simulator_ ? "sim (" + path_ + ")" : path_;
 }
 
-Identity Session::identify() {
+void Session::fail(uint32_t rc, const std::string& what, const std::string& consequence) const {
+    CliError error = libraryError(rc, what, consequence);
+    struct stat st {};
+    if (rc >= KVTLNK_E_NO_LINK && rc <= KVTLNK_E_NO_REPLY && ::stat(path_.c_str(), &st) != 0) {
+        error.addLine(path_ + " is gone: was the cable or the adapter unplugged?");
+    }
+    throw error;
+}
+
+const Identity& Session::identity() {
+    if (identity_) return *identity_;
     // KVTopen keeps the identification to itself, and KVTgetK2x writes texts as long as the
     // calibrator sends them (up to one 128-byte reply line).
     char model[129] = {}, ident3[129] = {}, firmware[129] = {};
     Identity id;
     const uint32_t rc =
         KVTgetK2x(model, ident3, firmware, &id.edValue, &id.procedureItems, &id.resultItems);
-    if (rc != KVTLNK_OK) throw libraryError(rc, "identifying the calibrator on " + portName());
+    if (rc != KVTLNK_OK) fail(rc, "identifying the calibrator on " + portName());
     id.model = model;
     id.firmware = firmware;
     id.ident3 = ident3;
-    return id;
+    return identity_.emplace(std::move(id));
 }
 
-uint32_t Session::download(Progress& progress) {
-    // The record sizes, for the time left: the image as it will go out.
-    const ImageDocument image = captureImage();
-    std::vector<uint32_t> bytes;
-    uint64_t total = 0;
-    for (const ImageRecord& r : image.procedure) {
-        bytes.push_back(static_cast<uint32_t>(r.data.size()));
-        total += r.data.size();
-    }
+uint32_t Session::download(Progress& progress, const std::vector<uint32_t>& itemBytes) {
+    checkInterrupt();
+    setStopState("the procedure memory may be empty now; download again");
     uint32_t items = 0;
     uint32_t rc = KVTdnlStart(&items);
     if (rc != KVTLNK_OK) {
-        throw libraryError(rc, "download did not start",
-                           rc == KVTLNK_E_NOT_ACCEPTED
-                               ? "nothing was sent"
-                               : "the calibrator's procedure memory may be empty now");
+        fail(rc, "download did not start",
+             rc == KVTLNK_E_NOT_ACCEPTED ? "nothing was sent"
+                                         : "the calibrator's procedure memory may be empty now");
     }
-    progress.begin(items, total, bytes);
-    uint32_t remaining = items;
-    while (remaining > 0) {
-        const uint32_t before = remaining;
+    progress.begin(itemBytes.size() == items ? itemBytes : std::vector<uint32_t>(items, 1));
+    for (uint32_t remaining = items; remaining > 0;) {
+        const uint32_t sent = items - remaining;
+        const std::string stopped = fmt::format("stopped after {} of {} items", sent, items);
+        setStopState(stopped + ": the procedure memory is partial; download again");
+        checkInterrupt();
         rc = KVTdnlStep(&remaining);
         if (rc != KVTLNK_OK) {
-            progress.end(true);
-            const uint32_t sent = items - before;
-            throw libraryError(rc,
-                               "download stopped after " + std::to_string(sent) + " of " +
-                                   std::to_string(items) + " items",
-                               "the calibrator holds a partial procedure memory: download again");
+            progress.end();
+            fail(rc, "download " + stopped,
+                 "the calibrator holds a partial procedure memory: download again");
         }
-        progress.update(items - remaining);
+        progress.advance(items - remaining);
     }
-    progress.end(false);
+    progress.end();
+    setStopState("");
     return items;
 }
 
-uint32_t Session::upload(Progress& progress) {
+uint32_t Session::upload(Progress& progress, const std::string& unwritten) {
+    checkInterrupt();
+    const std::string untouched =
+        "the calibrator's memories are unchanged" + (unwritten.empty() ? "" : "; " + unwritten);
+    setStopState(untouched);
     uint32_t items = 0;
     uint32_t rc = KVTuplStart(&items);
-    if (rc != KVTLNK_OK) throw libraryError(rc, "upload did not start");
-    // The directories are in: the image holds every record at its size, still zero-filled.
-    uint32_t used = 0;
-    MEMused(&used);
-    progress.begin(items, used > 44 ? used - 44 : 0);
-    uint32_t remaining = items;
-    while (remaining > 0) {
-        const uint32_t before = remaining;
+    if (rc != KVTLNK_OK) fail(rc, "upload did not start");
+    progress.begin(recordSizes());
+    for (uint32_t remaining = items; remaining > 0;) {
+        const std::string stopped =
+            fmt::format("stopped after {} of {} items", items - remaining, items);
+        setStopState(stopped + ": " + untouched);
+        checkInterrupt();
         rc = KVTuplStep(&remaining);
         if (rc != KVTLNK_OK) {
-            progress.end(true);
-            throw libraryError(rc, "upload stopped after " + std::to_string(items - before) +
-                                       " of " + std::to_string(items) + " items");
+            progress.end();
+            fail(rc, "upload " + stopped);
         }
-        progress.update(items - remaining);
+        progress.advance(items - remaining);
     }
-    progress.end(false);
+    progress.end();
+    setStopState(untouched);
     return items;
 }
 

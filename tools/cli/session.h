@@ -3,14 +3,19 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "progress.h"
+
+namespace k27emu {
+struct MemoryFile;
+}
 
 namespace kvtcli {
 
 class Simulator;
-struct ImageDocument;
 
 struct PortOptions {
     std::string port = "sim";  // a device path, or "sim" for the built-in emulator
@@ -29,9 +34,10 @@ struct Identity {
 
 class Session {
   public:
-    // Opens the port and identifies the calibrator; throws a one-line error when it cannot.
-    // For "sim" the emulator starts first, holding memories when they are given.
-    explicit Session(const PortOptions& options, const ImageDocument* memories = nullptr);
+    // Opens the port (the library identifies the calibrator as it does); throws a one-line
+    // error saying why when it cannot. For "sim" the emulator starts first, holding memories
+    // when they are given.
+    explicit Session(const PortOptions& options, const k27emu::MemoryFile* memories = nullptr);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -40,16 +46,24 @@ class Session {
     std::string portName() const;
     Simulator* simulator() { return simulator_.get(); }
 
-    Identity identify();
+    // Model, firmware and item counts, asked once a session.
+    const Identity& identity();
 
-    // Sends the library's procedure memory; returns the number of items sent.
-    uint32_t download(Progress& progress);
-    // Fetches both memories into the library's image; returns the number of items.
-    uint32_t upload(Progress& progress);
+    // Sends the library's procedure memory, whose items hold itemBytes; returns the number of
+    // items sent.
+    uint32_t download(Progress& progress, const std::vector<uint32_t>& itemBytes);
+    // Fetches both memories into the library's image; returns the number of items. unwritten
+    // names what an interrupt leaves unwritten ("field.json was not written").
+    uint32_t upload(Progress& progress, const std::string& unwritten = "");
 
   private:
+    // A failed exchange, with the reason when the port itself is gone.
+    [[noreturn]] void fail(uint32_t resultCode, const std::string& what,
+                           const std::string& consequence = "") const;
+
     std::unique_ptr<Simulator> simulator_;
     std::string path_;
+    std::optional<Identity> identity_;
 };
 
 }  // namespace kvtcli

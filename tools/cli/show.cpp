@@ -1,6 +1,6 @@
 #include "show.h"
 
-#include <cstdio>
+#include <fmt/format.h>
 
 #include "charset.h"
 #include "table.h"
@@ -25,12 +25,12 @@ void printDirectory(std::ostream& out, const char* title, const std::vector<Imag
         out << "empty\n";
         return;
     }
-    out << records.size() << (records.size() == 1 ? " record\n" : " records\n");
+    out << plural(records.size(), "record") << '\n';
     Table table({"index", "kind", "name", "code", "version", "bytes", "stamp"}, "rrlrrrl");
     for (const ImageRecord& r : records) {
         table.add({std::to_string(r.index), std::to_string(r.kind), kindName(r.kind),
                    std::to_string(r.code), std::to_string(r.version), std::to_string(r.data.size()),
-                   r.stamp.text()});
+                   k27emu::formatStamp(r.stamp)});
     }
     table.print(out);
 }
@@ -59,9 +59,9 @@ void printPrompts(std::ostream& out, const std::vector<PromptDefinitionView>& pr
 
 std::string stepDetail(const StepView& s) {
     if (s.kind == "prompt") return s.prompt + (s.defined ? "" : "  (no such prompt definition)");
-    std::string strategy = s.strategyName.empty() ? "?" : s.strategyName;
-    return "strategy " + strategy + " (" + std::to_string(s.strategy) + "), flag " +
-           (s.flag ? "on" : "off") + ", \"" + s.text1 + "\" / \"" + s.text2 + "\"";
+    return fmt::format("strategy {} ({}), flag {}, \"{}\" / \"{}\"",
+                       s.strategyName.empty() ? "?" : s.strategyName, s.strategy,
+                       s.flag ? "on" : "off", s.text1, s.text2);
 }
 
 void printTasks(std::ostream& out, const std::vector<TaskView>& tasks) {
@@ -69,15 +69,33 @@ void printTasks(std::ostream& out, const std::vector<TaskView>& tasks) {
     out << "\nTasks\n";
     for (const TaskView& t : tasks) {
         out << "  " << (t.name.empty() ? "(steps outside a task)" : "\"" + t.name + "\"")
-            << " at record " << t.index << ", " << t.steps.size()
-            << (t.steps.size() == 1 ? " step" : " steps") << (t.ended ? "" : ", no task end record")
-            << '\n';
+            << " at record " << t.index << ", " << plural(t.steps.size(), "step")
+            << (t.ended ? "" : ", no task end record") << '\n';
         if (t.steps.empty()) continue;
         Table table({"index", "step", "shows"}, "rll");
         for (const StepView& s : t.steps) {
             table.add({std::to_string(s.index), s.kind, stepDetail(s)});
         }
         table.print(out, "    ");
+    }
+}
+
+void printSetup(std::ostream& out, const SetupView& setup) {
+    out << "    measures  " << describeInput(setup) << "\n    sources   " << describeOutput(setup)
+        << "\n    " << describeRest(setup) << '\n';
+}
+
+void printTestSetups(std::ostream& out, const std::vector<TaskView>& tasks) {
+    bool first = true;
+    for (const TaskView& t : tasks) {
+        for (const StepView& s : t.steps) {
+            if (s.kind != "test") continue;
+            if (first) out << "\nSetups of the tests\n";
+            first = false;
+            out << fmt::format("  test at record {} (\"{}\" / \"{}\"){}\n", s.index, s.text1,
+                               s.text2, s.setup ? "" : ": its setup does not decode");
+            if (s.setup) printSetup(out, *s.setup);
+        }
     }
 }
 
@@ -92,9 +110,7 @@ std::string textOf(const nlohmann::ordered_json& object, const char* key) {
 std::string formatPoints(const std::vector<float>& points, size_t max) {
     std::string text;
     for (size_t i = 0; i < points.size() && i < max; ++i) {
-        char p[32];
-        std::snprintf(p, sizeof p, "%g", static_cast<double>(points[i]));
-        text += (i ? ", " : "") + std::string(p);
+        text += fmt::format("{}{:g}", i ? ", " : "", points[i]);
     }
     if (points.size() > max) text += ", ...";
     return text;
@@ -111,11 +127,16 @@ void printImage(std::ostream& out, const ImageDocument& image) {
     printStrategies(out, image.strategies);
     printPrompts(out, image.prompts);
     printTasks(out, image.tasks);
+    printTestSetups(out, image.tasks);
     if (!image.setups.empty()) {
         out << "\nSaved setups at records";
         for (int32_t i : image.setups)
             out << ' ' << i;
         out << '\n';
+    }
+    if (!image.calibrations.empty()) {
+        out << "\nCalibration results\n";
+        printResults(out, image.calibrations);
     }
     if (!image.notes.empty()) {
         out << "\nNot decoded\n";

@@ -4,16 +4,19 @@
 #include <memory>
 #include <string>
 
+namespace k27emu {
+struct MemoryFile;
+}
+
 namespace kvtcli {
 
 struct PortOptions;
-struct ImageDocument;
 
 class Simulator {
   public:
     // Starts serving, with both memories taken from memories when given (empty otherwise);
     // throws when the pty cannot be made or the memories do not fit.
-    explicit Simulator(const PortOptions& options, const ImageDocument* memories = nullptr);
+    explicit Simulator(const PortOptions& options, const k27emu::MemoryFile* memories = nullptr);
     ~Simulator();
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;

@@ -24,4 +24,9 @@ class Table {
     std::vector<std::vector<std::string>> rows_;
 };
 
+// "1 task", "2 tasks"; many is the plural when it is not the noun and an "s".
+inline std::string plural(size_t count, const std::string& noun, const std::string& many = "") {
+    return std::to_string(count) + " " + (count == 1 ? noun : many.empty() ? noun + "s" : many);
+}
+
 }  // namespace kvtcli

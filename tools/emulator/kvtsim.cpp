@@ -18,6 +18,10 @@ using k27emu::Calibrator;
 using k27emu::CalibratorOptions;
 using k27emu::Memory;
 
+// Exit status: 0 stopped by a signal after serving, 1 the pty or the link could not be made or
+// the memories not saved, 2 bad usage or an --image file that is not usable.
+constexpr int kExitUsage = 2;
+
 struct Settings {
     CalibratorOptions options;
     std::string link;
@@ -40,7 +44,8 @@ const char* kDescription =
     "Open that path (or the --link name) as the serial port of kvtlnk or of any program that\n"
     "talks to a K27; the port may be closed and opened again as often as you like.\n\n"
     "The emulator holds a procedure memory and a results memory of 1,048,576 bytes each.\n"
-    "--image loads both from a JSON file at start and --save writes them on exit:\n"
+    "--image loads both from a JSON file at start (kvtsim --save or kvtlnk upload --out\n"
+    "wrote it) and --save writes them on exit:\n"
     "  {\"procedure\": [{\"kind\": 14, \"version\": 0, \"stamp\": \"2024-05-02 14:03:00\",\n"
     "                  \"data\": \"00000003...\"}, ...], \"results\": [...]}\n"
     "With --run, every download that ends (the final \"mc r\") is followed by a field run:\n"
@@ -50,11 +55,13 @@ const char* kDescription =
 
 void buildOptions(CLI::App& app, Settings& s) {
     app.description(kDescription);
+    app.set_version_flag("--version", "kvtsim " KVTLNK_VERSION);
     app.add_option("--link", s.link, "Also make a symbolic link PATH to the port (removed on exit)")
         ->type_name("PATH");
     app.add_option("--image", s.image, "Load both memories from this JSON file at start")
         ->type_name("FILE");
-    app.add_option("--save", s.save, "Write both memories to this JSON file on exit")
+    app.add_option("--save", s.save,
+                   "Write both memories to this JSON file on exit (checked at start)")
         ->type_name("FILE");
     app.add_flag("--run", s.options.runAfterDownload,
                  "Perform the downloaded procedures after every download");
@@ -134,15 +141,21 @@ void removeLink(const std::string& link, const std::string& target) {
 
 int serve(const Settings& s) {
     Calibrator emu(s.options);
+    std::string error;
     if (!s.image.empty()) {
         k27emu::MemoryFile file;
-        std::string error;
         if (!k27emu::loadMemoryFile(s.image, &file, &error)) {
             std::cerr << "kvtsim: " << error << "\n";
-            return 1;
+            return kExitUsage;
         }
         emu.replaceMemory(Memory::Procedure, std::move(file.procedure));
         emu.replaceMemory(Memory::Results, std::move(file.results));
+    }
+    // Made now, so that a place that cannot be written shows before anything is served.
+    k27emu::AtomicFile save;
+    if (!s.save.empty() && !save.open(s.save, &error)) {
+        std::cerr << "kvtsim: cannot write " << error << "\n";
+        return kExitUsage;
     }
     armFaults(emu, s);
     if (s.verbose) {
@@ -173,9 +186,8 @@ int serve(const Settings& s) {
     if (!s.link.empty()) removeLink(s.link, emu.portPath());
     if (!s.save.empty()) {
         const k27emu::MemoryFile file{emu.memory(Memory::Procedure), emu.memory(Memory::Results)};
-        std::string error;
-        if (!k27emu::saveMemoryFile(s.save, file, &error)) {
-            std::cerr << "kvtsim: " << error << "\n";
+        if (!save.commit(k27emu::formatMemoryFile(file), &error)) {
+            std::cerr << "kvtsim: cannot write " << error << "\n";
             return 1;
         }
     }
@@ -196,7 +208,13 @@ int main(int argc, char** argv) {
     CLI::App app{"kvtsim"};
     Settings settings;
     buildOptions(app, settings);
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
+        std::cerr << "kvtsim: " << e.what() << " (kvtsim --help lists the options)\n";
+        return kExitUsage;
+    }
     if (settings.pace) settings.options.pacingBaud = 9600;
     settings.options.attempts = static_cast<uint8_t>(settings.attempts);
     return serve(settings);

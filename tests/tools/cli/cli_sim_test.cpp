@@ -1,33 +1,36 @@
 // The tool as a process against the emulator: its own in-process one (--port sim), or one
 // this test serves on a pty, which keeps its memories from one invocation to the next.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "calibrator.h"
 #include "cli_support.h"
+#include "image_file.h"
 
 namespace {
 
 using nlohmann::json;
 
 const std::string kExample = KVTLNK_EXAMPLE_PATH;
-const std::string kMissing = "/nonexistent/kvtlnk-missing.json";
 
 bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// Each command's exit code and a part of its standard output, or of standard error when the
-// code is not 0; the commands that need a calibrator run against the built-in emulator.
+// Each command's exit code and a part of its output (the trace of -v goes to standard error);
+// the commands that need a calibrator run against the built-in emulator.
 TEST(CliSim, EachCommandsOutputAndExitCode) {
     ScratchDir dir;
-    const std::string cannotRead = "cannot read " + kMissing + ": No such file";
     const struct {
         const char* what;
         std::vector<std::string> args;
@@ -35,61 +38,34 @@ TEST(CliSim, EachCommandsOutputAndExitCode) {
         std::string out;
     } cases[] = {
         {"overview", {"--help"}, 0, "Exit status: 0 done"},
-        {"port option", {"--help"}, 0, "--port"},
-        {"identify help", {"identify", "--help"}, 0, "model, firmware"},
-        {"memstats help", {"memstats", "--help"}, 0, "item counts"},
-        {"download help", {"download", "--help"}, 0, "FILE"},
-        {"upload help", {"upload", "--help"}, 0, "--out"},
-        {"clear help", {"clear", "--help"}, 0, "procedure memory"},
-        {"dump help", {"dump", "--help"}, 0, "--from"},
-        {"show help", {"show", "--help"}, 0, "image file or procedure description"},
-        {"demo help", {"demo", "--help"}, 0, "--yes"},
-        {"no command", {}, 2, "name a command: identify, memstats"},
-        {"unknown command", {"fly"}, 2, "not expected: fly"},
-        {"download without a file", {"download"}, 2, "FILE is required"},
-        {"time-out out of range", {"--timeout", "0", "identify"}, 2, "--timeout"},
-        {"download of a missing file", {"download", kMissing}, 2, cannotRead},
-        {"show of a missing file", {"show", kMissing}, 2, cannotRead},
-        {"dump of a missing file", {"dump", dir.path("x"), "--from", kMissing}, 2, cannotRead},
-        {"identify", {"identify"}, 0, "ORVAN K27"},
-        {"identify names the port", {"identify"}, 0, "Calibrator on sim (/dev/pts/"},
+        {"a command's help", {"download", "--help"}, 0, "--discard-results"},
+        {"identify", {"identify"}, 0, "Calibrator on sim (/dev/pts/"},
         {"memstats", {"memstats"}, 0, "procedure items"},
         {"clear", {"clear"}, 0, "Cleared the procedure memory"},
-        {"download", {"download", kExample}, 0, "Sent 26 items"},
+        {"download", {"download", kExample}, 0, "Sent 31 items"},
         {"upload of an empty calibrator", {"upload"}, 0, "Procedure memory: empty"},
-        {"a model the library refuses",
-         {"--sim-model", "ORVAN K2", "identify"},
-         1,
-         "2005: the calibrator's model or firmware does not take this"},
-        {"demo", {"-q", "demo"}, 0, "Round trip: all 32 procedure records came back"},
-        {"demo on an instrument asks first",
-         {"--port", "/dev/ttyUSB0", "demo"},
-         2,
-         "replaces the procedure memory of the calibrator on /dev/ttyUSB0"},
+        {"ports", {"ports"}, 0, ""},
+        {"trace of each exchange", {"-v", "identify"}, 0, " ms  < ORVAN K27,V1.2.0,SN270001"},
+        {"demo",
+         {"-q", "demo", "--out", dir.path("demo.html")},
+         0,
+         "Wrote the calibration report to "},
         {"dump of a description",
          {"dump", dir.path("d"), "--from", kExample},
          0,
-         "26 procedure record files"},
+         "31 procedure record files"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const ProcessResult r = runCli(c.args);
-        EXPECT_EQ(r.exitCode, c.exitCode);
-        EXPECT_TRUE(has(c.exitCode == 0 ? r.out : r.err, c.out)) << r.out << r.err;
-        if (c.out == cannotRead) {
-            EXPECT_EQ(r.err.rfind("kvtlnk: " + cannotRead, 0), 0u) << "the reason comes first";
-        }
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_TRUE(has(r.out + r.err, c.out)) << r.out;
     }
-    std::ifstream listing(dir.path("d/prc.dir"));
-    int lines = 0;
-    for (std::string line; std::getline(listing, line);)
-        ++lines;
-    EXPECT_EQ(lines, 26);
     EXPECT_EQ(std::filesystem::file_size(dir.path("d/prc0.nd")), 14u);
-    EXPECT_TRUE(std::filesystem::exists(dir.path("d/res.dir")));
 }
 
 TEST(CliSim, JsonOutputOfEachCommand) {
+    ScratchDir dir;
     const struct {
         std::vector<std::string> args;
         int exitCode;
@@ -97,12 +73,12 @@ TEST(CliSim, JsonOutputOfEachCommand) {
         json value;
     } cases[] = {
         {{"identify"}, 0, "/model", "ORVAN K27"},
-        {{"identify"}, 0, "/library", "1.1"},
-        {{"memstats"}, 0, "/procedureItems", 0},
-        {{"-q", "download", kExample}, 0, "/items", 26},
-        {{"-q", "download", kExample}, 0, "/tasks", 2},
-        {{"-q", "demo"}, 0, "/roundTrip/same", true},
+        {{"-q", "download", kExample}, 0, "/items", 31},
+        {{"-q", "demo", "--out", dir.path("demo.html")}, 0, "/roundTrip/same", true},
+        {{"-q", "demo", "--out", dir.path("demo.html")}, 0, "/verdict", "pass"},
         {{"--port", "/dev/kvtlnk-none", "identify"}, 1, "/error/resultCode", 2017},
+        {{"--sim-model", "K2X", "identify"}, 1, "/error/resultCode", 2005},
+        {{"fly"}, 2, "/error/exitCode", 2},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = c.args;
@@ -113,29 +89,174 @@ TEST(CliSim, JsonOutputOfEachCommand) {
     }
 }
 
-// An emulator served by the test, as an instrument that stays on between invocations.
+// A procedure memory of one record and two results, as a calibrator back from the field.
+const char* const kFieldMemories = R"({"procedure": [
+      {"kind": 13, "version": 0, "stamp": "2024-05-02 14:03:00", "data": "00"}],
+    "results": [
+      {"kind": 15, "version": 0, "stamp": "2024-05-02 14:10:00", "data": "5441472d3100410000"},
+      {"kind": 15, "version": 0, "stamp": "2024-05-02 14:20:00", "data": "5441472d3200410000"}]})";
+
+// Emulators served by the test, as instruments that stay on between invocations: one back
+// from the field, one whose port another program holds (and only its group may open), one
+// switched off.
 class CliInstrument : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_TRUE(emu.start()); }
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(k27emu::loadMemoryFile(dir.write("field.json", kFieldMemories), &field, &error))
+            << error;
+        emu.replaceMemory(kvtlnk::Memory::Procedure, field.procedure);
+        emu.replaceMemory(kvtlnk::Memory::Results, field.results);
+        silent.faults().goSilent();
+        for (k27emu::Calibrator* c : {&emu, &locked, &silent})
+            ASSERT_TRUE(c->start());
+        if (const group* g = getgrnam("dialout")) chown(locked.portPath().c_str(), 0, g->gr_gid);
+        ASSERT_EQ(chmod(locked.portPath().c_str(), 0660), 0);
+        holder = open(locked.portPath().c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+    }
+    void TearDown() override { close(holder); }
 
     ProcessResult cli(std::vector<std::string> args) {
         args.insert(args.begin(), {"--port", emu.portPath(), "--timeout", "100", "-q"});
         return runCli(args);
     }
 
-    k27emu::Calibrator emu;
+    k27emu::MemoryFile field;
+    k27emu::Calibrator emu, locked, silent;
+    int holder = -1;
     ScratchDir dir;
 };
 
+// The first line of standard error (of standard output when the exit status is 0) of each
+// failure, and its exit status. A command line names the emulators @port, @locked and @silent,
+// a scratch directory @dir, and a file @file holding the rest of the line; '' is an empty
+// argument; "kvtsim" runs the emulator, "nobody" runs the tool as that user (where the tests run
+// as root), and any other line runs the tool with -q.
+TEST_F(CliInstrument, EachFailureSaysWhyInItsFirstLine) {
+    const struct {
+        int exitCode;
+        std::string commandLine;
+        std::string firstLine;  // its beginning, named as in the command line
+    } cases[] = {
+        {2, "", "kvtlnk: name a command: identify, memstats, download"},
+        {2, "fly", "kvtlnk: unknown command \"fly\": identify"},
+        {2, "download", "kvtlnk: FILE is required"},
+        {2, "--timeout 0 identify", "kvtlnk: --timeout: "},
+        {2, "--port '' identify", "kvtlnk: --port: the port name is empty"},
+        {2, "--port @port --sim-model X identify",
+         "kvtlnk: --sim-model: is for the built-in emulator, not --port @port"},
+        {2, "download /nonexistent/d.json",
+         "kvtlnk: cannot read /nonexistent/d.json: No such file or directory"},
+        {2, "show @dir", "kvtlnk: cannot read @dir: is a directory, not a file"},
+        {2, "--port @port download @file={}",
+         "kvtlnk: @file: holds no strategies, prompt definitions or tasks"},
+        {2, "--port @port download " + kExample,
+         "kvtlnk: the calibrator on @port holds 2 result items, which the download erases: add "
+         "--backup FILE"},
+        {2, "--port @port clear",
+         "kvtlnk: the calibrator on @port holds 2 result items, which refer to the strategies"},
+        {2, "--port @port upload --out /nonexistent/u.json",
+         "kvtlnk: cannot write /nonexistent/u.json: No such file or directory"},
+        {2, "--port @port upload --out @dir",
+         "kvtlnk: cannot write @dir: is a directory; name a file"},
+        {2, "--port @port download --backup /nonexistent/b.json " + kExample,
+         "kvtlnk: cannot write /nonexistent/b.json: No such file or directory"},
+        {1, "--port /dev/kvtlnk-none identify",
+         "kvtlnk: cannot open /dev/kvtlnk-none: no such device; is the adapter plugged in?"},
+        {1, "--port @dir identify", "kvtlnk: cannot open @dir: is a directory, not a serial port"},
+        {1, "--port " + kExample + " identify",
+         "kvtlnk: cannot open " + kExample + ": is a file, not a serial port"},
+        {1, "--port /dev/null identify",
+         "kvtlnk: cannot open /dev/null: is not a terminal, so not a serial port"},
+        {1, "--port @locked identify", "kvtlnk: cannot open @locked: busy: another program"},
+        {1, "nobody --port @locked identify",
+         "kvtlnk: cannot open @locked: permission denied; add your user to the \"dialout\" "
+         "group and log in again"},
+        {1, "--port @silent --attempts 2 identify",
+         "kvtlnk: opening @silent: 2019: the calibrator did not answer: check the cable"},
+        {2,
+         "show "
+         R"(@file={"procedure":[{"kind":13,"version":0,"stamp":"2024-01-02 03:04:05","data":"0"}]})",
+         "kvtlnk: @file: procedure[0].data: must be hexadecimal byte pairs"},
+        {2, R"(show @file={"results":[{"kind":70000}]})",
+         "kvtlnk: @file: results[0].kind: must be a whole number from 0 to 65535"},
+        {2, R"(show @file={"kvtlnkImage":2})",
+         "kvtlnk: @file: kvtlnkImage: this kvtlnk reads image files of format 1, not 2"},
+        {0, "--version", "kvtlnk 1.1.0, library 1.1"},
+        {2, "--port /dev/ttyUSB0 demo",
+         "kvtlnk: the demo replaces the procedure memory of the calibrator on /dev/ttyUSB0"},
+        {2, R"(kvtsim --image @file={"tasks":[]})",
+         "kvtsim: @file: (top level): holds no \"procedure\" or \"results\" list"},
+        {2, "kvtsim --image @file={", "kvtsim: @file: (file): not valid JSON: "},
+        {2, "kvtsim --bogus", "kvtsim: The following argument was not expected: --bogus"},
+        {0, "kvtsim --version", "kvtsim 1.1.0"},
+    };
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"@port", emu.portPath()},
+        {"@locked", locked.portPath()},
+        {"@silent", silent.portPath()},
+        {"@dir", dir.path("")},
+        {"@file", dir.path("file.json")}};
+    const auto fill = [&](std::string text) {
+        for (const auto& [name, value] : names) {
+            for (size_t at; (at = text.find(name)) != std::string::npos;)
+                text.replace(at, name.size(), value);
+        }
+        return text;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.commandLine);
+        std::string line = c.commandLine;
+        if (const size_t at = line.find("@file="); at != std::string::npos) {
+            dir.write("file.json", line.substr(at + 6));
+            line.replace(at, std::string::npos, "@file");
+        }
+        std::vector<std::string> command = {KVTLNK_CLI_PATH, "-q"};
+        std::istringstream words(fill(line));
+        for (std::string word; words >> word;) {
+            if (word == "kvtsim") command = {KVTSIM_PATH};
+            if (word == "nobody" && geteuid() != 0) command.clear();
+            if (word == "nobody" && !command.empty()) command = asOrdinaryUser(command);
+            if (word != "kvtsim" && word != "nobody") command.push_back(word == "''" ? "" : word);
+        }
+        if (command.empty()) continue;
+        const ProcessResult r = runProcess(command);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        const std::string& text = c.exitCode == 0 ? r.out : r.err;
+        const std::string expected = fill(c.firstLine);
+        EXPECT_EQ(text.substr(0, std::min(text.find('\n'), expected.size())), expected);
+    }
+    // Nothing that was refused reached the calibrator's memories.
+    EXPECT_EQ(emu.memory(kvtlnk::Memory::Procedure), field.procedure);
+    EXPECT_EQ(emu.memory(kvtlnk::Memory::Results), field.results);
+}
+
+TEST_F(CliInstrument, ResultsAreBackedUpBeforeTheyAreLost) {
+    ProcessResult r = cli({"clear", "--discard-results"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string backup = dir.path("backup.json");
+    r = cli({"download", "--backup", backup, kExample});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(has(r.out, "Saved both memories to " + backup)) << r.out;
+    k27emu::MemoryFile saved;
+    std::string error;
+    ASSERT_TRUE(k27emu::loadMemoryFile(backup, &saved, &error)) << error;
+    EXPECT_TRUE(saved.procedure.empty());  // cleared
+    EXPECT_EQ(saved.results, field.results);
+    EXPECT_TRUE(emu.memory(kvtlnk::Memory::Results).empty());
+    EXPECT_EQ(emu.memory(kvtlnk::Memory::Procedure).size(), 31u);
+}
+
 TEST_F(CliInstrument, DownloadThenUploadRoundTripsThroughFiles) {
-    ASSERT_EQ(cli({"download", kExample}).exitCode, 0);
+    ASSERT_EQ(cli({"download", "--discard-results", kExample}).exitCode, 0);
     const std::string image = dir.path("image.json");
     ASSERT_EQ(cli({"upload", "--out", image}).exitCode, 0);
 
     // The image file shown, against what the description builds in the library.
     const json back = jsonOf(runCli({"--json", "show", image}));
     const json built = jsonOf(runCli({"--json", "show", kExample}));
-    ASSERT_EQ(back["procedure"].size(), 26u);
+    ASSERT_EQ(back["procedure"].size(), 31u);
     ASSERT_EQ(back["procedure"].size(), built["procedure"].size());
     for (size_t i = 0; i < back["procedure"].size(); ++i) {
         for (const char* field : {"kind", "version", "code", "data"}) {
@@ -149,82 +270,49 @@ TEST_F(CliInstrument, DownloadThenUploadRoundTripsThroughFiles) {
 
     const ProcessResult shown = runCli({"show", image});
     EXPECT_EQ(shown.exitCode, 0);
-    for (const char* part :
-         {"Calibrator: ORVAN K27", "Procedure memory: 26 records", "Results memory: empty",
-          "110% check", "\"TT-204 temperature\"", "connect RTD"}) {
+    for (const char* part : {"Calibrator: ORVAN K27", "Procedure memory: 31 records",
+                             "Results memory: empty", "110% check", "\"TT-204 temperature\"",
+                             "connect TC", "sources   tc tc_k, scale 0 to 400 °C"}) {
         EXPECT_TRUE(has(shown.out, part)) << part << '\n' << shown.out;
     }
-
-    ASSERT_EQ(cli({"clear"}).exitCode, 0);
-    EXPECT_EQ(jsonOf(cli({"--json", "memstats"})).value("procedureItems", -1), 0);
 }
 
-TEST_F(CliInstrument, FailuresSayWhatHappenedAndWhatIsLeft) {
+TEST_F(CliInstrument, AStoppedDownloadSaysWhatIsLeft) {
     // The calibrator refuses the sixth record's announcement.
     std::atomic<int> announced{0};
     emu.setCommandObserver([&](const k27emu::LoggedCommand& c) {
         if (c.text.rfind("ma p", 0) == 0 && ++announced == 5) emu.faults().refuse("ma p");
     });
-    ProcessResult r = cli({"download", kExample});
+    const ProcessResult r = cli({"download", "--discard-results", kExample});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(has(r.err, "download stopped after 5 of 26 items: 2018: the calibrator refused"))
-        << r.err;
-    EXPECT_TRUE(has(r.err, "the calibrator holds a partial procedure memory")) << r.err;
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;  // one line
-
-    emu.faults().clear();
-    emu.faults().goSilent();
-    r = cli({"--attempts", "2", "identify"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "kvtlnk: opening " + emu.portPath() +
-                         ": 2019: the calibrator did not answer: check the cable, the port and "
-                         "that the instrument is on\n");
-
-    emu.faults().clear();
-    const int holder = open(emu.portPath().c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
-    r = cli({"identify"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(has(r.err, "2017: no session, or the serial port cannot be opened")) << r.err;
-    close(holder);
+    EXPECT_EQ(r.err,
+              "kvtlnk: download stopped after 5 of 31 items: 2018: the calibrator refused the "
+              "command: bring it to its main screen, stop any running task, and try again (the "
+              "calibrator holds a partial procedure memory: download again)\n");
 }
 
-TEST_F(CliInstrument, ImageFilesWithProblemsAreRefused) {
-    struct BadImage {
-        const char* what;
-        std::string json;
-        const char* message;
-    };
-    const BadImage cases[] = {
-        {"odd hex",
-         R"({"procedure":[{"kind":13,"version":0,"stamp":"2024-01-02 03:04:05","data":"0"}]})",
-         "procedure[0].data: must be hexadecimal byte pairs"},
-        {"kind too big",
-         R"({"results":[{"kind":70000,"version":0,"stamp":"2024-01-02 03:04:05","data":""}]})",
-         "results[0].kind: must be a whole number from 0 to 65535"},
-        {"stamp before 1992",
-         R"({"procedure":[{"kind":13,"version":0,"stamp":"1980-01-02 03:04:05","data":"00"}]})",
-         "procedure[0].stamp: must be a date"},
-        {"other format", R"({"kvtlnkImage":2})",
-         "kvtlnkImage: this kvtlnk reads image files of format 1"},
-    };
-    for (const BadImage& c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::string file = dir.write("bad.json", c.json);
-        const ProcessResult r = runCli({"show", file});
-        EXPECT_EQ(r.exitCode, 2);
-        EXPECT_TRUE(has(r.err, file + ": " + c.message)) << r.err;
-    }
-    // A memory file the emulator saved (no format number, no decoded part) shows all the same.
-    const std::string saved = dir.write(
-        "saved.json",
-        R"({"procedure":[{"kind":11,"name":"TASK_START","version":0,"stamp":"1998-06-15 12:30:05","data":"000050542d3100"},
-                         {"kind":13,"name":"TASK_END","version":0,"stamp":"1998-06-15 12:30:05","data":"00"}]})");
-    const ProcessResult r = runCli({"show", saved});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(has(r.out, "\"PT-1\" at record 0, 0 steps")) << r.out;
-    EXPECT_TRUE(has(r.out, "1998-06-15 12:30:05")) << r.out;
+// Ctrl-C in the middle of a download at the instrument's line speed: the tool closes the
+// session, says what the calibrator holds, and any user may open the port after it.
+TEST(CliInterrupt, CtrlCLeavesThePortFreeAndSaysWhatIsLeft) {
+    k27emu::CalibratorOptions options;
+    options.pacingBaud = 9600;
+    k27emu::Calibrator emu(options);
+    ASSERT_TRUE(emu.start());
+    ASSERT_EQ(chmod(emu.portPath().c_str(), 0666), 0);
+    std::atomic<int> announced{0};
+    emu.setCommandObserver([&](const k27emu::LoggedCommand& c) {
+        if (c.text.rfind("ma p", 0) == 0) ++announced;
+    });
+    ChildProcess download(KVTLNK_CLI_PATH, {"--port", emu.portPath(), "download", kExample});
+    ASSERT_TRUE(download.readUntil([&](const ProcessResult&) { return announced >= 3; }));
+    const ProcessResult r = download.finish(SIGINT);
+    EXPECT_EQ(r.exitCode, 130);
+    EXPECT_TRUE(has(r.err, "kvtlnk: interrupted: stopped after ")) << r.err;
+    EXPECT_TRUE(has(r.err, " of 31 items: the procedure memory is partial; download again\n"))
+        << r.err;
+    const ProcessResult after =
+        runProcess(asOrdinaryUser({KVTLNK_CLI_PATH, "--port", emu.portPath(), "identify"}));
+    EXPECT_EQ(after.exitCode, 0) << after.err;
 }
 
 }  // namespace

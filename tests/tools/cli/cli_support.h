@@ -5,18 +5,14 @@
 #include <string>
 #include <vector>
 
-struct ProcessResult {
-    int exitCode = -1;  // -1 when it was killed for running too long or by a signal
-    std::string out;
-    std::string err;
-};
-
-// Runs a program as its own process and collects what it wrote and how it ended.
-ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
-                         int timeoutSeconds = 60);
+#include "process.h"
 
 // The tool built next to the tests.
 ProcessResult runCli(const std::vector<std::string>& args);
+
+// The program and its arguments, run as the user "nobody" when the tests run as root (whom
+// no file permission stops), as they are otherwise.
+std::vector<std::string> asOrdinaryUser(std::vector<std::string> command);
 
 // A scratch directory removed with the object.
 class ScratchDir {

@@ -5,16 +5,18 @@
 namespace k27emu {
 namespace {
 
+// The document's memories, or the problem it has.
+std::string read(const std::string& text, MemoryFile* out) {
+    FileProblem problem;
+    const std::optional<Json> doc = parseJson(text, &problem.message, &problem.field);
+    return doc && readMemoryDocument(*doc, out, &problem) ? "" : problem.text();
+}
+
 TEST(EmulatorMemoryFile, RoundTripsBothMemoriesWithTheWeekdayTakenFromTheDate) {
     MemoryFile file;
-    EmuRecord a;
-    a.kind = 14;
-    a.stamp = {5, 30, 12, 1, 15, 6, 6};  // Monday 15 June 1998, 12:30:05
-    a.data = {0x00, 0x10, 0xFF, 0x8C};
-    EmuRecord b;
-    b.kind = 7;
-    b.version = 65535;
-    b.stamp = {59, 59, 23, 1, 31, 12, 99};  // Monday 31 December 2091
+    // Monday 15 June 1998, 12:30:05 and Monday 31 December 2091, 23:59:59.
+    const EmuRecord a{14, 0, {5, 30, 12, 1, 15, 6, 6}, {0x00, 0x10, 0xFF, 0x8C}};
+    const EmuRecord b{7, 65535, {59, 59, 23, 1, 31, 12, 99}, {}};
     file.procedure = {a, EmuRecord{}};
     file.procedure[1].stamp.weekday = 3;  // 1 January 1992 was a Wednesday
     file.results = {b};
@@ -23,46 +25,43 @@ TEST(EmulatorMemoryFile, RoundTripsBothMemoriesWithTheWeekdayTakenFromTheDate) {
     EXPECT_NE(text.find("\"stamp\": \"1998-06-15 12:30:05\""), std::string::npos) << text;
     EXPECT_NE(text.find("\"data\": \"0010ff8c\""), std::string::npos) << text;
     MemoryFile back;
-    std::string error;
-    ASSERT_TRUE(parseMemoryFile(text, &back, &error)) << error;
+    ASSERT_EQ(read(text, &back), "");
     EXPECT_EQ(back.procedure, file.procedure);
     EXPECT_EQ(back.results, file.results);
 }
 
 TEST(EmulatorMemoryFile, BadDocumentsAreRefusedWithTheItemAndField) {
-    const std::string good =
-        R"("kind": 6, "version": 0, "stamp": "2024-05-02 14:03:00", "data": "00")";
+    const std::string item = R"("kind": 6, "version": 0, "stamp": "2024-05-02 14:03:00")";
     std::string full;  // 17 items of the largest size: one more than a memory holds
     for (int i = 0; i < 17; ++i)
-        full += std::string(i ? "," : "") +
-                R"({"kind": 6, "version": 0, "stamp": "2024-05-02 14:03:00", "data": ")" +
+        full += std::string(i ? "," : "") + "{" + item + R"(, "data": ")" +
                 std::string(2 * 64976, '0') + "\"}";
-    struct Case {
+    const struct {
         std::string text;
-        std::string message;  // expected within the error
-    };
-    const std::vector<Case> cases = {
-        {"", "not a JSON object"},
-        {R"({"procedure": 3})", "\"procedure\" is not a list"},
-        {R"({"results": [{)" + good + R"(}, 5]})", "results item 1: is not an object"},
-        {R"({"procedure": [{"kind": 70000, "version": 0, "stamp": "2024-05-02 14:03:00", "data": ""}]})",
-         "procedure item 0: \"kind\""},
+        std::string problem;
+    } cases[] = {
+        {"", "(file): not valid JSON: "},
+        {R"({"tasks": []})", "(top level): holds no \"procedure\" or \"results\" list"},
+        {R"({"strategies": [{"points": [1, 1e400]}]})",
+         "strategies[0].points[1]: is 1e400, a number beyond any"},
+        {R"({"procedure": 3})", "procedure: must be a list"},
+        {R"({"results": [{)" + item + R"(, "data": ""}, 5]})", "results[1]: must be an object"},
+        {R"({"procedure": [{"kind": 70000, "version": 0, "data": ""}]})",
+         "procedure[0].kind: must be a whole number from 0 to 65535"},
         {R"({"procedure": [{"kind": 6, "stamp": "2024-05-02 14:03:00", "data": ""}]})",
-         "\"version\""},
-        {R"({"procedure": [{"kind": 6, "version": 0, "stamp": "1991-12-31 23:59:59", "data": ""}]})",
-         "\"stamp\""},
-        {R"({"procedure": [{"kind": 6, "version": 0, "stamp": "2024-05-02 14:03:00", "data": "abc"}]})",
-         "\"data\""},
-        {R"({"procedure": [{"kind": 6, "version": 0, "stamp": "2024-05-02 14:03:00", "data": ")" +
-             std::string(2 * 64977, '0') + "\"}]}",
-         "more than 64976 bytes"},
-        {R"({"results": [)" + full + "]}", "results item 16"},
+         "procedure[0].version: "},
+        {R"({"procedure": [{"kind": 6, "version": 0, "stamp": "1991-12-31 23:59:59"}]})",
+         "procedure[0].stamp: must be a date"},
+        {R"({"procedure": [{)" + item + R"(, "data": "abc"}]})",
+         "procedure[0].data: must be hexadecimal byte pairs"},
+        {R"({"procedure": [{)" + item + R"(, "data": ")" + std::string(2 * 64977, '0') + "\"}]}",
+         "procedure[0].data: holds 64977 bytes; a record holds at most 64976"},
+        {R"({"results": [)" + full + "]}", "results[16]: the memory holds at most 1,048,576 bytes"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         MemoryFile out;
-        std::string error;
-        EXPECT_FALSE(parseMemoryFile(c.text, &out, &error)) << c.text.substr(0, 80);
-        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        const std::string problem = read(c.text, &out);
+        EXPECT_EQ(problem.substr(0, c.problem.size()), c.problem) << c.text.substr(0, 80);
     }
 }
 

@@ -1,0 +1,61 @@
+"""kvtlnk: Python access to the kvtlnk library for the K27 process calibrator.
+
+The package drives the C library through ctypes and needs nothing but the standard library.
+It finds the library through ``KVTLNK_LIBRARY`` (a path), then the build tree it sits in
+(``build/libkvtlnk.so``), then the system's library path.
+
+- :class:`Calibrator`: the session with a calibrator on a serial port (identify, memory
+  statistics, download, upload, clear).
+- :class:`Image`: the library's memory image: build procedures, read both memories back.
+- :class:`Setup`: the calibrator's setup: set it with names and values, read its readings and
+  display strings, save it for a test.
+
+The library holds one session, one image and one setup per process, and takes no lock: use it
+from one thread at a time. Errors raise :class:`KvtlnkError` (a subclass per family) with the
+result code and its text; warnings (100-105) are returned by the setters. Texts from the
+calibrator are decoded from its character set (Latin-1 with its own glyphs, see
+:mod:`kvtlnk.charset`), so Ω, ° and ₂ come back as those characters.
+
+Example::
+
+    import kvtlnk
+    with kvtlnk.Calibrator("/dev/ttyUSB0") as k27:
+        print(k27.identify())
+"""
+from ._library import library_path, message
+from .calibrator import Calibrator, Identity, MemoryStats
+from .charset import decode, encode
+from .errors import (ArgumentError, ImageError, KvtlnkError, NotAcceptedError, SessionError,
+                     SessionInUseError, SetupError)
+from .image import (CalResult, DirEntry, Image, Prompt, PromptDefinition, Record, Strategy,
+                    TaskEnd, TaskStart, Template, TestPoint)
+from .setup_state import Log, Reading, Setup, SetupView, Source, Transfer
+
+__version__ = "1.1.0"
+
+
+def version():
+    """The C library's version text, e.g. ``"1.1"``."""
+    import ctypes
+    from . import _library
+    buffer = ctypes.create_string_buffer(4)
+    _library.lib().KVTversion(buffer)
+    return buffer.value.decode("ascii")
+
+
+def set_version(model, firmware):
+    """Accepts a calibrator by model and firmware version as opening a session does
+    (KVTsetVersion), for building an image without a session: early firmware ("V1.0", "V1.1",
+    "V1.2") cannot run setups for the thermocouples "tc_l" and "tc_u" or the RTDs from
+    "rtd_pt200_385" on. Raises NotAcceptedError (2005) for a model that is not a K27; until
+    another is accepted, no setup can be saved."""
+    from . import _library
+    _library.call("KVTsetVersion", encode(model), encode(firmware))
+
+
+__all__ = ["ArgumentError", "CalResult", "Calibrator", "DirEntry", "Identity", "Image",
+           "ImageError", "KvtlnkError", "Log", "MemoryStats", "NotAcceptedError", "Prompt",
+           "PromptDefinition", "Reading", "Record", "SessionError", "SessionInUseError", "Setup",
+           "SetupError", "SetupView", "Source", "Strategy", "TaskEnd", "TaskStart", "Template",
+           "TestPoint", "Transfer", "decode", "encode", "library_path", "message", "set_version",
+           "version"]
