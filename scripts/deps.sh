@@ -11,6 +11,8 @@ tests=(binutils libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3
 tests+=(doxygen python3-pytest python3-setuptools)
 # The calibration report's test renders it in a browser.
 tests+=(chromium)
+# The fuzz targets: clang with libFuzzer and the sanitizer runtimes.
+tests+=(clang-14 libclang-rt-14-dev)
 case "${1:-}" in
     --demo) packages=("${demo[@]}") ;;
     "") packages=("${demo[@]}" "${tests[@]}") ;;

@@ -1,7 +1,9 @@
 #include "propkt/fd_line.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 
 #include "propkt/debug_trace.h"
 #include "propkt/posix_calls.h"
@@ -14,7 +16,7 @@ using Clock = std::chrono::steady_clock;
 
 int msUntil(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+    return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX));
 }
 
 // Sleeps in the kernel for ms milliseconds, EINTR or not.
