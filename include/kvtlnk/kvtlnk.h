@@ -347,8 +347,9 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTclear(void);
  *         memory's items add up to more than 16 MiB (no calibrator holds so much);
  *         KVTLNK_E_IMAGE (2012) when the image cannot take an item; KVTLNK_E_DIRECTORY (2023)
  *         when an item lands at another index of the image. Once the item counts have come, the
- *         image is emptied; a directory is read whole before its items are made, and after a
- *         failure the image holds the items made until then.
+ *         image is emptied. A directory is read before its items are made: one past 16 MiB
+ *         leaves none of its items; one whose reply goes wrong part-way leaves the items whose
+ *         lines came before the fault.
  * @see KVTuplStep, MEMpDir, MEMrDir
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTuplStart(uint32_t* itemCount);

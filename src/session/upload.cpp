@@ -70,25 +70,31 @@ uint32_t createItem(RecordStore& store, int32_t j, const DirectoryItem& item) {
     return KVTLNK_OK;
 }
 
-// The directory's lines are all read, and their sizes added up, before any record is made.
+// The directory's lines are read, and their sizes added up, before any record is made: a
+// directory past the bound is refused with nothing allocated for it. A reply that goes wrong
+// part-way still leaves the items whose lines came before it, as the calibrator sent them.
 uint32_t fetchDirectory(PacketPort& port, const char* command, int32_t count, RecordStore& store) {
     if (uint32_t r = sendText(port, command)) return r;
     if (uint32_t r = receiveStatus(port, kShortLine)) return r;
     std::vector<DirectoryItem> items;
     uint64_t bytes = 0;
+    uint32_t result = KVTLNK_OK;
     for (int32_t j = 0; j < count; ++j) {
         ReplyLine line;
-        if (uint32_t r = line.receive(port, kShortLine)) return r;
         int32_t fields[kDirectoryFields];
-        if (!readDirectoryLine(line, fields) || fields[0] != j) return KVTLNK_E_BAD_REPLY;
+        if ((result = line.receive(port, kShortLine)) != KVTLNK_OK) break;
+        if (!readDirectoryLine(line, fields) || fields[0] != j) {
+            result = KVTLNK_E_BAD_REPLY;
+            break;
+        }
         items.push_back(itemOf(fields));
         bytes += RecordStore::recordShare(items.back().length);
         if (bytes > kMaxMemoryBytes) return KVTLNK_E_BAD_REPLY;
     }
-    for (int32_t j = 0; j < count; ++j) {
-        if (uint32_t r = createItem(store, j, items[static_cast<size_t>(j)])) return r;
+    for (size_t j = 0; j < items.size(); ++j) {
+        if (uint32_t r = createItem(store, static_cast<int32_t>(j), items[j])) return r;
     }
-    return receiveFinal(port);
+    return result != KVTLNK_OK ? result : receiveFinal(port);
 }
 
 // Both memories' items together; the counts come from the calibrator and may be anything.

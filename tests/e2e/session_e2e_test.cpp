@@ -244,6 +244,16 @@ TEST_F(E2e, EveryFailureHasItsCode) {
     }
 }
 
+// A directory that goes wrong part-way leaves the items whose lines came before the fault.
+TEST_F(E2e, ABrokenDirectoryKeepsTheItemsBeforeIt) {
+    emu->faults().replaceLines("ms", {"p,,0,0,0,2", "r,,0,0,0,0"});
+    emu->faults().replaceLines("md p", {"0,10,0,3,2024,1,2,3,4,5,6", "7,10,0,3,2024,1,2,3,4,5,6"});
+    uint32_t n = 0, procedure = 0, results = 0;
+    EXPECT_EQ(KVTuplStart(&n), KVTLNK_E_BAD_REPLY);
+    MEMstats(&procedure, &results);
+    EXPECT_EQ(procedure, 1u);
+}
+
 TEST_F(E2e, RepliesAreReadFieldByField) {
     emu->faults().replaceLines("ms", {"p,x,100,900,0,3", "r,x,50,950,0,2", "q,x,abc,7"}, 1);
     uint32_t field3 = 0, field4 = 0;
