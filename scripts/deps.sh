@@ -9,6 +9,10 @@ tests=(binutils libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3
        clang-format man-db util-linux)
 # The reference (Doxygen) and the Python package's tests.
 tests+=(doxygen python3-pytest python3-setuptools)
+# The calibration report's test renders it in a browser.
+tests+=(chromium)
+# The fuzz targets: clang with libFuzzer and the sanitizer runtimes.
+tests+=(clang-14 libclang-rt-14-dev)
 case "${1:-}" in
     --demo) packages=("${demo[@]}") ;;
     "") packages=("${demo[@]}" "${tests[@]}") ;;

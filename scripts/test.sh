@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the default build, the ASan + UBSan build, the reference, the
+# Builds and runs every test: the default build, the ASan + UBSan build, the fuzz targets
+# (libFuzzer, a fixed number of inputs each from their corpora), the reference, the
 # installed tools and their manual pages, then the Windows stage (the 32-bit DLL with its export
 # table, and the Win32 code of a 64-bit build under wine64 against the emulator of the default
 # build).
@@ -12,7 +13,7 @@ build() {
     cmake --build --preset "$1"
     ctest --preset "$1"
 }
-for preset in default sanitize; do
+for preset in default sanitize fuzz; do
     build "$preset"
 done
 # The reference: Doxygen fails on any warning, so an undocumented call or argument fails here.

@@ -225,8 +225,10 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTsetVersion(const char* model, const char* fir
  * @return KVTLNK_OK: the session is open, the link up and the firmware level set;
  *         KVTLNK_E_ARGUMENT (2013) for a baud other than 9600 or a NULL port name (nothing
  *         changes); KVTLNK_E_NO_SESSION (2017) when the port cannot be opened or configured
- *         (no such device, no permission, held by another program); KVTLNK_E_NO_LINK (2019)
- *         when the calibrator does not answer (switched off, not connected);
+ *         (no such device, no permission, held by another program, or a "COM" name without
+ *         a port number, such as "COM0"); KVTLNK_E_NO_LINK (2019) when the calibrator does
+ *         not answer (switched off, not connected), or when the line brings bytes that never
+ *         form a frame (another device on the port);
  *         KVTLNK_E_REFUSED (2018), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021) or
  *         KVTLNK_E_BAD_REPLY (2022) from the identification exchange; KVTLNK_E_NOT_ACCEPTED
  *         (2005) when the model is not a K27. After any failure the session is closed. When
@@ -262,8 +264,8 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTclose(void);
  *         when any pointer is NULL (nothing is sent); KVTLNK_E_NO_LINK (2019) when the link
  *         cannot be brought up; KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021) or
  *         KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when a
- *         report lacks a field or has lines too many. The outputs are cleared first; after a
- *         failure those filled before it keep their values.
+ *         report lacks a field, has lines too many, or gives a negative item count. The
+ *         outputs are cleared first; after a failure those filled before it keep their values.
  * @see KVTopen, KVTmemstats
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTgetK2x(char* model, char* ident3, char* firmwareVersion,
@@ -278,7 +280,8 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTgetK2x(char* model, char* ident3, char* firmw
  * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_ARGUMENT (2013) when a pointer is
  *         NULL; KVTLNK_E_NO_LINK (2019), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021),
  *         KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when a
- *         memory's line lacks a field. Both outputs are cleared first.
+ *         memory's line lacks a field, or the report goes on past 16 lines. Both outputs are
+ *         cleared first.
  * @see KVTgetK2x, MEMused
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTmemstats(uint32_t* field3Total, uint32_t* field4Total);
@@ -339,11 +342,14 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTclear(void);
  * @param[out] itemCount  the number of items of both memories together.
  * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_ARGUMENT (2013) for a NULL pointer;
  *         KVTLNK_E_NO_LINK (2019), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021),
- *         KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when a
- *         directory line lacks a field or is out of order; KVTLNK_E_IMAGE (2012) when the image
- *         cannot take an item; KVTLNK_E_DIRECTORY (2023) when an item lands at another index of
- *         the image. Once the item counts have come, the image is emptied; after a failure it
- *         holds the part of the directories fetched.
+ *         KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when an
+ *         item count is negative, a directory line lacks a field or is out of order, or a
+ *         memory's items add up to more than 16 MiB (no calibrator holds so much);
+ *         KVTLNK_E_IMAGE (2012) when the image cannot take an item; KVTLNK_E_DIRECTORY (2023)
+ *         when an item lands at another index of the image. Once the item counts have come, the
+ *         image is emptied. A directory is read before its items are made: one past 16 MiB
+ *         leaves none of its items; one whose reply goes wrong part-way leaves the items whose
+ *         lines came before the fault.
  * @see KVTuplStep, MEMpDir, MEMrDir
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTuplStart(uint32_t* itemCount);
@@ -618,12 +624,14 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMpromptDefnInfo(int32_t index, char* name, uin
  * @ingroup read
  * Writes the whole image to files, for inspection: for each memory a listing of its records
  * and one file of data bytes per record. For a directory D: D/res.dir and D/resN.nd (results
- * record N), then D/prc.dir and D/prcN.nd (procedure record N), each created or overwritten.
- * A listing line reads "index: name(kind),V(version),MM/DD/YYYY hh:mm:ss". Returns nothing:
- * a listing that cannot be created skips its memory, a data file that cannot be created ends
- * that memory's data files. The image is not changed.
- * @param[in] directory  an existing directory, without a trailing separator, of at most 238
- *                       characters (a longer path, or NULL, writes nothing).
+ * record N), then D/prc.dir and D/prcN.nd (procedure record N), each created afresh: what
+ * stands under such a name (a file, a symbolic or a hard link) is removed first, never written
+ * through. A listing line reads "index: name(kind),V(version),MM/DD/YYYY hh:mm:ss". Returns
+ * nothing: a listing that cannot be created skips its memory, a data file that cannot be
+ * created ends that memory's data files. The image is not changed.
+ * @param[in] directory  an existing directory that only the application's user can write to,
+ *                       without a trailing separator, of at most 238 characters (a longer
+ *                       path, or NULL, writes nothing).
  * @see MEMpDir, MEMrDir
  */
 KVTLNK_API void KVTLNK_CALL MEMdump(const char* directory);

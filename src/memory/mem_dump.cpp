@@ -4,6 +4,11 @@
 #include <cstring>
 #include <string>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include "memory/mem_api.h"
 
 namespace kvtlnk {
@@ -14,6 +19,22 @@ namespace {
 // digits of a record index and ".nd".
 constexpr size_t kPathBuffer = 256;
 constexpr size_t kLongestSuffix = 4 + 10 + 3;
+
+// Creates a dump file afresh in the mode given ("w" for the listing, "wb" for data). Whatever
+// stood under the name before is removed first, not written through: a symbolic or hard link
+// planted there leaves what it points to untouched. nullptr when the file cannot be created.
+std::FILE* createFresh(const std::string& path, const char* mode) {
+#ifdef _WIN32
+    return std::fopen(path.c_str(), mode);
+#else
+    ::unlink(path.c_str());
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    std::FILE* file = ::fdopen(fd, mode);
+    if (file == nullptr) ::close(fd);
+    return file;
+#endif
+}
 
 // The kind's name from the text catalogue.
 const char* kindName(const TextTables& tables, uint16_t kind) {
@@ -31,7 +52,7 @@ const char* kindName(const TextTables& tables, uint16_t kind) {
 }
 
 bool writeListing(const RecordStore& store, const TextTables& tables, const std::string& base) {
-    std::FILE* listing = std::fopen((base + ".dir").c_str(), "w");
+    std::FILE* listing = createFresh(base + ".dir", "w");
     if (listing == nullptr) return false;
     for (int32_t i = 0; i < store.count(); ++i) {
         const Record& r = *store.selectRecord(i);
@@ -47,8 +68,7 @@ bool writeListing(const RecordStore& store, const TextTables& tables, const std:
 void writeDataFiles(const RecordStore& store, const std::string& base) {
     for (int32_t i = 0; i < store.count(); ++i) {
         const Record& r = *store.selectRecord(i);
-        // Binary, so that the file holds the record's bytes exactly on every platform.
-        std::FILE* data = std::fopen((base + std::to_string(i) + ".nd").c_str(), "wb");
+        std::FILE* data = createFresh(base + std::to_string(i) + ".nd", "wb");
         if (data == nullptr) return;
         std::fwrite(r.data(), 1, r.length(), data);
         std::fclose(data);

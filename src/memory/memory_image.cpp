@@ -1,5 +1,7 @@
 #include "memory/memory_image.h"
 
+#include <cstdint>
+
 namespace kvtlnk {
 
 RecordRef makeRef(const MemoryImage& image, Memory m, int32_t index) {
@@ -17,7 +19,7 @@ const Record* resolveRef(const MemoryImage& image, RecordRef r) {
 }
 
 RecordRef nextRef(const MemoryImage& image, RecordRef r) {
-    if (r == kNoRecord) return kNoRecord;
+    if (r == kNoRecord || refIndex(r) == INT32_MAX) return kNoRecord;
     return makeRef(image, refMemory(r), refIndex(r) + 1);
 }
 

@@ -70,7 +70,7 @@ inline bool isResultsRef(RecordRef r) {
     return r < 0;
 }
 inline int32_t refIndex(RecordRef r) {
-    return r >= 0 ? r : -r - 1;
+    return r >= 0 ? r : -(r + 1);  // never negates INT32_MIN
 }
 inline Memory refMemory(RecordRef r) {
     return r < 0 ? Memory::Results : Memory::Procedure;

@@ -1,16 +1,38 @@
 #include "propkt/link.h"
 
+#include <cctype>
+#include <cstring>
+#include <string>
+
 #include "propkt/debug_trace.h"
 
 namespace kvtlnk {
+
+namespace {
+
+// "COM" (any case) and digits, but no port number: "COM0", "COM012", "COM12345678". Taken as a
+// path, such a name would open a file of that name in the current directory.
+bool isBadComName(const char* name) {
+    if (std::strlen(name) < 4 || comPortNumber(name) != 0) return false;
+    for (size_t i = 0; name[i] != '\0'; ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (i < 3 ? std::toupper(c) != "COM"[i] : !std::isdigit(c)) return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 LinkOpen Link::open(uint32_t baud, const char* portName, PortRole role) {
     if (!serial_.setBaud(baud)) return LinkOpen::BadBaud;
     serial_.close();
     port_.reset();
-    if (!serial_.open(portName != nullptr && *portName != '\0' ? portName : "COM1")) {
+    const char* name = portName != nullptr && *portName != '\0' ? portName : "COM1";
+    if (isBadComName(name)) {
+        DebugTrace("OpenComm failed\n");  // as the port itself reports a name it cannot open
         return LinkOpen::PortFailed;
     }
+    if (!serial_.open(name)) return LinkOpen::PortFailed;
     port_.emplace(serial_, role);
     return LinkOpen::Opened;
 }

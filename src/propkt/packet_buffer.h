@@ -25,6 +25,7 @@ class PacketBuffer {
     uint16_t available() const { return static_cast<uint16_t>(fill_ - readPos_); }
 
     uint16_t size() const { return fill_; }
+    uint16_t capacity() const { return capacity_; }
 
   private:
     uint8_t* data_ = nullptr;

@@ -86,6 +86,10 @@ constexpr uint8_t kStillToCome[] = {1, 6, 5, 4, 3, 2, 1};
 
 }  // namespace
 
+uint32_t frameBudget(uint16_t capacity) {
+    return 2u * capacity + 8u;
+}
+
 uint16_t crc16Update(uint16_t reg, const uint8_t* bytes, uint32_t n) {
     for (uint32_t i = 0; i < n; ++i)
         reg = crcByte(reg, bytes[i]);
@@ -132,6 +136,9 @@ bool PacketPort::sendFrame(FrameKind kind, PacketBuffer* packet) {
 }
 
 PacketPort::Received PacketPort::receiveFrame(PacketBuffer* packet) {
+    const uint32_t budget = frameBudget(packet != nullptr ? packet->capacity() : PACKET_SIZE);
+    uint32_t left = budget;
+    bool framed = false;  // the first frame of the call has begun
     uint16_t reg = 0xFFFF;
     RxState state = RxState::Outside;
     RxOutcome outcome = RxOutcome::RX_UNKNOWN_TYPE;
@@ -142,12 +149,18 @@ PacketPort::Received PacketPort::receiveFrame(PacketBuffer* packet) {
     for (;;) {
         uint8_t b;
         line_.expect(kStillToCome[static_cast<int>(state)]);
-        if (line_.read(&b, 1) != 1) return {false, outcome};
+        if (left == 0 || line_.read(&b, 1) != 1) return {false, outcome};
+        --left;
         switch (state) {
             case RxState::Outside:
                 state = b == DLE ? RxState::AfterDle : RxState::Outside;
                 break;
             case RxState::AfterDle:
+                if (b == STX && !framed) {
+                    // The frame's own budget starts at its DLE STX.
+                    framed = true;
+                    left = budget - 2;
+                }
                 state = b == DLE   ? RxState::AfterDle
                         : b == STX ? RxState::TypeByte
                                    : RxState::Outside;

@@ -11,6 +11,10 @@ namespace kvtlnk {
 // check value sent is the complement of the final register, low byte first).
 uint16_t crc16Update(uint16_t reg, const uint8_t* bytes, uint32_t n);
 
+// The most bytes a frame of a packet of up to capacity bytes takes on the wire: every data byte
+// doubled, the framing and the check value.
+uint32_t frameBudget(uint16_t capacity);
+
 // Where one end of the link stands.
 enum class LinkState : int32_t {
     LINK_DOWN,
@@ -75,6 +79,13 @@ class PacketPort {
 
     // Frame level, exposed for tests.
     bool sendFrame(FrameKind kind, PacketBuffer* packet);
+    // One frame in, into the packet (or checked and dropped without one, when any packet up to
+    // PACKET_SIZE is allowed for). A read that brings no byte ends the call as not completed,
+    // and so does a line that keeps sending without forming a frame (the wrong device on the
+    // port, noise): a call reads at most frameBudget(capacity) bytes up to the start of its
+    // first frame (its 0x10 0x02 included) and as many again from there on. Every exchange
+    // therefore ends after at most attempts x 2 x frameBudget bytes, each waited for at most
+    // the line's read time-out, with the outcome of a silent line.
     struct Received {
         bool completed;
         RxOutcome outcome;

@@ -18,6 +18,9 @@ uint32_t query(PacketPort& port, const char* command, ReplyLine* lines, int coun
     return receiveFinal(port);
 }
 
+// The most memories whose lines KVTmemstats adds up: the calibrator has two.
+constexpr int kMaxMemoryLines = 16;
+
 void clearText(char* text, size_t size) {
     if (size > 0) text[0] = '\0';
 }
@@ -43,8 +46,13 @@ uint32_t identification(PacketPort& port, const Identity& id, uint32_t* edValue)
 uint32_t itemCounts(PacketPort& port, int32_t* procItems, int32_t* resultItems) {
     ReplyLine lines[2];
     if (uint32_t r = query(port, "ms", lines, 2)) return r;
-    if (!lines[0].skip(5) || !lines[0].number(procItems)) return KVTLNK_E_BAD_REPLY;
-    if (!lines[1].skip(5) || !lines[1].number(resultItems)) return KVTLNK_E_BAD_REPLY;
+    // A memory cannot hold fewer than no items.
+    if (!lines[0].skip(5) || !lines[0].number(procItems) || *procItems < 0) {
+        return KVTLNK_E_BAD_REPLY;
+    }
+    if (!lines[1].skip(5) || !lines[1].number(resultItems) || *resultItems < 0) {
+        return KVTLNK_E_BAD_REPLY;
+    }
     return KVTLNK_OK;
 }
 
@@ -82,12 +90,14 @@ uint32_t memStats(SessionState& s, PacketPort& port, uint32_t* field3Total, uint
     if (uint32_t r = sendText(port, "ms")) return r;
     if (uint32_t r = receiveStatus(port, kShortLine)) return r;
 
-    // Any number of memory lines, up to the final packet.
-    for (;;) {
+    // One line per memory, up to the final packet: a reply that goes on past kMaxMemoryLines
+    // lines is no calibrator's.
+    for (int lines = 0;; ++lines) {
         uint8_t packet[kShortLine];
         const uint32_t n = pkt_receive(port, packet, kShortLine);
         if (n == kReceiveFailed) return KVTLNK_E_NO_REPLY;
         if (n == 1 && packet[0] == kEndOfReply) return KVTLNK_OK;
+        if (lines == kMaxMemoryLines) return KVTLNK_E_BAD_REPLY;
         ReplyLine line;
         line.assign(packet, n);
         int32_t field3 = 0;

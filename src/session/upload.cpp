@@ -2,6 +2,7 @@
 // item's data per step.
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "kvtlnk/kvtlnk.h"
 #include "propkt/link.h"
@@ -16,6 +17,21 @@ namespace {
 // minute, second.
 constexpr int kDirectoryFields = 11;
 
+// No calibrator memory comes near this (sixteen times the instrument's own): a directory that
+// adds up to more is refused before anything is allocated for it.
+constexpr uint64_t kMaxMemoryBytes = 16u << 20;
+// Even items of one data byte each could not be more than this many.
+constexpr int32_t kMaxItems =
+    static_cast<int32_t>(kMaxMemoryBytes / (RecordStore::kHeaderBytes + 2));
+
+// An item as its directory line describes it, each field cut to the width of its place.
+struct DirectoryItem {
+    uint16_t kind;
+    uint16_t version;
+    uint16_t length;
+    DateStamp stamp;
+};
+
 bool readDirectoryLine(ReplyLine& line, int32_t (&fields)[kDirectoryFields]) {
     for (int32_t& f : fields) {
         if (!line.number(&f)) return false;
@@ -23,47 +39,62 @@ bool readDirectoryLine(ReplyLine& line, int32_t (&fields)[kDirectoryFields]) {
     return true;
 }
 
-DateStamp stampOf(const int32_t (&f)[kDirectoryFields]) {
-    DateStamp stamp;
-    stamp.year = static_cast<uint8_t>(f[4] - DateStamp::kBaseYear);
+DirectoryItem itemOf(const int32_t (&f)[kDirectoryFields]) {
+    DirectoryItem item{static_cast<uint16_t>(f[1]), static_cast<uint16_t>(f[2]),
+                       static_cast<uint16_t>(f[3]), DateStamp{}};
+    DateStamp& stamp = item.stamp;
+    // Unsigned arithmetic: any year the line brings is cut to its byte without overflow.
+    stamp.year = static_cast<uint8_t>(static_cast<uint32_t>(f[4]) - DateStamp::kBaseYear);
     stamp.month = static_cast<uint8_t>(f[5]);
     stamp.day = static_cast<uint8_t>(f[6]);
     stamp.weekday = static_cast<uint8_t>(f[7]);
     stamp.hour = static_cast<uint8_t>(f[8]);
     stamp.minute = static_cast<uint8_t>(f[9]);
     stamp.second = static_cast<uint8_t>(f[10]);
-    return stamp;
+    return item;
 }
 
 // Creates the directory's item j in the store: kind, version, zeroed data, date stamp.
-uint32_t createItem(RecordStore& store, int32_t j, const int32_t (&f)[kDirectoryFields]) {
-    const int32_t index =
-        store.beginRecord(static_cast<uint16_t>(f[1]), static_cast<uint16_t>(f[2]));
+uint32_t createItem(RecordStore& store, int32_t j, const DirectoryItem& item) {
+    const int32_t index = store.beginRecord(item.kind, item.version);
     if (index < 0) return KVTLNK_E_IMAGE;
     if (index != j) return KVTLNK_E_DIRECTORY;
-    const int32_t length = static_cast<uint16_t>(f[3]);
-    uint8_t* data = store.reserveBytes(length);
+    uint8_t* data = store.reserveBytes(item.length);
     if (data == nullptr) return KVTLNK_E_IMAGE;
-    std::memset(data, 0, static_cast<size_t>(length));
+    std::memset(data, 0, item.length);
     store.endRecord();
     // The store keeps no record without data: an empty item does not land at its index.
     Record* record = store.selectRecord(j);
     if (record == nullptr) return KVTLNK_E_DIRECTORY;
-    record->setStamp(stampOf(f));
+    record->setStamp(item.stamp);
     return KVTLNK_OK;
 }
 
+// The directory's lines are read, and their sizes added up, before any record is made: a
+// directory past the bound is refused with nothing allocated for it. A reply that goes wrong
+// part-way still leaves the items whose lines came before it, as the calibrator sent them.
 uint32_t fetchDirectory(PacketPort& port, const char* command, int32_t count, RecordStore& store) {
     if (uint32_t r = sendText(port, command)) return r;
     if (uint32_t r = receiveStatus(port, kShortLine)) return r;
+    std::vector<DirectoryItem> items;
+    uint64_t bytes = 0;
+    uint32_t result = KVTLNK_OK;
     for (int32_t j = 0; j < count; ++j) {
         ReplyLine line;
-        if (uint32_t r = line.receive(port, kShortLine)) return r;
         int32_t fields[kDirectoryFields];
-        if (!readDirectoryLine(line, fields) || fields[0] != j) return KVTLNK_E_BAD_REPLY;
-        if (uint32_t r = createItem(store, j, fields)) return r;
+        if ((result = line.receive(port, kShortLine)) != KVTLNK_OK) break;
+        if (!readDirectoryLine(line, fields) || fields[0] != j) {
+            result = KVTLNK_E_BAD_REPLY;
+            break;
+        }
+        items.push_back(itemOf(fields));
+        bytes += RecordStore::recordShare(items.back().length);
+        if (bytes > kMaxMemoryBytes) return KVTLNK_E_BAD_REPLY;
     }
-    return receiveFinal(port);
+    for (size_t j = 0; j < items.size(); ++j) {
+        if (uint32_t r = createItem(store, static_cast<int32_t>(j), items[j])) return r;
+    }
+    return result != KVTLNK_OK ? result : receiveFinal(port);
 }
 
 // Both memories' items together; the counts come from the calibrator and may be anything.
@@ -102,6 +133,9 @@ uint32_t uploadStart(SessionState& s, PacketPort& port, MemoryImage& image, uint
     *itemCount = 0;
     if (!ensureLink(s, port)) return KVTLNK_E_NO_LINK;
     if (uint32_t r = itemCounts(port, &s.procedureItemCount, &s.resultItemCount)) return r;
+    if (s.procedureItemCount > kMaxItems || s.resultItemCount > kMaxItems) {
+        return KVTLNK_E_BAD_REPLY;
+    }
 
     image.procedure().truncate(0);
     image.results().truncate(0);

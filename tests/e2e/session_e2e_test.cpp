@@ -196,6 +196,13 @@ TEST_F(E2e, EveryFailureHasItsCode) {
     const Call uplStart = [&] { return KVTuplStart(&n); };
     const Call uplStep = [&] { return KVTuplStart(&n) ? 0 : KVTuplStep(&n); };
     const Call dnlStep = [&] { return KVTdnlStart(&n) ? 0 : KVTdnlStep(&n); };
+    const Fault bigDirectory = [](Calibrator& e) {  // 259 items of 65,000 bytes each
+        Strings lines;
+        for (int i = 0; i < 259; ++i)
+            lines.push_back(std::to_string(i) + ",10,0,64976,2024,1,2,3,4,5,6");
+        e.faults().replaceLines("ms", {"p,,0,0,0,259", "r,,0,0,0,0"});
+        e.faults().replaceLines("md p", lines);
+    };
     const struct {
         const char* what;
         Fault fault;
@@ -216,6 +223,10 @@ TEST_F(E2e, EveryFailureHasItsCode) {
         {"item too big", [](Calibrator& e) { e.faults().replaceLines("md p", {"0,10,0,65000,2024,1,2,3,4,5,6"}); }, uplStart, 2012, 1},
         {"oversize mu", [](Calibrator& e) { e.faults().inflateUpload(1); }, uplStep, 2022, 1},
         {"ma index", [](Calibrator& e) { e.faults().replaceLines("ma p", {"7"}); }, dnlStep, 2022, 1},
+        {"17 ms lines", [](Calibrator& e) { e.faults().replaceLines("ms", Strings(17, "p,,1,1,0,0")); }, memstats, 2022, 1},
+        {"negative item count", [](Calibrator& e) { e.faults().replaceLines("ms", {"p,,0,0,0,-2147483648", "r,,0,0,0,0"}); e.faults().replaceLines("md p", {}); }, uplStart, 2022, 1},
+        {"directory past 16 MiB", bigDirectory, uplStart, 2022, 1},
+        {"directory year far out", [](Calibrator& e) { e.faults().replaceLines("md p", {"0,10,0,3,-99999999999,1,2,3,4,5,6"}); }, uplStart, 0, 1},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -231,6 +242,16 @@ TEST_F(E2e, EveryFailureHasItsCode) {
             EXPECT_EQ(std::count(sent.begin(), sent.end(), sent.front()), c.tries) << c.what;
         }
     }
+}
+
+// A directory that goes wrong part-way leaves the items whose lines came before the fault.
+TEST_F(E2e, ABrokenDirectoryKeepsTheItemsBeforeIt) {
+    emu->faults().replaceLines("ms", {"p,,0,0,0,2", "r,,0,0,0,0"});
+    emu->faults().replaceLines("md p", {"0,10,0,3,2024,1,2,3,4,5,6", "7,10,0,3,2024,1,2,3,4,5,6"});
+    uint32_t n = 0, procedure = 0, results = 0;
+    EXPECT_EQ(KVTuplStart(&n), KVTLNK_E_BAD_REPLY);
+    MEMstats(&procedure, &results);
+    EXPECT_EQ(procedure, 1u);
 }
 
 TEST_F(E2e, RepliesAreReadFieldByField) {

@@ -70,6 +70,19 @@ TEST_F(MemDump, ListingsAndDataFiles) {
     EXPECT_EQ(filesIn(dir).size(), 10u + 4 + 2);
 }
 
+TEST_F(MemDump, PlantedLinksAreReplacedNotWrittenThrough) {
+    addRaw(image.procedure(), TASK_END, {0});
+    const std::string victim = dir + "/victim";
+    std::ofstream(victim) << "keep";
+    for (const char* name : {"/prc.dir", "/prc0.nd"})
+        fs::create_symlink(victim, dir + name);
+    fs::create_hard_link(victim, dir + "/res.dir");
+    EXPECT_TRUE(memDump(image, tables, dir.c_str()));
+    EXPECT_EQ(contents(victim), "keep");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir + "/prc0.nd")));
+    EXPECT_EQ(contents(dir + "/prc0.nd"), std::string(1, '\0'));
+}
+
 TEST_F(MemDump, EmptyImageAndPathsItCannotUse) {
     // The longest name is the path, "/res", ten digits and ".nd" in 256 bytes with the zero.
     for (size_t length : {238u, 239u}) {

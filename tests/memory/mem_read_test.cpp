@@ -38,6 +38,9 @@ TEST_F(MemRead, StrategiesTemplatesAndPrompts) {
     EXPECT_EQ(std::make_tuple(strategy, flag, std::string(name) + "|" + t2),
               std::make_tuple(5u, 1u, std::string("first|second")));
     EXPECT_EQ(memTemplateInfo(image, 10, &strategy, &flag, name, t2), KVTLNK_E_RECORD);
+    const int32_t lowest =
+        addRaw(image.procedure(), TEMPLATE, {0x80, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0});
+    EXPECT_EQ(memTemplateInfo(image, lowest, &strategy, &flag, name, t2), KVTLNK_E_RECORD);
 
     EXPECT_EQ(memPromptInfo(image, 11, name), KVTLNK_OK);
     EXPECT_STREQ(name, "later");

@@ -3,6 +3,7 @@
 // it is read, so short time-outs do no harm.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 
@@ -11,6 +12,8 @@
 
 namespace kvtlnk {
 namespace {
+
+namespace fs = std::filesystem;
 
 const Bytes kLinkAck = frameWith(0x07);
 const Bytes kDisconnect = frameWith(0x0B);
@@ -91,6 +94,39 @@ TEST(MasterExchanges, SilentLineUsesEveryAttempt) {
     }
 }
 
+// A line that never stops sending without forming a frame (the wrong device on the port) fails
+// every exchange as a silent one does, after a bounded number of bytes.
+TEST(Exchanges, BabblingLineFailsLikeASilentOne) {
+    struct Babbler : SerialLine {
+        Bytes prefix;  // frames before the babble
+        size_t sent = 0;
+        uint16_t write(const uint8_t*, uint16_t n) override { return n; }
+        uint16_t read(uint8_t* b, uint16_t n) override {
+            if (n == 0 || sent > 50000000) return 0;  // ends a test of a receiver without bound
+            *b = sent < prefix.size() ? prefix[sent] : 'A';
+            ++sent;
+            return 1;
+        }
+    };
+    enum Exchange { Connect, Send, Receive, SlaveReceive };
+    for (Exchange e : {Connect, Send, Receive, SlaveReceive}) {
+        Babbler line;
+        if (e == Send || e == Receive) line.prefix = frameWith(0x07);
+        PacketPort port(line, e == SlaveReceive ? PortRole::Slave : PortRole::Master);
+        port.setAttempts(3);
+        ASSERT_EQ(line.prefix.empty() || port.connect(), true);
+        uint8_t store[8] = {'x'};
+        PacketBuffer out(store, 1, 1), in(store, sizeof store);
+        const bool result = e == Connect ? port.connect()
+                            : e == Send  ? port.send(out)
+                                         : port.receive(in);
+        EXPECT_FALSE(result) << e;
+        EXPECT_EQ(port.state(), LinkState::LINK_DOWN) << e;
+        const uint32_t budget = 2u * (e == Receive || e == SlaveReceive ? 8 : PACKET_SIZE) + 8;
+        EXPECT_LE(line.sent - line.prefix.size(), 3 * 2 * budget) << e;
+    }
+}
+
 // The slave's answers, frame by frame, to what a master sends it.
 TEST(SlaveExchanges, Answers) {
     enum Start { Down, Up };
@@ -154,6 +190,19 @@ TEST(Link, RefusalsBeforeTheLine) {
     EXPECT_EQ(capture.texts(), (std::vector<std::string>{"OpenComm failed\r\n",
                                                          "open: No such file or directory\r\n"}));
     EXPECT_EQ(link.port(), nullptr);
+
+    // A COM name without a port number is not taken as a path (here: links to a terminal).
+    PtyPair pty;
+    const std::string cwd = fs::current_path(), dir = cwd + "/com-names";
+    fs::create_directory(dir);
+    fs::current_path(dir);
+    for (const char* name : {"COM0", "COM12345678", "com007"}) {
+        fs::remove(name);
+        fs::create_symlink(pty.slavePath(), name);
+        EXPECT_EQ(link.open(9600, name, PortRole::Master), LinkOpen::PortFailed) << name;
+    }
+    fs::current_path(cwd);
+    fs::remove_all(dir);
 
     DuplexLine line(10);
     PacketPort port(line.master(), PortRole::Master);  // its link is down

@@ -119,6 +119,9 @@ TEST(Frame, StagesAtMost255BytesPerWrite) {
 
 TEST(Frame, ReceiveStateTable) {
     using O = RxOutcome;
+    Bytes restarts;
+    for (int i = 0; i < 10; ++i)
+        restarts = concat({restarts, {0x10, 0x02, 0x00, 0x41}});
     const struct {
         const char* what;
         Bytes wire;
@@ -145,6 +148,10 @@ TEST(Frame, ReceiveStateTable) {
         // The register runs on across a framing error within one call.
         {"framing error then a frame", concat({{0x10, 0x02, 0x00, 0x41, 0x10, 0x55}, kAck0}), 16, true, O::RX_BAD_CRC, {}},
         {"frame cut short", Bytes(kDataId.begin(), kDataId.end() - 2), 16, false, O::FRAME_DATA, {}},
+        // 2 x 16 + 8 bytes up to the first frame's DLE STX, and as many from there on.
+        {"noise within the budget", concat({Bytes(38, 'A'), kDataId}), 16, true, O::FRAME_DATA, {'i', 'd'}},
+        {"noise past the budget", concat({Bytes(39, 'A'), kAck0}), 16, false, O::FRAME_DATA, {}},
+        {"restarts past the budget", concat({restarts, kAck0}), 16, false, O::FRAME_DATA, {}},
         {"nothing", {}, 16, false, O::FRAME_DATA, {}},
         // clang-format on
     };

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -35,7 +36,8 @@ struct Faults {
     int calls[kCallKinds] = {};
     int shortWrite = -1;  // the next write takes only this many bytes
     int lastSleepMs = -1;
-    int outQueue = -1;  // TIOCOUTQ reports this for ever
+    int lastPollMs = -2;  // the time-out of the last wait for a descriptor
+    int outQueue = -1;    // TIOCOUTQ reports this for ever
     int outputFlushes = 0;
 };
 Faults gFaults;
@@ -52,7 +54,7 @@ PosixCalls faultyCalls() {
     static const PosixCalls& sys = systemPosixCalls();
     PosixCalls c = sys;
     c.poll = [](pollfd* fds, nfds_t n, int ms) {
-        if (n == 0) gFaults.lastSleepMs = ms;
+        (n == 0 ? gFaults.lastSleepMs : gFaults.lastPollMs) = ms;
         return n > 0 && failing(Poll) ? -1 : sys.poll(fds, n, ms);
     };
     c.read = [](int fd, void* b, size_t n) { return failing(Read) ? -1 : sys.read(fd, b, n); };
@@ -320,6 +322,19 @@ TEST(FdLine, InterruptedAndFailingCalls) {
         ::close(fds[0]);
         ::close(fds[1]);
     }
+}
+
+TEST(FdLine, TimeOutAboveIntMaxWaitsAsLongAsPollCan) {
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    FaultyCalls calls;
+    FdLine near(fds[0], 0x80000010u);
+    uint8_t b = 7;
+    ASSERT_EQ(::write(fds[1], &b, 1), 1);
+    EXPECT_EQ(near.read(&b, 1), 1);
+    EXPECT_EQ(gFaults.lastPollMs, INT_MAX);  // a negative time-out would wait for ever
+    ::close(fds[0]);
+    ::close(fds[1]);
 }
 
 TEST(SerialPort, RefusedOpenLeavesThePortClosed) {

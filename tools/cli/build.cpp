@@ -1,10 +1,23 @@
 #include "build.h"
 
+#include <map>
+
 #include "failure.h"
 #include "json_file.h"
 #include "kvtlnk/kvtlnk.h"
 
 namespace kvtcli {
+namespace {
+
+const SetupDefinition& setupNamed(const Procedure& procedure, const std::string& name) {
+    for (const SetupDefinition& s : procedure.setups) {
+        if (s.name == name) return s;
+    }
+    throw inputError("no setup is named \"" + name + "\"");
+}
+
+}  // namespace
+
 Procedure loadProcedure(const std::string& path) {
     std::vector<Problem> problems;
     Procedure procedure = parseProcedure(readFile(path), problems);
@@ -36,19 +49,41 @@ std::vector<uint32_t> buildImage(const Procedure& procedure) {
         if (rc != KVTLNK_OK) throw libraryError(rc, "building " + field);
         countNewRecords(sizes);
     };
+    std::map<std::string, uint32_t> strategies;  // index by name
+    for (const std::string& name : standardStrategyNames()) {
+        strategies.emplace(name, static_cast<uint32_t>(strategies.size()));
+    }
     for (const StrategyDefinition& s : procedure.strategies) {
         uint32_t index = 0;
         add(MEMstrategyDefn(&index, s.name.c_str(), static_cast<int32_t>(s.points.size()),
                             s.points.data()),
             s.path);
+        strategies[s.name] = index;
     }
     for (const PromptDefinition& p : procedure.prompts) {
         add(MEMpromptDefn(p.name.c_str(), p.text.c_str()), p.path);
     }
     for (const TaskDefinition& t : procedure.tasks) {
+        // The setups of the task's tests come right before its start, saved once for the task,
+        // so that the library finds the task of each result from its setup.
+        std::map<std::string, int32_t> setups;
+        for (const Step& step : t.steps) {
+            if (!step.test || setups.count(step.test->setup)) continue;
+            const SetupDefinition& setup = setupNamed(procedure, step.test->setup);
+            setups[setup.name] = saveSetup(setup);
+            countNewRecords(sizes);
+        }
         add(MEMstartTask(t.name.c_str()), t.path);
-        for (const Step& step : t.steps)
-            add(MEMprompt(step.prompt.c_str()), step.path);
+        for (const Step& step : t.steps) {
+            if (!step.test) {
+                add(MEMprompt(step.prompt.c_str()), step.path);
+                continue;
+            }
+            const TestDefinition& test = *step.test;
+            add(MEMtemplate(strategies.at(test.strategy), test.flag ? 1 : 0, test.text1.c_str(),
+                            test.text2.c_str(), static_cast<uint32_t>(setups.at(test.setup))),
+                step.path);
+        }
         add(MEMendTask(), t.path);
     }
     return sizes;

@@ -15,7 +15,8 @@ Procedure loadProcedure(const std::string& path);
 
 // Empties the library's image and builds the procedure in it with the MEM definition calls:
 // the standard strategies, then the file's strategies, prompt definitions and tasks in file
-// order. Throws naming the field when the library refuses a call. Returns the bytes each
+// order, each task after the setups its tests use (made with the STA setters, saved with
+// STAsave). Throws naming the field when the library refuses a call. Returns the bytes each
 // record takes in the image (MEMused), in record order, for the download's progress.
 std::vector<uint32_t> buildImage(const Procedure& procedure);
 

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -41,23 +42,10 @@ json identityJson(const Identity& id) {
             {"resultItems", id.resultItems}};
 }
 
-// The calibrator an uploaded image came from.
-json calibratorJson(Session& session) {
-    json calibrator = identityJson(session.identity());
-    calibrator["port"] = session.portName();
-    return calibrator;
-}
-
 std::string libraryVersion() {
     char version[4] = {};
     KVTversion(version);
     return version;
-}
-
-// Shows at once that the transfer has begun: opening a port and identifying the calibrator
-// can take seconds.
-void announce(Progress& progress, const Context& context) {
-    progress.phase("identifying the calibrator on " + context.port.port);
 }
 
 bool sameRecords(const std::vector<k27emu::EmuRecord>& a, const std::vector<ImageRecord>& b) {
@@ -103,9 +91,30 @@ void guardResults(const Context& context, Session& session, const ResultsPolicy&
         session.portName(), plural(results, "result item"), loss));
 }
 
-// The image a file stands for, decoded by the library. An image file's records reach the
-// library as an application's would: uploaded from a calibrator, here the emulator holding
-// them. A procedure description is built with the MEM calls.
+}  // namespace
+
+std::string localTime() {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+json calibratorJson(Session& session) {
+    json calibrator = identityJson(session.identity());
+    calibrator["port"] = session.portName();
+    calibrator["uploaded"] = localTime();
+    return calibrator;
+}
+
+void announce(Progress& progress, const Context& context) {
+    progress.phase("identifying the calibrator on " + context.port.port);
+}
+
+// An image file's records reach the library as an application's would: uploaded from a
+// calibrator, here the emulator holding them.
 ImageDocument imageOfFile(const Context& context, const std::string& file) {
     const std::string text = readFile(file);
     Problem problem;
@@ -125,8 +134,6 @@ ImageDocument imageOfFile(const Context& context, const std::string& file) {
     buildImage(loadProcedure(file));
     return captureImage();
 }
-
-}  // namespace
 
 void identifyCommand(const Context& context) {
     Session session(context.port);
@@ -205,16 +212,17 @@ void downloadCommand(const Context& context, const std::string& file, const Resu
                                {"imageBytes", used},
                                {"strategies", procedure.strategies.size()},
                                {"promptDefinitions", procedure.prompts.size()},
+                               {"setups", procedure.setups.size()},
                                {"tasks", procedure.tasks.size()},
                                {"backup", policy.backup}});
         return;
     }
     std::cout << fmt::format(
-        "Sent {} from {} to the {} on {}: the 9 standard strategies, {}, {}, {}\n",
+        "Sent {} from {} to the {} on {}: the 9 standard strategies, {}, {}, {}, {}\n",
         plural(items, "item"), file, id.model, session.portName(),
         plural(procedure.strategies.size(), "strategy", "strategies"),
         plural(procedure.prompts.size(), "prompt definition"),
-        plural(procedure.tasks.size(), "task"));
+        plural(procedure.setups.size(), "setup"), plural(procedure.tasks.size(), "task"));
     if (backup) std::cout << "Saved both memories to " << backup->path() << " first\n";
 }
 

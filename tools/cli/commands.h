@@ -2,8 +2,10 @@
 // throws CliError when it cannot finish.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 
+#include "image.h"
 #include "session.h"
 
 namespace kvtcli {
@@ -30,6 +32,24 @@ void uploadCommand(const Context& context, const std::string& out);
 void clearCommand(const Context& context, const ResultsPolicy& policy);
 void dumpCommand(const Context& context, const std::string& directory, const std::string& from);
 void showCommand(const Context& context, const std::string& file);
-void demoCommand(const Context& context, bool confirmed);
+// file: an image file, or "" to upload from the calibrator first; csv: one row per test point.
+void resultsCommand(const Context& context, const std::string& file, bool csv);
+// out: the HTML file to write, or "" for standard output.
+void reportCommand(const Context& context, const std::string& file, const std::string& out);
+// report: the calibration report to write.
+void demoCommand(const Context& context, bool confirmed, const std::string& report);
+
+// Shared by the commands.
+
+// The calibrator of a session, for an image uploaded from it: identity, port and upload time.
+nlohmann::ordered_json calibratorJson(Session& session);
+// Shows at once that the transfer has begun: opening a port and identifying the calibrator
+// can take seconds.
+void announce(Progress& progress, const Context& context);
+// The image a file stands for, decoded by the library: an image file uploaded from the
+// emulator holding its memories, a procedure description built with the MEM and STA calls.
+ImageDocument imageOfFile(const Context& context, const std::string& file);
+// The local time, "2024-05-02 14:10:00".
+std::string localTime();
 
 }  // namespace kvtcli

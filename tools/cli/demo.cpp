@@ -2,6 +2,7 @@
 #include <fmt/format.h>
 
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 
 #include "build.h"
@@ -9,7 +10,7 @@
 #include "failure.h"
 #include "image.h"
 #include "json_file.h"
-#include "results_table.h"
+#include "report.h"
 #include "sample_procedure.h"
 #include "show.h"
 #include "simulator.h"
@@ -57,12 +58,13 @@ class Narrator {
 
 }  // namespace
 
-void demoCommand(const Context& context, bool confirmed) {
+void demoCommand(const Context& context, bool confirmed, const std::string& report) {
     if (context.port.port != "sim" && !confirmed) {
         throw inputError("the demo replaces the procedure memory of the calibrator on " +
                          context.port.port +
                          " and empties its results memory: add --yes to go ahead");
     }
+    OutputFile reportFile(report);
     const auto started = std::chrono::steady_clock::now();
     Narrator say(context.json);
     if (!context.json) {
@@ -81,16 +83,15 @@ void demoCommand(const Context& context, bool confirmed) {
                        "the built-in sample procedure is not valid: " + problems.front().field +
                            ": " + problems.front().message);
     }
-    std::vector<uint32_t> sizes = buildImage(sample);
-    appendFieldTests();
-    countNewRecords(sizes);
+    const std::vector<uint32_t> sizes = buildImage(sample);
     const ImageDocument sent = captureImage();
     say.step("Built the sample procedure " + std::string(kSampleProcedureName) +
-             " in the library's image with the MEM calls");
-    say.line(fmt::format("{} besides the 9 standard ones, {}, {}: {}",
+             " in the library's image: its setups with the STA calls and STAsave, the rest with "
+             "the MEM calls");
+    say.line(fmt::format("{} besides the 9 standard ones, {}, {}, {}: {}",
                          plural(sample.strategies.size(), "strategy", "strategies"),
                          plural(sample.prompts.size(), "prompt definition"),
-                         plural(sample.tasks.size(), "task"),
+                         plural(sample.setups.size(), "setup"), plural(sample.tasks.size(), "task"),
                          plural(sent.procedure.size(), "record")));
 
     Session session(context.port);
@@ -114,9 +115,14 @@ void demoCommand(const Context& context, bool confirmed) {
     Progress upload("upload", !context.quiet);
     const uint32_t backItems = session.upload(upload);
     ImageDocument back = captureImage();
-    back.calibrator = {
-        {"model", id.model}, {"firmware", id.firmware}, {"port", session.portName()}};
+    back.calibrator = calibratorJson(session);
     say.step("What came back, decoded by the library's reading calls:");
+
+    const std::vector<ResultView> results = std::move(back.calibrations);
+    back.calibrations.clear();  // printed last
+    ReportSource source{back.calibrator, "the calibrator on " + session.portName(), localTime()};
+    reportFile.commit(reportHtml(results, source));
+    const std::string reportPath = std::filesystem::absolute(report).string();
 
     const std::vector<std::string> differences = compareProcedures(sent, back);
     const double seconds =
@@ -131,7 +137,10 @@ void demoCommand(const Context& context, bool confirmed) {
                                  {"same", differences.empty()},
                                  {"differences", differences}}},
                                {"seconds", seconds},
-                               {"image", toJson(back)}});
+                               {"image", toJson(back)},
+                               {"results", toJson(results)},
+                               {"verdict", verdictName(overallVerdict(results))},
+                               {"report", reportPath}});
     } else {
         std::cout << '\n';
         printImage(std::cout, back);
@@ -144,16 +153,12 @@ void demoCommand(const Context& context, bool confirmed) {
     if (context.json) return;
     std::cout << "Round trip: all " << sent.procedure.size()
               << " procedure records came back with the same kind, version and data.\n";
-    if (back.results.empty()) {
-        std::cout << "Results memory: empty; tests that bring results back need templates and "
-                     "setups.\n";
-    } else {
-        std::cout << "Results memory: " << back.results.size() << " records.\n";
-        printResults(std::cout);
-    }
-    char elapsed[32];
-    std::snprintf(elapsed, sizeof elapsed, "%.1f", seconds);
-    std::cout << "Done in " << elapsed << " s.\n";
+    std::cout << fmt::format("Results memory: {}, {}: {}\n", plural(back.results.size(), "record"),
+                             plural(results.size(), "calibration result"),
+                             verdictName(overallVerdict(results)));
+    printResults(std::cout, results);
+    std::cout << fmt::format("\nWrote the calibration report to {}\nDone in {:.1f} s.\n",
+                             reportPath, seconds);
 }
 
 }  // namespace kvtcli

@@ -3,126 +3,17 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <initializer_list>
 #include <optional>
 
 #include "charset.h"
+#include "field_checker.h"
 #include "json_file.h"
 #include "kvtlnk/kvtlnk.h"
 #include "kvtlnk/kvtlnk_messages.h"
+#include "session.h"
 
 namespace kvtcli {
 namespace {
-
-using json = nlohmann::ordered_json;
-
-const char* const kNotYet =
-    "templates and setups are not supported by this version of kvtlnk yet; remove it";
-
-std::string inQuotes(const std::string& calibratorText) {
-    return "\"" + toUtf8(calibratorText) + "\"";
-}
-
-std::string member(const std::string& path, const std::string& key) {
-    return path.empty() ? key : path + "." + key;
-}
-
-std::string element(const std::string& path, size_t i) {
-    return fmt::format("{}[{}]", path, i);
-}
-
-// Walks the document and notes every problem with the field it concerns.
-class Checker {
-  public:
-    explicit Checker(std::vector<Problem>& problems) : problems_(problems) {}
-
-    void problem(const std::string& field, const std::string& message) {
-        problems_.push_back({field.empty() ? "(top level)" : field, message});
-    }
-
-    // True when v is an object; reports keys other than the known ones, "comment" and the
-    // reserved ones, which name features still to come.
-    bool object(const json& v, const std::string& path, std::initializer_list<const char*> known,
-                std::initializer_list<const char*> reserved = {}) {
-        if (!v.is_object()) {
-            problem(path, "must be an object, not " + describeType(v));
-            return false;
-        }
-        for (const auto& [key, value] : v.items()) {
-            if (key == "comment" || contains(known, key)) continue;
-            if (contains(reserved, key)) {
-                problem(member(path, key), kNotYet);
-                continue;
-            }
-            std::string list;
-            for (const char* k : known)
-                list += std::string(list.empty() ? "" : ", ") + k;
-            problem(member(path, key), "unknown key (known keys: " + list + ", comment)");
-        }
-        return true;
-    }
-
-    const json* required(const json& object, const std::string& path, const char* key) {
-        const auto it = object.find(key);
-        if (it == object.end()) {
-            problem(path, std::string("missing key \"") + key + "\"");
-            return nullptr;
-        }
-        return &*it;
-    }
-
-    const json* list(const json& object, const std::string& path, const char* key) {
-        const auto it = object.find(key);
-        if (it == object.end()) return nullptr;
-        if (!it->is_array()) {
-            problem(member(path, key), "must be a list, not " + describeType(*it));
-            return nullptr;
-        }
-        return &*it;
-    }
-
-    // A text in the calibrator's character set; names take 1 to maxLength characters and no
-    // line break, prompt texts any length and line breaks.
-    std::optional<std::string> text(const json& v, const std::string& path, size_t maxLength,
-                                    bool isName) {
-        if (!v.is_string()) {
-            problem(path, "must be a text, not " + describeType(v));
-            return std::nullopt;
-        }
-        std::string bad;
-        std::optional<std::string> t = fromUtf8(v.get<std::string>(), &bad);
-        if (!t) {
-            problem(path, "holds " + bad + ", which the calibrator cannot show");
-            return std::nullopt;
-        }
-        for (char c : *t) {
-            const auto b = static_cast<unsigned char>(c);
-            if (b < 0x20 && !(b == '\n' && !isName)) {
-                problem(path, isName ? "a name cannot hold control characters or line breaks"
-                                     : "a prompt text can hold line breaks but no other control "
-                                       "characters");
-                return std::nullopt;
-            }
-        }
-        if (isName && t->empty()) {
-            problem(path, "must not be empty");
-            return std::nullopt;
-        }
-        if (t->size() > maxLength) {
-            problem(path, fmt::format("is {} characters long; the calibrator takes at most {}",
-                                      t->size(), maxLength));
-            return std::nullopt;
-        }
-        return t;
-    }
-
-  private:
-    static bool contains(std::initializer_list<const char*> keys, const std::string& key) {
-        return std::any_of(keys.begin(), keys.end(), [&](const char* k) { return key == k; });
-    }
-
-    std::vector<Problem>& problems_;
-};
 
 std::vector<float> readPoints(Checker& check, const json& strategy, const std::string& path) {
     const json* points = check.required(strategy, path, "points");
@@ -254,6 +145,52 @@ std::string promptNames(const Procedure& procedure) {
     return "defined: " + names;
 }
 
+// A test step: a setup of the file, a strategy, the flag and the template's two texts.
+std::optional<TestDefinition> readTest(Checker& check, const json& value, const std::string& path,
+                                       const Procedure& procedure) {
+    if (!check.object(value, path, {"setup", "strategy", "flag", "texts"})) return std::nullopt;
+    const size_t problemsBefore = check.count();
+    TestDefinition test;
+    if (const json* setup = check.required(value, path, "setup")) {
+        test.setup = check.name(*setup, member(path, "setup")).value_or("");
+        const bool defined =
+            std::any_of(procedure.setups.begin(), procedure.setups.end(),
+                        [&](const SetupDefinition& s) { return s.name == test.setup; });
+        if (!test.setup.empty() && !defined) {
+            check.problem(member(path, "setup"),
+                          "\"" + test.setup + "\" names no setup of \"setups\"");
+        }
+    }
+    if (const json* strategy = check.required(value, path, "strategy")) {
+        const std::string field = member(path, "strategy");
+        test.strategy = check.text(*strategy, field, kStrategyNameMax, true).value_or("");
+        const auto& standard = standardStrategyNames();
+        const bool known =
+            std::find(standard.begin(), standard.end(), test.strategy) != standard.end() ||
+            std::any_of(procedure.strategies.begin(), procedure.strategies.end(),
+                        [&](const StrategyDefinition& s) { return s.name == test.strategy; });
+        if (!test.strategy.empty() && !known) {
+            check.problem(field,
+                          inQuotes(test.strategy) +
+                              " names neither a standard strategy nor one of \"strategies\"");
+        }
+    }
+    if (value.contains("flag"))
+        test.flag = check.flag(value["flag"], member(path, "flag")).value_or(false);
+    if (const json* texts = check.list(value, path, "texts")) {
+        const std::string field = member(path, "texts");
+        if (texts->size() > 2) check.problem(field, "holds more than the template's two texts");
+        std::string* into[] = {&test.text1, &test.text2};
+        for (size_t i = 0; i < std::min<size_t>(texts->size(), 2); ++i) {
+            const json& text = (*texts)[i];
+            if (text != "")
+                *into[i] = check.text(text, element(field, i), kNameMax, true).value_or("");
+        }
+    }
+    if (check.count() != problemsBefore) return std::nullopt;
+    return test;
+}
+
 void readSteps(Checker& check, const json& task, TaskDefinition& definition,
                const Procedure& procedure) {
     const json* steps = check.list(task, definition.path, "steps");
@@ -261,8 +198,15 @@ void readSteps(Checker& check, const json& task, TaskDefinition& definition,
     for (size_t i = 0; i < steps->size(); ++i) {
         const std::string path = element(member(definition.path, "steps"), i);
         const json& s = (*steps)[i];
-        if (!check.object(s, path, {"prompt"}, {"test"})) continue;
-        const json* prompt = s.contains("test") ? nullptr : check.required(s, path, "prompt");
+        if (!check.object(s, path, {"prompt", "test"})) continue;
+        if (s.contains("test")) {
+            if (s.contains("prompt")) check.problem(path, "a step is a prompt or a test, not both");
+            if (auto test = readTest(check, s["test"], member(path, "test"), procedure)) {
+                definition.steps.push_back({path, "", test});
+            }
+            continue;
+        }
+        const json* prompt = check.required(s, path, "prompt");
         if (!prompt) continue;
         std::optional<std::string> name =
             check.text(*prompt, member(path, "prompt"), kNameMax, true);
@@ -275,7 +219,7 @@ void readSteps(Checker& check, const json& task, TaskDefinition& definition,
                 member(path, "prompt"),
                 inQuotes(*name) + " names no prompt definition (" + promptNames(procedure) + ")");
         }
-        definition.steps.push_back({path, *name});
+        definition.steps.push_back({path, *name, std::nullopt});
     }
 }
 
@@ -334,11 +278,15 @@ Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& prob
         return procedure;
     }
     Checker check(problems);
-    if (!check.object(*root, "", {"strategies", "prompts", "tasks"}, {"setups"})) {
-        return procedure;
-    }
+    if (!check.object(*root, "", {"strategies", "prompts", "setups", "tasks"})) return procedure;
     readStrategies(check, *root, procedure);
     readPrompts(check, *root, procedure);
+    // Without a session the library applies the early firmware's rules to saved setups; a
+    // description is built as for the built-in emulator's K27, which takes every setup, and a
+    // session then applies the rules of the calibrator at hand.
+    const PortOptions emulator;
+    KVTsetVersion(emulator.simModel.c_str(), emulator.simFirmware.c_str());
+    procedure.setups = readSetups(check, *root);
     readTasks(check, *root, procedure);
     return procedure;
 }

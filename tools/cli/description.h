@@ -1,11 +1,13 @@
-// The procedure description file: strategies, prompt definitions and tasks in JSON, checked
-// field by field before anything is built or sent.
+// The procedure description file: strategies, prompt definitions, setups and tasks in JSON,
+// checked field by field before anything is built or sent.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "failure.h"
+#include "setup_description.h"
 
 namespace kvtcli {
 
@@ -23,9 +25,18 @@ struct PromptDefinition {
     std::string text;
 };
 
+// A test: the calibrator takes a setup and steps through a strategy's points.
+struct TestDefinition {
+    std::string setup;     // the name of a setup of the file
+    std::string strategy;  // the name of a standard strategy or one of the file
+    bool flag = false;
+    std::string text1, text2;
+};
+
 struct Step {
     std::string path;
-    std::string prompt;  // the prompt definition the step shows
+    std::string prompt;  // the prompt definition the step shows, or
+    std::optional<TestDefinition> test;
 };
 
 struct TaskDefinition {
@@ -37,6 +48,7 @@ struct TaskDefinition {
 struct Procedure {
     std::vector<StrategyDefinition> strategies;
     std::vector<PromptDefinition> prompts;
+    std::vector<SetupDefinition> setups;
     std::vector<TaskDefinition> tasks;
 };
 

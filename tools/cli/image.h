@@ -4,11 +4,13 @@
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "description.h"
 #include "image_file.h"
+#include "results_reader.h"
 
 namespace kvtcli {
 
@@ -42,6 +44,7 @@ struct StepView {
     std::string strategyName;
     bool flag = false;
     std::string text1, text2;
+    std::optional<SetupView> setup;  // test: the setup it names, when it decodes
 };
 
 struct TaskView {
@@ -59,12 +62,14 @@ struct ImageDocument {
     std::vector<StrategyView> strategies;
     std::vector<PromptDefinitionView> prompts;
     std::vector<TaskView> tasks;
-    std::vector<int32_t> setups;     // procedure indexes of saved setups
-    std::vector<std::string> notes;  // records the reading calls could not decode
+    std::vector<int32_t> setups;           // procedure indexes of saved setups
+    std::vector<std::string> notes;        // records the reading calls could not decode
+    std::vector<ResultView> calibrations;  // the calibration results, decoded
 };
 
 // Both memories of the library's image as they are now: the records through MEMdump, their
-// meaning through the MEM reading calls.
+// meaning through the MEM reading calls (the setups of tests and results through the STA
+// getters).
 ImageDocument captureImage();
 
 nlohmann::ordered_json toJson(const ImageDocument& image);

@@ -224,6 +224,7 @@ class Decoder {
         step.flag = flag != 0;
         step.text1 = cText(text1);
         step.text2 = cText(text2);
+        if (MEMtemplateState(r.index) == KVTLNK_OK) step.setup = readSetup();
         steps(r).push_back(step);
     }
 
@@ -243,6 +244,7 @@ ImageDocument captureImage() {
     image.procedure = readMemory(scratch.path() + "/prc", procedureCount, MEMpDir);
     image.results = readMemory(scratch.path() + "/res", resultCount, MEMrDir);
     Decoder(image).run();
+    image.calibrations = readResults();
     return image;
 }
 

@@ -33,7 +33,7 @@ json stepJson(const StepView& s) {
     return {{"index", s.index},       {"kind", s.kind},
             {"strategy", s.strategy}, {"strategyName", s.strategyName},
             {"flag", s.flag},         {"text1", s.text1},
-            {"text2", s.text2}};
+            {"text2", s.text2},       {"setup", s.setup ? toJson(*s.setup) : json(nullptr)}};
 }
 
 json decodedJson(const ImageDocument& image) {
@@ -60,6 +60,7 @@ json decodedJson(const ImageDocument& image) {
             {"promptDefinitions", prompts},
             {"tasks", tasks},
             {"setups", image.setups},
+            {"results", toJson(image.calibrations)},
             {"notes", image.notes}};
 }
 

@@ -1,6 +1,9 @@
 #include "json_file.h"
 
+#include <cmath>
+
 #include "failure.h"
+#include "units.h"
 
 namespace kvtcli {
 
@@ -23,6 +26,11 @@ void OutputFile::commit(const std::string& text) {
 
 std::string dumpJson(const nlohmann::ordered_json& value) {
     return value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+nlohmann::ordered_json floatJson(float value) {
+    return std::isnan(value) ? nlohmann::ordered_json(nullptr)
+                             : nlohmann::ordered_json(decimal(value));
 }
 
 std::string describeType(const nlohmann::ordered_json& value) {

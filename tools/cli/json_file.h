@@ -27,6 +27,9 @@ class OutputFile {
 // JSON text for files and standard output; bytes that are not UTF-8 become U+FFFD.
 std::string dumpJson(const nlohmann::ordered_json& value);
 
+// A float of the library as its shortest decimal; null for NaN.
+nlohmann::ordered_json floatJson(float value);
+
 // "a text", "a number", ... for messages about a value of the wrong type.
 std::string describeType(const nlohmann::ordered_json& value);
 

@@ -177,14 +177,44 @@ int main(int argc, char** argv) {
     show->add_option("FILE", showFile, "image file or procedure description (JSON)")->required();
     show->callback([&] { showCommand(context, showFile); });
 
+    std::string resultsFile;
+    bool csv = false;
+    CLI::App* results = app.add_subcommand(
+        "results",
+        "print the calibration results of an image file (or, without one, of the calibrator "
+        "after an upload): tag texts, task, strategy, the setup and every test point with its "
+        "error and verdict");
+    results->add_option("FILE", resultsFile, "image file (from upload --out)");
+    results->add_flag("--csv", csv, "one row per test point after a header row, for a spreadsheet");
+    results->callback([&] { resultsCommand(context, resultsFile, csv); });
+
+    std::string reportFile;
+    std::string reportOut;
+    CLI::App* reportApp = app.add_subcommand(
+        "report",
+        "write the calibration report of an image file (or, without one, of the calibrator "
+        "after an upload): one HTML page, a section per result with its test points, error "
+        "plot and verdict");
+    reportApp->add_option("FILE", reportFile, "image file (from upload --out)");
+    reportApp
+        ->add_option("-o,--out", reportOut,
+                     "HTML file to write, whole or not at all (standard output without it)")
+        ->type_name("FILE");
+    reportApp->callback([&] { reportCommand(context, reportFile, reportOut); });
+
     bool confirmed = false;
+    std::string demoReport = "demo-report.html";
     CLI::App* demo = app.add_subcommand(
         "demo",
-        "start the emulator, build a sample procedure, download it, let the emulator run "
-        "it, upload both memories and print what came back");
+        "start the emulator, build the example procedures, download them, let the emulator "
+        "run their tests, upload both memories, print the results and write a calibration "
+        "report");
     demo->add_flag("--yes", confirmed,
                    "with a real calibrator: go ahead although its memories are replaced");
-    demo->callback([&] { demoCommand(context, confirmed); });
+    demo->add_option("-o,--out", demoReport, "the calibration report to write")
+        ->capture_default_str()
+        ->type_name("FILE");
+    demo->callback([&] { demoCommand(context, confirmed, demoReport); });
 
     app.add_subcommand("ports",
                        "list the serial ports of this machine, with the USB adapter's vendor, "
@@ -202,7 +232,8 @@ int main(int argc, char** argv) {
         if (dynamic_cast<const CLI::RequiredError*>(&e) && app.get_subcommands().empty()) {
             message = (app.remaining().empty() ? "name a command"
                                                : "unknown command \"" + app.remaining()[0] + "\"") +
-                      ": identify, memstats, download, upload, clear, dump, show, demo or ports";
+                      ": identify, memstats, download, upload, clear, dump, show, results, "
+                      "report, demo or ports";
         }
         return report(CliError(kExitInput, message + " (kvtlnk --help tells more)"), json);
     } catch (const CliError& e) {

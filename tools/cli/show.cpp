@@ -80,6 +80,25 @@ void printTasks(std::ostream& out, const std::vector<TaskView>& tasks) {
     }
 }
 
+void printSetup(std::ostream& out, const SetupView& setup) {
+    out << "    measures  " << describeInput(setup) << "\n    sources   " << describeOutput(setup)
+        << "\n    " << describeRest(setup) << '\n';
+}
+
+void printTestSetups(std::ostream& out, const std::vector<TaskView>& tasks) {
+    bool first = true;
+    for (const TaskView& t : tasks) {
+        for (const StepView& s : t.steps) {
+            if (s.kind != "test") continue;
+            if (first) out << "\nSetups of the tests\n";
+            first = false;
+            out << fmt::format("  test at record {} (\"{}\" / \"{}\"){}\n", s.index, s.text1,
+                               s.text2, s.setup ? "" : ": its setup does not decode");
+            if (s.setup) printSetup(out, *s.setup);
+        }
+    }
+}
+
 // A text member of an untrusted object, empty when absent or not a text.
 std::string textOf(const nlohmann::ordered_json& object, const char* key) {
     const auto it = object.find(key);
@@ -108,11 +127,16 @@ void printImage(std::ostream& out, const ImageDocument& image) {
     printStrategies(out, image.strategies);
     printPrompts(out, image.prompts);
     printTasks(out, image.tasks);
+    printTestSetups(out, image.tasks);
     if (!image.setups.empty()) {
         out << "\nSaved setups at records";
         for (int32_t i : image.setups)
             out << ' ' << i;
         out << '\n';
+    }
+    if (!image.calibrations.empty()) {
+        out << "\nCalibration results\n";
+        printResults(out, image.calibrations);
     }
     if (!image.notes.empty()) {
         out << "\nNot decoded\n";

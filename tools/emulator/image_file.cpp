@@ -292,9 +292,22 @@ AtomicFile::~AtomicFile() {
 bool AtomicFile::open(const std::string& path, std::string* error) {
     discard();
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
         *error = path + ": is a directory; name a file";
         return false;
+    }
+    // A device or a pipe (/dev/stdout, /dev/null) is written in place: renaming a file over it
+    // would replace the device node.
+    if (exists && !S_ISREG(st.st_mode)) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) {
+            *error = reason(path, errno);
+            return false;
+        }
+        path_ = path;
+        fd_ = fd;
+        return true;
     }
     // Beside the file, so that the rename stays within one file system.
     const size_t slash = path.rfind('/');
@@ -328,14 +341,15 @@ bool AtomicFile::commit(const std::string& text, std::string* error) {
         if (n <= 0) break;
         done += static_cast<size_t>(n);
     }
-    bool ok = fd_ >= 0 && done == text.size() && ::fsync(fd_) == 0;
+    const bool inPlace = temporary_.empty();
+    bool ok = fd_ >= 0 && done == text.size() && (inPlace || ::fsync(fd_) == 0);
     int err = errno;
     if (fd_ >= 0 && ::close(fd_) != 0 && ok) {
         ok = false;
         err = errno;
     }
     fd_ = -1;
-    if (ok && ::rename(temporary_.c_str(), path_.c_str()) != 0) {
+    if (ok && !inPlace && ::rename(temporary_.c_str(), path_.c_str()) != 0) {
         ok = false;
         err = errno;
     }

@@ -42,15 +42,18 @@ TEST(CliSim, EachCommandsOutputAndExitCode) {
         {"identify", {"identify"}, 0, "Calibrator on sim (/dev/pts/"},
         {"memstats", {"memstats"}, 0, "procedure items"},
         {"clear", {"clear"}, 0, "Cleared the procedure memory"},
-        {"download", {"download", kExample}, 0, "Sent 26 items"},
+        {"download", {"download", kExample}, 0, "Sent 31 items"},
         {"upload of an empty calibrator", {"upload"}, 0, "Procedure memory: empty"},
         {"ports", {"ports"}, 0, ""},
         {"trace of each exchange", {"-v", "identify"}, 0, " ms  < ORVAN K27,V1.2.0,SN270001"},
-        {"demo", {"-q", "demo"}, 0, "Round trip: all 32 procedure records came back"},
+        {"demo",
+         {"-q", "demo", "--out", dir.path("demo.html")},
+         0,
+         "Wrote the calibration report to "},
         {"dump of a description",
          {"dump", dir.path("d"), "--from", kExample},
          0,
-         "26 procedure record files"},
+         "31 procedure record files"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -62,6 +65,7 @@ TEST(CliSim, EachCommandsOutputAndExitCode) {
 }
 
 TEST(CliSim, JsonOutputOfEachCommand) {
+    ScratchDir dir;
     const struct {
         std::vector<std::string> args;
         int exitCode;
@@ -69,8 +73,9 @@ TEST(CliSim, JsonOutputOfEachCommand) {
         json value;
     } cases[] = {
         {{"identify"}, 0, "/model", "ORVAN K27"},
-        {{"-q", "download", kExample}, 0, "/items", 26},
-        {{"-q", "demo"}, 0, "/roundTrip/same", true},
+        {{"-q", "download", kExample}, 0, "/items", 31},
+        {{"-q", "demo", "--out", dir.path("demo.html")}, 0, "/roundTrip/same", true},
+        {{"-q", "demo", "--out", dir.path("demo.html")}, 0, "/verdict", "pass"},
         {{"--port", "/dev/kvtlnk-none", "identify"}, 1, "/error/resultCode", 2017},
         {{"--sim-model", "K2X", "identify"}, 1, "/error/resultCode", 2005},
         {{"fly"}, 2, "/error/exitCode", 2},
@@ -240,7 +245,7 @@ TEST_F(CliInstrument, ResultsAreBackedUpBeforeTheyAreLost) {
     EXPECT_TRUE(saved.procedure.empty());  // cleared
     EXPECT_EQ(saved.results, field.results);
     EXPECT_TRUE(emu.memory(kvtlnk::Memory::Results).empty());
-    EXPECT_EQ(emu.memory(kvtlnk::Memory::Procedure).size(), 26u);
+    EXPECT_EQ(emu.memory(kvtlnk::Memory::Procedure).size(), 31u);
 }
 
 TEST_F(CliInstrument, DownloadThenUploadRoundTripsThroughFiles) {
@@ -251,7 +256,7 @@ TEST_F(CliInstrument, DownloadThenUploadRoundTripsThroughFiles) {
     // The image file shown, against what the description builds in the library.
     const json back = jsonOf(runCli({"--json", "show", image}));
     const json built = jsonOf(runCli({"--json", "show", kExample}));
-    ASSERT_EQ(back["procedure"].size(), 26u);
+    ASSERT_EQ(back["procedure"].size(), 31u);
     ASSERT_EQ(back["procedure"].size(), built["procedure"].size());
     for (size_t i = 0; i < back["procedure"].size(); ++i) {
         for (const char* field : {"kind", "version", "code", "data"}) {
@@ -265,9 +270,9 @@ TEST_F(CliInstrument, DownloadThenUploadRoundTripsThroughFiles) {
 
     const ProcessResult shown = runCli({"show", image});
     EXPECT_EQ(shown.exitCode, 0);
-    for (const char* part :
-         {"Calibrator: ORVAN K27", "Procedure memory: 26 records", "Results memory: empty",
-          "110% check", "\"TT-204 temperature\"", "connect RTD"}) {
+    for (const char* part : {"Calibrator: ORVAN K27", "Procedure memory: 31 records",
+                             "Results memory: empty", "110% check", "\"TT-204 temperature\"",
+                             "connect TC", "sources   tc tc_k, scale 0 to 400 °C"}) {
         EXPECT_TRUE(has(shown.out, part)) << part << '\n' << shown.out;
     }
 }
@@ -281,7 +286,7 @@ TEST_F(CliInstrument, AStoppedDownloadSaysWhatIsLeft) {
     const ProcessResult r = cli({"download", "--discard-results", kExample});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err,
-              "kvtlnk: download stopped after 5 of 26 items: 2018: the calibrator refused the "
+              "kvtlnk: download stopped after 5 of 31 items: 2018: the calibrator refused the "
               "command: bring it to its main screen, stop any running task, and try again (the "
               "calibrator holds a partial procedure memory: download again)\n");
 }
@@ -303,7 +308,7 @@ TEST(CliInterrupt, CtrlCLeavesThePortFreeAndSaysWhatIsLeft) {
     const ProcessResult r = download.finish(SIGINT);
     EXPECT_EQ(r.exitCode, 130);
     EXPECT_TRUE(has(r.err, "kvtlnk: interrupted: stopped after ")) << r.err;
-    EXPECT_TRUE(has(r.err, " of 26 items: the procedure memory is partial; download again\n"))
+    EXPECT_TRUE(has(r.err, " of 31 items: the procedure memory is partial; download again\n"))
         << r.err;
     const ProcessResult after =
         runProcess(asOrdinaryUser({KVTLNK_CLI_PATH, "--port", emu.portPath(), "identify"}));

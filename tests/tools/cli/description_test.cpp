@@ -1,9 +1,10 @@
 // Procedure descriptions with problems: each is refused with a message naming the field, and
-// nothing is sent (the port given does not exist, so any attempt would show as a 2017).
+// nothing is sent (the emulator hears no command).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "calibrator.h"
 #include "cli_support.h"
 
 namespace {
@@ -22,6 +23,20 @@ std::string repeat(const std::string& s, int n) {
 }
 
 const std::string kPrompt = R"("prompts":[{"name":"vent","text":"Vent it."}])";
+
+// A description of one setup S: its input and output, and further members.
+std::string setup(const std::string& input, const std::string& output,
+                  const std::string& more = "") {
+    return R"({"setups":{"S":{"input":{)" + input + R"(},"output":{)" + output + "}" + more + "}}}";
+}
+const std::string kCurrentIn = R"("function":"current","scale":[0.004,0.02])";
+const std::string kNoOutput = R"("function":"none","scale":[0,1])";
+// A task testing setup S.
+std::string test(const std::string& members) {
+    std::string description = setup(kCurrentIn, kNoOutput);
+    description.pop_back();
+    return description + R"(,"tasks":[{"name":"T","steps":[{"test":{)" + members + "}}]}]}";
+}
 
 const BadDescription kBad[] = {
     {"invalid JSON", R"({"tasks": [)", "(file): not valid JSON: "},
@@ -66,21 +81,72 @@ const BadDescription kBad[] = {
      "tasks[0].name: holds U+20AC, which the calibrator cannot show"},
     {"control character in a name", R"({"tasks":[{"name":"a\tb"}]})",
      "tasks[0].name: a name cannot hold control characters"},
-    {"setups not yet", R"({"setups":[]})", "setups: templates and setups are not supported"},
-    {"test steps not yet", R"({"tasks":[{"name":"A","steps":[{"test":{}}]}]})",
-     "tasks[0].steps[0].test: templates and setups are not supported"},
+    {"setups not by name", R"({"setups":[]})", "setups: must be an object of setups by name"},
+    {"source value beyond every range",
+     setup(kCurrentIn, R"("function":"current","value":0.025,"scale":[0.004,0.02])"),
+     "setups.S.output.value: 25 mA is outside every \"current\" source range (0 to 22 mA)"},
+    {"scale end beyond a sensor's reach",
+     setup(kCurrentIn, R"("function":"tc","sensor":"tc_k","scale":[0,1500])"),
+     "setups.S.output.scale[1]: 1500 °C is beyond what the source \"tc\" with \"tc_k\" reaches "
+     "(-202 to 1374 °C)"},
+    {"amplitude", setup(kCurrentIn, R"("function":"freq","amplitude":20,"scale":[10,100])"),
+     "setups.S.output.amplitude: 20 V is not an amplitude a \"freq\" source takes (0 to 10 V)"},
+    {"scale beyond every measure range", setup(R"("function":"dcv","scale":[0,500])", kNoOutput),
+     "setups.S.input.scale[1]: 500 V is beyond every \"dcv\" measure range (up to 309 V)"},
+    {"scale beyond the fixed range",
+     setup(R"("function":"dcv","range":0.05,"scale":[0,1])", kNoOutput),
+     "setups.S.input.scale[1]: 1 V is beyond the fixed range, which reaches up to 110.1 mV"},
+    {"fixed range for a function without",
+     setup(R"("function":"freq","range":5,"scale":[0,1])", kNoOutput),
+     "setups.S.input.range: the input \"freq\" has no fixed range: 2006: "},
+    {"unknown function", setup(R"("function":"volts","scale":[0,1])", kNoOutput),
+     "setups.S.input.function: \"volts\" is not a function the calibrator knows"},
+    {"measure-only function as a source", setup(kCurrentIn, R"("function":"acv","scale":[0,1])"),
+     "setups.S.output.function: the output \"acv\" is refused: 2003: function, units and sensor"},
+    {"source clashing with the input",
+     setup(kCurrentIn, R"("function":"current","scale":[0,0.02])"),
+     "setups.S.output.function: the output \"current\" cannot run beside the input \"current\": "
+     "the calibrator would measure dcv instead"},
+    {"loop power clashing with the input",
+     setup(R"("function":"2w_ohms","scale":[0,100])", kNoOutput, R"(,"loopPower":"24v")"),
+     "setups.S.loopPower: loop power \"24v\" cannot run beside the input \"2w_ohms\": the "
+     "calibrator would measure dcv instead"},
+    {"reference junction out of range",
+     setup(kCurrentIn, kNoOutput, R"(,"referenceJunction":{"mode":"user","temperature":500})"),
+     "setups.S.referenceJunction: the reference junction \"user\" at 500 °C is refused: 2001: "},
+    {"pressure units for a temperature",
+     setup(R"("function":"tc","sensor":"tc_k","units":"bar","scale":[0,100])", kNoOutput),
+     "setups.S.input.units: \"bar\" is not a temperature unit the calibrator knows"},
+    {"units of an electrical function",
+     setup(R"("function":"dcv","units":"celsius","scale":[0,1])", kNoOutput),
+     "setups.S.input.units: \"dcv\" has no units to choose"},
+    {"sensor missing", setup(R"("function":"tc","scale":[0,100])", kNoOutput),
+     "setups.S.input: missing key \"sensor\": \"tc\" needs a thermocouple type"},
+    {"equal scale ends", setup(R"("function":"dcv","scale":[1,1])", kNoOutput),
+     "setups.S.input.scale: its two ends are equal"},
+    {"tolerance not above 0", setup(kCurrentIn, kNoOutput, R"(,"tolerance":0)"),
+     "setups.S.tolerance: must be above 0"},
+    {"test of an unknown setup", test(R"("setup":"X","strategy":"5 ↑")"),
+     "tasks[0].steps[0].test.setup: \"X\" names no setup of \"setups\""},
+    {"test of an unknown strategy", test(R"("setup":"S","strategy":"7 ↑")"),
+     "tasks[0].steps[0].test.strategy: \"7 ↑\" names neither a standard strategy nor one of"},
+    {"three texts", test(R"("setup":"S","strategy":"5 ↑","texts":["a","b","c"])"),
+     "tasks[0].steps[0].test.texts: holds more than the template's two texts"},
 };
 
 TEST(Description, EachProblemIsNamedAndNothingIsSent) {
     ScratchDir dir;
+    k27emu::Calibrator emu;
+    ASSERT_TRUE(emu.start());
     for (const BadDescription& bad : kBad) {
         SCOPED_TRACE(bad.what);
         const std::string file = dir.write("bad.json", bad.json);
-        const ProcessResult r = runCli({"--port", "/dev/kvtlnk-no-such-port", "download", file});
+        const ProcessResult r = runCli({"--port", emu.portPath(), "download", file});
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_NE(r.err.find(file + ": " + bad.message), std::string::npos) << r.err;
         EXPECT_NE(r.err.find(file + ": nothing was sent"), std::string::npos) << r.err;
     }
+    EXPECT_TRUE(emu.commands().empty());
 }
 
 // All problems of a file are listed, in text and as JSON.

@@ -1,0 +1,183 @@
+// Tests described in a procedure file, sent, performed by the emulator's field run and brought
+// back: the results as JSON and CSV, and the calibration report, as HTML and rendered.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+#include "calibrator.h"
+#include "cli_support.h"
+
+namespace {
+
+using nlohmann::json;
+
+// A tolerance tight enough that some points of the errors the emulator draws (within 0.05 % of
+// the span) fail; a flagged test, whose readings after adjustment all pass.
+const char* const kFieldTests = R"({
+  "setups": {
+    "PT": {"input": {"function": "current", "scale": [0.004, 0.02]},
+           "output": {"function": "pressure", "units": "bar", "scale": [0, 10]},
+           "loopPower": "24v", "tolerance": 0.02},
+    "TT": {"input": {"function": "dcv", "scale": [0, 0.1]},
+           "output": {"function": "tc", "sensor": "tc_k", "scale": [0, 400]}, "tolerance": 0.02}},
+  "tasks": [{"name": "field", "steps": [
+    {"test": {"setup": "PT", "strategy": "5 ↑↓", "texts": ["PT-1", "as found"]}},
+    {"test": {"setup": "PT", "strategy": "3 ↑", "flag": true, "texts": ["PT-1", "as left"]}},
+    {"test": {"setup": "TT", "strategy": "5 ↑"}}]}]})";
+
+class FieldRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(emu.start());
+        ASSERT_EQ(cli({"download", dir.write("tests.json", kFieldTests)}).exitCode, 0);
+        run = emu.runProcedures();
+        ASSERT_EQ(run.tests.size(), 3u);
+        ASSERT_EQ(cli({"upload", "--out", image}).exitCode, 0);
+    }
+
+    ProcessResult cli(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--port", emu.portPath(), "-q"});
+        return runCli(args);
+    }
+
+    ScratchDir dir;
+    k27emu::Calibrator emu;
+    k27emu::RunSummary run;
+    const std::string image = dir.path("field.json");
+};
+
+void expectSame(const json& value, double recorded, const char* what) {
+    ASSERT_TRUE(value.is_number()) << what;
+    EXPECT_NEAR(value.get<double>(), recorded, 1e-6 * std::fabs(recorded) + 1e-12) << what;
+}
+
+// Uploaded from the calibrator and from the image file, each result carries every entry the
+// emulator recorded.
+TEST_F(FieldRun, ResultsCarryEveryRecordedEntry) {
+    for (const ProcessResult& r :
+         {cli({"--json", "results"}), runCli({"--json", "results", image})}) {
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const json results = jsonOf(r)["results"];
+        ASSERT_EQ(results.size(), run.tests.size());
+        for (size_t t = 0; t < run.tests.size(); ++t) {
+            const k27emu::FieldTest& test = run.tests[t];
+            const json& result = results[t];
+            EXPECT_EQ(result["index"], test.resultIndex);
+            EXPECT_EQ(result["tags"], json({test.tag, test.text1, test.text2}));
+            EXPECT_EQ(result["task"]["name"], "field");
+            EXPECT_EQ(result["strategy"]["index"], test.strategyIndex);
+            EXPECT_EQ(result["flagged"], test.flagged);
+            ASSERT_EQ(result["points"].size(), test.points.size());
+            for (size_t i = 0; i < test.points.size(); ++i) {
+                SCOPED_TRACE(testing::Message() << "test " << t << ", point " << i);
+                const k27emu::FieldPoint& p = test.points[i];
+                const json& point = result["points"][i];
+                expectSame(point["reading"], test.flagged ? p.asLeft : p.measured, "reading");
+                expectSame(point["source"], p.source, "source");
+                expectSame(point["recordedError"], p.errorPercent, "recorded error");
+                expectSame(point["readingLimit"], p.inLimit, "reading range");
+                expectSame(point["sourceLimit"], p.outLimit, "source range");
+            }
+        }
+    }
+}
+
+// One row per test point after the header, with decimal points under a locale that writes
+// decimal commas.
+TEST_F(FieldRun, CsvOpensAsATable) {
+    setenv("LC_ALL", "de_DE.UTF-8", 1);
+    const ProcessResult r = runCli({"results", "--csv", image});
+    unsetenv("LC_ALL");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::istringstream lines(r.out);
+    const auto fields = [](const std::string& line) {
+        std::vector<std::string> cells;
+        std::istringstream in(line);
+        for (std::string cell; std::getline(in, cell, ',');)
+            cells.push_back(cell);
+        return cells;
+    };
+    std::string line;
+    std::getline(lines, line);
+    const std::vector<std::string> header = fields(line);
+    ASSERT_EQ(header.at(17), "reading");
+    size_t rows = 0;
+    for (; std::getline(lines, line); ++rows) {
+        const std::vector<std::string> row = fields(line);
+        ASSERT_EQ(row.size(), header.size()) << line;
+        char* end = nullptr;
+        std::strtod(row[17].c_str(), &end);
+        EXPECT_TRUE(*end == '\0' && row[17].find('.') != std::string::npos) << row[17];
+    }
+    EXPECT_EQ(rows, 9u + 3u + 5u);
+}
+
+// The report: well-formed, one section and one plot per result, each verdict that of its
+// error against the tolerance, the band shaded; and rendered by a browser into a page that is
+// not blank.
+TEST_F(FieldRun, ReportHoldsEachResultAndRenders) {
+    const std::string html = dir.path("report.html");
+    const std::string png = dir.path("report.png");
+    const ProcessResult r = runCli({"report", image, "--out", html});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Wrote " + html + ": the calibration report of 3 results"),
+              std::string::npos);
+    const bool browser = access("/usr/bin/chromium", X_OK) == 0;
+    if (browser) {
+        runProcess({"/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu",
+                    "--user-data-dir=" + dir.path("browser"), "--window-size=1000,1400",
+                    "--screenshot=" + png, "file://" + html});
+    }
+    const ProcessResult check =
+        runProcess({"/usr/bin/python3", KVTLNK_REPORT_CHECK, html, browser ? png : ""});
+    ASSERT_EQ(check.exitCode, 0) << check.err;
+    const json summary = jsonOf(check);
+    ASSERT_EQ(summary["sections"].size(), 3u);
+    int passed = 0;
+    int failed = 0;
+    for (const json& section : summary["sections"]) {
+        EXPECT_EQ(section["svgs"], 1);
+        EXPECT_EQ(section["bands"], 1);
+        for (const json& row : section["rows"]) {
+            const double error = std::stod(row[7].get<std::string>());
+            const double tolerance = std::stod(row[9].get<std::string>().substr(2));  // "±0.02"
+            EXPECT_EQ(row[10], std::fabs(error) <= tolerance ? "PASS" : "FAIL") << row.dump();
+            (row[10] == "PASS" ? passed : failed)++;
+        }
+    }
+    EXPECT_GT(passed, 0);
+    EXPECT_GT(failed, 0);
+    if (!browser) GTEST_SKIP() << "no /usr/bin/chromium to render the report (scripts/deps.sh)";
+    const json& image = summary["png"];
+    ASSERT_TRUE(image.is_object());
+    EXPECT_EQ(image["width"], 1000);
+    EXPECT_EQ(image["height"], 1400);
+    EXPECT_GT(image["bytes"], 20000);
+    EXPECT_GT(image["distinct"], 100);
+}
+
+// A report sent to a pipe goes through it; the pipe is not replaced by a file (as a rename over
+// it would do, and over /dev/null when run as root).
+TEST_F(FieldRun, ReportIntoAPipeLeavesThePipe) {
+    const std::string fifo = dir.path("pipe");
+    const std::string copy = dir.path("copy.html");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread reader([&] {
+        runProcess({"/bin/sh", "-c", "cat '" + fifo + "' > '" + copy + "'"});
+    });
+    const ProcessResult r = runCli({"report", image, "--out", fifo});
+    reader.join();
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    struct stat st {};
+    ASSERT_EQ(stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ASSERT_EQ(stat(copy.c_str(), &st), 0);
+    EXPECT_GT(st.st_size, 1000);
+}
+
+}  // namespace

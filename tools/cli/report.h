@@ -1,0 +1,28 @@
+// The calibration report: one self-contained HTML page (inline CSS and SVG, no scripts, no
+// external files) with a section per calibration result and an overall verdict.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "results_reader.h"
+
+namespace kvtcli {
+
+struct ReportSource {
+    nlohmann::ordered_json calibrator;  // identity and upload time, when known (else null)
+    std::string origin;                 // the image file, or the calibrator's port
+    std::string written;                // when the report is written
+};
+
+std::string reportHtml(const std::vector<ResultView>& results, const ReportSource& source);
+
+// The plot of a result's errors against its test points, with the tolerance band shaded and
+// the points up and down the span told apart; an SVG element.
+std::string errorPlot(const ResultView& result);
+
+// Text for HTML element content and attribute values.
+std::string escapeHtml(const std::string& text);
+
+}  // namespace kvtcli

@@ -1,0 +1,79 @@
+// kvtlnk results and kvtlnk report: the calibration results of an image file, or of the
+// calibrator after an upload, as tables, JSON, CSV or an HTML report.
+#include <fmt/format.h>
+
+#include <iostream>
+#include <optional>
+
+#include "commands.h"
+#include "failure.h"
+#include "json_file.h"
+#include "report.h"
+#include "table.h"
+
+namespace kvtcli {
+namespace {
+
+// The image of the file, or of the calibrator when there is none; origin names which.
+ImageDocument resultsImage(const Context& context, const std::string& file, std::string& origin) {
+    if (!file.empty()) {
+        origin = file;
+        return imageOfFile(context, file);
+    }
+    Progress progress("upload", !context.quiet);
+    announce(progress, context);
+    Session session(context.port);
+    session.upload(progress);
+    ImageDocument image = captureImage();
+    image.calibrator = calibratorJson(session);
+    origin = "the calibrator on " + session.portName();
+    return image;
+}
+
+}  // namespace
+
+void resultsCommand(const Context& context, const std::string& file, bool csv) {
+    if (csv && context.json) throw inputError("results: choose --json or --csv, not both");
+    std::string origin;
+    const ImageDocument image = resultsImage(context, file, origin);
+    const std::vector<ResultView>& results = image.calibrations;
+    if (csv) {
+        std::cout << resultsCsv(results);
+    } else if (context.json) {
+        std::cout << dumpJson({{"source", origin},
+                               {"calibrator", image.calibrator},
+                               {"verdict", verdictName(overallVerdict(results))},
+                               {"results", toJson(results)}});
+    } else {
+        std::cout << fmt::format("{} of {}: {}\n", plural(results.size(), "calibration result"),
+                                 origin, verdictName(overallVerdict(results)));
+        printResults(std::cout, results);
+    }
+}
+
+void reportCommand(const Context& context, const std::string& file, const std::string& out) {
+    std::optional<OutputFile> output;
+    if (!out.empty()) output.emplace(out);
+    ReportSource source;
+    const ImageDocument image = resultsImage(context, file, source.origin);
+    source.calibrator = image.calibrator;
+    source.written = localTime();
+    const std::string html = reportHtml(image.calibrations, source);
+    const Verdict verdict = overallVerdict(image.calibrations);
+    if (!output) {
+        std::cout << html;
+        return;
+    }
+    output->commit(html);
+    if (context.json) {
+        std::cout << dumpJson({{"file", out},
+                               {"results", image.calibrations.size()},
+                               {"verdict", verdictName(verdict)}});
+        return;
+    }
+    std::cout << fmt::format("Wrote {}: the calibration report of {} from {}: {}\n", out,
+                             plural(image.calibrations.size(), "result"), source.origin,
+                             verdictName(verdict));
+}
+
+}  // namespace kvtcli

@@ -1,0 +1,156 @@
+#include "results_reader.h"
+
+#include <fmt/format.h>
+
+#include <cmath>
+
+#include "charset.h"
+#include "kvtlnk/kvtlnk.h"
+#include "kvtlnk/kvtlnk_messages.h"
+#include "units.h"
+
+namespace kvtcli {
+namespace {
+
+constexpr uint32_t kCalResultCodes[] = {1, 2};   // directory codes of calibration results
+constexpr uint32_t kLastTaskIndex = 0x7FFFFFFE;  // above: no task
+
+std::string failure(uint32_t rc, const char* what) {
+    return fmt::format("{}: {}: {}", what, rc, kvtlnkMessage(rc));
+}
+
+void readNames(ResultView& v, uint32_t task, uint32_t strategy, std::vector<float>& fractions) {
+    char tag[3][33] = {"", "", ""};
+    if (MEMtagidInfo(static_cast<uint32_t>(v.index), tag[0], tag[1], tag[2]) == KVTLNK_OK) {
+        v.tag = toUtf8(tag[0]);
+        v.text1 = toUtf8(tag[1]);
+        v.text2 = toUtf8(tag[2]);
+    }
+    char name[33] = "";
+    uint32_t word = 0;
+    if (task <= kLastTaskIndex &&
+        MEMtaskInfo(static_cast<int32_t>(task), name, &word) == KVTLNK_OK) {
+        v.taskIndex = task;
+        v.task = toUtf8(name);
+    }
+    int32_t count = 0;
+    v.strategyIndex = static_cast<int32_t>(strategy);
+    MEMstrategyInfo(v.strategyIndex, name, &count, static_cast<int32_t>(fractions.size()),
+                    fractions.data());
+    v.strategy = toUtf8(name);
+}
+
+// Up or down the span: by the step from the point before (the first point by the step to the
+// next); a repeated point goes on the way the one before it went.
+void markDirections(std::vector<PointView>& points) {
+    for (size_t i = 0; i < points.size(); ++i) {
+        const float f = points[i].fraction;
+        if (i == 0) {
+            points[i].down = points.size() > 1 && points[1].fraction < f;
+        } else {
+            const float before = points[i - 1].fraction;
+            points[i].down = f == before ? points[i - 1].down : f < before;
+        }
+    }
+}
+
+// The error of each point against the ideal reading through the setup's scales, and the
+// verdicts against its tolerance.
+void judge(ResultView& v) {
+    // The scales and tolerance as the decimals the procedure gave.
+    const double in[] = {decimal(v.setup.input.scale[0]), decimal(v.setup.input.scale[1])};
+    const double out[] = {decimal(v.setup.output.scale[0]), decimal(v.setup.output.scale[1])};
+    const double inSpan = in[1] - in[0];
+    const double tolerance = decimal(v.setup.tolerance);
+    bool passed = false;
+    for (PointView& p : v.points) {
+        p.nominalSource = out[0] + decimal(p.fraction) * (out[1] - out[0]);
+        p.expected = in[0] + decimal(p.fraction) * inSpan;
+        if (std::isnan(p.reading) || inSpan == 0) continue;
+        p.error = (p.reading - p.expected) / inSpan * 100.0;
+        if (!(tolerance > 0)) continue;
+        p.verdict = std::fabs(p.error) <= tolerance ? Verdict::Pass : Verdict::Fail;
+        if (p.verdict == Verdict::Fail) v.verdict = Verdict::Fail;
+        passed = passed || p.verdict == Verdict::Pass;
+    }
+    if (v.verdict != Verdict::Fail && passed) v.verdict = Verdict::Pass;
+}
+
+ResultView readResult(int32_t index, const std::string& taken) {
+    ResultView v;
+    v.index = index;
+    v.taken = taken;
+    uint32_t count = 0;
+    uint32_t task = 0;
+    uint32_t strategy = 0;
+    uint32_t flag = 0;
+    uint32_t rc = MEMcalResult(index, &count);
+    if (rc == KVTLNK_OK) rc = MEMasflInfo(index, &task, &strategy, &flag);
+    if (rc != KVTLNK_OK) {
+        v.problem = failure(rc, "MEMcalResult");
+        return v;
+    }
+    v.flagged = flag != 0;
+    std::vector<float> fractions(count);
+    readNames(v, task, strategy, fractions);
+    if ((rc = MEMbaseState(index)) != KVTLNK_OK) {
+        v.problem = failure(rc, "MEMbaseState");
+        return v;
+    }
+    v.setup = readSetup();
+    for (uint32_t e = 0; e < count; ++e) {
+        PointView p;
+        p.index = static_cast<int32_t>(e);
+        p.fraction = fractions[e];
+        uint32_t inFlag = 0;
+        uint32_t outFlag = 0;
+        rc = MEMcalResultEntry(index, p.index, &p.reading, &inFlag, &p.readingLimit, &p.source,
+                               &outFlag, &p.sourceLimit, &p.recordedError);
+        if (rc != KVTLNK_OK) {
+            v.problem = failure(rc, "MEMcalResultEntry");
+            break;
+        }
+        if (inFlag == 0) p.reading = kNoValue;
+        if (outFlag == 0) p.source = kNoValue;
+        v.points.push_back(p);
+    }
+    markDirections(v.points);
+    judge(v);
+    return v;
+}
+
+}  // namespace
+
+const char* verdictName(Verdict v) {
+    return v == Verdict::Pass ? "pass" : v == Verdict::Fail ? "fail" : "not judged";
+}
+
+std::vector<ResultView> readResults() {
+    uint32_t procedureItems = 0;
+    uint32_t resultItems = 0;
+    MEMstats(&procedureItems, &resultItems);
+    std::vector<ResultView> results;
+    for (uint32_t i = 0; i < resultItems; ++i) {
+        uint32_t code = 0;
+        uint32_t t[6] = {};
+        MEMrDir(static_cast<int32_t>(i), &code, &t[0], &t[1], &t[2], &t[3], &t[4], &t[5]);
+        for (uint32_t c : kCalResultCodes) {
+            if (code != c) continue;
+            results.push_back(readResult(static_cast<int32_t>(i),
+                                         fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}", t[0],
+                                                     t[1], t[2], t[3], t[4], t[5])));
+        }
+    }
+    return results;
+}
+
+Verdict overallVerdict(const std::vector<ResultView>& results) {
+    bool allPass = !results.empty();
+    for (const ResultView& r : results) {
+        if (r.verdict == Verdict::Fail) return Verdict::Fail;
+        allPass = allPass && r.verdict == Verdict::Pass;
+    }
+    return allPass ? Verdict::Pass : Verdict::None;
+}
+
+}  // namespace kvtcli

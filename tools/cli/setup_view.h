@@ -1,0 +1,39 @@
+// The library's setup as the calibrator shows it, read through the STA getters: after
+// MEMtemplateState the setup of a test, after MEMbaseState the one a result was taken with.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+namespace kvtcli {
+
+struct SideView {
+    std::string function, sensor;
+    std::string unit;                // the symbol of the unit its values are in ("A", "°C", "bar")
+    float scale[2] = {0, 0};         // the span a test's points step through
+    std::string primary, secondary;  // the display strings, UTF-8
+};
+
+struct SetupView {
+    SideView input, output;
+    bool automaticRange = true;  // input range
+    float rangeHigh = 0;         // its upper limit, 0 for none
+    std::string loopPower, temperatureUnits, pressureUnits, standard, junctionMode;
+    float junctionTemperature = 0;
+    float tolerance = 0;  // in % of the span; 0 for none
+};
+
+SetupView readSetup();
+
+nlohmann::ordered_json toJson(const SetupView& setup);
+
+// "current (automatic range up to 24 mA), scale 4 to 20 mA" and "pressure, scale 0 to 10 bar".
+std::string describeInput(const SetupView& setup);
+std::string describeOutput(const SetupView& setup);
+// "loop power 24v, tolerance ±0.25 % of span"; the junction and standard with temperatures.
+std::string describeRest(const SetupView& setup);
+// "reference junction measure 22.85 °C, standard its90" with a thermocouple (the junction's
+// temperature when it is the user's or a result recorded it), "standard its90" with an RTD.
+std::string describeTemperatures(const SetupView& setup);
+
+}  // namespace kvtcli
