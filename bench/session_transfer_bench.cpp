@@ -1,29 +1,73 @@
-// A download and an upload of a 64 KiB procedure memory against the emulator held to the
-// wire rate of 9600 baud. Besides the wall time each run reports the bytes that crossed the
-// line in both directions, the time those bytes need at 10 bit times a byte (the exchanges are
-// stop-and-wait, so the two directions never overlap), and the CPU time of the calling thread,
-// which is where the library runs.
+// Downloads and uploads of 16, 64 and 256 records of 1 KiB at 9600 baud, the library in this
+// process and the calibrator (kvtsim) in a process of its own, so that the CPU time this
+// process uses is the library's alone. The calibrator holds its bytes to the wire rate either
+// one by one (burst_ms 0: a UART without a FIFO) or delivered in bursts (burst_ms 16: a
+// USB-serial adapter's latency timer; burst_ms 1 once, for an adapter set to low latency).
+//
+// Each run reports the bytes that crossed the line in both directions, the wire bound (those
+// bytes at 10 bit times each, plus the one-second pause of the link restart that a download
+// makes after "ds"; the exchanges are stop-and-wait, so the directions never overlap), the wall
+// time against that bound, the CPU time of this process (user + system), as a share of the
+// wall time and per KiB of record data, and the frames received with the time beyond the bound
+// per frame.
+//
+// A full run takes about half an hour, nearly all of it waiting for the wire. One size:
+//   session_transfer_bench --benchmark_filter=records:16/
+// JSON for scripts/plot_transfers.py: --benchmark_out=FILE --benchmark_out_format=json.
+// KVTSIM=path overrides the emulator built beside this program.
 #include <benchmark/benchmark.h>
-#include <time.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
-#include "calibrator.h"
+#include "image_file.h"
 #include "kvtlnk/kvtlnk.h"
 #include "memory/memory_image.h"
 #include "propkt/posix_calls.h"
+
+extern char** environ;
 
 namespace {
 
 using namespace kvtlnk;
 
 constexpr uint32_t kBaud = 9600;
-constexpr int kRecords = 64;
 constexpr int kRecordBytes = 1024;
+constexpr double kLinkRestartS = 1.0;
 
 // Every byte the library's port writes or reads passes through these.
 std::atomic<uint64_t> gWireBytes{0};
+std::atomic<uint64_t> gFramesIn{0};
+
+// Counts the frames that end in what the library reads: DLE ETX, not a doubled DLE and ETX,
+// and not the two check bytes after it.
+void countFrameEnds(const uint8_t* bytes, ssize_t n) {
+    static bool afterDle = false;
+    static int checkBytes = 0;
+    for (ssize_t i = 0; i < n; ++i) {
+        if (checkBytes > 0) {
+            --checkBytes;
+        } else if (afterDle) {
+            afterDle = false;
+            if (bytes[i] == 0x03) {
+                ++gFramesIn;
+                checkBytes = 2;
+            }
+        } else {
+            afterDle = bytes[i] == 0x10;
+        }
+    }
+}
 
 PosixCalls countingCalls() {
     PosixCalls calls = systemPosixCalls();
@@ -35,22 +79,29 @@ PosixCalls countingCalls() {
     calls.read = [](int fd, void* buf, size_t n) -> ssize_t {
         const ssize_t r = systemPosixCalls().read(fd, buf, n);
         if (r > 0) gWireBytes += static_cast<uint64_t>(r);
+        countFrameEnds(static_cast<const uint8_t*>(buf), r);
         return r;
     };
     return calls;
 }
 
-double threadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+double processCpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + t.tv_usec * 1e-6;
+    };
+    return seconds(u.ru_utime) + seconds(u.ru_stime);
 }
 
-std::vector<k27emu::EmuRecord> procedureRecords() {
-    std::vector<k27emu::EmuRecord> records(kRecords);
+std::vector<k27emu::EmuRecord> procedureRecords(int count) {
+    std::vector<k27emu::EmuRecord> records(static_cast<size_t>(count));
     uint32_t x = 12345;
     for (k27emu::EmuRecord& r : records) {
         r.kind = 10;
+        r.stamp.day = 2;
+        r.stamp.month = 5;
+        r.stamp.year = 32;
         r.data.resize(kRecordBytes);
         for (uint8_t& b : r.data) {
             x = x * 1103515245u + 12345u;
@@ -70,6 +121,52 @@ void fillImage(const std::vector<k27emu::EmuRecord>& records) {
     }
 }
 
+// kvtsim in a child process, paced, with the memories of an image file when one is given.
+class Kvtsim {
+  public:
+    Kvtsim(uint32_t burstMs, const std::string& image) {
+        const char* env = std::getenv("KVTSIM");
+        const std::string program = env != nullptr ? env : KVTSIM_PATH;
+        std::vector<std::string> args = {program, "--pace"};
+        if (burstMs != 0) args.insert(args.end(), {"--pace-burst", std::to_string(burstMs)});
+        if (!image.empty()) args.insert(args.end(), {"--image", image});
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+
+        int out[2];
+        if (pipe(out) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        // The first line of its output is the port.
+        char c;
+        while (pid_ > 0 && read(out[0], &c, 1) == 1 && c != '\n')
+            port_ += c;
+        close(out[0]);
+    }
+    ~Kvtsim() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+    Kvtsim(const Kvtsim&) = delete;
+    Kvtsim& operator=(const Kvtsim&) = delete;
+
+    const std::string& port() const { return port_; }
+
+  private:
+    pid_t pid_ = -1;
+    std::string port_;
+};
+
 // A transfer: the start call, then its steps until nothing remains.
 bool transfer(uint32_t (*start)(uint32_t*), uint32_t (*step)(uint32_t*)) {
     uint32_t remaining = 0;
@@ -81,44 +178,76 @@ bool transfer(uint32_t (*start)(uint32_t*), uint32_t (*step)(uint32_t*)) {
 }
 
 void runTransfer(benchmark::State& state, bool download) {
-    const PosixCalls previous = setPosixCalls(countingCalls());
-    k27emu::CalibratorOptions options;
-    options.pacingBaud = kBaud;
-    k27emu::Calibrator emu(options);
-    const auto records = procedureRecords();
-    if (!emu.start() || KVTopen(kBaud, emu.portPath().c_str(), 500, 5) != KVTLNK_OK) {
-        state.SkipWithError("no session with the emulator");
-        setPosixCalls(previous);
-        return;
+    const int records = static_cast<int>(state.range(0));
+    const auto burstMs = static_cast<uint32_t>(state.range(1));
+    const auto items = procedureRecords(records);
+    std::string image;
+    if (!download) {
+        image = "/tmp/kvtlnk-transfer-bench-" + std::to_string(getpid()) + ".json";
+        k27emu::AtomicFile file;
+        std::string error;
+        if (!file.open(image, &error) ||
+            !file.commit(k27emu::formatMemoryFile({items, {}}), &error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
     }
-    for (auto _ : state) {
-        fillImage(records);
-        emu.replaceMemory(Memory::Procedure, download ? std::vector<k27emu::EmuRecord>{} : records);
-        gWireBytes = 0;
-        const double cpu0 = threadCpuSeconds();
-        const bool ok =
-            download ? transfer(KVTdnlStart, KVTdnlStep) : transfer(KVTuplStart, KVTuplStep);
-        const double cpu = threadCpuSeconds() - cpu0;
-        if (!ok) state.SkipWithError("the transfer failed");
-        const double wireSeconds = static_cast<double>(gWireBytes) * 10.0 / kBaud;
-        state.counters["wire_bytes"] = static_cast<double>(gWireBytes);
-        // A download restarts the link once and waits a second for it.
-        state.counters["lower_bound_s"] = wireSeconds + (download ? 1.0 : 0.0);
-        state.counters["library_cpu_ms"] = cpu * 1e3;
-        state.counters["data_bytes"] = kRecords * kRecordBytes;
+    Kvtsim sim(burstMs, image);
+    const PosixCalls previous = setPosixCalls(countingCalls());
+    if (sim.port().empty() || KVTopen(kBaud, sim.port().c_str(), 500, 5) != KVTLNK_OK) {
+        state.SkipWithError("no session with kvtsim");
+    } else {
+        for (auto _ : state) {
+            fillImage(items);
+            gWireBytes = 0;
+            gFramesIn = 0;
+            const double cpu0 = processCpuSeconds();
+            const auto wall0 = std::chrono::steady_clock::now();
+            const bool ok =
+                download ? transfer(KVTdnlStart, KVTdnlStep) : transfer(KVTuplStart, KVTuplStep);
+            const double wall =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+            const double cpu = processCpuSeconds() - cpu0;
+            if (!ok) state.SkipWithError("the transfer failed");
+            const auto bytes = static_cast<double>(gWireBytes);
+            const double bound = bytes * 10.0 / kBaud + (download ? kLinkRestartS : 0.0);
+            state.counters["wire_bytes"] = bytes;
+            state.counters["wire_bound_s"] = bound;
+            state.counters["wall_s"] = wall;
+            state.counters["wall_per_bound"] = wall / bound;
+            state.counters["cpu_s"] = cpu;
+            state.counters["cpu_pct"] = 100.0 * cpu / wall;
+            state.counters["cpu_us_per_KiB"] = 1e6 * cpu * 1024 / (records * kRecordBytes);
+            // Time beyond the bound per frame received: with bursts, mostly the wait for the
+            // tick that delivers the frame's last bytes.
+            state.counters["frames_in"] = static_cast<double>(gFramesIn);
+            double load[1] = {0};
+            if (getloadavg(load, 1) == 1) state.counters["load_1min"] = load[0];
+            state.counters["excess_ms_per_frame_in"] =
+                1e3 * (wall - bound) / static_cast<double>(gFramesIn);
+        }
     }
     KVTclose();
     setPosixCalls(previous);
+    if (!image.empty()) std::remove(image.c_str());
 }
 
-void BM_Download64KiB(benchmark::State& state) {
+void BM_Download(benchmark::State& state) {
     runTransfer(state, true);
 }
-void BM_Upload64KiB(benchmark::State& state) {
+void BM_Upload(benchmark::State& state) {
     runTransfer(state, false);
 }
 
-BENCHMARK(BM_Download64KiB)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
-BENCHMARK(BM_Upload64KiB)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+void transferSizes(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"records", "burst_ms"})
+        ->ArgsProduct({{16, 64, 256}, {0, 16}})
+        ->Args({16, 1})  // an adapter whose latency timer was set to its least
+        ->Iterations(1)
+        ->UseRealTime()
+        ->Unit(benchmark::kSecond);
+}
+BENCHMARK(BM_Download)->Apply(transferSizes);
+BENCHMARK(BM_Upload)->Apply(transferSizes);
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstring>
+#include <utility>
 
 #include "propkt/debug_trace.h"
 #include "propkt/posix_calls.h"
@@ -38,31 +40,58 @@ uint16_t FdLine::read(uint8_t* data, uint16_t count) {
         purgeInput();
         return 0;
     }
+    const uint16_t expected = std::exchange(expected_, 1);
     uint16_t got = 0;
     while (got < count) {
+        if (next_ == end_ && !readAhead(got, expected)) break;
+        const uint16_t n = std::min<uint16_t>(count - got, end_ - next_);
+        std::memcpy(data + got, ahead_ + next_, n);
+        next_ = static_cast<uint16_t>(next_ + n);
+        got = static_cast<uint16_t>(got + n);
+    }
+    return got;
+}
+
+bool FdLine::readAhead(uint16_t got, uint16_t expected) {
+    next_ = end_ = 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_);
+    int gatherMs = trickles_ ? static_cast<int>((expected - 1) * byteTimeUs_ / 1000) : 0;
+    if (readTimeoutMs_ != 0 && gatherMs > static_cast<int>(readTimeoutMs_)) {
+        gatherMs = static_cast<int>(readTimeoutMs_);
+    }
+    if (gatherMs > 0) {
+        pause(static_cast<uint32_t>(gatherMs));
+        // The bytes are there by now; anything else is for the wait below to find out.
+        const ssize_t n = posixCalls().read(fd_, ahead_, sizeof ahead_);
+        if (n > 0) {
+            end_ = static_cast<uint16_t>(n);
+            lost_ = false;
+            return true;
+        }
+    }
+    for (;;) {
         int err = 0;
-        Wait wait = waitReadable(&err);
-        if (wait == Wait::TimedOut) break;
+        Wait wait = waitReadable(deadline, &err);
+        if (wait == Wait::TimedOut) return false;
         const char* call = "poll";
         if (wait == Wait::Ready) {
-            ssize_t n = posixCalls().read(fd_, data + got, count - got);
+            ssize_t n = posixCalls().read(fd_, ahead_, sizeof ahead_);
             if (n > 0) {
-                got = static_cast<uint16_t>(got + n);
+                end_ = static_cast<uint16_t>(n);
+                if (gatherMs == 0) trickles_ = n == 1;
                 lost_ = false;
-                continue;
+                return true;
             }
             if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
             call = "read";
             err = n < 0 ? errno : 0;  // 0: end of file, the other side closed
         }
         lineLost(got, call, err);
-        break;
+        return false;
     }
-    return got;
 }
 
-FdLine::Wait FdLine::waitReadable(int* err) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_);
+FdLine::Wait FdLine::waitReadable(Clock::time_point deadline, int* err) {
     for (;;) {
         pollfd p{fd_, POLLIN, 0};
         int timeout = readTimeoutMs_ == 0 ? -1 : msUntil(deadline);
@@ -116,8 +145,9 @@ bool FdLine::waitWritable() {
     }
 }
 
-void FdLine::purgeInput() {
-    if (posixCalls().tcflush(fd_, TCIFLUSH) == 0) return;
+void FdLine::purge(int queues) {
+    next_ = end_ = 0;
+    if (posixCalls().tcflush(fd_, queues) == 0) return;
     // Not a terminal (a pipe or socket in tests): read away what is waiting.
     uint8_t scratch[256];
     for (int i = 0; i < 256; ++i) {

@@ -80,6 +80,10 @@ enum class RxState {
     CheckHigh,     // second check byte
 };
 
+// The bytes that a frame still has to bring in each state, the next one included: the rest of
+// DLE STX, the type byte, DLE ETX and the two check bytes.
+constexpr uint8_t kStillToCome[] = {1, 6, 5, 4, 3, 2, 1};
+
 }  // namespace
 
 uint32_t frameBudget(uint16_t capacity) {
@@ -144,6 +148,7 @@ PacketPort::Received PacketPort::receiveFrame(PacketBuffer* packet) {
 
     for (;;) {
         uint8_t b;
+        line_.expect(kStillToCome[static_cast<int>(state)]);
         if (left == 0 || line_.read(&b, 1) != 1) return {false, outcome};
         --left;
         switch (state) {

@@ -15,6 +15,10 @@ class SerialLine {
     // Discards what waits in either direction; a line without an output queue has only its
     // receive side to purge.
     virtual void purgeAll() { read(nullptr, 0); }
+    // Said before a read: at least this many bytes (the one asked for included) are bound to
+    // follow, as a frame that has begun must go on to its end. A line that wakes once for every
+    // byte may let them gather first, for no longer than they take at its rate.
+    virtual void expect(uint16_t bytes) { (void)bytes; }
 };
 
 }  // namespace kvtlnk

@@ -43,6 +43,7 @@ class SerialPort : public SerialLine {
     uint16_t read(uint8_t* data, uint16_t count) override;
     uint16_t write(const uint8_t* data, uint16_t count) override;
     void purgeAll() override;
+    void expect(uint16_t bytes) override;
     // Lets written bytes leave first (bounded), restores the line's former settings, closes.
     bool close();
 

@@ -133,6 +133,7 @@ bool SerialPort::open(const char* portName) {
     impl_->fd = fd;
     impl_->saved = saved;
     impl_->line.emplace(fd, readTimeoutMs_);
+    impl_->line->setByteTime(10000000 / baud_);  // 10 bit times
     return true;
 }
 
@@ -140,6 +141,10 @@ uint16_t SerialPort::read(uint8_t* data, uint16_t count) {
     if (!impl_->line) return 0;
     impl_->line->setReadTimeout(readTimeoutMs_);
     return impl_->line->read(data, count);
+}
+
+void SerialPort::expect(uint16_t bytes) {
+    if (impl_->line) impl_->line->expect(bytes);
 }
 
 uint16_t SerialPort::write(const uint8_t* data, uint16_t count) {
@@ -151,7 +156,7 @@ uint16_t SerialPort::write(const uint8_t* data, uint16_t count) {
 }
 
 void SerialPort::purgeAll() {
-    if (impl_->fd >= 0) posixCalls().tcflush(impl_->fd, TCIOFLUSH);
+    if (impl_->line) impl_->line->purgeAll();
 }
 
 bool SerialPort::close() {

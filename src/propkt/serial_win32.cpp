@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -34,6 +35,17 @@ struct SerialPort::Impl {
     DCB dcb{};
     DWORD lastError = 0;
     COMSTAT status{};
+    // Bytes that the driver had queued at a read were read with it and wait here to be handed
+    // out; nothing is read ahead that was not already there.
+    uint8_t ahead[1024];
+    DWORD next = 0;
+    DWORD end = 0;
+
+    // Forgets what was read ahead and what the driver last reported queued.
+    void dropInput() {
+        next = end = 0;
+        status.cbInQue = 0;
+    }
 
     // Reads and clears the port's error bits and fills the queue counts.
     bool queryStatus() {
@@ -46,7 +58,10 @@ struct SerialPort::Impl {
     // always, the receive side after an overflow.
     void commErrorReport() {
         std::string text = commErrorText(lastError, status.cbInQue, status.cbOutQue);
-        if (lastError & CE_RXOVER) PurgeComm(handle, kRxAbort | kRxClear);
+        if (lastError & CE_RXOVER) {
+            PurgeComm(handle, kRxAbort | kRxClear);
+            status.cbInQue = 0;
+        }
         PurgeComm(handle, kTxAbort | kTxClear);
         DebugTrace("%s", text.c_str());
     }
@@ -90,15 +105,22 @@ bool SerialPort::open(const char* portName) {
         return false;
     }
     PurgeComm(p.handle, kTxAbort | kRxAbort | kTxClear | kRxClear);
+    p.dropInput();
     return true;
 }
 
 uint16_t SerialPort::read(uint8_t* data, uint16_t count) {
     Impl& p = *impl_;
     if (count == 0) {
+        p.dropInput();
         PurgeComm(p.handle, kRxAbort | kRxClear);
         return 0;
     }
+    DWORD got = std::min<DWORD>(count, p.end - p.next);
+    std::memcpy(data, p.ahead + p.next, got);
+    p.next += got;
+    if (got == count) return count;
+
     // Waits at most readTimeoutMs for the first byte and between bytes; 0 means no time-out.
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = readTimeoutMs_;
@@ -108,15 +130,31 @@ uint16_t SerialPort::read(uint8_t* data, uint16_t count) {
     timeouts.WriteTotalTimeoutConstant = 0;
     SetCommTimeouts(p.handle, &timeouts);
 
-    DWORD got = 0;
-    ReadFile(p.handle, data, count, &got, nullptr);  // only the count matters
+    // Asking for more than has arrived would hold the read for the whole time-out, so only the
+    // bytes the last status query counted in the driver's queue are read ahead with those the
+    // caller needs; they come at once.
+    const DWORD need = count - got;
+    const DWORD queued = std::min<DWORD>(p.status.cbInQue, sizeof p.ahead);
+    DWORD n = 0;
+    if (queued > need) {
+        ReadFile(p.handle, p.ahead, queued, &n, nullptr);  // only the count matters
+        p.next = std::min(n, need);
+        p.end = n;
+        std::memcpy(data + got, p.ahead, p.next);
+    } else {
+        ReadFile(p.handle, data + got, need, &n, nullptr);
+        p.next = p.end = 0;
+    }
     p.queryStatus();
     if (p.lastError != 0) {
-        DebugTrace("ReadComm failed, read %d bytes\n", static_cast<int>(got));
+        DebugTrace("ReadComm failed, read %d bytes\n", static_cast<int>(n));
         p.commErrorReport();
     }
-    return static_cast<uint16_t>(got);
+    return static_cast<uint16_t>(got + std::min(n, need));
 }
+
+// The driver's receive FIFO gathers the bytes; what it holds is read ahead as a whole.
+void SerialPort::expect(uint16_t) {}
 
 uint16_t SerialPort::write(const uint8_t* data, uint16_t count) {
     Impl& p = *impl_;
@@ -130,6 +168,7 @@ uint16_t SerialPort::write(const uint8_t* data, uint16_t count) {
 }
 
 void SerialPort::purgeAll() {
+    impl_->dropInput();
     if (isOpen()) PurgeComm(impl_->handle, kTxAbort | kRxAbort | kTxClear | kRxClear);
 }
 
@@ -148,6 +187,7 @@ bool SerialPort::close() {
     }
     bool closed = CloseHandle(p.handle) != 0;
     p.handle = INVALID_HANDLE_VALUE;
+    p.dropInput();
     return closed;
 }
 

@@ -122,10 +122,31 @@ class PtyPort : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(pty.ok());
+        watch = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);  // before the port locks it
         port.setReadTimeout(kPatientMs);
         ASSERT_TRUE(port.open(pty.slavePath().c_str()));
     }
+    void TearDown() override { ::close(watch); }
+    // Sends the bytes from the far end and waits until all have reached the port's queue, so
+    // that the port's next read finds them there together.
+    void burst(const Bytes& bytes) {
+        ASSERT_EQ(far.write(bytes.data(), static_cast<uint16_t>(bytes.size())), bytes.size());
+        int queued = 0;
+        for (auto start = Clock::now(); msSince(start) < 5000; usleep(1000)) {
+            if (ioctl(watch, FIONREAD, &queued) == 0 && queued >= static_cast<int>(bytes.size()))
+                return;
+        }
+        FAIL() << queued << " of " << bytes.size() << " bytes arrived";
+    }
+    // The port's next reads of one byte each.
+    Bytes readBytes(size_t n) {
+        Bytes got;
+        for (uint8_t b = 0; got.size() < n && port.read(&b, 1) == 1;)
+            got.push_back(b);
+        return got;
+    }
     PtyPair pty;
+    int watch = -1;
     SerialPort port;
     FdLine far{pty.master(), kPatientMs};
 };
@@ -143,19 +164,77 @@ TEST_F(PtyPort, EveryByteValuePassesUnchangedBothWays) {
     EXPECT_EQ(far.read(got.data(), 1), 0) << "the port echoed";
 }
 
-TEST_F(PtyPort, ReadTimesOutAndReadOfZeroPurges) {
-    uint8_t b[4] = {1, 2, 3, 4};
-    port.setReadTimeout(60);
-    auto start = Clock::now();
-    EXPECT_EQ(port.read(b, 1), 0);
-    EXPECT_GE(msSince(start), 59);  // the time-out, to the millisecond
-    EXPECT_LT(msSince(start), 5000);
-    port.setReadTimeout(kPatientMs);
+TEST_F(PtyPort, BurstComesOutByteByByteFromOneRead) {
+    FaultyCalls calls;
+    Bytes bytes(200);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(i * 7);
+    burst(bytes);
+    EXPECT_EQ(readBytes(bytes.size()), bytes);
+    EXPECT_EQ(gFaults.calls[Read], 1);
+}
 
-    ASSERT_EQ(far.write(b, 4), 4);
-    ASSERT_EQ(port.read(b, 1), 1);  // the bytes have arrived
-    EXPECT_EQ(port.read(nullptr, 0), 0);
-    EXPECT_EQ(port.read(b, 1), 0);
+// The time-out counts from the read that finds nothing left, not from the last read-ahead; a
+// read of several bytes waits it once what was read ahead runs out.
+TEST_F(PtyPort, TimeOutCountsPerByteOnceTheReadAheadRunsDry) {
+    burst({1, 2, 3, 4});
+    ASSERT_EQ(readBytes(2), (Bytes{1, 2}));
+    usleep(100 * 1000);  // longer than the time-out
+    port.setReadTimeout(60);
+    EXPECT_EQ(readBytes(1), Bytes{3});
+    uint8_t b[4] = {};
+    for (uint16_t ask : {4, 1}) {
+        auto start = Clock::now();
+        EXPECT_EQ(port.read(b, ask), ask == 4 ? 1 : 0);
+        EXPECT_GE(msSince(start), 59) << ask;  // the time-out, to the millisecond
+        EXPECT_LT(msSince(start), 5000);
+    }
+}
+
+TEST_F(PtyPort, PurgeDropsWhatWasReadAhead) {
+    for (bool all : {false, true}) {
+        burst({1, 2, 3, 4});
+        ASSERT_EQ(readBytes(1), Bytes{1});
+        if (all) {
+            port.purgeAll();
+        } else {
+            EXPECT_EQ(port.read(nullptr, 0), 0);
+        }
+        burst({9});
+        EXPECT_EQ(readBytes(1), Bytes{9}) << (all ? "purge all" : "read of 0");
+    }
+}
+
+TEST_F(PtyPort, BytesReadAheadOutliveAHangUp) {
+    TraceCapture capture;
+    burst({1, 2, 3, 4, 5});
+    ASSERT_EQ(readBytes(1), Bytes{1});
+    pty.closeMaster();
+    port.setReadTimeout(60);
+    EXPECT_EQ(readBytes(5), (Bytes{2, 3, 4, 5}));
+    EXPECT_EQ(capture.texts(),
+              (Texts{"ReadComm failed, read 0 bytes\r\n", "read: line hung up\r\n"}));
+}
+
+// Promised bytes gather in a sleep of all but the last one's byte time (9600 baud: 1.04 ms), only
+// where the last wait woke to a single byte.
+TEST_F(PtyPort, PromisedBytesGatherOnlyWhereBytesTrickle) {
+    FaultyCalls calls;
+    const Bytes six = {1, 2, 3, 4, 5, 6};
+    const struct {
+        Bytes first;
+        uint16_t promised;
+        int sleptMs;
+    } cases[] = {{{7}, 6, 5}, {{7}, 1, -1}, {{7, 7}, 6, -1}};
+    for (const auto& c : cases) {
+        burst(c.first);
+        ASSERT_EQ(readBytes(c.first.size()), c.first);
+        burst(six);
+        gFaults.lastSleepMs = -1;
+        port.expect(c.promised);
+        EXPECT_EQ(readBytes(6), six);
+        EXPECT_EQ(gFaults.lastSleepMs, c.sleptMs) << c.promised << " after " << c.first.size();
+    }
 }
 
 TEST_F(PtyPort, SecondOpenFailsUntilTheFirstCloses) {

@@ -85,17 +85,17 @@ void Calibrator::stop() {
 
 void Calibrator::serve() {
     PtyLine pty(masterFd_, wakeFds_[0], options_.readTimeoutMs);
-    WireLine wire(pty, faults_, options_.pacingBaud);
+    WireLine wire(pty, faults_, options_.pacingBaud, options_.paceBurstMs);
     kvtlnk::PacketPort port(wire, kvtlnk::PortRole::Slave);
     port.setAttempts(options_.attempts);
     std::vector<uint8_t> buffer(kvtlnk::PACKET_SIZE);
     while (!pty.stopping()) {
         // Only a frame that has begun to arrive starts an exchange, so an idle line does not
         // wear out the port's attempts and take the link down.
-        if (!pty.waitReadable(kIdlePoll)) continue;
+        if (!wire.waitReadable(kIdlePoll)) continue;
         if (faults_.silent()) {
             // Switched off: whatever arrives is lost.
-            pty.read(nullptr, 0);
+            wire.read(nullptr, 0);
             continue;
         }
         kvtlnk::PacketBuffer command(buffer.data(), kvtlnk::PACKET_SIZE);

@@ -19,6 +19,7 @@ struct CalibratorOptions {
     Identity identity;               // the "id" reply
     uint32_t seed = 1;               // drives the readings of runProcedures
     uint32_t pacingBaud = 0;         // 0: bytes go as fast as the pty takes them
+    uint32_t paceBurstMs = 0;        // with pacingBaud: bytes sent are delivered every this many ms
     uint32_t readTimeoutMs = 250;    // per-byte time-out of the emulator's end of the line
     uint8_t attempts = 5;            // tries per packet exchange of the emulator's port
     bool runAfterDownload = false;   // perform the procedures when a download ends

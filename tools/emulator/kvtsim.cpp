@@ -77,6 +77,11 @@ void buildOptions(CLI::App& app, Settings& s) {
         ->capture_default_str();
     app.add_flag("--pace", s.pace,
                  "Hold the bytes in both directions to the wire rate of 9600 baud (1.04 ms each)");
+    app.add_option("--pace-burst", s.options.paceBurstMs,
+                   "With the wire rate (implies --pace), deliver the bytes sent every MS "
+                   "milliseconds, as a USB-serial adapter does (16 for most)")
+        ->check(CLI::Range(1, 1000))
+        ->type_name("MS");
     app.add_option("--timeout", s.options.readTimeoutMs,
                    "Milliseconds the emulator waits for each byte it expects")
         ->capture_default_str()
@@ -215,7 +220,7 @@ int main(int argc, char** argv) {
         std::cerr << "kvtsim: " << e.what() << " (kvtsim --help lists the options)\n";
         return kExitUsage;
     }
-    if (settings.pace) settings.options.pacingBaud = 9600;
+    if (settings.pace || settings.options.paceBurstMs != 0) settings.options.pacingBaud = 9600;
     settings.options.attempts = static_cast<uint8_t>(settings.attempts);
     return serve(settings);
 }

@@ -66,6 +66,11 @@ uint16_t PtyLine::write(const uint8_t* data, uint16_t count) {
     return done;
 }
 
+uint16_t PtyLine::readWaiting(uint8_t* data, uint16_t count) {
+    const ssize_t n = ::read(fd_, data, count);
+    return n > 0 ? static_cast<uint16_t>(n) : 0;
+}
+
 bool PtyLine::waitReadable(std::chrono::milliseconds timeout) {
     return wait(POLLIN, Clock::now() + timeout) == Wait::Ready;
 }

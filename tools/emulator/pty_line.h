@@ -23,6 +23,8 @@ class PtyLine : public kvtlnk::SerialLine {
     // the emulator is stopping.
     uint16_t write(const uint8_t* data, uint16_t count) override;
 
+    // What is waiting, up to count bytes, without waiting for more.
+    uint16_t readWaiting(uint8_t* data, uint16_t count);
     // True when a byte is waiting within the time.
     bool waitReadable(std::chrono::milliseconds timeout);
     // False when woken to stop before the time.

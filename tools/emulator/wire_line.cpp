@@ -1,5 +1,7 @@
 #include "wire_line.h"
 
+#include <algorithm>
+
 #include "propkt/ptalklib.h"
 
 namespace k27emu {
@@ -26,23 +28,42 @@ void bumpSequence(std::vector<uint8_t>* frame) {
     f[f.size() - 1] = static_cast<uint8_t>(check >> 8);
 }
 
-WireLine::WireLine(PtyLine& pty, FaultScript& faults, uint32_t pacingBaud)
-    : pty_(pty), faults_(faults) {
+WireLine::WireLine(PtyLine& pty, FaultScript& faults, uint32_t pacingBaud, uint32_t burstMs)
+    : pty_(pty), faults_(faults), ticks_(PtyLine::Clock::now()) {
     if (pacingBaud != 0) {
         byteTime_ = std::chrono::duration_cast<PtyLine::Clock::duration>(
             std::chrono::nanoseconds(10ull * 1000000000ull / pacingBaud));
+        burst_ = std::chrono::milliseconds(burstMs);
     }
 }
 
 uint16_t WireLine::read(uint8_t* data, uint16_t count) {
-    const uint16_t got = pty_.read(data, count);
-    if (byteTime_.count() == 0 || got == 0) return got;
-    // A byte cannot have arrived sooner than one byte time after the one before it.
-    const auto now = PtyLine::Clock::now();
-    if (nextRx_ < now - byteTime_) nextRx_ = now - byteTime_;
-    nextRx_ += byteTime_ * got;
-    if (!pty_.sleepUntil(nextRx_)) return 0;
+    followsOn_ = false;
+    if (count == 0) received_.clear();
+    if (byteTime_.count() == 0 || count == 0) return pty_.read(data, count);
+    // Everything waiting is taken at once and stamped, so that a byte is through the wire one
+    // byte time after it came, or after the one ahead of it, however late this end reads it.
+    uint16_t got = 0;
+    while (got < count) {
+        if (received_.empty()) {
+            uint8_t first[256];
+            if (pty_.read(first, 1) != 1) break;
+            const uint16_t more = pty_.readWaiting(first + 1, sizeof first - 1);
+            const auto now = PtyLine::Clock::now();
+            for (uint16_t i = 0; i <= more; ++i)
+                received_.push_back({first[i], now});
+        }
+        const Arrival a = received_.front();
+        received_.pop_front();
+        nextRx_ = std::max(nextRx_, a.at) + byteTime_;
+        if (!pty_.sleepUntil(nextRx_)) break;
+        data[got++] = a.byte;
+    }
     return got;
+}
+
+bool WireLine::waitReadable(std::chrono::milliseconds timeout) {
+    return !received_.empty() || pty_.waitReadable(timeout);
 }
 
 uint16_t WireLine::write(const uint8_t* data, uint16_t count) {
@@ -104,14 +125,35 @@ void WireLine::emit(const std::vector<uint8_t>& bytes) {
         pty_.write(bytes.data(), static_cast<uint16_t>(bytes.size()));
         return;
     }
-    for (uint8_t b : bytes) {
-        const auto now = PtyLine::Clock::now();
-        if (nextTx_ < now) nextTx_ = now;
-        nextTx_ += delay;
-        if (!pty_.sleepUntil(nextTx_)) return;
-        pty_.write(&b, 1);
-        nextTx_ += byteTime_;
+    // A frame that follows on starts on the wire when the one before it ended, plus the time
+    // spent making it; the wait for the delivery of the one before does not count.
+    const auto now = PtyLine::Clock::now();
+    if (followsOn_) {
+        nextTx_ += now - emitted_;
+    } else if (nextTx_ < now) {
+        nextTx_ = now;
     }
+    followsOn_ = true;
+    size_t i = 0;
+    while (i < bytes.size()) {
+        // This byte, and with bursts every later one that is through the wire by the same tick.
+        nextTx_ += delay + byteTime_;
+        const auto deliver = deliveryAt(nextTx_);
+        size_t n = 1;
+        while (i + n < bytes.size() && deliveryAt(nextTx_ + delay + byteTime_) == deliver) {
+            nextTx_ += delay + byteTime_;
+            ++n;
+        }
+        if (!pty_.sleepUntil(deliver)) return;
+        pty_.write(&bytes[i], static_cast<uint16_t>(n));
+        i += n;
+    }
+    emitted_ = PtyLine::Clock::now();
+}
+
+PtyLine::Clock::time_point WireLine::deliveryAt(PtyLine::Clock::time_point done) const {
+    if (burst_.count() == 0 || done <= ticks_) return done;
+    return ticks_ + ((done - ticks_ + burst_ - PtyLine::Clock::duration(1)) / burst_) * burst_;
 }
 
 }  // namespace k27emu
