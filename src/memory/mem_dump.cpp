@@ -4,8 +4,11 @@
 #include <cstring>
 #include <string>
 
-#ifndef _WIN32
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -25,7 +28,19 @@ constexpr size_t kLongestSuffix = 4 + 10 + 3;
 // planted there leaves what it points to untouched. nullptr when the file cannot be created.
 std::FILE* createFresh(const std::string& path, const char* mode) {
 #ifdef _WIN32
-    return std::fopen(path.c_str(), mode);
+    ::DeleteFileA(path.c_str());  // a link goes, not what it points to
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    const int flags = std::strchr(mode, 'b') != nullptr ? _O_BINARY : _O_TEXT;
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), flags);
+    if (fd < 0) {
+        ::CloseHandle(h);
+        return nullptr;
+    }
+    std::FILE* file = ::_fdopen(fd, mode);
+    if (file == nullptr) ::_close(fd);
+    return file;
 #else
     ::unlink(path.c_str());
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);

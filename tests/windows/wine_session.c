@@ -41,6 +41,30 @@ static long readRecord(const char* dir, unsigned index, char* buffer, long size)
     return n;
 }
 
+/* The lines of a dump's listing, one per record; -1 when the file is missing. */
+static long listingLines(const char* path) {
+    FILE* f = fopen(path, "r");
+    long lines = 0;
+    int c;
+    if (f == NULL) return -1;
+    while ((c = fgetc(f)) != EOF)
+        lines += c == '\n';
+    fclose(f);
+    return lines;
+}
+
+/* Removes what an earlier run dumped into dir, so that only this run's files are compared. */
+static void forgetDump(const char* dir) {
+    char path[64];
+    unsigned i;
+    snprintf(path, sizeof path, "%s/prc.dir", dir);
+    DeleteFileA(path);
+    for (i = 0; i < 32; ++i) {
+        snprintf(path, sizeof path, "%s/prc%u.nd", dir, i);
+        DeleteFileA(path);
+    }
+}
+
 static void compareDumps(unsigned records) {
     static char before[8192], after[8192];
     unsigned i;
@@ -82,6 +106,8 @@ int main(int argc, char** argv) {
     MEMstats(&records, &results);
     CreateDirectoryA("before", NULL);
     CreateDirectoryA("after", NULL);
+    forgetDump("before");
+    forgetDump("after");
     MEMdump("before");
 
     expect("download", transfer(KVTdnlStart, KVTdnlStep), KVTLNK_OK);
@@ -91,6 +117,11 @@ int main(int argc, char** argv) {
     expect("records after the upload", procItems, records);
     MEMdump("after");
     compareDumps(records);
+    /* A second dump replaces the files of the first. */
+    MEMclear();
+    MEMstats(&records, &results);
+    MEMdump("after");
+    expect("listing of a dump over another", (uint32_t)listingLines("after/prc.dir"), records);
 
     expect("KVTclose", KVTclose(), KVTLNK_OK);
     expect("KVTgetK2x after KVTclose",
