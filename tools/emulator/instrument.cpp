@@ -111,13 +111,20 @@ Instrument::Instrument(Identity identity)
 Reply Instrument::answer(const uint8_t* bytes, size_t n) {
     const std::string text(reinterpret_cast<const char*>(bytes), n);
     Reply reply = dispatch(text, bytes, n);
-    log_.push_back({describeCommand(bytes, n), Packet(bytes, bytes + n), reply.accepted});
+    log(bytes, n, reply.accepted);
     return reply;
 }
 
 Reply Instrument::refuse(const uint8_t* bytes, size_t n, const std::string& status) {
-    log_.push_back({describeCommand(bytes, n), Packet(bytes, bytes + n), false});
+    log(bytes, n, false);
     return refusedReply(status);
+}
+
+void Instrument::log(const uint8_t* bytes, size_t n, bool accepted) {
+    // The oldest half goes at once when the log reaches twice what it keeps, so that each
+    // command costs the same on average.
+    if (log_.size() >= 2 * kLogKeep) log_.erase(log_.begin(), log_.begin() + kLogKeep);
+    log_.push_back({describeCommand(bytes, n), Packet(bytes, bytes + n), accepted});
 }
 
 void Instrument::clearLogs() {

@@ -63,6 +63,9 @@ class Instrument {
     }
     const Identity& identity() const { return identity_; }
 
+    // The newest commands: at least kLogKeep of them once that many have come, so that an
+    // emulator left serving for days stays small.
+    static constexpr size_t kLogKeep = 4096;
     const std::vector<LoggedCommand>& commandLog() const { return log_; }
     // The "sf link" texts in the order received, commas restored from "|"; the empty text of
     // a bare "sf link" included.
@@ -84,6 +87,7 @@ class Instrument {
     Reply directory(Memory m) const;
     Reply uploadItem(const std::string& args) const;
     Reply statusText(const std::string& text);
+    void log(const uint8_t* bytes, size_t n, bool accepted);
 
     Identity identity_;
     EmuMemory procedure_{Memory::Procedure};
