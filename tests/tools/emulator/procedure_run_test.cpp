@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
+#include "setup_blocks.h"
 #include "setup_builder.h"
 
 namespace k27emu {
@@ -73,6 +75,44 @@ TEST_F(EmulatorFieldRun, ATemplateThatFindsTheResultsMemoryFullIsSkipped) {
     ASSERT_GE(results.append(filler), 0);
     summary = runProcedures(procedure, results, 1, stamp);
     EXPECT_EQ(std::make_pair(summary.templatesRun, summary.templatesSkipped), std::make_pair(0, 3));
+}
+
+SetupSpec form(int n) {
+    SetupSpec s;
+    s.form = n;
+    return s;
+}
+
+// A result carries its setup in form 5: head, input module, output (zeros when the setup had
+// none), output module and pressure reference; min/max and log are dropped.
+TEST(EmulatorResultSetup, EveryFormIsRewrittenAsForm5) {
+    SetupSpec logged = form(4);
+    logged.outFunction = 2, logged.outUnits = 1, logged.outRange = 8, logged.logCount = 3;
+    SetupSpec pressure = form(2);
+    pressure.inFunction = pressure.outFunction = 14, pressure.pressureRef = true;
+    const struct {
+        SetupSpec spec;
+        size_t size;
+        std::vector<std::pair<size_t, uint8_t>> bytes;  // offset, value in the rewritten setup
+    } cases[] = {
+        {form(1), 152, {{78, 5}, {80, 0}, {151, 0}}},  // an output block of zeros added
+        {form(3), 152, {{78, 5}, {80, 0}}},
+        {logged, 152, {{78, 5}, {141, 1}}},  // the output's units kept
+        {pressure, 228, {{78, 5}, {80, 0xA1}, {115, 0xA1}, {188, 0xB2}, {223, 0xB2}, {227, 0xE5}}},
+    };
+    for (const auto& c : cases) {
+        EmuRecord setup = setupRecord(c.spec);
+        std::vector<uint8_t> out;
+        ASSERT_TRUE(setupAsForm5(setup, &out)) << "form " << c.spec.form;
+        EXPECT_EQ(out.size(), c.size) << "form " << c.spec.form;
+        for (const auto& [at, value] : c.bytes)
+            EXPECT_EQ(out.at(at), value) << "form " << c.spec.form << " byte " << at;
+        // Nothing of the min/max block (0xC3) or the log (0xD4) is carried over.
+        EXPECT_EQ(std::count(out.begin(), out.end(), 0xC3), 0) << "form " << c.spec.form;
+        EXPECT_EQ(std::count(out.begin(), out.end(), 0xD4), 0) << "form " << c.spec.form;
+        setup.data.pop_back();
+        EXPECT_FALSE(setupAsForm5(setup, &out)) << "form " << c.spec.form << " cut short";
+    }
 }
 
 }  // namespace
