@@ -17,7 +17,8 @@ using namespace kvtarchive;
 // setup and strategy records, and the decoded JSON of about the size the tool writes.
 Result fieldResult(const std::string& tag, int64_t day, int n) {
     Result r;
-    r.taken = dateOfDay(day) + " 09:" + std::to_string(10 + n % 50) + ":" + std::to_string(10 + n % 40);
+    r.taken =
+        dateOfDay(day) + " 09:" + std::to_string(10 + n % 50) + ":" + std::to_string(10 + n % 40);
     r.index = 2 * n;
     r.tag = "TAG-" + std::to_string(n);
     r.text1 = tag;
@@ -51,10 +52,11 @@ Result fieldResult(const std::string& tag, int64_t day, int n) {
     std::vector<uint8_t> bytes(210, 0);
     for (size_t i = 0; i < 8; ++i)
         bytes[i] = static_cast<uint8_t>((n * 131 + day) >> (i * 4));
-    r.records = {{"result", "results", r.index, 7, 0, r.taken, bytes},
-                 {"tag", "results", r.index + 1, 15, 0, r.taken, std::vector<uint8_t>(24, 'T')},
-                 {"setup", "procedure", 12, 5, 1, "2024-01-02 08:00:00", std::vector<uint8_t>(160, 5)},
-                 {"strategy", "procedure", 5, 14, 0, "2024-01-02 08:00:00", std::vector<uint8_t>(24, 1)}};
+    r.records = {
+        {"result", "results", r.index, 7, 0, r.taken, bytes},
+        {"tag", "results", r.index + 1, 15, 0, r.taken, std::vector<uint8_t>(24, 'T')},
+        {"setup", "procedure", 12, 5, 1, "2024-01-02 08:00:00", std::vector<uint8_t>(160, 5)},
+        {"strategy", "procedure", 5, 14, 0, "2024-01-02 08:00:00", std::vector<uint8_t>(24, 1)}};
     return r;
 }
 
@@ -88,22 +90,22 @@ Scratch& scratch() {
     return s;
 }
 
-// An archive of instruments x events results, one result an event, 100 events an upload.
+// An archive of instruments x events results: an upload an event day, holding one result of
+// each instrument.
 Archive& builtArchive(int instruments, int events) {
     static std::map<std::pair<int, int>, std::unique_ptr<Archive>> built;
     auto& archive = built[{instruments, events}];
     if (archive) return *archive;
-    archive = Archive::open(scratch().path(std::to_string(instruments) + "x" +
-                                           std::to_string(events) + ".db"));
-    int serial = 0;
-    std::vector<Result> batch;
+    archive = Archive::open(
+        scratch().path(std::to_string(instruments) + "x" + std::to_string(events) + ".db"));
     for (int e = 0; e < events; ++e) {
+        std::vector<Result> upload;
         for (int i = 0; i < instruments; ++i) {
-            batch.push_back(fieldResult("PT-" + std::to_string(i), 19000 + e * 30, e * instruments + i));
-            if (batch.size() == 5000) archive->add(uploadOf(std::move(batch), ++serial)), batch = {};
+            upload.push_back(
+                fieldResult("PT-" + std::to_string(i), 19000 + e * 30, e * instruments + i));
         }
+        archive->add(uploadOf(std::move(upload), e));
     }
-    if (!batch.empty()) archive->add(uploadOf(std::move(batch), ++serial));
     return *archive;
 }
 

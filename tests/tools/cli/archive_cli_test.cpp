@@ -2,6 +2,7 @@
 // given back value for value, exported records that decode as before, adds that repeat, race,
 // are killed or meet bad files and archives, the download guard, due dates and the drift page.
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -362,6 +363,7 @@ TEST_F(ArchiveSqliteCli, ReadOnlyArchiveAndForeignFile) {
     const std::string image = fieldImage(dir, 1, stampOn(2024, 2, 1));
     chmod(dir.path("").c_str(), 0755);
     chmod(dir.path("lab").c_str(), 0755);
+    chmod(archive.c_str(), 0444);
     const ProcessResult r = runProcess(
         asOrdinaryUser({KVTLNK_CLI_PATH, "--archive", archive, "-q", "archive", "add", image}));
     EXPECT_EQ(r.exitCode, 2);
