@@ -74,7 +74,7 @@ struct Result {
     std::string problem;
     std::string decoded;  // what the library decoded, as JSON text
     std::vector<Point> points;
-    std::vector<StoredRecord> records;  // holds the "result" record; read back by exportEvent
+    std::vector<StoredRecord> records;  // must hold the "result" record; see eventRecords
 };
 
 struct Calibrator {
