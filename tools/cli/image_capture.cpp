@@ -84,11 +84,12 @@ bool wholeNumber(const std::string& text, size_t from, size_t to, uint32_t max, 
 bool parseListing(const std::string& line, uint32_t* index, ImageRecord* r) {
     const size_t colon = line.find(": ");
     const size_t version = line.find("),V(");
-    const size_t kind = version == std::string::npos ? version : line.rfind('(', version);
+    if (colon == std::string::npos || version == std::string::npos) return false;
+    const size_t kind = line.rfind('(', version);
     const size_t versionEnd = line.find("),", version + 4);
     uint32_t kindValue = 0, versionValue = 0;
-    if (colon == std::string::npos || kind == std::string::npos || kind < colon ||
-        versionEnd == std::string::npos || !wholeNumber(line, 0, colon, UINT32_MAX, index) ||
+    if (kind == std::string::npos || kind < colon || versionEnd == std::string::npos ||
+        !wholeNumber(line, 0, colon, UINT32_MAX, index) ||
         !wholeNumber(line, kind + 1, version, 0xFFFF, &kindValue) ||
         !wholeNumber(line, version + 4, versionEnd, 0xFFFF, &versionValue)) {
         return false;

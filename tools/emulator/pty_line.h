@@ -7,7 +7,7 @@ namespace k27emu {
 
 // The emulator's end of the line: the master side of a pseudo-terminal, read with a per-byte
 // time-out. Every wait also watches a wake-up descriptor, so that stopping the emulator ends
-// any wait at once (reads then return 0 bytes).
+// any wait at once (reads then come back without a byte).
 class PtyLine {
   public:
     using Clock = std::chrono::steady_clock;
