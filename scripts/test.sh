@@ -18,9 +18,10 @@ cleanup() {
     if [ -n "$prefix" ]; then rm -rf "$prefix"; fi
 }
 trap cleanup EXIT
+# build PRESET [CONFIGURE OPTIONS...]
 build() {
     echo "== $1 build"
-    cmake --preset "$1" >/dev/null
+    cmake --preset "$@" >/dev/null
     cmake --build --preset "$1"
     ctest --preset "$1"
 }
@@ -57,5 +58,5 @@ if ! bash scripts/deps.sh "${windows_packages[@]}"; then
 fi
 start=$SECONDS
 build windows
-build windows64
+build windows64 -DKVTLNK_KVTSIM="$PWD/build/tools/emulator/kvtsim"
 echo "== Windows stage: $((SECONDS - start)) s"

@@ -113,7 +113,7 @@ void intervalCommand(const Context& context, const std::string& tag, const std::
 
 // The memories of an event's records, each at its place; the places between hold empty
 // records of kind 0, which nothing reads.
-k27emu::MemoryFile eventMemories(const kvtarchive::EventRecords& event) {
+kvttools::MemoryFile eventMemories(const kvtarchive::EventRecords& event) {
     json document = {{"procedure", json::array()}, {"results", json::array()}};
     const json placeholder = {
         {"kind", 0u}, {"version", 0u}, {"stamp", "1992-01-01 00:00:00"}, {"data", "00"}};
@@ -124,11 +124,11 @@ k27emu::MemoryFile eventMemories(const kvtarchive::EventRecords& event) {
         memory[static_cast<size_t>(r.index)] = {{"kind", r.kind},
                                                 {"version", r.version},
                                                 {"stamp", r.stamp},
-                                                {"data", k27emu::toHex(r.data)}};
+                                                {"data", kvttools::toHex(r.data)}};
     }
-    k27emu::MemoryFile memories;
-    k27emu::FileProblem problem;
-    if (!k27emu::readMemoryDocument(document, &memories, &problem)) {
+    kvttools::MemoryFile memories;
+    kvttools::FileProblem problem;
+    if (!kvttools::readMemoryDocument(document, &memories, &problem)) {
         throw inputError("the archived records do not make an image: " + problem.text());
     }
     return memories;

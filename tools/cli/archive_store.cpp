@@ -158,7 +158,7 @@ std::vector<kvtarchive::StoredRecord> restingRecords(const ImageDocument& image,
         const bool procedure = record >= image.procedure.data() &&
                                record < image.procedure.data() + image.procedure.size();
         records.push_back({role, procedure ? "procedure" : "results", record->index, record->kind,
-                           record->version, k27emu::formatStamp(record->stamp), record->data});
+                           record->version, kvttools::formatStamp(record->stamp), record->data});
     };
     if (r.index < 0 || size_t(r.index) >= image.results.size()) return records;
     const ImageRecord& result = image.results[static_cast<size_t>(r.index)];

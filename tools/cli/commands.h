@@ -56,7 +56,7 @@ void announce(Progress& progress, const Context& context);
 // emulator holding its memories, a procedure description built with the MEM and STA calls.
 ImageDocument imageOfFile(const Context& context, const std::string& file);
 // The image of both memories, uploaded from the emulator holding them.
-ImageDocument imageOfMemories(const Context& context, const k27emu::MemoryFile& memories,
+ImageDocument imageOfMemories(const Context& context, const kvttools::MemoryFile& memories,
                               const nlohmann::ordered_json& calibrator);
 // The local time, "2024-05-02 14:10:00".
 std::string localTime();

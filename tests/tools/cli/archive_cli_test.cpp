@@ -30,12 +30,12 @@ const char* const kFieldTests = R"({
     {"test": {"setup": "PT", "strategy": "3 ↑", "flag": true, "texts": ["PT-1", "as left"]}},
     {"test": {"setup": "TT", "strategy": "5 ↑", "texts": ["TT-2", ""]}}]}]})";
 
-kvtlnk::DateStamp stampOn(int year, int month, int day) {
-    kvtlnk::DateStamp s;
+kvttools::DateStamp stampOn(int year, int month, int day) {
+    kvttools::DateStamp s;
     s.hour = 9;
     s.day = static_cast<uint8_t>(day);
     s.month = static_cast<uint8_t>(month);
-    s.year = static_cast<uint8_t>(year - kvtlnk::DateStamp::kBaseYear);
+    s.year = static_cast<uint8_t>(year - kvttools::DateStamp::kBaseYear);
     return s;
 }
 
@@ -45,7 +45,7 @@ std::string readText(const std::string& path) {
 }
 
 // The emulator's field run of the tests with this seed on this day, uploaded into a file.
-std::string fieldImage(const ScratchDir& dir, uint32_t seed, kvtlnk::DateStamp day,
+std::string fieldImage(const ScratchDir& dir, uint32_t seed, kvttools::DateStamp day,
                        const std::string& serial = "SN1") {
     k27emu::CalibratorOptions options;
     options.seed = seed;
@@ -65,7 +65,7 @@ std::string fieldImage(const ScratchDir& dir, uint32_t seed, kvtlnk::DateStamp d
 
 class ArchiveCli : public EngineTest {
   protected:
-    std::string fieldImage(uint32_t seed, kvtlnk::DateStamp day,
+    std::string fieldImage(uint32_t seed, kvttools::DateStamp day,
                            const std::string& serial = "SN1") {
         return ::fieldImage(dir, seed, day, serial);
     }
@@ -274,17 +274,17 @@ TEST_F(ArchiveSqliteCli, KilledMidAddLeavesAllOrNone) {
               0);
     emu.runProcedures();
     // The third result and its tag again and again, a second apart.
-    std::vector<k27emu::EmuRecord> results = emu.memory(kvtlnk::Memory::Results);
-    const k27emu::EmuRecord result = results[results.size() - 2], tag = results.back();
+    std::vector<kvttools::MemoryRecord> results = emu.memory(kvttools::Memory::Results);
+    const kvttools::MemoryRecord result = results[results.size() - 2], tag = results.back();
     for (int i = 1; i <= kResults - 3; ++i) {
-        k27emu::EmuRecord copy = result;
+        kvttools::MemoryRecord copy = result;
         copy.stamp.minute = static_cast<uint8_t>(i / 60 % 60);
         copy.stamp.second = static_cast<uint8_t>(i % 60);
         copy.stamp.hour = static_cast<uint8_t>(10 + i / 3600);
         results.push_back(copy);
         results.push_back(tag);
     }
-    ASSERT_TRUE(emu.replaceMemory(kvtlnk::Memory::Results, results));
+    ASSERT_TRUE(emu.replaceMemory(kvttools::Memory::Results, results));
     const std::string big = dir.path("big.json");
     ASSERT_EQ(runCli({"--port", emu.portPath(), "-q", "upload", "--out", big}).exitCode, 0);
 
