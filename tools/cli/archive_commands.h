@@ -4,7 +4,9 @@
 #include <CLI/CLI.hpp>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "archive.h"
 #include "commands.h"
 
 namespace kvtcli {
@@ -16,6 +18,10 @@ void addArchiveCommands(CLI::App& app, Context& context);
 int parseInterval(const std::string& text);
 // Today's day number, by the local calendar.
 int64_t today();
+// Every instrument of the archive with its due date from its own interval, else the lab
+// file's for its tag, else the default; by tag.
+std::vector<kvtarchive::Instrument> instrumentsOf(const Context& context,
+                                                  kvtarchive::Archive& archive, int64_t now);
 
 void historyCommand(const Context& context, const std::string& tag, bool csv,
                     const std::string& out);

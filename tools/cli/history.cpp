@@ -3,6 +3,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 
@@ -170,8 +171,12 @@ void historyCommand(const Context& context, const std::string& tag, bool csv,
 void dueCommand(const Context& context, const std::string& within) {
     const int days = parseInterval(within);
     const int64_t now = today();
-    const std::vector<kvtarchive::Instrument> due =
-        openArchive(context)->due(now, now + days, context.intervalDays);
+    std::vector<kvtarchive::Instrument> due = instrumentsOf(context, *openArchive(context), now);
+    due.erase(std::remove_if(due.begin(), due.end(),
+                             [&](const kvtarchive::Instrument& i) { return i.daysLeft > days; }),
+              due.end());
+    std::stable_sort(due.begin(), due.end(),
+                     [](const auto& a, const auto& b) { return a.daysLeft < b.daysLeft; });
     if (context.json) {
         json list = json::array();
         for (const kvtarchive::Instrument& i : due) {
