@@ -13,6 +13,8 @@ namespace kvtcli {
 
 // The options --archive and --technician, and the archive's commands, on the tool.
 void addArchiveCommands(CLI::App& app, Context& context);
+// kvtlnk certificate, on the tool.
+void addCertificateCommand(CLI::App& app, Context& context);
 
 // "180d", "26w", "1y" (365 days), "90": a number of days; throws an input error.
 int parseInterval(const std::string& text);

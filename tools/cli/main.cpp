@@ -231,6 +231,7 @@ int main(int argc, char** argv) {
         ->callback([&] { portsCommand(context); });
 
     addArchiveCommands(app, context);
+    addCertificateCommand(app, context);
     addLabCommands(app, context);
 
     try {
