@@ -53,14 +53,18 @@ std::optional<Certificate> Archive::certify(int64_t eventId, const Conditions& g
     Certificate c;
     c.conditions = {held[0].real(0), held[0].real(1), held[0].text(2)};
     checkSame(eventId, c.conditions, given);
-    db_->query(
-        "INSERT INTO certificates (event_id, issued) VALUES ($1, $2) "
-        "ON CONFLICT (event_id) DO NOTHING",
-        {eventId, issued});
-    const Row number =
-        db_->query("SELECT number, issued FROM certificates WHERE event_id = $1", {eventId}).at(0);
-    c.number = number.integer(0);
-    c.issued = number.text(1);
+    // Asked first, so that printing a certificate again takes no number from the sequence.
+    const std::string issuedOne = "SELECT number, issued FROM certificates WHERE event_id = $1";
+    std::vector<Row> number = db_->query(issuedOne, {eventId});
+    if (number.empty()) {
+        db_->query(
+            "INSERT INTO certificates (event_id, issued) VALUES ($1, $2) "
+            "ON CONFLICT (event_id) DO NOTHING",
+            {eventId, issued});
+        number = db_->query(issuedOne, {eventId});
+    }
+    c.number = number.at(0).integer(0);
+    c.issued = number.at(0).text(1);
     transaction.commit();
     return c;
 }

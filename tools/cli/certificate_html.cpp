@@ -22,7 +22,6 @@ h2, caption { break-after: avoid; }
 header.head { display: flex; justify-content: space-between; gap: 16pt;
               border-bottom: 2px solid #37474f; padding-bottom: 6pt; }
 .lab-name { font-size: 13pt; font-weight: bold; }
-.address { white-space: pre-line; }
 table { border-collapse: collapse; }
 .facts th, .facts td { text-align: left; vertical-align: top; padding: 1pt 10pt 1pt 0; }
 .facts th { font-weight: normal; color: #444; white-space: nowrap; }
@@ -76,6 +75,15 @@ std::string pageStyle(const CertificateData& c) {
         cssString("Issued " + c.certificate.issued));
 }
 
+// Text of several lines, each escaped, the lines kept.
+std::string escapeLines(const std::string& text) {
+    std::string html;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        html += escapeHtml(text.substr(start, end - start)) + "<br />";
+    return html + escapeHtml(text.substr(start));
+}
+
 std::string row(const std::string& label, const std::string& html) {
     return "<tr><th>" + escapeHtml(label) + "</th><td>" + html + "</td></tr>\n";
 }
@@ -93,8 +101,7 @@ std::string head(const CertificateData& c) {
     const kvtlab::Lab& lab = *c.lab;
     std::string html = "<header class=\"head\">\n<div>\n<div class=\"lab-name\">" +
                        escapeHtml(lab.name) + "</div>\n";
-    if (!lab.address.empty())
-        html += "<div class=\"address\">" + escapeHtml(lab.address) + "</div>\n";
+    if (!lab.address.empty()) html += "<div>" + escapeLines(lab.address) + "</div>\n";
     if (!lab.accreditation.empty()) html += "<div>" + escapeHtml(lab.accreditation) + "</div>\n";
     html += "</div>\n<div>\n<h1>Calibration certificate</h1>\n<table class=\"facts\">\n";
     html += row("Certificate number", "<strong>" + escapeHtml(c.number) + "</strong>");
@@ -143,7 +150,7 @@ std::string standards(const CertificateData& c) {
         "day of the calibration</th></tr></thead>\n";
     for (const StandardUse& s : c.standards) {
         const kvtlab::Standard* l = s.listed;
-        const std::string model = l && !l->model.empty() ? l->model : s.model;
+        const std::string model = s.model.empty() && l ? l->model : s.model;
         const std::string status = s.serial.empty() ? "not recorded"
                                    : !l             ? "not listed in the lab file"
                                    : s.overdue      ? "past its due date"
@@ -224,14 +231,12 @@ std::string resultsTable(const ResultPair& pair, bool uncertainty) {
                           inUnit.symbol)
             : "no tolerance: points are not judged";
     const int sideColumns = uncertainty ? 6 : 4;
-    std::string html = std::string("<table class=\"grid") +
-                       (pair.rows.size() <= 20 ? " keep" : "") + "\">\n<caption>" +
-                       escapeHtml(instrumentName(any) + (any.text2.empty() ? "" : " " + any.text2) +
-                                  ": " + tolerance) +
-                       "</caption>\n<thead><tr><th rowspan=\"2\">Point (% of span)</th>"
-                       "<th rowspan=\"2\">Nominal" +
-                       suffix(scaleUnit(s.output)) + "</th><th rowspan=\"2\">Expected" + in +
-                       "</th>";
+    std::string html =
+        std::string("<table class=\"grid") + (pair.rows.size() <= 20 ? " keep" : "") +
+        "\">\n<caption>" + escapeHtml(instrumentName(any) + ": " + tolerance) +
+        "</caption>\n<thead><tr><th rowspan=\"2\">Point (% of span)</th>"
+        "<th rowspan=\"2\">Nominal" +
+        suffix(scaleUnit(s.output)) + "</th><th rowspan=\"2\">Expected" + in + "</th>";
     for (const ResultView* r : {pair.found, pair.left}) {
         if (r)
             html += fmt::format("<th class=\"side\" colspan=\"{}\">{}</th>", sideColumns,
@@ -349,8 +354,8 @@ std::string plots(const CertificateData& c) {
 
 std::string remarks(const CertificateData& c) {
     const std::string& text = c.certificate.conditions.remarks;
-    return "<section class=\"keep\">\n<h2>Remarks</h2>\n<p class=\"address\">" +
-           escapeHtml(text.empty() ? "None." : text) + "</p>\n</section>\n";
+    return "<section class=\"keep\">\n<h2>Remarks</h2>\n<p>" +
+           escapeLines(text.empty() ? "None." : text) + "</p>\n</section>\n";
 }
 
 std::string signatures(const CertificateData& c) {

@@ -88,7 +88,7 @@ bool markUncertainties(ResultPair& pair, const kvtlab::Standard* calibrator,
             if (note.empty()) {
                 note = accuracies.missing.empty()
                            ? "the display's resolution of the readings is not known"
-                           : "the lab file gives no " + accuracies.missing;
+                           : accuracies.missing;
             }
         }
     }

@@ -25,13 +25,14 @@ std::optional<StatedAccuracy> sideAccuracy(const std::string& function,
     std::string lacking;
     if (function == "pressure") {
         found = moduleAccuracy(module, pressureUnits);
-        lacking = module ? "the accuracy of the pressure module " + module->serial
-                         : "the pressure module";
+        lacking = module ? "the lab file gives no accuracy of the pressure module " + module->serial
+                         : "the pressure module is not known";
     } else if (calibrator && calibrator->accuracy.count(function)) {
         found = StatedAccuracy{calibrator->accuracy.at(function)};
     } else {
-        lacking = "the accuracy for " + function +
-                  (calibrator ? " of the calibrator " + calibrator->serial : " of the calibrator");
+        lacking = calibrator ? "the lab file gives no accuracy for " + function +
+                                   " of the calibrator " + calibrator->serial
+                             : "the lab file does not list the calibrator";
     }
     if (!found && missing.empty()) missing = lacking;
     return found;

@@ -44,7 +44,7 @@ struct StatedAccuracy {
 struct TestAccuracies {
     std::optional<StatedAccuracy> reading, source;
     bool sourceNeeded = true;
-    std::string missing;  // "tc of the calibrator SN270001"; empty when both are known
+    std::string missing;  // why one is not known; empty when both are
 };
 TestAccuracies testAccuracies(const ResultView& result, const kvtlab::Standard* calibrator,
                               const kvtlab::Standard* module);
