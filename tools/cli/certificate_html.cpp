@@ -133,10 +133,10 @@ std::string instrument(const CertificateData& c) {
     const SetupView& s = first.setup;
     html += row("Test", escapeHtml("measures " + describeInput(s) + "; sources " +
                                    describeOutput(s) + "; " + describeRest(s)));
+    const std::string left = c.event.asLeft.empty() ? "not adjusted" : c.event.asLeft + " as left";
     html += row("Calibrated",
-                escapeHtml(fmt::format("{} ({} as found, {} as left)", c.event.date,
-                                       c.event.asFound.empty() ? "none" : c.event.asFound,
-                                       c.event.asLeft.empty() ? "not adjusted" : c.event.asLeft)));
+                escapeHtml(fmt::format("{} ({} as found, {})", c.event.date,
+                                       c.event.asFound.empty() ? "none" : c.event.asFound, left)));
     html += row("Archive event", escapeHtml(std::to_string(c.event.id)));
     return html + "</table>\n</section>\n";
 }

@@ -117,7 +117,7 @@ std::string setupFacts(const ResultView& r) {
     const SetupView& s = r.setup;
     std::string facts = row("Measures", escapeHtml(describeInput(s)));
     facts += row("Sources", escapeHtml(describeOutput(s)));
-    facts += row("Loop power", escapeHtml(s.loopPower));
+    facts += row("Loop power", escapeHtml(loopPowerText(s)));
     facts += row("Tolerance", escapeHtml(s.tolerance > 0 ? "±" + number(s.tolerance) + " % of span"
                                                          : "none: points are not judged"));
     if (unitFamily(s.input.function) == UnitFamily::Temperature ||

@@ -136,6 +136,11 @@ DisplayUnit scaleUnit(const SideView& side) {
     return displayUnit(std::max(std::fabs(side.scale[0]), std::fabs(side.scale[1])), side.unit);
 }
 
+std::string loopPowerText(const SetupView& s) {
+    // "24v" and "28v" are on; "off" and "none" are off.
+    return s.loopPower == "24v" ? "24 V" : s.loopPower == "28v" ? "28 V" : "off";
+}
+
 std::string standardName(const std::string& standard) {
     if (standard == "its90") return "ITS-90";
     if (standard == "ipts68") return "IPTS-68";

@@ -38,6 +38,9 @@ SetupView setupFromJson(const nlohmann::ordered_json& value);
 // The unit a side's scale is shown in: "mA" for a scale of 0.004 to 0.02 A.
 DisplayUnit scaleUnit(const SideView& side);
 
+// "24 V" for "24v", "off" for "off" and "none": the loop power as a technician reads it.
+std::string loopPowerText(const SetupView& setup);
+
 // "ITS-90" for "its90": the temperature scale as a technician reads it.
 std::string standardName(const std::string& standard);
 

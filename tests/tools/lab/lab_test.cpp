@@ -27,7 +27,7 @@ TEST(LabFile, SampleReadsAsWritten) {
     const Standard* k27 = lab.calibrator("SN270001");
     ASSERT_TRUE(k27);
     EXPECT_EQ(k27->certificate, "CAL-2025-0042");
-    EXPECT_EQ(k27->due, "2026-01-10");
+    EXPECT_EQ(k27->due, "2027-03-02");
     ASSERT_EQ(k27->accuracy.count("current"), 1u);
     EXPECT_EQ(k27->accuracy.at("current").ofReading, 0.02);
     EXPECT_EQ(k27->accuracy.at("current").ofRange, 0.005);
