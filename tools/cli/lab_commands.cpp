@@ -16,7 +16,10 @@ using json = nlohmann::ordered_json;
 
 std::shared_ptr<const kvtlab::Lab> readLab(const std::string& option) {
     const std::string path = kvtlab::labPath(option);
-    if (option.empty() && !std::filesystem::exists(path)) {
+    // At the default place, a file that is not there, or that this user cannot even look
+    // for, is no lab file.
+    std::error_code unseen;
+    if (option.empty() && !std::filesystem::exists(path, unseen)) {
         return std::make_shared<kvtlab::Lab>();
     }
     std::vector<kvtlab::Problem> found;
@@ -30,7 +33,8 @@ std::shared_ptr<const kvtlab::Lab> readLab(const std::string& option) {
 
 void checkCommand(const Context& context) {
     const std::string path = kvtlab::labPath(context.lab);
-    if (!std::filesystem::exists(path)) {
+    std::error_code unseen;
+    if (!std::filesystem::exists(path, unseen)) {
         throw inputError("no lab file at " + path +
                          " (kvtlnk reads it there unless --lab names another; the commented "
                          "sample share/doc/kvtlnk/lab.toml shows every key)");

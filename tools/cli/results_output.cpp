@@ -146,6 +146,12 @@ ResultView resultFromJson(const json& v) {
         point.expected = numberAt(p, "expected");
         point.error = numberAt(p, "error");
         point.resolution = numberAt(p, "resolution");
+        // Results kept before the step was written down: an electrical range's step follows
+        // from the range.
+        if (std::isnan(point.resolution) &&
+            unitFamily(r.setup.input.function) == UnitFamily::Electrical) {
+            point.resolution = inputRangeStep(r.setup.input.function, point.readingLimit);
+        }
         point.verdict = verdictOf(textAt(p, "verdict"));
         r.points.push_back(point);
     }
