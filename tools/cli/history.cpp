@@ -82,6 +82,11 @@ json historyJson(const std::vector<kvtarchive::Event>& events) {
                           {"source", u.source}}},
                         {"asFound", sideJson(e.asFound, e.asFoundError)},
                         {"asLeft", sideJson(e.asLeft, e.asLeftError)},
+                        {"certificate", e.certificate ? json(e.certificate) : json(nullptr)},
+                        {"conditions",
+                         {{"ambientTemperature", numberJson(e.conditions.temperature)},
+                          {"humidity", numberJson(e.conditions.humidity)},
+                          {"remarks", e.conditions.remarks}}},
                         {"results", results}});
     }
     return list;

@@ -148,6 +148,9 @@ TEST_F(Certificates, EveryFieldOfEachEventInHtmlAndPdf) {
     EXPECT_TRUE(numbers.count("NIL-000001") && numbers.count("NIL-000004"));
     const json again = certificate(pt[1], "again.html");
     const std::string number = again["number"];
+    const json history = jsonOf(cli({"--json", "history", "PT-1"}));
+    EXPECT_EQ(history["events"][1]["certificate"], std::stoi(number.substr(4)));
+    EXPECT_EQ(history["events"][1]["conditions"]["ambientTemperature"], 23.1);
 
     // What the calibrator read at the first point as found, in mA at the display's resolution.
     const json results = jsonOf(runCli({"--json", "results", dir.path("field-SN270001-2.json")}));
