@@ -26,7 +26,7 @@ using json = nlohmann::ordered_json;
 struct CertificateArguments {
     std::vector<std::string> targets;  // tags and event numbers
     std::string since, out, ambient, humidity, module;
-    std::string paper = "A4";
+    std::string paper;  // else the lab file's, else A4
     std::vector<std::string> remarks;
     bool pdf = false, strict = false;
 };
@@ -140,7 +140,7 @@ void issue(const Context& context, const CertificateArguments& a, kvtarchive::Ar
     if (!certificate) throw inputError(fmt::format("the archive holds no event {}", c.event.id));
     c.certificate = *certificate;
     c.number = numberText(*c.lab, certificate->number);
-    c.paper = a.paper;
+    c.paper = !a.paper.empty() ? a.paper : !c.lab->paper.empty() ? c.lab->paper : "A4";
     if (c.technician.empty()) c.technician = technicianOf(context);
     const std::string html = certificateHtml(c);
     const std::string bytes = a.pdf ? printPdf(html) : html;
@@ -232,8 +232,7 @@ void addCertificateCommand(CLI::App& app, Context& context) {
                      "named by its number); the current folder without it")
         ->type_name("FILE|DIR");
     command->add_flag("--pdf", a->pdf, "write PDF, printed by headless Chromium, not HTML");
-    command->add_option("--paper", a->paper, "A4 or letter")
-        ->capture_default_str()
+    command->add_option("--paper", a->paper, "A4 or letter; else the lab file's paper, else A4")
         ->check(CLI::IsMember({"A4", "letter"}, CLI::ignore_case));
     command->add_flag("--strict", a->strict,
                       "issue nothing when a reference standard was past its due date or is not "

@@ -45,6 +45,7 @@ struct Lab {
     std::string archive;  // the default records archive
     std::string port;     // the default serial port
     std::string certificatePrefix;
+    std::string paper;  // "A4" or "letter"; empty for the default
     std::vector<Standard> calibrators;
     std::vector<Standard> modules;
     std::vector<Interval> intervals;

@@ -140,7 +140,7 @@ class Reader {
 void readLabTable(Reader& read, const toml::table& t, Lab& lab) {
     read.onlyKnown(t, "lab",
                    {"name", "address", "accreditation", "technician", "technicians", "archive",
-                    "port", "certificate_prefix"});
+                    "port", "certificate_prefix", "paper"});
     lab.name = read.text(t, "lab", "name", true);
     lab.address = read.text(t, "lab", "address", false, true);
     lab.accreditation = read.text(t, "lab", "accreditation");
@@ -149,6 +149,9 @@ void readLabTable(Reader& read, const toml::table& t, Lab& lab) {
     lab.archive = read.text(t, "lab", "archive");
     lab.port = read.text(t, "lab", "port");
     lab.certificatePrefix = read.text(t, "lab", "certificate_prefix");
+    lab.paper = read.text(t, "lab", "paper");
+    if (!lab.paper.empty() && lab.paper != "A4" && lab.paper != "letter")
+        read.problem("lab.paper", "must be \"A4\" or \"letter\"", t.get("paper"));
     const auto& list = lab.technicians;
     if (!lab.technician.empty() && !list.empty() &&
         std::find(list.begin(), list.end(), lab.technician) == list.end()) {

@@ -113,9 +113,13 @@ class Certificates : public ::testing::Test {
         return runProcess(args).out;
     }
 
+    std::string pdfInfo(const std::string& file) {
+        return runProcess({"/usr/bin/pdfinfo", dir.path(file)}).out;
+    }
+
     int pdfPages(const std::string& file) {
         std::smatch m;
-        const std::string info = runProcess({"/usr/bin/pdfinfo", dir.path(file)}).out;
+        const std::string info = pdfInfo(file);
         return std::regex_search(info, m, std::regex(R"(Pages:\s+(\d+))")) ? std::stoi(m[1]) : 0;
     }
 
@@ -214,6 +218,7 @@ TEST_F(Certificates, EveryFieldOfEachEventInHtmlAndPdf) {
         EXPECT_TRUE(has(text, f)) << f << "\n" << text;
     const int pages = pdfPages(pt[1] + ".pdf");
     EXPECT_GE(pages, 2);
+    EXPECT_TRUE(has(pdfInfo(pt[1] + ".pdf"), "(A4)"));
     for (int page = 1; page <= pages; ++page) {
         const std::string footer = fmt::format("Page {} of {}", page, pages);
         EXPECT_TRUE(has(pdfText(pt[1] + ".pdf", page), footer)) << footer;
@@ -264,8 +269,9 @@ TEST_F(Certificates, OverdueCalibratorAndNoAccuracy) {
     EXPECT_EQ(changed.exitCode, 2);
     EXPECT_TRUE(has(changed.err, "holds the ambient temperature 21 °C, not 25 °C")) << changed.err;
     if (!pdfTools()) GTEST_SKIP() << "no chromium and poppler-utils to print and read the PDF";
-    certificate(pt[1], "june.pdf", {"--pdf"});
+    certificate(pt[1], "june.pdf", {"--pdf", "--paper", "letter"});
     EXPECT_TRUE(has(pdfText("june.pdf"), "past its calibration due date 2025-04-01"));
+    EXPECT_TRUE(has(pdfInfo("june.pdf"), "(letter)"));
 }
 
 // Tag texts with markup, quotes, ampersands, control bytes and 32 characters of the
