@@ -191,7 +191,12 @@ std::string escapeHtml(const std::string& text) {
                 out += "&quot;";
                 break;
             default:
-                out += c;
+                // A control character (an escape sequence in a tag text) shows as "\x1b".
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+                    out += fmt::format("\\x{:02x}", static_cast<unsigned char>(c));
+                } else {
+                    out += c;
+                }
         }
     }
     return out;
