@@ -73,7 +73,7 @@ std::optional<int> parseInterval(const std::string& text) {
     for (const auto& u : units) {
         if (used + 1 == text.size() && text[used] == u.unit) factor = u.days;
     }
-    if (n < 0 || factor == 0 || n * factor > 100 * 365 || text[0] == '+' || text[0] == ' ') {
+    if (n < 0 || factor == 0 || n > 100 * 365 / factor || text[0] == '+' || text[0] == ' ') {
         return std::nullopt;
     }
     return static_cast<int>(n * factor);

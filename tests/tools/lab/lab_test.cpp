@@ -142,6 +142,7 @@ TEST(LabFile, Intervals) {
                  {"101y", std::nullopt},
                  {"-1d", std::nullopt},
                  {"+5", std::nullopt},
+                 {"5212432095833489407y", std::nullopt},
                  {" 5", std::nullopt},
                  {"5m", std::nullopt},
                  {"", std::nullopt}};
