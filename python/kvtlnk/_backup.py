@@ -91,8 +91,12 @@ def write_new(path, document):
     """Writes an image file whole, under a name no file has, and reads it back: raises
     BackupError when it cannot or the file does not hold what was uploaded."""
     folder = os.path.dirname(os.path.abspath(path))
-    handle, temporary = tempfile.mkstemp(prefix=".kvtlnk-", suffix=".tmp", dir=folder)
+    handle, temporary = tempfile.mkstemp(prefix="." + os.path.basename(path) + ".", dir=folder)
     try:
+        if os.name != "nt":  # mkstemp makes the file private; the backup gets the usual mode
+            mask = os.umask(0)
+            os.umask(mask)
+            os.fchmod(handle, 0o666 & ~mask)
         with os.fdopen(handle, "w", encoding="utf-8") as file:
             file.write(json.dumps(document, indent=1, ensure_ascii=False) + "\n")
             file.flush()

@@ -11,6 +11,7 @@ from .errors import ArgumentError, LibraryNotFoundError, error_class
 
 _PACKAGE = pathlib.Path(__file__).resolve().parent
 _BUILD_TREE = _PACKAGE.parents[1]  # build/, when this is the package the build made
+_BUILT_HERE = (_BUILD_TREE / "CMakeCache.txt").exists()
 _NAMES = ("kvtlnk.dll",) if os.name == "nt" else ("libkvtlnk.so.1", "libkvtlnk.so")
 _WHOLE = {ctypes.c_int32: (-2**31, 2**31 - 1, "int32_t"), ctypes.c_uint32: (0, 2**32 - 1, "uint32_t")}
 _loaded = None
@@ -31,7 +32,8 @@ def library_path():
     named = os.environ.get("KVTLNK_LIBRARY")
     if named:
         return named
-    found = _files_in(_PACKAGE) + [ctypes.util.find_library("kvtlnk")] + _files_in(_BUILD_TREE)
+    found = [*_files_in(_PACKAGE), ctypes.util.find_library("kvtlnk"),
+             *(_files_in(_BUILD_TREE) if _BUILT_HERE else [])]
     return next((path for path in found if path), None)
 
 
@@ -58,9 +60,10 @@ def lib():
         path = library_path()
         if path is None:
             raise LibraryNotFoundError(
-                None, "kvtlnk", "the kvtlnk library is neither in %s, nor on the system's "
-                "library path, nor in the build tree %s: install it there (cmake --install), or "
-                "set KVTLNK_LIBRARY to its path" % (_PACKAGE, _BUILD_TREE))
+                None, "kvtlnk", "the kvtlnk library is neither in %s nor on the system's library "
+                "path%s: install it (cmake --install) where the system's loader finds it, or set "
+                "KVTLNK_LIBRARY to its path"
+                % (_PACKAGE, " nor in the build tree " + str(_BUILD_TREE) if _BUILT_HERE else ""))
         loader = ctypes.WinDLL if os.name == "nt" else ctypes.CDLL  # stdcall on 32-bit Windows
         try:
             handle = loader(path)
