@@ -19,8 +19,8 @@ result code and its text; warnings (100-105) are returned by the setters, and
 :meth:`Setup.save_new` raises :class:`SettingChangedError` when one undoes a setting it was
 given. Arguments that do not fit the library's C types raise :class:`ArgumentError` before
 the call; a name the library does not know raises it with the names it takes
-(:mod:`kvtlnk.names`). Texts from the calibrator are decoded from its character set (Latin-1 with its own glyphs, see
-:mod:`kvtlnk.charset`), so Ω, ° and ₂ come back as those characters.
+(:mod:`kvtlnk.names`). Texts from the calibrator are decoded from its character set (Latin-1
+with its own glyphs, see :mod:`kvtlnk.charset`), so Ω, ° and ₂ come back as those characters.
 
 Example::
 

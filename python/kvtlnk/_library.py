@@ -13,7 +13,8 @@ _PACKAGE = pathlib.Path(__file__).resolve().parent
 _BUILD_TREE = _PACKAGE.parents[1]  # build/, when this is the package the build made
 _BUILT_HERE = (_BUILD_TREE / "CMakeCache.txt").exists()
 _NAMES = ("kvtlnk.dll",) if os.name == "nt" else ("libkvtlnk.so.1", "libkvtlnk.so")
-_WHOLE = {ctypes.c_int32: (-2**31, 2**31 - 1, "int32_t"), ctypes.c_uint32: (0, 2**32 - 1, "uint32_t")}
+_WHOLE = {ctypes.c_int32: (-2**31, 2**31 - 1, "int32_t"),
+          ctypes.c_uint32: (0, 2**32 - 1, "uint32_t")}
 _loaded = None
 _loaded_from = None
 

@@ -5,7 +5,7 @@ import datetime
 import os
 from ctypes import byref, c_float, c_int32, c_uint32
 from dataclasses import dataclass
-from typing import List, Optional, Tuple
+from typing import List, Optional
 
 from . import _library
 from .charset import decode, encode

@@ -7,8 +7,8 @@ import subprocess
 import pytest
 from conftest import CLI, build_loop_check
 
-from kvtlnk import (BackupError, Calibrator, Image, ResultsWouldBeLostError, SessionError,
-                    Template)
+from kvtlnk import (ArgumentError, BackupError, Calibrator, Image, ResultsWouldBeLostError,
+                    SessionError, Template)
 
 pytestmark = pytest.mark.parametrize("emulator", [["--run"]], indirect=True)
 
@@ -55,9 +55,10 @@ def test_a_backup_that_cannot_be_written_sends_nothing(emulator, tmp_path):
     with Calibrator(emulator) as k27:
         k27.download(build_loop_check())
         before = held(k27)
-        for path, reason in ((tmp_path / "no" / "such.json", "not a folder"),
-                             (tmp_path, "never replaces")):
-            with pytest.raises(BackupError, match=reason):
+        for path, family, reason in ((tmp_path / "no" / "such.json", BackupError, "not a folder"),
+                                     (tmp_path, BackupError, "never replaces"),
+                                     ("field\0.json", ArgumentError, "holds a zero byte")):
+            with pytest.raises(family, match=reason):
                 k27.download(Image(), backup=path)
             assert held(k27) == before
 
