@@ -73,8 +73,7 @@ def image_document(calibrator):
 def check_new(call, path):
     """Refuses a backup path before anything is sent: a zero byte in it, an existing file (a
     backup never replaces one) or a folder that cannot take a file."""
-    if "\0" in path:
-        _library.refuse(call, "backup=%r holds a zero byte, which would end it there" % path)
+    _library.refuse_zero_byte(call, "backup", path)
     folder = os.path.dirname(os.path.abspath(path))
     if os.path.lexists(path):
         raise BackupError(None, call, "the backup %s exists: a backup never replaces a file; "

@@ -92,6 +92,13 @@ def refuse(call, text):
     raise ArgumentError(None, call, text)
 
 
+def refuse_zero_byte(call, parameter, text):
+    """Refuses a text (str or bytes) with a zero byte, which would end it there in C."""
+    if ("\0" if isinstance(text, str) else b"\0") in text:
+        shown = text if isinstance(text, str) else text.decode("latin-1")
+        refuse(call, "%s=%r holds a zero byte, which would end it there" % (parameter, shown))
+
+
 def _check(call, parameter, ctype, value):
     """Refuses what ctypes would change on the way: a whole number outside its C type (which
     would wrap), a text with a zero byte (which would end it there), a value of another type."""
@@ -105,9 +112,8 @@ def _check(call, parameter, ctype, value):
             refuse(call, "%s=%d does not fit %s (%d to %d)" % (parameter, number, name, low, high))
     elif ctype is ctypes.c_float and not isinstance(value, numbers.Real):
         refuse(call, "%s=%r is not a number" % (parameter, value))
-    elif ctype is ctypes.c_char_p and isinstance(value, bytes) and b"\0" in value:
-        refuse(call, "%s=%r holds a zero byte, which would end it there"
-               % (parameter, value.decode("latin-1")))
+    elif ctype is ctypes.c_char_p and isinstance(value, bytes):
+        refuse_zero_byte(call, parameter, value)
 
 
 def call(name, *args):

@@ -129,6 +129,7 @@ class Calibrator:
         self.port = os.fsdecode(port)
         if not self.port:
             _library.refuse("Calibrator", "port='' names no port")
+        _library.refuse_zero_byte("Calibrator", "port", self.port)
         self._timeout_ms, self._attempts = _milliseconds(timeout), _attempts(attempts)
         self._open_session()
 

@@ -86,7 +86,7 @@ def test_the_names_listed_are_those_the_library_takes(setter, listed, needs):
     (lambda: Image().start_task("PT\x00-101"), "name='PT\\x00-101' holds a zero byte"),
     (lambda: Setup().input("dcv\0tc"), "function='dcv\\x00tc' holds a zero byte"),
     (lambda: Image().dump("/tmp\0/etc"), "directory='/tmp\\x00/etc' holds a zero byte"),
-    (lambda: Calibrator("/dev/pts/0\0x"), "portName='/dev/pts/0\\x00x' holds a zero byte"),
+    (lambda: Calibrator("/dev/pts/0\0x"), "port='/dev/pts/0\\x00x' holds a zero byte"),
     (lambda: Calibrator(""), "port='' names no port"),
     (lambda: Calibrator("x", timeout=0.0004), "timeout=0.0004: the port waits at least 1 ms"),
     (lambda: Calibrator("x", timeout=0), "timeout=0: the port waits at least 1 ms"),
