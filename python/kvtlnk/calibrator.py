@@ -21,7 +21,7 @@ def _milliseconds(timeout):
     if isinstance(timeout, bool) or not isinstance(timeout, Real) \
             or not math.isfinite(timeout):
         _library.refuse("Calibrator", "timeout=%r is not a number of seconds" % (timeout,))
-    milliseconds = round(timeout * 1000)
+    milliseconds = math.floor(timeout * 1000 + 0.5)  # the nearest, halves up
     if timeout <= 0 or milliseconds < 1:
         _library.refuse("Calibrator", "timeout=%r: the port waits at least 1 ms (0.001 s) for "
                         "each byte; 0.5 s is usual" % (timeout,))

@@ -107,7 +107,9 @@ def test_what_does_not_fit_the_c_types_is_refused(action, says):
 
 
 def test_the_edges_that_fit_are_taken(emulator):
-    with Calibrator(emulator, timeout=0.0015, attempts=255) as k27:  # 2 ms
+    assert [kvtlnk.calibrator._milliseconds(seconds) for seconds in (
+        0.001, 0.0015, 0.0025, 0.5, 4294967.295)] == [1, 2, 3, 500, 2**32 - 1]
+    with Calibrator(emulator, attempts=255) as k27:
         assert k27.identify().model == "ORVAN K27"
 
 
