@@ -6,6 +6,7 @@ import stat
 
 _COM = re.compile(r"[Cc][Oo][Mm]([0-9]+)")
 _BUSY = "busy: another program holds it; close that program and try again"
+_SYS_TTY = "/sys/class/tty"  # type 0: the kernel knows the port, but no UART is fitted
 
 
 def device_path(port):
@@ -15,6 +16,14 @@ def device_path(port):
     if os.name == "nt" or not match or len(port) > 8 or match.group(1).startswith("0"):
         return port
     return "/dev/ttyS%d" % (int(match.group(1)) - 1)
+
+
+def _first_line(path):
+    try:
+        with open(path) as file:
+            return file.readline().strip()
+    except OSError:
+        return ""
 
 
 def _permission(info):
@@ -80,4 +89,7 @@ def port_problem(port):
         return "is a directory, not a serial port"
     if not stat.S_ISCHR(info.st_mode):
         return "is a file, not a serial port"
+    if path.startswith("/dev/ttyS") and _first_line(
+            os.path.join(_SYS_TTY, os.path.basename(path), "type")) == "0":
+        return "no serial port is fitted there (kvtlnk ports lists the serial ports)"
     return _try_opening(path, info)

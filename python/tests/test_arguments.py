@@ -134,6 +134,11 @@ def test_a_port_that_cannot_open_says_why(tmp_path, monkeypatch):
         assert raised.value.code == 2017 and says in raised.value.message, port
     assert (tmp_path / "plain.txt").read_text() == "kept"
     assert kvtlnk._ports.device_path("COM3") == "/dev/ttyS2"
+    if os.path.exists("/dev/ttyS0"):  # a port the kernel knows without a UART behind it
+        (tmp_path / "ttyS0").mkdir()
+        (tmp_path / "ttyS0" / "type").write_text("0\n")
+        monkeypatch.setattr(kvtlnk._ports, "_SYS_TTY", str(tmp_path))
+        assert kvtlnk._ports.port_problem("COM1").startswith("no serial port is fitted there")
 
 
 def test_a_setting_the_calibrator_undid_is_not_saved():
