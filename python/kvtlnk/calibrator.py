@@ -235,7 +235,7 @@ class Calibrator:
         the session closes and opens again. Returns ``{"procedure": n, "results": n}``, the
         records saved; raises :class:`~kvtlnk.BackupError` when the file cannot be written or
         does not read back as written."""
-        path = os.fspath(path)
+        path = os.path.abspath(os.fspath(path))
         _backup.check_new("Calibrator.backup", path)
         Calibrator._open = None
         try:

@@ -321,7 +321,7 @@ class Setup:
                 continue
             changed = tuple(c for c in _GIVES_WAY.get(code, ()) if c != name)
             warnings.append(SetupWarning(name, code, changed, _library.message(code)))
-            undone = [c for c in changed if c in settings]
+            undone = [c for c in changed if c in settings and _ORDER.index(c) < _ORDER.index(name)]
             if strict and undone:
                 raise SettingChangedError(
                     code, "Setup.save_new", "%s=%r changed %s given before (%d: %s); nothing was "
