@@ -12,8 +12,8 @@ demo=(cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libfmt-dev libsq
 demo+=(libtomlplusplus-dev)
 tests=(binutils libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3-scipy
        clang-format man-db util-linux)
-# The reference (Doxygen) and the Python package's tests.
-tests+=(doxygen python3-pytest python3-setuptools)
+# The reference (Doxygen) and the Python package's tests, which install it offline with pip.
+tests+=(doxygen python3-pytest python3-setuptools python3-wheel python3-pip)
 # The calibration report's test renders it in a browser; the certificates' tests print PDF with
 # it and read the PDF back with poppler's pdftotext, pdfinfo and pdftoppm.
 tests+=(chromium poppler-utils)
