@@ -37,6 +37,12 @@ struct ResultPair {
 };
 
 struct CertificateData {
+    CertificateData() = default;
+    CertificateData(CertificateData&&) = default;
+    CertificateData& operator=(CertificateData&&) = default;
+    CertificateData(const CertificateData&) = delete;  // its pairs point into its results
+    CertificateData& operator=(const CertificateData&) = delete;
+
     kvtarchive::Event event;
     kvtarchive::Certificate certificate;  // its number, day of issue and conditions
     std::string number;                   // as printed: the lab's prefix and six digits
