@@ -61,9 +61,6 @@ class MemoryImage {
     CalResultView currentResult_;
 };
 
-// The process-wide image, constructed at load before any export runs.
-MemoryImage& theImage();
-
 // The reference of index in memory m, or kNoRecord when the index is outside the memory.
 RecordRef makeRef(const MemoryImage& image, Memory m, int32_t index);
 inline bool isResultsRef(RecordRef r) {

@@ -21,8 +21,6 @@ struct SessionState {
     void (*waitSeconds)(uint32_t n) = &sleepSeconds;
 };
 
-SessionState& theSession();
-
 // Accepts or refuses a calibrator by its model and firmware version texts and sets the
 // session's firmware level; returns 0 or 2005.
 uint32_t acceptCalibrator(SessionState& session, const char* model, const char* firmwareVersion);
