@@ -100,19 +100,15 @@ void CallLine::thrown(const char* what) {
     append(": %s", what);
 }
 
-namespace detail {
-
-void traceLine(const Trace& trace, const CallLine& line) {
-    trace.text("%s\n", line.text());
-}
-
-void traceException(const Trace& trace, const char* name, const char* what) {
-    if (!trace.shows(3)) return;
-    CallLine line(name);
+void CallTrace::thrown(const char* what) const {
+    if (!on_) return;
+    CallLine line(name_);
     line.thrown(what);
-    traceLine(trace, line);
+    write(line);
 }
 
-}  // namespace detail
+void CallTrace::write(const CallLine& line) const {
+    trace_.text("%s\n", line.text());
+}
 
 }  // namespace kvtlnk

@@ -57,34 +57,6 @@ class CallLine {
     bool first_ = true;
 };
 
-namespace detail {
-
-enum class Refusal { Argument, Exception };
-
-template <class Result>
-Result refusal(Refusal why) {
-    if constexpr (std::is_same_v<Result, uint32_t>) {
-        return why == Refusal::Argument ? KVTLNK_E_ARGUMENT : KVTLNK_E_IMAGE;
-    } else {
-        static_assert(std::is_same_v<Result, char*>, "a call returns a code, a text or nothing");
-        return nullptr;
-    }
-}
-
-void traceLine(const Trace& trace, const CallLine& line);
-void traceException(const Trace& trace, const char* name, const char* what);
-
-// Traces what a call returns (nothing, when no result is given) and returns it.
-template <class... Result>
-void traceReturn(const Trace& trace, const char* name, const Result&... result) {
-    if (!trace.shows(3)) return;
-    CallLine line(name);
-    line.returning(result...);
-    traceLine(trace, line);
-}
-
-}  // namespace detail
-
 // One exported call as the application made it: its name and arguments, and the pointers it
 // needs before it can call down at all (a buffer it returns or writes in every case). Every
 // other argument is checked by the operation it is passed to.
@@ -116,39 +88,75 @@ class Call {
 template <class... Args>
 Call(const char*, Args...) -> Call<Args...>;
 
-// Runs one exported call on lib: body(lib) unless a needed pointer is NULL, with the call and
-// its result traced from KVTLNK_DEBUG level 3 (to the trace of lib's seams).
+// The trace of one call, from KVTLNK_DEBUG level 3: the call with its arguments when it is
+// made, then what it returns, or what was thrown inside it.
+class CallTrace {
+  public:
+    template <class... Args>
+    CallTrace(const Trace& trace, const Call<Args...>& call)
+        : trace_(trace), name_(call.name()), on_(trace.shows(3)) {
+        if (on_) write(call.line());
+    }
+
+    template <class... Result>
+    auto returning(const Result&... result) const {
+        if (on_) {
+            CallLine line(name_);
+            line.returning(result...);
+            write(line);
+        }
+        if constexpr (sizeof...(Result) == 1) return (result, ...);
+    }
+    void thrown(const char* what) const;
+
+  private:
+    void write(const CallLine& line) const;
+
+    const Trace& trace_;
+    const char* name_;
+    bool on_;
+};
+
+// What a call that did not run or did not finish returns: the table at the top.
+enum class Refusal { Argument, Exception };
+template <class Result>
+Result refusal(Refusal why) {
+    if constexpr (std::is_same_v<Result, uint32_t>) {
+        return why == Refusal::Argument ? KVTLNK_E_ARGUMENT : KVTLNK_E_IMAGE;
+    } else if constexpr (std::is_same_v<Result, char*>) {
+        return nullptr;
+    } else {
+        static_assert(std::is_void_v<Result>, "a call returns a code, a text or nothing");
+    }
+}
+
+// Runs one exported call on lib: body(lib) unless a needed pointer is NULL, traced to the trace
+// of lib's seams.
 template <class... Args, class Body>
 auto boundaryCall(Library& lib, const Call<Args...>& call, Body&& body) noexcept
     -> decltype(body(lib)) {
     using Result = decltype(body(lib));
-    const Trace& trace = lib.seams.trace;
-    if (trace.shows(3)) detail::traceLine(trace, call.line());
-    detail::Refusal why = detail::Refusal::Argument;
+    const CallTrace trace(lib.seams.trace, call);
+    Refusal why = Refusal::Argument;
     if (call.runs()) {
         try {
             if constexpr (std::is_void_v<Result>) {
                 body(lib);
-                detail::traceReturn(trace, call.name());
-                return;
+                return trace.returning();
             } else {
-                const Result result = body(lib);
-                detail::traceReturn(trace, call.name(), result);
-                return result;
+                return trace.returning(body(lib));
             }
         } catch (const std::exception& e) {
-            detail::traceException(trace, call.name(), e.what());
+            trace.thrown(e.what());
         } catch (...) {
-            detail::traceException(trace, call.name(), "an exception of unknown type");
+            trace.thrown("an exception of unknown type");
         }
-        why = detail::Refusal::Exception;
+        why = Refusal::Exception;
     }
     if constexpr (std::is_void_v<Result>) {
-        detail::traceReturn(trace, call.name());
+        return trace.returning();
     } else {
-        const Result result = detail::refusal<Result>(why);
-        detail::traceReturn(trace, call.name(), result);
-        return result;
+        return trace.returning(refusal<Result>(why));
     }
 }
 

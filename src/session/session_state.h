@@ -9,7 +9,7 @@ constexpr char LIBRARY_VERSION[] = "1.1";
 // Returns after n seconds of the steady clock, asleep meanwhile.
 void sleepSeconds(uint32_t n);
 
-// The one calibrator session of the process.
+// A calibrator session (the library holds one).
 struct SessionState {
     uint16_t sessionOpen = 0;      // KVTopen has opened the port
     uint16_t linkEstablished = 0;  // the packet link was brought up in this session
