@@ -77,7 +77,7 @@ void BM_PacedUpload(benchmark::State& state) {
     CalibratorOptions options;
     options.pacingBaud = 9600;
     Calibrator emu(options);
-    EmuRecord item;
+    MemoryRecord item;
     item.data.assign(size, 0x55);  // no byte doubled on the wire
     emu.replaceMemory(Memory::Procedure, {item});
     if (!emu.start() || !openLink(emu, 200, 5)) {

@@ -1,10 +1,13 @@
 // Reading calibration results: every entry of a results memory decodes in the same time per
-// entry whatever the number of results; saving and restoring a setup with a full log.
+// entry whatever the number of results; a result is decoded once, when it is selected, and the
+// entries after its first are read from what that kept, without touching the heap; saving and
+// restoring a setup with a full log.
 #include <benchmark/benchmark.h>
 
 #include <memory>
 #include <vector>
 
+#include "counting_new.h"
 #include "memory/mem_api.h"
 #include "memory/record_layout.h"
 #include "memory/setup_record.h"
@@ -74,6 +77,43 @@ void BM_DecodeEveryEntry(benchmark::State& state) {
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_DecodeEveryEntry)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
+
+// The first entry of each result in turn: every call selects another result, so each one
+// decodes the result and loads the setup it ran with.
+void BM_FirstEntryOfEachResult(benchmark::State& state) {
+    constexpr int kResults = 100;
+    const std::unique_ptr<MemoryImage> image = resultsMemory(kResults);
+    for (auto _ : state) {
+        for (int i = 0; i < kResults; ++i) {
+            EntryValues v;
+            benchmark::DoNotOptimize(memCalResultEntry(*image, 3 * i + 1, 0, &v));
+        }
+    }
+    state.counters["per_entry"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kResults,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_FirstEntryOfEachResult)->Unit(benchmark::kMicrosecond);
+
+// Every entry of a result whose first entry has been read: each call finds the result still
+// decoded and reads the entry from it.
+void BM_EntriesAfterTheFirst(benchmark::State& state) {
+    const std::unique_ptr<MemoryImage> image = resultsMemory(1);
+    EntryValues first;
+    if (memCalResultEntry(*image, 1, 0, &first) != 0) state.SkipWithError("no result");
+    const long before = bench::gAllocations.load();
+    for (auto _ : state) {
+        for (int32_t e = 0; e < kPoints; ++e) {
+            EntryValues v;
+            benchmark::DoNotOptimize(memCalResultEntry(*image, 1, e, &v));
+        }
+    }
+    bench::reportAllocations(state, before);
+    state.counters["per_entry"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kPoints,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_EntriesAfterTheFirst)->Unit(benchmark::kMicrosecond);
 
 // STAsave and STArestore of a form-4 setup whose log holds 8000 samples.
 void BM_SaveAndRestoreALoggedSetup(benchmark::State& state) {

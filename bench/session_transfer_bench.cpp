@@ -32,7 +32,8 @@
 #include <vector>
 
 #include "api/library.h"
-#include "image_file.h"
+#include "common/files.h"
+#include "common/image_file.h"
 #include "kvtlnk/kvtlnk.h"
 #include "session/session_calls.h"
 
@@ -95,10 +96,10 @@ double processCpuSeconds() {
     return seconds(u.ru_utime) + seconds(u.ru_stime);
 }
 
-std::vector<k27emu::EmuRecord> procedureRecords(int count) {
-    std::vector<k27emu::EmuRecord> records(static_cast<size_t>(count));
+std::vector<kvttools::MemoryRecord> procedureRecords(int count) {
+    std::vector<kvttools::MemoryRecord> records(static_cast<size_t>(count));
     uint32_t x = 12345;
-    for (k27emu::EmuRecord& r : records) {
+    for (kvttools::MemoryRecord& r : records) {
         r.kind = 10;
         r.stamp.day = 2;
         r.stamp.month = 5;
@@ -112,10 +113,10 @@ std::vector<k27emu::EmuRecord> procedureRecords(int count) {
     return records;
 }
 
-void fillImage(MemoryImage& image, const std::vector<k27emu::EmuRecord>& records) {
+void fillImage(MemoryImage& image, const std::vector<kvttools::MemoryRecord>& records) {
     RecordStore& store = image.procedure();
     store.truncate(0);
-    for (const k27emu::EmuRecord& r : records) {
+    for (const kvttools::MemoryRecord& r : records) {
         store.beginRecord(r.kind, r.version);
         store.writeBytes(r.data.data(), static_cast<int32_t>(r.data.size()));
         store.endRecord();
@@ -188,10 +189,10 @@ void runTransfer(benchmark::State& state, bool download) {
     std::string image;
     if (!download) {
         image = "/tmp/kvtlnk-transfer-bench-" + std::to_string(getpid()) + ".json";
-        k27emu::AtomicFile file;
+        kvttools::AtomicFile file;
         std::string error;
         if (!file.open(image, &error) ||
-            !file.commit(k27emu::formatMemoryFile({items, {}}), &error)) {
+            !file.commit(kvttools::formatMemoryFile({items, {}}), &error)) {
             state.SkipWithError(error.c_str());
             return;
         }

@@ -28,7 +28,7 @@ namespace {
 
 using namespace kvtlnk;
 using Clock = std::chrono::steady_clock;
-using Records = std::vector<k27emu::EmuRecord>;
+using Records = std::vector<kvttools::MemoryRecord>;
 
 constexpr int kRecords = 64;
 constexpr uint32_t kReadTimeoutMs = 300;  // the library's; the emulator repeats after 100 ms
@@ -50,7 +50,7 @@ long residentKiB() {
 
 Records makeImage(std::mt19937& random) {
     Records records(kRecords);
-    for (k27emu::EmuRecord& r : records) {
+    for (kvttools::MemoryRecord& r : records) {
         r.kind = 10;
         r.data.resize(100 + random() % 300);
         for (uint8_t& b : r.data)
@@ -63,7 +63,7 @@ void setImage(const Records& records) {
     RecordStore& store = library().image.procedure();
     store.truncate(0);
     library().image.results().truncate(0);
-    for (const k27emu::EmuRecord& r : records) {
+    for (const kvttools::MemoryRecord& r : records) {
         store.beginRecord(r.kind, r.version);
         store.writeBytes(r.data.data(), static_cast<int32_t>(r.data.size()));
         store.endRecord();
@@ -76,7 +76,7 @@ bool sameAsImage(const Records& emulated) {
     if (store.count() != static_cast<int32_t>(emulated.size())) return false;
     for (int32_t i = 0; i < store.count(); ++i) {
         const Record& r = *store.selectRecord(i);
-        const k27emu::EmuRecord& e = emulated[static_cast<size_t>(i)];
+        const kvttools::MemoryRecord& e = emulated[static_cast<size_t>(i)];
         if (r.kind() != e.kind || r.version() != e.version ||
             std::vector<uint8_t>(r.data(), r.data() + r.length()) != e.data)
             return false;
@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
         busy += took;
         if (r == KVTLNK_OK) {
             ++completed;
-            exact += sameAsImage(emu.memory(Memory::Procedure));
+            exact += sameAsImage(emu.memory(kvttools::Memory::Procedure));
             if (vanish) ++unexpected;  // the silence came after the last command
         } else {
             ++codes[r];

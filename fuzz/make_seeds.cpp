@@ -61,11 +61,12 @@ void saveSetup(int code, const char* in, float inLow, float inHigh, const char* 
 
 Pieces imagePieces(const k27emu::Instrument& instrument) {
     Pieces pieces;
-    for (Memory m : {Memory::Procedure, Memory::Results}) {
-        for (const k27emu::EmuRecord& r : instrument.memory(m).records()) {
-            Bytes p = {static_cast<uint8_t>(r.kind | 0x40 | (m == Memory::Results ? 0x80 : 0)),
-                       static_cast<uint8_t>(r.version)};
-            const DateStamp& d = r.stamp;
+    for (kvttools::Memory m : {kvttools::Memory::Procedure, kvttools::Memory::Results}) {
+        for (const kvttools::MemoryRecord& r : instrument.memory(m).records()) {
+            Bytes p = {
+                static_cast<uint8_t>(r.kind | 0x40 | (m == kvttools::Memory::Results ? 0x80 : 0)),
+                static_cast<uint8_t>(r.version)};
+            const kvttools::DateStamp& d = r.stamp;
             p.insert(p.end(), {d.second, d.minute, d.hour, d.weekday, d.day, d.month, d.year});
             p.insert(p.end(), r.data.begin(), r.data.end());
             pieces.push_back(p);
@@ -112,15 +113,19 @@ int main(int argc, char** argv) {
     saveSetup(2, "dcv", 0, 10, "dcv", 1);
     MEMendTask();
     k27emu::Instrument instrument;
-    std::vector<k27emu::EmuRecord> procedure;
+    std::vector<kvttools::MemoryRecord> procedure;
     for (int32_t i = 0; i < library().image.procedure().count(); ++i) {
         const Record& r = *library().image.procedure().selectRecord(i);
-        procedure.push_back(
-            {r.kind(), r.version(), r.stamp(), Bytes(r.data(), r.data() + r.length())});
+        const DateStamp& s = r.stamp();
+        procedure.push_back({r.kind(),
+                             r.version(),
+                             {s.second, s.minute, s.hour, s.weekday, s.day, s.month, s.year},
+                             Bytes(r.data(), r.data() + r.length())});
     }
+    using kvttools::Memory;
     instrument.memory(Memory::Procedure).replace(procedure);
     k27emu::runProcedures(instrument.memory(Memory::Procedure), instrument.memory(Memory::Results),
-                          1, DateStamp{0, 30, 12, 1, 15, 3, 7});
+                          1, kvttools::DateStamp{0, 30, 12, 1, 15, 3, 7});
     const Pieces image = imagePieces(instrument);
     write("records", "field-run", image);
     write("dump", "field-run", Pieces(image.begin() + 9, image.begin() + 25));

@@ -7,9 +7,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+# build PRESET [CONFIGURE OPTIONS...]
 build() {
     echo "== $1 build"
-    cmake --preset "$1" >/dev/null
+    cmake --preset "$@" >/dev/null
     cmake --build --preset "$1"
     ctest --preset "$1"
 }
@@ -47,5 +48,5 @@ if ! bash scripts/deps.sh "${windows_packages[@]}"; then
 fi
 start=$SECONDS
 build windows
-build windows64
+build windows64 -DKVTLNK_KVTSIM="$PWD/build/tools/emulator/kvtsim"
 echo "== Windows stage: $((SECONDS - start)) s"

@@ -180,6 +180,76 @@
  * The first text of STAgetPressure (up to 15 characters); the second takes up to 9 (10 bytes). */
 #define KVTLNK_PRESSURE_TEXT_SIZE 16
 
+/**
+ * @ingroup readings
+ * The characters of the calibrator's display that are not the Latin-1 character of the same
+ * byte, each as X(byte, Unicode code point, what it shows). The first row of a byte is the
+ * character it reads as; a text written for the calibrator may use the code point of any of
+ * its rows (the ohm sign has two). Every other byte is the Latin-1 character of its value:
+ * 0xB0 is the degree sign. Texts that pass through the library keep these bytes unchanged.
+ * @param X  a macro of three arguments, expanded once for each row.
+ */
+#define KVTLNK_GLYPHS(X)                  \
+    X(0x80, 0x2009, "narrow space")       \
+    X(0x81, 0x03A9, "ohm sign")           \
+    X(0x81, 0x2126, "ohm sign")           \
+    X(0x88, 0x2008, "space a digit wide") \
+    X(0x89, 0x2082, "subscript two")      \
+    X(0x8C, 0x2191, "up arrow")           \
+    X(0x8D, 0x2193, "down arrow")
+
+/**
+ * @ingroup setup
+ * The unit names the STA calls take and report, in the order of their codes, each as
+ * X(name, symbol) with the symbol the display shows after a value, in the calibrator's
+ * character set, its bytes above 0x7F in octal ("\260C" is degrees Celsius; see KVTLNK_GLYPHS).
+ * @param X  a macro of two arguments, expanded once for each unit.
+ */
+#define KVTLNK_UNITS(X)      \
+    X("none", "")            \
+    X("volts", "V")          \
+    X("amps", "A")           \
+    X("ohms", "\201")        \
+    X("hertz", "Hz")         \
+    X("seconds", "s")        \
+    X("celsius", "\260C")    \
+    X("fahrenheit", "\260F") \
+    X("percent", "%")        \
+    X("psi", "psi")          \
+    X("mm_hg", "mmHg")       \
+    X("in_hg", "inHg")       \
+    X("in_h2o", "inH\211O")  \
+    X("ft_h2o", "ftH\211O")  \
+    X("bar", "bar")          \
+    X("kpa", "kPa")          \
+    X("udf", "UDF")
+
+/**
+ * @ingroup setup
+ * The function names of either side (STAsetInput, STAsetOutput, STAgetInput, STAgetOutput), in
+ * the order of their codes, each as X(name, unit) with the unit its values are in: a name of
+ * KVTLNK_UNITS, or "temperature" or "pressure" for the setup's temperature units
+ * (STAgetTempUnits) or pressure units (STAgetPresUnits).
+ * @param X  a macro of two arguments, expanded once for each function.
+ */
+#define KVTLNK_FUNCTIONS(X)    \
+    X("none", "none")          \
+    X("current", "amps")       \
+    X("dcv", "volts")          \
+    X("acv", "volts")          \
+    X("freq", "hertz")         \
+    X("freq_low", "hertz")     \
+    X("2w_ohms", "ohms")       \
+    X("3w_ohms", "ohms")       \
+    X("4w_ohms", "ohms")       \
+    X("cont", "ohms")          \
+    X("tc", "temperature")     \
+    X("2w_rtd", "temperature") \
+    X("3w_rtd", "temperature") \
+    X("4w_rtd", "temperature") \
+    X("pressure", "pressure")  \
+    X("current_sink", "amps")
+
 #ifdef __cplusplus
 extern "C" {
 #endif

@@ -1,8 +1,8 @@
 """kvtlnk: Python access to the kvtlnk library for the K27 process calibrator.
 
 The package drives the C library through ctypes and needs nothing but the standard library.
-It finds the library through ``KVTLNK_LIBRARY`` (a path), then the build tree it sits in
-(``build/libkvtlnk.so``), then the system's library path.
+It finds the library through ``KVTLNK_LIBRARY`` (a path), then the build tree it was made in
+(``build/libkvtlnk.so`` beside ``build/python``), then the system's library path.
 
 - :class:`Calibrator`: the session with a calibrator on a serial port (identify, memory
   statistics, download, upload, clear).

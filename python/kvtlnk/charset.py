@@ -1,24 +1,15 @@
 """The calibrator's character set.
 
 Texts travel to and from the calibrator as 8-bit strings: Latin-1 (so 0xB0 is the degree sign)
-except for the display's own glyphs, which this module maps to their Unicode characters:
-
-======  ======  =====================
-byte    char    glyph
-======  ======  =====================
-0x80    U+2009  narrow space
-0x81    Ω       ohm sign (U+2126 is taken too)
-0x88    U+2008  space of a digit's width
-0x89    ₂       subscript two ("inH₂O")
-0x8C    ↑       up arrow (strategy names)
-0x8D    ↓       down arrow
-======  ======  =====================
+except for the display's own glyphs, which this module maps to their Unicode characters as the
+library's header lists them (``KVTLNK_GLYPHS``): Ω, the ₂ of "inH₂O", the ↑ and ↓ of the
+strategy names and two narrow spaces.
 """
+from ._header import GLYPHS as _ROWS
 
-GLYPHS = {0x80: "\u2009", 0x81: "\u03a9", 0x88: "\u2008", 0x89: "\u2082", 0x8C: "\u2191",
-          0x8D: "\u2193"}
-_BYTES = {char: byte for byte, char in GLYPHS.items()}
-_BYTES["\u2126"] = 0x81
+#: {byte: character} of the display's own glyphs; the first row of a byte is what it reads as.
+GLYPHS = {byte: char for byte, char, _ in reversed(_ROWS)}
+_BYTES = {char: byte for byte, char, _ in _ROWS}
 
 
 def decode(data):

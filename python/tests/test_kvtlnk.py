@@ -112,3 +112,11 @@ def test_warnings_are_returned_and_display_glyphs_decoded():
     assert kvtlnk.encode("3 ↑") == b"3 \x8c" and kvtlnk.decode(b"in\x89O\0x") == "in₂O"
     with pytest.raises(ValueError):
         kvtlnk.encode("€")
+
+
+def test_what_the_header_gives_the_package():
+    import ctypes
+    with pytest.raises(OSError, match="lacks KVTclear, KVTclose"):
+        kvtlnk._library.bind(ctypes.CDLL(None))  # the interpreter's own symbols
+    assert kvtlnk.encode("\u2126\u03a9") == b"\x81\x81" and kvtlnk.decode(b"\x81") == "\u03a9"
+    assert kvtlnk.message(4242) == kvtlnk.message(4243) != kvtlnk.message(2019)

@@ -32,15 +32,46 @@ constexpr uint32_t kEntryThirdFlag = 18;
 constexpr uint32_t kEntryFirstFlag = 19;
 constexpr uint32_t kEntrySecondFlag = 20;
 
-// The range a side's value was taken in: by sensor type for thermocouples and RTDs, by the
-// entry's range code otherwise. The value goes from the range's display units to base units;
-// the result is the range's upper limit.
-float toBase(RangeTable table, const SetupState& s, uint32_t function, uint32_t units,
-             uint32_t tcType, uint32_t rtdType, uint8_t code, float* value) {
-    const RangeGroup& group = findGroup(table, s, function, units);
-    const RangeEntry& range = function == kFnTc         ? rangeEntry(group, 0, tcType)
-                              : isRtdFunction(function) ? rangeEntry(group, 0, rtdType)
-                                                        : rangeEntry(group, code, 0);
+// The ranges of one side, found in the setup the result ran with.
+SideRanges sideRanges(RangeTable table, const SetupState& s, uint32_t function, uint32_t units,
+                      uint32_t tcType, uint32_t rtdType) {
+    SideRanges side;
+    side.group = &findGroup(table, s, function, units);
+    if (function == kFnTc)
+        side.bySensor = &rangeEntry(*side.group, 0, tcType);
+    else if (isRtdFunction(function))
+        side.bySensor = &rangeEntry(*side.group, 0, rtdType);
+    return side;
+}
+
+// The ranges of the current result's entries, from the setup it ran with, loaded on the first
+// entry read after the result was decoded: 0; 2012 when there is no memory for the setup; 2014
+// when the setup cannot be taken, which is kept, so that the result's other entries say so at
+// once.
+uint32_t loadEntryRanges(MemoryImage& image, const EntryRanges** ranges) {
+    CurrentResult& current = image.currentResult();
+    if (current.setupRefused) return KVTLNK_E_RECORD;
+    if (current.ranges == nullptr) {
+        std::unique_ptr<EntryRanges> loaded(new (std::nothrow) EntryRanges());
+        if (loaded == nullptr) return KVTLNK_E_IMAGE;
+        StateTarget target(loaded->setup);
+        if (!loadResultSetup(image, current.view, target)) {
+            current.setupRefused = true;
+            return KVTLNK_E_RECORD;
+        }
+        const SetupState& s = loaded->setup;
+        loaded->in = sideRanges(inputRanges, s, s.inFunction, s.inUnits, s.inTcType, s.inRtdType);
+        loaded->out =
+            sideRanges(outputRanges, s, s.outFunction, s.outUnits, s.outTcType, s.outRtdType);
+        current.ranges = std::move(loaded);
+    }
+    *ranges = current.ranges.get();
+    return KVTLNK_OK;
+}
+
+// A value goes from the display units of the range it was taken in to base units; the range's
+// upper limit is the side's limit.
+float toBase(const RangeEntry& range, float* value) {
     prefixToBase(value, range.prefix);
     return range.high;
 }
@@ -82,29 +113,41 @@ bool decodeCalResult(MemoryImage& image, RecordRef ref, CalResultView* view) {
     return decodeStrategyAt(image, view->strategy, &strategy) && strategy.count == view->count;
 }
 
+CurrentResult::CurrentResult() = default;
+CurrentResult::~CurrentResult() = default;
+
 bool selectResult(MemoryImage& image, int32_t index) {
-    return decodeCalResult(image, makeRef(image, Memory::Results, index), &image.currentResult());
+    CurrentResult& current = image.currentResult();
+    const uint64_t procedureEpoch = image.procedure().epoch();
+    const uint64_t resultsEpoch = image.results().epoch();
+    if (current.held && current.index == index && current.procedureEpoch == procedureEpoch &&
+        current.resultsEpoch == resultsEpoch) {
+        return true;
+    }
+    current.ranges.reset();
+    current.setupRefused = false;
+    current.held = decodeCalResult(image, makeRef(image, Memory::Results, index), &current.view);
+    current.index = index;
+    current.procedureEpoch = procedureEpoch;
+    current.resultsEpoch = resultsEpoch;
+    return current.held;
 }
 
 uint32_t memCalResult(MemoryImage& image, int32_t index, uint32_t* entryCount) {
     if (!selectResult(image, index)) return KVTLNK_E_RECORD;
     if (entryCount != nullptr) {
-        *entryCount = static_cast<uint32_t>(int32_t{image.currentResult().count});
+        *entryCount = static_cast<uint32_t>(int32_t{image.currentResult().view.count});
     }
     return KVTLNK_OK;
 }
 
 uint32_t memCalResultEntry(MemoryImage& image, int32_t index, int32_t entry, EntryValues* values) {
-    const CalResultView& result = image.currentResult();
+    const CalResultView& result = image.currentResult().view;
     if (!selectResult(image, index) || entry < 0 || entry >= result.count) {
         return KVTLNK_E_RECORD;
     }
-    // The setup the result ran with goes into an object of its own, never into the global one.
-    const std::unique_ptr<SetupState> working(new (std::nothrow) SetupState());
-    if (working == nullptr) return KVTLNK_E_IMAGE;
-    StateTarget target(*working);
-    TemplateInfo info;
-    if (!decodeTemplate(image, result.self, &target, &info)) return KVTLNK_E_RECORD;
+    const EntryRanges* ranges = nullptr;
+    if (const uint32_t r = loadEntryRanges(image, &ranges)) return r;
 
     const uint8_t* e = result.entries + kResultEntryBytes * static_cast<uint32_t>(entry);
     EntryValues v;
@@ -119,29 +162,16 @@ uint32_t memCalResultEntry(MemoryImage& image, int32_t index, int32_t entry, Ent
     v.outFlag = e[kEntrySecondFlag] != 0 ? 1 : 0;
     v.thirdValue = e[kEntryThirdFlag] != 0 ? loadF32(e + kEntryThird)
                                            : std::numeric_limits<float>::quiet_NaN();
-
-    SetupState& s = *working;
-    uint32_t function = 0, units = 0, tcType = 0, rtdType = 0;
-    s.readInTc(&function, &tcType);
-    s.readInRtd(&function, &rtdType);
-    s.readInUnits(&units);
-    v.inLimit =
-        toBase(inputRanges, s, function, units, tcType, rtdType, e[kEntryInRange], &v.inValue);
-    s.readOutFunction(&function);
-    s.readOutUnits(&units);
-    s.readOutTcType(&tcType);
-    s.readOutRtdType(&rtdType);
-    v.outLimit =
-        toBase(outputRanges, s, function, units, tcType, rtdType, e[kEntryOutRange], &v.outValue);
+    v.inLimit = toBase(ranges->in.of(e[kEntryInRange]), &v.inValue);
+    v.outLimit = toBase(ranges->out.of(e[kEntryOutRange]), &v.outValue);
     *values = v;
     return KVTLNK_OK;
 }
 
 uint32_t memBaseState(MemoryImage& image, SetupState& state, int32_t index) {
     StateTarget target(state);
-    TemplateInfo info;
-    const bool ok = selectResult(image, index) &&
-                    decodeTemplate(image, image.currentResult().self, &target, &info);
+    const bool ok =
+        selectResult(image, index) && loadResultSetup(image, image.currentResult().view, target);
     // What went wrong is told by the result code; no status is left for the next setter.
     state.takeStatus();
     return ok ? KVTLNK_OK : KVTLNK_E_RECORD;
@@ -150,7 +180,7 @@ uint32_t memBaseState(MemoryImage& image, SetupState& state, int32_t index) {
 uint32_t memAsflInfo(MemoryImage& image, int32_t index, uint32_t* taskIndex,
                      uint32_t* strategyIndex, uint32_t* flag) {
     if (!selectResult(image, index)) return KVTLNK_E_RECORD;
-    const CalResultView& result = image.currentResult();
+    const CalResultView& result = image.currentResult().view;
     uint32_t task = kNoTask;
     if (!isResultsRef(result.setup)) {
         // The task is the one whose template names the same setup, found from the setup on.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "memory/name_index.h"
 #include "memory/record_store.h"
@@ -24,6 +25,27 @@ struct CalResultView {
     const uint8_t* pressureModule = nullptr;
     const uint8_t* modulePresent = nullptr;
     const uint8_t* junctionTemperature = nullptr;
+};
+
+struct EntryRanges;  // cal_result.h
+
+// The calibration result that the results calls selected last, kept decoded from one call to
+// the next. Its view points into the result's record and its decoding read the setup and the
+// strategy it names, in either memory; so it is held only while neither memory has lost or
+// rewritten a record since (their epochs). Records appended later change nothing it read.
+struct CurrentResult {
+    CurrentResult();
+    ~CurrentResult();  // in cal_result.cpp, beside EntryRanges
+
+    bool held = false;
+    int32_t index = 0;  // in the results memory
+    uint64_t procedureEpoch = 0;
+    uint64_t resultsEpoch = 0;
+    CalResultView view;
+    // The ranges its entries were taken in, from its setup, loaded when an entry is first read;
+    // or the setup could not be taken, and no entry reads.
+    std::unique_ptr<EntryRanges> ranges;
+    bool setupRefused = false;
 };
 
 // The calibrator's two memories as the library holds them.
@@ -50,15 +72,16 @@ class MemoryImage {
     NameIndex& strategyNames() { return strategyNames_; }
     NameIndex& promptDefnNames() { return promptDefnNames_; }
 
-    // The calibration result that the results calls selected last; each call selects afresh.
-    CalResultView& currentResult() { return currentResult_; }
+    // The calibration result that the results calls selected last; each call selects it
+    // again by index, and finds it still decoded when nothing has changed since.
+    CurrentResult& currentResult() { return currentResult_; }
 
   private:
     RecordStore procedure_;
     RecordStore results_;
     NameIndex strategyNames_;
     NameIndex promptDefnNames_;
-    CalResultView currentResult_;
+    CurrentResult currentResult_;
 };
 
 // The reference of index in memory m, or kNoRecord when the index is outside the memory.

@@ -7,14 +7,6 @@ namespace kvtlnk {
 
 namespace {
 
-// The steps every kind of template ends with: with a target, commit it and require both
-// scalings; then name the strategy.
-bool finishTemplate(const StrategyView& strategy, SetupTarget* target, TemplateInfo* info) {
-    if (target != nullptr && !target->commitScaled()) return false;
-    info->strategyName = strategy.name;
-    return true;
-}
-
 bool decodeTemplateRecord(MemoryImage& image, RecordRef ref, const Record& record,
                           SetupTarget* target, TemplateInfo* info) {
     RecordReader reader(record);
@@ -32,7 +24,9 @@ bool decodeTemplateRecord(MemoryImage& image, RecordRef ref, const Record& recor
     if (target != nullptr && !target->restore(image, info->setup)) return false;
     info->flag = static_cast<int8_t>(flag);
     info->self = ref;
-    return finishTemplate(strategy, target, info);
+    if (target != nullptr && !target->commitScaled()) return false;
+    info->strategyName = strategy.name;
+    return true;
 }
 
 // A calibration result names the setup it ran with and the strategy; its texts are those of
@@ -45,10 +39,7 @@ bool decodeResultRecord(MemoryImage& image, RecordRef ref, SetupTarget* target,
         !decodeStrategyAt(image, result.strategy, &strategy)) {
         return false;
     }
-    if (target != nullptr) {
-        if (!target->restore(image, result.setup)) return false;
-        target->applyResult(result);
-    }
+    if (target != nullptr && !loadResultSetup(image, result, *target)) return false;
     info->setup = result.setup;
     info->strategy = result.strategy;
     info->self = ref;
@@ -60,10 +51,17 @@ bool decodeResultRecord(MemoryImage& image, RecordRef ref, SetupTarget* target,
         info->text2 = tag.texts[1];
         info->text3 = tag.texts[2];
     }
-    return finishTemplate(strategy, target, info);
+    info->strategyName = strategy.name;
+    return true;
 }
 
 }  // namespace
+
+bool loadResultSetup(MemoryImage& image, const CalResultView& result, SetupTarget& target) {
+    if (!target.restore(image, result.setup)) return false;
+    target.applyResult(result);
+    return target.commitScaled();
+}
 
 bool decodeTemplate(MemoryImage& image, RecordRef ref, SetupTarget* target, TemplateInfo* info) {
     *info = TemplateInfo{};

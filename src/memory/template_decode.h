@@ -37,6 +37,11 @@ struct TemplateInfo {
     const char* text3 = nullptr;
 };
 
+// Loads the setup a decoded calibration result ran with into target: restored from the setup
+// record it names, then the parts the result carries applied. False when the target cannot
+// take the setup, or lacks a scaling afterwards.
+bool loadResultSetup(MemoryImage& image, const CalResultView& result, SetupTarget& target);
+
 // Decodes the record that ref names as a template, or as a calibration result, loading its
 // setup into target when one is given. Fails on a record of another kind, a field past the
 // record's end, a strategy that does not decode, or a setup the target cannot take.

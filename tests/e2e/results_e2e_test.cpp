@@ -82,7 +82,7 @@ TEST(ResultsE2e, EveryResultDecodesToWhatTheCalibratorRecorded) {
     MEMendTask();
 
     k27emu::CalibratorOptions options;
-    options.clock = DateStamp{0, 30, 12, 1, 15, 3, 7};  // 15 March 1999, 12:30
+    options.clock = kvttools::DateStamp{0, 30, 12, 1, 15, 3, 7};  // 15 March 1999, 12:30
     k27emu::Calibrator emu(options);
     ASSERT_TRUE(emu.start());
     ASSERT_EQ(KVTopen(9600, emu.portPath().c_str(), 500, 5), KVTLNK_OK);

@@ -23,13 +23,13 @@ namespace {
 
 using k27emu::Calibrator;
 using k27emu::CalibratorOptions;
-using k27emu::EmuRecord;
-using Records = std::vector<EmuRecord>;
+using kvttools::MemoryRecord;
+using Records = std::vector<MemoryRecord>;
 using Strings = std::vector<std::string>;
 
 constexpr uint32_t kTimeoutMs = 500;
 constexpr int32_t kAttempts = 5;
-constexpr DateStamp kCalibratorClock{1, 2, 3, 4, 5, 6, 32};
+constexpr kvttools::DateStamp kCalibratorClock{1, 2, 3, 4, 5, 6, 32};
 
 CalibratorOptions calibrator(const char* model = "ORVAN K27") {
     CalibratorOptions o;
@@ -44,8 +44,8 @@ void recordWait(uint32_t seconds) {
     gWaits.push_back(seconds);
 }
 
-EmuRecord item(uint16_t kind, uint16_t version, size_t length, DateStamp stamp = {}) {
-    EmuRecord r{kind, version, stamp, std::vector<uint8_t>(length)};
+MemoryRecord item(uint16_t kind, uint16_t version, size_t length, kvttools::DateStamp stamp = {}) {
+    MemoryRecord r{kind, version, stamp, std::vector<uint8_t>(length)};
     for (size_t i = 0; i < length; ++i)
         r.data[i] = static_cast<uint8_t>(i * 13 + kind);
     return r;  // 13 is odd: 256 bytes hold every byte value, 0x10 and 0x04 among them
@@ -55,7 +55,7 @@ void setImage(const Records& records) {
     RecordStore& p = library().image.procedure();
     library().image.results().truncate(0);
     p.truncate(0);
-    for (const EmuRecord& r : records) {
+    for (const MemoryRecord& r : records) {
         p.beginRecord(r.kind, r.version);
         p.writeBytes(r.data.data(), static_cast<int32_t>(r.data.size()));
         p.endRecord();
@@ -67,14 +67,17 @@ Records imageOf(Memory m) {
     const RecordStore& store = library().image.store(m);
     for (int32_t i = 0; i < store.count(); ++i) {
         const Record* r = store.selectRecord(i);
-        out.push_back({r->kind(), r->version(), r->stamp(),
+        const DateStamp& s = r->stamp();
+        out.push_back({r->kind(),
+                       r->version(),
+                       {s.second, s.minute, s.hour, s.weekday, s.day, s.month, s.year},
                        std::vector<uint8_t>(r->data(), r->data() + r->length())});
     }
     return out;
 }
 
-Records withStamp(Records records, DateStamp stamp) {
-    for (EmuRecord& r : records)
+Records withStamp(Records records, kvttools::DateStamp stamp) {
+    for (MemoryRecord& r : records)
         r.stamp = stamp;
     return records;
 }
@@ -121,17 +124,17 @@ TEST_F(E2e, RoundTripKeepsEveryByte) {
             item(static_cast<uint16_t>(10 + image.size() % 6), image.size() % 2, length));
     setImage(image);
     ASSERT_EQ(download(), KVTLNK_OK);
-    EXPECT_EQ(emu->memory(Memory::Procedure), withStamp(image, kCalibratorClock));
+    EXPECT_EQ(emu->memory(kvttools::Memory::Procedure), withStamp(image, kCalibratorClock));
     EXPECT_EQ(emu->statusTexts(),
               (Strings{"Clearing Task Memory", "Downloading 12 items to K27 Memory", "5 of 12",
                        "10 of 12", "Clearing Results Memory"}));
 
-    const Records results{item(5, 1, 90, DateStamp{59, 58, 23, 6, 31, 12, 6}),
-                          item(7, 0, 400, DateStamp{0, 0, 0, 0, 1, 1, 0}),
-                          item(15, 0, 40, DateStamp{30, 15, 12, 2, 29, 2, 32})};
-    ASSERT_TRUE(emu->replaceMemory(Memory::Results, results));
+    const Records results{item(5, 1, 90, kvttools::DateStamp{59, 58, 23, 6, 31, 12, 6}),
+                          item(7, 0, 400, kvttools::DateStamp{0, 0, 0, 0, 1, 1, 0}),
+                          item(15, 0, 40, kvttools::DateStamp{30, 15, 12, 2, 29, 2, 32})};
+    ASSERT_TRUE(emu->replaceMemory(kvttools::Memory::Results, results));
     ASSERT_EQ(upload(), KVTLNK_OK);
-    EXPECT_EQ(imageOf(Memory::Procedure), emu->memory(Memory::Procedure));
+    EXPECT_EQ(imageOf(Memory::Procedure), emu->memory(kvttools::Memory::Procedure));
     EXPECT_EQ(imageOf(Memory::Results), results);
     EXPECT_EQ(library().image.results().selectRecord(0)->stamp().fullYear(), 1998);
 }
@@ -146,7 +149,7 @@ TEST_F(E2e, CommandSequences) {
                        "sf link,Clearing Results Memory", "mc r"}));
     EXPECT_EQ(gWaits, std::vector<uint32_t>{1}) << "the restart after \"ds\" waits a second";
 
-    ASSERT_TRUE(emu->replaceMemory(Memory::Results, {item(7, 0, 3), item(15, 0, 300)}));
+    ASSERT_TRUE(emu->replaceMemory(kvttools::Memory::Results, {item(7, 0, 3), item(15, 0, 300)}));
     emu->clearLogs();
     uint32_t count = 0;
     ASSERT_EQ(KVTuplStart(&count), KVTLNK_OK);
@@ -231,7 +234,7 @@ TEST_F(E2e, EveryFailureHasItsCode) {
     for (const auto& c : cases) {
         KVTclose();
         open(2);  // no fault here is meant to be outlasted
-        ASSERT_TRUE(emu->replaceMemory(Memory::Procedure, {item(10, 0, 3)}));
+        ASSERT_TRUE(emu->replaceMemory(kvttools::Memory::Procedure, {item(10, 0, 3)}));
         setImage({item(10, 0, 3)});
         c.fault(*emu);
         EXPECT_EQ(c.call(), c.result) << c.what;
@@ -269,7 +272,7 @@ TEST_F(E2e, RepliesAreReadFieldByField) {
     EXPECT_STREQ(ident3, "");
 
     // An item that brings fewer bytes than its directory entry keeps zeros after them.
-    ASSERT_TRUE(emu->replaceMemory(Memory::Procedure, {item(10, 0, 4)}));
+    ASSERT_TRUE(emu->replaceMemory(kvttools::Memory::Procedure, {item(10, 0, 4)}));
     emu->faults().replaceLines("mu p", {"2", "xy"}, 1);
     ASSERT_EQ(upload(), KVTLNK_OK);
     const Record* r = library().image.procedure().selectRecord(0);
@@ -336,7 +339,7 @@ TEST_F(E2e, AFailedStepIsRepeatedByTheSameCall) {
     EXPECT_EQ(KVTdnlStep(&remaining), KVTLNK_OK);
     EXPECT_EQ(KVTdnlStep(&remaining), KVTLNK_OK);
     EXPECT_EQ(remaining, 0u);
-    EXPECT_EQ(emu->memory(Memory::Procedure), withStamp(image, kCalibratorClock));
+    EXPECT_EQ(emu->memory(kvttools::Memory::Procedure), withStamp(image, kCalibratorClock));
 
     ASSERT_EQ(KVTuplStart(&n), KVTLNK_OK);
     emu->faults().inflateUpload(1, 1);
@@ -344,7 +347,7 @@ TEST_F(E2e, AFailedStepIsRepeatedByTheSameCall) {
     EXPECT_EQ(library().session.transferStep, 0);
     EXPECT_EQ(KVTuplStep(&remaining), KVTLNK_OK);
     EXPECT_EQ(KVTuplStep(&remaining), KVTLNK_OK);
-    EXPECT_EQ(imageOf(Memory::Procedure), emu->memory(Memory::Procedure));
+    EXPECT_EQ(imageOf(Memory::Procedure), emu->memory(kvttools::Memory::Procedure));
 }
 
 TEST_F(E2e, TransfersSurviveALineThatLosesFrames) {
@@ -357,7 +360,7 @@ TEST_F(E2e, TransfersSurviveALineThatLosesFrames) {
     emu->faults().corruptFrame(3, 29);
     emu->faults().dropFrame(11, 31);
     ASSERT_EQ(download(), KVTLNK_OK);
-    EXPECT_EQ(emu->memory(Memory::Procedure), withStamp(image, kCalibratorClock));
+    EXPECT_EQ(emu->memory(kvttools::Memory::Procedure), withStamp(image, kCalibratorClock));
     ASSERT_EQ(upload(), KVTLNK_OK);
     EXPECT_EQ(imageOf(Memory::Procedure), withStamp(image, kCalibratorClock));
     EXPECT_GE(emu->faults().framesFaulted(), 4u);

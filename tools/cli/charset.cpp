@@ -3,6 +3,8 @@
 #include <fmt/format.h>
 #include <cstdint>
 
+#include "kvtlnk/kvtlnk.h"
+
 namespace kvtcli {
 namespace {
 
@@ -12,15 +14,11 @@ struct Glyph {
     uint8_t byte;
     char32_t codePoint;
 };
-constexpr Glyph kGlyphs[] = {
-    {0x80, U'\u2009'},  // narrow space
-    {0x81, U'\u03A9'},  // ohm sign
-    {0x88, U'\u2008'},  // space of a digit's width
-    {0x89, U'\u2082'},  // subscript two
-    {0x8C, U'\u2191'},  // up arrow
-    {0x8D, U'\u2193'},  // down arrow
-};
+#define KVTCLI_GLYPH(byte, codePoint, shows) {byte, codePoint},
+constexpr Glyph kGlyphs[] = {KVTLNK_GLYPHS(KVTCLI_GLYPH)};
+#undef KVTCLI_GLYPH
 
+// The first row of a byte is what it reads as.
 char32_t codePointOf(uint8_t byte) {
     for (const Glyph& g : kGlyphs) {
         if (g.byte == byte) return g.codePoint;
@@ -29,7 +27,6 @@ char32_t codePointOf(uint8_t byte) {
 }
 
 std::optional<uint8_t> byteOf(char32_t cp) {
-    if (cp == U'\u2126') return 0x81;  // the ohm sign has two code points
     for (const Glyph& g : kGlyphs) {
         if (g.codePoint == cp) return g.byte;
     }

@@ -48,11 +48,11 @@ std::string libraryVersion() {
     return version;
 }
 
-bool sameRecords(const std::vector<k27emu::EmuRecord>& a, const std::vector<ImageRecord>& b) {
+bool sameRecords(const std::vector<kvttools::MemoryRecord>& a, const std::vector<ImageRecord>& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
         if (a[i].kind != b[i].kind || a[i].version != b[i].version || a[i].data != b[i].data ||
-            k27emu::formatStamp(a[i].stamp) != k27emu::formatStamp(b[i].stamp)) {
+            kvttools::formatStamp(a[i].stamp) != kvttools::formatStamp(b[i].stamp)) {
             return false;
         }
     }
@@ -67,9 +67,9 @@ void saveBackup(const Context& context, Session& session, OutputFile& file) {
     ImageDocument image = captureImage();
     image.calibrator = calibratorJson(session);
     file.commit(dumpJson(toJson(image)));
-    k27emu::MemoryFile back;
+    kvttools::MemoryFile back;
     std::string error = "its records differ from those uploaded";
-    if (!k27emu::loadMemoryFile(file.path(), &back, &error) ||
+    if (!kvttools::loadMemoryFile(file.path(), &back, &error) ||
         !sameRecords(back.procedure, image.procedure) ||
         !sameRecords(back.results, image.results)) {
         throw CliError(kExitCalibrator, "the backup " + file.path() +
@@ -118,7 +118,7 @@ void announce(Progress& progress, const Context& context) {
 ImageDocument imageOfFile(const Context& context, const std::string& file) {
     const std::string text = readFile(file);
     Problem problem;
-    const std::optional<json> value = k27emu::parseJson(text, &problem.message, &problem.field);
+    const std::optional<json> value = kvttools::parseJson(text, &problem.message, &problem.field);
     if (value && isImageJson(*value)) {
         const ImageFile image = readImageFile(file, *value);
         PortOptions sim;  // the emulator as it comes, with the user's time-outs

@@ -272,7 +272,8 @@ const std::vector<std::string>& standardStrategyNames() {
 Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& problems) {
     Procedure procedure;
     Problem problem;
-    const std::optional<json> root = k27emu::parseJson(jsonText, &problem.message, &problem.field);
+    const std::optional<json> root =
+        kvttools::parseJson(jsonText, &problem.message, &problem.field);
     if (!root) {
         problems.push_back(problem);
         return procedure;

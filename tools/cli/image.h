@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "common/image_file.h"
 #include "description.h"
-#include "image_file.h"
 #include "results_reader.h"
 
 namespace kvtcli {
 
-using k27emu::kindName;
+using kvttools::kindName;
 
 // A record of either memory: kind, version word, stamp and data, and where it stands.
-struct ImageRecord : k27emu::EmuRecord {
+struct ImageRecord : kvttools::MemoryRecord {
     int32_t index = 0;
     uint32_t code = 0;  // the directory code MEMpDir or MEMrDir reports
 };
@@ -82,7 +82,7 @@ bool isImageJson(const nlohmann::ordered_json& value);
 // decodes them then), and the calibrator the file names. Throws the file's problem.
 struct ImageFile {
     nlohmann::ordered_json calibrator;
-    k27emu::MemoryFile memories;
+    kvttools::MemoryFile memories;
 };
 ImageFile readImageFile(const std::string& file, const nlohmann::ordered_json& value);
 

@@ -1,24 +1,24 @@
 // Capturing the library's image: MEMdump writes each memory's listing and record data to a
 // scratch directory, the reading calls decode the procedure records.
+#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <regex>
 
 #include <fmt/format.h>
 
 #include "charset.h"
+#include "common/memory.h"
 #include "failure.h"
 #include "image.h"
 #include "kvtlnk/kvtlnk.h"
 #include "kvtlnk/kvtlnk_messages.h"
-#include "memory/record_store.h"
 
 namespace kvtcli {
 namespace {
 
 namespace fs = std::filesystem;
+using kvttools::CalibratorMemory;
 
 enum : uint16_t {
     kTemplate = 6,
@@ -54,29 +54,76 @@ class ScratchDirectory {
     std::string path_;
 };
 
-std::vector<uint8_t> readBytes(const std::string& path) {
+CliError dumpError(const std::string& what) {
+    return CliError(kExitCalibrator, "the image dump " + what);
+}
+
+// The data file of a record: at most what a record holds.
+std::vector<uint8_t> readData(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw CliError(kExitCalibrator, "the image dump lacks " + path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (!in) throw dumpError("lacks " + path);
+    std::vector<uint8_t> data(CalibratorMemory::kMaxItemBytes + 1);
+    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    if (in.bad() || in.gcount() > static_cast<std::streamsize>(CalibratorMemory::kMaxItemBytes)) {
+        throw dumpError(path + " is not the data of a record");
+    }
+    data.resize(static_cast<size_t>(in.gcount()));
+    return data;
+}
+
+// The decimal number that fills text[from, to), at most max.
+bool wholeNumber(const std::string& text, size_t from, size_t to, uint32_t max, uint32_t* out) {
+    if (from >= to || to > text.size()) return false;
+    const char* end = text.data() + to;
+    const auto [stop, ec] = std::from_chars(text.data() + from, end, *out);
+    return ec == std::errc() && stop == end && *out <= max;
+}
+
+// Index, kind and version of a listing line "12: <<nil>>(14),V(0),03/02/1998 10:04:05"; the
+// kind's name between the index and the kind is "<<nil>>" or empty.
+bool parseListing(const std::string& line, uint32_t* index, ImageRecord* r) {
+    const size_t colon = line.find(": ");
+    const size_t version = line.find("),V(");
+    if (colon == std::string::npos || version == std::string::npos) return false;
+    const size_t kind = line.rfind('(', version);
+    const size_t versionEnd = line.find("),", version + 4);
+    uint32_t kindValue = 0, versionValue = 0;
+    if (kind == std::string::npos || kind < colon || versionEnd == std::string::npos ||
+        !wholeNumber(line, 0, colon, UINT32_MAX, index) ||
+        !wholeNumber(line, kind + 1, version, 0xFFFF, &kindValue) ||
+        !wholeNumber(line, version + 4, versionEnd, 0xFFFF, &versionValue)) {
+        return false;
+    }
+    r->kind = static_cast<uint16_t>(kindValue);
+    r->version = static_cast<uint16_t>(versionValue);
+    return true;
 }
 
 using DirFn = uint32_t(KVTLNK_CALL*)(int32_t, uint32_t*, uint32_t*, uint32_t*, uint32_t*, uint32_t*,
                                      uint32_t*, uint32_t*);
 
-// One memory from its listing ("0: name(14),V(0),03/02/1998 10:04:05") and data files.
+// One memory from its listing and data files, with the directory code and stamp of each record
+// from the reading call.
 std::vector<ImageRecord> readMemory(const std::string& base, uint32_t expected, DirFn dir) {
     std::ifstream listing(base + ".dir");
-    if (!listing) throw CliError(kExitCalibrator, "the image dump lacks " + base + ".dir");
-    static const std::regex line(R"(^(\d+): .*\((\d+)\),V\((\d+)\),.*$)");
+    if (!listing) throw dumpError("lacks " + base + ".dir");
     std::vector<ImageRecord> records;
-    std::string text;
-    while (std::getline(listing, text)) {
-        std::smatch m;
-        if (!std::regex_match(text, m, line)) continue;
+    std::string line;
+    while (std::getline(listing, line)) {
         ImageRecord r;
         r.index = static_cast<int32_t>(records.size());
-        r.kind = static_cast<uint16_t>(std::stoul(m[2]));
-        r.version = static_cast<uint16_t>(std::stoul(m[3]));
+        uint32_t listed = 0;
+        if (!parseListing(line, &listed, &r) || listed != records.size()) {
+            throw dumpError(fmt::format("in {}.dir has line {} as \"{}\"", base, records.size() + 1,
+                                        line.substr(0, 80)));
+        }
+        records.push_back(std::move(r));
+    }
+    if (records.size() != expected) {
+        throw dumpError(
+            fmt::format("in {}.dir lists {} records, not {}", base, records.size(), expected));
+    }
+    for (ImageRecord& r : records) {
         uint32_t t[6] = {};  // year, month, day, hour, minute, second
         dir(r.index, &r.code, &t[0], &t[1], &t[2], &t[3], &t[4], &t[5]);
         r.stamp = {static_cast<uint8_t>(t[5]),
@@ -85,16 +132,26 @@ std::vector<ImageRecord> readMemory(const std::string& base, uint32_t expected, 
                    0,
                    static_cast<uint8_t>(t[2]),
                    static_cast<uint8_t>(t[1]),
-                   static_cast<uint8_t>(t[0] - kvtlnk::DateStamp::kBaseYear)};
-        r.data = readBytes(fmt::format("{}{}.nd", base, r.index));
-        records.push_back(std::move(r));
-    }
-    if (records.size() != expected) {
-        throw CliError(kExitCalibrator,
-                       fmt::format("the image dump in {}.dir lists {} records, not {}", base,
-                                   records.size(), expected));
+                   static_cast<uint8_t>(t[0] - kvttools::DateStamp::kBaseYear)};
+        r.data = readData(fmt::format("{}{}.nd", base, r.index));
     }
     return records;
+}
+
+// Both memories of the library's image, record by record. The C API reads records as what
+// they mean; their bytes, kinds and versions come only through MEMdump's files.
+struct Dump {
+    std::vector<ImageRecord> procedure;
+    std::vector<ImageRecord> results;
+};
+Dump dumpImage() {
+    uint32_t procedureCount = 0;
+    uint32_t resultCount = 0;
+    MEMstats(&procedureCount, &resultCount);
+    ScratchDirectory scratch;
+    MEMdump(scratch.path().c_str());
+    return {readMemory(scratch.path() + "/prc", procedureCount, MEMpDir),
+            readMemory(scratch.path() + "/res", resultCount, MEMrDir)};
 }
 
 // Output buffers sized by the record itself: an uploaded record's texts are bounded only by
@@ -236,36 +293,21 @@ class Decoder {
 
 ImageDocument captureImage() {
     ImageDocument image;
-    uint32_t procedureCount = 0;
-    uint32_t resultCount = 0;
-    MEMstats(&procedureCount, &resultCount);
-    ScratchDirectory scratch;
-    MEMdump(scratch.path().c_str());
-    image.procedure = readMemory(scratch.path() + "/prc", procedureCount, MEMpDir);
-    image.results = readMemory(scratch.path() + "/res", resultCount, MEMrDir);
+    Dump dump = dumpImage();
+    image.procedure = std::move(dump.procedure);
+    image.results = std::move(dump.results);
     Decoder(image).run();
     image.calibrations = readResults();
     return image;
 }
 
 std::vector<uint32_t> recordSizes() {
-    uint32_t procedure = 0;
-    uint32_t results = 0;
-    MEMstats(&procedure, &results);
-    ScratchDirectory scratch;
-    MEMdump(scratch.path().c_str());
+    const Dump dump = dumpImage();
     std::vector<uint32_t> sizes;
-    const auto add = [&](const char* memory, uint32_t count) {
-        for (uint32_t i = 0; i < count; ++i) {
-            std::error_code ec;
-            const auto data =
-                fs::file_size(fmt::format("{}/{}{}.nd", scratch.path(), memory, i), ec);
-            // What the record takes in the image, as MEMused counts it.
-            sizes.push_back(kvtlnk::RecordStore::kHeaderBytes + (ec ? 0 : (data + 1) / 2 * 2));
-        }
-    };
-    add("prc", procedure);
-    add("res", results);
+    for (const auto* memory : {&dump.procedure, &dump.results}) {
+        for (const ImageRecord& r : *memory)
+            sizes.push_back(CalibratorMemory::share(static_cast<uint32_t>(r.data.size())));
+    }
     return sizes;
 }
 

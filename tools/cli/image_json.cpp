@@ -13,7 +13,7 @@ constexpr int kImageFormat = 1;
 json recordsJson(const std::vector<ImageRecord>& records) {
     json list = json::array();
     for (const ImageRecord& r : records) {
-        const json item = k27emu::itemJson(r);
+        const json item = kvttools::itemJson(r);
         list.push_back({{"index", r.index},
                         {"kind", r.kind},
                         {"name", item["name"]},
@@ -84,11 +84,11 @@ ImageFile readImageFile(const std::string& file, const json& value) {
     // Memory files of the emulator (kvtsim --save) carry no format number; their records are
     // those of format 1.
     const auto format = value.find("kvtlnkImage");
-    k27emu::FileProblem problem;
+    kvttools::FileProblem problem;
     if (format != value.end() && *format != kImageFormat) {
         problem = {"kvtlnkImage",
                    "this kvtlnk reads image files of format 1, not " + format->dump()};
-    } else if (k27emu::readMemoryDocument(value, &image.memories, &problem)) {
+    } else if (kvttools::readMemoryDocument(value, &image.memories, &problem)) {
         if (value.contains("calibrator")) image.calibrator = value["calibrator"];
         return image;
     }

@@ -12,8 +12,8 @@
 #include <mutex>
 #include <thread>
 
+#include "common/files.h"
 #include "failure.h"
-#include "image_file.h"
 
 namespace kvtcli {
 namespace {
@@ -62,7 +62,7 @@ std::string message(int signal) {
 // Called with the mutex held; does not return.
 [[noreturn]] void giveUp(int signal) {
     releasePort(portInUse);
-    k27emu::AtomicFile::removePending();
+    kvttools::AtomicFile::removePending();
     const std::string text = (::isatty(STDERR_FILENO) ? "\r\x1b[K" : "") + std::string("kvtlnk: ") +
                              message(signal) + "\n";
     [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, text.data(), text.size());

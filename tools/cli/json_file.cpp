@@ -10,7 +10,7 @@ namespace kvtcli {
 std::string readFile(const std::string& path) {
     std::string text;
     std::string error;
-    if (!k27emu::readTextFile(path, &text, &error)) throw inputError("cannot read " + error);
+    if (!kvttools::readTextFile(path, &text, &error)) throw inputError("cannot read " + error);
     return text;
 }
 

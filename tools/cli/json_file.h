@@ -4,7 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "image_file.h"
+#include "common/files.h"
+#include "common/json_text.h"
 
 namespace kvtcli {
 
@@ -21,7 +22,7 @@ class OutputFile {
     const std::string& path() const { return file_.path(); }
 
   private:
-    k27emu::AtomicFile file_;
+    kvttools::AtomicFile file_;
 };
 
 // JSON text for files and standard output; bytes that are not UTF-8 become U+FFFD.

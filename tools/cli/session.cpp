@@ -12,7 +12,7 @@
 
 namespace kvtcli {
 
-Session::Session(const PortOptions& options, const k27emu::MemoryFile* memories)
+Session::Session(const PortOptions& options, const kvttools::MemoryFile* memories)
     : path_(options.port) {
     if (options.port == "sim") {
         simulator_ = std::make_unique<Simulator>(options, memories);

@@ -9,7 +9,7 @@
 
 #include "progress.h"
 
-namespace k27emu {
+namespace kvttools {
 struct MemoryFile;
 }
 
@@ -37,7 +37,7 @@ class Session {
     // Opens the port (the library identifies the calibrator as it does); throws a one-line
     // error saying why when it cannot. For "sim" the emulator starts first, holding memories
     // when they are given.
-    explicit Session(const PortOptions& options, const k27emu::MemoryFile* memories = nullptr);
+    explicit Session(const PortOptions& options, const kvttools::MemoryFile* memories = nullptr);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;

@@ -30,7 +30,7 @@ void printDirectory(std::ostream& out, const char* title, const std::vector<Imag
     for (const ImageRecord& r : records) {
         table.add({std::to_string(r.index), std::to_string(r.kind), kindName(r.kind),
                    std::to_string(r.code), std::to_string(r.version), std::to_string(r.data.size()),
-                   k27emu::formatStamp(r.stamp)});
+                   kvttools::formatStamp(r.stamp)});
     }
     table.print(out);
 }

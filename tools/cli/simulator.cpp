@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "calibrator.h"
+#include "common/image_file.h"
 #include "failure.h"
-#include "image_file.h"
 #include "session.h"
 
 namespace kvtcli {
@@ -29,11 +29,11 @@ struct Simulator::Impl {
     k27emu::Calibrator calibrator;
 };
 
-Simulator::Simulator(const PortOptions& options, const k27emu::MemoryFile* memories)
+Simulator::Simulator(const PortOptions& options, const kvttools::MemoryFile* memories)
     : impl_(std::make_unique<Impl>(options)) {
     k27emu::Calibrator& c = impl_->calibrator;
-    if (memories && (!c.replaceMemory(kvtlnk::Memory::Procedure, memories->procedure) ||
-                     !c.replaceMemory(kvtlnk::Memory::Results, memories->results))) {
+    if (memories && (!c.replaceMemory(kvttools::Memory::Procedure, memories->procedure) ||
+                     !c.replaceMemory(kvttools::Memory::Results, memories->results))) {
         throw inputError("the memories do not fit a K27 (1,048,576 bytes each)");
     }
     if (!c.start()) throw CliError(kExitCalibrator, "the emulator could not make a pty");

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-namespace k27emu {
+namespace kvttools {
 struct MemoryFile;
 }
 
@@ -16,7 +16,7 @@ class Simulator {
   public:
     // Starts serving, with both memories taken from memories when given (empty otherwise);
     // throws when the pty cannot be made or the memories do not fit.
-    explicit Simulator(const PortOptions& options, const k27emu::MemoryFile* memories = nullptr);
+    explicit Simulator(const PortOptions& options, const kvttools::MemoryFile* memories = nullptr);
     ~Simulator();
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;

@@ -7,42 +7,63 @@
 #include <cmath>
 #include <cstring>
 
+#include "charset.h"
+#include "kvtlnk/kvtlnk.h"
+
 namespace kvtcli {
 
-UnitFamily unitFamily(const std::string& function) {
-    if (function.empty() || function == "none") return UnitFamily::None;
-    if (function == "tc" || function.find("_rtd") != std::string::npos) {
-        return UnitFamily::Temperature;
+namespace {
+
+struct Named {
+    const char* name;
+    const char* value;  // a function's unit, a unit's symbol
+};
+#define KVTCLI_ROW(name, value) {name, value},
+constexpr Named kFunctions[] = {KVTLNK_FUNCTIONS(KVTCLI_ROW)};
+constexpr Named kUnits[] = {KVTLNK_UNITS(KVTCLI_ROW)};
+#undef KVTCLI_ROW
+
+template <size_t N>
+const char* lookUp(const Named (&table)[N], const std::string& name) {
+    for (const Named& row : table) {
+        if (name == row.name) return row.value;
     }
-    return function == "pressure" ? UnitFamily::Pressure : UnitFamily::Electrical;
+    return nullptr;
+}
+
+// The unit a function's values are in: a unit's name, "temperature" or "pressure"; "none" for a
+// name the library does not have.
+std::string unitOf(const std::string& function) {
+    const char* unit = lookUp(kFunctions, function);
+    return unit != nullptr ? unit : "none";
+}
+
+}  // namespace
+
+UnitFamily unitFamily(const std::string& function) {
+    const std::string unit = unitOf(function);
+    if (unit == "none") return UnitFamily::None;
+    if (unit == "temperature") return UnitFamily::Temperature;
+    return unit == "pressure" ? UnitFamily::Pressure : UnitFamily::Electrical;
 }
 
 std::string unitSymbol(const std::string& function, const std::string& temperatureUnits,
                        const std::string& pressureUnits) {
-    static const struct {
-        const char* name;
-        const char* symbol;
-    } kSymbols[] = {
-        {"current", "A"},    {"current_sink", "A"}, {"dcv", "V"},      {"acv", "V"},
-        {"freq", "Hz"},      {"freq_low", "Hz"},    {"ohms", "Ω"},     {"cont", "Ω"},
-        {"celsius", "°C"},   {"fahrenheit", "°F"},  {"mm_hg", "mmHg"}, {"in_hg", "inHg"},
-        {"in_h2o", "inH₂O"}, {"ft_h2o", "ftH₂O"},   {"kpa", "kPa"},
-    };
-    std::string name = function;
-    if (unitFamily(function) == UnitFamily::Temperature) name = temperatureUnits;
-    if (unitFamily(function) == UnitFamily::Pressure) name = pressureUnits;
-    if (name.size() > 5 && name.compare(name.size() - 5, 5, "_ohms") == 0) name = "ohms";
-    for (const auto& s : kSymbols) {
-        if (name == s.name) return s.symbol;
-    }
-    return name == "none" ? "" : name;  // "psi", "bar"
+    std::string unit = lookUp(kFunctions, function) != nullptr ? unitOf(function) : function;
+    if (unit == "temperature") unit = temperatureUnits;
+    if (unit == "pressure") unit = pressureUnits;
+    const char* symbol = lookUp(kUnits, unit);
+    if (symbol != nullptr) return toUtf8(symbol);
+    return unit == "none" ? "" : unit;
 }
 
 DisplayUnit displayUnit(double magnitude, const std::string& unit) {
-    static const char* const kElectrical[] = {"A", "V", "Hz", "Ω"};
     bool electrical = false;
-    for (const char* u : kElectrical)
-        electrical = electrical || unit == u;
+    for (const Named& f : kFunctions) {
+        const char* symbol =
+            unitFamily(f.name) == UnitFamily::Electrical ? lookUp(kUnits, f.value) : nullptr;
+        electrical = electrical || (symbol != nullptr && unit == toUtf8(symbol));
+    }
     magnitude = std::fabs(magnitude);
     if (!electrical || magnitude == 0 || !std::isfinite(magnitude)) return {1, unit};
     static const struct {

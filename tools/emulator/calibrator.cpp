@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "propkt/ptalklib.h"
+#include "protocol/slave_port.h"
 #include "pty_line.h"
 #include "wire_line.h"
 
@@ -43,7 +43,7 @@ Calibrator::~Calibrator() {
 }
 
 DateStamp Calibrator::now() const {
-    return options_.clock ? *options_.clock : kvtlnk::stampNow();
+    return options_.clock ? *options_.clock : kvttools::stampNow();
 }
 
 bool Calibrator::start() {
@@ -86,27 +86,23 @@ void Calibrator::stop() {
 void Calibrator::serve() {
     PtyLine pty(masterFd_, wakeFds_[0], options_.readTimeoutMs);
     WireLine wire(pty, faults_, options_.pacingBaud, options_.paceBurstMs);
-    kvtlnk::PacketPort port(wire, kvtlnk::PortRole::Slave);
-    port.setAttempts(options_.attempts);
-    std::vector<uint8_t> buffer(kvtlnk::PACKET_SIZE);
+    kvttools::SlavePort port(wire, options_.attempts);
+    std::vector<uint8_t> command;
     while (!pty.stopping()) {
         // Only a frame that has begun to arrive starts an exchange, so an idle line does not
         // wear out the port's attempts and take the link down.
         if (!wire.waitReadable(kIdlePoll)) continue;
         if (faults_.silent()) {
             // Switched off: whatever arrives is lost.
-            wire.read(nullptr, 0);
+            wire.purge();
             continue;
         }
-        kvtlnk::PacketBuffer command(buffer.data(), kvtlnk::PACKET_SIZE);
-        if (!port.receive(command)) continue;
+        if (!port.receive(&command)) continue;
         // An empty packet: the link was taken down.
-        if (command.size() == 0 || faults_.silent()) continue;
-        Reply reply = answer(buffer.data(), command.size());
-        for (Packet& p : reply.packets) {
-            const auto n = static_cast<uint16_t>(p.size());
-            kvtlnk::PacketBuffer out(p.data(), n, n);
-            if (pty.stopping() || !port.send(out)) break;
+        if (command.empty() || faults_.silent()) continue;
+        const Reply reply = answer(command.data(), command.size());
+        for (const Packet& p : reply.packets) {
+            if (pty.stopping() || !port.send(p)) break;
         }
     }
 }
@@ -136,12 +132,12 @@ Reply Calibrator::answer(const uint8_t* bytes, size_t n) {
     return reply;
 }
 
-std::vector<EmuRecord> Calibrator::memory(Memory m) const {
+std::vector<MemoryRecord> Calibrator::memory(Memory m) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return instrument_.memory(m).records();
 }
 
-bool Calibrator::replaceMemory(Memory m, std::vector<EmuRecord> records) {
+bool Calibrator::replaceMemory(Memory m, std::vector<MemoryRecord> records) {
     std::lock_guard<std::mutex> lock(mutex_);
     return instrument_.memory(m).replace(std::move(records));
 }

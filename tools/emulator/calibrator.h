@@ -50,8 +50,8 @@ class Calibrator {
     const std::string& portPath() const { return portPath_; }
 
     // The memories (copies), and replacing them; replace refuses items that do not fit.
-    std::vector<EmuRecord> memory(Memory m) const;
-    bool replaceMemory(Memory m, std::vector<EmuRecord> records);
+    std::vector<MemoryRecord> memory(Memory m) const;
+    bool replaceMemory(Memory m, std::vector<MemoryRecord> records);
 
     std::vector<LoggedCommand> commandLog() const;
     // The logged texts only, e.g. {"sf link,Identifying K27", "id", "ed", "ms"}.

@@ -1,63 +1,13 @@
+// The emulator keeps its memories as the tools' common library holds them.
 #pragma once
 
-#include <cstdint>
-#include <vector>
-
-#include "memory/record_store.h"
-#include "support/date_stamp.h"
+#include "common/memory.h"
 
 namespace k27emu {
 
-using kvtlnk::DateStamp;
-using kvtlnk::Memory;
-
-// One item of a calibrator memory as the instrument keeps it.
-struct EmuRecord {
-    uint16_t kind = 0;
-    uint16_t version = 0;
-    DateStamp stamp;
-    std::vector<uint8_t> data;
-
-    bool operator==(const EmuRecord& o) const {
-        return kind == o.kind && version == o.version && stamp == o.stamp && data == o.data;
-    }
-    bool operator!=(const EmuRecord& o) const { return !(*this == o); }
-};
-
-// One of the instrument's two memories: a list of items that grows at the end, limited to
-// 1,048,576 bytes counted as 24 bytes an item plus its data rounded up to even.
-class EmuMemory {
-  public:
-    static constexpr uint32_t kCapacity = 0x100000;
-    static constexpr uint32_t kItemHeaderBytes = 24;
-    static constexpr uint32_t kMaxItemBytes = 64976;
-
-    explicit EmuMemory(Memory which) : which_(which) {}
-
-    Memory which() const { return which_; }
-    char letter() const { return which_ == Memory::Procedure ? 'p' : 'r'; }
-    const std::vector<EmuRecord>& records() const { return records_; }
-    int32_t count() const { return static_cast<int32_t>(records_.size()); }
-    uint32_t usedBytes() const { return used_; }
-    uint32_t freeBytes() const { return kCapacity - used_; }
-
-    static uint32_t share(uint32_t length) { return kItemHeaderBytes + ((length + 1u) & ~1u); }
-    bool fits(uint32_t length) const {
-        return length <= kMaxItemBytes && share(length) <= freeBytes();
-    }
-
-    // Appends the item and returns its index, or -1 when it does not fit.
-    int32_t append(EmuRecord record);
-    EmuRecord* item(int32_t index);
-    const EmuRecord* item(int32_t index) const;
-    void clear();
-    // Replaces every item; false (and nothing changed) when they do not fit.
-    bool replace(std::vector<EmuRecord> records);
-
-  private:
-    Memory which_;
-    std::vector<EmuRecord> records_;
-    uint32_t used_ = 0;
-};
+using kvttools::CalibratorMemory;
+using kvttools::DateStamp;
+using kvttools::Memory;
+using kvttools::MemoryRecord;
 
 }  // namespace k27emu

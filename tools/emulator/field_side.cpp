@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "support/byte_order.h"
+#include "protocol/byte_order.h"
 
 namespace k27emu {
 
 using namespace facts;
-using kvtlnk::loadF32;
+using kvttools::loadF32;
 
 namespace {
 

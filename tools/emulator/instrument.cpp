@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "support/byte_order.h"
+#include "protocol/byte_order.h"
 
 namespace k27emu {
 namespace {
@@ -87,9 +87,9 @@ std::string replyField(const std::string& text) {
 
 std::string describeCommand(const uint8_t* bytes, size_t n) {
     if (n >= kBlockHeaderBytes && bytes[0] == 'm' && bytes[1] == 'b' && bytes[2] == 'p') {
-        return "mbp " + std::to_string(kvtlnk::loadU16(bytes + 3)) + "," +
-               std::to_string(kvtlnk::loadU32(bytes + 5)) + "," +
-               std::to_string(kvtlnk::loadU32(bytes + 9));
+        return "mbp " + std::to_string(kvttools::loadU16(bytes + 3)) + "," +
+               std::to_string(kvttools::loadU32(bytes + 5)) + "," +
+               std::to_string(kvttools::loadU32(bytes + 9));
     }
     std::string text;
     for (size_t i = 0; i < n; ++i) {
@@ -106,7 +106,7 @@ std::string describeCommand(const uint8_t* bytes, size_t n) {
 }
 
 Instrument::Instrument(Identity identity)
-    : identity_(std::move(identity)), clock_([] { return kvtlnk::stampNow(); }) {}
+    : identity_(std::move(identity)), clock_([] { return kvttools::stampNow(); }) {}
 
 Reply Instrument::answer(const uint8_t* bytes, size_t n) {
     const std::string text(reinterpret_cast<const char*>(bytes), n);
@@ -160,17 +160,17 @@ Reply Instrument::identify() const {
 Reply Instrument::extendedData() const {
     return acceptedReply(
         {toPacket(joinFields({"K27", identity_.serialNumber, "HW3", "B1.00", "EN", "2024-01-15",
-                              "100", "12", std::to_string(EmuMemory::kCapacity)}))});
+                              "100", "12", std::to_string(CalibratorMemory::kCapacity)}))});
 }
 
 // Per memory: letter, name, bytes used, bytes free, capacity, number of items.
 Reply Instrument::memoryStatistics() const {
     std::vector<Packet> lines;
-    for (const EmuMemory* m : {&procedure_, &results_}) {
+    for (const CalibratorMemory* m : {&procedure_, &results_}) {
         lines.push_back(toPacket(
             joinFields({std::string(1, m->letter()), m == &procedure_ ? "procedure" : "results",
                         std::to_string(m->usedBytes()), std::to_string(m->freeBytes()),
-                        std::to_string(EmuMemory::kCapacity), std::to_string(m->count())})));
+                        std::to_string(CalibratorMemory::kCapacity), std::to_string(m->count())})));
     }
     return acceptedReply(std::move(lines));
 }
@@ -197,10 +197,10 @@ Reply Instrument::addItem(const std::string& args) {
     uint32_t kind = 0, version = 0, length = 0;
     if (f.size() != 3 || !parseNumber(f[0], 0xFFFF, &kind) ||
         !parseNumber(f[1], 0xFFFF, &version) ||
-        !parseNumber(f[2], EmuMemory::kMaxItemBytes, &length) || length == 0) {
+        !parseNumber(f[2], CalibratorMemory::kMaxItemBytes, &length) || length == 0) {
         return refusedReply(kStatusBadCommand);
     }
-    EmuRecord item;
+    MemoryRecord item;
     item.kind = static_cast<uint16_t>(kind);
     item.version = static_cast<uint16_t>(version);
     item.stamp = clock_();
@@ -213,11 +213,12 @@ Reply Instrument::addItem(const std::string& args) {
 // "mbp", 16-bit length n, 32-bit item index, 32-bit offset, then n data bytes.
 Reply Instrument::writeBlock(const uint8_t* bytes, size_t n) {
     if (n < kBlockHeaderBytes) return refusedReply(kStatusBadCommand);
-    const uint32_t length = kvtlnk::loadU16(bytes + 3);
-    const uint32_t index = kvtlnk::loadU32(bytes + 5);
-    const uint64_t offset = kvtlnk::loadU32(bytes + 9);
+    const uint32_t length = kvttools::loadU16(bytes + 3);
+    const uint32_t index = kvttools::loadU32(bytes + 5);
+    const uint64_t offset = kvttools::loadU32(bytes + 9);
     if (length == 0 || n != kBlockHeaderBytes + length) return refusedReply(kStatusBadCommand);
-    EmuRecord* item = index < 0x80000000u ? procedure_.item(static_cast<int32_t>(index)) : nullptr;
+    MemoryRecord* item =
+        index < 0x80000000u ? procedure_.item(static_cast<int32_t>(index)) : nullptr;
     if (item == nullptr || offset + length > item->data.size()) {
         return refusedReply(kStatusNoItem);
     }
@@ -229,9 +230,9 @@ Reply Instrument::writeBlock(const uint8_t* bytes, size_t n) {
 // second.
 Reply Instrument::directory(Memory m) const {
     std::vector<Packet> lines;
-    const EmuMemory& mem = memory(m);
+    const CalibratorMemory& mem = memory(m);
     for (int32_t i = 0; i < mem.count(); ++i) {
-        const EmuRecord& r = *mem.item(i);
+        const MemoryRecord& r = *mem.item(i);
         const DateStamp& s = r.stamp;
         char line[128];
         std::snprintf(line, sizeof line, "%d,%u,%u,%zu,%d,%u,%u,%u,%u,%u,%u", i, r.kind, r.version,
@@ -249,8 +250,8 @@ Reply Instrument::uploadItem(const std::string& args) const {
         !parseNumber(args.substr(2), 0x7FFFFFFF, &index)) {
         return refusedReply(kStatusBadCommand);
     }
-    const EmuMemory& mem = memory(args[0] == 'p' ? Memory::Procedure : Memory::Results);
-    const EmuRecord* item = mem.item(static_cast<int32_t>(index));
+    const CalibratorMemory& mem = memory(args[0] == 'p' ? Memory::Procedure : Memory::Results);
+    const MemoryRecord* item = mem.item(static_cast<int32_t>(index));
     if (item == nullptr) return refusedReply(kStatusNoItem);
     std::vector<Packet> packets{toPacket(std::to_string(item->data.size()))};
     for (size_t at = 0; at < item->data.size(); at += kUploadChunk) {

@@ -57,8 +57,8 @@ class Instrument {
     // A refusal with the given status, logged like any other command.
     Reply refuse(const uint8_t* bytes, size_t n, const std::string& status);
 
-    EmuMemory& memory(Memory m) { return m == Memory::Procedure ? procedure_ : results_; }
-    const EmuMemory& memory(Memory m) const {
+    CalibratorMemory& memory(Memory m) { return m == Memory::Procedure ? procedure_ : results_; }
+    const CalibratorMemory& memory(Memory m) const {
         return m == Memory::Procedure ? procedure_ : results_;
     }
     const Identity& identity() const { return identity_; }
@@ -90,8 +90,8 @@ class Instrument {
     void log(const uint8_t* bytes, size_t n, bool accepted);
 
     Identity identity_;
-    EmuMemory procedure_{Memory::Procedure};
-    EmuMemory results_{Memory::Results};
+    CalibratorMemory procedure_{Memory::Procedure};
+    CalibratorMemory results_{Memory::Results};
     std::vector<LoggedCommand> log_;
     std::vector<std::string> statusTexts_;
     std::function<DateStamp()> clock_;

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "calibrator.h"
-#include "image_file.h"
+#include "common/files.h"
+#include "common/image_file.h"
 
 namespace {
 
@@ -148,8 +149,8 @@ int serve(const Settings& s) {
     Calibrator emu(s.options);
     std::string error;
     if (!s.image.empty()) {
-        k27emu::MemoryFile file;
-        if (!k27emu::loadMemoryFile(s.image, &file, &error)) {
+        kvttools::MemoryFile file;
+        if (!kvttools::loadMemoryFile(s.image, &file, &error)) {
             std::cerr << "kvtsim: " << error << "\n";
             return kExitUsage;
         }
@@ -157,7 +158,7 @@ int serve(const Settings& s) {
         emu.replaceMemory(Memory::Results, std::move(file.results));
     }
     // Made now, so that a place that cannot be written shows before anything is served.
-    k27emu::AtomicFile save;
+    kvttools::AtomicFile save;
     if (!s.save.empty() && !save.open(s.save, &error)) {
         std::cerr << "kvtsim: cannot write " << error << "\n";
         return kExitUsage;
@@ -190,8 +191,8 @@ int serve(const Settings& s) {
     emu.stop();
     if (!s.link.empty()) removeLink(s.link, emu.portPath());
     if (!s.save.empty()) {
-        const k27emu::MemoryFile file{emu.memory(Memory::Procedure), emu.memory(Memory::Results)};
-        if (!save.commit(k27emu::formatMemoryFile(file), &error)) {
+        const kvttools::MemoryFile file{emu.memory(Memory::Procedure), emu.memory(Memory::Results)};
+        if (!save.commit(kvttools::formatMemoryFile(file), &error)) {
             std::cerr << "kvtsim: cannot write " << error << "\n";
             return 1;
         }

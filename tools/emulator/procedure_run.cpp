@@ -7,18 +7,18 @@
 
 #include "emu_facts.h"
 #include "field_side.h"
-#include "support/byte_order.h"
+#include "protocol/byte_order.h"
 
 namespace k27emu {
 namespace {
 
 using namespace facts;
-using kvtlnk::loadF32;
-using kvtlnk::loadU16;
-using kvtlnk::loadU32;
-using kvtlnk::storeF32;
-using kvtlnk::storeU16;
-using kvtlnk::storeU32;
+using kvttools::loadF32;
+using kvttools::loadU16;
+using kvttools::loadU32;
+using kvttools::storeF32;
+using kvttools::storeU16;
+using kvttools::storeU32;
 
 // The instrument's log holds this many samples.
 constexpr uint32_t kLogCapacity = 8000;
@@ -29,7 +29,7 @@ struct Strategy {
     std::vector<double> points;
 };
 
-bool decodeStrategy(const EmuRecord& r, Strategy* s) {
+bool decodeStrategy(const MemoryRecord& r, Strategy* s) {
     if (r.kind != kStrategy) return false;
     ItemReader reader(r.data);
     const uint8_t* count = reader.take(4);
@@ -50,7 +50,7 @@ struct Template {
     const char* text2 = nullptr;
 };
 
-bool decodeTemplate(const EmuRecord& r, Template* t) {
+bool decodeTemplate(const MemoryRecord& r, Template* t) {
     ItemReader reader(r.data);
     const uint8_t* refs = reader.take(9);
     if (refs == nullptr) return false;
@@ -86,7 +86,7 @@ DateStamp later(const DateStamp& s, uint64_t seconds) {
     t.tm_sec = s.second;
     const std::time_t then = timegm(&t) + static_cast<std::time_t>(seconds);
     gmtime_r(&then, &t);
-    return kvtlnk::stampFromLocalTime(t);
+    return kvttools::stampOf(t);
 }
 
 void append(std::vector<uint8_t>* d, const uint8_t* block, size_t n) {
@@ -95,7 +95,8 @@ void append(std::vector<uint8_t>* d, const uint8_t* block, size_t n) {
 
 class Run {
   public:
-    Run(const EmuMemory& procedure, EmuMemory& results, uint32_t seed, const DateStamp& stamp)
+    Run(const CalibratorMemory& procedure, CalibratorMemory& results, uint32_t seed,
+        const DateStamp& stamp)
         : procedure_(procedure), results_(results), gen_(seed), stamp_(stamp) {}
 
     RunSummary all() {
@@ -111,7 +112,7 @@ class Run {
     }
 
   private:
-    const EmuRecord* procedureItem(int32_t ref) const {
+    const MemoryRecord* procedureItem(int32_t ref) const {
         return ref >= 0 ? procedure_.item(ref) : nullptr;
     }
 
@@ -119,8 +120,8 @@ class Run {
         Template t;
         Strategy strategy;
         SetupBlocks setup;
-        const EmuRecord* strategyItem = nullptr;
-        const EmuRecord* setupItem = nullptr;
+        const MemoryRecord* strategyItem = nullptr;
+        const MemoryRecord* setupItem = nullptr;
         if (!decodeTemplate(*procedure_.item(templateIndex), &t) ||
             (strategyItem = procedureItem(t.strategyRef)) == nullptr ||
             !decodeStrategy(*strategyItem, &strategy) ||
@@ -139,7 +140,7 @@ class Run {
 
         // A logging setup leaves its log; a setup of another form than 5 is kept as a form-5
         // copy, which the result names; a form-5 setup is named where it is.
-        std::vector<EmuRecord> items;
+        std::vector<MemoryRecord> items;
         const Side in = Side::measure(setup);
         if (setup.log != nullptr) {
             test.logIndex = results_.count();
@@ -161,19 +162,19 @@ class Run {
         }
 
         uint64_t need = 0;
-        for (const EmuRecord& r : items) {
-            if (r.data.size() > EmuMemory::kMaxItemBytes) return false;
-            need += EmuMemory::share(static_cast<uint32_t>(r.data.size()));
+        for (const MemoryRecord& r : items) {
+            if (r.data.size() > CalibratorMemory::kMaxItemBytes) return false;
+            need += CalibratorMemory::share(static_cast<uint32_t>(r.data.size()));
         }
         if (need > results_.freeBytes()) return false;
-        for (EmuRecord& r : items)
+        for (MemoryRecord& r : items)
             results_.append(std::move(r));
         summary_.tests.push_back(std::move(test));
         return true;
     }
 
-    EmuRecord item(uint16_t kind, uint16_t version) const {
-        EmuRecord r;
+    MemoryRecord item(uint16_t kind, uint16_t version) const {
+        MemoryRecord r;
         r.kind = kind;
         r.version = version;
         r.stamp = stamp_;
@@ -184,8 +185,8 @@ class Run {
     // holds), one every interval from the run's time, ramping the input from the low end of
     // its span to beyond its high end. A reading beyond the setup's range is logged as
     // infinity, no reading.
-    EmuRecord logged(const EmuRecord& setupItem, const SetupBlocks& setup, const Side& in,
-                     std::vector<float>* samples) {
+    MemoryRecord logged(const MemoryRecord& setupItem, const SetupBlocks& setup, const Side& in,
+                        std::vector<float>* samples) {
         const uint8_t* log = setup.log;
         const uint32_t m = std::min(loadU32(log + logging::kRequested), kLogCapacity);
         double rangeLow = 0, rangeHigh = std::numeric_limits<double>::infinity();
@@ -196,7 +197,7 @@ class Run {
             samples->push_back(std::fabs(v) > rangeHigh ? std::numeric_limits<float>::infinity()
                                                         : static_cast<float>(v));
         }
-        EmuRecord r = item(setupItem.kind, setupItem.version);
+        MemoryRecord r = item(setupItem.kind, setupItem.version);
         append(&r.data, setupItem.data.data(), static_cast<size_t>(log - setupItem.data.data()));
         std::vector<uint8_t> head(log, log + logging::kHeadSize);
         storeU32(&head[logging::kCount], m);
@@ -278,8 +279,8 @@ class Run {
         return f;
     }
 
-    const EmuMemory& procedure_;
-    EmuMemory& results_;
+    const CalibratorMemory& procedure_;
+    CalibratorMemory& results_;
     std::mt19937 gen_;
     DateStamp stamp_;
     RunSummary summary_;
@@ -287,8 +288,8 @@ class Run {
 
 }  // namespace
 
-RunSummary runProcedures(const EmuMemory& procedure, EmuMemory& results, uint32_t seed,
-                         const DateStamp& stamp) {
+RunSummary runProcedures(const CalibratorMemory& procedure, CalibratorMemory& results,
+                         uint32_t seed, const DateStamp& stamp) {
     return Run(procedure, results, seed, stamp).all();
 }
 

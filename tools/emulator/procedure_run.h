@@ -47,7 +47,7 @@ struct RunSummary {
 // the README's "Field runs"). The readings follow from the setup's scales and ranges with
 // small errors drawn from the seed, so the same memories and seed always give the same
 // results. New items carry the given stamp.
-RunSummary runProcedures(const EmuMemory& procedure, EmuMemory& results, uint32_t seed,
-                         const DateStamp& stamp);
+RunSummary runProcedures(const CalibratorMemory& procedure, CalibratorMemory& results,
+                         uint32_t seed, const DateStamp& stamp);
 
 }  // namespace k27emu

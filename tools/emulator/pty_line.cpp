@@ -29,22 +29,20 @@ PtyLine::Wait PtyLine::wait(short events, Clock::time_point deadline) const {
     }
 }
 
-uint16_t PtyLine::read(uint8_t* data, uint16_t count) {
-    if (count == 0) {
-        uint8_t sink[256];
-        while (::read(fd_, sink, sizeof sink) > 0) {
-        }
-        return 0;
-    }
-    uint16_t got = 0;
-    while (got < count) {
+bool PtyLine::readByte(uint8_t* byte) {
+    for (;;) {
         const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_);
-        if (wait(POLLIN, deadline) != Wait::Ready) break;
-        const ssize_t n = ::read(fd_, data + got, count - got);
-        if (n > 0) got = static_cast<uint16_t>(got + n);
-        if (n < 0 && errno != EAGAIN && errno != EINTR) break;
+        if (wait(POLLIN, deadline) != Wait::Ready) return false;
+        const ssize_t n = ::read(fd_, byte, 1);
+        if (n == 1) return true;
+        if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
     }
-    return got;
+}
+
+void PtyLine::discard() {
+    uint8_t sink[256];
+    while (::read(fd_, sink, sizeof sink) > 0) {
+    }
 }
 
 uint16_t PtyLine::write(const uint8_t* data, uint16_t count) {

@@ -3,25 +3,25 @@
 #include <chrono>
 #include <cstdint>
 
-#include "propkt/serial_line.h"
-
 namespace k27emu {
 
 // The emulator's end of the line: the master side of a pseudo-terminal, read with a per-byte
 // time-out. Every wait also watches a wake-up descriptor, so that stopping the emulator ends
-// any wait at once (reads then return 0 bytes).
-class PtyLine : public kvtlnk::SerialLine {
+// any wait at once (reads then come back without a byte).
+class PtyLine {
   public:
     using Clock = std::chrono::steady_clock;
 
     PtyLine(int masterFd, int wakeFd, uint32_t readTimeoutMs)
         : fd_(masterFd), wakeFd_(wakeFd), readTimeoutMs_(readTimeoutMs) {}
 
-    // Up to count bytes, each within the read time-out; a count of 0 discards what is waiting.
-    uint16_t read(uint8_t* data, uint16_t count) override;
+    // One byte within the read time-out; false when none came.
+    bool readByte(uint8_t* byte);
+    // Discards what is waiting.
+    void discard();
     // Every byte, unless the other side stops taking them for the read time-out; none once
     // the emulator is stopping.
-    uint16_t write(const uint8_t* data, uint16_t count) override;
+    uint16_t write(const uint8_t* data, uint16_t count);
 
     // What is waiting, up to count bytes, without waiting for more.
     uint16_t readWaiting(uint8_t* data, uint16_t count);

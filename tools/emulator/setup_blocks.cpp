@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "emu_facts.h"
-#include "support/byte_order.h"
+#include "protocol/byte_order.h"
 
 namespace k27emu {
 
@@ -38,7 +38,7 @@ int SetupBlocks::outFunction() const {
     return static_cast<int8_t>(head[head::kOutFunction]);
 }
 
-bool parseSetup(const EmuRecord& item, SetupBlocks* b) {
+bool parseSetup(const MemoryRecord& item, SetupBlocks* b) {
     if (item.kind < kSetupForm1 || item.kind > kSetupForm5) return false;
     ItemReader reader(item.data);
     b->form = item.kind;
@@ -57,7 +57,7 @@ bool parseSetup(const EmuRecord& item, SetupBlocks* b) {
     if (b->form == kSetupForm4) {
         const uint8_t* samples = nullptr;
         if (!take(logging::kHeadSize, &b->log)) return false;
-        const uint32_t count = kvtlnk::loadU32(b->log + logging::kCount);
+        const uint32_t count = kvttools::loadU32(b->log + logging::kCount);
         if (count > item.data.size() / 4 || !take(4 * size_t{count}, &samples)) return false;
     }
     const bool refBit = (b->head[head::kFlags] & kModuleAttachedBit) != 0 ||
@@ -65,7 +65,7 @@ bool parseSetup(const EmuRecord& item, SetupBlocks* b) {
     return !refBit || take(kPressureRefSize, &b->pressureRef);
 }
 
-bool setupAsForm5(const EmuRecord& setup, std::vector<uint8_t>* out) {
+bool setupAsForm5(const MemoryRecord& setup, std::vector<uint8_t>* out) {
     SetupBlocks b;
     if (!parseSetup(setup, &b)) return false;
     static const uint8_t zeros[output::kSize] = {};

@@ -23,12 +23,12 @@ struct SetupBlocks {
 };
 
 // False when the item is not a setup or is shorter than the blocks its head calls for.
-bool parseSetup(const EmuRecord& item, SetupBlocks* blocks);
+bool parseSetup(const MemoryRecord& item, SetupBlocks* blocks);
 
 // The setup item of kind 1 ... 5 rewritten in the form of kind 5: the min/max and logging
 // blocks dropped, an output block of zeros added when the form had none. False when the
 // item is not a setup or is shorter than its blocks.
-bool setupAsForm5(const EmuRecord& setup, std::vector<uint8_t>* out);
+bool setupAsForm5(const MemoryRecord& setup, std::vector<uint8_t>* out);
 
 // A bounded reader of an item's bytes, for the items the instrument reads.
 class ItemReader {

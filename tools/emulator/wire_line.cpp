@@ -2,18 +2,9 @@
 
 #include <algorithm>
 
-#include "propkt/ptalklib.h"
+#include "protocol/frame.h"
 
 namespace k27emu {
-namespace {
-
-constexpr uint8_t kDle = 0x10;
-constexpr uint8_t kStx = 0x02;
-constexpr uint8_t kEtx = 0x03;
-constexpr uint8_t kTypeData = 0x00;
-constexpr uint8_t kTypeAck = 0x01;
-
-}  // namespace
 
 void bumpSequence(std::vector<uint8_t>* frame) {
     std::vector<uint8_t>& f = *frame;
@@ -21,9 +12,7 @@ void bumpSequence(std::vector<uint8_t>* frame) {
     const uint8_t seq = static_cast<uint8_t>(((f[2] >> 5) + 1) & 3);
     f[2] = static_cast<uint8_t>((f[2] & 0x9F) | (seq << 5));
     // The check value covers everything from the type byte to the closing DLE ETX.
-    const uint16_t reg =
-        kvtlnk::crc16Update(0xFFFF, f.data() + 2, static_cast<uint32_t>(f.size() - 4));
-    const uint16_t check = static_cast<uint16_t>(~reg);
+    const uint16_t check = kvttools::checkValue(f.data() + 2, f.size() - 4);
     f[f.size() - 2] = static_cast<uint8_t>(check & 0xFF);
     f[f.size() - 1] = static_cast<uint8_t>(check >> 8);
 }
@@ -37,86 +26,53 @@ WireLine::WireLine(PtyLine& pty, FaultScript& faults, uint32_t pacingBaud, uint3
     }
 }
 
-uint16_t WireLine::read(uint8_t* data, uint16_t count) {
+bool WireLine::readByte(uint8_t* byte) {
     followsOn_ = false;
-    if (count == 0) received_.clear();
-    if (byteTime_.count() == 0 || count == 0) return pty_.read(data, count);
+    if (byteTime_.count() == 0) return pty_.readByte(byte);
     // Everything waiting is taken at once and stamped, so that a byte is through the wire one
     // byte time after it came, or after the one ahead of it, however late this end reads it.
-    uint16_t got = 0;
-    while (got < count) {
-        if (received_.empty()) {
-            uint8_t first[256];
-            if (pty_.read(first, 1) != 1) break;
-            const uint16_t more = pty_.readWaiting(first + 1, sizeof first - 1);
-            const auto now = PtyLine::Clock::now();
-            for (uint16_t i = 0; i <= more; ++i)
-                received_.push_back({first[i], now});
-        }
-        const Arrival a = received_.front();
-        received_.pop_front();
-        nextRx_ = std::max(nextRx_, a.at) + byteTime_;
-        if (!pty_.sleepUntil(nextRx_)) break;
-        data[got++] = a.byte;
+    if (received_.empty()) {
+        uint8_t first[256];
+        if (!pty_.readByte(first)) return false;
+        const uint16_t more = pty_.readWaiting(first + 1, sizeof first - 1);
+        const auto now = PtyLine::Clock::now();
+        for (uint16_t i = 0; i <= more; ++i)
+            received_.push_back({first[i], now});
     }
-    return got;
+    const Arrival a = received_.front();
+    received_.pop_front();
+    nextRx_ = std::max(nextRx_, a.at) + byteTime_;
+    if (!pty_.sleepUntil(nextRx_)) return false;
+    *byte = a.byte;
+    return true;
+}
+
+void WireLine::purge() {
+    followsOn_ = false;
+    received_.clear();
+    pty_.discard();
 }
 
 bool WireLine::waitReadable(std::chrono::milliseconds timeout) {
     return !received_.empty() || pty_.waitReadable(timeout);
 }
 
-uint16_t WireLine::write(const uint8_t* data, uint16_t count) {
-    for (uint16_t i = 0; i < count; ++i)
-        gather(data[i]);
-    return count;
-}
-
-void WireLine::gather(uint8_t b) {
-    if (state_ == State::Idle) frame_.clear();
-    frame_.push_back(b);
-    switch (state_) {
-        case State::Idle:
-            state_ = b == kDle ? State::Dle : State::Idle;
-            break;
-        case State::Dle:
-            state_ = b == kStx ? State::Type : State::Idle;
-            break;
-        case State::Type:
-            state_ = b == kDle ? State::DataDle : State::Data;
-            break;
-        case State::Data:
-            state_ = b == kDle ? State::DataDle : State::Data;
-            break;
-        case State::DataDle:
-            state_ = b == kEtx ? State::Check1 : State::Data;
-            break;
-        case State::Check1:
-            state_ = State::Check2;
-            break;
-        case State::Check2:
-            state_ = State::Idle;
-            break;
-    }
-    if (state_ == State::Idle && frame_.size() >= 7) sendFrame();
-}
-
-void WireLine::sendFrame() {
-    const uint8_t type = frame_[2] & 0x0F;
-    const bool sequenced = type == kTypeData || type == kTypeAck;
-    switch (faults_.nextFrame(type == kTypeData)) {
+void WireLine::writeFrame(const std::vector<uint8_t>& frame) {
+    std::vector<uint8_t> out = frame;
+    const auto kind = static_cast<kvttools::FrameKind>(out[2] & 0x0F);
+    switch (faults_.nextFrame(kind == kvttools::FrameKind::Data)) {
         case FrameFault::None:
             break;
         case FrameFault::Corrupt:
-            frame_.back() ^= 0x5A;
+            out.back() ^= 0x5A;
             break;
         case FrameFault::Drop:
             return;
         case FrameFault::WrongSequence:
-            if (sequenced) bumpSequence(&frame_);
+            if (kvttools::isSequenced(kind)) bumpSequence(&out);
             break;
     }
-    if (!faults_.silent()) emit(frame_);
+    if (!faults_.silent()) emit(out);
 }
 
 void WireLine::emit(const std::vector<uint8_t>& bytes) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "faults.h"
+#include "protocol/slave_port.h"
 #include "pty_line.h"
 
 namespace k27emu {
@@ -15,21 +16,18 @@ namespace k27emu {
 // stop bit is through. With a burst period as well, the bytes sent reach the other end the way
 // a USB-serial adapter hands them to its host: at the wire rate, but gathered and delivered
 // together at every tick of that period.
-class WireLine : public kvtlnk::SerialLine {
+class WireLine : public kvttools::Line {
   public:
     WireLine(PtyLine& pty, FaultScript& faults, uint32_t pacingBaud, uint32_t burstMs = 0);
 
-    uint16_t read(uint8_t* data, uint16_t count) override;
+    bool readByte(uint8_t* byte) override;
+    void purge() override;
     // True when a byte is waiting, taken from the pty already or not, within the time.
     bool waitReadable(std::chrono::milliseconds timeout);
-    // Gathers the bytes of a frame and sends the frame, as the faults shape it, once it is
-    // complete; reports every byte as written.
-    uint16_t write(const uint8_t* data, uint16_t count) override;
+    // Sends the frame as the faults shape it.
+    void writeFrame(const std::vector<uint8_t>& frame) override;
 
   private:
-    enum class State { Idle, Dle, Type, Data, DataDle, Check1, Check2 };
-    void gather(uint8_t b);
-    void sendFrame();
     void emit(const std::vector<uint8_t>& bytes);
     // The first delivery tick at or after the time.
     PtyLine::Clock::time_point deliveryAt(PtyLine::Clock::time_point done) const;
@@ -52,8 +50,6 @@ class WireLine : public kvtlnk::SerialLine {
     // once, however long its delivery took.
     bool followsOn_ = false;
     PtyLine::Clock::time_point emitted_{};  // when the last frame had been delivered
-    State state_ = State::Idle;
-    std::vector<uint8_t> frame_;
 };
 
 // The frame with the next sequence number in its type byte and its check value made again.

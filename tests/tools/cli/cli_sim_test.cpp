@@ -15,7 +15,7 @@
 
 #include "calibrator.h"
 #include "cli_support.h"
-#include "image_file.h"
+#include "common/image_file.h"
 
 namespace {
 
@@ -103,10 +103,11 @@ class CliInstrument : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string error;
-        ASSERT_TRUE(k27emu::loadMemoryFile(dir.write("field.json", kFieldMemories), &field, &error))
+        ASSERT_TRUE(
+            kvttools::loadMemoryFile(dir.write("field.json", kFieldMemories), &field, &error))
             << error;
-        emu.replaceMemory(kvtlnk::Memory::Procedure, field.procedure);
-        emu.replaceMemory(kvtlnk::Memory::Results, field.results);
+        emu.replaceMemory(kvttools::Memory::Procedure, field.procedure);
+        emu.replaceMemory(kvttools::Memory::Results, field.results);
         silent.faults().goSilent();
         for (k27emu::Calibrator* c : {&emu, &locked, &silent})
             ASSERT_TRUE(c->start());
@@ -122,7 +123,7 @@ class CliInstrument : public ::testing::Test {
         return runCli(args);
     }
 
-    k27emu::MemoryFile field;
+    kvttools::MemoryFile field;
     k27emu::Calibrator emu, locked, silent;
     int holder = -1;
     ScratchDir dir;
@@ -228,8 +229,8 @@ TEST_F(CliInstrument, EachFailureSaysWhyInItsFirstLine) {
         EXPECT_EQ(text.substr(0, std::min(text.find('\n'), expected.size())), expected);
     }
     // Nothing that was refused reached the calibrator's memories.
-    EXPECT_EQ(emu.memory(kvtlnk::Memory::Procedure), field.procedure);
-    EXPECT_EQ(emu.memory(kvtlnk::Memory::Results), field.results);
+    EXPECT_EQ(emu.memory(kvttools::Memory::Procedure), field.procedure);
+    EXPECT_EQ(emu.memory(kvttools::Memory::Results), field.results);
 }
 
 TEST_F(CliInstrument, ResultsAreBackedUpBeforeTheyAreLost) {
@@ -239,13 +240,13 @@ TEST_F(CliInstrument, ResultsAreBackedUpBeforeTheyAreLost) {
     r = cli({"download", "--backup", backup, kExample});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(has(r.out, "Saved both memories to " + backup)) << r.out;
-    k27emu::MemoryFile saved;
+    kvttools::MemoryFile saved;
     std::string error;
-    ASSERT_TRUE(k27emu::loadMemoryFile(backup, &saved, &error)) << error;
+    ASSERT_TRUE(kvttools::loadMemoryFile(backup, &saved, &error)) << error;
     EXPECT_TRUE(saved.procedure.empty());  // cleared
     EXPECT_EQ(saved.results, field.results);
-    EXPECT_TRUE(emu.memory(kvtlnk::Memory::Results).empty());
-    EXPECT_EQ(emu.memory(kvtlnk::Memory::Procedure).size(), 31u);
+    EXPECT_TRUE(emu.memory(kvttools::Memory::Results).empty());
+    EXPECT_EQ(emu.memory(kvttools::Memory::Procedure).size(), 31u);
 }
 
 TEST_F(CliInstrument, DownloadThenUploadRoundTripsThroughFiles) {

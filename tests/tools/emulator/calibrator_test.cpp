@@ -60,9 +60,9 @@ std::vector<Packet> reply(std::initializer_list<std::string> lines) {
 Packet block(uint32_t index, uint32_t offset, const uint8_t* data, uint16_t n) {
     Packet p(13 + n);
     p[0] = 'm', p[1] = 'b', p[2] = 'p';
-    kvtlnk::storeU16(p.data() + 3, n);
-    kvtlnk::storeU32(p.data() + 5, index);
-    kvtlnk::storeU32(p.data() + 9, offset);
+    kvttools::storeU16(p.data() + 3, n);
+    kvttools::storeU32(p.data() + 5, index);
+    kvttools::storeU32(p.data() + 9, offset);
     std::copy(data, data + n, p.begin() + 13);
     return p;
 }
@@ -167,13 +167,13 @@ TEST_F(EmulatorOverTheWire, ADownloadIsFollowedByAFieldRunWhenAsked) {
     loop.inFunction = 1, loop.inUnits = 2, loop.inRange = 5, loop.inLow = 0.004f,
     loop.inHigh = 0.02f;
     loop.outFunction = 2, loop.outUnits = 1, loop.outRange = 8, loop.outLow = 1, loop.outHigh = 5;
-    const std::vector<EmuRecord> procedure = {
+    const std::vector<MemoryRecord> procedure = {
         setup_builder::strategyRecord({0, 0.5, 1}, "3"), setup_builder::setupRecord(loop),
         setup_builder::templateRecord(0, 1, 0, "FT-1", "Flow")};
     for (const char* c : {"ds", "mc p"})
         ASSERT_EQ(exchange(c).packets, reply({}));
     for (size_t i = 0; i < procedure.size(); ++i) {
-        const EmuRecord& r = procedure[i];
+        const MemoryRecord& r = procedure[i];
         ASSERT_EQ(exchange("ma p," + std::to_string(r.kind) + ",0," + std::to_string(r.data.size()))
                       .packets,
                   reply({std::to_string(i)}));

@@ -9,12 +9,16 @@
 #include <fstream>
 #include <string>
 
-#include "image_file.h"
+#include "common/image_file.h"
 #include "kvtlnk/kvtlnk.h"
 #include "process.h"
 
 namespace k27emu {
 namespace {
+
+using kvttools::formatMemoryFile;
+using kvttools::loadMemoryFile;
+using kvttools::MemoryFile;
 
 TEST(EmulatorKvtsim, ServesAnImageAndSavesItOnExit) {
     const std::string dir = ::testing::TempDir() + "kvtsim_" + std::to_string(::getpid());

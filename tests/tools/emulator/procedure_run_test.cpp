@@ -21,12 +21,12 @@ using setup_builder::templateRecord;
 
 // A 0-10 V input logged 5 times 2 s apart while a 1 V source is held (form 4), and two
 // templates the run cannot perform.
-EmuMemory procedureMemory() {
+CalibratorMemory procedureMemory() {
     SetupSpec logged;
     logged.form = 4, logged.outFunction = 2, logged.outUnits = 1, logged.outRange = 8;
     logged.outLow = logged.outHigh = 1, logged.logRequested = 5, logged.logInterval = 2;
-    EmuMemory m(Memory::Procedure);
-    for (const EmuRecord& r :
+    CalibratorMemory m(Memory::Procedure);
+    for (const MemoryRecord& r :
          {strategyRecord({0, 0.5, 1}, "3 up"), setupRecord(logged),
           templateRecord(0, 1, 0, "LG", ""), templateRecord(9, 1, 0, "no strategy", ""),
           templateRecord(0, 0, 0, "setup is a strategy", "")})
@@ -37,8 +37,8 @@ EmuMemory procedureMemory() {
 class EmulatorFieldRun : public ::testing::Test {
   protected:
     void SetUp() override { summary = runProcedures(procedure, results, 7, stamp); }
-    EmuMemory procedure = procedureMemory();
-    EmuMemory results{Memory::Results};
+    CalibratorMemory procedure = procedureMemory();
+    CalibratorMemory results{Memory::Results};
     DateStamp stamp{58, 59, 23, 0, 31, 12, 32};
     RunSummary summary;
 };
@@ -57,7 +57,7 @@ TEST_F(EmulatorFieldRun, SkipsWhatItCannotPerformAndLogsAtItsInterval) {
 }
 
 TEST_F(EmulatorFieldRun, TheSameSeedGivesTheSameResultsAndAnotherSeedOthers) {
-    EmuMemory again(Memory::Results), other(Memory::Results);
+    CalibratorMemory again(Memory::Results), other(Memory::Results);
     runProcedures(procedure, again, 7, stamp);
     runProcedures(procedure, other, 8, stamp);
     EXPECT_EQ(again.records(), results.records());
@@ -67,11 +67,11 @@ TEST_F(EmulatorFieldRun, TheSameSeedGivesTheSameResultsAndAnotherSeedOthers) {
 
 TEST_F(EmulatorFieldRun, ATemplateThatFindsTheResultsMemoryFullIsSkipped) {
     results.clear();
-    EmuRecord filler;
-    filler.data.assign(EmuMemory::kMaxItemBytes, 0);
+    MemoryRecord filler;
+    filler.data.assign(CalibratorMemory::kMaxItemBytes, 0);
     while (results.append(filler) >= 0) {
     }
-    filler.data.assign(results.freeBytes() - EmuMemory::kItemHeaderBytes, 0);
+    filler.data.assign(results.freeBytes() - CalibratorMemory::kItemHeaderBytes, 0);
     ASSERT_GE(results.append(filler), 0);
     summary = runProcedures(procedure, results, 1, stamp);
     EXPECT_EQ(std::make_pair(summary.templatesRun, summary.templatesSkipped), std::make_pair(0, 3));
@@ -101,7 +101,7 @@ TEST(EmulatorResultSetup, EveryFormIsRewrittenAsForm5) {
         {pressure, 228, {{78, 5}, {80, 0xA1}, {115, 0xA1}, {188, 0xB2}, {223, 0xB2}, {227, 0xE5}}},
     };
     for (const auto& c : cases) {
-        EmuRecord setup = setupRecord(c.spec);
+        MemoryRecord setup = setupRecord(c.spec);
         std::vector<uint8_t> out;
         ASSERT_TRUE(setupAsForm5(setup, &out)) << "form " << c.spec.form;
         EXPECT_EQ(out.size(), c.size) << "form " << c.spec.form;

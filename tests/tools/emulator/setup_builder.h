@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "emu_memory.h"
-#include "support/byte_order.h"
+#include "protocol/byte_order.h"
 
 namespace k27emu::setup_builder {
 
@@ -27,8 +27,8 @@ inline std::vector<uint8_t> block(size_t n, uint8_t fill) {
     return std::vector<uint8_t>(n, fill);
 }
 
-inline EmuRecord setupRecord(const SetupSpec& s) {
-    using kvtlnk::storeF32;
+inline MemoryRecord setupRecord(const SetupSpec& s) {
+    using kvttools::storeF32;
     std::vector<uint8_t> head = block(80, 0);
     storeF32(&head[12], s.inLow);
     storeF32(&head[16], s.inHigh);
@@ -69,41 +69,42 @@ inline EmuRecord setupRecord(const SetupSpec& s) {
     }
     if (s.form == 4) {
         std::vector<uint8_t> log = block(28 + 4 * s.logCount, 0xD4);
-        kvtlnk::storeU32(&log[0], s.logInterval);
-        kvtlnk::storeU32(&log[4], s.logRequested);
-        kvtlnk::storeU32(&log[8], s.logCount);
+        kvttools::storeU32(&log[0], s.logInterval);
+        kvttools::storeU32(&log[4], s.logRequested);
+        kvttools::storeU32(&log[8], s.logCount);
         d.insert(d.end(), log.begin(), log.end());
     }
     if (s.pressureRef) {
         const auto ref = block(4, 0xE5);
         d.insert(d.end(), ref.begin(), ref.end());
     }
-    EmuRecord r;
+    MemoryRecord r;
     r.kind = static_cast<uint16_t>(s.form);
     r.data = d;
     return r;
 }
 
-inline EmuRecord strategyRecord(const std::vector<double>& points, const std::string& name) {
-    EmuRecord r;
+inline MemoryRecord strategyRecord(const std::vector<double>& points, const std::string& name) {
+    MemoryRecord r;
     r.kind = 14;
     r.data.resize(4 + 2 * points.size());
-    kvtlnk::storeU32(r.data.data(), static_cast<uint32_t>(points.size()));
+    kvttools::storeU32(r.data.data(), static_cast<uint32_t>(points.size()));
     for (size_t i = 0; i < points.size(); ++i) {
-        kvtlnk::storeU16(r.data.data() + 4 + 2 * i, static_cast<uint16_t>(points[i] * 10000 + 0.5));
+        kvttools::storeU16(r.data.data() + 4 + 2 * i,
+                           static_cast<uint16_t>(points[i] * 10000 + 0.5));
     }
     r.data.insert(r.data.end(), name.begin(), name.end());
     r.data.push_back(0);
     return r;
 }
 
-inline EmuRecord templateRecord(int32_t strategy, int32_t setup, uint8_t flag,
-                                const std::string& text1, const std::string& text2) {
-    EmuRecord r;
+inline MemoryRecord templateRecord(int32_t strategy, int32_t setup, uint8_t flag,
+                                   const std::string& text1, const std::string& text2) {
+    MemoryRecord r;
     r.kind = 6;
     r.data.resize(9);
-    kvtlnk::storeU32(r.data.data(), static_cast<uint32_t>(strategy));
-    kvtlnk::storeU32(r.data.data() + 4, static_cast<uint32_t>(setup));
+    kvttools::storeU32(r.data.data(), static_cast<uint32_t>(strategy));
+    kvttools::storeU32(r.data.data() + 4, static_cast<uint32_t>(setup));
     r.data[8] = flag;
     for (const std::string& t : {text1, text2}) {
         r.data.insert(r.data.end(), t.begin(), t.end());

@@ -1,8 +1,8 @@
-#include "image_file.h"
+#include "common/image_file.h"
 
 #include <gtest/gtest.h>
 
-namespace k27emu {
+namespace kvttools {
 namespace {
 
 // The document's memories, or the problem it has.
@@ -15,9 +15,9 @@ std::string read(const std::string& text, MemoryFile* out) {
 TEST(EmulatorMemoryFile, RoundTripsBothMemoriesWithTheWeekdayTakenFromTheDate) {
     MemoryFile file;
     // Monday 15 June 1998, 12:30:05 and Monday 31 December 2091, 23:59:59.
-    const EmuRecord a{14, 0, {5, 30, 12, 1, 15, 6, 6}, {0x00, 0x10, 0xFF, 0x8C}};
-    const EmuRecord b{7, 65535, {59, 59, 23, 1, 31, 12, 99}, {}};
-    file.procedure = {a, EmuRecord{}};
+    const MemoryRecord a{14, 0, {5, 30, 12, 1, 15, 6, 6}, {0x00, 0x10, 0xFF, 0x8C}};
+    const MemoryRecord b{7, 65535, {59, 59, 23, 1, 31, 12, 99}, {}};
+    file.procedure = {a, MemoryRecord{}};
     file.procedure[1].stamp.weekday = 3;  // 1 January 1992 was a Wednesday
     file.results = {b};
 
@@ -66,4 +66,4 @@ TEST(EmulatorMemoryFile, BadDocumentsAreRefusedWithTheItemAndField) {
 }
 
 }  // namespace
-}  // namespace k27emu
+}  // namespace kvttools

@@ -1,10 +1,10 @@
-#include "emu_memory.h"
+#include "common/memory.h"
 
 #include <utility>
 
-namespace k27emu {
+namespace kvttools {
 
-int32_t EmuMemory::append(EmuRecord record) {
+int32_t CalibratorMemory::append(MemoryRecord record) {
     const auto length = static_cast<uint32_t>(record.data.size());
     if (record.data.size() > kMaxItemBytes || !fits(length)) return -1;
     used_ += share(length);
@@ -12,23 +12,23 @@ int32_t EmuMemory::append(EmuRecord record) {
     return count() - 1;
 }
 
-EmuRecord* EmuMemory::item(int32_t index) {
+MemoryRecord* CalibratorMemory::item(int32_t index) {
     if (index < 0 || index >= count()) return nullptr;
     return &records_[static_cast<size_t>(index)];
 }
 
-const EmuRecord* EmuMemory::item(int32_t index) const {
-    return const_cast<EmuMemory*>(this)->item(index);
+const MemoryRecord* CalibratorMemory::item(int32_t index) const {
+    return const_cast<CalibratorMemory*>(this)->item(index);
 }
 
-void EmuMemory::clear() {
+void CalibratorMemory::clear() {
     records_.clear();
     used_ = 0;
 }
 
-bool EmuMemory::replace(std::vector<EmuRecord> records) {
+bool CalibratorMemory::replace(std::vector<MemoryRecord> records) {
     uint64_t used = 0;
-    for (const EmuRecord& r : records) {
+    for (const MemoryRecord& r : records) {
         if (r.data.size() > kMaxItemBytes) return false;
         used += share(static_cast<uint32_t>(r.data.size()));
     }
@@ -38,4 +38,4 @@ bool EmuMemory::replace(std::vector<EmuRecord> records) {
     return true;
 }
 
-}  // namespace k27emu
+}  // namespace kvttools

@@ -2,16 +2,13 @@
 // kvtlnk's image files.
 #pragma once
 
-#include <nlohmann/json.hpp>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "emu_memory.h"
+#include "common/json_text.h"
+#include "common/memory.h"
 
-namespace k27emu {
-
-using Json = nlohmann::ordered_json;
+namespace kvttools {
 
 // Both memories of the instrument as a JSON document:
 //   {"procedure": [ITEM...], "results": [ITEM...]}
@@ -20,8 +17,8 @@ using Json = nlohmann::ordered_json;
 // kind, those of kvtlnk's image files) are ignored when reading; the weekday of a stamp
 // follows from its date.
 struct MemoryFile {
-    std::vector<EmuRecord> procedure;
-    std::vector<EmuRecord> results;
+    std::vector<MemoryRecord> procedure;
+    std::vector<MemoryRecord> results;
 };
 
 // What is wrong with a file, and where: field "procedure[3].data", or "(file)" for the text
@@ -39,11 +36,7 @@ std::string formatStamp(const DateStamp& stamp);
 // Two lowercase hex digits a byte.
 std::string toHex(const std::vector<uint8_t>& data);
 // One item as it stands in the file.
-Json itemJson(const EmuRecord& record);
-
-// The JSON value of a text, or nothing with a reason ("not valid JSON: line 3, column 14: ...")
-// and the field it concerns: "(file)", or where a number beyond the range of a double stands.
-std::optional<Json> parseJson(const std::string& text, std::string* reason, std::string* field);
+Json itemJson(const MemoryRecord& record);
 
 // Both memories of a parsed document. False with the first problem when it holds neither a
 // "procedure" nor a "results" list (a procedure description, say) or an item is out of bounds:
@@ -52,36 +45,7 @@ std::optional<Json> parseJson(const std::string& text, std::string* reason, std:
 bool readMemoryDocument(const Json& document, MemoryFile* out, FileProblem* problem);
 std::string formatMemoryFile(const MemoryFile& file);
 
-// The whole file, or false with "PATH: reason" (a directory says so).
-bool readTextFile(const std::string& path, std::string* text, std::string* error);
 // Reads and checks a file; errors read "PATH: field: message".
 bool loadMemoryFile(const std::string& path, MemoryFile* out, std::string* error);
 
-// A file written as a whole or not at all: the text goes to a temporary file beside it, which
-// is renamed into place. Opening makes the temporary file, so a path that cannot be written
-// fails before any work is done; one that is never committed leaves nothing behind.
-class AtomicFile {
-  public:
-    AtomicFile() = default;
-    ~AtomicFile();
-    AtomicFile(const AtomicFile&) = delete;
-    AtomicFile& operator=(const AtomicFile&) = delete;
-
-    // False with "PATH: reason" when the file cannot be made there.
-    bool open(const std::string& path, std::string* error);
-    bool commit(const std::string& text, std::string* error);
-    const std::string& path() const { return path_; }
-
-    // Deletes every temporary file not yet committed, for a program that ends without
-    // unwinding.
-    static void removePending();
-
-  private:
-    void discard();
-
-    std::string path_;
-    std::string temporary_;
-    int fd_ = -1;
-};
-
-}  // namespace k27emu
+}  // namespace kvttools

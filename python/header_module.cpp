@@ -1,0 +1,110 @@
+// Writes _header.py, the Python package's view of the public header as the compiler reads it:
+// the prototype of every entry point, the text of every result code, the display's glyphs.
+// A type the package has no ctypes type for, an entry point the header lacks or a result code
+// without a text stops the build.
+//
+//   kvtlnk_pyheader OUT
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <type_traits>
+
+#include "kvtlnk/kvtlnk.h"
+#include "kvtlnk/kvtlnk_messages.h"
+
+namespace {
+
+template <typename T>
+struct CType {
+    static_assert(sizeof(T*) == 0, "an argument type without a ctypes type");
+};
+template <typename T>
+struct CType<const T> : CType<T> {};
+template <typename T>
+struct CType<T*> {
+    static std::string name() { return "POINTER(" + CType<T>::name() + ")"; }
+};
+#define KVTLNK_CTYPE(type, text)                   \
+    template <>                                    \
+    struct CType<type> {                           \
+        static std::string name() { return text; } \
+    };
+KVTLNK_CTYPE(void, "None")
+KVTLNK_CTYPE(uint32_t, "c_uint32")
+KVTLNK_CTYPE(int32_t, "c_int32")
+KVTLNK_CTYPE(float, "c_float")
+KVTLNK_CTYPE(char*, "c_char_p")
+KVTLNK_CTYPE(const char*, "c_char_p")
+#undef KVTLNK_CTYPE
+
+template <typename F>
+struct Prototype;
+template <typename R, typename... A>
+struct Prototype<R(A...)> {
+    static std::string text() {
+        // A returned text is the caller's own buffer: it stays a pointer.
+        std::string result = std::is_same_v<R, char*> ? "c_void_p" : CType<R>::name();
+        std::string arguments;
+        ((arguments += (arguments.empty() ? "" : ", ") + CType<A>::name()), ...);
+        return "(" + result + ", [" + arguments + "])";
+    }
+};
+
+std::string quoted(const char* text) {
+    std::string out = "\"";
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c == '"' || *c == '\\') out += '\\';
+        out += *c;
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: kvtlnk_pyheader OUT\n");
+        return 2;
+    }
+    std::string out =
+        "\"\"\"The public header as the package uses it, written at build time by the program "
+        "that\nincludes kvtlnk.h and kvtlnk_messages.h (python/header_module.cpp).\"\"\"\n"
+        "from ctypes import POINTER, c_char_p, c_float, c_int32, c_uint32, c_void_p\n\n"
+        "#: Every entry point: (result type, [argument types]).\nPROTOTYPES = {\n";
+#define KVTLNK_ENTRY(name) out += "    \"" #name "\": " + Prototype<decltype(name)>::text() + ",\n";
+#include "entry_points.inc"
+#undef KVTLNK_ENTRY
+
+    const char* unknown = kvtlnkMessage(UINT32_MAX);
+    out +=
+        "}\n\n#: kvtlnkMessage() of every result code, and of a code it does not know.\n"
+        "TEXTS = {\n";
+    bool complete = true;
+#define KVTLNK_CODE(name)                                                                \
+    complete = complete && kvtlnkMessage(name) != unknown;                               \
+    if (kvtlnkMessage(name) == unknown) std::fprintf(stderr, "%s has no text\n", #name); \
+    out += "    " + std::to_string(name) + ": " + quoted(kvtlnkMessage(name)) + ",\n";
+#include "result_codes.inc"
+#undef KVTLNK_CODE
+    out += "}\nUNKNOWN_TEXT = " + quoted(unknown) + "\n\n";
+
+    out +=
+        "#: The display's own glyphs: (byte, character, what it shows), in the header's order.\n"
+        "GLYPHS = [\n";
+    char row[96];
+#define KVTLNK_GLYPH(byte, codePoint, shows)                                            \
+    std::snprintf(row, sizeof row, "    (0x%02X, \"\\u%04X\", %s),\n", byte, codePoint, \
+                  quoted(shows).c_str());                                               \
+    out += row;
+    KVTLNK_GLYPHS(KVTLNK_GLYPH)
+#undef KVTLNK_GLYPH
+    out += "]\n";
+
+    if (!complete) return 1;
+    FILE* file = std::fopen(argv[1], "w");
+    if (file == nullptr || std::fputs(out.c_str(), file) < 0 || std::fclose(file) != 0) {
+        std::perror(argv[1]);
+        return 1;
+    }
+    return 0;
+}
