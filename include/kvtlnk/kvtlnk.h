@@ -97,8 +97,10 @@
  * call stops and returns KVTLNK_E_IMAGE (2012); a call that returns a text returns NULL, and one
  * that returns nothing returns. What it had written by then stays written.
  *
- * With the environment variable KVTLNK_DEBUG at 3 or more, every call is traced with its
- * arguments and its result (see KVTLNK_DEBUG in the README for the other levels).
+ * Diagnostics: the serial driver's failures go to the debug output on Windows, and to standard
+ * error on POSIX when the environment variable KVTLNK_DEBUG is set. With KVTLNK_DEBUG at 2 every
+ * exchange with the calibrator follows them, at 3 also every call with its arguments and what it
+ * returns.
  */
 
 #if defined(_WIN32) && !defined(_WIN64)

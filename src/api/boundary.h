@@ -75,7 +75,7 @@ class Call {
     bool runs() const { return met_; }
     CallLine line() const {
         CallLine line(name_);
-        std::apply([&line](const Args&... args) { (line.add(args), ...); }, args_);
+        std::apply([&](const Args&... args) { (line.add(args), ...); }, args_);
         line.close();
         return line;
     }
