@@ -22,6 +22,9 @@ std::string reportHtml(const std::vector<ResultView>& results, const ReportSourc
 // the points up and down the span told apart; an SVG element.
 std::string errorPlot(const ResultView& result);
 
+// A round step for the grid of an error axis: cuts half its range into about three.
+double niceStep(double half);
+
 // Text for HTML element content and attribute values.
 std::string escapeHtml(const std::string& text);
 

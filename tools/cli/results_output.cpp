@@ -40,15 +40,6 @@ json pointJson(const PointView& p) {
             {"verdict", verdictName(p.verdict)}};
 }
 
-// A CSV field: quoted when it holds a separator, a quote or a line break.
-std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
-
 }  // namespace
 
 void printResults(std::ostream& out, const std::vector<ResultView>& results) {

@@ -42,4 +42,12 @@ void Table::print(std::ostream& out, const std::string& indent) const {
         line(row);
 }
 
+std::string csvField(const std::string& text) {
+    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
 }  // namespace kvtcli

@@ -29,4 +29,7 @@ inline std::string plural(size_t count, const std::string& noun, const std::stri
     return std::to_string(count) + " " + (count == 1 ? noun : many.empty() ? noun + "s" : many);
 }
 
+// A CSV field: quoted when it holds a separator, a quote or a line break.
+std::string csvField(const std::string& text);
+
 }  // namespace kvtcli
