@@ -18,7 +18,7 @@ int sysIoctl(int fd, unsigned long request, void* arg) {
 
 const PosixCalls kSystemCalls = {
     &sysOpen,     &::close,     &::read,  &::write,   &::poll,    &sysIoctl,
-    &::tcgetattr, &::tcsetattr, &::flock, &::tcflush, &::tcdrain,
+    &::tcgetattr, &::tcsetattr, &::flock, &::tcflush, &::tcdrain, &::fstat,
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 // so that a test can give its own and make a call fail (EINTR, EIO, a short write, an adapter
 // that was unplugged) without hardware.
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <termios.h>
 
@@ -24,6 +25,7 @@ struct PosixCalls {
     int (*flock)(int fd, int operation);
     int (*tcflush)(int fd, int queue);
     int (*tcdrain)(int fd);
+    int (*fstat)(int fd, struct stat* st);
 };
 
 // The operating system's own calls.
