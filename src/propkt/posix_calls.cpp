@@ -17,7 +17,7 @@ int sysIoctl(int fd, unsigned long request, void* arg) {
 }
 
 const PosixCalls kSystemCalls = {
-    &sysOpen,     &::close,     &::read,  &::write,   &::poll,    &sysIoctl,
+    &sysOpen,     &::close,     &::read,  &::write,   &::poll,    &::nanosleep, &sysIoctl,
     &::tcgetattr, &::tcsetattr, &::flock, &::tcflush, &::tcdrain, &::fstat,
 };
 
