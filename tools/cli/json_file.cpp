@@ -14,9 +14,9 @@ std::string readFile(const std::string& path) {
     return text;
 }
 
-OutputFile::OutputFile(const std::string& path) {
+OutputFile::OutputFile(const std::string& path, bool replace) {
     std::string error;
-    if (!file_.open(path, &error)) throw inputError("cannot write " + error);
+    if (!file_.open(path, &error, replace)) throw inputError("cannot write " + error);
 }
 
 void OutputFile::commit(const std::string& text) {

@@ -33,7 +33,7 @@ give it, for history and due.
 
 int report(const CliError& e, bool json) {
     std::cerr << "kvtlnk: " << e.what() << std::endl;
-    if (json) {
+    if (json && !e.wasAnswered()) {
         nlohmann::ordered_json error = {{"message", e.what()}, {"exitCode", e.exitCode()}};
         error["resultCode"] = e.resultCode() ? nlohmann::ordered_json(e.resultCode()) : nullptr;
         if (!e.problems().empty()) {
@@ -68,8 +68,8 @@ int main(int argc, char** argv) {
 
     CLI::App app(
         "kvtlnk: identify a K27 process calibrator, send it procedures, fetch its "
-        "memories, and see what the kvtlnk library makes of them. Without --port the "
-        "built-in emulator stands in for the instrument.",
+        "memories, and see what the kvtlnk library makes of them. --port sim runs the "
+        "built-in emulator in place of an instrument.",
         "kvtlnk");
     app.footer(kFooter);
     app.set_version_flag("--version", std::string("kvtlnk " KVTLNK_VERSION ", library ") + version);
@@ -78,8 +78,8 @@ int main(int argc, char** argv) {
 
     app.add_option("--port", context.port.port,
                    "serial device of the calibrator (/dev/ttyUSB0, COM1), or sim for the "
-                   "built-in emulator on a pty; kvtlnk ports lists the serial ports")
-        ->capture_default_str()
+                   "built-in emulator on a pty; without it KVTLNK_PORT, else the lab file's "
+                   "default port. kvtlnk ports lists the serial ports")
         ->check([](const std::string& v) { return v.empty() ? "the port name is empty" : ""; });
     app.add_option("--timeout", context.port.timeoutMs,
                    "serial read time-out in milliseconds (KVTopen's readTimeoutMs)")
@@ -107,13 +107,17 @@ int main(int argc, char** argv) {
                      "pace the emulator's replies at 9600 baud, as the instrument's line runs")};
     for (CLI::Option* option : simOptions)
         option->group(simGroup);
+    CLI::App* demo = nullptr;
     app.parse_complete_callback([&] {
+        // The demo runs against the emulator unless it is given a port.
+        if (context.port.port.empty() && demo->parsed()) context.port.port = "sim";
         for (const CLI::Option* option : simOptions) {
-            if (option->count() > 0 && context.port.port != "sim") {
-                throw CLI::ValidationError(
-                    option->get_name(),
-                    "is for the built-in emulator, not --port " + context.port.port);
-            }
+            if (option->count() == 0 || context.port.port == "sim") continue;
+            throw CLI::ValidationError(
+                option->get_name(),
+                context.port.port.empty()
+                    ? "is for the built-in emulator: add --port sim"
+                    : "is for the built-in emulator, not --port " + context.port.port);
         }
         if (verbose) setenv("KVTLNK_DEBUG", "2", 1);
     });
@@ -194,7 +198,10 @@ int main(int argc, char** argv) {
         "error and verdict");
     results->add_option("FILE", resultsFile, "image file (from upload --out)");
     results->add_flag("--csv", csv, "one row per test point after a header row, for a spreadsheet");
-    results->callback([&] { resultsCommand(context, resultsFile, csv); });
+    bool check = false;
+    results->add_flag("--check", check,
+                      "exit with status 1 when a result fails, does not decode, or there is none");
+    results->callback([&] { resultsCommand(context, resultsFile, csv, check); });
 
     std::string reportFile;
     std::string reportOut;
@@ -212,7 +219,7 @@ int main(int argc, char** argv) {
 
     bool confirmed = false;
     std::string demoReport = "demo-report.html";
-    CLI::App* demo = app.add_subcommand(
+    demo = app.add_subcommand(
         "demo",
         "start the emulator, build the example procedures, download them, let the emulator "
         "run their tests, upload both memories, print the results and write a calibration "

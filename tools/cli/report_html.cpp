@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "image.h"
 #include "kvtlnk/kvtlnk.h"
 #include "report.h"
 #include "units.h"
@@ -51,22 +52,19 @@ std::string row(const std::string& label, const std::string& html) {
     return "<tr><th>" + escapeHtml(label) + "</th><td>" + html + "</td></tr>\n";
 }
 
-std::string text(const json& object, const char* key) {
-    const auto it = object.is_object() ? object.find(key) : object.end();
-    return it != object.end() && it->is_string() ? it->get<std::string>() : "";
-}
-
 std::string header(const std::vector<ResultView>& results, const ReportSource& source) {
     const json& c = source.calibrator;
     std::string facts;
     if (c.is_object()) {
-        std::string identity = text(c, "model");
-        for (const char* key : {"firmware", "ident3"}) {
-            if (!text(c, key).empty())
-                identity += (key[0] == 'f' ? ", firmware " : ", ") + text(c, key);
+        std::string identity = calibratorText(c, "model");
+        for (const char* key : {"firmware", "serialNumber"}) {
+            if (calibratorText(c, key).empty()) continue;
+            identity +=
+                (key[0] == 'f' ? ", firmware " : ", serial number ") + calibratorText(c, key);
         }
         facts += row("Calibrator", escapeHtml(identity));
-        if (!text(c, "uploaded").empty()) facts += row("Uploaded", escapeHtml(text(c, "uploaded")));
+        const std::string uploaded = calibratorText(c, "uploaded");
+        if (!uploaded.empty()) facts += row("Uploaded", escapeHtml(uploaded));
     }
     facts += row("From", escapeHtml(source.origin));
     char library[4] = {};
@@ -152,7 +150,8 @@ std::string pointsTable(const ResultView& r) {
         html += cell(p.nominalSource, out) + cell(p.source, out) + cell(p.expected, in) +
                 cell(p.reading, in) + cell(p.error, {1, ""}, 3) + cell(p.recordedError, {1, ""}, 3);
         html += "<td>" + escapeHtml(s.tolerance > 0 ? "±" + number(s.tolerance) : "") + "</td>";
-        html += "<td class=\"text\">" + badge(p.verdict) + "</td></tr>\n";
+        html += "<td class=\"text\">" + badge(p.verdict) +
+                (p.beyondRange ? " beyond the range" : "") + "</td></tr>\n";
     }
     return html + "</table>\n";
 }

@@ -20,9 +20,10 @@ ImageDocument resultsImage(const Context& context, const std::string& file, std:
         origin = file;
         return imageOfFile(context, file);
     }
+    const PortOptions port = calibratorPort(context);
     Progress progress("upload", !context.quiet);
-    announce(progress, context);
-    Session session(context.port);
+    announce(progress, port);
+    Session session(port);
     session.upload(progress);
     ImageDocument image = captureImage();
     image.calibrator = calibratorJson(session);
@@ -32,7 +33,7 @@ ImageDocument resultsImage(const Context& context, const std::string& file, std:
 
 }  // namespace
 
-void resultsCommand(const Context& context, const std::string& file, bool csv) {
+void resultsCommand(const Context& context, const std::string& file, bool csv, bool check) {
     if (csv && context.json) throw inputError("results: choose --json or --csv, not both");
     std::string origin;
     const ImageDocument image = resultsImage(context, file, origin);
@@ -49,6 +50,19 @@ void resultsCommand(const Context& context, const std::string& file, bool csv) {
                                  origin, verdictName(overallVerdict(results)));
         printResults(std::cout, results);
     }
+    if (!check) return;
+    const auto count = [&](const auto& holds) {
+        return std::count_if(results.begin(), results.end(), holds);
+    };
+    const auto failed = count([](const ResultView& r) { return r.verdict == Verdict::Fail; });
+    const auto undecoded = count([](const ResultView& r) { return !r.problem.empty(); });
+    std::string what = origin + " holds no calibration result";
+    if (!results.empty()) {
+        if (failed + undecoded == 0) return;
+        what = fmt::format("{} of {} failed", failed, plural(results.size(), "result"));
+        if (undecoded > 0) what += fmt::format(", {} did not decode", undecoded);
+    }
+    throw CliError(kExitCalibrator, "results --check: " + what).answered();
 }
 
 void reportCommand(const Context& context, const std::string& file, const std::string& out) {
@@ -56,6 +70,12 @@ void reportCommand(const Context& context, const std::string& file, const std::s
     if (!out.empty()) output.emplace(out);
     ReportSource source;
     const ImageDocument image = resultsImage(context, file, source.origin);
+    if (image.calibrations.empty()) {
+        throw inputError(source.origin +
+                         " holds no calibration result, so there is no report to "
+                         "write" +
+                         (out.empty() ? "" : " (" + out + " was not written)"));
+    }
     source.calibrator = image.calibrator;
     source.written = localTime();
     const std::string html = reportHtml(image.calibrations, source);

@@ -37,6 +37,7 @@ json pointJson(const PointView& p) {
             {"nominalSource", p.nominalSource},
             {"expected", p.expected},
             {"error", computedJson(p.error)},
+            {"beyondRange", p.beyondRange},
             {"verdict", verdictName(p.verdict)}};
 }
 
@@ -61,10 +62,12 @@ void printResults(std::ostream& out, const std::vector<ResultView>& results) {
                      "range up to", "expected", "error %", "recorded %", "verdict"},
                     "rrlrrrrrrrl");
         for (const PointView& p : r.points) {
-            table.add({std::to_string(p.index), number(p.fraction * 100.0), direction(p),
-                       shortest(p.source), shortest(p.sourceLimit), shortest(p.reading),
-                       shortest(p.readingLimit), number(p.expected), number(p.error, 3),
-                       number(p.recordedError, 3), verdictName(p.verdict)});
+            table.add(
+                {std::to_string(p.index), number(p.fraction * 100.0), direction(p),
+                 shortest(p.source), shortest(p.sourceLimit), shortest(p.reading),
+                 shortest(p.readingLimit), number(p.expected), number(p.error, 3),
+                 number(p.recordedError, 3),
+                 verdictName(p.verdict) + std::string(p.beyondRange ? ": beyond range" : "")});
         }
         table.print(out);
     }
@@ -97,36 +100,34 @@ std::string resultsCsv(const std::vector<ResultView>& results) {
         "result,taken,tag,text1,text2,task,strategy,flagged,point,fraction,direction,"
         "source_unit,nominal_source,source,source_range_high,reading_unit,expected_reading,"
         "reading,reading_range_high,error_percent_of_span,recorded_error_percent,"
-        "tolerance_percent,verdict\n";
+        "tolerance_percent,verdict,problem\n";
+    const auto line = [&csv](const std::vector<std::string>& row) {
+        std::string text;
+        for (const std::string& field : row)
+            text += (text.empty() ? "" : ",") + csvField(field);
+        csv += text + "\n";
+    };
     for (const ResultView& r : results) {
+        const std::vector<std::string> result = {
+            std::to_string(r.index), r.taken, r.tag, r.text1, r.text2, r.task, r.strategy,
+            r.flagged ? "1" : "0"};
+        // A result that does not decode still has its row, so that its tags are not lost.
+        if (r.points.empty()) {
+            std::vector<std::string> row = result;
+            row.resize(22);
+            row.insert(row.end(), {verdictName(r.verdict), r.problem});
+            line(row);
+        }
         for (const PointView& p : r.points) {
-            const std::vector<std::string> row = {std::to_string(r.index),
-                                                  r.taken,
-                                                  r.tag,
-                                                  r.text1,
-                                                  r.text2,
-                                                  r.task,
-                                                  r.strategy,
-                                                  r.flagged ? "1" : "0",
-                                                  std::to_string(p.index),
-                                                  shortest(p.fraction),
-                                                  direction(p),
-                                                  r.setup.output.unit,
-                                                  number(p.nominalSource, 9),
-                                                  shortest(p.source),
-                                                  shortest(p.sourceLimit),
-                                                  r.setup.input.unit,
-                                                  number(p.expected, 9),
-                                                  shortest(p.reading),
-                                                  shortest(p.readingLimit),
-                                                  number(p.error, 6),
-                                                  shortest(p.recordedError),
-                                                  shortest(r.setup.tolerance),
-                                                  verdictName(p.verdict)};
-            std::string line;
-            for (const std::string& field : row)
-                line += (line.empty() ? "" : ",") + csvField(field);
-            csv += line + "\n";
+            std::vector<std::string> row = result;
+            row.insert(row.end(),
+                       {std::to_string(p.index), shortest(p.fraction), direction(p),
+                        r.setup.output.unit, number(p.nominalSource, 9), shortest(p.source),
+                        shortest(p.sourceLimit), r.setup.input.unit, number(p.expected, 9),
+                        shortest(p.reading), shortest(p.readingLimit), number(p.error, 6),
+                        shortest(p.recordedError), shortest(r.setup.tolerance),
+                        verdictName(p.verdict), p.beyondRange ? "beyond range" : r.problem});
+            line(row);
         }
     }
     return csv;

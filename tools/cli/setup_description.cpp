@@ -17,6 +17,55 @@ std::string named(const std::string& name) {
     return "\"" + name + "\"";
 }
 
+// The names each setter takes, from the library's header.
+using Names = std::vector<std::string>;
+#define KVTCLI_NAME(name) name,
+const Names kInputFunctions = {KVTLNK_INPUT_FUNCTIONS(KVTCLI_NAME)};
+const Names kOutputFunctions = {KVTLNK_OUTPUT_FUNCTIONS(KVTCLI_NAME)};
+const Names kThermocouples = {KVTLNK_THERMOCOUPLES(KVTCLI_NAME)};
+const Names kRtds = {KVTLNK_RTDS(KVTCLI_NAME)};
+const Names kTemperatureUnits = {KVTLNK_TEMPERATURE_UNITS(KVTCLI_NAME)};
+const Names kPressureUnits = {KVTLNK_PRESSURE_UNITS(KVTCLI_NAME)};
+const Names kLoopPower = {KVTLNK_LOOP_POWER(KVTCLI_NAME)};
+const Names kStandards = {KVTLNK_TEMPERATURE_STANDARDS(KVTCLI_NAME)};
+const Names kJunctionModes = {KVTLNK_JUNCTION_MODES(KVTCLI_NAME)};
+#undef KVTCLI_NAME
+
+bool among(const Names& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// "\"24V\" is not a loop power setting the calibrator knows (none, off, 24v, 28v): names are
+// lowercase, \"24v\"", for what "a loop power setting the calibrator knows".
+std::string unknownName(const std::string& name, const std::string& what, const Names& valid) {
+    std::string list;
+    for (const std::string& v : valid)
+        list += (list.empty() ? "" : ", ") + v;
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return named(name) + " is not " + what + " (" + list + ")" +
+           (lower != name && among(valid, lower) ? ": names are lowercase, " + named(lower) : "");
+}
+
+// The sensors a function reads; none for the functions without one.
+const Names* sensorsOf(const std::string& function) {
+    if (function == "tc") return &kThermocouples;
+    return unitFamily(function) == UnitFamily::Temperature ? &kRtds : nullptr;
+}
+
+// How far the calibrator's pressure range reaches in these units (10 % beyond the span of the
+// pressure module it assumes when none is attached): the input range of a pressure input.
+float pressureReach(const std::string& units) {
+    STAinit();
+    if (!units.empty()) STAsetPresUnits(units.c_str());
+    STAsetInput("pressure", "");
+    uint32_t automatic = 0;
+    float high = 0;
+    STAgetInputRange(&automatic, &high);
+    return high;
+}
+
 // ---- Reading the description ----
 
 std::string readName(Checker& check, const json& object, const std::string& path, const char* key,
@@ -51,6 +100,8 @@ void readScale(Checker& check, const json& side, SideDefinition& definition) {
 SideDefinition readSide(Checker& check, const json& setup, const std::string& path, bool output) {
     SideDefinition side;
     side.path = member(path, output ? "output" : "input");
+    const size_t problemsBefore = check.count();
+    side.complete = false;
     const json* v = check.required(setup, path, output ? "output" : "input");
     if (!v) return side;
     const bool isObject =
@@ -82,6 +133,7 @@ SideDefinition readSide(Checker& check, const json& setup, const std::string& pa
         side.range = check.number((*v)["range"], member(side.path, "range"));
     }
     readScale(check, *v, side);
+    side.complete = check.count() == problemsBefore;
     return side;
 }
 
@@ -184,31 +236,36 @@ class SetupMaker {
         : setup_(setup), problems_(problems) {}
 
     void make() {
-        STAinit();
         const SideDefinition& in = setup_.input;
         const SideDefinition& out = setup_.output;
+        for (const SideDefinition* side : {&in, &out}) {
+            if (side->function == "pressure") pressureHigh_ = pressureReach(side->units);
+        }
+        STAinit();
         const std::string& path = setup_.path;
         if (!setup_.standard.empty()) {
             run(member(path, "temperatureStandard"),
                 "the temperature standard " + named(setup_.standard), "a temperature standard",
-                setup_.standard, [&] { return STAsetTempStd(setup_.standard.c_str()); });
+                kStandards, setup_.standard,
+                [&] { return STAsetTempStd(setup_.standard.c_str()); });
         }
-        for (const SideDefinition* side : {&in, &out})
-            units(*side);
+        for (const SideDefinition* side : {&in, &out}) {
+            if (side->complete) units(*side);
+        }
         if (!setup_.junctionMode.empty()) {
             const bool user = setup_.junctionMode == "user";
             run(member(path, "referenceJunction"),
                 "the reference junction " + named(setup_.junctionMode) +
                     (user ? " at " + quantity(setup_.junctionTemperature, temperatureUnit()) : ""),
-                "a reference-junction mode", setup_.junctionMode, [&] {
+                "a reference-junction mode", kJunctionModes, setup_.junctionMode, [&] {
                     return STAsetTref(setup_.junctionMode.c_str(), setup_.junctionTemperature);
                 });
         }
-        input(in);
-        output(out);
+        if (in.complete) input(in);
+        if (out.complete) output(out);
         if (!setup_.loopPower.empty()) {
             run(member(path, "loopPower"), "loop power " + named(setup_.loopPower),
-                "a loop power setting", setup_.loopPower,
+                "a loop power setting", kLoopPower, setup_.loopPower,
                 [&] { return STAsetLoopPower(setup_.loopPower.c_str()); });
         }
         // Last, since a change of function or units drops the scales, and dropping a scale
@@ -223,15 +280,15 @@ class SetupMaker {
         problems_.push_back({field, message});
     }
 
-    // Runs a setter and reports what it refused, or changed to make way for the setting;
-    // kind names the list a refused name is not in.
+    // Runs a setter and reports what it refused, or changed to make way for the setting; a
+    // refused name is not among the valid names of its kind.
     void run(const std::string& field, const std::string& setting, const std::string& kind,
-             const std::string& name, const std::function<uint32_t()>& setter) {
+             const Names& valid, const std::string& name, const std::function<uint32_t()>& setter) {
         const Sides before = currentSides();
         const uint32_t rc = setter();
         if (rc == KVTLNK_OK) return;
         if (rc == KVTLNK_E_ARGUMENT) {
-            return problem(field, named(name) + " is not " + kind + " the calibrator knows");
+            return problem(field, unknownName(name, kind + " the calibrator knows", valid));
         }
         problem(field, setting + " " + makesWay(rc, before));
     }
@@ -256,26 +313,58 @@ class SetupMaker {
         const bool temperature = family == UnitFamily::Temperature;
         if (side.units.empty() || (!temperature && family != UnitFamily::Pressure)) return;
         run(member(side.path, "units"), "the units " + named(side.units),
-            temperature ? "a temperature unit" : "a pressure unit", side.units, [&] {
+            temperature ? "a temperature unit" : "a pressure unit",
+            temperature ? kTemperatureUnits : kPressureUnits, side.units, [&] {
                 return temperature ? STAsetTempUnits(side.units.c_str())
                                    : STAsetPresUnits(side.units.c_str());
             });
     }
 
     // Selects a side's function; false when the library refused it.
-    bool select(const SideDefinition& side, const char* role,
-                const std::function<uint32_t()>& setter) {
+    bool select(const SideDefinition& side, bool output, const std::function<uint32_t()>& setter) {
         const std::string field = member(side.path, "function");
+        const Names& functions = output ? kOutputFunctions : kInputFunctions;
+        if (!among(functions, side.function)) {
+            problem(field, unknownName(side.function,
+                                       output ? "a function the calibrator sources"
+                                              : "a function the calibrator measures",
+                                       functions));
+            return false;
+        }
         const Sides before = currentSides();
         const uint32_t rc = setter();
-        if (rc == KVTLNK_E_ARGUMENT) {
-            problem(field, function(side) + " is not a function" +
-                               (side.sensor.empty() ? "" : " and sensor") +
-                               " the calibrator knows");
+        const Names* sensors = sensorsOf(side.function);
+        if (rc == KVTLNK_E_ARGUMENT && sensors != nullptr) {
+            problem(member(side.path, "sensor"),
+                    unknownName(side.sensor,
+                                "a sensor of " + named(side.function) + " the calibrator knows",
+                                *sensors));
         } else if (rc != KVTLNK_OK) {
-            problem(field, role + function(side) + " " + makesWay(rc, before));
+            problem(field, (output ? "the output " : "the input ") + function(side) + " " +
+                               makesWay(rc, before));
         }
         return rc < KVTLNK_E_STATUS_15000;
+    }
+
+    // A pressure scale within the calibrator's pressure range, and within the span of the lab's
+    // pressure module for the side.
+    void pressureScale(const SideDefinition& side) {
+        const std::string scale = member(side.path, "scale");
+        const std::string u = unit(side);
+        for (size_t i = 0; i < 2; ++i) {
+            const float v = side.scale[i];
+            if (std::fabs(v) > pressureHigh_) {
+                problem(element(scale, i),
+                        fmt::format("{} is beyond the calibrator's pressure range (up to {})",
+                                    quantity(v, u), quantity(pressureHigh_, u, 5)));
+            } else if (side.moduleSpan &&
+                       (v < side.moduleSpan->first || v > side.moduleSpan->second)) {
+                problem(
+                    element(scale, i),
+                    fmt::format("{} is beyond the span of the pressure module ({})", quantity(v, u),
+                                quantityRange(side.moduleSpan->first, side.moduleSpan->second, u)));
+            }
+        }
     }
 
     // A reading the input cannot hold: how far the function's ranges reach.
@@ -293,10 +382,11 @@ class SetupMaker {
     }
 
     void input(const SideDefinition& side) {
-        if (!select(side, "the input ",
+        if (!select(side, false,
                     [&] { return STAsetInput(side.function.c_str(), side.sensor.c_str()); })) {
             return;
         }
+        if (side.function == "pressure") pressureScale(side);
         // Each end of the scale must fit a range of the function (the functions without ranges
         // to choose from refuse the question).
         const std::string scale = member(side.path, "scale");
@@ -374,11 +464,12 @@ class SetupMaker {
         const std::string scale = member(side.path, "scale");
         const std::string field = side.value ? member(side.path, "value") : element(scale, 0);
         uint32_t rc = KVTLNK_OK;
-        const bool selected = select(side, "the output ", [&] {
+        const bool selected = select(side, true, [&] {
             rc = source(side, first);
             return outOfReach(rc) ? KVTLNK_OK : rc;
         });
         if (!selected) return;
+        if (side.function == "pressure") pressureScale(side);
         if (outOfReach(rc) && amplitudeRefused(side)) rc = source(side, first);
         if (outOfReach(rc)) problem(field, outputReach(side, first));
         // The test sources the whole span: each end must be within reach.
@@ -392,6 +483,7 @@ class SetupMaker {
     const SetupDefinition& setup_;
     std::vector<Problem>& problems_;
     float amplitude_ = kDefaultAmplitude;
+    float pressureHigh_ = 0;  // how far the pressure range reaches, in the pressure side's units
 };
 
 }  // namespace
@@ -406,7 +498,6 @@ std::vector<SetupDefinition> readSetups(Checker& check, const json& root) {
     }
     for (const auto& [name, value] : it->items()) {
         if (name == "comment") continue;
-        const size_t problemsBefore = check.count();
         SetupDefinition s;
         s.name = name;
         s.path = "setups." + name;
@@ -438,7 +529,8 @@ std::vector<SetupDefinition> readSetups(Checker& check, const json& root) {
                           "is " +
                               named(s.input.units));
         }
-        if (check.count() == problemsBefore) applySetup(s, check.problems());
+        // What reads is made too, so that every problem of the setup shows at once.
+        applySetup(s, check.problems());
         setups.push_back(std::move(s));
     }
     return setups;
@@ -452,8 +544,10 @@ int32_t saveSetup(const SetupDefinition& setup) {
     std::vector<Problem> problems;
     applySetup(setup, problems);
     if (!problems.empty()) {
-        throw inputError(setup.path + ": " + problems.front().field + ": " +
-                         problems.front().message);
+        std::string lines;
+        for (const Problem& p : problems)
+            lines += (lines.empty() ? "" : "\n") + p.field + ": " + p.message;
+        throw inputError(lines);
     }
     int32_t index = -1;
     const uint32_t rc = STAsave(&index);

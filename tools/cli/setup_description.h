@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "field_checker.h"
@@ -25,6 +26,10 @@ struct SideDefinition {
     float amplitude = 0;         // output "freq": the signal's amplitude in volts
     std::optional<float> range;  // input: a reading the fixed range must hold; none: automatic
     float scale[2] = {0, 0};     // the span the test's points step through
+    // pressure: the span of the pressure module that the lab file names for it, in the side's
+    // units; none when it names none
+    std::optional<std::pair<float, float>> moduleSpan;
+    bool complete = true;  // false when a field had a problem: the side is not made then
 };
 
 struct SetupDefinition {
@@ -43,13 +48,14 @@ struct SetupDefinition {
 // is a problem too.
 std::vector<SetupDefinition> readSetups(Checker& check, const json& root);
 
-// Makes the setup with STAinit and the STA setters. Every refusal or warning of a setter, and
-// a scale end the calibrator cannot reach, becomes a problem naming the field and what the
-// calibrator does not allow.
+// Makes the setup with STAinit and the STA setters. Every refusal or warning of a setter, a
+// name the calibrator does not know (with those it knows), and a scale end beyond what the
+// function reaches (a pressure scale beyond the calibrator's pressure range and the module's)
+// becomes a problem naming the field and what the calibrator does not allow.
 void applySetup(const SetupDefinition& setup, std::vector<Problem>& problems);
 
 // Makes the setup and saves it at the end of the procedure memory; returns the record's index.
-// Throws naming the setup when the library refuses.
+// Throws naming every problem when the library refuses.
 int32_t saveSetup(const SetupDefinition& setup);
 
 }  // namespace kvtcli

@@ -50,4 +50,11 @@ std::string csvField(const std::string& text) {
     return quoted + "\"";
 }
 
+std::string grouped(uint64_t n) {
+    std::string digits = std::to_string(n);
+    for (size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, ",");
+    return digits;
+}
+
 }  // namespace kvtcli

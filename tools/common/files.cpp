@@ -49,10 +49,15 @@ AtomicFile::~AtomicFile() {
     discard();
 }
 
-bool AtomicFile::open(const std::string& path, std::string* error) {
+bool AtomicFile::open(const std::string& path, std::string* error, bool replace) {
     discard();
     struct stat st {};
     const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (!replace && (exists || ::lstat(path.c_str(), &st) == 0)) {
+        *error = reason(path, EEXIST);
+        return false;
+    }
+    replace_ = replace;
     if (exists && S_ISDIR(st.st_mode)) {
         *error = path + ": is a directory; name a file";
         return false;
@@ -109,10 +114,15 @@ bool AtomicFile::commit(const std::string& text, std::string* error) {
         err = errno;
     }
     fd_ = -1;
-    if (ok && !inPlace && ::rename(temporary_.c_str(), path_.c_str()) != 0) {
+    // A link to the new name fails when something took the name meanwhile; a rename would
+    // replace it.
+    if (ok && !inPlace &&
+        (replace_ ? ::rename(temporary_.c_str(), path_.c_str())
+                  : ::link(temporary_.c_str(), path_.c_str())) != 0) {
         ok = false;
         err = errno;
     }
+    if (ok && !replace_) ::unlink(temporary_.c_str());
     if (!ok) {
         *error = reason(path_, err);
         discard();
