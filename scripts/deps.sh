@@ -8,7 +8,7 @@ set -euo pipefail
 # The tool's records archive is an SQLite file or a PostgreSQL database: both client libraries.
 demo=(cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libfmt-dev libsqlite3-dev libpq-dev)
 tests=(binutils libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3-scipy
-       clang-format man-db util-linux)
+       clang-format man-db util-linux bash-completion)
 # The reference (Doxygen) and the Python package's tests.
 tests+=(doxygen python3-pytest python3-setuptools)
 # The calibration report's test renders it in a browser.

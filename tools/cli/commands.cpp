@@ -36,7 +36,7 @@ void printFields(const std::string& title,
 }
 
 std::string libraryVersion() {
-    char version[4] = {};
+    char version[KVTLNK_VERSION_SIZE] = {};
     KVTversion(version);
     return version;
 }

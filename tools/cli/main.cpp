@@ -1,7 +1,9 @@
 // kvtlnk: the K27 process calibrator from the command line, through the library's C API.
+#include <fmt/format.h>
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 
 #include "archive.h"
@@ -19,17 +21,35 @@ namespace {
 
 const char* const kFooter = R"(
 Exit status: 0 done; 1 the calibrator or the library refused or failed (the message gives the
-result code and what to do); 2 bad usage, a file that cannot be read or written, a description
-that is not valid (one line per problem, naming the field), results that download or clear
-would lose, or a records archive that cannot be read or written; 130 stopped by Ctrl-C (143 by
-SIGTERM), with what state the calibrator is left in.
+result code and what to do), or results --check found a result that fails; 2 bad usage, a file
+that cannot be read or written, a description that is not valid (one line per problem, naming
+the field), results that download or clear would lose, or a records archive that cannot be
+read or written; 130 stopped by Ctrl-C (143 by SIGTERM), with what state the calibrator is left
+in.
 
-Files: a procedure description (JSON; see examples/README.md) says what download sends; an
-image file (JSON, written by upload --out and --backup) holds both memories record by record and
-what the library decoded from them. The records archive (an SQLite file, or a PostgreSQL
-database for a lab; see docs/archive.md) keeps every result that upload --store and archive add
-give it, for history and due.
+The calibrator's port: --port, else the environment's KVTLNK_PORT, else the lab file's default
+port; --port sim runs the built-in emulator.
+
+Files: a procedure description (JSON) says what download sends; an image file (JSON, written
+by upload --out and --backup) holds both memories record by record and what the library
+decoded from them. Both are described in
+  {}
+The records archive (an SQLite file, or a PostgreSQL database for a lab) keeps every result
+that upload --store and archive add give it, for history and due.
 )";
+
+// Where the procedure-file reference is: installed under the documentation directory beside
+// the program, with the sample procedure; or, in a build tree, in the sources.
+std::string procedureReference() {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path doc = program.parent_path() / KVTLNK_DOC_FROM_BIN;
+    if (!error && std::filesystem::exists(doc / "procedure-files.md")) {
+        return (doc / "procedure-files.md").lexically_normal().string() +
+               "\nwith a sample procedure beside it, procedure.json.";
+    }
+    return "examples/README.md of the kvtlnk sources, with a sample procedure, procedure.json.";
+}
 
 int report(const CliError& e, bool json) {
     std::cerr << "kvtlnk: " << e.what() << std::endl;
@@ -63,7 +83,7 @@ void addResultsPolicy(CLI::App* command, ResultsPolicy& policy) {
 int main(int argc, char** argv) {
     watchInterrupts();
     Context context;
-    char version[4] = {};
+    char version[KVTLNK_VERSION_SIZE] = {};
     KVTversion(version);
 
     CLI::App app(
@@ -71,7 +91,7 @@ int main(int argc, char** argv) {
         "memories, and see what the kvtlnk library makes of them. --port sim runs the "
         "built-in emulator in place of an instrument.",
         "kvtlnk");
-    app.footer(kFooter);
+    app.footer(fmt::format(fmt::runtime(kFooter), procedureReference()));
     app.set_version_flag("--version", std::string("kvtlnk " KVTLNK_VERSION ", library ") + version);
     app.require_subcommand(1, 1);
     app.fallthrough();

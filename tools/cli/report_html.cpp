@@ -67,7 +67,7 @@ std::string header(const std::vector<ResultView>& results, const ReportSource& s
         if (!uploaded.empty()) facts += row("Uploaded", escapeHtml(uploaded));
     }
     facts += row("From", escapeHtml(source.origin));
-    char library[4] = {};
+    char library[KVTLNK_VERSION_SIZE] = {};
     KVTversion(library);
     facts += row("Written", escapeHtml(source.written + " by kvtlnk " KVTLNK_VERSION ", library " +
                                        std::string(library)));
