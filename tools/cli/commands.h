@@ -66,6 +66,10 @@ ImageDocument imageOfFile(const Context& context, const std::string& file);
 // The image of both memories, uploaded from the emulator holding them.
 ImageDocument imageOfMemories(const Context& context, const kvttools::MemoryFile& memories,
                               const nlohmann::ordered_json& calibrator);
+// Refuses an image without calibration results, which leaves nothing for a document ("report")
+// to say; out is the file that then is not written.
+void requireResults(const ImageDocument& image, const std::string& origin,
+                    const std::string& document, const std::string& out);
 // The local time, "2024-05-02 14:10:00".
 std::string localTime();
 

@@ -33,6 +33,13 @@ ImageDocument resultsImage(const Context& context, const std::string& file, std:
 
 }  // namespace
 
+void requireResults(const ImageDocument& image, const std::string& origin,
+                    const std::string& document, const std::string& out) {
+    if (!image.calibrations.empty()) return;
+    throw inputError(origin + " holds no calibration result, so there is no " + document +
+                     " to write" + (out.empty() ? "" : " (" + out + " was not written)"));
+}
+
 void resultsCommand(const Context& context, const std::string& file, bool csv, bool check) {
     if (csv && context.json) throw inputError("results: choose --json or --csv, not both");
     std::string origin;
@@ -70,12 +77,7 @@ void reportCommand(const Context& context, const std::string& file, const std::s
     if (!out.empty()) output.emplace(out);
     ReportSource source;
     const ImageDocument image = resultsImage(context, file, source.origin);
-    if (image.calibrations.empty()) {
-        throw inputError(source.origin +
-                         " holds no calibration result, so there is no report to "
-                         "write" +
-                         (out.empty() ? "" : " (" + out + " was not written)"));
-    }
+    requireResults(image, source.origin, "report", out);
     source.calibrator = image.calibrator;
     source.written = localTime();
     const std::string html = reportHtml(image.calibrations, source);
