@@ -18,7 +18,7 @@ Session::Session(const PortOptions& options, const kvttools::MemoryFile* memorie
         simulator_ = std::make_unique<Simulator>(options, memories);
         path_ = simulator_->portPath();
     }
-    setPortInUse(path_);
+    setPortInUse(portDevice(path_));
     const uint32_t rc = KVTopen(9600, path_.c_str(), options.timeoutMs, options.attempts);
     if (rc == KVTLNK_OK) return;
     setPortInUse("");
