@@ -365,6 +365,48 @@
 #define KVTLNK_JUNCTION_MODES(X) \
     X("measure")                 \
     X("user")
+/**
+ * @ingroup readings
+ * The measure ranges of the electrical functions, each as X(function, high, resolution): the
+ * range's upper limit in base units, as MEMcalResultEntry reports it for a reading taken in it
+ * (inLimit), and the step in which the display shows a reading there, in base units (1e-06:
+ * "3.999mA"). Temperatures show in steps of 0.1 degree (whole degrees with "rtd_cu10"), as
+ * the source side shows them; pressures as the pressure module's display format gives.
+ * @param X  a macro of three arguments, expanded once for each range.
+ */
+#define KVTLNK_INPUT_RANGES(X)    \
+    X("current", 0.0331f, 1e-06)  \
+    X("current", 0.113f, 1e-05)   \
+    X("dcv", 0.1101f, 1e-06)      \
+    X("dcv", 1.101f, 1e-05)       \
+    X("dcv", 11.01f, 1e-04)       \
+    X("dcv", 110.1f, 1e-03)       \
+    X("dcv", 309.0f, 1e-02)       \
+    X("acv", 1.101f, 1e-04)       \
+    X("acv", 11.01f, 1e-03)       \
+    X("acv", 110.1f, 1e-02)       \
+    X("acv", 309.0f, 1e-01)       \
+    X("freq", 110.1f, 1e-02)      \
+    X("freq", 1100.1f, 1e-01)     \
+    X("freq", 11001.0f, 1.0)      \
+    X("freq", 51500.0f, 10.0)     \
+    X("freq_low", 110.1f, 1e-02)  \
+    X("freq_low", 1100.1f, 1e-01) \
+    X("freq_low", 11001.0f, 1.0)  \
+    X("freq_low", 51500.0f, 10.0) \
+    X("2w_ohms", 11.01f, 1e-03)   \
+    X("2w_ohms", 110.1f, 1e-02)   \
+    X("2w_ohms", 1101.0f, 1e-01)  \
+    X("2w_ohms", 11300.0f, 1.0)   \
+    X("3w_ohms", 11.01f, 1e-03)   \
+    X("3w_ohms", 110.1f, 1e-02)   \
+    X("3w_ohms", 1101.0f, 1e-01)  \
+    X("3w_ohms", 11300.0f, 1.0)   \
+    X("4w_ohms", 11.01f, 1e-03)   \
+    X("4w_ohms", 110.1f, 1e-02)   \
+    X("4w_ohms", 1101.0f, 1e-01)  \
+    X("4w_ohms", 11300.0f, 1.0)   \
+    X("cont", 1e37f, 1e-03)
 
 #ifdef __cplusplus
 extern "C" {

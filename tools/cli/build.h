@@ -10,8 +10,9 @@
 namespace kvtcli {
 
 // Reads, checks and returns the description in path. Throws an input error listing every
-// problem ("FILE: tasks[0].name: ...", one per line) when the file is not usable.
-Procedure loadProcedure(const std::string& path);
+// problem ("FILE: tasks[0].name: ...", one per line) when the file is not usable. lab gives the
+// lab file when a setup names a pressure module.
+Procedure loadProcedure(const std::string& path, const LabSource& lab = {});
 
 // Empties the library's image and builds the procedure in it with the MEM definition calls:
 // the standard strategies, then the file's strategies, prompt definitions and tasks in file

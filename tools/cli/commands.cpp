@@ -14,6 +14,7 @@
 #include "interrupt.h"
 #include "json_file.h"
 #include "kvtlnk/kvtlnk.h"
+#include "lab_commands.h"
 #include "ports.h"
 #include "show.h"
 #include "simulator.h"
@@ -68,9 +69,13 @@ json calibratorJson(Session& session) {
     return calibrator;
 }
 
+LabSource labSource(const Context& context) {
+    return [&context] { return &labOf(context); };
+}
+
 PortOptions calibratorPort(const Context& context) {
     PortOptions options = context.port;
-    options.port = choosePort(options.port, options.labPort);
+    options.port = choosePort(options.port, [&context] { return labPort(context); });
     return options;
 }
 
@@ -88,7 +93,7 @@ ImageDocument imageOfFile(const Context& context, const std::string& file) {
         const ImageFile image = readImageFile(file, *value);
         return imageOfMemories(context, image.memories, image.calibrator);
     }
-    buildImage(loadProcedure(file));
+    buildImage(loadProcedure(file, labSource(context)));
     return captureImage();
 }
 
@@ -196,7 +201,7 @@ void dumpCommand(const Context& context, const std::string& directory, const std
     }
     std::string source = from;
     if (!from.empty()) {
-        buildImage(loadProcedure(from));
+        buildImage(loadProcedure(from, labSource(context)));
     } else {
         const PortOptions port = calibratorPort(context);
         Progress progress("upload", !context.quiet);

@@ -2,11 +2,16 @@
 // throws CliError when it cannot finish.
 #pragma once
 
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "image.h"
 #include "session.h"
+
+namespace kvtlab {
+struct Lab;
+}
 
 namespace kvtcli {
 
@@ -19,6 +24,9 @@ struct Context {
     std::string archive;
     std::string technician;
     int intervalDays = 365;
+    // The lab file --lab names ("" for the default place), read when first needed (labOf).
+    std::string lab;
+    mutable std::shared_ptr<const kvtlab::Lab> labFile;
 };
 
 // What download and clear do when the calibrator still holds results: refuse, unless they are
@@ -54,6 +62,8 @@ nlohmann::ordered_json identityJson(const Identity& id);
 
 // The calibrator of a session, for an image uploaded from it: identity, port and upload time.
 nlohmann::ordered_json calibratorJson(Session& session);
+// The lab file, for a description that names its pressure modules.
+LabSource labSource(const Context& context);
 // The options of a session with the calibrator, its port chosen from --port, KVTLNK_PORT and
 // the lab file (choosePort).
 PortOptions calibratorPort(const Context& context);

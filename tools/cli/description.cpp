@@ -269,7 +269,8 @@ const std::vector<std::string>& standardStrategyNames() {
     return names;
 }
 
-Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& problems) {
+Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& problems,
+                         const LabSource& lab) {
     Procedure procedure;
     Problem problem;
     const std::optional<json> root =
@@ -287,7 +288,7 @@ Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& prob
     // session then applies the rules of the calibrator at hand.
     const PortOptions emulator;
     KVTsetVersion(emulator.simModel.c_str(), emulator.simFirmware.c_str());
-    procedure.setups = readSetups(check, *root);
+    procedure.setups = readSetups(check, *root, lab);
     readTasks(check, *root, procedure);
     return procedure;
 }

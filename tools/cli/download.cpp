@@ -173,7 +173,7 @@ void downloadCommand(const Context& context, const std::string& file, const Resu
                      bool confirmed) {
     Procedure procedure;
     try {
-        procedure = loadProcedure(file);
+        procedure = loadProcedure(file, labSource(context));
     } catch (CliError& e) {
         e.addLine(file + ": nothing was sent");
         throw;

@@ -137,11 +137,11 @@ std::vector<SerialPortInfo> serialPorts() {
     return ports;
 }
 
-std::string choosePort(const std::string& option, const std::string& labPort) {
+std::string choosePort(const std::string& option, const std::function<std::string()>& labPort) {
     if (!option.empty()) return option;
     const char* environment = std::getenv("KVTLNK_PORT");
     if (environment != nullptr && *environment != '\0') return environment;
-    if (!labPort.empty()) return labPort;
+    if (std::string lab = labPort(); !lab.empty()) return lab;
     std::string found;
     for (const SerialPortInfo& p : serialPorts()) {
         found +=
@@ -151,8 +151,8 @@ std::string choosePort(const std::string& option, const std::string& labPort) {
         "no calibrator port given: add --port PORT, or --port sim for the built-in emulator\n" +
         (found.empty() ? std::string("kvtlnk ports finds no serial port on this machine")
                        : "serial ports of this machine (kvtlnk ports): " + found) +
-        "\nto make a port the default: export KVTLNK_PORT=PORT, or give the lab file a default "
-        "port");
+        "\nto make a port the default: export KVTLNK_PORT=PORT, or put port = \"PORT\" in the "
+        "lab file (--lab FILE, else ~/.config/kvtlnk/lab.toml)");
 }
 
 void portsCommand(const Context& context) {

@@ -1,6 +1,7 @@
 // Serial ports: why one cannot be opened, and which the machine has.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,9 +10,9 @@ namespace kvtcli {
 struct Context;
 
 // The calibrator's port: the --port option when given, else the environment's KVTLNK_PORT,
-// else the lab file's default port. With none of them, an input error that lists the serial
-// ports of this machine and says how to make one the default.
-std::string choosePort(const std::string& option, const std::string& labPort);
+// else the lab file's default port (labPort, asked only then). With none of them, an input
+// error that lists the serial ports of this machine and says how to make one the default.
+std::string choosePort(const std::string& option, const std::function<std::string()>& labPort);
 
 // The device a port name opens: "COMn" stands for /dev/ttyS<n-1>, as the library takes it;
 // any other name is a path.

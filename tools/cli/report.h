@@ -25,7 +25,7 @@ std::string errorPlot(const ResultView& result);
 // A round step for the grid of an error axis: cuts half its range into about three.
 double niceStep(double half);
 
-// Text for HTML element content and attribute values.
+// Text for HTML element content and attribute values, control characters shown as "\x1b".
 std::string escapeHtml(const std::string& text);
 
 }  // namespace kvtcli

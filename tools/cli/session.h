@@ -20,7 +20,6 @@ class Simulator;
 struct PortOptions {
     // A device path, "COMn", or "sim" for the built-in emulator; "" when --port is not given.
     std::string port;
-    std::string labPort;       // the lab file's default port, "" for none
     uint32_t timeoutMs = 500;  // serial read time-out
     int32_t attempts = 5;      // tries of every packet exchange
     // The emulator's identity and line speed, with --port sim.

@@ -9,6 +9,7 @@
 #include "kvtlnk/kvtlnk.h"
 #include "kvtlnk/kvtlnk_messages.h"
 #include "setup_names.h"
+#include "setup_pressure.h"
 #include "units.h"
 
 namespace kvtcli {
@@ -16,18 +17,6 @@ namespace {
 
 std::string named(const std::string& name) {
     return "\"" + name + "\"";
-}
-
-// How far the calibrator's pressure range reaches in these units (10 % beyond the span of the
-// pressure module it assumes when none is attached): the input range of a pressure input.
-float pressureReach(const std::string& units) {
-    STAinit();
-    if (!units.empty()) STAsetPresUnits(units.c_str());
-    STAsetInput("pressure", "");
-    uint32_t automatic = 0;
-    float high = 0;
-    STAgetInputRange(&automatic, &high);
-    return high;
 }
 
 // ---- Reading the description ----
@@ -61,7 +50,8 @@ void readScale(Checker& check, const json& side, SideDefinition& definition) {
     }
 }
 
-SideDefinition readSide(Checker& check, const json& setup, const std::string& path, bool output) {
+SideDefinition readSide(Checker& check, const json& setup, const std::string& path, bool output,
+                        const LabSource& lab) {
     SideDefinition side;
     side.path = member(path, output ? "output" : "input");
     const size_t problemsBefore = check.count();
@@ -69,9 +59,11 @@ SideDefinition readSide(Checker& check, const json& setup, const std::string& pa
     const json* v = check.required(setup, path, output ? "output" : "input");
     if (!v) return side;
     const bool isObject =
-        output ? check.object(*v, side.path,
-                              {"function", "sensor", "units", "value", "amplitude", "scale"})
-               : check.object(*v, side.path, {"function", "sensor", "units", "range", "scale"});
+        output
+            ? check.object(*v, side.path,
+                           {"function", "sensor", "units", "module", "value", "amplitude", "scale"})
+            : check.object(*v, side.path,
+                           {"function", "sensor", "units", "module", "range", "scale"});
     if (!isObject) return side;
     side.function = readName(check, *v, side.path, "function", true);
     side.sensor = readName(check, *v, side.path, "sensor", false);
@@ -96,6 +88,7 @@ SideDefinition readSide(Checker& check, const json& setup, const std::string& pa
     if (v->contains("range") && (*v)["range"] != "auto") {
         side.range = check.number((*v)["range"], member(side.path, "range"));
     }
+    if (v->contains("module")) readModule(check, *v, lab, side);
     readScale(check, *v, side);
     side.complete = check.count() == problemsBefore;
     return side;
@@ -310,23 +303,22 @@ class SetupMaker {
         return rc < KVTLNK_E_STATUS_15000;
     }
 
-    // A pressure scale within the calibrator's pressure range, and within the span of the lab's
-    // pressure module for the side.
+    // A pressure scale within the span of the module the side names, else within the pressure
+    // range the calibrator has without one.
     void pressureScale(const SideDefinition& side) {
         const std::string scale = member(side.path, "scale");
         const std::string u = unit(side);
         for (size_t i = 0; i < 2; ++i) {
             const float v = side.scale[i];
-            if (std::fabs(v) > pressureHigh_) {
-                problem(element(scale, i),
-                        fmt::format("{} is beyond the calibrator's pressure range (up to {})",
-                                    quantity(v, u), quantity(pressureHigh_, u, 5)));
-            } else if (side.moduleSpan &&
-                       (v < side.moduleSpan->first || v > side.moduleSpan->second)) {
+            if (side.moduleSpan && (v < side.moduleSpan->first || v > side.moduleSpan->second)) {
                 problem(
                     element(scale, i),
                     fmt::format("{} is beyond the span of the pressure module ({})", quantity(v, u),
                                 quantityRange(side.moduleSpan->first, side.moduleSpan->second, u)));
+            } else if (!side.moduleSpan && std::fabs(v) > pressureHigh_) {
+                problem(element(scale, i),
+                        fmt::format("{} is beyond the calibrator's pressure range (up to {})",
+                                    quantity(v, u), quantity(pressureHigh_, u, 5)));
             }
         }
     }
@@ -452,7 +444,7 @@ class SetupMaker {
 
 }  // namespace
 
-std::vector<SetupDefinition> readSetups(Checker& check, const json& root) {
+std::vector<SetupDefinition> readSetups(Checker& check, const json& root, const LabSource& lab) {
     std::vector<SetupDefinition> setups;
     const auto it = root.find("setups");
     if (it == root.end()) return setups;
@@ -470,8 +462,8 @@ std::vector<SetupDefinition> readSetups(Checker& check, const json& root) {
                            "temperatureStandard", "tolerance"})) {
             continue;
         }
-        s.input = readSide(check, value, s.path, false);
-        s.output = readSide(check, value, s.path, true);
+        s.input = readSide(check, value, s.path, false, lab);
+        s.output = readSide(check, value, s.path, true, lab);
         s.loopPower = readName(check, value, s.path, "loopPower", false);
         s.standard = readName(check, value, s.path, "temperatureStandard", false);
         readJunction(check, value, s);

@@ -172,6 +172,44 @@ TEST(Description, EachProblemIsNamedAndNothingIsSent) {
     EXPECT_TRUE(emu.commands().empty());
 }
 
+// A pressure side that names a module of the lab file: its scale lies within the module's range,
+// in the side's units.
+TEST(Description, APressureScaleWithinItsModule) {
+    ScratchDir dir;
+    const std::string lab = dir.write("lab.toml", R"([[modules]]
+serial = "PM-0815"
+model = "pressure module 10 bar"
+certificate = "CAL-1"
+calibrated = 2026-01-04
+due = 2027-01-04
+range = [0, 10]
+units = "bar")");
+    const struct {
+        std::string output;
+        const char* problem;  // nullptr: none
+    } cases[] = {
+        {R"("units":"bar","module":"PM-0815","scale":[0,10])", nullptr},
+        {R"("units":"bar","module":"PM-0815","scale":[0,12])",
+         "setups.S.output.scale[1]: 12 bar is beyond the span of the pressure module (0 to 10 "
+         "bar)"},
+        {R"("module":"PM-0815","scale":[0,200])",
+         "setups.S.output.scale[1]: 200 psi is beyond the span of the pressure module (0 to 145 "
+         "psi)"},
+        {R"("module":"PM-9","scale":[0,10])",
+         "setups.S.output.module: \"PM-9\" is not a pressure module of the lab file (PM-0815)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        const std::string file =
+            dir.write("p.json", setup(kCurrentIn, R"("function":"pressure",)" + c.output));
+        const ProcessResult r = runCli({"--lab", lab, "show", file});
+        EXPECT_EQ(r.exitCode, c.problem ? 2 : 0) << r.err;
+        if (c.problem) {
+            EXPECT_EQ(r.err, "kvtlnk: " + file + ": " + c.problem + "\n");
+        }
+    }
+}
+
 // All problems of a file are listed, in text and as JSON.
 TEST(Description, EveryProblemOfAFileIsListed) {
     ScratchDir dir;
