@@ -151,8 +151,8 @@ std::string choosePort(const std::string& option, const std::function<std::strin
         "no calibrator port given: add --port PORT, or --port sim for the built-in emulator\n" +
         (found.empty() ? std::string("kvtlnk ports finds no serial port on this machine")
                        : "serial ports of this machine (kvtlnk ports): " + found) +
-        "\nto make a port the default: export KVTLNK_PORT=PORT, or put port = \"PORT\" in the "
-        "lab file (--lab FILE, else ~/.config/kvtlnk/lab.toml)");
+        "\nto make a port the default: export KVTLNK_PORT=PORT, or put port = \"PORT\" under "
+        "[lab] in the lab file (--lab FILE, else ~/.config/kvtlnk/lab.toml)");
 }
 
 void portsCommand(const Context& context) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <sstream>
 
@@ -39,6 +40,9 @@ class SafeDefaults : public ::testing::Test {
   protected:
     void SetUp() override {
         unsetenv("KVTLNK_PORT");
+        // No lab file of the user's: only those the tests name.
+        if (const char* config = std::getenv("XDG_CONFIG_HOME")) userConfig = config;
+        setenv("XDG_CONFIG_HOME", dir.path("config").c_str(), 1);
         std::string error;
         ASSERT_TRUE(
             kvttools::loadMemoryFile(dir.write("field.json", kFieldMemories), &field, &error))
@@ -49,7 +53,16 @@ class SafeDefaults : public ::testing::Test {
         for (k27emu::Calibrator* c : {&held, &empty, &small})
             ASSERT_TRUE(c->start());
         dir.write("kept.json", "kept");
+        dir.write("lab.toml", "[lab]\nname = \"Bench\"\nport = \"" + empty.portPath() + "\"\n");
         dir.write("plain.txt", "not a port");
+    }
+
+    void TearDown() override {
+        if (userConfig) {
+            setenv("XDG_CONFIG_HOME", userConfig->c_str(), 1);
+        } else {
+            unsetenv("XDG_CONFIG_HOME");
+        }
     }
 
     ProcessResult cli(std::vector<std::string> args) {
@@ -60,6 +73,7 @@ class SafeDefaults : public ::testing::Test {
     kvttools::MemoryFile field;
     k27emu::Calibrator held, empty, small;
     ScratchDir dir;
+    std::optional<std::string> userConfig;
 };
 
 TEST_F(SafeDefaults, EachRefusalSaysWhyInItsFirstLine) {
@@ -79,6 +93,9 @@ TEST_F(SafeDefaults, EachRefusalSaysWhyInItsFirstLine) {
             {0, "KVTLNK_PORT=sim identify", "Calibrator on sim (/dev/pts/"},
             {0, "KVTLNK_PORT=@empty identify", "Calibrator on @empty"},
             {0, "KVTLNK_PORT=@held --port @empty identify", "Calibrator on @empty"},
+            {0, "--lab @lab identify", "Calibrator on @empty"},
+            {0, "KVTLNK_PORT=@held --lab @lab identify", "Calibrator on @held"},
+            {0, "--port @held --lab @nolab identify", "Calibrator on @held"},
             {2, "report " + emptyImage,
              "kvtlnk: @file holds no calibration result, so there is no report to write"},
             {1, "results --check " + emptyImage,
@@ -103,6 +120,8 @@ TEST_F(SafeDefaults, EachRefusalSaysWhyInItsFirstLine) {
          {"@empty", empty.portPath()},
          {"@small", small.portPath()},
          {"@kept", dir.path("kept.json")},
+         {"@nolab", dir.path("kept.json")},  // not a lab file, and not read: --port is given
+         {"@lab", dir.path("lab.toml")},
          {"@dir", dir.path("")}},
         dir);
     EXPECT_EQ(contents(dir.path("kept.json")), "kept");
