@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text_escape.h"
 #include "results_reader.h"
 
 namespace kvtcli {
@@ -22,7 +23,8 @@ std::string reportHtml(const std::vector<ResultView>& results, const ReportSourc
 // the points up and down the span told apart; an SVG element.
 std::string errorPlot(const ResultView& result);
 
-// Text for HTML element content and attribute values.
-std::string escapeHtml(const std::string& text);
+// Every text of a page goes through it: tags, names and file names shown as text, control
+// characters as visible escapes.
+using kvttools::escapeHtml;
 
 }  // namespace kvtcli

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "common/text_escape.h"
 #include "json_file.h"
 #include "results_reader.h"
 #include "table.h"
@@ -18,7 +19,8 @@ json computedJson(double v) {
 }
 
 std::string taskText(const ResultView& r) {
-    return r.taskIndex < 0 ? "none" : fmt::format("\"{}\" (record {})", r.task, r.taskIndex);
+    return r.taskIndex < 0 ? "none"
+                           : fmt::format("\"{}\" (record {})", visibleText(r.task), r.taskIndex);
 }
 
 const char* direction(const PointView& p) {
@@ -40,27 +42,20 @@ json pointJson(const PointView& p) {
             {"verdict", verdictName(p.verdict)}};
 }
 
-// A CSV field: quoted when it holds a separator, a quote or a line break.
-std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
-
 }  // namespace
 
 void printResults(std::ostream& out, const std::vector<ResultView>& results) {
     for (const ResultView& r : results) {
         out << fmt::format("\nResult at record {}, taken {}: tag \"{}\" \"{}\" \"{}\": {}\n",
-                           r.index, r.taken, r.tag, r.text1, r.text2, verdictName(r.verdict));
+                           r.index, visibleText(r.taken), visibleText(r.tag), visibleText(r.text1),
+                           visibleText(r.text2), verdictName(r.verdict));
         if (!r.problem.empty()) {
-            out << "  does not decode: " << r.problem << '\n';
+            out << "  does not decode: " << visibleText(r.problem) << '\n';
             if (r.points.empty()) continue;
         }
         out << fmt::format("  task {}, strategy \"{}\" (record {}), {}{}\n", taskText(r),
-                           r.strategy, r.strategyIndex, plural(r.points.size(), "point"),
+                           visibleText(r.strategy), r.strategyIndex,
+                           plural(r.points.size(), "point"),
                            r.flagged ? ", flagged: readings after adjustment" : "");
         out << "  measures  " << describeInput(r.setup) << "\n  sources   "
             << describeOutput(r.setup) << "\n  " << describeRest(r.setup) << '\n';
@@ -134,7 +129,7 @@ std::string resultsCsv(const std::vector<ResultView>& results) {
                                                   verdictName(p.verdict)};
             std::string line;
             for (const std::string& field : row)
-                line += (line.empty() ? "" : ",") + csvField(field);
+                line += (line.empty() ? "" : ",") + kvttools::csvField(field);
             csv += line + "\n";
         }
     }

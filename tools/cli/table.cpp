@@ -13,6 +13,8 @@ Table::Table(std::vector<std::string> headings, std::string align)
 
 void Table::add(std::vector<std::string> cells) {
     cells.resize(headings_.size());
+    for (std::string& cell : cells)
+        cell = visibleText(cell);
     rows_.push_back(std::move(cells));
 }
 

@@ -5,13 +5,20 @@
 #include <string>
 #include <vector>
 
+#include "common/text_escape.h"
+
 namespace kvtcli {
+
+// Every text a terminal shows goes through it: a tag text or a file name may hold escape
+// sequences.
+using kvttools::visibleText;
 
 class Table {
   public:
     // align holds one letter per column: 'l' left, 'r' right (numbers).
     Table(std::vector<std::string> headings, std::string align);
 
+    // The cells are shown with their controls visible.
     void add(std::vector<std::string> cells);
     bool empty() const { return rows_.empty(); }
 
