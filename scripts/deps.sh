@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing. `deps.sh --demo` installs what building the
 # library and its command-line tool needs (a compiler, CMake, CLI11, nlohmann-json and fmt);
-# `deps.sh` adds what the tests, the reference and the checks need; with other arguments, the
+# `deps.sh` adds what the tests, the reference and the checks need (the PostgreSQL server of the
+# archive's tests is installed by scripts/test.sh, which goes on without it); with other arguments, the
 # packages named instead. Fails when one cannot be installed.
 set -euo pipefail
-demo=(cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libfmt-dev)
+# The tool's records archive is an SQLite file or a PostgreSQL database: both client libraries.
+demo=(cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libfmt-dev libsqlite3-dev libpq-dev)
 tests=(binutils libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3-scipy
        clang-format man-db util-linux)
 # The reference (Doxygen) and the Python package's tests.

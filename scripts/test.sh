@@ -7,6 +7,17 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+# The archive's tests start a private PostgreSQL server in each build tree (a CTest fixture,
+# scripts/pg_private.sh); whatever happens, it is stopped by its process id on the way out.
+if ! bash scripts/deps.sh postgresql; then
+    echo "== PostgreSQL SKIPPED: cannot install postgresql; the archive's tests on it skip"
+fi
+prefix=""
+cleanup() {
+    for tree in build build-sanitize; do bash scripts/pg_private.sh stop "$tree/pg"; done
+    if [ -n "$prefix" ]; then rm -rf "$prefix"; fi
+}
+trap cleanup EXIT
 # build PRESET [CONFIGURE OPTIONS...]
 build() {
     echo "== $1 build"
@@ -23,7 +34,6 @@ cmake --build --preset default --target docs
 
 echo "== installed tools and manual pages"
 prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
 cmake --install build --prefix "$prefix" >/dev/null
 "$prefix/bin/kvtlnk" --version
 "$prefix/bin/kvtsim" --version

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <optional>
 
+#include "archive_store.h"
 #include "build.h"
 #include "failure.h"
 #include "image.h"
@@ -89,10 +90,10 @@ void guardResults(const Context& context, Session& session, const ResultsPolicy&
                   std::optional<OutputFile>& backup, const std::string& loss) {
     if (backup) return saveBackup(context, session, *backup);
     const uint32_t results = session.identity().resultItems;
-    if (results == 0 || policy.discard) return;
+    if (results == 0 || policy.discard || archiveHoldsAll(context, session)) return;
     throw inputError(fmt::format(
         "the calibrator on {} holds {}, which {}: add --backup FILE to save both memories there "
-        "first, or --discard-results (nothing was sent)",
+        "first, store them with upload --store, or add --discard-results (nothing was sent)",
         session.portName(), plural(results, "result item"), loss));
 }
 
@@ -124,18 +125,23 @@ ImageDocument imageOfFile(const Context& context, const std::string& file) {
     const json value = readJsonFile(file);
     if (isImageJson(value)) {
         const ImageFile image = readImageFile(file, value);
-        PortOptions sim;  // the emulator as it comes, with the user's time-outs
-        sim.timeoutMs = context.port.timeoutMs;
-        sim.attempts = context.port.attempts;
-        Session session(sim, &image.memories);
-        Progress silent("upload", false);
-        session.upload(silent);
-        ImageDocument decoded = captureImage();
-        decoded.calibrator = image.calibrator;
-        return decoded;
+        return imageOfMemories(context, image.memories, image.calibrator);
     }
     buildImage(checkedProcedure(file, value));
     return captureImage();
+}
+
+ImageDocument imageOfMemories(const Context& context, const kvttools::MemoryFile& memories,
+                              const json& calibrator) {
+    PortOptions sim;  // the emulator as it comes, with the user's time-outs
+    sim.timeoutMs = context.port.timeoutMs;
+    sim.attempts = context.port.attempts;
+    Session session(sim, &memories);
+    Progress silent("upload", false);
+    session.upload(silent);
+    ImageDocument decoded = captureImage();
+    decoded.calibrator = calibrator;
+    return decoded;
 }
 
 void identifyCommand(const Context& context) {
@@ -229,7 +235,7 @@ void downloadCommand(const Context& context, const std::string& file, const Resu
     if (backup) std::cout << "Saved both memories to " << backup->path() << " first\n";
 }
 
-void uploadCommand(const Context& context, const std::string& out) {
+void uploadCommand(const Context& context, const std::string& out, bool store) {
     std::optional<OutputFile> file;
     if (!out.empty()) file.emplace(out);
     Progress progress("upload", !context.quiet);
@@ -239,6 +245,7 @@ void uploadCommand(const Context& context, const std::string& out) {
     session.upload(progress, file ? out + " was not written" : "");
     ImageDocument image = captureImage();
     image.calibrator = calibratorJson(session);
+    if (store) return storeUpload(context, image, session.portName(), file);
     if (!file) {
         if (context.json) {
             std::cout << dumpJson(toJson(image));

@@ -14,6 +14,11 @@ struct Context {
     PortOptions port;
     bool json = false;   // machine-readable output
     bool quiet = false;  // no progress on standard error
+    // The records archive: where it is ("" for the default), who calibrates, and the interval
+    // of instruments that have none of their own.
+    std::string archive;
+    std::string technician;
+    int intervalDays = 365;
 };
 
 // What download and clear do when the calibrator still holds results: refuse, unless they are
@@ -28,7 +33,8 @@ void memstatsCommand(const Context& context);
 // confirmed: send a description that holds nothing.
 void downloadCommand(const Context& context, const std::string& file, const ResultsPolicy& policy,
                      bool confirmed);
-void uploadCommand(const Context& context, const std::string& out);
+// store: add the results to the records archive.
+void uploadCommand(const Context& context, const std::string& out, bool store);
 void clearCommand(const Context& context, const ResultsPolicy& policy);
 void dumpCommand(const Context& context, const std::string& directory, const std::string& from);
 void showCommand(const Context& context, const std::string& file);
@@ -49,6 +55,9 @@ void announce(Progress& progress, const Context& context);
 // The image a file stands for, decoded by the library: an image file uploaded from the
 // emulator holding its memories, a procedure description built with the MEM and STA calls.
 ImageDocument imageOfFile(const Context& context, const std::string& file);
+// The image of both memories, uploaded from the emulator holding them.
+ImageDocument imageOfMemories(const Context& context, const kvttools::MemoryFile& memories,
+                              const nlohmann::ordered_json& calibrator);
 // The local time, "2024-05-02 14:10:00".
 std::string localTime();
 

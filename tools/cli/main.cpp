@@ -4,6 +4,8 @@
 #include <cstring>
 #include <iostream>
 
+#include "archive.h"
+#include "archive_commands.h"
 #include "commands.h"
 #include "failure.h"
 #include "interrupt.h"
@@ -19,12 +21,15 @@ namespace {
 const char* const kFooter = R"(
 Exit status: 0 done; 1 the calibrator or the library refused or failed (the message gives the
 result code and what to do); 2 bad usage, a file that cannot be read or written, a description
-that is not valid (one line per problem, naming the field), or results that download or clear
-would lose; 130 stopped by Ctrl-C (143 by SIGTERM), with what state the calibrator is left in.
+that is not valid (one line per problem, naming the field), results that download or clear
+would lose, or a records archive that cannot be read or written; 130 stopped by Ctrl-C (143 by
+SIGTERM), with what state the calibrator is left in.
 
 Files: a procedure description (JSON; see examples/README.md) says what download sends; an
 image file (JSON, written by upload --out and --backup) holds both memories record by record and
-what the library decoded from them.
+what the library decoded from them. The records archive (an SQLite file, or a PostgreSQL
+database for a lab; see docs/archive.md) keeps every result that upload --store and archive add
+give it, for history and due.
 )";
 
 int report(const CliError& e, bool json) {
@@ -148,7 +153,10 @@ int main(int argc, char** argv) {
                      "image file to write (JSON); checked before the transfer, written whole "
                      "at its end")
         ->type_name("FILE");
-    upload->callback([&] { uploadCommand(context, uploadOut); });
+    bool store = false;
+    upload->add_flag("--store", store,
+                     "add the results to the records archive (--archive, or the default one)");
+    upload->callback([&] { uploadCommand(context, uploadOut, store || !context.archive.empty()); });
 
     ResultsPolicy clearPolicy;
     CLI::App* clear = app.add_subcommand(
@@ -223,6 +231,8 @@ int main(int argc, char** argv) {
                        "product and serial number, and whether you may open each")
         ->callback([&] { portsCommand(context); });
 
+    addArchiveCommands(app, context);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -235,11 +245,13 @@ int main(int argc, char** argv) {
             message = (app.remaining().empty() ? "name a command"
                                                : "unknown command \"" + app.remaining()[0] + "\"") +
                       ": identify, memstats, download, upload, clear, dump, show, results, "
-                      "report, demo or ports";
+                      "report, demo, ports, archive, history or due";
         }
         return report(CliError(kExitInput, message + " (kvtlnk --help tells more)"), json);
     } catch (const CliError& e) {
         return report(e, context.json);
+    } catch (const kvtarchive::ArchiveError& e) {
+        return report(CliError(kExitInput, e.what()), context.json);
     } catch (const std::exception& e) {
         return report(CliError(kExitCalibrator, e.what()), context.json);
     }

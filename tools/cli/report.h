@@ -23,6 +23,9 @@ std::string reportHtml(const std::vector<ResultView>& results, const ReportSourc
 // the points up and down the span told apart; an SVG element.
 std::string errorPlot(const ResultView& result);
 
+// A round step for the grid of an error axis: cuts half its range into about three.
+double niceStep(double half);
+
 // Every text of a page goes through it: tags, names and file names shown as text, control
 // characters as visible escapes.
 using kvttools::escapeHtml;

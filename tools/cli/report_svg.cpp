@@ -16,13 +16,6 @@ constexpr double kLeft = 58, kRight = 500, kTop = 14, kBottom = 210;  // the plo
 const char* const kUpColour = "#1565c0";
 const char* const kDownColour = "#ef6c00";
 
-// A round step that cuts half the range into about three.
-double niceStep(double half) {
-    const double magnitude = std::pow(10.0, std::floor(std::log10(half / 3)));
-    const double f = half / 3 / magnitude;
-    return (f < 1.5 ? 1 : f < 3.5 ? 2 : f < 7.5 ? 5 : 10) * magnitude;
-}
-
 class Plot {
   public:
     Plot(double xLow, double xHigh, double yHalf) : xLow_(xLow), xHigh_(xHigh), yHalf_(yHalf) {}
@@ -43,6 +36,12 @@ std::string marker(bool down, double x, double y, const std::string& extra = "")
 }
 
 }  // namespace
+
+double niceStep(double half) {
+    const double magnitude = std::pow(10.0, std::floor(std::log10(half / 3)));
+    const double f = half / 3 / magnitude;
+    return (f < 1.5 ? 1 : f < 3.5 ? 2 : f < 7.5 ? 5 : 10) * magnitude;
+}
 
 std::string errorPlot(const ResultView& r) {
     double xLow = 0, xHigh = 100, yMax = 0;

@@ -3,7 +3,6 @@
 
 #include <cmath>
 
-#include "common/text_escape.h"
 #include "json_file.h"
 #include "results_reader.h"
 #include "table.h"
@@ -129,7 +128,7 @@ std::string resultsCsv(const std::vector<ResultView>& results) {
                                                   verdictName(p.verdict)};
             std::string line;
             for (const std::string& field : row)
-                line += (line.empty() ? "" : ",") + kvttools::csvField(field);
+                line += (line.empty() ? "" : ",") + csvField(field);
             csv += line + "\n";
         }
     }

@@ -19,13 +19,17 @@ std::string failure(uint32_t rc, const char* what) {
     return fmt::format("{}: {}: {}", what, rc, kvtlnkMessage(rc));
 }
 
-void readNames(ResultView& v, uint32_t task, uint32_t strategy, std::vector<float>& fractions) {
+// The tag record stands on its own, so a result that does not decode is still named.
+void readTag(ResultView& v) {
     char tag[3][33] = {"", "", ""};
     if (MEMtagidInfo(static_cast<uint32_t>(v.index), tag[0], tag[1], tag[2]) == KVTLNK_OK) {
         v.tag = toUtf8(tag[0]);
         v.text1 = toUtf8(tag[1]);
         v.text2 = toUtf8(tag[2]);
     }
+}
+
+void readNames(ResultView& v, uint32_t task, uint32_t strategy, std::vector<float>& fractions) {
     char name[33] = "";
     uint32_t word = 0;
     if (task <= kLastTaskIndex &&
@@ -84,10 +88,12 @@ ResultView readResult(int32_t index, const std::string& taken) {
     uint32_t task = 0;
     uint32_t strategy = 0;
     uint32_t flag = 0;
+    readTag(v);
     uint32_t rc = MEMcalResult(index, &count);
     if (rc == KVTLNK_OK) rc = MEMasflInfo(index, &task, &strategy, &flag);
     if (rc != KVTLNK_OK) {
         v.problem = failure(rc, "MEMcalResult");
+        v.resultCode = rc;
         return v;
     }
     v.flagged = flag != 0;
@@ -95,6 +101,7 @@ ResultView readResult(int32_t index, const std::string& taken) {
     readNames(v, task, strategy, fractions);
     if ((rc = MEMbaseState(index)) != KVTLNK_OK) {
         v.problem = failure(rc, "MEMbaseState");
+        v.resultCode = rc;
         return v;
     }
     v.setup = readSetup();
@@ -108,6 +115,7 @@ ResultView readResult(int32_t index, const std::string& taken) {
                                &outFlag, &p.sourceLimit, &p.recordedError);
         if (rc != KVTLNK_OK) {
             v.problem = failure(rc, "MEMcalResultEntry");
+            v.resultCode = rc;
             break;
         }
         if (inFlag == 0) p.reading = kNoValue;

@@ -45,7 +45,8 @@ struct ResultView {
     bool flagged = false;
     SetupView setup;
     std::vector<PointView> points;
-    std::string problem;  // why the result does not decode; empty when it does
+    std::string problem;      // why the result does not decode; empty when it does
+    uint32_t resultCode = 0;  // the library's code for that
     Verdict verdict = Verdict::None;
 };
 

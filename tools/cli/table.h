@@ -36,4 +36,7 @@ inline std::string plural(size_t count, const std::string& noun, const std::stri
     return std::to_string(count) + " " + (count == 1 ? noun : many.empty() ? noun + "s" : many);
 }
 
+// Every field of a CSV row goes through it: controls visible, no formula, quoted as needed.
+using kvttools::csvField;
+
 }  // namespace kvtcli

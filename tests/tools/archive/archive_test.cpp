@@ -1,0 +1,347 @@
+// The archive against both engines: uploads added once and given back whole, histories, due
+// dates, results that do not decode, adds that fail or race, and schemas it must refuse.
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+#include "archive_engines.h"
+#include "database.h"
+
+namespace {
+
+using namespace kvtarchive;
+
+std::unique_ptr<Database> rawDatabase(const std::string& location) {
+    return isPostgresLocation(location) ? openPostgres(location) : openSqlite(location);
+}
+
+int64_t count(const std::string& location, const std::string& table) {
+    return rawDatabase(location)->query("SELECT COUNT(*) FROM " + table, {}).at(0).integer(0);
+}
+
+std::vector<uint8_t> bytesOf(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+// A result of the instrument tag taken at the stamp, with a point for each error (in % of
+// span) judged against the tolerance, and the records it rests on: its own bytes follow from
+// its stamp, tag and errors; the strategy and the setup are shared by every result.
+Result makeResult(const std::string& tag, const std::string& taken, bool asLeft,
+                  const std::vector<double>& errors, double tolerance = 0.1, int32_t index = 1) {
+    Result r;
+    r.taken = taken;
+    r.index = index;
+    r.tag = "TAG-0001";
+    r.text1 = tag;
+    r.text2 = asLeft ? "as left" : "as found";
+    r.task = "field";
+    r.strategy = "3 up";
+    r.asLeft = asLeft;
+    r.tolerance = tolerance;
+    r.inputUnit = "A";
+    r.outputUnit = "bar";
+    r.setupInput = "current, scale 4 to 20 mA";
+    r.setupOutput = "pressure, scale 0 to 10 bar";
+    r.setupRest = "loop power 24v";
+    r.verdict = "pass";
+    std::string identity = tag + taken + (asLeft ? "L" : "F");
+    for (size_t i = 0; i < errors.size(); ++i) {
+        Point p;
+        p.index = static_cast<int32_t>(i);
+        p.fraction = errors.size() > 1 ? double(i) / double(errors.size() - 1) : 0;
+        p.nominalSource = 10 * p.fraction;
+        p.source = p.nominalSource;
+        p.sourceLimit = 20;
+        p.expected = 0.004 + 0.016 * p.fraction;
+        p.error = errors[i];
+        p.reading = std::isnan(errors[i]) ? kNone : p.expected + errors[i] * 0.016 / 100;
+        p.readingLimit = 0.024;
+        p.recordedError = errors[i];
+        p.verdict = std::isnan(errors[i])               ? "not judged"
+                    : std::fabs(errors[i]) <= tolerance ? "pass"
+                                                        : "fail";
+        if (p.verdict == "fail") r.verdict = "fail";
+        r.points.push_back(p);
+        identity += std::to_string(errors[i]);
+    }
+    r.decoded = R"({"taken": ")" + taken + R"(", "tags": ["TAG-0001", ")" + tag + R"("]})";
+    r.records = {
+        {"result", "results", index, 7, 0, taken, bytesOf(identity)},
+        {"tag", "results", index + 1, 15, 0, taken, bytesOf("TAG-0001\0" + tag + '\0')},
+        {"setup", "results", 0, 5, 1, taken, std::vector<uint8_t>(80, 0x5A)},
+        {"strategy", "procedure", 3, 14, 0, "2024-01-01 08:00:00", {0, 0, 0, 3, 0, 0}},
+    };
+    return r;
+}
+
+Upload makeUpload(const std::string& serial, std::vector<Result> results) {
+    Upload u;
+    u.calibrator = {"ORVAN K27", "V1.2.0", serial};
+    u.uploaded = "2024-06-20T10:00:00+02:00";
+    u.host = "bench-1";
+    u.user = "lab";
+    u.technician = "A. Tester";
+    u.source = "field.json";
+    u.results = std::move(results);
+    return u;
+}
+
+void expectSameNumber(double got, double want, const char* what) {
+    if (std::isnan(want)) {
+        EXPECT_TRUE(std::isnan(got)) << what;
+    } else {
+        EXPECT_EQ(got, want) << what;
+    }
+}
+
+void expectSamePoints(const std::vector<Point>& got, const std::vector<Point>& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "point " << i);
+        EXPECT_EQ(got[i].index, want[i].index);
+        EXPECT_EQ(got[i].down, want[i].down);
+        EXPECT_EQ(got[i].verdict, want[i].verdict);
+        const std::pair<double, double> values[] = {{got[i].fraction, want[i].fraction},
+                                                    {got[i].nominalSource, want[i].nominalSource},
+                                                    {got[i].source, want[i].source},
+                                                    {got[i].sourceLimit, want[i].sourceLimit},
+                                                    {got[i].expected, want[i].expected},
+                                                    {got[i].reading, want[i].reading},
+                                                    {got[i].readingLimit, want[i].readingLimit},
+                                                    {got[i].recordedError, want[i].recordedError},
+                                                    {got[i].error, want[i].error}};
+        for (const auto& [g, w] : values)
+            expectSameNumber(g, w, "value");
+    }
+}
+
+class ArchiveSuite : public EngineTest {};
+KVTLNK_BOTH_ENGINES(ArchiveSuite);
+
+TEST_P(ArchiveSuite, AddsAnUploadOnceAndGivesEveryValueBack) {
+    const Upload upload = makeUpload(
+        "SN1", {makeResult("PT-101", "2024-06-19 09:00:00", false, {0.02, -0.31, kNone}),
+                makeResult("PT-101", "2024-06-19 09:20:00", true, {0.01, -0.02, 0.05}, 0.1, 3),
+                makeResult("TT-7", "2024-06-19 10:00:00", false, {0.05, 0.04}, 0.1, 5)});
+    auto archive = open();
+    const AddOutcome first = archive->add(upload);
+    EXPECT_EQ(first.added, 3u);
+    EXPECT_EQ(first.held, 0u);
+    EXPECT_EQ(first.events, 2u);
+    const AddOutcome again = archive->add(upload);
+    EXPECT_EQ(again.added, 0u);
+    EXPECT_EQ(again.held, 3u);
+    EXPECT_EQ(again.uploadId, 0);
+    EXPECT_EQ(count(location(), "uploads"), 1);
+    EXPECT_EQ(count(location(), "records"), 10);  // the shared strategy once
+
+    const std::vector<Event> history = archive->history("PT-101");
+    ASSERT_EQ(history.size(), 1u);
+    const Event& e = history[0];
+    EXPECT_EQ(e.date, "2024-06-19 09:20:00");
+    EXPECT_EQ(e.asFound, "fail");
+    EXPECT_EQ(e.asLeft, "pass");
+    EXPECT_EQ(e.asFoundError, -0.31);
+    EXPECT_EQ(e.asLeftError, 0.05);
+    EXPECT_EQ(e.upload.calibrator.serialNumber, "SN1");
+    EXPECT_EQ(e.upload.technician, "A. Tester");
+    EXPECT_EQ(e.upload.source, "field.json");
+    ASSERT_EQ(e.results.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        const Result& got = e.results[i];
+        const Result& want = upload.results[i];
+        EXPECT_EQ(got.taken, want.taken);
+        EXPECT_EQ(got.text1, want.text1);
+        EXPECT_EQ(got.asLeft, want.asLeft);
+        EXPECT_EQ(got.verdict, want.verdict);
+        EXPECT_EQ(got.decoded, want.decoded);
+        EXPECT_EQ(got.setupOutput, want.setupOutput);
+        expectSameNumber(got.tolerance, want.tolerance, "tolerance");
+        expectSamePoints(got.points, want.points);
+    }
+
+    // The event's records come back as they were given, each at its place.
+    const std::optional<EventRecords> records = archive->eventRecords(e.id);
+    ASSERT_TRUE(records);
+    EXPECT_EQ(records->upload.calibrator.model, "ORVAN K27");
+    size_t matched = 0;
+    for (const Result& r : {upload.results[0], upload.results[1]}) {
+        for (const StoredRecord& want : r.records) {
+            for (const StoredRecord& got : records->records) {
+                matched += got.role == want.role && got.memory == want.memory &&
+                           got.index == want.index && got.kind == want.kind &&
+                           got.version == want.version && got.stamp == want.stamp &&
+                           got.data == want.data;
+            }
+        }
+    }
+    EXPECT_EQ(matched, 8u);
+    EXPECT_EQ(records->records.size(), 7u);  // the strategy once
+    EXPECT_FALSE(archive->eventRecords(e.id + 100));
+
+    // A later upload that still holds an archived result adds only the new one.
+    const AddOutcome later = archive->add(makeUpload(
+        "SN1",
+        {upload.results[2], makeResult("TT-7", "2024-07-01 10:00:00", false, {0.01}, 0.1, 7)}));
+    EXPECT_EQ(later.added, 1u);
+    EXPECT_EQ(later.held, 1u);
+    EXPECT_EQ(archive->history("TT-7").size(), 2u);
+    EXPECT_EQ(archive->holds("SN1", upload.results), std::vector<bool>({true, true, true}));
+    EXPECT_EQ(archive->holds("SN2", upload.results), std::vector<bool>({false, false, false}));
+}
+
+// Events come oldest first whatever order their uploads came in; instruments show the last.
+TEST_P(ArchiveSuite, HistoryAndDueDates) {
+    auto archive = open();
+    const struct {
+        const char* tag;
+        const char* taken;
+    } events[] = {{"PT-101", "2024-03-01 10:00:00"},
+                  {"PT-101", "2022-01-15 10:00:00"},
+                  {"PT-101", "2023-06-30 10:00:00"},
+                  {"TT-7", "2024-06-01 08:00:00"},
+                  {"FT-3", "2023-01-01 08:00:00"}};
+    int serial = 0;
+    for (const auto& e : events) {
+        archive->add(makeUpload("SN" + std::to_string(++serial),
+                                {makeResult(e.tag, e.taken, false, {0.01})}));
+    }
+    std::vector<std::string> dates;
+    for (const Event& e : archive->history("PT-101"))
+        dates.push_back(e.date.substr(0, 10));
+    EXPECT_EQ(dates, std::vector<std::string>({"2022-01-15", "2023-06-30", "2024-03-01"}));
+    EXPECT_TRUE(archive->history("XX-1").empty());
+
+    EXPECT_TRUE(archive->setInterval("TT-7", 30));
+    EXPECT_FALSE(archive->setInterval("XX-1", 30));
+    const int64_t today = dayNumber(2024, 6, 20);
+    const std::vector<Instrument> all = archive->instruments(today, 365);
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[1].tag, "PT-101");
+    EXPECT_EQ(all[1].events, 3);
+    EXPECT_EQ(all[1].lastDate, "2024-03-01 10:00:00");
+    EXPECT_EQ(all[1].calibratorSerial, "SN1");
+    EXPECT_EQ(all[1].due, "2025-03-01");
+
+    const struct {
+        int within;
+        int defaultInterval;
+        std::vector<std::string> due;  // "tag due days-left", soonest first
+    } cases[] = {
+        {30, 365, {"FT-3 2024-01-01 -171", "TT-7 2024-07-01 11"}},
+        {0, 365, {"FT-3 2024-01-01 -171"}},
+        {365, 365, {"FT-3 2024-01-01 -171", "TT-7 2024-07-01 11", "PT-101 2025-03-01 254"}},
+        {0, 180, {"FT-3 2023-06-30 -356"}},
+        {70, 180, {"FT-3 2023-06-30 -356", "TT-7 2024-07-01 11", "PT-101 2024-08-28 69"}},
+        {-400, 365, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "within " << c.within << ", interval " << c.defaultInterval);
+        std::vector<std::string> due;
+        for (const Instrument& i : archive->due(today, today + c.within, c.defaultInterval))
+            due.push_back(i.tag + " " + i.due + " " + std::to_string(i.daysLeft));
+        EXPECT_EQ(due, c.due);
+    }
+}
+
+// A result the library could not decode is kept with its code and listed, never dropped.
+TEST_P(ArchiveSuite, ResultThatDoesNotDecodeIsKept) {
+    Result bad = makeResult("PT-101", "2024-06-19 09:00:00", false, {});
+    bad.resultCode = 2014;
+    bad.problem = "MEMcalResult: 2014: no such calibration result";
+    bad.verdict = "not judged";
+    auto archive = open();
+    EXPECT_EQ(archive->add(makeUpload("SN1", {bad})).added, 1u);
+    const std::vector<Undecodable> listed = archive->undecodable();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].resultCode, 2014u);
+    EXPECT_EQ(listed[0].tag, "PT-101");
+    ASSERT_EQ(archive->history("PT-101").size(), 1u);
+    EXPECT_EQ(archive->history("PT-101")[0].asFound, "not judged");
+}
+
+// An add that fails part-way leaves the archive as it was.
+TEST_P(ArchiveSuite, FailedAddLeavesNothing) {
+    Upload upload = makeUpload("SN1", {makeResult("PT-101", "2024-06-19 09:00:00", false, {0.1}),
+                                       makeResult("TT-7", "2024-06-19 09:05:00", false, {0.1})});
+    upload.results[1].records.erase(upload.results[1].records.begin());  // its own record
+    auto archive = open();
+    EXPECT_THROW(archive->add(upload), ArchiveError);
+    for (const char* table : {"uploads", "results", "records", "events", "instruments"})
+        EXPECT_EQ(count(location(), table), 0) << table;
+    upload.results.pop_back();
+    EXPECT_EQ(archive->add(upload).added, 1u);
+}
+
+// Four benches adding their own uploads at once, then all the same one: every result once.
+TEST_P(ArchiveSuite, ConcurrentAddsLoseAndDuplicateNothing) {
+    open();  // the schema, made once
+    const auto uploadOf = [](int bench) {
+        std::vector<Result> results;
+        for (int i = 0; i < 20; ++i) {
+            const std::string tag = "PT-" + std::to_string(i % 5);  // instruments shared
+            results.push_back(makeResult(tag, "2024-06-19 09:" + std::to_string(10 + i) + ":00",
+                                         i % 2 == 1, {0.01 * bench, 0.02}, 0.1, 2 * i + 1));
+        }
+        return makeUpload("SN" + std::to_string(bench), results);
+    };
+    const auto race = [&](const std::function<Upload(int)>& uploadFor) {
+        std::vector<std::thread> benches;
+        std::vector<AddOutcome> outcomes(4);
+        std::vector<std::string> errors(4);
+        for (int b = 0; b < 4; ++b) {
+            benches.emplace_back([&, b] {
+                try {
+                    outcomes[b] = open()->add(uploadFor(b));
+                } catch (const ArchiveError& e) {
+                    errors[b] = e.what();
+                }
+            });
+        }
+        for (std::thread& t : benches)
+            t.join();
+        for (const std::string& e : errors)
+            EXPECT_EQ(e, "");
+        return outcomes;
+    };
+    for (const AddOutcome& o : race(uploadOf))
+        EXPECT_EQ(o.added, 20u);
+    size_t added = 0;
+    for (const AddOutcome& o : race([&](int) { return uploadOf(9); }))
+        added += o.added;
+    EXPECT_EQ(added, 20u);
+    EXPECT_EQ(count(location(), "results"), 100);
+    EXPECT_EQ(count(location(), "uploads"), 5);
+    EXPECT_EQ(count(location(), "instruments"), 5);
+    EXPECT_EQ(count(location(), "events"), 25);
+    EXPECT_EQ(count(location(), "points"), 200);
+}
+
+// The schema: made on first open, refused when newer than the code or not an archive's.
+TEST_P(ArchiveSuite, SchemaVersions) {
+    EXPECT_EQ(open()->schemaVersion(), Archive::knownVersion());
+    EXPECT_EQ(open()->schemaVersion(), Archive::knownVersion());  // nothing to do the second time
+    rawDatabase(location())
+        ->query("INSERT INTO schema_version (version, applied) VALUES (99, 'x')", {});
+    try {
+        open();
+        ADD_FAILURE() << "a newer archive was opened";
+    } catch (const ArchiveError& e) {
+        EXPECT_NE(std::string(e.what()).find("has schema version 99, newer than this kvtlnk"),
+                  std::string::npos)
+            << e.what();
+    }
+    const std::string other = another();
+    rawDatabase(other)->script("CREATE TABLE accounts (id BIGINT)");
+    try {
+        Archive::open(other);
+        ADD_FAILURE() << "a database of another program was taken";
+    } catch (const ArchiveError& e) {
+        EXPECT_NE(std::string(e.what()).find("is not a kvtlnk archive"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(count(other, "accounts"), 0);
+}
+
+}  // namespace

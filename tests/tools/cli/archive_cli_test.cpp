@@ -1,0 +1,380 @@
+// The records archive through the tool, on both engines: field runs of the emulator stored and
+// given back value for value, exported records that decode as before, adds that repeat, race,
+// are killed or meet bad files and archives, the download guard, due dates and the drift page.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <regex>
+
+#include "archive_engines.h"
+#include "calibrator.h"
+#include "cli_support.h"
+#include "database.h"
+
+namespace {
+
+using nlohmann::json;
+
+// Two instruments: PT-1 tested as found and, flagged, as left; TT-2 as found only.
+const char* const kFieldTests = R"({
+  "setups": {
+    "PT": {"input": {"function": "current", "scale": [0.004, 0.02]},
+           "output": {"function": "pressure", "units": "bar", "scale": [0, 10]},
+           "loopPower": "24v", "tolerance": 0.03},
+    "TT": {"input": {"function": "dcv", "scale": [0, 0.1]},
+           "output": {"function": "tc", "sensor": "tc_k", "scale": [0, 400]}, "tolerance": 0.1}},
+  "tasks": [{"name": "field", "steps": [
+    {"test": {"setup": "PT", "strategy": "5 ↑↓", "texts": ["PT-1", "as found"]}},
+    {"test": {"setup": "PT", "strategy": "3 ↑", "flag": true, "texts": ["PT-1", "as left"]}},
+    {"test": {"setup": "TT", "strategy": "5 ↑", "texts": ["TT-2", ""]}}]}]})";
+
+kvttools::DateStamp stampOn(int year, int month, int day) {
+    kvttools::DateStamp s;
+    s.hour = 9;
+    s.day = static_cast<uint8_t>(day);
+    s.month = static_cast<uint8_t>(month);
+    s.year = static_cast<uint8_t>(year - kvttools::DateStamp::kBaseYear);
+    return s;
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The emulator's field run of the tests with this seed on this day, uploaded into a file.
+std::string fieldImage(const ScratchDir& dir, uint32_t seed, kvttools::DateStamp day,
+                       const std::string& serial = "SN1") {
+    k27emu::CalibratorOptions options;
+    options.seed = seed;
+    options.clock = day;
+    options.identity.serialNumber = serial;
+    k27emu::Calibrator emu(options);
+    EXPECT_TRUE(emu.start());
+    const std::string port = emu.portPath();
+    EXPECT_EQ(
+        runCli({"--port", port, "-q", "download", dir.write("tests.json", kFieldTests)}).exitCode,
+        0);
+    emu.runProcedures();
+    const std::string image = dir.path("field-" + serial + "-" + std::to_string(seed) + ".json");
+    EXPECT_EQ(runCli({"--port", port, "-q", "upload", "--out", image}).exitCode, 0);
+    return image;
+}
+
+class ArchiveCli : public EngineTest {
+  protected:
+    std::string fieldImage(uint32_t seed, kvttools::DateStamp day,
+                           const std::string& serial = "SN1") {
+        return ::fieldImage(dir, seed, day, serial);
+    }
+
+    ProcessResult cli(std::vector<std::string> before, const std::vector<std::string>& args) {
+        before.insert(before.end(), args.begin(), args.end());
+        return runCli(before);
+    }
+    // The tool on this test's archive.
+    ProcessResult archived(const std::vector<std::string>& args) {
+        return cli({"--archive", location(), "-q"}, args);
+    }
+    json archivedJson(const std::vector<std::string>& args) {
+        std::vector<std::string> all = {"--json"};
+        all.insert(all.end(), args.begin(), args.end());
+        const ProcessResult r = archived(all);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return jsonOf(r);
+    }
+
+    ScratchDir dir;
+};
+KVTLNK_BOTH_ENGINES(ArchiveCli);
+
+// Two field runs go in; history gives back every value results gave for each upload, and each
+// event's exported records decode as the uploaded ones did.
+TEST_P(ArchiveCli, RoundTripOfTwoFieldRuns) {
+    const std::string images[] = {fieldImage(1, stampOn(2023, 5, 2)),
+                                  fieldImage(2, stampOn(2024, 5, 6))};
+    for (const std::string& image : images) {
+        const json added = archivedJson({"archive", "add", image});
+        EXPECT_EQ(added["files"][0]["added"], 3);
+        EXPECT_EQ(added["files"][0]["events"], 2);
+        const json again = archivedJson({"archive", "add", image});
+        EXPECT_EQ(again["files"][0]["added"], 0);
+        EXPECT_EQ(again["files"][0]["held"], 3);
+    }
+    std::vector<json> archivedResults;
+    std::vector<int64_t> eventIds;
+    for (const char* tag : {"PT-1", "TT-2"}) {
+        const json history = archivedJson({"history", tag});
+        ASSERT_EQ(history["events"].size(), 2u) << tag;
+        EXPECT_EQ(history["events"][0]["date"].get<std::string>().substr(0, 10), "2023-05-02");
+        EXPECT_EQ(history["events"][0]["calibrator"]["serialNumber"], "SN1");
+        for (const json& event : history["events"]) {
+            eventIds.push_back(event["id"]);
+            for (const json& r : event["results"])
+                archivedResults.push_back(r["decoded"]);
+        }
+        if (std::string(tag) == "PT-1") {
+            EXPECT_TRUE(history["events"][0]["asLeft"].is_object());
+        } else {
+            EXPECT_TRUE(history["events"][0]["asLeft"].is_null());
+        }
+    }
+    std::vector<json> uploaded;
+    for (const std::string& image : images) {
+        const ProcessResult r = runCli({"--json", "results", image});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const json results = jsonOf(r)["results"];
+        for (const json& result : results) {
+            uploaded.push_back(result);
+            EXPECT_NE(std::find(archivedResults.begin(), archivedResults.end(), result),
+                      archivedResults.end())
+                << result.dump();
+        }
+    }
+    EXPECT_EQ(archivedResults.size(), uploaded.size());
+
+    for (int64_t id : eventIds) {
+        const std::string exported = dir.path("event" + std::to_string(id) + ".json");
+        ASSERT_EQ(archived({"archive", "export", std::to_string(id), "--image", exported}).exitCode,
+                  0);
+        const ProcessResult r = runCli({"--json", "results", exported});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const json results = jsonOf(r)["results"];
+        EXPECT_FALSE(results.empty()) << "event " << id;
+        for (const json& result : results) {
+            EXPECT_NE(std::find(uploaded.begin(), uploaded.end(), result), uploaded.end())
+                << "event " << id << ": " << result.dump();
+        }
+    }
+}
+
+// Four processes add their own files at once, then four the same file: every result once.
+TEST_P(ArchiveCli, FourProcessesAddingAtOnce) {
+    std::vector<std::string> images;
+    for (uint32_t bench = 1; bench <= 4; ++bench)
+        images.push_back(
+            fieldImage(bench, stampOn(2024, 1, int(bench)), "SN" + std::to_string(bench)));
+    archived({"archive", "list"});  // the schema, so that the race is about the adds
+    const auto race = [&](const std::vector<std::string>& files) {
+        std::vector<std::unique_ptr<ChildProcess>> adds;
+        for (const std::string& file : files) {
+            adds.push_back(std::make_unique<ChildProcess>(
+                KVTLNK_CLI_PATH, std::vector<std::string>{"--archive", location(), "--json", "-q",
+                                                          "archive", "add", file}));
+        }
+        int added = 0;
+        for (auto& add : adds) {
+            const ProcessResult r = add->finish(0, 120);
+            EXPECT_EQ(r.exitCode, 0) << r.err;
+            added += jsonOf(r)["files"][0]["added"].get<int>();
+        }
+        return added;
+    };
+    EXPECT_EQ(race(images), 12);
+    EXPECT_EQ(race(std::vector<std::string>(4, images[0])), 0);
+    const json list = archivedJson({"archive", "list"});
+    ASSERT_EQ(list["instruments"].size(), 2u);
+    for (const json& instrument : list["instruments"])
+        EXPECT_EQ(instrument["events"], 4) << instrument.dump();
+}
+
+// Files and archives the tool must refuse, with nothing changed, and a result that does not
+// decode, which is kept.
+TEST_P(ArchiveCli, BadFilesAndArchives) {
+    const std::string image = fieldImage(1, stampOn(2024, 2, 1));
+    json document = json::parse(readText(image));
+    document["results"][0]["data"] = "00zz";  // the first result's bytes
+    const std::string damaged = dir.write("damaged.json", document.dump());
+    ProcessResult r = archived({"archive", "add", damaged});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("results[0].data"), std::string::npos) << r.err;
+    EXPECT_EQ(archivedJson({"archive", "list"})["instruments"].size(), 0u);
+
+    // A strategy reference that names nothing: the result does not decode, and is kept.
+    document = json::parse(readText(image));
+    std::string data = document["results"][0]["data"];
+    data.replace(8, 8, "00000fff");
+    document["results"][0]["data"] = data;
+    r = archived({"archive", "add", dir.write("undecodable.json", document.dump())});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const json list = archivedJson({"archive", "list"});
+    ASSERT_EQ(list["notDecodable"].size(), 1u) << list.dump();
+    EXPECT_EQ(list["notDecodable"][0]["resultCode"], 2014);
+    EXPECT_EQ(list["notDecodable"][0]["tag"], "PT-1");
+    EXPECT_EQ(archivedJson({"history", "PT-1"})["events"][0]["results"].size(), 2u);
+
+    // An archive newer than the tool.
+    kvtarchive::Archive::open(location()).reset();
+    auto db = kvtarchive::isPostgresLocation(location()) ? kvtarchive::openPostgres(location())
+                                                         : kvtarchive::openSqlite(location());
+    db->query("INSERT INTO schema_version (version, applied) VALUES (99, 'later')", {});
+    r = archived({"archive", "add", image});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("schema version 99, newer than this kvtlnk knows"), std::string::npos)
+        << r.err;
+}
+
+// A download refuses while the calibrator holds results, unless the archive holds them all.
+TEST_P(ArchiveCli, DownloadGoesOnWhenTheArchiveHoldsEveryResult) {
+    k27emu::Calibrator emu;
+    ASSERT_TRUE(emu.start());
+    const std::vector<std::string> port = {"--port", emu.portPath(), "-q", "--archive", location()};
+    const std::string tests = dir.write("tests.json", kFieldTests);
+    ASSERT_EQ(cli(port, {"download", tests}).exitCode, 0);
+    emu.runProcedures();
+    archived({"archive", "list"});
+    ProcessResult r = cli(port, {"download", tests});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("upload --store"), std::string::npos) << r.err;
+    r = cli(port, {"--technician", "A. Tester", "upload"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Stored 3 results"), std::string::npos) << r.out;
+    r = cli(port, {"download", tests});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("holds all 3 calibration results"), std::string::npos) << r.err;
+    EXPECT_EQ(archivedJson({"history", "TT-2"})["events"][0]["upload"]["technician"], "A. Tester");
+}
+
+// Due dates: an event long ago is overdue; a shorter interval brings a recent one forward.
+TEST_P(ArchiveCli, DueSoonestFirst) {
+    archived({"archive", "add", fieldImage(1, stampOn(2020, 3, 1))});
+    json due = archivedJson({"due"});
+    ASSERT_EQ(due["instruments"].size(), 2u);
+    EXPECT_EQ(due["instruments"][0]["due"], "2021-03-01");
+    EXPECT_LT(due["instruments"][0]["daysLeft"].get<int>(), 0);
+    ASSERT_EQ(archived({"archive", "interval", "TT-2", "2w"}).exitCode, 0);
+    due = archivedJson({"due"});
+    EXPECT_EQ(due["instruments"][0]["tag"], "TT-2");
+    EXPECT_EQ(due["instruments"][0]["due"], "2020-03-15");
+    EXPECT_EQ(due["instruments"][0]["intervalDays"], 14);
+    const ProcessResult r = archived({"archive", "interval", "XX-9", "30d"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("knows no instrument \"XX-9\""), std::string::npos) << r.err;
+    EXPECT_EQ(archived({"due", "--within", "soon"}).exitCode, 2);
+}
+
+class ArchiveSqliteCli : public ::testing::Test {
+  protected:
+    ScratchDir dir;
+    const std::string archive = dir.path("lab/records.db");
+};
+
+// Killed in the middle of a large add, the archive is sound and holds all of it or none;
+// adding again completes it.
+TEST_F(ArchiveSqliteCli, KilledMidAddLeavesAllOrNone) {
+    constexpr int kResults = 2000;
+    k27emu::CalibratorOptions options;
+    options.clock = stampOn(2024, 3, 1);
+    k27emu::Calibrator emu(options);
+    ASSERT_TRUE(emu.start());
+    ASSERT_EQ(runCli({"--port", emu.portPath(), "-q", "download", dir.write("t.json", kFieldTests)})
+                  .exitCode,
+              0);
+    emu.runProcedures();
+    // The third result and its tag again and again, a second apart.
+    std::vector<kvttools::MemoryRecord> results = emu.memory(kvttools::Memory::Results);
+    const kvttools::MemoryRecord result = results[results.size() - 2], tag = results.back();
+    for (int i = 1; i <= kResults - 3; ++i) {
+        kvttools::MemoryRecord copy = result;
+        copy.stamp.minute = static_cast<uint8_t>(i / 60 % 60);
+        copy.stamp.second = static_cast<uint8_t>(i % 60);
+        copy.stamp.hour = static_cast<uint8_t>(10 + i / 3600);
+        results.push_back(copy);
+        results.push_back(tag);
+    }
+    ASSERT_TRUE(emu.replaceMemory(kvttools::Memory::Results, results));
+    const std::string big = dir.path("big.json");
+    ASSERT_EQ(runCli({"--port", emu.portPath(), "-q", "upload", "--out", big}).exitCode, 0);
+
+    ChildProcess add(KVTLNK_CLI_PATH, {"--archive", archive, "archive", "add", big});
+    static const std::regex midway(R"(archive: .*, ([1-9]\d*)/(\d+) items)");
+    ASSERT_TRUE(add.readUntil(
+        [](const ProcessResult& r) {
+            std::smatch m;
+            return std::regex_search(r.err, m, midway);
+        },
+        240));
+    add.finish(SIGKILL);
+
+    auto db = kvtarchive::openSqlite(archive);
+    EXPECT_EQ(db->query("PRAGMA integrity_check", {}).at(0).text(0), "ok");
+    const int64_t held = db->query("SELECT COUNT(*) FROM results", {}).at(0).integer(0);
+    EXPECT_TRUE(held == 0 || held == kResults) << held;
+    const ProcessResult again =
+        runCli({"--archive", archive, "--json", "-q", "archive", "add", big});
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(db->query("SELECT COUNT(*) FROM results", {}).at(0).integer(0), kResults);
+}
+
+// The drift page: one plot with the tolerance band and both sides, rendered by a browser.
+TEST_F(ArchiveSqliteCli, DriftPageRendersInABrowser) {
+    for (uint32_t seed : {1u, 2u, 3u}) {
+        k27emu::CalibratorOptions options;
+        options.seed = seed;
+        options.clock = stampOn(2021 + int(seed), 6, 1);
+        k27emu::Calibrator emu(options);
+        ASSERT_TRUE(emu.start());
+        const std::vector<std::string> port = {"--port", emu.portPath(), "-q", "--archive",
+                                               archive};
+        ASSERT_EQ(
+            runCli({port[0], port[1], "-q", "download", dir.write("t.json", kFieldTests)}).exitCode,
+            0);
+        emu.runProcedures();
+        ASSERT_EQ(runCli({port[0], port[1], port[2], port[3], port[4], "upload"}).exitCode, 0);
+    }
+    const std::string html = dir.path("drift.html");
+    const std::string png = dir.path("drift.png");
+    ASSERT_EQ(runCli({"--archive", archive, "history", "PT-1", "--out", html}).exitCode, 0);
+    const bool browser = access("/usr/bin/chromium", X_OK) == 0;
+    if (browser) {
+        runProcess({"/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu",
+                    "--user-data-dir=" + dir.path("browser"), "--window-size=1000,800",
+                    "--screenshot=" + png, "file://" + html});
+    }
+    const ProcessResult check =
+        runProcess({"/usr/bin/python3", KVTLNK_REPORT_CHECK, html, browser ? png : ""});
+    ASSERT_EQ(check.exitCode, 0) << check.err;
+    const json summary = jsonOf(check);
+    ASSERT_EQ(summary["sections"].size(), 1u);
+    EXPECT_EQ(summary["sections"][0]["svgs"], 1);
+    EXPECT_GE(summary["sections"][0]["bands"].get<int>(), 1);
+    EXPECT_EQ(summary["sections"][0]["rows"].size(), 3u);  // one row an event
+    const std::string page = readText(html);
+    // Nine points as found and three as left at each of the three events.
+    size_t found = 0, left = 0;
+    for (size_t at = page.find("class=\"as-found\""); at != std::string::npos;
+         at = page.find("class=\"as-found\"", at + 1))
+        ++found;
+    for (size_t at = page.find("class=\"as-left\""); at != std::string::npos;
+         at = page.find("class=\"as-left\"", at + 1))
+        ++left;
+    EXPECT_EQ(found, 27u + 1);  // and the legend's
+    EXPECT_EQ(left, 9u + 1);
+    if (!browser) GTEST_SKIP() << "no /usr/bin/chromium to render the page (scripts/deps.sh)";
+    EXPECT_GT(summary["png"]["distinct"].get<int>(), 20) << "a blank page";
+}
+
+// An archive the user may not write, and a file that is not an archive: refused, unchanged.
+TEST_F(ArchiveSqliteCli, ReadOnlyArchiveAndForeignFile) {
+    ASSERT_EQ(runCli({"--archive", archive, "-q", "archive", "list"}).exitCode, 0);
+    const std::string before = readText(archive);
+    const std::string image = fieldImage(dir, 1, stampOn(2024, 2, 1));
+    chmod(dir.path("").c_str(), 0755);
+    chmod(dir.path("lab").c_str(), 0755);
+    chmod(archive.c_str(), 0444);
+    const ProcessResult r = runProcess(
+        asOrdinaryUser({KVTLNK_CLI_PATH, "--archive", archive, "-q", "archive", "add", image}));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find(archive), std::string::npos) << r.err;
+    EXPECT_EQ(readText(archive), before);
+
+    const std::string foreign = dir.write("notes.db", "calibrated PT-101 today\n");
+    const ProcessResult f = runCli({"--archive", foreign, "archive", "list"});
+    EXPECT_EQ(f.exitCode, 2);
+    EXPECT_NE(f.err.find("is not a kvtlnk archive"), std::string::npos) << f.err;
+    EXPECT_EQ(readText(foreign), "calibrated PT-101 today\n");
+}
+
+}  // namespace

@@ -1,0 +1,24 @@
+// The commands of the records archive: archive add, list, interval and export; history; due.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <cstdint>
+#include <string>
+
+#include "commands.h"
+
+namespace kvtcli {
+
+// The options --archive and --technician, and the archive's commands, on the tool.
+void addArchiveCommands(CLI::App& app, Context& context);
+
+// "180d", "26w", "1y" (365 days), "90": a number of days; throws an input error.
+int parseInterval(const std::string& text);
+// Today's day number, by the local calendar.
+int64_t today();
+
+void historyCommand(const Context& context, const std::string& tag, bool csv,
+                    const std::string& out);
+void dueCommand(const Context& context, const std::string& within);
+
+}  // namespace kvtcli
