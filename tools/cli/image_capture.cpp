@@ -314,7 +314,7 @@ std::vector<std::string> dumpFilesAmiss(const std::string& directory, size_t* to
         ++*total;
         std::string made, found, error;
         if (!kvttools::readTextFile(scratch.path() + "/" + name, &made, &error)) {
-            throw dumpError("for the check of " + directory + " " + error);
+            throw dumpError("to check " + directory + " against: " + error);
         }
         if (!kvttools::readTextFile(directory + "/" + name, &found, &error) || found != made) {
             amiss.push_back(name);
