@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 namespace kvttools {
 namespace {
 
@@ -35,39 +33,26 @@ TEST(EmulatorMemoryFile, RoundTripsBothMemoriesWithTheWeekdayTakenFromTheDate) {
 // Whatever a calibrator stamps an item with is kept as it came: a year byte of 255, a month
 // 13, an hour 99. Only a year byte beyond 255 or a field beyond a byte cannot be a stamp.
 TEST(EmulatorMemoryFile, StampsAreKeptAsTheCalibratorSentThem) {
-    const struct {
-        const char* stamp;
-        bool reads;
-    } cases[] = {
-        {"2247-12-31 23:59:59", true},     {"2092-01-01 00:00:00", true},
-        {"2024-13-00 99:255:60", true},    {"1992-0-255 0:0:0", true},
-        {"1991-12-31 23:59:59", false},    {"2248-01-01 00:00:00", false},
-        {"2024-256-01 00:00:00", false},   {"2024-01-01 00:00:256", false},
-        {"+2024-01-01 00:00:00", false},   {"2024-01-01T00:00:00", false},
-        {"2024-01-01 00:00:00 ", false},   {"2024-01-01 00:00", false},
-        {"2024-01-01 00:00:00099", false}, {"", false},
+    const std::pair<const char*, bool> cases[] = {
+        {"2247-12-31 23:59:59", true},   {"2024-13-00 99:255:60", true},
+        {"1992-00-255 00:00:00", true},  {"1991-12-31 23:59:59", false},
+        {"2248-01-01 00:00:00", false},  {"2024-256-01 00:00:00", false},
+        {"+2024-01-01 00:00:00", false}, {"2024-01-01T00:00:00", false},
+        {"2024-01-01 00:00:00 ", false}, {"2024-01-01 00:00:00099", false},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.stamp);
+    for (const auto& [stamp, reads] : cases) {
+        SCOPED_TRACE(stamp);
         MemoryFile file;
-        const std::string text =
-            std::string(R"({"results": [{"kind": 15, "version": 0, "stamp": ")") + c.stamp +
-            R"(", "data": "00"}]})";
-        const std::string problem = read(text, &file);
-        if (!c.reads) {
-            EXPECT_EQ(problem.substr(0, 31), "results[0].stamp: must be a sta");
-            continue;
-        }
-        ASSERT_EQ(problem, "");
+        const std::string problem =
+            read(std::string(R"({"results": [{"kind": 15, "version": 0, "stamp": ")") + stamp +
+                     R"(", "data": ""}]})",
+                 &file);
+        EXPECT_EQ(problem.empty(), reads) << problem;
+        if (!reads) continue;
+        EXPECT_EQ(formatStamp(file.results[0].stamp), stamp);
         MemoryFile back;
         ASSERT_EQ(read(formatMemoryFile(file), &back), "");
         EXPECT_EQ(back.results, file.results);
-        unsigned y, mo, d, h, mi, sec;
-        ASSERT_EQ(std::sscanf(c.stamp, "%u-%u-%u %u:%u:%u", &y, &mo, &d, &h, &mi, &sec), 6);
-        const DateStamp& st = back.results[0].stamp;
-        EXPECT_EQ(
-            std::vector<unsigned>({y - 1992, mo, d, h, mi, sec}),
-            std::vector<unsigned>({st.year, st.month, st.day, st.hour, st.minute, st.second}));
     }
 }
 
