@@ -1,5 +1,6 @@
 // Writes _header.py, the Python package's view of the public header as the compiler reads it:
-// the prototype of every entry point, the text of every result code, the display's glyphs.
+// the prototype of every entry point with its parameter names, the text of every result code,
+// the display's glyphs and the function names.
 // A type the package has no ctypes type for, an entry point the header lacks or a result code
 // without a text stops the build.
 //
@@ -37,16 +38,36 @@ KVTLNK_CTYPE(char*, "c_char_p")
 KVTLNK_CTYPE(const char*, "c_char_p")
 #undef KVTLNK_CTYPE
 
+// The parameter names of a declaration, as a Python tuple; "" when their count is not `arity`.
+std::string parameterNames(const char* spaced, size_t arity) {
+    std::string out, name;
+    size_t count = 0;
+    for (const char* c = spaced;; ++c) {
+        if (*c != ' ' && *c != '\0') {
+            name += *c;
+            continue;
+        }
+        if (!name.empty()) out += "\"" + name + "\", ";
+        count += name.empty() ? 0 : 1;
+        name.clear();
+        if (*c == '\0') break;
+    }
+    return count == arity ? "(" + out + ")" : "";
+}
+
 template <typename F>
 struct Prototype;
 template <typename R, typename... A>
 struct Prototype<R(A...)> {
-    static std::string text() {
+    // (result type, [argument types], (parameter names)); "" when the names do not fit.
+    static std::string text(const char* parameters) {
+        const std::string names = parameterNames(parameters, sizeof...(A));
+        if (names.empty()) return "";
         // A returned text is the caller's own buffer: it stays a pointer.
         std::string result = std::is_same_v<R, char*> ? "c_void_p" : CType<R>::name();
         std::string arguments;
         ((arguments += (arguments.empty() ? "" : ", ") + CType<A>::name()), ...);
-        return "(" + result + ", [" + arguments + "])";
+        return "(" + result + ", [" + arguments + "], " + names + ")";
     }
 };
 
@@ -70,8 +91,16 @@ int main(int argc, char** argv) {
         "\"\"\"The public header as the package uses it, written at build time by the program "
         "that\nincludes kvtlnk.h and kvtlnk_messages.h (python/header_module.cpp).\"\"\"\n"
         "from ctypes import POINTER, c_char_p, c_float, c_int32, c_uint32, c_void_p\n\n"
-        "#: Every entry point: (result type, [argument types]).\nPROTOTYPES = {\n";
-#define KVTLNK_ENTRY(name) out += "    \"" #name "\": " + Prototype<decltype(name)>::text() + ",\n";
+        "#: Every entry point: (result type, [argument types], (parameter names)).\n"
+        "PROTOTYPES = {\n";
+    bool complete = true;
+#define KVTLNK_ENTRY(name, parameters)                                                      \
+    {                                                                                       \
+        const std::string prototype = Prototype<decltype(name)>::text(parameters);          \
+        complete = complete && !prototype.empty();                                          \
+        if (prototype.empty()) std::fprintf(stderr, "%s: parameter names unread\n", #name); \
+        out += "    \"" #name "\": " + prototype + ",\n";                                   \
+    }
 #include "entry_points.inc"
 #undef KVTLNK_ENTRY
 
@@ -79,7 +108,6 @@ int main(int argc, char** argv) {
     out +=
         "}\n\n#: kvtlnkMessage() of every result code, and of a code it does not know.\n"
         "TEXTS = {\n";
-    bool complete = true;
 #define KVTLNK_CODE(name)                                                                \
     complete = complete && kvtlnkMessage(name) != unknown;                               \
     if (kvtlnkMessage(name) == unknown) std::fprintf(stderr, "%s has no text\n", #name); \
@@ -98,7 +126,11 @@ int main(int argc, char** argv) {
     out += row;
     KVTLNK_GLYPHS(KVTLNK_GLYPH)
 #undef KVTLNK_GLYPH
-    out += "]\n";
+    out += "]\n\n#: The function names of either side, in the order of their codes.\nFUNCTIONS = (";
+#define KVTLNK_FUNCTION(name, unit) out += quoted(name) + ", ";
+    KVTLNK_FUNCTIONS(KVTLNK_FUNCTION)
+#undef KVTLNK_FUNCTION
+    out += ")\n";
 
     if (!complete) return 1;
     FILE* file = std::fopen(argv[1], "w");

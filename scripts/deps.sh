@@ -9,8 +9,8 @@ set -euo pipefail
 demo=(cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libfmt-dev libsqlite3-dev libpq-dev)
 tests=(binutils libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3-scipy
        clang-format man-db util-linux)
-# The reference (Doxygen) and the Python package's tests.
-tests+=(doxygen python3-pytest python3-setuptools)
+# The reference (Doxygen) and the Python package's tests, which install it offline with pip.
+tests+=(doxygen python3-pytest python3-setuptools python3-wheel python3-pip)
 # The calibration report's test renders it in a browser.
 tests+=(chromium)
 # The fuzz targets: clang with libFuzzer and the sanitizer runtimes.

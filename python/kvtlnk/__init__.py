@@ -1,20 +1,26 @@
 """kvtlnk: Python access to the kvtlnk library for the K27 process calibrator.
 
 The package drives the C library through ctypes and needs nothing but the standard library.
-It finds the library through ``KVTLNK_LIBRARY`` (a path), then the build tree it was made in
-(``build/libkvtlnk.so`` beside ``build/python``), then the system's library path.
+It finds the library through ``KVTLNK_LIBRARY`` (a path); else in its own folder; else on the
+system's library path (``ctypes.util.find_library``); else in the build tree it was made in
+(``build/libkvtlnk.so`` beside ``build/python``). Without one, the first call raises
+:class:`LibraryNotFoundError`.
 
 - :class:`Calibrator`: the session with a calibrator on a serial port (identify, memory
-  statistics, download, upload, clear).
+  statistics, download, upload, clear, backup). Download and clear refuse to lose the
+  calibrator's results: give them ``backup=PATH`` or ``discard_results=True``.
 - :class:`Image`: the library's memory image: build procedures, read both memories back.
 - :class:`Setup`: the calibrator's setup: set it with names and values, read its readings and
   display strings, save it for a test.
 
 The library holds one session, one image and one setup per process, and takes no lock: use it
 from one thread at a time. Errors raise :class:`KvtlnkError` (a subclass per family) with the
-result code and its text; warnings (100-105) are returned by the setters. Texts from the
-calibrator are decoded from its character set (Latin-1 with its own glyphs, see
-:mod:`kvtlnk.charset`), so Ω, ° and ₂ come back as those characters.
+result code and its text; warnings (100-105) are returned by the setters, and
+:meth:`Setup.save_new` raises :class:`SettingChangedError` when one undoes a setting it was
+given. Arguments that do not fit the library's C types raise :class:`ArgumentError` before
+the call; a name the library does not know raises it with the names it takes
+(:mod:`kvtlnk.names`). Texts from the calibrator are decoded from its character set (Latin-1
+with its own glyphs, see :mod:`kvtlnk.charset`), so Ω, ° and ₂ come back as those characters.
 
 Example::
 
@@ -24,12 +30,14 @@ Example::
 """
 from ._library import library_path, message
 from .calibrator import Calibrator, Identity, MemoryStats
+from . import names
 from .charset import decode, encode
-from .errors import (ArgumentError, ImageError, KvtlnkError, NotAcceptedError, SessionError,
-                     SessionInUseError, SetupError)
+from .errors import (ArgumentError, BackupError, ImageError, KvtlnkError, LibraryNotFoundError,
+                     NotAcceptedError, ResultsWouldBeLostError, SessionError, SessionInUseError,
+                     SettingChangedError, SetupError)
 from .image import (CalResult, DirEntry, Image, Prompt, PromptDefinition, Record, Strategy,
                     TaskEnd, TaskStart, Template, TestPoint)
-from .setup_state import Log, Reading, Setup, SetupView, Source, Transfer
+from .setup_state import Log, Reading, Setup, SetupView, SetupWarning, Source, Transfer
 
 __version__ = "1.1.0"
 
@@ -39,7 +47,7 @@ def version():
     import ctypes
     from . import _library
     buffer = ctypes.create_string_buffer(4)
-    _library.lib().KVTversion(buffer)
+    _library.call("KVTversion", buffer)
     return buffer.value.decode("ascii")
 
 
@@ -53,9 +61,10 @@ def set_version(model, firmware):
     _library.call("KVTsetVersion", encode(model), encode(firmware))
 
 
-__all__ = ["ArgumentError", "CalResult", "Calibrator", "DirEntry", "Identity", "Image",
-           "ImageError", "KvtlnkError", "Log", "MemoryStats", "NotAcceptedError", "Prompt",
-           "PromptDefinition", "Reading", "Record", "SessionError", "SessionInUseError", "Setup",
-           "SetupError", "SetupView", "Source", "Strategy", "TaskEnd", "TaskStart", "Template",
-           "TestPoint", "Transfer", "decode", "encode", "library_path", "message", "set_version",
-           "version"]
+__all__ = ["ArgumentError", "BackupError", "CalResult", "Calibrator", "DirEntry", "Identity",
+           "Image", "ImageError", "KvtlnkError", "LibraryNotFoundError", "Log", "MemoryStats",
+           "NotAcceptedError", "Prompt", "PromptDefinition", "Reading", "Record",
+           "ResultsWouldBeLostError", "SessionError", "SessionInUseError", "SettingChangedError",
+           "Setup", "SetupError", "SetupView", "SetupWarning", "Source", "Strategy", "TaskEnd",
+           "TaskStart", "Template", "TestPoint", "Transfer", "decode", "encode", "library_path",
+           "message", "names", "set_version", "version"]

@@ -5,7 +5,7 @@ import datetime
 import os
 from ctypes import byref, c_float, c_int32, c_uint32
 from dataclasses import dataclass
-from typing import List, Optional, Tuple
+from typing import List, Optional
 
 from . import _library
 from .charset import decode, encode
@@ -180,7 +180,7 @@ class Image:
 
     def clear(self):
         """Empties both memories and lays down the nine standard strategies."""
-        _library.lib().MEMclear()
+        _library.call("MEMclear")
 
     def strategy(self, name, points):
         """Defines a strategy (name up to 20 characters; points 0.0 to 3.0, 1 to 32,000 of
@@ -237,13 +237,13 @@ class Image:
     def used_bytes(self):
         """Bytes the image takes in the calibrator's memories (44 when empty)."""
         used = c_uint32()
-        _library.lib().MEMused(byref(used))
+        _library.call("MEMused", byref(used))
         return used.value
 
     def counts(self):
         """(procedure records, results records)."""
         procedure, results = c_uint32(), c_uint32()
-        _library.lib().MEMstats(byref(procedure), byref(results))
+        _library.call("MEMstats", byref(procedure), byref(results))
         return procedure.value, results.value
 
     def directory(self, memory="procedure"):
@@ -344,4 +344,4 @@ class Image:
     def dump(self, directory):
         """Writes the image to files in an existing directory: per memory a listing
         (``res.dir``, ``prc.dir``) and one file of data bytes per record."""
-        _library.lib().MEMdump(os.fsencode(directory))
+        _library.call("MEMdump", os.fsencode(directory))

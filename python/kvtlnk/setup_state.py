@@ -6,15 +6,35 @@ from ctypes import byref, c_float, c_int32, c_uint32
 from dataclasses import dataclass
 from typing import List, Optional, Tuple
 
-from . import _library
+from . import _library, names
 from .charset import decode, encode
+from .errors import ArgumentError, KvtlnkError, SettingChangedError
 
 _NAME = 15  # function, sensor, unit and mode names, terminator included
 _DISPLAY = 43  # display strings
 
 
-def _text(value):
-    return None if value is None else encode(value)
+def _name(call, argument, value):
+    if value is None:
+        return None
+    if not isinstance(value, str):
+        _library.refuse(call, "%s=%r is not a name (a text such as %r)"
+                        % (argument, value, "tc_k" if argument == "sensor" else "dcv"))
+    return encode(value)
+
+
+def _set(call, named, *numbers):
+    """Calls a setter whose first arguments are names, given as (argument, value, the names it
+    takes or None), then numbers. A name the library does not know (2013) is refused naming
+    the argument, with the names it takes."""
+    try:
+        return _library.call(call, *(_name(call, a, value) for a, value, _ in named), *numbers)
+    except ArgumentError as error:
+        for argument, value, valid in named:
+            if error.code == 2013 and valid is not None and value not in valid:
+                raise ArgumentError(2013, call, "%s=%r is not one of the names it takes: %s"
+                                    % (argument, value, ", ".join(valid))) from None
+        raise
 
 
 def _names(count, size=_NAME):
@@ -143,6 +163,27 @@ class Log:
 _ORDER = ("temperature_units", "pressure_units", "temperature_standard", "reference_junction",
           "input", "input_range", "output", "loop_power", "input_scale", "output_scale",
           "test_tolerance")
+# What each warning changed to make way: the loop supply, the input, the output.
+_GIVES_WAY = {100: ("loop_power",), 101: ("input",), 102: ("output",),
+              104: ("input", "loop_power"), 105: ("output", "loop_power")}
+
+
+@dataclass(frozen=True)
+class SetupWarning:
+    """A warning of a setting made by :meth:`Setup.save_new`.
+
+    Attributes:
+        setting: the keyword whose setter gave it, e.g. ``"loop_power"``.
+        code: the warning, 100-105.
+        changed: what the calibrator changed to make way: ``"input"``, ``"output"``,
+            ``"loop_power"``.
+        message: the library's text for the code.
+    """
+
+    setting: str
+    code: int
+    changed: Tuple[str, ...]
+    message: str
 
 
 def stamp(fields):
@@ -186,44 +227,50 @@ class Setup:
     def reset(self):
         """Resets the setup to the calibrator's defaults (STAinit): nothing measured or
         sourced, celsius, psi, its90, loop power off, no scales."""
-        _library.lib().STAinit()
+        _library.call("STAinit")
 
     def input(self, function, sensor=None):
         """Chooses what the calibrator measures; ``sensor`` for ``"tc"`` and the RTD
         functions. Returns 0 or a warning code."""
-        return _library.call("STAsetInput", encode(function), _text(sensor))
+        return _set("STAsetInput", [("function", function, names.INPUT_FUNCTIONS),
+                                    ("sensor", sensor, names.sensors(function))])
 
     def input_range(self, value=None):
         """Fixes the lowest input range that holds ``value`` (amps, volts or ohms), or returns
         to automatic ranging when ``value`` is None."""
         return _library.call("STAsetInputRange", int(value is None), value or 0.0)
 
-    def output(self, function, value=0.0, sensor=None, amplitude=0.0):
-        """Chooses what the calibrator sources and the value; ``sensor`` for ``"tc"`` and
-        ``"2w_rtd"``, ``amplitude`` (volts) for ``"freq"``. Returns 0 or a warning code."""
-        return _library.call("STAsetOutput", encode(function), _text(sensor), value, amplitude)
+    def output(self, function, sensor=None, value=0.0, amplitude=0.0):
+        """Chooses what the calibrator sources and the value, its arguments in the order of
+        STAsetOutput: ``sensor`` for ``"tc"`` and ``"2w_rtd"``, ``value`` in base units or
+        the temperature units, ``amplitude`` (volts) for ``"freq"``. Returns 0 or a warning
+        code. Example: ``setup.output("tc", "tc_k", 100.0)``,
+        ``setup.output("dcv", value=1.0)``."""
+        return _set("STAsetOutput", [("function", function, names.OUTPUT_FUNCTIONS),
+                                     ("sensor", sensor, names.sensors(function))],
+                    value, amplitude)
 
     def loop_power(self, state):
         """Switches the loop supply: ``"24v"``, ``"28v"``, ``"off"`` or ``"none"``."""
-        return _library.call("STAsetLoopPower", encode(state))
+        return _set("STAsetLoopPower", [("state", state, names.LOOP_POWER)])
 
     def temperature_units(self, units):
         """``"celsius"`` or ``"fahrenheit"``."""
-        return _library.call("STAsetTempUnits", encode(units))
+        return _set("STAsetTempUnits", [("units", units, names.TEMPERATURE_UNITS)])
 
     def pressure_units(self, units):
         """``"psi"``, ``"mm_hg"``, ``"in_hg"``, ``"in_h2o"``, ``"ft_h2o"``, ``"bar"`` or
         ``"kpa"``."""
-        return _library.call("STAsetPresUnits", encode(units))
+        return _set("STAsetPresUnits", [("units", units, names.PRESSURE_UNITS)])
 
     def temperature_standard(self, standard):
         """``"its90"`` or ``"ipts68"``: the curves of thermocouples and RTDs."""
-        return _library.call("STAsetTempStd", encode(standard))
+        return _set("STAsetTempStd", [("standard", standard, names.TEMPERATURE_STANDARDS)])
 
     def reference_junction(self, mode, temperature=0.0):
         """``"measure"``, or ``"user"`` with the junction's temperature (-100 to 400 degrees C
         in the current temperature units)."""
-        return _library.call("STAsetTref", encode(mode), temperature)
+        return _set("STAsetTref", [("mode", mode, names.REFERENCE_JUNCTION_MODES)], temperature)
 
     def input_scale(self, first, second):
         """The input's span for a test (e.g. 0.004, 0.020 for 4-20 mA); a test needs it."""
@@ -245,26 +292,54 @@ class Setup:
         _library.call("STAsave", byref(index))
         return index.value
 
-    def save_new(self, **settings):
+    def save_new(self, strict=True, **settings):
         """Resets the setup, makes the settings given as keywords and saves it for a test;
-        returns its index. Each keyword is a setter's name, its value the setter's argument
-        (or a tuple of them); they are made in this order: temperature_units, pressure_units,
-        temperature_standard, reference_junction, input, input_range, output, loop_power,
-        input_scale, output_scale, test_tolerance. Warnings are not reported: use the setters
-        for them. Example::
+        returns its index. Each keyword is a setter's name; its value the setter's one
+        argument, a tuple of its arguments in order, or a dict of them by name. They are made
+        in this order: temperature_units, pressure_units, temperature_standard,
+        reference_junction, input, input_range, output, loop_power, input_scale, output_scale,
+        test_tolerance.
 
-            index = Setup().save_new(input="current", output=("dcv", 1.0),
+        When the calibrator makes way for a setting by changing one given before (a warning
+        100-105: ``loop_power="24v"`` turns a current output to ``"none"``), nothing is saved
+        and :class:`~kvtlnk.SettingChangedError` names both. With ``strict=False`` the setup
+        is saved all the same and ``(index, warnings)`` returned, a :class:`SetupWarning`
+        for every warning. A setting the setup refuses raises as its setter does, the message
+        starting with its keyword. Example::
+
+            index = Setup().save_new(input="current", output=dict(function="dcv", value=1.0),
                                      input_scale=(0.004, 0.020), output_scale=(1.0, 5.0))
         """
         unknown = set(settings) - set(_ORDER)
         if unknown:
             raise TypeError("save_new() takes no setting %s" % ", ".join(sorted(unknown)))
         self.reset()
-        for name in _ORDER:
-            if name in settings:
-                value = settings[name]
-                getattr(self, name)(*(value if isinstance(value, tuple) else (value,)))
-        return self.save()
+        warnings = []
+        for name in (name for name in _ORDER if name in settings):
+            code = self._make(name, settings[name])
+            if not code:
+                continue
+            changed = tuple(c for c in _GIVES_WAY.get(code, ()) if c != name)
+            warnings.append(SetupWarning(name, code, changed, _library.message(code)))
+            undone = [c for c in changed if c in settings and _ORDER.index(c) < _ORDER.index(name)]
+            if strict and undone:
+                raise SettingChangedError(
+                    code, "Setup.save_new", "%s=%r changed %s given before (%d: %s); nothing was "
+                    "saved" % (name, settings[name], " and ".join(undone), code,
+                               _library.message(code)), name, undone, warnings)
+        index = self.save()
+        return index if strict else (index, warnings)
+
+    def _make(self, name, value):
+        """One setting of save_new; an error's message starts with its keyword."""
+        try:
+            if isinstance(value, dict):
+                return getattr(self, name)(**value)
+            return getattr(self, name)(*(value if isinstance(value, tuple) else (value,)))
+        except KvtlnkError as error:
+            if type(error).__init__ is not KvtlnkError.__init__:
+                raise
+            raise type(error)(error.code, error.call, "%s: %s" % (name, error.message)) from None
 
     def restore(self, results_index):
         """Loads a setup record of the results memory into the setup."""
