@@ -1,6 +1,7 @@
 // The records archive on SQLite: adding 10,000 results (one upload, one transaction), an
-// instrument's history of 100 events in archives of 10,000 and 100,000 results, and due over
-// 1,000 and 10,000 instruments. Each archive is a file in a scratch folder, built once.
+// instrument's history of 100 events in archives of 10,000 and 100,000 results, due and every
+// instrument over 1,000 and 10,000 instruments. Each archive is a file in a scratch folder,
+// built once.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -150,5 +151,18 @@ void BM_Due(benchmark::State& state) {
     state.counters["instruments"] = static_cast<double>(state.range(0));
 }
 BENCHMARK(BM_Due)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Every instrument with its last event over range(0) instruments: what kvtlnk due and archive
+// list read, before the lab file's intervals are applied to those without their own.
+void BM_EveryInstrument(benchmark::State& state) {
+    Archive& archive = builtArchive(static_cast<int>(state.range(0)), 2);
+    for (auto _ : state) {
+        const std::vector<Instrument> all = archive.instruments(19000 + 400, 365);
+        if (all.size() != static_cast<size_t>(state.range(0))) state.SkipWithError("not all");
+        benchmark::DoNotOptimize(all);
+    }
+    state.counters["instruments"] = static_cast<double>(state.range(0));
+}
+BENCHMARK(BM_EveryInstrument)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing. `deps.sh --demo` installs what building the
-# library and its command-line tool needs (a compiler, CMake, CLI11, nlohmann-json and fmt);
+# library and its command-line tool needs (a compiler, CMake, CLI11, nlohmann-json, fmt, the
+# SQLite and PostgreSQL client libraries and toml++);
 # `deps.sh` adds what the tests, the reference and the checks need (the PostgreSQL server of the
 # archive's tests is installed by scripts/test.sh, which goes on without it); with other arguments, the
 # packages named instead. Fails when one cannot be installed.
 set -euo pipefail
 # The tool's records archive is an SQLite file or a PostgreSQL database: both client libraries.
 demo=(cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libfmt-dev libsqlite3-dev libpq-dev)
+# The lab file is TOML.
+demo+=(libtomlplusplus-dev)
 tests=(binutils libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3-scipy
        clang-format man-db util-linux)
 # The reference (Doxygen) and the Python package's tests, which install it offline with pip.
 tests+=(doxygen python3-pytest python3-setuptools python3-wheel python3-pip)
-# The calibration report's test renders it in a browser.
-tests+=(chromium)
+# The calibration report's test renders it in a browser; the certificates' tests print PDF with
+# it and read the PDF back with poppler's pdftotext, pdfinfo and pdftoppm.
+tests+=(chromium poppler-utils)
 # The fuzz targets: clang with libFuzzer and the sanitizer runtimes.
 tests+=(clang-14 libclang-rt-14-dev)
 case "${1:-}" in

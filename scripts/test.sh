@@ -38,6 +38,8 @@ cmake --install build --prefix "$prefix" >/dev/null
 "$prefix/bin/kvtlnk" --version
 "$prefix/bin/kvtsim" --version
 test -f "$prefix/share/bash-completion/completions/kvtlnk"
+# The commented sample lab file is installed, and is a lab file the tool reads.
+"$prefix/bin/kvtlnk" --lab "$prefix/share/doc/kvtlnk/lab.toml" lab check >/dev/null
 for tool in kvtlnk kvtsim; do
     page="$prefix/share/man/man1/$tool.1"
     warnings=$(LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)

@@ -92,6 +92,15 @@
  * What the calls return: 0 for success, 100-105 for warnings (the call did its work and
  * something else changed to allow it), 2000-2026 for errors. STAinit() alone reports success
  * as 1. kvtlnkMessage() gives one line of text for each, saying what happened and what to do.
+ *
+ * No call throws into the application. Should the library run out of memory during a call, the
+ * call stops and returns KVTLNK_E_IMAGE (2012); a call that returns a text returns NULL, and one
+ * that returns nothing returns. What it had written by then stays written.
+ *
+ * Diagnostics: the serial driver's failures go to the debug output on Windows, and to standard
+ * error on POSIX when the environment variable KVTLNK_DEBUG is set. With KVTLNK_DEBUG at 2 every
+ * exchange with the calibrator follows them, at 3 also every call with its arguments and what it
+ * returns.
  */
 
 #if defined(_WIN32) && !defined(_WIN64)
@@ -131,7 +140,7 @@
 #define KVTLNK_E_STATUS_15017 2009u           /**< never produced */
 #define KVTLNK_E_STATUS_15018 2010u           /**< never produced */
 #define KVTLNK_E_STATUS_15019 2011u           /**< never produced */
-#define KVTLNK_E_IMAGE 2012u                  /**< the image could not take the record */
+#define KVTLNK_E_IMAGE 2012u                  /**< the image could not take it, or memory ran out */
 #define KVTLNK_E_ARGUMENT 2013u               /**< invalid argument */
 #define KVTLNK_E_RECORD 2014u                 /**< no decodable record of that kind there */
 #define KVTLNK_E_PROMPT_FIT 2015u             /**< prompt text does not fit the display */
@@ -242,6 +251,49 @@
     X("4w_rtd", "temperature") \
     X("pressure", "pressure")  \
     X("current_sink", "amps")
+
+/**
+ * @ingroup readings
+ * The measure ranges of the electrical functions, each as X(function, high, resolution): the
+ * range's upper limit in base units, as MEMcalResultEntry reports it for a reading taken in it
+ * (inLimit), and the step in which the display shows a reading there, in base units (1e-06:
+ * "3.999mA"). Temperatures show in steps of 0.1 degree (whole degrees with "rtd_cu10"), as
+ * the source side shows them; pressures as the pressure module's display format gives.
+ * @param X  a macro of three arguments, expanded once for each range.
+ */
+#define KVTLNK_INPUT_RANGES(X)       \
+    X("current", 0.0331f, 1e-06)     \
+    X("current", 0.113f, 1e-05)      \
+    X("dcv", 0.1101f, 1e-06)         \
+    X("dcv", 1.101f, 1e-05)          \
+    X("dcv", 11.01f, 1e-04)          \
+    X("dcv", 110.1f, 1e-03)          \
+    X("dcv", 309.0f, 1e-02)          \
+    X("acv", 1.101f, 1e-04)          \
+    X("acv", 11.01f, 1e-03)          \
+    X("acv", 110.1f, 1e-02)          \
+    X("acv", 309.0f, 1e-01)          \
+    X("freq", 110.1f, 1e-02)         \
+    X("freq", 1100.1f, 1e-01)        \
+    X("freq", 11001.0f, 1.0)         \
+    X("freq", 51500.0f, 10.0)        \
+    X("freq_low", 110.1f, 1e-02)     \
+    X("freq_low", 1100.1f, 1e-01)    \
+    X("freq_low", 11001.0f, 1.0)     \
+    X("freq_low", 51500.0f, 10.0)    \
+    X("2w_ohms", 11.01f, 1e-03)      \
+    X("2w_ohms", 110.1f, 1e-02)      \
+    X("2w_ohms", 1101.0f, 1e-01)     \
+    X("2w_ohms", 11300.0f, 1.0)      \
+    X("3w_ohms", 11.01f, 1e-03)      \
+    X("3w_ohms", 110.1f, 1e-02)      \
+    X("3w_ohms", 1101.0f, 1e-01)     \
+    X("3w_ohms", 11300.0f, 1.0)      \
+    X("4w_ohms", 11.01f, 1e-03)      \
+    X("4w_ohms", 110.1f, 1e-02)      \
+    X("4w_ohms", 1101.0f, 1e-01)     \
+    X("4w_ohms", 11300.0f, 1.0)      \
+    X("cont", 1e37f, 1e-03)
 
 #ifdef __cplusplus
 extern "C" {

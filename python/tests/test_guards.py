@@ -47,7 +47,8 @@ def test_download_and_clear_keep_results_unless_told(emulator, tmp_path):
     assert document["calibrator"]["ident3"] == "SN270001"
     shown = subprocess.run([CLI, "show", str(backup)], capture_output=True, text=True)
     assert shown.returncode == 0, shown.stderr
-    assert 'tag "TAG-0001" "PT-101" "as found"' in shown.stdout
+    assert "PT-101 as found, as found, taken" in shown.stdout  # the result's texts, unflagged
+    assert "tag TAG-0001," in shown.stdout
     assert 'flag off, "PT-101" / "as found"' in shown.stdout  # the procedure before the download
 
 

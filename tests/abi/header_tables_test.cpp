@@ -2,11 +2,16 @@
 // symbols the display shows, and the units each function is set in.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <set>
 #include <string>
 
 #include "kvtlnk/kvtlnk.h"
+#include "readings/units.h"
 #include "setup/name_tables.h"
+#include "setup/range_tables.h"
 #include "setup/setup_functions.h"
 #include "support/text_tables.h"
 
@@ -57,6 +62,53 @@ TEST(HeaderTables, EachFunctionIsInTheUnitsItNames) {
                                                                      : std::set<std::string>{unit};
         EXPECT_EQ(accepted, expected) << kFunctions[f].name;
     }
+}
+
+// Each measure range of an electrical function is a row of the header, with the step of its
+// display format in base units; and the header has no other row.
+TEST(HeaderTables, InputRangesAreTheLibrarys) {
+    struct Range {
+        const char* function;
+        float high;
+        double resolution;
+    };
+#define KVTLNK_TEST_RANGE(function, high, resolution) {function, high, resolution},
+    const Range kRanges[] = {KVTLNK_INPUT_RANGES(KVTLNK_TEST_RANGE)};
+#undef KVTLNK_TEST_RANGE
+    const auto prefixFactor = [](uint32_t prefix) {
+        switch (prefix) {
+            case kPrefixMicro:
+                return 1e-6;
+            case kPrefixMilli:
+                return 1e-3;
+            case kPrefixKilo:
+                return 1e3;
+            case kPrefixMega:
+                return 1e6;
+            default:
+                return 1.0;
+        }
+    };
+    size_t electrical = 0;
+    for (RangeTable t = inputRanges; *t != nullptr; ++t) {
+        const RangeGroup& g = **t;
+        if (g.units == kUnitCelsius || g.units == kUnitFahrenheit) continue;
+        for (uint32_t n = g.first; n <= g.last; ++n) {
+            const RangeEntry& e = g.entries[n - g.first];
+            const char* name = nameOf(kFunctionNames, g.function);
+            const int decimals = std::atoi(std::strchr(e.format, '.') + 1);
+            const double step = std::pow(10.0, -decimals) * prefixFactor(e.prefix);
+            ++electrical;
+            bool found = false;
+            for (const Range& r : kRanges) {
+                if (std::strcmp(r.function, name) != 0 || r.high != e.high) continue;
+                EXPECT_NEAR(r.resolution, step, step * 1e-9) << name << " up to " << e.high;
+                found = true;
+            }
+            EXPECT_TRUE(found) << name << " up to " << e.high;
+        }
+    }
+    EXPECT_EQ(std::size(kRanges), electrical);
 }
 
 }  // namespace

@@ -98,6 +98,21 @@ struct AddOutcome {
     size_t events = 0;     // calibration events made
 };
 
+// What a calibration event's certificate states besides its results: the ambient conditions
+// and the remarks, stored with the event.
+struct Conditions {
+    double temperature = kNone;  // ambient, in °C
+    double humidity = kNone;     // relative, in %
+    std::string remarks;         // lines separated by "\n"; empty for none
+};
+
+// The certificate of an event: its number, given once and never again, and its day of issue.
+struct Certificate {
+    int64_t number = 0;
+    std::string issued;  // "2025-01-10"
+    Conditions conditions;
+};
+
 // The results of one instrument in one upload: as found, and as left when the calibrator
 // recorded an adjusted result.
 struct Event {
@@ -107,6 +122,8 @@ struct Event {
     Upload upload;                // without its results
     std::string asFound, asLeft;  // verdicts; asLeft empty without an adjusted result
     double asFoundError = kNone, asLeftError = kNone;
+    Conditions conditions;
+    int64_t certificate = 0;      // its certificate's number, 0 before one is made
     std::vector<Result> results;  // oldest first; points, no records
 };
 
@@ -169,6 +186,20 @@ class Archive {
     std::vector<Instrument> due(int64_t today, int64_t byDay, int defaultIntervalDays);
     // The events of an instrument, oldest first; empty when the archive does not know it.
     std::vector<Event> history(const std::string& tag);
+    // One event, as history gives it; nothing when there is no such event.
+    std::optional<Event> event(int64_t id);
+    // The last event of an instrument (the latest day, then the latest added); 0 when the
+    // archive does not know the instrument.
+    int64_t lastEvent(const std::string& tag);
+    // The events of that day and later, oldest first.
+    std::vector<int64_t> eventsSince(int64_t day);
+    // The certificate of an event, made on the first call (numbered from a sequence that never
+    // gives a number twice) and the same on every later one; nothing when there is no such
+    // event. The conditions given are stored with the event where it holds none; one that
+    // differs from what it holds is refused (ArchiveError) and nothing changes: a certificate
+    // states what it was issued with.
+    std::optional<Certificate> certify(int64_t eventId, const Conditions& given,
+                                       const std::string& issued);
     // Sets the calibration interval of an instrument; false when the archive does not know it.
     bool setInterval(const std::string& tag, int days);
     std::vector<Undecodable> undecodable();

@@ -103,6 +103,53 @@ Point pointOf(const Row& r) {
     return p;
 }
 
+// The events that the condition on instruments i and events e picks, with their results and
+// points: two queries, whatever the number of events.
+std::vector<Event> eventsWhere(Database& db, const std::string& condition, const Value& key) {
+    const std::string from =
+        " FROM instruments i JOIN events e ON e.instrument_id = i.id "
+        "JOIN results r ON r.event_id = e.id ";
+    const std::vector<Row> rows = db.query(
+        std::string("SELECT e.id, i.tag, e.date, e.as_found, e.as_left, e.as_found_error, "
+                    "e.as_left_error, e.ambient_temperature, e.humidity, e.remarks, c.number, ") +
+            kUploadColumns + ", " + kResultColumns + from +
+            "JOIN uploads u ON u.id = e.upload_id "
+            "LEFT JOIN certificates c ON c.event_id = e.id WHERE " +
+            condition + " ORDER BY e.day, e.id, r.taken, r.id",
+        {key});
+    const std::vector<Row> points = db.query(
+        "SELECT p.result_id, p.point, p.fraction, p.direction, p.nominal_source, p.source, "
+        "p.source_limit, p.expected, p.reading, p.reading_limit, p.recorded_error, p.error, "
+        "p.verdict" +
+            from + "JOIN points p ON p.result_id = r.id WHERE " + condition +
+            " ORDER BY p.result_id, p.point",
+        {key});
+    std::map<int64_t, std::vector<Point>> pointsOf;
+    for (const Row& r : points)
+        pointsOf[r.integer(0)].push_back(pointOf(r));
+    std::vector<Event> events;
+    for (const Row& r : rows) {
+        if (events.empty() || events.back().id != r.integer(0)) {
+            Event e;
+            e.id = r.integer(0);
+            e.instrument = r.text(1);
+            e.date = r.text(2);
+            e.asFound = r.text(3);
+            e.asLeft = r.text(4);
+            e.asFoundError = r.real(5);
+            e.asLeftError = r.real(6);
+            e.conditions = {r.real(7), r.real(8), r.text(9)};
+            e.certificate = r.integer(10);
+            e.upload = uploadOf(r, 11);
+            events.push_back(std::move(e));
+        }
+        Result result = resultOf(r, 20);
+        result.points = std::move(pointsOf[result.id]);
+        events.back().results.push_back(std::move(result));
+    }
+    return events;
+}
+
 }  // namespace
 
 std::vector<Instrument> Archive::instruments(int64_t today, int defaultIntervalDays) {
@@ -120,46 +167,28 @@ std::vector<Instrument> Archive::due(int64_t today, int64_t byDay, int defaultIn
 }
 
 std::vector<Event> Archive::history(const std::string& tag) {
-    const std::string from =
-        " FROM instruments i JOIN events e ON e.instrument_id = i.id "
-        "JOIN results r ON r.event_id = e.id ";
-    const std::vector<Row> rows =
-        db_->query(std::string("SELECT e.id, e.date, e.as_found, e.as_left, e.as_found_error, "
-                               "e.as_left_error, ") +
-                       kUploadColumns + ", " + kResultColumns + from +
-                       "JOIN uploads u ON u.id = e.upload_id WHERE i.tag = $1 "
-                       "ORDER BY e.day, e.id, r.taken, r.id",
-                   {tag});
-    const std::vector<Row> points = db_->query(
-        "SELECT p.result_id, p.point, p.fraction, p.direction, p.nominal_source, p.source, "
-        "p.source_limit, p.expected, p.reading, p.reading_limit, p.recorded_error, p.error, "
-        "p.verdict" +
-            from +
-            "JOIN points p ON p.result_id = r.id WHERE i.tag = $1 "
-            "ORDER BY p.result_id, p.point",
+    return eventsWhere(*db_, "i.tag = $1", tag);
+}
+
+std::optional<Event> Archive::event(int64_t id) {
+    std::vector<Event> events = eventsWhere(*db_, "e.id = $1", id);
+    if (events.empty()) return std::nullopt;
+    return std::move(events[0]);
+}
+
+int64_t Archive::lastEvent(const std::string& tag) {
+    const std::vector<Row> rows = db_->query(
+        "SELECT e.id FROM instruments i JOIN events e ON e.instrument_id = i.id "
+        "WHERE i.tag = $1 ORDER BY e.day DESC, e.id DESC LIMIT 1",
         {tag});
-    std::map<int64_t, std::vector<Point>> pointsOf;
-    for (const Row& r : points)
-        pointsOf[r.integer(0)].push_back(pointOf(r));
-    std::vector<Event> events;
-    for (const Row& r : rows) {
-        if (events.empty() || events.back().id != r.integer(0)) {
-            Event e;
-            e.id = r.integer(0);
-            e.instrument = tag;
-            e.date = r.text(1);
-            e.asFound = r.text(2);
-            e.asLeft = r.text(3);
-            e.asFoundError = r.real(4);
-            e.asLeftError = r.real(5);
-            e.upload = uploadOf(r, 6);
-            events.push_back(std::move(e));
-        }
-        Result result = resultOf(r, 15);
-        result.points = std::move(pointsOf[result.id]);
-        events.back().results.push_back(std::move(result));
-    }
-    return events;
+    return rows.empty() ? 0 : rows[0].integer(0);
+}
+
+std::vector<int64_t> Archive::eventsSince(int64_t day) {
+    std::vector<int64_t> ids;
+    for (const Row& r : db_->query("SELECT id FROM events WHERE day >= $1 ORDER BY day, id", {day}))
+        ids.push_back(r.integer(0));
+    return ids;
 }
 
 std::vector<Undecodable> Archive::undecodable() {

@@ -66,8 +66,9 @@ class Database {
 
     // The names of the tables the database holds.
     virtual std::vector<std::string> tables() = 0;
-    // The engine's words for the column types a schema names {id} and {blob}.
+    // The engine's words for the column types a schema names {id}, {sequence} and {blob}.
     virtual std::string idColumn() const = 0;
+    virtual std::string sequenceColumn() const = 0;
     virtual std::string blobColumn() const = 0;
 };
 

@@ -103,6 +103,19 @@ CREATE TABLE result_records (
 );
 )";
 
+// Version 2: what a calibration certificate adds to an event: the ambient conditions and the
+// remarks stored with it, and the certificate numbers, each given once and never again.
+const char* const kVersion2 = R"(
+ALTER TABLE events ADD COLUMN ambient_temperature DOUBLE PRECISION;
+ALTER TABLE events ADD COLUMN humidity DOUBLE PRECISION;
+ALTER TABLE events ADD COLUMN remarks TEXT;
+CREATE TABLE certificates (
+    number {sequence},
+    event_id BIGINT NOT NULL UNIQUE REFERENCES events (id),
+    issued TEXT NOT NULL
+);
+)";
+
 const char* const kVersionTable =
     "CREATE TABLE IF NOT EXISTS schema_version (version BIGINT PRIMARY KEY, applied TEXT NOT "
     "NULL)";
@@ -125,7 +138,7 @@ std::string utcNow() {
 }  // namespace
 
 const std::vector<std::string>& migrations() {
-    static const std::vector<std::string> list = {kVersion1};
+    static const std::vector<std::string> list = {kVersion1, kVersion2};
     return list;
 }
 
@@ -158,6 +171,7 @@ void migrate(Database& db) {
     refuseNewer(version);
     for (int next = version + 1; next <= known; ++next) {
         std::string sql = replaced(migrations()[next - 1], "{id}", db.idColumn());
+        sql = replaced(sql, "{sequence}", db.sequenceColumn());
         db.script(replaced(sql, "{blob}", db.blobColumn()));
         db.query("INSERT INTO schema_version (version, applied) VALUES ($1, $2)", {next, utcNow()});
     }

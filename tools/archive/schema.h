@@ -10,7 +10,8 @@ namespace kvtarchive {
 class Database;
 
 // Each migration in order: migration n turns an archive of version n - 1 into one of version n.
-// {id} and {blob} stand for the engine's words for a generated key column and a byte column.
+// {id}, {sequence} and {blob} stand for the engine's words for a generated key column, a
+// generated key that is never given twice (not even after its row is gone) and a byte column.
 const std::vector<std::string>& migrations();
 
 // The archive's version, 0 for an empty database; throws when the database holds tables but

@@ -85,6 +85,8 @@ class SqliteDatabase : public Database {
         return names;
     }
     std::string idColumn() const override { return "INTEGER PRIMARY KEY"; }
+    // Without AUTOINCREMENT, SQLite gives the largest key again once its row is deleted.
+    std::string sequenceColumn() const override { return "INTEGER PRIMARY KEY AUTOINCREMENT"; }
     std::string blobColumn() const override { return "BLOB"; }
 
   private:

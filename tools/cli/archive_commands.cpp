@@ -11,6 +11,7 @@
 #include "archive_store.h"
 #include "failure.h"
 #include "json_file.h"
+#include "lab_commands.h"
 #include "table.h"
 
 namespace kvtcli {
@@ -59,7 +60,7 @@ json instrumentJson(const kvtarchive::Instrument& i) {
 
 void listCommand(const Context& context) {
     auto archive = openArchive(context);
-    const auto instruments = archive->instruments(today(), context.intervalDays);
+    const auto instruments = instrumentsOf(context, *archive, today());
     const auto undecodable = archive->undecodable();
     if (context.json) {
         json list = json::array(), bad = json::array();
@@ -167,26 +168,27 @@ void exportCommand(const Context& context, const std::string& id, const std::str
 }  // namespace
 
 int parseInterval(const std::string& text) {
-    const struct {
-        char unit;
-        int days;
-    } units[] = {{'d', 1}, {'w', 7}, {'y', 365}};
-    size_t used = 0;
-    long long n = -1;
-    try {
-        n = std::stoll(text, &used);
-    } catch (const std::exception&) {
-    }
-    int factor = used == text.size() ? 1 : 0;
-    for (const auto& u : units) {
-        if (used + 1 == text.size() && text[used] == u.unit) factor = u.days;
-    }
-    if (n < 0 || factor == 0 || n * factor > 100 * 365 || text[0] == '+' || text[0] == ' ') {
+    const std::optional<int> days = kvtlab::parseInterval(text);
+    if (!days) {
         throw inputError("\"" + text +
                          "\" is not an interval: give days (180d or 180), weeks (26w) or years "
                          "(1y, 365 days), up to 100 years");
     }
-    return static_cast<int>(n * factor);
+    return *days;
+}
+
+std::vector<kvtarchive::Instrument> instrumentsOf(const Context& context,
+                                                  kvtarchive::Archive& archive, int64_t now) {
+    std::vector<kvtarchive::Instrument> list = archive.instruments(now, context.intervalDays);
+    for (kvtarchive::Instrument& i : list) {
+        if (i.intervalSet) continue;
+        const int days = defaultIntervalOf(context, i.tag);
+        const int64_t dueDay = kvtarchive::dayOfStamp(i.due).value_or(now) - i.intervalDays + days;
+        i.intervalDays = days;
+        i.due = kvtarchive::dateOfDay(dueDay);
+        i.daysLeft = dueDay - now;
+    }
+    return list;
 }
 
 int64_t today() {
@@ -209,11 +211,13 @@ void addArchiveCommands(CLI::App& app, Context& context) {
     const char* group = "Records archive";
     app.add_option("--archive", context.archive,
                    "the records archive: an SQLite file or postgresql://...; else "
-                   "KVTLNK_ARCHIVE, else $XDG_DATA_HOME/kvtlnk/records.db")
+                   "KVTLNK_ARCHIVE, else the lab file's archive, else "
+                   "$XDG_DATA_HOME/kvtlnk/records.db")
         ->type_name("PATH|URI")
         ->group(group);
     app.add_option("--technician", context.technician,
-                   "who calibrates, stored with the results an upload or archive add stores")
+                   "who calibrates, stored with the results an upload or archive add stores; else "
+                   "the lab file's technician")
         ->type_name("NAME")
         ->group(group);
 

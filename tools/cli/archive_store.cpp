@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "failure.h"
+#include "lab_commands.h"
 #include "table.h"
 
 namespace kvtcli {
@@ -130,7 +131,7 @@ kvtarchive::Result archiveResult(const ImageDocument& image, const ResultView& r
 }  // namespace
 
 std::string archiveLocation(const Context& context) {
-    return kvtarchive::archiveLocation(context.archive);
+    return kvtarchive::archiveLocation(context.archive, labOf(context).archive);
 }
 
 std::unique_ptr<kvtarchive::Archive> openArchive(const Context& context) {
@@ -193,7 +194,7 @@ kvtarchive::Upload archiveUpload(const ImageDocument& image, const Context& cont
     u.uploaded = text(c, "uploaded");
     u.host = hostName();
     u.user = userName();
-    u.technician = context.technician;
+    u.technician = technicianOf(context);
     u.source = source;
     for (const ResultView& r : image.calibrations)
         u.results.push_back(archiveResult(image, r));

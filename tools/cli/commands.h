@@ -2,11 +2,16 @@
 // throws CliError when it cannot finish.
 #pragma once
 
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "image.h"
 #include "session.h"
+
+namespace kvtlab {
+struct Lab;
+}
 
 namespace kvtcli {
 
@@ -19,6 +24,9 @@ struct Context {
     std::string archive;
     std::string technician;
     int intervalDays = 365;
+    // The lab file --lab names ("" for the default place), read when first needed (labOf).
+    std::string lab;
+    mutable std::shared_ptr<const kvtlab::Lab> labFile;
 };
 
 // What download and clear do when the calibrator still holds results: refuse, unless they are

@@ -3,6 +3,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 
@@ -81,6 +82,11 @@ json historyJson(const std::vector<kvtarchive::Event>& events) {
                           {"source", u.source}}},
                         {"asFound", sideJson(e.asFound, e.asFoundError)},
                         {"asLeft", sideJson(e.asLeft, e.asLeftError)},
+                        {"certificate", e.certificate ? json(e.certificate) : json(nullptr)},
+                        {"conditions",
+                         {{"ambientTemperature", numberJson(e.conditions.temperature)},
+                          {"humidity", numberJson(e.conditions.humidity)},
+                          {"remarks", e.conditions.remarks}}},
                         {"results", results}});
     }
     return list;
@@ -170,8 +176,12 @@ void historyCommand(const Context& context, const std::string& tag, bool csv,
 void dueCommand(const Context& context, const std::string& within) {
     const int days = parseInterval(within);
     const int64_t now = today();
-    const std::vector<kvtarchive::Instrument> due =
-        openArchive(context)->due(now, now + days, context.intervalDays);
+    std::vector<kvtarchive::Instrument> due = instrumentsOf(context, *openArchive(context), now);
+    due.erase(std::remove_if(due.begin(), due.end(),
+                             [&](const kvtarchive::Instrument& i) { return i.daysLeft > days; }),
+              due.end());
+    std::stable_sort(due.begin(), due.end(),
+                     [](const auto& a, const auto& b) { return a.daysLeft < b.daysLeft; });
     if (context.json) {
         json list = json::array();
         for (const kvtarchive::Instrument& i : due) {

@@ -3,6 +3,8 @@
 #include <fmt/format.h>
 
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 #include "failure.h"
 #include "units.h"
@@ -58,6 +60,45 @@ std::string dumpJson(const nlohmann::ordered_json& value) {
 nlohmann::ordered_json floatJson(float value) {
     return std::isnan(value) ? nlohmann::ordered_json(nullptr)
                              : nlohmann::ordered_json(decimal(value));
+}
+
+const nlohmann::ordered_json& memberAt(const nlohmann::ordered_json& object, const char* key) {
+    static const nlohmann::ordered_json none;
+    if (!object.is_object()) return none;
+    const auto it = object.find(key);
+    return it == object.end() ? none : *it;
+}
+
+std::string textAt(const nlohmann::ordered_json& object, const char* key) {
+    const nlohmann::ordered_json& v = memberAt(object, key);
+    return v.is_string() ? v.get<std::string>() : "";
+}
+
+double numberAt(const nlohmann::ordered_json& object, const char* key) {
+    const nlohmann::ordered_json& v = memberAt(object, key);
+    return v.is_number() ? v.get<double>() : std::nan("");
+}
+
+float floatOf(const nlohmann::ordered_json& value) {
+    const double v = value.is_number() ? value.get<double>() : std::nan("");
+    if (std::fabs(v) > std::numeric_limits<float>::max()) return v > 0 ? HUGE_VALF : -HUGE_VALF;
+    return static_cast<float>(v);
+}
+
+float floatAt(const nlohmann::ordered_json& object, const char* key) {
+    return floatOf(memberAt(object, key));
+}
+
+int64_t wholeAt(const nlohmann::ordered_json& object, const char* key, int64_t fallback) {
+    const nlohmann::ordered_json& v = memberAt(object, key);
+    if (v.is_number_integer() && !(v.is_number_unsigned() && v.get<uint64_t>() > INT64_MAX))
+        return v.get<int64_t>();
+    return fallback;
+}
+
+bool flagAt(const nlohmann::ordered_json& object, const char* key) {
+    const nlohmann::ordered_json& v = memberAt(object, key);
+    return v.is_boolean() && v.get<bool>();
 }
 
 std::string describeType(const nlohmann::ordered_json& value) {

@@ -11,6 +11,7 @@
 #include "interrupt.h"
 #include "json_file.h"
 #include "kvtlnk/kvtlnk.h"
+#include "lab_commands.h"
 #include "ports.h"
 #include "table.h"
 
@@ -232,6 +233,8 @@ int main(int argc, char** argv) {
         ->callback([&] { portsCommand(context); });
 
     addArchiveCommands(app, context);
+    addCertificateCommand(app, context);
+    addLabCommands(app, context);
 
     try {
         app.parse(argc, argv);
@@ -245,7 +248,7 @@ int main(int argc, char** argv) {
             message = (app.remaining().empty() ? "name a command"
                                                : "unknown command \"" + app.remaining()[0] + "\"") +
                       ": identify, memstats, download, upload, clear, dump, show, results, "
-                      "report, demo, ports, archive, history or due";
+                      "report, demo, ports, archive, history, due, certificate or lab";
         }
         return report(CliError(kExitInput, message + " (kvtlnk --help tells more)"), json);
     } catch (const CliError& e) {

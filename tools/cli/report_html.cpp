@@ -25,7 +25,11 @@ table { border-collapse: collapse; }
 .columns { display: flex; gap: 32px; flex-wrap: wrap; }
 .formula { background: #f5f5f5; border-left: 4px solid #90a4ae; padding: 8px 12px; }
 section.result { border: 1px solid #cfd8dc; border-radius: 6px; padding: 14px 18px;
-                 margin: 18px 0; page-break-inside: avoid; }
+                 margin: 18px 0; }
+h2 { break-after: avoid; }
+table, svg.plot { break-inside: avoid; }
+@page { margin: 15mm; }
+@media print { body { max-width: none; margin: 0; padding: 0; } }
 .points { width: 100%; margin: 12px 0; font-variant-numeric: tabular-nums; }
 .points th, .points td { border-bottom: 1px solid #e0e0e0; padding: 3px 7px; text-align: right; }
 .points th { background: #eceff1; font-weight: 600; vertical-align: bottom; }
@@ -90,23 +94,22 @@ std::string header(const std::vector<ResultView>& results, const ReportSource& s
            "p × (input high − input low)</i> of the input scale. The error is <i>error = "
            "(reading − expected) ÷ (input high − input low) × 100</i>, in % of the input span, "
            "and a point passes when <i>|error| ≤ tolerance</i>, the setup's test tolerance in % "
-           "of the span. The reading is the calibrator's first value of the point, or for a "
-           "flagged result its fourth value, the reading after adjustment; the recorded error is "
-           "its third value, the error the calibrator recorded in % of the input span.</p>\n"
+           "of the span. The reading is what the calibrator measured, as found, or for a result "
+           "it recorded as left the reading after adjustment, shown at the display's "
+           "resolution; the error is also given in the reading's unit, and the recorded error "
+           "is the error the calibrator itself recorded, in % of the input span.</p>\n"
            "</header>\n";
 }
 
 std::string identification(const ResultView& r) {
     std::string facts =
         row("Tag texts", escapeHtml("\"" + r.tag + "\", \"" + r.text1 + "\", \"" + r.text2 + "\""));
-    facts += row("Task", escapeHtml(r.taskIndex < 0
-                                        ? "none found"
-                                        : fmt::format("\"{}\" (record {})", r.task, r.taskIndex)));
-    facts += row("Strategy", escapeHtml(fmt::format("\"{}\" (record {}), {} points", r.strategy,
-                                                    r.strategyIndex, r.points.size())));
+    facts += row("Task", escapeHtml(r.taskIndex < 0 ? "none found" : "\"" + r.task + "\""));
+    facts +=
+        row("Strategy", escapeHtml(fmt::format("\"{}\", {} points", r.strategy, r.points.size())));
     facts += row("Taken", escapeHtml(r.taken));
-    facts += row("Result", escapeHtml(fmt::format("record {} of the results memory{}", r.index,
-                                                  r.flagged ? ", flagged" : "")));
+    facts += row("Calibration",
+                 escapeHtml(r.flagged ? "as left: readings after adjustment" : "as found"));
     return "<table class=\"facts\">\n" + facts + "</table>\n";
 }
 
@@ -114,7 +117,7 @@ std::string setupFacts(const ResultView& r) {
     const SetupView& s = r.setup;
     std::string facts = row("Measures", escapeHtml(describeInput(s)));
     facts += row("Sources", escapeHtml(describeOutput(s)));
-    facts += row("Loop power", escapeHtml(s.loopPower));
+    facts += row("Loop power", escapeHtml(loopPowerText(s)));
     facts += row("Tolerance", escapeHtml(s.tolerance > 0 ? "±" + number(s.tolerance) + " % of span"
                                                          : "none: points are not judged"));
     if (unitFamily(s.input.function) == UnitFamily::Temperature ||
@@ -124,34 +127,32 @@ std::string setupFacts(const ResultView& r) {
     return "<table class=\"facts\">\n" + facts + "</table>\n";
 }
 
-std::string cell(double v, const DisplayUnit& unit, int digits = 6) {
-    return "<td>" + escapeHtml(number(v / unit.factor, digits)) + "</td>";
+std::string cell(const std::string& text) {
+    return "<td>" + escapeHtml(text) + "</td>";
 }
 
 std::string pointsTable(const ResultView& r) {
     const SetupView& s = r.setup;
-    const auto unitOf = [](const SideView& side) {
-        return displayUnit(std::max(std::fabs(side.scale[0]), std::fabs(side.scale[1])), side.unit);
+    const auto unitSuffix = [](const SideView& side) {
+        const std::string symbol = scaleUnit(side).symbol;
+        return symbol.empty() ? "" : " (" + escapeHtml(symbol) + ")";
     };
-    const DisplayUnit in = unitOf(s.input);
-    const DisplayUnit out = unitOf(s.output);
-    const auto unitSuffix = [](const DisplayUnit& u) {
-        return u.symbol.empty() ? "" : " (" + u.symbol + ")";
-    };
+    const std::string in = unitSuffix(s.input);
+    const std::string out = unitSuffix(s.output);
     std::string html = "<table class=\"points\">\n<tr><th>Point</th><th>Way</th><th>% of span</th>";
-    html += "<th>Nominal source" + escapeHtml(unitSuffix(out)) + "</th><th>Source value" +
-            escapeHtml(unitSuffix(out)) + "</th><th>Expected reading" + escapeHtml(unitSuffix(in)) +
-            "</th><th>" + (r.flagged ? "Reading after adjustment" : "Reading") +
-            escapeHtml(unitSuffix(in)) +
-            "</th><th>Error (% of span)</th><th>Recorded error (% of input span)</th>"
-            "<th>Tolerance (%)</th><th>Verdict</th></tr>\n";
+    html += "<th>Nominal source" + out + "</th><th>Source" + out + "</th><th>Expected reading" +
+            in + "</th><th>" + (r.flagged ? "Reading after adjustment" : "Reading") + in +
+            "</th><th>Error" + in +
+            "</th><th>Error (% of span)</th><th>Recorded error (% of span)</th>"
+            "<th>Tolerance (% of span)</th><th>Verdict</th></tr>\n";
     for (const PointView& p : r.points) {
+        const PointText t = pointText(r, p);
         html += p.verdict == Verdict::Fail ? "<tr class=\"failed\">" : "<tr>";
         html += fmt::format("<td>{}</td><td class=\"text\">{}</td><td>{}</td>", p.index,
                             p.down ? "↓ down" : "↑ up", escapeHtml(number(p.fraction * 100.0)));
-        html += cell(p.nominalSource, out) + cell(p.source, out) + cell(p.expected, in) +
-                cell(p.reading, in) + cell(p.error, {1, ""}, 3) + cell(p.recordedError, {1, ""}, 3);
-        html += "<td>" + escapeHtml(s.tolerance > 0 ? "±" + number(s.tolerance) : "") + "</td>";
+        html += cell(t.nominal) + cell(t.source) + cell(t.expected) + cell(t.reading) +
+                cell(t.error) + cell(t.errorPercent) + cell(t.recorded);
+        html += cell(s.tolerance > 0 ? "±" + number(s.tolerance) : "");
         html += "<td class=\"text\">" + badge(p.verdict) + "</td></tr>\n";
     }
     return html + "</table>\n";
@@ -159,8 +160,8 @@ std::string pointsTable(const ResultView& r) {
 
 std::string section(const ResultView& r) {
     std::string html = fmt::format("<section class=\"result\" id=\"result-{}\">\n<h2>", r.index);
-    html += escapeHtml(r.tag + " · " + r.text1 + (r.text2.empty() ? "" : " · " + r.text2)) + " " +
-            badge(r.verdict) + "</h2>\n";
+    html += escapeHtml(r.text1 + (r.text2.empty() ? "" : " · " + r.text2) + " · " + sideName(r)) +
+            " " + badge(r.verdict) + "</h2>\n";
     html += "<div class=\"columns\">\n" + identification(r);
     if (r.problem.empty() || !r.points.empty()) html += setupFacts(r);
     html += "</div>\n";

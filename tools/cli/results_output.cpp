@@ -1,7 +1,9 @@
 // Results as text tables, JSON and CSV.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "json_file.h"
 #include "results_reader.h"
@@ -15,11 +17,6 @@ using json = nlohmann::ordered_json;
 
 json computedJson(double v) {
     return std::isnan(v) ? json(nullptr) : json(v);
-}
-
-std::string taskText(const ResultView& r) {
-    return r.taskIndex < 0 ? "none"
-                           : fmt::format("\"{}\" (record {})", visibleText(r.task), r.taskIndex);
 }
 
 const char* direction(const PointView& p) {
@@ -38,36 +35,57 @@ json pointJson(const PointView& p) {
             {"nominalSource", p.nominalSource},
             {"expected", p.expected},
             {"error", computedJson(p.error)},
+            {"resolution", computedJson(p.resolution)},
             {"verdict", verdictName(p.verdict)}};
+}
+
+std::string taskName(const ResultView& r) {
+    return r.taskIndex < 0 ? "none" : "\"" + visibleText(r.task) + "\"";
 }
 
 }  // namespace
 
+const char* sideName(const ResultView& r) {
+    return r.flagged ? "as left" : "as found";
+}
+
+PointText pointText(const ResultView& r, const PointView& p) {
+    const DisplayUnit in = scaleUnit(r.setup.input);
+    const DisplayUnit out = scaleUnit(r.setup.output);
+    return {number(p.nominalSource / out.factor),
+            number(p.source / out.factor),
+            stepped(p.expected, p.resolution, in.factor),
+            stepped(p.reading, p.resolution, in.factor),
+            stepped(p.reading - p.expected, p.resolution, in.factor),
+            number(p.error, 3),
+            number(p.recordedError, 3)};
+}
+
 void printResults(std::ostream& out, const std::vector<ResultView>& results) {
     for (const ResultView& r : results) {
-        out << fmt::format("\nResult at record {}, taken {}: tag \"{}\" \"{}\" \"{}\": {}\n",
-                           r.index, visibleText(r.taken), visibleText(r.tag), visibleText(r.text1),
-                           visibleText(r.text2), verdictName(r.verdict));
+        const std::string name = r.text1.empty() ? r.tag : r.text1;
+        out << fmt::format("\n{}{}, {}, taken {}: {}\n", visibleText(name),
+                           r.text2.empty() ? "" : " " + visibleText(r.text2), sideName(r),
+                           visibleText(r.taken), verdictName(r.verdict));
         if (!r.problem.empty()) {
             out << "  does not decode: " << visibleText(r.problem) << '\n';
             if (r.points.empty()) continue;
         }
-        out << fmt::format("  task {}, strategy \"{}\" (record {}), {}{}\n", taskText(r),
-                           visibleText(r.strategy), r.strategyIndex,
-                           plural(r.points.size(), "point"),
-                           r.flagged ? ", flagged: readings after adjustment" : "");
+        out << fmt::format("  tag {}, task {}, strategy \"{}\", {}{}\n", visibleText(r.tag),
+                           taskName(r), visibleText(r.strategy), plural(r.points.size(), "point"),
+                           r.flagged ? ", readings after adjustment" : "");
         out << "  measures  " << describeInput(r.setup) << "\n  sources   "
             << describeOutput(r.setup) << "\n  " << describeRest(r.setup) << '\n';
-        const std::string in = r.setup.input.unit;
-        const std::string src = r.setup.output.unit;
-        Table table({"point", "% span", "way", "source " + src, "range up to", "reading " + in,
-                     "range up to", "expected", "error %", "recorded %", "verdict"},
+        const std::string in = scaleUnit(r.setup.input).symbol;
+        const std::string src = scaleUnit(r.setup.output).symbol;
+        Table table({"point", "% span", "way", "nominal " + src, "source " + src, "expected " + in,
+                     "reading " + in, "error " + in, "error %", "recorded %", "verdict"},
                     "rrlrrrrrrrl");
         for (const PointView& p : r.points) {
-            table.add({std::to_string(p.index), number(p.fraction * 100.0), direction(p),
-                       shortest(p.source), shortest(p.sourceLimit), shortest(p.reading),
-                       shortest(p.readingLimit), number(p.expected), number(p.error, 3),
-                       number(p.recordedError, 3), verdictName(p.verdict)});
+            const PointText t = pointText(r, p);
+            table.add({std::to_string(p.index), number(p.fraction * 100.0), direction(p), t.nominal,
+                       t.source, t.expected, t.reading, t.error, t.errorPercent, t.recorded,
+                       verdictName(p.verdict)});
         }
         table.print(out);
     }
@@ -93,6 +111,54 @@ json toJson(const std::vector<ResultView>& results) {
         list.push_back(result);
     }
     return list;
+}
+
+ResultView resultFromJson(const json& v) {
+    const auto verdictOf = [](const std::string& name) {
+        return name == "pass" ? Verdict::Pass : name == "fail" ? Verdict::Fail : Verdict::None;
+    };
+    ResultView r;
+    r.index = static_cast<int32_t>(std::clamp<int64_t>(wholeAt(v, "index", 0), 0, INT32_MAX));
+    r.taken = textAt(v, "taken");
+    const json& tags = memberAt(v, "tags");
+    std::string* texts[] = {&r.tag, &r.text1, &r.text2};
+    for (size_t i = 0; i < 3 && tags.is_array() && i < tags.size(); ++i) {
+        if (tags[i].is_string()) *texts[i] = tags[i].get<std::string>();
+    }
+    const json& task = memberAt(v, "task");
+    if (task.is_object()) {
+        r.taskIndex = wholeAt(task, "index", -1);
+        r.task = textAt(task, "name");
+    }
+    r.strategy = textAt(memberAt(v, "strategy"), "name");
+    r.flagged = flagAt(v, "flagged");
+    r.setup = setupFromJson(memberAt(v, "setup"));
+    for (const json& p : memberAt(v, "points")) {
+        PointView point;
+        point.index = static_cast<int32_t>(r.points.size());
+        point.fraction = floatAt(p, "fraction");
+        point.down = textAt(p, "direction") == "down";
+        point.source = floatAt(p, "source");
+        point.sourceLimit = floatAt(p, "sourceLimit");
+        point.reading = floatAt(p, "reading");
+        point.readingLimit = floatAt(p, "readingLimit");
+        point.recordedError = floatAt(p, "recordedError");
+        point.nominalSource = numberAt(p, "nominalSource");
+        point.expected = numberAt(p, "expected");
+        point.error = numberAt(p, "error");
+        point.resolution = numberAt(p, "resolution");
+        // Results kept before the step was written down: an electrical range's step follows
+        // from the range.
+        if (std::isnan(point.resolution) &&
+            unitFamily(r.setup.input.function) == UnitFamily::Electrical) {
+            point.resolution = inputRangeStep(r.setup.input.function, point.readingLimit);
+        }
+        point.verdict = verdictOf(textAt(p, "verdict"));
+        r.points.push_back(point);
+    }
+    r.problem = textAt(v, "problem");
+    r.verdict = verdictOf(textAt(v, "verdict"));
+    return r;
 }
 
 std::string resultsCsv(const std::vector<ResultView>& results) {

@@ -80,6 +80,40 @@ void judge(ResultView& v) {
     if (v.verdict != Verdict::Fail && passed) v.verdict = Verdict::Pass;
 }
 
+// The display's step for readings of a temperature or a pressure: that of the same quantity on
+// the source side, whose ranges are the same, as the library shows it on the result's setup
+// (which this changes); NaN when the library cannot show it.
+double sourceSideStep(const SetupView& s) {
+    const SideView& in = s.input;
+    const UnitFamily family = unitFamily(in.function);
+    uint32_t rc = KVTLNK_E_ARGUMENT;
+    if (family == UnitFamily::Temperature) {
+        const char* function = in.function == "tc" ? "tc" : "2w_rtd";
+        for (float value : {in.scale[0], in.scale[1]}) {
+            rc = STAsetOutput(function, in.sensor.c_str(), value, 0);
+            if (rc < KVTLNK_E_STATUS_15000) break;
+        }
+    } else if (family == UnitFamily::Pressure) {
+        rc = STAsetOutput("pressure", "", 0, 0);
+        if (rc < KVTLNK_E_STATUS_15000) rc = STAsetPresUnits(s.pressureUnits.c_str());
+    }
+    if (rc >= KVTLNK_E_STATUS_15000) return kNoValue;
+    char primary[KVTLNK_DISPLAY_STRING_SIZE] = "";
+    char secondary[KVTLNK_DISPLAY_STRING_SIZE] = "";
+    STAgetOutputString(primary, secondary);
+    return displayStep(primary);
+}
+
+// Each reading's step on the display: by its range for an electrical function, else that of
+// the source side.
+void markResolutions(ResultView& v) {
+    const bool electrical = unitFamily(v.setup.input.function) == UnitFamily::Electrical;
+    const double sourceStep = electrical ? kNoValue : sourceSideStep(v.setup);
+    for (PointView& p : v.points)
+        p.resolution =
+            electrical ? inputRangeStep(v.setup.input.function, p.readingLimit) : sourceStep;
+}
+
 ResultView readResult(int32_t index, const std::string& taken) {
     ResultView v;
     v.index = index;
@@ -124,6 +158,7 @@ ResultView readResult(int32_t index, const std::string& taken) {
     }
     markDirections(v.points);
     judge(v);
+    markResolutions(v);
     return v;
 }
 

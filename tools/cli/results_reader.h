@@ -31,6 +31,7 @@ struct PointView {
     double nominalSource = 0;        // the point through the output scale
     double expected = 0;             // the point through the input scale: the ideal reading
     double error = kNoValue;         // (reading - expected) / input span, in %
+    double resolution = kNoValue;    // the display's step for the reading; NaN when unknown
     Verdict verdict = Verdict::None;
 };
 
@@ -55,10 +56,23 @@ std::vector<ResultView> readResults();
 
 Verdict overallVerdict(const std::vector<ResultView>& results);
 
+// "as found", or "as left" for a result the calibrator recorded after adjustment (flagged).
+const char* sideName(const ResultView& result);
+
+// A test point as a technician reads it: sourced values in the output scale's unit, readings
+// and their error in the input scale's unit at the display's resolution, errors in % of span.
+struct PointText {
+    std::string nominal, source, expected, reading, error, errorPercent, recorded;
+};
+PointText pointText(const ResultView& result, const PointView& point);
+
 // The ways of printing results: text tables, JSON, and CSV for a spreadsheet (one row per test
 // point after a header row, numbers with a decimal point whatever the locale).
 void printResults(std::ostream& out, const std::vector<ResultView>& results);
 nlohmann::ordered_json toJson(const std::vector<ResultView>& results);
+// A result as toJson wrote it (the archive keeps that text); what is missing or of another type
+// stays as a new ResultView has it.
+ResultView resultFromJson(const nlohmann::ordered_json& value);
 std::string resultsCsv(const std::vector<ResultView>& results);
 
 }  // namespace kvtcli

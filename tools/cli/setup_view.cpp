@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <cmath>
+
 #include "charset.h"
 #include "json_file.h"
 #include "kvtlnk/kvtlnk.h"
@@ -58,6 +60,12 @@ SetupView readSetup() {
     STAgetTestTolerance(&s.tolerance);
     for (SideView* side : {&s.input, &s.output})
         side->unit = unitSymbol(side->function, s.temperatureUnits, s.pressureUnits);
+    char moduleText[KVTLNK_PRESSURE_TEXT_SIZE] = "";
+    char moduleName[KVTLNK_PRESSURE_TEXT_SIZE] = "";
+    uint32_t present = 0;
+    STAgetPressure(moduleText, moduleName, &present);
+    if (present && (s.input.function == "pressure" || s.output.function == "pressure"))
+        s.pressureModule = {utf8(moduleName), utf8(moduleText)};
     return s;
 }
 
@@ -71,15 +79,72 @@ nlohmann::ordered_json toJson(const SetupView& s) {
     };
     nlohmann::ordered_json input = side(s.input);
     input["range"] = {{"automatic", s.automaticRange}, {"high", floatJson(s.rangeHigh)}};
-    return {{"input", input},
-            {"output", side(s.output)},
-            {"loopPower", s.loopPower},
-            {"temperatureUnits", s.temperatureUnits},
-            {"pressureUnits", s.pressureUnits},
-            {"temperatureStandard", s.standard},
-            {"referenceJunction",
-             {{"mode", s.junctionMode}, {"temperature", floatJson(s.junctionTemperature)}}},
-            {"tolerance", floatJson(s.tolerance)}};
+    return {
+        {"input", input},
+        {"output", side(s.output)},
+        {"loopPower", s.loopPower},
+        {"temperatureUnits", s.temperatureUnits},
+        {"pressureUnits", s.pressureUnits},
+        {"temperatureStandard", s.standard},
+        {"referenceJunction",
+         {{"mode", s.junctionMode}, {"temperature", floatJson(s.junctionTemperature)}}},
+        {"tolerance", floatJson(s.tolerance)},
+        {"pressureModule", s.pressureModule.empty() ? nlohmann::ordered_json(nullptr)
+                                                    : nlohmann::ordered_json(s.pressureModule)}};
+}
+
+SetupView setupFromJson(const nlohmann::ordered_json& v) {
+    const auto side = [](const nlohmann::ordered_json& j) {
+        SideView s;
+        s.function = textAt(j, "function");
+        s.sensor = textAt(j, "sensor");
+        s.unit = textAt(j, "unit");
+        const nlohmann::ordered_json& scale = memberAt(j, "scale");
+        for (size_t i = 0; i < 2 && scale.is_array() && i < scale.size(); ++i) {
+            s.scale[i] = floatOf(scale[i]);
+        }
+        const nlohmann::ordered_json& display = memberAt(j, "display");
+        if (display.is_array() && display.size() == 2 && display[0].is_string() &&
+            display[1].is_string()) {
+            s.primary = display[0].get<std::string>();
+            s.secondary = display[1].get<std::string>();
+        }
+        return s;
+    };
+    SetupView s;
+    s.input = side(memberAt(v, "input"));
+    s.output = side(memberAt(v, "output"));
+    const nlohmann::ordered_json& range = memberAt(memberAt(v, "input"), "range");
+    s.automaticRange = flagAt(range, "automatic");
+    const auto orZero = [](float x) { return std::isnan(x) ? 0.0f : x; };
+    s.rangeHigh = orZero(floatAt(range, "high"));
+    s.loopPower = textAt(v, "loopPower");
+    s.temperatureUnits = textAt(v, "temperatureUnits");
+    s.pressureUnits = textAt(v, "pressureUnits");
+    s.standard = textAt(v, "temperatureStandard");
+    const nlohmann::ordered_json& junction = memberAt(v, "referenceJunction");
+    s.junctionMode = textAt(junction, "mode");
+    s.junctionTemperature = orZero(floatAt(junction, "temperature"));
+    s.tolerance = orZero(floatAt(v, "tolerance"));
+    for (const nlohmann::ordered_json& text : memberAt(v, "pressureModule")) {
+        if (text.is_string()) s.pressureModule.push_back(text.get<std::string>());
+    }
+    return s;
+}
+
+DisplayUnit scaleUnit(const SideView& side) {
+    return displayUnit(std::max(std::fabs(side.scale[0]), std::fabs(side.scale[1])), side.unit);
+}
+
+std::string loopPowerText(const SetupView& s) {
+    // "24v" and "28v" are on; "off" and "none" are off.
+    return s.loopPower == "24v" ? "24 V" : s.loopPower == "28v" ? "28 V" : "off";
+}
+
+std::string standardName(const std::string& standard) {
+    if (standard == "its90") return "ITS-90";
+    if (standard == "ipts68") return "IPTS-68";
+    return standard;
 }
 
 std::string describeInput(const SetupView& s) {
@@ -93,17 +158,21 @@ std::string describeOutput(const SetupView& s) {
 }
 
 std::string describeTemperatures(const SetupView& s) {
-    if (s.input.function != "tc" && s.output.function != "tc") return "standard " + s.standard;
+    if (s.input.function != "tc" && s.output.function != "tc") return standardName(s.standard);
     // A measured junction has a temperature once a result recorded it.
-    std::string text = "reference junction " + s.junctionMode;
-    if (s.junctionMode == "user" || s.junctionTemperature != 0) {
-        text += " " + quantity(s.junctionTemperature, unitSymbol("tc", s.temperatureUnits, ""), 4);
+    const bool user = s.junctionMode == "user";
+    std::string text = user ? "reference junction set" : "reference junction measured";
+    if (user || s.junctionTemperature != 0) {
+        text += (user ? " to " : " at ") +
+                quantity(s.junctionTemperature, unitSymbol("tc", s.temperatureUnits, ""), 4);
     }
-    return text + ", standard " + s.standard;
+    return text + ", " + standardName(s.standard);
 }
 
 std::string describeRest(const SetupView& s) {
-    std::string text = "loop power " + s.loopPower + ", tolerance " +
+    // "24v" and "28v" are on; "off" and "none" are off.
+    const std::string power = s.loopPower == "24v" ? "24 V" : s.loopPower == "28v" ? "28 V" : "off";
+    std::string text = "loop power " + power + ", tolerance " +
                        (s.tolerance > 0 ? "±" + number(s.tolerance) + " % of span" : "none");
     if (usesTemperature(s)) text += ", " + describeTemperatures(s);
     return text;

@@ -3,8 +3,10 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "charset.h"
@@ -38,7 +40,53 @@ std::string unitOf(const std::string& function) {
     return unit != nullptr ? unit : "none";
 }
 
+struct InputRange {
+    const char* function;
+    float high;
+    double step;
+};
+#define KVTCLI_RANGE(function, high, step) {function, high, step},
+constexpr InputRange kInputRanges[] = {KVTLNK_INPUT_RANGES(KVTCLI_RANGE)};
+#undef KVTCLI_RANGE
+
+// The number of decimals that show a step ("0.001": 3); none for a step of 1 or more.
+int decimalsOf(double step) {
+    return std::max(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+}
+
 }  // namespace
+
+double inputRangeStep(const std::string& function, float rangeHigh) {
+    for (const InputRange& r : kInputRanges) {
+        if (function == r.function && rangeHigh == r.high) return r.step;
+    }
+    return std::nan("");
+}
+
+double displayStep(const std::string& text) {
+    const size_t first = text.find_first_of("0123456789");
+    if (first == std::string::npos) return std::nan("");
+    size_t at = first;
+    while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])))
+        ++at;
+    int decimals = 0;
+    if (at < text.size() && (text[at] == '.' || text[at] == ',')) {
+        while (++at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])))
+            ++decimals;
+    }
+    int exponent = 0;
+    if (at < text.size() && (text[at] == 'E' || text[at] == 'e'))
+        exponent = std::atoi(&text[at + 1]);
+    return std::pow(10.0, exponent - decimals);
+}
+
+std::string stepped(double value, double step, double unitFactor) {
+    if (std::isnan(value)) return "";
+    if (!(step > 0)) return number(value / unitFactor);
+    const double shownStep = step / unitFactor;
+    const double rounded = std::round(value / step) * shownStep;
+    return fmt::format("{:.{}f}", rounded == 0 ? 0.0 : rounded, decimalsOf(shownStep));
+}
 
 UnitFamily unitFamily(const std::string& function) {
     const std::string unit = unitOf(function);

@@ -34,6 +34,17 @@ std::string quantityRange(double low, double high, const std::string& unit);
 std::string shortest(float value);
 double decimal(float value);
 
+// The step in which the display shows a reading taken in a measure range of an electrical
+// function, by the range's upper limit (MEMcalResultEntry's inLimit), in base units; NaN for a
+// range of another function.
+double inputRangeStep(const std::string& function, float rangeHigh);
+// The step of the number a display string shows (" 52.300mV": 0.001, "1.23E+03": 10), in the
+// units it shows; NaN for a string without one ("------").
+double displayStep(const std::string& displayString);
+// A value in steps of the given size, printed with the digits the step has ("3.999" for
+// 0.0039986726 A in steps of 1e-06 A shown in mA); with no step, in up to 6 digits.
+std::string stepped(double value, double step, double unitFactor = 1);
+
 // A number in up to digits significant digits with a decimal point, whatever the locale:
 // "0.004", "-1.5e-07".
 std::string number(double value, int digits = 6);

@@ -6,6 +6,7 @@
 
 #include "archive_engines.h"
 #include "database.h"
+#include "schema.h"
 
 namespace {
 
@@ -211,6 +212,16 @@ TEST_P(ArchiveSuite, HistoryAndDueDates) {
         dates.push_back(e.date.substr(0, 10));
     EXPECT_EQ(dates, std::vector<std::string>({"2022-01-15", "2023-06-30", "2024-03-01"}));
     EXPECT_TRUE(archive->history("XX-1").empty());
+    EXPECT_EQ(archive->lastEvent("PT-101"), archive->history("PT-101").back().id);
+    EXPECT_EQ(archive->lastEvent("XX-1"), 0);
+    std::vector<std::string> since;
+    for (int64_t id : archive->eventsSince(dayNumber(2024, 3, 1))) {
+        const std::optional<Event> e = archive->event(id);
+        ASSERT_TRUE(e);
+        since.push_back(e->instrument + " " + e->date.substr(0, 10));
+    }
+    EXPECT_EQ(since, std::vector<std::string>({"PT-101 2024-03-01", "TT-7 2024-06-01"}));
+    EXPECT_FALSE(archive->event(9999));
 
     EXPECT_TRUE(archive->setInterval("TT-7", 30));
     EXPECT_FALSE(archive->setInterval("XX-1", 30));
@@ -316,6 +327,91 @@ TEST_P(ArchiveSuite, ConcurrentAddsLoseAndDuplicateNothing) {
     EXPECT_EQ(count(location(), "instruments"), 5);
     EXPECT_EQ(count(location(), "events"), 25);
     EXPECT_EQ(count(location(), "points"), 200);
+}
+
+// Certificate numbers: one per event, the same however often it is printed, never given twice
+// (not even after a row is deleted behind the archive's back); the conditions stored with the
+// event once, and a different one refused with nothing changed.
+TEST_P(ArchiveSuite, CertificatesAreNumberedOnceAndNeverAgain) {
+    auto archive = open();
+    for (const char* tag : {"PT-101", "TT-7", "FT-3"})
+        archive->add(makeUpload(std::string("SN-") + tag,
+                                {makeResult(tag, "2024-06-19 09:00:00", false, {0.01})}));
+    const int64_t pt = archive->lastEvent("PT-101");
+    const int64_t tt = archive->lastEvent("TT-7");
+    const Conditions given{23.1, 45, "zero trimmed"};
+    const std::optional<Certificate> first = archive->certify(pt, given, "2024-06-20");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->issued, "2024-06-20");
+    EXPECT_EQ(first->conditions.temperature, 23.1);
+    const std::optional<Certificate> again = archive->certify(pt, {}, "2024-07-01");
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->number, first->number);
+    EXPECT_EQ(again->issued, "2024-06-20");
+    EXPECT_EQ(again->conditions.remarks, "zero trimmed");
+    EXPECT_EQ(archive->event(pt)->certificate, first->number);
+    EXPECT_EQ(archive->event(pt)->conditions.humidity, 45);
+
+    for (const Conditions& changed : {Conditions{24.0, kNone, ""}, Conditions{kNone, 50, ""},
+                                      Conditions{kNone, kNone, "other"}}) {
+        try {
+            archive->certify(pt, changed, "2024-07-01");
+            ADD_FAILURE() << "changed conditions were taken";
+        } catch (const ArchiveError& e) {
+            EXPECT_NE(std::string(e.what()).find("a certificate states the conditions"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    const Event held = *archive->event(pt);
+    EXPECT_EQ(held.conditions.temperature, 23.1);
+    EXPECT_EQ(held.conditions.remarks, "zero trimmed");
+
+    const std::optional<Certificate> second = archive->certify(tt, {}, "2024-06-21");
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->number, first->number + 1);  // printing again took no number
+    EXPECT_TRUE(std::isnan(second->conditions.temperature));
+    EXPECT_EQ(second->conditions.remarks, "");
+    EXPECT_FALSE(archive->certify(9999, {}, "2024-06-21"));
+    rawDatabase(location())->query("DELETE FROM certificates WHERE event_id = $1", {tt});
+    const std::optional<Certificate> third =
+        archive->certify(archive->lastEvent("FT-3"), {}, "2024-06-22");
+    ASSERT_TRUE(third);
+    EXPECT_GT(third->number, second->number);
+}
+
+// An archive of version 1 is brought up to date on open, keeping what it holds.
+TEST_P(ArchiveSuite, VersionOneArchiveIsBroughtUpToDate) {
+    {
+        auto db = rawDatabase(location());
+        std::string sql = migrations()[0];
+        for (const auto& [word, by] : {std::pair<std::string, std::string>{"{id}", db->idColumn()},
+                                       {"{blob}", db->blobColumn()}}) {
+            for (size_t at = sql.find(word); at != std::string::npos; at = sql.find(word, at))
+                sql.replace(at, word.size(), by);
+        }
+        db->script(sql);
+        db->script(
+            "CREATE TABLE schema_version (version BIGINT PRIMARY KEY, applied TEXT NOT NULL);"
+            "INSERT INTO schema_version VALUES (1, '2024-01-01T00:00:00Z');"
+            "INSERT INTO uploads VALUES (1, 'K27', 'V1', 'SN1', 'u', 'h', 'n', 't', 's');"
+            "INSERT INTO instruments (id, tag) VALUES (1, 'PT-101');"
+            "INSERT INTO events (id, instrument_id, upload_id, date, day, as_found) "
+            "VALUES (1, 1, 1, '2024-01-02 10:00:00', 19724, 'pass');"
+            "INSERT INTO results VALUES (1, 1, 1, 'SN1', '2024-01-02 10:00:00', 'h', 0, 'TAG', "
+            "'PT-101', '', 't', 's', 0, 'pass', 0.1, 0.01, 'A', 'bar', 'i', 'o', 'r', 0, '', "
+            "'{}')");
+    }
+    auto archive = open();
+    EXPECT_EQ(archive->schemaVersion(), 2);
+    const std::optional<Event> e = archive->event(1);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->instrument, "PT-101");
+    EXPECT_EQ(e->asFound, "pass");
+    EXPECT_TRUE(std::isnan(e->conditions.temperature));
+    EXPECT_EQ(e->certificate, 0);
+    ASSERT_TRUE(archive->certify(1, {21.5, kNone, ""}, "2024-01-03"));
+    EXPECT_EQ(archive->event(1)->conditions.temperature, 21.5);
 }
 
 // The schema: made on first open, refused when newer than the code or not an archive's.

@@ -146,10 +146,10 @@ TEST_F(FieldRun, ReportHoldsEachResultAndRenders) {
         EXPECT_EQ(section["svgs"], 1);
         EXPECT_EQ(section["bands"], 1);
         for (const json& row : section["rows"]) {
-            const double error = std::stod(row[7].get<std::string>());
-            const double tolerance = std::stod(row[9].get<std::string>().substr(2));  // "±0.02"
-            EXPECT_EQ(row[10], std::fabs(error) <= tolerance ? "PASS" : "FAIL") << row.dump();
-            (row[10] == "PASS" ? passed : failed)++;
+            const double error = std::stod(row[8].get<std::string>());
+            const double tolerance = std::stod(row[10].get<std::string>().substr(2));  // "±0.02"
+            EXPECT_EQ(row[11], std::fabs(error) <= tolerance ? "PASS" : "FAIL") << row.dump();
+            (row[11] == "PASS" ? passed : failed)++;
         }
     }
     EXPECT_GT(passed, 0);

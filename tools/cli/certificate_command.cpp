@@ -1,0 +1,254 @@
+// kvtlnk certificate: one calibration certificate per event of the archive, as HTML or PDF.
+#include <fmt/format.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+
+#include "archive_commands.h"
+#include "archive_store.h"
+#include "certificate.h"
+#include "failure.h"
+#include "json_file.h"
+#include "lab_commands.h"
+#include "pdf.h"
+
+namespace kvtcli {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+struct CertificateArguments {
+    std::vector<std::string> targets;  // tags and event numbers
+    std::string since, out, ambient, humidity, module;
+    std::string paper;  // else the lab file's, else A4
+    std::vector<std::string> remarks;
+    bool pdf = false, strict = false;
+};
+
+// "23.1C", "23.1 °C", "45%": the number before the unit, within the limits; NaN for "".
+double measured(const std::string& text, const std::vector<std::string>& units, double low,
+                double high, const char* what) {
+    if (text.empty()) return kvtarchive::kNone;
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    std::string unit(end, text.data() + text.size());
+    unit.erase(0, unit.find_first_not_of(' '));
+    if (error != std::errc() || !(value >= low && value <= high) ||
+        std::find(units.begin(), units.end(), unit) == units.end()) {
+        throw inputError(fmt::format("\"{}\" is not {}: give a number from {} to {}, such as {}",
+                                     text, what, low, high, units[1] == "%" ? "45%" : "23.1C"));
+    }
+    return value;
+}
+
+kvtarchive::Conditions conditionsOf(const CertificateArguments& a) {
+    kvtarchive::Conditions c;
+    c.temperature = measured(a.ambient, {"", "C", "°C"}, -50, 100, "an ambient temperature");
+    c.humidity = measured(a.humidity, {"", "%"}, 0, 100, "a relative humidity");
+    for (const std::string& line : a.remarks)
+        c.remarks += (c.remarks.empty() ? "" : "\n") + line;
+    return c;
+}
+
+// The event a target names: an event number, else the last event of an instrument.
+int64_t eventOf(kvtarchive::Archive& archive, const std::string& target) {
+    const bool digits = !target.empty() && target.size() < 16 &&
+                        std::all_of(target.begin(), target.end(), [](char c) {
+                            return std::isdigit(static_cast<unsigned char>(c));
+                        });
+    const int64_t last = archive.lastEvent(target);
+    if (digits && archive.event(std::stoll(target))) {
+        if (last) {
+            throw inputError("\"" + target + "\" is both an event number and the tag of an " +
+                             "instrument: give the number of its last event instead (kvtlnk " +
+                             "history " + target + ")");
+        }
+        return std::stoll(target);
+    }
+    if (last) return last;
+    throw inputError("the archive holds no " +
+                     std::string(digits ? "event " + target + " and no " : "") + "instrument \"" +
+                     target + "\" (kvtlnk archive list names them)");
+}
+
+std::vector<int64_t> eventsOf(kvtarchive::Archive& archive, const CertificateArguments& a) {
+    std::vector<int64_t> ids;
+    if (!a.since.empty()) {
+        const std::optional<int64_t> day = kvtarchive::dayOfStamp(a.since);
+        if (!day || a.since.size() != 10) {
+            throw inputError("--all-since \"" + a.since + "\" is not a date: give 2025-01-31");
+        }
+        ids = archive.eventsSince(*day);
+    }
+    for (const std::string& target : a.targets) {
+        const int64_t id = eventOf(archive, target);
+        if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+    }
+    return ids;
+}
+
+// "NIL-000042": the lab's prefix and six digits.
+std::string numberText(const kvtlab::Lab& lab, int64_t number) {
+    return fmt::format("{}{:06}", lab.certificatePrefix, number);
+}
+
+// A file name of a certificate number: what a file name cannot hold becomes "-".
+std::string fileName(const std::string& number, bool pdf) {
+    std::string name = number;
+    for (char& c : name) {
+        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = '-';
+    }
+    if (name.empty() || name[0] == '.') name = "certificate-" + name;
+    return name + (pdf ? ".pdf" : ".html");
+}
+
+// Where the certificates go: the file --out names for one, else a folder (--out, or the
+// current one) where each is named by its number. Checked before any number is given.
+struct Destination {
+    std::string folder;                  // empty for one named file
+    std::unique_ptr<OutputFile> single;  // that file, made at once
+};
+
+Destination destinationOf(const CertificateArguments& a, size_t count) {
+    Destination d;
+    std::error_code ignored;
+    const bool folder = a.out.empty() || count > 1 || std::filesystem::is_directory(a.out, ignored);
+    if (!folder) {
+        d.single = std::make_unique<OutputFile>(a.out);
+        return d;
+    }
+    d.folder = a.out.empty() ? "." : a.out;
+    std::filesystem::create_directories(d.folder, ignored);
+    if (access(d.folder.c_str(), W_OK) != 0) {
+        throw inputError("cannot write certificates into " + d.folder +
+                         ": it is not a folder you may write");
+    }
+    return d;
+}
+
+void issue(const Context& context, const CertificateArguments& a, kvtarchive::Archive& archive,
+           CertificateData& c, Destination& where, json& report) {
+    const kvtarchive::Conditions given = conditionsOf(a);
+    const std::optional<kvtarchive::Certificate> certificate =
+        archive.certify(c.event.id, given, kvtarchive::dateOfDay(today()));
+    if (!certificate) throw inputError(fmt::format("the archive holds no event {}", c.event.id));
+    c.certificate = *certificate;
+    c.number = numberText(*c.lab, certificate->number);
+    c.paper = !a.paper.empty() ? a.paper : !c.lab->paper.empty() ? c.lab->paper : "A4";
+    if (c.technician.empty()) c.technician = technicianOf(context);
+    const std::string html = certificateHtml(c);
+    const std::string bytes = a.pdf ? printPdf(html) : html;
+    std::unique_ptr<OutputFile> own;
+    if (!where.single)
+        own = std::make_unique<OutputFile>(where.folder + "/" + fileName(c.number, a.pdf));
+    OutputFile& file = where.single ? *where.single : *own;
+    file.commit(bytes);
+    const std::vector<std::string> problems = traceabilityProblems(c);
+    for (const std::string& p : problems)
+        std::cerr << "kvtlnk: certificate " << c.number << ": " << p
+                  << " (the certificate says so)\n";
+    report.push_back({{"event", c.event.id},
+                      {"instrument", c.event.instrument},
+                      {"number", c.number},
+                      {"issued", c.certificate.issued},
+                      {"file", file.path()},
+                      {"traceable", problems.empty()},
+                      {"uncertainty", c.uncertainty}});
+    if (!context.json) {
+        std::cout << fmt::format(
+            "Wrote {}: certificate {} of {}, event {} ({} as found{})\n", file.path(), c.number,
+            c.event.instrument, c.event.id, c.event.asFound,
+            c.event.asLeft.empty() ? ", not adjusted" : ", " + c.event.asLeft + " as left");
+    }
+}
+
+void certificateCommand(const Context& context, const CertificateArguments& a) {
+    if (a.targets.empty() && a.since.empty()) {
+        throw inputError(
+            "certificate: name an instrument's tag or an event number, or give "
+            "--all-since DATE");
+    }
+    const kvtlab::Lab& lab = labOf(context);
+    if (lab.name.empty()) {
+        throw inputError("a certificate names the lab that issues it: the lab file " +
+                         kvtlab::labPath(context.lab) +
+                         (lab.path.empty() ? " does not exist" : " gives no [lab] name") +
+                         " (kvtlnk lab check; a commented sample is share/doc/kvtlnk/lab.toml)");
+    }
+    conditionsOf(a);  // a bad value stops before anything is read
+    auto archive = openArchive(context);
+    const std::vector<int64_t> ids = eventsOf(*archive, a);
+    if (ids.empty()) throw inputError("the archive holds no event since " + a.since);
+    if (ids.size() > 1 && (!a.ambient.empty() || !a.humidity.empty() || !a.remarks.empty())) {
+        throw inputError(
+            "--ambient, --humidity and --remark belong to one calibration: name one "
+            "event, not " +
+            std::to_string(ids.size()));
+    }
+    std::vector<CertificateData> certificates;
+    std::string refused;
+    for (int64_t id : ids) {
+        certificates.push_back(gatherCertificate(*archive->event(id), lab, a.module));
+        for (const std::string& p : traceabilityProblems(certificates.back()))
+            refused +=
+                fmt::format("\nevent {} ({}): {}", id, certificates.back().event.instrument, p);
+    }
+    if (a.strict && !refused.empty()) {
+        throw inputError(
+            "--strict: no certificate was issued, as a reference standard is not "
+            "traceable:" +
+            refused);
+    }
+    Destination where = destinationOf(a, ids.size());
+    json report = json::array();
+    for (CertificateData& c : certificates)
+        issue(context, a, *archive, c, where, report);
+    if (context.json) std::cout << dumpJson({{"certificates", report}});
+}
+
+}  // namespace
+
+void addCertificateCommand(CLI::App& app, Context& context) {
+    const auto a = std::make_shared<CertificateArguments>();
+    CLI::App* command = app.add_subcommand(
+        "certificate",
+        "write the calibration certificate of events of the archive, one per event, as HTML or "
+        "PDF: the lab, the instrument, the reference standards, as found and as left with "
+        "errors and uncertainties, a summary, the error plot and lines to sign; each event's "
+        "certificate keeps its number");
+    command->add_option("TARGET", a->targets,
+                        "an instrument's tag (its last event) or an event number (history)");
+    command->add_option("--all-since", a->since, "every event from this day on (2025-01-31)")
+        ->type_name("DATE");
+    command
+        ->add_option("-o,--out", a->out,
+                     "the file to write for one certificate, or a folder for several (each "
+                     "named by its number); the current folder without it")
+        ->type_name("FILE|DIR");
+    command->add_flag("--pdf", a->pdf, "write PDF, printed by headless Chromium, not HTML");
+    command->add_option("--paper", a->paper, "A4 or letter; else the lab file's paper, else A4")
+        ->check(CLI::IsMember({"A4", "letter"}, CLI::ignore_case));
+    command->add_flag("--strict", a->strict,
+                      "issue nothing when a reference standard was past its due date or is not "
+                      "in the lab file");
+    command->add_option("--ambient", a->ambient,
+                        "the ambient temperature, stored with the event (23.1C)");
+    command->add_option("--humidity", a->humidity,
+                        "the relative humidity, stored with the event (45%)");
+    command->add_option("--remark", a->remarks, "a line of remarks, stored with the event")
+        ->type_name("TEXT");
+    command
+        ->add_option("--module", a->module,
+                     "the serial number of the pressure module used, when the results do not "
+                     "name it")
+        ->type_name("SERIAL");
+    command->callback([&context, a] { certificateCommand(context, *a); });
+}
+
+}  // namespace kvtcli

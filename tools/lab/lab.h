@@ -1,0 +1,82 @@
+// The lab file: one hand-edited TOML file that describes the calibration lab: its name,
+// address and accreditation, its technicians, its reference standards (calibrators and pressure
+// modules, each with its own calibration and accuracy), the default archive and serial port,
+// and the calibration intervals of its instruments.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kvtlab {
+
+// A stated accuracy: ± (% of reading + % of range).
+struct Accuracy {
+    double ofReading = 0;
+    double ofRange = 0;
+};
+
+// A reference standard, known by its serial number, with its own calibration: a calibrator
+// (accuracy per function, by the library's function names) or a pressure module (accuracy
+// under "pressure", over its range).
+struct Standard {
+    std::string serial;
+    std::string model;
+    std::string certificate;  // the number of its own calibration certificate
+    std::string calibrated;   // "2025-01-10"
+    std::string due;
+    std::map<std::string, Accuracy> accuracy;
+    double rangeLow = 0, rangeHigh = 0;  // a pressure module's, in its units
+    std::string units;                   // a pressure unit name of the library ("bar", "psi")
+};
+
+// A calibration interval for the instruments whose tag matches the pattern ("PT-101", "PT-*").
+struct Interval {
+    std::string pattern;
+    int days = 0;
+};
+
+struct Lab {
+    std::string path;  // the file it was read from; empty when there is none
+    std::string name, address, accreditation;
+    std::string technician;  // the default technician
+    std::vector<std::string> technicians;
+    std::string archive;  // the default records archive
+    std::string port;     // the default serial port
+    std::string certificatePrefix;
+    std::string paper;  // "A4" or "letter"; empty for the default
+    std::vector<Standard> calibrators;
+    std::vector<Standard> modules;
+    std::vector<Interval> intervals;
+
+    const Standard* calibrator(const std::string& serial) const;
+    // The module one of whose texts, as the calibrator identified it, is its serial number.
+    const Standard* module(const std::string& text1, const std::string& text2) const;
+    // The interval of an instrument: a key equal to its tag, else the longest pattern that
+    // matches it (shell wildcards: * ? [...]); nothing when none does.
+    std::optional<int> intervalFor(const std::string& tag) const;
+};
+
+// One thing wrong with the file: the key it concerns ("standards[1].due") and what is wrong.
+struct Problem {
+    std::string key;
+    std::string message;
+};
+
+// Reads a lab file's text; every problem found is appended to problems (a syntax error is
+// one), and the lab is usable only when there were none.
+Lab parseLab(const std::string& text, const std::string& path, std::vector<Problem>& problems);
+
+// Where the lab file is: the option, else $XDG_CONFIG_HOME/kvtlnk/lab.toml
+// (~/.config/kvtlnk/lab.toml without it).
+std::string labPath(const std::string& option);
+
+// "180d", "26w", "1y" (365 days), "90": a number of days up to 100 years; nothing otherwise.
+std::optional<int> parseInterval(const std::string& text);
+
+// Pascals in one of a pressure unit of the library ("bar", "psi", "in_h2o"); 0 for a name that
+// is not one.
+double pascalsPer(const std::string& unit);
+
+}  // namespace kvtlab
