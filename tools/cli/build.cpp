@@ -19,8 +19,12 @@ const SetupDefinition& setupNamed(const Procedure& procedure, const std::string&
 }  // namespace
 
 Procedure loadProcedure(const std::string& path) {
+    return checkedProcedure(path, readJsonFile(path));
+}
+
+Procedure checkedProcedure(const std::string& path, const json& root) {
     std::vector<Problem> problems;
-    Procedure procedure = parseProcedure(readFile(path), problems);
+    Procedure procedure = readProcedure(root, problems);
     if (!problems.empty()) throw CliError::fileProblems(path, std::move(problems));
     return procedure;
 }

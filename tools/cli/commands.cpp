@@ -30,7 +30,8 @@ void printFields(const std::string& title,
     for (const auto& [label, value] : rows)
         width = std::max(width, label.size());
     for (const auto& [label, value] : rows) {
-        std::cout << "  " << label << std::string(width - label.size() + 2, ' ') << value << '\n';
+        std::cout << "  " << label << std::string(width - label.size() + 2, ' ')
+                  << visibleText(value) << '\n';
     }
 }
 
@@ -60,22 +61,26 @@ bool sameRecords(const std::vector<kvttools::MemoryRecord>& a, const std::vector
     return true;
 }
 
-// Uploads both memories into the backup file and reads it back, before anything on the
-// calibrator changes.
+// Uploads both memories into the backup file and reads it back as show reads an image file,
+// before anything on the calibrator changes.
 void saveBackup(const Context& context, Session& session, OutputFile& file) {
     Progress progress("backup", !context.quiet);
     session.upload(progress, file.path() + " was not written");
     ImageDocument image = captureImage();
     image.calibrator = calibratorJson(session);
     file.commit(dumpJson(toJson(image)));
-    kvttools::MemoryFile back;
-    std::string error = "its records differ from those uploaded";
-    if (!kvttools::loadMemoryFile(file.path(), &back, &error) ||
-        !sameRecords(back.procedure, image.procedure) ||
-        !sameRecords(back.results, image.results)) {
-        throw CliError(kExitCalibrator, "the backup " + file.path() +
-                                            " does not read back as written: " + error +
-                                            " (nothing was changed on the calibrator)");
+    std::string problem = "its records differ from those uploaded";
+    bool same = false;
+    try {
+        const ImageFile back = readImageFile(file.path(), readJsonFile(file.path()));
+        same = sameRecords(back.memories.procedure, image.procedure) &&
+               sameRecords(back.memories.results, image.results);
+    } catch (const CliError& e) {
+        problem = e.what();
+    }
+    if (!same) {
+        throw inputError("the backup " + file.path() + " does not read back as written: " +
+                         problem + " (nothing was changed on the calibrator)");
     }
 }
 
@@ -117,14 +122,12 @@ void announce(Progress& progress, const Context& context) {
 // An image file's records reach the library as an application's would: uploaded from a
 // calibrator, here the emulator holding them.
 ImageDocument imageOfFile(const Context& context, const std::string& file) {
-    const std::string text = readFile(file);
-    Problem problem;
-    const std::optional<json> value = kvttools::parseJson(text, &problem.message, &problem.field);
-    if (value && isImageJson(*value)) {
-        const ImageFile image = readImageFile(file, *value);
+    const json value = readJsonFile(file);
+    if (isImageJson(value)) {
+        const ImageFile image = readImageFile(file, value);
         return imageOfMemories(context, image.memories, image.calibrator);
     }
-    buildImage(loadProcedure(file));
+    buildImage(checkedProcedure(file, value));
     return captureImage();
 }
 
@@ -225,7 +228,7 @@ void downloadCommand(const Context& context, const std::string& file, const Resu
     }
     std::cout << fmt::format(
         "Sent {} from {} to the {} on {}: the 9 standard strategies, {}, {}, {}, {}\n",
-        plural(items, "item"), file, id.model, session.portName(),
+        plural(items, "item"), visibleText(file), visibleText(id.model), session.portName(),
         plural(procedure.strategies.size(), "strategy", "strategies"),
         plural(procedure.prompts.size(), "prompt definition"),
         plural(procedure.setups.size(), "setup"), plural(procedure.tasks.size(), "task"));
@@ -260,7 +263,7 @@ void uploadCommand(const Context& context, const std::string& out, bool store) {
     }
     std::cout << fmt::format("Wrote {}: {}, {} from the {} on {}\n", out,
                              plural(image.procedure.size(), "procedure record"),
-                             plural(image.results.size(), "result record"), model,
+                             plural(image.results.size(), "result record"), visibleText(model),
                              session.portName());
 }
 
@@ -306,6 +309,14 @@ void dumpCommand(const Context& context, const std::string& directory, const std
         source = "the calibrator on " + session.portName();
     }
     MEMdump(directory.c_str());
+    size_t files = 0;
+    const std::vector<std::string> amiss = dumpFilesAmiss(directory, &files);
+    if (!amiss.empty()) {
+        throw inputError(fmt::format(
+            "dump: wrote {} of the {} files of the image of {} to {}: {}{} could not be written",
+            files - amiss.size(), files, source, directory, amiss.front(),
+            amiss.size() > 1 ? fmt::format(" and {} more", amiss.size() - 1) : ""));
+    }
     uint32_t procedure = 0;
     uint32_t results = 0;
     MEMstats(&procedure, &results);

@@ -61,6 +61,8 @@ constexpr size_t kStrategyPointsMax = 32000;
 // procedure is usable only when none was. Prompt texts are fitted to the display with the
 // library, which needs no session.
 Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& problems);
+// The same, of a JSON document already read.
+Procedure readProcedure(const json& root, std::vector<Problem>& problems);
 
 // The names of the nine strategies that every procedure memory starts with, in the calibrator's
 // character set, as the library makes them; the first call empties the library's image.

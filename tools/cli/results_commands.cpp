@@ -46,7 +46,7 @@ void resultsCommand(const Context& context, const std::string& file, bool csv) {
                                {"results", toJson(results)}});
     } else {
         std::cout << fmt::format("{} of {}: {}\n", plural(results.size(), "calibration result"),
-                                 origin, verdictName(overallVerdict(results)));
+                                 visibleText(origin), verdictName(overallVerdict(results)));
         printResults(std::cout, results);
     }
 }
@@ -72,8 +72,8 @@ void reportCommand(const Context& context, const std::string& file, const std::s
         return;
     }
     std::cout << fmt::format("Wrote {}: the calibration report of {} from {}: {}\n", out,
-                             plural(image.calibrations.size(), "result"), source.origin,
-                             verdictName(verdict));
+                             plural(image.calibrations.size(), "result"),
+                             visibleText(source.origin), verdictName(verdict));
 }
 
 }  // namespace kvtcli

@@ -33,6 +33,11 @@ std::string ScratchDir::write(const std::string& name, const std::string& text) 
     return path(name);
 }
 
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 nlohmann::json jsonOf(const ProcessResult& r) {
     return nlohmann::json::parse(r.out, nullptr, false);
 }

@@ -30,5 +30,8 @@ class ScratchDir {
     std::string dir_;
 };
 
+// The whole file; empty when it cannot be read.
+std::string contents(const std::string& path);
+
 // Standard output parsed as JSON; a null value when it is not JSON.
 nlohmann::json jsonOf(const ProcessResult& r);
