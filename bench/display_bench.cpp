@@ -2,6 +2,7 @@
 // calibrator's display does: a thermocouple source (temperature and the EMF behind it) and a
 // transfer-function input (percent and the unscaled current). The getters must not touch the
 // heap: the benchmark counts allocations made inside the timed loop and fails when there is one.
+#include "api/library.h"
 #include "counting_new.h"
 #include "kvtlnk/kvtlnk.h"
 #include "readings/units.h"
@@ -32,7 +33,7 @@ void percentInput(SetupState& s) {
 // other stays "none").
 void BM_InputAndOutputStrings(benchmark::State& state, void (*shape)(SetupState&)) {
     STAinit();
-    shape(theSetupState());
+    shape(library().setup);
     char inPrimary[KVTLNK_DISPLAY_STRING_SIZE], inSecondary[KVTLNK_DISPLAY_STRING_SIZE];
     char outPrimary[KVTLNK_DISPLAY_STRING_SIZE], outSecondary[KVTLNK_DISPLAY_STRING_SIZE];
     const long before = bench::gAllocations.load();

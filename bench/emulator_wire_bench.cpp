@@ -15,7 +15,9 @@ namespace {
 constexpr double kByteMs = 10.0 / 9600 * 1000;  // 10 bit times a byte
 
 kvtlnk::Link& link() {
-    return kvtlnk::theLink();
+    static kvtlnk::SerialPort serial;
+    static kvtlnk::Link link(serial);
+    return link;
 }
 
 bool openLink(const Calibrator& emu, uint32_t timeoutMs, uint8_t attempts) {

@@ -65,8 +65,9 @@ void BM_RedefineLastStrategy(benchmark::State& state) {
 void BM_PromptInfoAfterDefinitions(benchmark::State& state) {
     const std::vector<std::string> defined = names(static_cast<int>(state.range(0)), "P");
     MemoryImage image;
+    const ProportionalFont font = ProportionalFont::helvr12();
     for (const std::string& name : defined)
-        memPromptDefn(image, name.c_str(), "Connect the loop");
+        memPromptDefn(image, font, name.c_str(), "Connect the loop");
     memPrompt(image, defined.back().c_str());
     const int32_t prompt = image.procedure().count() - 1;
     char name[kNameBuffer];

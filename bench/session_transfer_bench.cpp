@@ -27,14 +27,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "api/library.h"
 #include "common/files.h"
 #include "common/image_file.h"
 #include "kvtlnk/kvtlnk.h"
-#include "memory/memory_image.h"
-#include "propkt/posix_calls.h"
+#include "session/session_calls.h"
 
 extern char** environ;
 
@@ -112,8 +113,8 @@ std::vector<kvttools::MemoryRecord> procedureRecords(int count) {
     return records;
 }
 
-void fillImage(const std::vector<kvttools::MemoryRecord>& records) {
-    RecordStore& store = theImage().procedure();
+void fillImage(MemoryImage& image, const std::vector<kvttools::MemoryRecord>& records) {
+    RecordStore& store = image.procedure();
     store.truncate(0);
     for (const kvttools::MemoryRecord& r : records) {
         store.beginRecord(r.kind, r.version);
@@ -168,12 +169,15 @@ class Kvtsim {
     std::string port_;
 };
 
-// A transfer: the start call, then its steps until nothing remains.
-bool transfer(uint32_t (*start)(uint32_t*), uint32_t (*step)(uint32_t*)) {
+// A transfer of the library's image over its open session: the start call, then its steps
+// until nothing remains.
+template <class Start, class Step>
+bool transfer(Library& lib, Start start, Step step) {
+    PacketPort& port = *lib.link.port();
     uint32_t remaining = 0;
-    if (start(&remaining) != KVTLNK_OK) return false;
+    if (start(lib.session, port, lib.image, &remaining) != KVTLNK_OK) return false;
     while (remaining > 0) {
-        if (step(&remaining) != KVTLNK_OK) return false;
+        if (step(lib.session, port, lib.image, &remaining) != KVTLNK_OK) return false;
     }
     return true;
 }
@@ -194,18 +198,21 @@ void runTransfer(benchmark::State& state, bool download) {
         }
     }
     Kvtsim sim(burstMs, image);
-    const PosixCalls previous = setPosixCalls(countingCalls());
-    if (sim.port().empty() || KVTopen(kBaud, sim.port().c_str(), 500, 5) != KVTLNK_OK) {
+    Seams seams;
+    seams.systemCalls = countingCalls();
+    const auto lib = std::make_unique<Library>(seams);
+    if (sim.port().empty() ||
+        openSession(lib->session, lib->link, kBaud, sim.port().c_str(), 500, 5) != KVTLNK_OK) {
         state.SkipWithError("no session with kvtsim");
     } else {
         for (auto _ : state) {
-            fillImage(items);
+            fillImage(lib->image, items);
             gWireBytes = 0;
             gFramesIn = 0;
             const double cpu0 = processCpuSeconds();
             const auto wall0 = std::chrono::steady_clock::now();
-            const bool ok =
-                download ? transfer(KVTdnlStart, KVTdnlStep) : transfer(KVTuplStart, KVTuplStep);
+            const bool ok = download ? transfer(*lib, downloadStart, downloadStep)
+                                     : transfer(*lib, uploadStart, uploadStep);
             const double wall =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
             const double cpu = processCpuSeconds() - cpu0;
@@ -228,8 +235,7 @@ void runTransfer(benchmark::State& state, bool download) {
                 1e3 * (wall - bound) / static_cast<double>(gFramesIn);
         }
     }
-    KVTclose();
-    setPosixCalls(previous);
+    closeSession(lib->session, lib->link);
     if (!image.empty()) std::remove(image.c_str());
 }
 

@@ -20,10 +20,9 @@
 #include <thread>
 #include <vector>
 
+#include "api/library.h"
 #include "calibrator.h"
 #include "kvtlnk/kvtlnk.h"
-#include "memory/memory_image.h"
-#include "session/session_state.h"
 
 namespace {
 
@@ -61,9 +60,9 @@ Records makeImage(std::mt19937& random) {
 }
 
 void setImage(const Records& records) {
-    RecordStore& store = theImage().procedure();
+    RecordStore& store = library().image.procedure();
     store.truncate(0);
-    theImage().results().truncate(0);
+    library().image.results().truncate(0);
     for (const kvttools::MemoryRecord& r : records) {
         store.beginRecord(r.kind, r.version);
         store.writeBytes(r.data.data(), static_cast<int32_t>(r.data.size()));
@@ -73,7 +72,7 @@ void setImage(const Records& records) {
 
 // Kind, version and data of every record alike (stamps differ by design).
 bool sameAsImage(const Records& emulated) {
-    const RecordStore& store = theImage().procedure();
+    const RecordStore& store = library().image.procedure();
     if (store.count() != static_cast<int32_t>(emulated.size())) return false;
     for (int32_t i = 0; i < store.count(); ++i) {
         const Record& r = *store.selectRecord(i);
@@ -99,7 +98,7 @@ int main(int argc, char** argv) {
     const int transfers = argc > 1 ? std::atoi(argv[1]) : 200;
     std::mt19937 random(27);
     // The link restart after "ds" waits a tenth of its second: the emulator needs no pause.
-    theSession().waitSeconds = [](uint32_t) {
+    library().session.waitSeconds = [](uint32_t) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     };
 

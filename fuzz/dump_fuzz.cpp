@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "api/library.h"
 #include "fuzz_support.h"
 #include "kvtlnk/kvtlnk.h"
 
@@ -13,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         char pattern[] = "/tmp/kvtlnk-dump-fuzz-XXXXXX";
         return std::string(mkdtemp(pattern) != nullptr ? pattern : "/tmp");
     }();
-    fuzz::fillImage(theImage(), fuzz::splitPieces(data, size), 16);
+    fuzz::fillImage(library().image, fuzz::splitPieces(data, size), 16);
     MEMdump(dir.c_str());
     return 0;
 }

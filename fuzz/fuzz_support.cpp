@@ -8,7 +8,7 @@
 #include "kvtlnk/kvtlnk.h"
 #include "propkt/posix_calls.h"
 #include "propkt/ptalklib.h"
-#include "session/session_state.h"
+#include "session/session_calls.h"
 
 namespace kvtlnk::fuzz {
 
@@ -169,7 +169,6 @@ ScriptedCalibrator::Source ScriptedCalibrator::fromPieces(std::vector<Bytes> pie
 namespace {
 
 ScriptedCalibrator* gCalibrator = nullptr;
-PosixCalls gPrevious;
 constexpr int kFd = 1000;
 
 PosixCalls calibratorCalls() {
@@ -214,31 +213,43 @@ PosixCalls calibratorCalls() {
 
 CalibratorOnPort::CalibratorOnPort(ScriptedCalibrator& calibrator) {
     gCalibrator = &calibrator;
-    gPrevious = setPosixCalls(calibratorCalls());
-    theSession().waitSeconds = [](uint32_t) {};
+    Seams seams;
+    seams.systemCalls = calibratorCalls();
+    seams.sleep = [](uint32_t) {};
+    library_ = std::make_unique<Library>(seams);
 }
 
 CalibratorOnPort::~CalibratorOnPort() {
-    setPosixCalls(gPrevious);
-    theSession().waitSeconds = &sleepSeconds;
+    library_.reset();
     gCalibrator = nullptr;
 }
 
-void runSession() {
-    if (KVTopen(9600, "COM1", 500, 3) == KVTLNK_OK) {
+namespace {
+
+// A transfer's start and its steps, at most 200 of them.
+template <class Start, class Step>
+void transfer(Library& lib, PacketPort& port, Start start, Step step) {
+    uint32_t n = 0;
+    uint32_t r = start(lib.session, port, lib.image, &n);
+    for (int i = 0; r == KVTLNK_OK && n > 0 && i < 200; ++i)
+        r = step(lib.session, port, lib.image, &n);
+}
+
+}  // namespace
+
+void runSession(Library& lib) {
+    if (openSession(lib.session, lib.link, 9600, "COM1", 500, 3) == KVTLNK_OK) {
+        PacketPort& port = *lib.link.port();
         char model[128], ident3[128], version[128];  // the documented size
-        uint32_t a = 0, b = 0, c = 0, n = 0;
-        KVTgetK2x(model, ident3, version, &a, &b, &c);
-        KVTmemstats(&a, &b);
-        for (auto [start, step] :
-             {std::pair{&KVTuplStart, &KVTuplStep}, {&KVTdnlStart, &KVTdnlStep}}) {
-            uint32_t r = start(&n);
-            for (int i = 0; r == KVTLNK_OK && n > 0 && i < 200; ++i)
-                r = step(&n);
-        }
-        KVTclear();
+        const Identity id{model, sizeof model, ident3, sizeof ident3, version, sizeof version};
+        uint32_t a = 0, b = 0, c = 0;
+        getK2x(lib.session, port, id, &a, &b, &c);
+        memStats(lib.session, port, &a, &b);
+        transfer(lib, port, uploadStart, uploadStep);
+        transfer(lib, port, downloadStart, downloadStep);
+        clearProcedures(lib.session, port);
     }
-    KVTclose();
+    closeSession(lib.session, lib.link);
 }
 
 void fillImage(MemoryImage& image, const std::vector<Bytes>& pieces, size_t maxRecords) {

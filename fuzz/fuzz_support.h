@@ -9,6 +9,9 @@
 #include <functional>
 #include <vector>
 
+#include <memory>
+
+#include "api/library.h"
 #include "memory/memory_image.h"
 #include "propkt/serial_line.h"
 
@@ -72,17 +75,21 @@ class ScriptedCalibrator {
     bool awaitingAck_ = false;
 };
 
-// Puts the calibrator behind the serial port's system calls (any device name opens it) until
-// the object goes.
+// A library of its own whose serial port has the calibrator behind its system calls (any device
+// name opens it) and whose link restarts take no time.
 class CalibratorOnPort {
   public:
     explicit CalibratorOnPort(ScriptedCalibrator& calibrator);
     ~CalibratorOnPort();
+    Library& library() { return *library_; }
+
+  private:
+    std::unique_ptr<Library> library_;
 };
 
-// A whole session over the port: open (with its identification), identification, memory
-// statistics, an upload, a download of what came, clearing, closing.
-void runSession();
+// A whole session over the library's port: open (with its identification), identification,
+// memory statistics, an upload, a download of what came, clearing, closing.
+void runSession(Library& lib);
 
 // Fills both memories from the pieces: the first byte of a piece is the record's kind (low 4
 // bits), its memory (bit 7 for the results memory) and whether a date stamp follows (bit 6);

@@ -6,11 +6,11 @@
 #include <fstream>
 #include <string>
 
+#include "api/library.h"
 #include "fuzz_support.h"
 #include "instrument.h"
 #include "kvtlnk/kvtlnk.h"
 #include "procedure_run.h"
-#include "setup/setup_state.h"
 
 using namespace kvtlnk;
 using fuzz::Bytes;
@@ -46,7 +46,7 @@ void write(const std::string& target, const std::string& name, const Pieces& pie
 void saveSetup(int code, const char* in, float inLow, float inHigh, const char* out,
                float outValue) {
     STAinit();
-    SetupState& s = theSetupState();
+    SetupState& s = library().setup;
     s.setupCode = code;
     if (code == 2) s.logRequested = 5, s.logInterval = 2;
     if (code == 3) s.pressureHigh = 100, s.pressureModulePresent = 1;
@@ -114,8 +114,8 @@ int main(int argc, char** argv) {
     MEMendTask();
     k27emu::Instrument instrument;
     std::vector<kvttools::MemoryRecord> procedure;
-    for (int32_t i = 0; i < theImage().procedure().count(); ++i) {
-        const Record& r = *theImage().procedure().selectRecord(i);
+    for (int32_t i = 0; i < library().image.procedure().count(); ++i) {
+        const Record& r = *library().image.procedure().selectRecord(i);
         const DateStamp& s = r.stamp();
         procedure.push_back({r.kind(),
                              r.version(),
@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     });
     {
         fuzz::CalibratorOnPort port(calibrator);
-        fuzz::runSession();
+        fuzz::runSession(port.library());
     }
     write("session", "field-run", replies);
     write("session", "refused", {text("0"), text("ORVAN K28,V1.2.0,SN1"), eot, text("1")});

@@ -2,6 +2,7 @@
 // (fuzz_support.h), then each call reads each index, and a setup that loads is read back.
 #include <algorithm>
 
+#include "api/library.h"
 #include "fuzz_support.h"
 #include "kvtlnk/kvtlnk.h"
 
@@ -34,8 +35,9 @@ void readSetup() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::fillImage(theImage(), fuzz::splitPieces(data, size), 64);
-    const int32_t last = std::max(theImage().procedure().count(), theImage().results().count());
+    fuzz::fillImage(library().image, fuzz::splitPieces(data, size), 64);
+    const int32_t last =
+        std::max(library().image.procedure().count(), library().image.results().count());
     char a[64], b[64], c[64];
     uint32_t u[3] = {};
     float f[5] = {}, points[64];

@@ -8,8 +8,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::ScriptedCalibrator calibrator(
         fuzz::ScriptedCalibrator::fromPieces(fuzz::splitPieces(data, size)));
     fuzz::CalibratorOnPort port(calibrator);
-    theImage().procedure().truncate(0);
-    theImage().results().truncate(0);
-    fuzz::runSession();
+    fuzz::runSession(port.library());
     return 0;
 }

@@ -100,6 +100,15 @@
  * What the calls return: 0 for success, 100-105 for warnings (the call did its work and
  * something else changed to allow it), 2000-2026 for errors. STAinit() alone reports success
  * as 1. kvtlnkMessage() gives one line of text for each, saying what happened and what to do.
+ *
+ * No call throws into the application. Should the library run out of memory during a call, the
+ * call stops and returns KVTLNK_E_IMAGE (2012); a call that returns a text returns NULL, and one
+ * that returns nothing returns. What it had written by then stays written.
+ *
+ * Diagnostics: the serial driver's failures go to the debug output on Windows, and to standard
+ * error on POSIX when the environment variable KVTLNK_DEBUG is set. With KVTLNK_DEBUG at 2 every
+ * exchange with the calibrator follows them, at 3 also every call with its arguments and what it
+ * returns.
  */
 
 #if defined(_WIN32) && !defined(_WIN64)
@@ -139,7 +148,7 @@
 #define KVTLNK_E_STATUS_15017 2009u           /**< never produced */
 #define KVTLNK_E_STATUS_15018 2010u           /**< never produced */
 #define KVTLNK_E_STATUS_15019 2011u           /**< never produced */
-#define KVTLNK_E_IMAGE 2012u                  /**< the image could not take the record */
+#define KVTLNK_E_IMAGE 2012u                  /**< the image could not take it, or memory ran out */
 #define KVTLNK_E_ARGUMENT 2013u               /**< invalid argument */
 #define KVTLNK_E_RECORD 2014u                 /**< no decodable record of that kind there */
 #define KVTLNK_E_PROMPT_FIT 2015u             /**< prompt text does not fit the display */

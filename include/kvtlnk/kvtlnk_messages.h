@@ -86,8 +86,9 @@ static inline const char* kvtlnkMessage(uint32_t code) {
             return "the calibrator setup reported status 15019, which no operation produces: "
                    "report it with the calls that led to it";
         case KVTLNK_E_IMAGE:
-            return "the memory image could not take the record: make the procedure smaller, or "
-                   "check that a strategy redefined under the same name keeps its point count";
+            return "the memory image could not take the record, or the library ran out of "
+                   "memory: make the procedure smaller, or check that a strategy redefined under "
+                   "the same name keeps its point count";
         case KVTLNK_E_ARGUMENT:
             return "invalid argument (a missing text, an index beyond the image, a value the "
                    "library does not take): check the call's arguments";

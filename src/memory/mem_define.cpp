@@ -118,19 +118,21 @@ uint32_t memStrategyDefn(MemoryImage& image, uint32_t* index, const char* name, 
     return KVTLNK_OK;
 }
 
-uint32_t memCheckPromptDefn(const char* text, uint32_t* fittingLength) {
+uint32_t memCheckPromptDefn(const ProportionalFont& font, const char* text,
+                            uint32_t* fittingLength) {
     if (fittingLength != nullptr) *fittingLength = 0;
     if (text == nullptr) return KVTLNK_E_ARGUMENT;
-    const PromptFit fit = fitPrompt(thePromptFont(), text);
+    const PromptFit fit = fitPrompt(font, text);
     if (fittingLength != nullptr) *fittingLength = fit.length;
     return fit.fits ? KVTLNK_OK : KVTLNK_E_PROMPT_FIT;
 }
 
-uint32_t memPromptDefn(MemoryImage& image, const char* name, const char* text) {
+uint32_t memPromptDefn(MemoryImage& image, const ProportionalFont& font, const char* name,
+                       const char* text) {
     if (name == nullptr || text == nullptr) return KVTLNK_E_ARGUMENT;
     if (longerThan(name, kNameMax)) return KVTLNK_E_TOO_LONG;
     // A text too long for the display is cut to what it shows.
-    const PromptFit fit = fitPrompt(thePromptFont(), text);
+    const PromptFit fit = fitPrompt(font, text);
     RecordWriter record(image.procedure(), PROMPT_DEFN);
     record.takeZeros(2);
     record.writeText(name);

@@ -84,9 +84,6 @@ class MemoryImage {
     CurrentResult currentResult_;
 };
 
-// The process-wide image, constructed at load before any export runs.
-MemoryImage& theImage();
-
 // The reference of index in memory m, or kNoRecord when the index is outside the memory.
 RecordRef makeRef(const MemoryImage& image, Memory m, int32_t index);
 inline bool isResultsRef(RecordRef r) {

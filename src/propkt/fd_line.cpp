@@ -7,9 +7,6 @@
 #include <cstring>
 #include <utility>
 
-#include "propkt/debug_trace.h"
-#include "propkt/posix_calls.h"
-
 namespace kvtlnk {
 
 namespace {
@@ -21,19 +18,19 @@ int msUntil(Clock::time_point deadline) {
     return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX));
 }
 
-// Sleeps in the kernel for ms milliseconds, EINTR or not.
-void pause(uint32_t ms) {
+}  // namespace
+
+FdLine::FdLine(int fd, uint32_t readTimeoutMs, const PosixCalls& calls, const Trace& trace)
+    : calls_(calls), trace_(trace), fd_(fd), readTimeoutMs_(readTimeoutMs) {}
+
+void FdLine::pause(uint32_t ms) {
     auto deadline = Clock::now() + std::chrono::milliseconds(ms);
     int left = static_cast<int>(ms);
     while (left > 0) {
-        posixCalls().poll(nullptr, 0, left);
+        calls_.poll(nullptr, 0, left);
         left = msUntil(deadline);
     }
 }
-
-}  // namespace
-
-FdLine::FdLine(int fd, uint32_t readTimeoutMs) : fd_(fd), readTimeoutMs_(readTimeoutMs) {}
 
 uint16_t FdLine::read(uint8_t* data, uint16_t count) {
     if (count == 0) {
@@ -62,7 +59,7 @@ bool FdLine::readAhead(uint16_t got, uint16_t expected) {
     if (gatherMs > 0) {
         pause(static_cast<uint32_t>(gatherMs));
         // The bytes are there by now; anything else is for the wait below to find out.
-        const ssize_t n = posixCalls().read(fd_, ahead_, sizeof ahead_);
+        const ssize_t n = calls_.read(fd_, ahead_, sizeof ahead_);
         if (n > 0) {
             end_ = static_cast<uint16_t>(n);
             lost_ = false;
@@ -75,7 +72,7 @@ bool FdLine::readAhead(uint16_t got, uint16_t expected) {
         if (wait == Wait::TimedOut) return false;
         const char* call = "poll";
         if (wait == Wait::Ready) {
-            ssize_t n = posixCalls().read(fd_, ahead_, sizeof ahead_);
+            ssize_t n = calls_.read(fd_, ahead_, sizeof ahead_);
             if (n > 0) {
                 end_ = static_cast<uint16_t>(n);
                 if (gatherMs == 0) trickles_ = n == 1;
@@ -95,7 +92,7 @@ FdLine::Wait FdLine::waitReadable(Clock::time_point deadline, int* err) {
     for (;;) {
         pollfd p{fd_, POLLIN, 0};
         int timeout = readTimeoutMs_ == 0 ? -1 : msUntil(deadline);
-        int r = posixCalls().poll(&p, 1, timeout);
+        int r = calls_.poll(&p, 1, timeout);
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) {
             *err = errno;
@@ -110,8 +107,8 @@ FdLine::Wait FdLine::waitReadable(Clock::time_point deadline, int* err) {
 void FdLine::lineLost(uint16_t got, const char* call, int err) {
     if (!lost_) {
         lost_ = true;
-        DebugTrace("ReadComm failed, read %d bytes\n", got);  // the Windows driver's text
-        traceCallFailure(call, err, "line hung up");
+        trace_.text("ReadComm failed, read %d bytes\n", got);  // the Windows driver's text
+        trace_.callFailure(call, err, "line hung up");
     }
     pause(readTimeoutMs_ != 0 ? readTimeoutMs_ : kDeadLinePauseMs);
 }
@@ -119,7 +116,7 @@ void FdLine::lineLost(uint16_t got, const char* call, int err) {
 uint16_t FdLine::write(const uint8_t* data, uint16_t count) {
     uint16_t done = 0;
     while (done < count) {
-        ssize_t n = posixCalls().write(fd_, data + done, count - done);
+        ssize_t n = calls_.write(fd_, data + done, count - done);
         if (n > 0) {
             done = static_cast<uint16_t>(done + n);
             continue;
@@ -128,8 +125,8 @@ uint16_t FdLine::write(const uint8_t* data, uint16_t count) {
         if (err == EINTR) continue;
         const bool full = err == EAGAIN || err == EWOULDBLOCK;
         if (full && waitWritable()) continue;
-        DebugTrace("WriteComm failed after %d bytes\n", done);  // the Windows driver's text
-        traceCallFailure(full ? "poll" : "write", full ? 0 : err, "no room to write");
+        trace_.text("WriteComm failed after %d bytes\n", done);  // the Windows driver's text
+        trace_.callFailure(full ? "poll" : "write", full ? 0 : err, "no room to write");
         break;
     }
     return done;
@@ -139,7 +136,7 @@ bool FdLine::waitWritable() {
     auto deadline = Clock::now() + std::chrono::milliseconds(kWriteStallMs);
     for (;;) {
         pollfd p{fd_, POLLOUT, 0};
-        int r = posixCalls().poll(&p, 1, msUntil(deadline));
+        int r = calls_.poll(&p, 1, msUntil(deadline));
         if (r < 0 && errno == EINTR) continue;
         return r > 0 && (p.revents & POLLOUT);
     }
@@ -147,13 +144,13 @@ bool FdLine::waitWritable() {
 
 void FdLine::purge(int queues) {
     next_ = end_ = 0;
-    if (posixCalls().tcflush(fd_, queues) == 0) return;
+    if (calls_.tcflush(fd_, queues) == 0) return;
     // Not a terminal (a pipe or socket in tests): read away what is waiting.
     uint8_t scratch[256];
     for (int i = 0; i < 256; ++i) {
         pollfd p{fd_, POLLIN, 0};
-        if (posixCalls().poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN)) break;
-        if (posixCalls().read(fd_, scratch, sizeof scratch) <= 0) break;
+        if (calls_.poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN)) break;
+        if (calls_.read(fd_, scratch, sizeof scratch) <= 0) break;
     }
 }
 

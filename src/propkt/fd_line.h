@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdint>
 
+#include "propkt/debug_trace.h"
+#include "propkt/posix_calls.h"
 #include "propkt/serial_line.h"
 
 namespace kvtlnk {
@@ -20,7 +22,8 @@ namespace kvtlnk {
 // of file) a read first hands out what was read ahead, then sleeps for the time-out and returns
 // what it had, so a dead line costs no CPU; the loss is traced once, until bytes flow again. Writes
 // are retried on EINTR and wait for room when the descriptor is non-blocking. The descriptor is not
-// owned.
+// owned. The line calls the system through the calls it is given and traces its failures to the
+// trace it is given.
 class FdLine : public SerialLine {
   public:
     static constexpr uint16_t kReadAhead = 1024;
@@ -29,7 +32,8 @@ class FdLine : public SerialLine {
     // A write that makes no progress for this long is given up.
     static constexpr int kWriteStallMs = 5000;
 
-    FdLine(int fd, uint32_t readTimeoutMs);
+    FdLine(int fd, uint32_t readTimeoutMs, const PosixCalls& calls = systemPosixCalls(),
+           const Trace& trace = Trace{});
 
     void setReadTimeout(uint32_t ms) { readTimeoutMs_ = ms; }
     // The time a byte takes at the line's rate; 0 (the default) never sleeps for bytes to come.
@@ -52,7 +56,11 @@ class FdLine : public SerialLine {
     Wait waitReadable(std::chrono::steady_clock::time_point deadline, int* err);
     bool waitWritable();
     void lineLost(uint16_t got, const char* call, int err);
+    // Sleeps in the kernel for ms milliseconds, EINTR or not.
+    void pause(uint32_t ms);
 
+    PosixCalls calls_;
+    Trace trace_;
     int fd_;
     uint32_t readTimeoutMs_;
     bool lost_ = false;

@@ -29,11 +29,11 @@ LinkOpen Link::open(uint32_t baud, const char* portName, PortRole role) {
     port_.reset();
     const char* name = portName != nullptr && *portName != '\0' ? portName : "COM1";
     if (isBadComName(name)) {
-        DebugTrace("OpenComm failed\n");  // as the port itself reports a name it cannot open
+        serial_.trace().text("OpenComm failed\n");  // as the port reports a name it cannot open
         return LinkOpen::PortFailed;
     }
     if (!serial_.open(name)) return LinkOpen::PortFailed;
-    port_.emplace(serial_, role);
+    port_.emplace(serial_, role, serial_.trace());
     return LinkOpen::Opened;
 }
 
@@ -48,26 +48,26 @@ uint32_t pkt_send(PacketPort& port, const uint8_t* data, uint16_t length) {
     if (length == 0) return 2;
     if (length > PACKET_SIZE) return 3;
     PacketBuffer packet(const_cast<uint8_t*>(data), length, length);
-    traceExchange(">", data, length);
+    port.trace().exchange(">", data, length);
     if (port.send(packet)) return 0;
-    traceExchange("not acknowledged");
+    port.trace().exchange("not acknowledged");
     return 4;
 }
 
 uint32_t pkt_receive(PacketPort& port, uint8_t* buffer, uint16_t capacity) {
     PacketBuffer packet(buffer, buffer != nullptr ? capacity : 0);
     if (!port.receive(packet)) {
-        traceExchange("no reply");
+        port.trace().exchange("no reply");
         return kReceiveFailed;
     }
-    traceExchange("<", buffer, packet.size());
+    port.trace().exchange("<", buffer, packet.size());
     return packet.size();
 }
 
 bool linkConnect(PacketPort& port) {
     port.line().purgeAll();
     const bool up = port.connect();
-    traceExchange(up ? "link up" : "link not up: no answer to the connect request");
+    port.trace().exchange(up ? "link up" : "link not up: no answer to the connect request");
     return up;
 }
 

@@ -16,7 +16,8 @@ enum class LinkOpen {
 };
 
 // One end of the packet link as a program holds it: its serial port, and the packet port made
-// on that port from open to close, in the role the link was opened in.
+// on that port from open to close, in the role the link was opened in, tracing where the serial
+// port traces.
 class Link {
   public:
     explicit Link(SerialPort& serial) : serial_(serial) {}
@@ -39,9 +40,6 @@ class Link {
     SerialPort& serial_;
     std::optional<PacketPort> port_;
 };
-
-// The library's link to the calibrator, made at load over the process's serial port.
-Link& theLink();
 
 // Sends one packet over the port: 0 when it was acknowledged; 1 without data, 2 for a length of
 // 0, 3 for a length above PACKET_SIZE, all three without touching the line; 4 when the exchange

@@ -21,22 +21,10 @@ const PosixCalls kSystemCalls = {
     &::tcgetattr, &::tcsetattr, &::flock, &::tcflush, &::tcdrain,
 };
 
-PosixCalls gCalls = kSystemCalls;
-
 }  // namespace
-
-const PosixCalls& posixCalls() {
-    return gCalls;
-}
 
 const PosixCalls& systemPosixCalls() {
     return kSystemCalls;
-}
-
-PosixCalls setPosixCalls(const PosixCalls& calls) {
-    PosixCalls previous = gCalls;
-    gCalls = calls;
-    return previous;
 }
 
 }  // namespace kvtlnk

@@ -1,8 +1,8 @@
 #pragma once
 
-// The system calls the POSIX serial line makes, gathered in one table so that a test can put its
-// own in place and make a call fail (EINTR, EIO, a short write, an adapter that was unplugged)
-// without hardware.
+// The system calls the POSIX serial line makes, gathered in one table that each line is given,
+// so that a test can give its own and make a call fail (EINTR, EIO, a short write, an adapter
+// that was unplugged) without hardware.
 #include <poll.h>
 #include <sys/types.h>
 #include <termios.h>
@@ -26,11 +26,7 @@ struct PosixCalls {
     int (*tcdrain)(int fd);
 };
 
-// The calls in use; the real ones unless a test replaced them.
-const PosixCalls& posixCalls();
 // The operating system's own calls.
 const PosixCalls& systemPosixCalls();
-// Puts a table in place and returns the one it replaces. Not for use while a line is busy.
-PosixCalls setPosixCalls(const PosixCalls& calls);
 
 }  // namespace kvtlnk

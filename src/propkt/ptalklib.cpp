@@ -40,13 +40,13 @@ bool isSequenced(FrameKind kind) {
 }
 
 // A frame the master waited for and did not get, in the exchange trace.
-void traceMiss(bool framed, RxOutcome outcome) {
+void traceMiss(const Trace& trace, bool framed, RxOutcome outcome) {
     if (!framed) {
-        traceExchange("time-out");
+        trace.exchange("time-out");
     } else if (outcome == RxOutcome::RX_BAD_CRC) {
-        traceExchange("check value wrong");
+        trace.exchange("check value wrong");
     } else if (outcome == RxOutcome::RX_OVERFLOW) {
-        traceExchange("packet longer than its buffer");
+        trace.exchange("packet longer than its buffer");
     }
 }
 
@@ -96,7 +96,8 @@ uint16_t crc16Update(uint16_t reg, const uint8_t* bytes, uint32_t n) {
     return reg;
 }
 
-PacketPort::PacketPort(SerialLine& line, PortRole role) : line_(line), role_(role) {}
+PacketPort::PacketPort(SerialLine& line, PortRole role, const Trace& trace)
+    : line_(line), trace_(trace), role_(role) {}
 
 bool PacketPort::sendFrame(FrameKind kind, PacketBuffer* packet) {
     FrameWriter out(line_);
@@ -287,17 +288,17 @@ bool PacketPort::masterSend(PacketBuffer& packet) {
     if (state_ == LinkState::LINK_DOWN) return false;
     bool completed = false;
     for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
-        if (attempt > 0) traceExchange("sending again");
+        if (attempt > 0) trace_.exchange("sending again");
         sendFrame(FrameKind::FRAME_DATA, &packet);
         state_ = LinkState::LINK_DATA_PENDING;
         RxOutcome outcome;
         const bool framed = awaitFrame(nullptr, &completed, &outcome);
         if (acknowledged(framed, outcome)) return true;
-        traceMiss(framed, outcome);
+        traceMiss(trace_, framed, outcome);
         if (framed && (outcome == RxOutcome::FRAME_DATA || outcome == RxOutcome::FRAME_DISCONNECT ||
                        outcome == RxOutcome::RX_BAD_SEQUENCE)) {
             // The slave has lost step with us: bring the link up afresh and resend at 0.
-            traceExchange("link restart");
+            trace_.exchange("link restart");
             if (!connect()) return false;
         } else {
             state_ = LinkState::LINK_UP;
@@ -318,11 +319,11 @@ bool PacketPort::masterReceive(PacketBuffer& packet) {
         } else if (framed && (outcome == RxOutcome::FRAME_DISCONNECT ||
                               outcome == RxOutcome::RX_BAD_SEQUENCE)) {
             // A repeated data frame (our acknowledgement was lost) or a slave that went down.
-            traceExchange("link restart");
+            trace_.exchange("link restart");
             connect();
             return false;
         } else {
-            traceMiss(framed, outcome);
+            traceMiss(trace_, framed, outcome);
         }
         if (state_ == LinkState::LINK_DATA_PENDING) {
             answer(FrameKind::FRAME_ACK, LinkState::LINK_UP);

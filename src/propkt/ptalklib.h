@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "propkt/debug_trace.h"
 #include "propkt/packet_buffer.h"
 #include "propkt/serial_line.h"
 
@@ -56,18 +57,19 @@ enum class PortRole { Master, Slave };
 // One end of the packet link: framing, check value, sequence numbers and the stop-and-wait
 // exchanges of its role. It owns no port: it writes through the line's write routine and reads
 // single bytes through its read routine, so several ports (a master and an emulator's slave)
-// can live in one process.
+// can live in one process. Its exchange events go to the trace it is given.
 class PacketPort {
   public:
     static constexpr uint8_t kDefaultAttempts = 5;
 
-    PacketPort(SerialLine& line, PortRole role);
+    PacketPort(SerialLine& line, PortRole role, const Trace& trace = Trace{});
 
     PortRole role() const { return role_; }
     LinkState state() const { return state_; }
     bool isUp() const { return state_ == LinkState::LINK_UP; }
     void setAttempts(uint8_t n) { attempts_ = n; }
     SerialLine& line() { return line_; }
+    const Trace& trace() const { return trace_; }
 
     // Master role: bring the link up, take it down.
     bool connect();
@@ -116,6 +118,7 @@ class PacketPort {
     void applyClosingRule(bool frameCompleted);
 
     SerialLine& line_;
+    Trace trace_;
     PortRole role_;
     LinkState state_ = LinkState::LINK_DOWN;
     uint8_t attempts_ = kDefaultAttempts;

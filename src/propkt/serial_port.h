@@ -4,7 +4,12 @@
 #include <memory>
 #include <string>
 
+#include "propkt/debug_trace.h"
 #include "propkt/serial_line.h"
+
+#if !defined(_WIN32)
+#include "propkt/posix_calls.h"
+#endif
 
 namespace kvtlnk {
 
@@ -20,15 +25,25 @@ std::string devicePathFor(const std::string& portName);
 // output queues, each only when not 0 ("" when all three are 0).
 std::string commErrorText(uint32_t errorMask, uint32_t inQueue, uint32_t outQueue);
 
+#if defined(_WIN32)
+// The Win32 port calls the system itself: there are no calls to give it in place of the real ones.
+struct SystemCalls {};
+#else
+using SystemCalls = PosixCalls;
+#endif
+// The operating system's own calls.
+const SystemCalls& systemCalls();
+
 // The library's serial port: opened for exclusive use with 8 data bits, no parity, one stop
 // bit, no flow control, DTR and RTS not driven; every read waits at most readTimeoutMs for
-// each byte (0 waits for ever).
+// each byte (0 waits for ever). It calls the system through the calls it is given and traces
+// its failures to the trace it is given.
 class SerialPort : public SerialLine {
   public:
     static constexpr uint32_t kDefaultReadTimeoutMs = 500;
     static constexpr uint32_t kDefaultBaud = 9600;
 
-    SerialPort();
+    explicit SerialPort(const SystemCalls& calls = systemCalls(), const Trace& trace = Trace{});
     ~SerialPort() override;
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
@@ -46,6 +61,8 @@ class SerialPort : public SerialLine {
     void expect(uint16_t bytes) override;
     // Lets written bytes leave first (bounded), restores the line's former settings, closes.
     bool close();
+
+    const Trace& trace() const;
 
     struct Impl;
 

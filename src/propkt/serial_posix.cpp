@@ -52,9 +52,9 @@ termios rawSettings(termios t, uint32_t baud) {
 }
 
 // A refused open: the Windows driver's text, which readers of the trace know, then the call.
-bool openFailed(const char* call, int err) {
-    DebugTrace("OpenComm failed\n");
-    traceCallFailure(call, err);
+bool openFailed(const Trace& trace, const char* call, int err) {
+    trace.text("OpenComm failed\n");
+    trace.callFailure(call, err);
     return false;
 }
 
@@ -65,7 +65,15 @@ std::string devicePathFor(const std::string& portName) {
     return n == 0 ? portName : "/dev/ttyS" + std::to_string(n - 1);
 }
 
+const SystemCalls& systemCalls() {
+    return systemPosixCalls();
+}
+
 struct SerialPort::Impl {
+    Impl(const PosixCalls& c, const Trace& t) : calls(c), trace(t) {}
+
+    PosixCalls calls;
+    Trace trace;
     int fd = -1;
     termios saved{};
     std::optional<FdLine> line;
@@ -73,22 +81,27 @@ struct SerialPort::Impl {
     // Waits, bounded, until the driver's output queue is empty; false if it did not empty.
     bool drainOutput(uint32_t baud) {
         int queued = 0;
-        if (posixCalls().ioctl(fd, TIOCOUTQ, &queued) != 0) return false;
+        if (calls.ioctl(fd, TIOCOUTQ, &queued) != 0) return false;
         auto deadline = std::chrono::steady_clock::now() +
                         std::chrono::milliseconds(kDrainMarginMs + queued * 10000LL / baud);
         while (queued > 0) {
             if (std::chrono::steady_clock::now() >= deadline) return false;
-            posixCalls().poll(nullptr, 0, kDrainPollMs);
-            if (posixCalls().ioctl(fd, TIOCOUTQ, &queued) != 0) return false;
+            calls.poll(nullptr, 0, kDrainPollMs);
+            if (calls.ioctl(fd, TIOCOUTQ, &queued) != 0) return false;
         }
         return true;
     }
 };
 
-SerialPort::SerialPort() : impl_(std::make_unique<Impl>()) {}
+SerialPort::SerialPort(const SystemCalls& calls, const Trace& trace)
+    : impl_(std::make_unique<Impl>(calls, trace)) {}
 
 SerialPort::~SerialPort() {
     close();
+}
+
+const Trace& SerialPort::trace() const {
+    return impl_->trace;
 }
 
 bool SerialPort::isOpen() const {
@@ -97,15 +110,16 @@ bool SerialPort::isOpen() const {
 
 bool SerialPort::open(const char* portName) {
     close();
-    const PosixCalls& sys = posixCalls();
+    const PosixCalls& sys = impl_->calls;
+    const Trace& trace = impl_->trace;
     std::string path = devicePathFor(portName != nullptr ? portName : "");
     int fd = sys.open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return openFailed("open", errno);
+    if (fd < 0) return openFailed(trace, "open", errno);
     // The advisory lock keeps out other processes even where TIOCEXCL does not (root).
     if (sys.flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
         sys.close(fd);
-        return openFailed("flock", err);
+        return openFailed(trace, "flock", err);
     }
     sys.ioctl(fd, TIOCEXCL, nullptr);
 
@@ -119,8 +133,8 @@ bool SerialPort::open(const char* portName) {
     }
     if (failed != nullptr) {
         const int err = errno;
-        DebugTrace("SetCommState failed\n");  // the Windows driver's text, as above
-        traceCallFailure(failed, err);
+        trace.text("SetCommState failed\n");  // the Windows driver's text, as above
+        trace.callFailure(failed, err);
         sys.ioctl(fd, TIOCNXCL, nullptr);
         sys.close(fd);
         return false;
@@ -132,7 +146,7 @@ bool SerialPort::open(const char* portName) {
 
     impl_->fd = fd;
     impl_->saved = saved;
-    impl_->line.emplace(fd, readTimeoutMs_);
+    impl_->line.emplace(fd, readTimeoutMs_, sys, trace);
     impl_->line->setByteTime(10000000 / baud_);  // 10 bit times
     return true;
 }
@@ -149,7 +163,7 @@ void SerialPort::expect(uint16_t bytes) {
 
 uint16_t SerialPort::write(const uint8_t* data, uint16_t count) {
     if (!impl_->line) {
-        DebugTrace("WriteComm failed after %d bytes\n", 0);
+        impl_->trace.text("WriteComm failed after %d bytes\n", 0);
         return 0;
     }
     return impl_->line->write(data, count);
@@ -162,7 +176,7 @@ void SerialPort::purgeAll() {
 bool SerialPort::close() {
     Impl& p = *impl_;
     if (p.fd < 0) return true;
-    const PosixCalls& sys = posixCalls();
+    const PosixCalls& sys = p.calls;
     // Bytes still queued after the bound (a vanished adapter) are dropped, so that the kernel's
     // own wait at close cannot hold the caller.
     if (p.drainOutput(baud_)) {

@@ -30,7 +30,15 @@ std::string devicePathFor(const std::string& portName) {
     return comPortNumber(portName) != 0 ? "\\\\.\\" + portName : portName;
 }
 
+const SystemCalls& systemCalls() {
+    static const SystemCalls none;
+    return none;
+}
+
 struct SerialPort::Impl {
+    explicit Impl(const Trace& t) : trace(t) {}
+
+    Trace trace;
     HANDLE handle = INVALID_HANDLE_VALUE;
     DCB dcb{};
     DWORD lastError = 0;
@@ -63,14 +71,19 @@ struct SerialPort::Impl {
             status.cbInQue = 0;
         }
         PurgeComm(handle, kTxAbort | kTxClear);
-        DebugTrace("%s", text.c_str());
+        trace.text("%s", text.c_str());
     }
 };
 
-SerialPort::SerialPort() : impl_(std::make_unique<Impl>()) {}
+SerialPort::SerialPort(const SystemCalls&, const Trace& trace)
+    : impl_(std::make_unique<Impl>(trace)) {}
 
 SerialPort::~SerialPort() {
     close();
+}
+
+const Trace& SerialPort::trace() const {
+    return impl_->trace;
 }
 
 bool SerialPort::isOpen() const {
@@ -84,7 +97,7 @@ bool SerialPort::open(const char* portName) {
     p.handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     if (p.handle == INVALID_HANDLE_VALUE) {
-        DebugTrace("OpenComm failed\n");
+        p.trace.text("OpenComm failed\n");
         return false;
     }
     SetupComm(p.handle, kInputQueue, kOutputQueue);
@@ -99,7 +112,7 @@ bool SerialPort::open(const char* portName) {
     p.dcb.fBinary = TRUE;
     if (!SetCommState(p.handle, &p.dcb)) {
         // The handle stays until the next open or close.
-        DebugTrace("SetCommState failed\n");
+        p.trace.text("SetCommState failed\n");
         p.queryStatus();
         p.commErrorReport();
         return false;
@@ -147,7 +160,7 @@ uint16_t SerialPort::read(uint8_t* data, uint16_t count) {
     }
     p.queryStatus();
     if (p.lastError != 0) {
-        DebugTrace("ReadComm failed, read %d bytes\n", static_cast<int>(n));
+        p.trace.text("ReadComm failed, read %d bytes\n", static_cast<int>(n));
         p.commErrorReport();
     }
     return static_cast<uint16_t>(got + std::min(n, need));
@@ -160,7 +173,7 @@ uint16_t SerialPort::write(const uint8_t* data, uint16_t count) {
     Impl& p = *impl_;
     DWORD written = 0;
     if (!WriteFile(p.handle, data, count, &written, nullptr)) {
-        DebugTrace("WriteComm failed after %d bytes\n", static_cast<int>(written));
+        p.trace.text("WriteComm failed after %d bytes\n", static_cast<int>(written));
     }
     p.queryStatus();
     if (p.lastError != 0) p.commErrorReport();

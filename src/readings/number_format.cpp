@@ -49,8 +49,9 @@ int formatNumber(const char* format, char* dst, size_t dstSize, double value, in
     return 1;
 }
 
-int formatValue(const char* format, char* dst, size_t dstSize, float value) {
-    return formatNumber(format, dst, dstSize, value, theTextTables().decimalComma());
+int formatValue(const TextTables& tables, const char* format, char* dst, size_t dstSize,
+                float value) {
+    return formatNumber(format, dst, dstSize, value, tables.decimalComma());
 }
 
 PressureDisplay pressureDisplay(uint32_t unit, float lowPsi, float highPsi, int16_t resolution) {

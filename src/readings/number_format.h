@@ -5,6 +5,8 @@
 
 namespace kvtlnk {
 
+class TextTables;
+
 // Prints value with a printf format taking one double into dst (at most dstSize bytes, always
 // terminated), turns "." into "," in comma mode 1, and shortens an exponent to its significant
 // digits ("1.00E+004" -> "1.00E+4", "1.00E+000" -> "1.00E+0"). Returns 1, or 0 for a comma
@@ -12,7 +14,8 @@ namespace kvtlnk {
 int formatNumber(const char* format, char* dst, size_t dstSize, double value, int commaMode);
 
 // formatNumber with the decimal-comma setting of the text tables.
-int formatValue(const char* format, char* dst, size_t dstSize, float value);
+int formatValue(const TextTables& tables, const char* format, char* dst, size_t dstSize,
+                float value);
 
 // Size of a pressure display format, terminator included.
 constexpr size_t kPressureFormatSize = 10;

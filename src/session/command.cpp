@@ -89,7 +89,7 @@ uint32_t sendProgress(SessionState& session, PacketPort& port, const char* first
 
 bool restartLink(SessionState& session, PacketPort& port) {
     port.disconnect();
-    traceExchange("link down for a restart; up again after a second");
+    port.trace().exchange("link down for a restart; up again after a second");
     session.linkEstablished = 0;
     session.waitSeconds(1);
     return ensureLink(session, port);

@@ -9,7 +9,7 @@ constexpr char LIBRARY_VERSION[] = "1.1";
 // Returns after n seconds of the steady clock, asleep meanwhile.
 void sleepSeconds(uint32_t n);
 
-// The one calibrator session of the process.
+// A calibrator session (the library holds one).
 struct SessionState {
     uint16_t sessionOpen = 0;      // KVTopen has opened the port
     uint16_t linkEstablished = 0;  // the packet link was brought up in this session
@@ -20,8 +20,6 @@ struct SessionState {
     // How the session waits out a link restart; tests put in one that returns at once.
     void (*waitSeconds)(uint32_t n) = &sleepSeconds;
 };
-
-SessionState& theSession();
 
 // Accepts or refuses a calibrator by its model and firmware version texts and sets the
 // session's firmware level; returns 0 or 2005.

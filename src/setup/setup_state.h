@@ -240,8 +240,7 @@ class SetupState {
     RangeGroup pressureRanges;
 };
 
-// The process-wide setup, constructed at load with its 8000-sample log buffer.
-SetupState& theSetupState();
+// The samples the library's setup keeps of a restored log.
 constexpr uint32_t kLogCapacity = 8000;
 
 }  // namespace kvtlnk

@@ -59,9 +59,6 @@ class ProportionalFont : public BitmapFont {
 // Pixel widths of the prompt font's 256 characters.
 extern const uint8_t FONT_WIDTHS[256];
 
-// The process-wide prompt font, constructed at load.
-const ProportionalFont& thePromptFont();
-
 // Lays out one line of text from *position within maxWidth pixels, as the calibrator breaks its
 // prompts: lines break only between words (separated by spaces, 0x80 or 0x88) or at a newline,
 // which is consumed; spaces after the last word of a line are skipped. Copies the line into

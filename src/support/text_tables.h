@@ -55,7 +55,4 @@ class TextTables {
     int decimalComma_ = 0;
 };
 
-// The process-wide catalogue.
-TextTables& theTextTables();
-
 }  // namespace kvtlnk

@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include "api/library.h"
 #include "calibrator.h"
 #include "kvtlnk/kvtlnk.h"
-#include "setup/setup_state.h"
 
 namespace kvtlnk {
 namespace {
@@ -35,7 +35,7 @@ uint32_t transfer(uint32_t (*start)(uint32_t*), uint32_t (*step)(uint32_t*)) {
 // request, the attached pressure module), saved with STAsave; the index it got.
 int32_t saved(std::function<std::vector<uint32_t>(SetupState&)> shape) {
     STAinit();
-    for (uint32_t result : shape(theSetupState()))
+    for (uint32_t result : shape(library().setup))
         EXPECT_EQ(result, KVTLNK_OK);
     int32_t index = -1;
     EXPECT_EQ(STAsave(&index), KVTLNK_OK);
@@ -125,7 +125,7 @@ TEST(ResultsE2e, EveryResultDecodesToWhatTheCalibratorRecorded) {
         EXPECT_EQ(MEMtagidInfo(uint32_t(t.resultIndex), tag[0], tag[1], tag[2]), KVTLNK_OK);
         EXPECT_EQ(std::string(tag[0]) + "|" + tag[1] + "|" + tag[2],
                   t.tag + "|" + t.text1 + "|" + t.text2);
-        theSetupState().setupCode = 77;  // entries decode on an object of their own
+        library().setup.setupCode = 77;  // entries decode on an object of their own
         for (int32_t i = -1; i <= int32_t(n); ++i) {
             float v[5] = {};  // measured, its range limit, sourced, its range limit, third value
             uint32_t inFlag = 0, outFlag = 0;
@@ -147,7 +147,7 @@ TEST(ResultsE2e, EveryResultDecodesToWhatTheCalibratorRecorded) {
                       std::make_pair(t.flagged || p.measuredPresent ? 1u : 0u,
                                      p.sourcePresent ? 1u : 0u));
         }
-        EXPECT_EQ(theSetupState().setupCode, 77u);
+        EXPECT_EQ(library().setup.setupCode, 77u);
         EXPECT_EQ(MEMbaseState(t.resultIndex + 1), KVTLNK_E_RECORD);  // its tag
         EXPECT_EQ(MEMbaseState(t.resultIndex), KVTLNK_OK);
         EXPECT_EQ(MEMtemplateState(t.templateIndex), KVTLNK_OK);

@@ -14,10 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "api/library.h"
 #include "calibrator.h"
 #include "kvtlnk/kvtlnk.h"
-#include "memory/memory_image.h"
-#include "session/session_state.h"
 
 namespace kvtlnk {
 namespace {
@@ -53,8 +52,8 @@ MemoryRecord item(uint16_t kind, uint16_t version, size_t length, kvttools::Date
 }
 
 void setImage(const Records& records) {
-    RecordStore& p = theImage().procedure();
-    theImage().results().truncate(0);
+    RecordStore& p = library().image.procedure();
+    library().image.results().truncate(0);
     p.truncate(0);
     for (const MemoryRecord& r : records) {
         p.beginRecord(r.kind, r.version);
@@ -65,7 +64,7 @@ void setImage(const Records& records) {
 
 Records imageOf(Memory m) {
     Records out;
-    const RecordStore& store = theImage().store(m);
+    const RecordStore& store = library().image.store(m);
     for (int32_t i = 0; i < store.count(); ++i) {
         const Record* r = store.selectRecord(i);
         const DateStamp& s = r->stamp();
@@ -106,13 +105,13 @@ class E2e : public ::testing::Test {
         emu->clearLogs();
     }
     void SetUp() override {
-        theSession().waitSeconds = &recordWait;
+        library().session.waitSeconds = &recordWait;
         gWaits.clear();
         open();
     }
     void TearDown() override {
         KVTclose();
-        theSession().waitSeconds = &sleepSeconds;
+        library().session.waitSeconds = &sleepSeconds;
     }
 
     std::unique_ptr<Calibrator> emu;
@@ -137,7 +136,7 @@ TEST_F(E2e, RoundTripKeepsEveryByte) {
     ASSERT_EQ(upload(), KVTLNK_OK);
     EXPECT_EQ(imageOf(Memory::Procedure), emu->memory(kvttools::Memory::Procedure));
     EXPECT_EQ(imageOf(Memory::Results), results);
-    EXPECT_EQ(theImage().results().selectRecord(0)->stamp().fullYear(), 1998);
+    EXPECT_EQ(library().image.results().selectRecord(0)->stamp().fullYear(), 1998);
 }
 
 TEST_F(E2e, CommandSequences) {
@@ -276,7 +275,7 @@ TEST_F(E2e, RepliesAreReadFieldByField) {
     ASSERT_TRUE(emu->replaceMemory(kvttools::Memory::Procedure, {item(10, 0, 4)}));
     emu->faults().replaceLines("mu p", {"2", "xy"}, 1);
     ASSERT_EQ(upload(), KVTLNK_OK);
-    const Record* r = theImage().procedure().selectRecord(0);
+    const Record* r = library().image.procedure().selectRecord(0);
     EXPECT_EQ(std::vector<uint8_t>(r->data(), r->data() + r->length()),
               (std::vector<uint8_t>{'x', 'y', 0, 0}));
 }
@@ -297,7 +296,7 @@ TEST_F(E2e, NullPointersAndCallsWithoutASessionAreRefused) {
     EXPECT_EQ(KVTopen(19200, emu->portPath().c_str(), kTimeoutMs, kAttempts), KVTLNK_E_ARGUMENT);
     EXPECT_EQ(KVTopen(9600, nullptr, kTimeoutMs, kAttempts), KVTLNK_E_ARGUMENT);
     EXPECT_EQ(KVTopen(9600, "/dev/no-such-port", kTimeoutMs, kAttempts), KVTLNK_E_NO_SESSION);
-    EXPECT_EQ(theSession().sessionOpen, 0);
+    EXPECT_EQ(library().session.sessionOpen, 0);
 }
 
 TEST_F(E2e, RefusedModelClosesTheSession) {
@@ -305,8 +304,8 @@ TEST_F(E2e, RefusedModelClosesTheSession) {
     emu = std::make_unique<Calibrator>(calibrator("ORVAN K28"));
     ASSERT_TRUE(emu->start());
     EXPECT_EQ(KVTopen(9600, emu->portPath().c_str(), kTimeoutMs, kAttempts), KVTLNK_E_NOT_ACCEPTED);
-    EXPECT_EQ(theSession().sessionOpen, 0);
-    EXPECT_EQ(theSession().firmwareLevel, -1);
+    EXPECT_EQ(library().session.sessionOpen, 0);
+    EXPECT_EQ(library().session.firmwareLevel, -1);
     EXPECT_EQ(emu->commands(), (Strings{"sf link,Identifying K27", "id", "ed", "ms", "sf link"}));
 }
 
@@ -318,12 +317,12 @@ TEST_F(E2e, SilentCalibratorFailsTheOpenInBoundedTime) {
     emu->faults().goSilent();
     // Opening again closes the old session first; its farewell text finds nobody.
     EXPECT_EQ(KVTopen(9600, port.c_str(), 100, 2), KVTLNK_E_SEND);
-    EXPECT_EQ(theSession().sessionOpen, 0);
+    EXPECT_EQ(library().session.sessionOpen, 0);
 
     const auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(KVTopen(9600, port.c_str(), 100, 2), KVTLNK_E_NO_LINK);
     const auto elapsed = std::chrono::steady_clock::now() - t0;
-    EXPECT_EQ(theSession().sessionOpen, 0);
+    EXPECT_EQ(library().session.sessionOpen, 0);
     // Connect for the identification, connect for the farewell text, the disconnect.
     EXPECT_GE(elapsed, std::chrono::milliseconds(3 * 2 * 99));
     EXPECT_LT(elapsed, std::chrono::milliseconds(3 * 2 * 100 + 5000));
@@ -336,7 +335,7 @@ TEST_F(E2e, AFailedStepIsRepeatedByTheSameCall) {
     ASSERT_EQ(KVTdnlStart(&n), KVTLNK_OK);
     emu->faults().refuse("ma p", "2", 1);
     EXPECT_EQ(KVTdnlStep(&remaining), KVTLNK_E_REFUSED);
-    EXPECT_EQ(theSession().transferStep, 0);
+    EXPECT_EQ(library().session.transferStep, 0);
     EXPECT_EQ(KVTdnlStep(&remaining), KVTLNK_OK);
     EXPECT_EQ(KVTdnlStep(&remaining), KVTLNK_OK);
     EXPECT_EQ(remaining, 0u);
@@ -345,7 +344,7 @@ TEST_F(E2e, AFailedStepIsRepeatedByTheSameCall) {
     ASSERT_EQ(KVTuplStart(&n), KVTLNK_OK);
     emu->faults().inflateUpload(1, 1);
     EXPECT_EQ(KVTuplStep(&remaining), KVTLNK_E_BAD_REPLY);
-    EXPECT_EQ(theSession().transferStep, 0);
+    EXPECT_EQ(library().session.transferStep, 0);
     EXPECT_EQ(KVTuplStep(&remaining), KVTLNK_OK);
     EXPECT_EQ(KVTuplStep(&remaining), KVTLNK_OK);
     EXPECT_EQ(imageOf(Memory::Procedure), emu->memory(kvttools::Memory::Procedure));

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "memory/memory_image.h"
+#include "support/font.h"
 
 namespace kvtlnk {
 
@@ -15,6 +16,12 @@ inline Bytes bytesOf(const Record& r) {
 }
 inline Bytes bytesOf(const std::string& s) {
     return Bytes(s.begin(), s.end());
+}
+
+// The font of the calibrator's prompt area, which prompt texts are measured in.
+inline const ProportionalFont& promptFont() {
+    static const ProportionalFont font = ProportionalFont::helvr12();
+    return font;
 }
 
 // Appends a record as an upload would: whatever bytes the calibrator sent.

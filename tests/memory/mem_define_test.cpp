@@ -111,7 +111,7 @@ TEST(MemDefine, RecordLayouts) {
          {1, 2, 3, 4, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0}},
         {memPrompt(image, "ab"), PROMPT, {'a', 'b', 0}},
         {memStartTask(image, "T1"), TASK_START, {0, 0, 'T', '1', 0}},
-        {memPromptDefn(image, "N", "Hi"), PROMPT_DEFN, {0, 0, 'N', 0, 'H', 'i', 0}},
+        {memPromptDefn(image, promptFont(), "N", "Hi"), PROMPT_DEFN, {0, 0, 'N', 0, 'H', 'i', 0}},
         {memStartTask(image, s32.c_str()), TASK_START, bytesOf(std::string(2, '\0') + s32 + '\0')},
     };
     ASSERT_EQ(image.procedure().count(), 7);
@@ -124,7 +124,7 @@ TEST(MemDefine, RecordLayouts) {
     // Over 32 characters nothing is added.
     const char* t = s33.c_str();
     for (uint32_t result :
-         {memStartTask(image, t), memPrompt(image, t), memPromptDefn(image, t, ""),
+         {memStartTask(image, t), memPrompt(image, t), memPromptDefn(image, promptFont(), t, ""),
           memTemplate(image, 0, 0, t, "", 0), memTemplate(image, 0, 0, "", t, 0)})
         EXPECT_EQ(result, KVTLNK_E_TOO_LONG);
     EXPECT_EQ(image.procedure().count(), 7);

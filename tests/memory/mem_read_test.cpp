@@ -27,11 +27,11 @@ TEST_F(MemRead, StrategiesTemplatesAndPrompts) {
     EXPECT_EQ(std::make_tuple(std::string(name), n, points[3], points[4]),
               std::make_tuple(std::string("11 \x8C"), 11, 0.3f, -1.0f));
 
-    memTemplate(image, 5, 7, "first", "second", 3);                             // 9
-    memTemplate(image, 40, 0, "a", "b", 3);                                     // 10
-    memPrompt(image, "later");                                                  // 11
-    memPrompt(image, "never");                                                  // 12
-    memPromptDefn(image, "later", "abcd efgh ijkl mnop qrst uvwx yzab cdefg");  // 13
+    memTemplate(image, 5, 7, "first", "second", 3);                                           // 9
+    memTemplate(image, 40, 0, "a", "b", 3);                                                   // 10
+    memPrompt(image, "later");                                                                // 11
+    memPrompt(image, "never");                                                                // 12
+    memPromptDefn(image, promptFont(), "later", "abcd efgh ijkl mnop qrst uvwx yzab cdefg");  // 13
     uint32_t strategy = 0, flag = 0;
     char t2[33];
     EXPECT_EQ(memTemplateInfo(image, 9, &strategy, &flag, name, t2), KVTLNK_OK);

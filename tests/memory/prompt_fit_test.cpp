@@ -39,19 +39,20 @@ TEST(PromptFit, CheckAndDefinition) {
     };
     for (const auto& c : cases) {
         uint32_t k = 999;
-        EXPECT_EQ(memCheckPromptDefn(c.text.c_str(), &k), c.fits ? KVTLNK_OK : KVTLNK_E_PROMPT_FIT)
+        EXPECT_EQ(memCheckPromptDefn(promptFont(), c.text.c_str(), &k),
+                  c.fits ? KVTLNK_OK : KVTLNK_E_PROMPT_FIT)
             << c.text;
         EXPECT_EQ(k, c.k) << c.text;
 
         // The definition keeps what the display shows.
         MemoryImage image;
-        ASSERT_EQ(memPromptDefn(image, "p", c.text.c_str()), KVTLNK_OK) << c.text;
+        ASSERT_EQ(memPromptDefn(image, promptFont(), "p", c.text.c_str()), KVTLNK_OK) << c.text;
         EXPECT_EQ(bytesOf(*image.procedure().selectRecord(0)),
                   bytesOf(std::string("\0\0p\0", 4) + c.text.substr(0, c.k) + '\0'))
             << c.text;
     }
     uint32_t k = 5;
-    EXPECT_EQ(memCheckPromptDefn(nullptr, &k), KVTLNK_E_ARGUMENT);
+    EXPECT_EQ(memCheckPromptDefn(promptFont(), nullptr, &k), KVTLNK_E_ARGUMENT);
     EXPECT_EQ(k, 0u);
 }
 

@@ -182,7 +182,7 @@ TEST(SlaveExchanges, Answers) {
 // What is refused before anything reaches the line.
 TEST(Link, RefusalsBeforeTheLine) {
     TraceCapture capture;
-    SerialPort serial;
+    SerialPort serial(systemCalls(), capture.trace());
     Link link(serial);
     EXPECT_EQ(link.open(115200, "/dev/null", PortRole::Master), LinkOpen::BadBaud);
     EXPECT_TRUE(capture.texts().empty()) << "a refused baud rate must not touch the port";

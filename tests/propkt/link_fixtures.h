@@ -164,15 +164,14 @@ class PtyPair {
     std::string slavePath_;
 };
 
-// Collects DebugTrace texts while it lives.
+// Collects the texts of the objects given its trace, from its making on (one capture at a time).
 class TraceCapture {
   public:
     TraceCapture() {
         std::lock_guard<std::mutex> lock(mutex());
         store().clear();
-        previous_ = setDebugSink(&sink);
     }
-    ~TraceCapture() { setDebugSink(previous_); }
+    Trace trace(int level = Trace::kLevelFromEnvironment) const { return Trace{&sink, level}; }
     std::vector<std::string> texts() const {
         std::lock_guard<std::mutex> lock(mutex());
         return store();
@@ -191,7 +190,6 @@ class TraceCapture {
         std::lock_guard<std::mutex> lock(mutex());
         store().push_back(text);
     }
-    DebugSink previous_;
 };
 
 }  // namespace kvtlnk

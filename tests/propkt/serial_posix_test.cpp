@@ -81,17 +81,11 @@ PosixCalls faultyCalls() {
     return c;
 }
 
-// Puts the faulty calls in place, with the given faults, for the length of a test.
+// The faults of faultyCalls(), and its counts from nothing, for the length of a test.
 class FaultyCalls {
   public:
-    explicit FaultyCalls(const Faults& faults = Faults{}) {
-        gFaults = faults;
-        previous_ = setPosixCalls(faultyCalls());
-    }
-    ~FaultyCalls() { setPosixCalls(previous_); }
-
-  private:
-    PosixCalls previous_;
+    explicit FaultyCalls(const Faults& faults = Faults{}) { gFaults = faults; }
+    ~FaultyCalls() { gFaults = Faults{}; }
 };
 
 Faults failNext(Call c, int times, int error) {
@@ -145,9 +139,10 @@ class PtyPort : public ::testing::Test {
             got.push_back(b);
         return got;
     }
+    TraceCapture capture;
     PtyPair pty;
     int watch = -1;
-    SerialPort port;
+    SerialPort port{faultyCalls(), capture.trace()};
     FdLine far{pty.master(), kPatientMs};
 };
 
@@ -206,7 +201,6 @@ TEST_F(PtyPort, PurgeDropsWhatWasReadAhead) {
 }
 
 TEST_F(PtyPort, BytesReadAheadOutliveAHangUp) {
-    TraceCapture capture;
     burst({1, 2, 3, 4, 5});
     ASSERT_EQ(readBytes(1), Bytes{1});
     pty.closeMaster();
@@ -238,10 +232,9 @@ TEST_F(PtyPort, PromisedBytesGatherOnlyWhereBytesTrickle) {
 }
 
 TEST_F(PtyPort, SecondOpenFailsUntilTheFirstCloses) {
-    TraceCapture capture;
     std::string link = "/tmp/kvtlnk-pty-" + std::to_string(getpid());
     ASSERT_EQ(symlink(pty.slavePath().c_str(), link.c_str()), 0);
-    SerialPort second;
+    SerialPort second(systemCalls(), capture.trace());
     EXPECT_FALSE(second.open(pty.slavePath().c_str()));
     EXPECT_FALSE(second.open(link.c_str()));
     const std::string busy = failed("flock", EWOULDBLOCK);
@@ -272,7 +265,6 @@ TEST_F(PtyPort, RawWhileOpenAndFormerSettingsRestoredAtClose) {
 }
 
 TEST_F(PtyPort, HungUpLineSleepsInsteadOfSpinningAndTracesOnce) {
-    TraceCapture capture;
     FaultyCalls calls;
     pty.closeMaster();
     port.setReadTimeout(60);
@@ -310,7 +302,9 @@ TEST(FdLine, InterruptedAndFailingCalls) {
         ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
         TraceCapture capture;
         FaultyCalls calls(c.faults);
-        FdLine near(fds[0], 30), far(fds[1], 30);  // the bytes are there before each read
+        // The bytes are there before each read.
+        FdLine near(fds[0], 30, faultyCalls(), capture.trace());
+        FdLine far(fds[1], 30, faultyCalls(), capture.trace());
         const uint8_t out[3] = {0x11, 0x13, 0x03};
         uint8_t in[3] = {};
         EXPECT_EQ(far.write(out, 3), c.written) << c.what;
@@ -328,7 +322,7 @@ TEST(FdLine, TimeOutAboveIntMaxWaitsAsLongAsPollCan) {
     int fds[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
     FaultyCalls calls;
-    FdLine near(fds[0], 0x80000010u);
+    FdLine near(fds[0], 0x80000010u, faultyCalls());
     uint8_t b = 7;
     ASSERT_EQ(::write(fds[1], &b, 1), 1);
     EXPECT_EQ(near.read(&b, 1), 1);
@@ -347,7 +341,7 @@ TEST(SerialPort, RefusedOpenLeavesThePortClosed) {
     for (const auto& [faults, traces] : cases) {
         TraceCapture capture;
         FaultyCalls calls(faults);
-        SerialPort port;
+        SerialPort port(faultyCalls(), capture.trace());
         EXPECT_FALSE(port.open(pty.slavePath().c_str()));
         EXPECT_FALSE(port.isOpen());
         EXPECT_EQ(capture.texts(), traces);
@@ -360,7 +354,7 @@ TEST(SerialPort, CloseGivesUpOnOutputThatNeverLeaves) {
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
     FaultyCalls calls;
-    SerialPort port;
+    SerialPort port(faultyCalls());
     ASSERT_TRUE(port.setBaud(38400));
     ASSERT_TRUE(port.open(pty.slavePath().c_str()));
     gFaults.outQueue = 96;

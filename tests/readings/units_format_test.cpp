@@ -51,9 +51,9 @@ TEST(NumberFormat, PrintsCommasAndShortExponents) {
     char small[5];
     EXPECT_EQ(formatNumber("%.2E", small, sizeof small, 10000.0, 2), 0);
     EXPECT_STREQ(small, "1.00");
-    theTextTables().setDecimalComma(1);
-    formatValue("%7.3f", small, sizeof small, 52.3f);
-    theTextTables().setDecimalComma(0);
+    TextTables tables;
+    tables.setDecimalComma(1);
+    formatValue(tables, "%7.3f", small, sizeof small, 52.3f);
     EXPECT_STREQ(small, " 52,");
 }
 

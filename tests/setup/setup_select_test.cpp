@@ -1,5 +1,5 @@
-// Choosing functions, ranges, loop power, units and the reference junction through the C
-// entry points, on the process-wide setup.
+// Choosing functions, ranges, loop power, units and the reference junction by name, as the STA
+// calls do, on a setup of each test's own.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,17 +8,25 @@
 #include "kvtlnk/kvtlnk.h"
 #include "readings/units.h"
 #include "setup/name_tables.h"
+#include "setup/sta_calls.h"
 #include "setup_test_support.h"
 
 namespace kvtlnk {
 namespace {
 
-using Call = uint32_t (*)();
+using Call = uint32_t (*)(SetupState&);
 
-SetupState& fresh() {
-    STAinit();
-    return theSetupState();
-}
+class SetupSelect : public ::testing::Test {
+  protected:
+    // The setup as STAinit leaves it.
+    SetupState& fresh() {
+        staInit(s);
+        return s;
+    }
+
+    OwnSetup own;
+    SetupState& s = own.state;
+};
 
 // A sensor name that goes with a function, for the set-up of a test.
 const char* sensorFor(const char* function) {
@@ -26,7 +34,7 @@ const char* sensorFor(const char* function) {
     return f == "tc" ? "tc_k" : f.find("rtd") != std::string::npos ? "rtd_pt100_385" : "";
 }
 
-TEST(SetupSelect, InputFunctions) {
+TEST_F(SetupSelect, InputFunctions) {
     struct Case {
         const char *function, *sensor;
         uint32_t result, units = 0, range = 0, rangeSetting = 0;
@@ -45,9 +53,9 @@ TEST(SetupSelect, InputFunctions) {
         {"pressure", "", 0, kUnitPsi, 0, 0},
     };
     for (const Case& c : cases) {
-        SetupState& s = fresh();
+        fresh();
         SCOPED_TRACE(c.function ? c.function : "null");
-        ASSERT_EQ(checkedCall(s, [&] { return STAsetInput(c.function, c.sensor); }), c.result);
+        ASSERT_EQ(checkedCall(s, [&] { return staSetInput(s, c.function, c.sensor); }), c.result);
         if (c.result != 0) continue;
         EXPECT_EQ(codeOf(kFunctionNames, c.function), s.inFunction);
         EXPECT_EQ(s.inUnits, c.units);
@@ -56,7 +64,7 @@ TEST(SetupSelect, InputFunctions) {
     }
 }
 
-TEST(SetupSelect, OutputValuesInTurn) {
+TEST_F(SetupSelect, OutputValuesInTurn) {
     struct Case {
         const char *function, *sensor;
         float value, amplitude;
@@ -85,12 +93,13 @@ TEST(SetupSelect, OutputValuesInTurn) {
         {"pressure", "", 123.0f, 0, 0, 7, 0.0f},  // starts at its default, without a value
         {"none", "", 5.0f, 0, 0, 0, 0.0f},
     };
-    SetupState& s = fresh();
+    fresh();
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.function) + " " + std::to_string(c.value));
-        ASSERT_EQ(checkedCall(
-                      s, [&] { return STAsetOutput(c.function, c.sensor, c.value, c.amplitude); }),
-                  c.result);
+        ASSERT_EQ(
+            checkedCall(
+                s, [&] { return staSetOutput(s, c.function, c.sensor, c.value, c.amplitude); }),
+            c.result);
         if (c.result != 0) continue;
         EXPECT_EQ(codeOf(kFunctionNames, c.function), s.outFunction);
         EXPECT_EQ(s.outRange, c.range);
@@ -101,13 +110,13 @@ TEST(SetupSelect, OutputValuesInTurn) {
 }
 
 // Sets one side or loop power: 'i' measures, 'o' sources (0.01 in base units), 'l' loop power.
-uint32_t setSide(char side, const char* name) {
-    if (side == 'i') return STAsetInput(name, sensorFor(name));
-    if (side == 'o') return STAsetOutput(name, sensorFor(name), 0.01f, 0);
-    return STAsetLoopPower(name);
+uint32_t setSide(SetupState& s, char side, const char* name) {
+    if (side == 'i') return staSetInput(s, name, sensorFor(name));
+    if (side == 'o') return staSetOutput(s, name, sensorFor(name), 0.01f, 0);
+    return staSetLoopPower(s, name);
 }
 
-TEST(SetupSelect, ClashesGiveWay) {
+TEST_F(SetupSelect, ClashesGiveWay) {
     struct Case {
         const char *in, *out, *loop;  // before
         char side;
@@ -131,17 +140,17 @@ TEST(SetupSelect, ClashesGiveWay) {
         {"none", "none", "off", 'l', "on", 2013, kFnNone, kFnNone, kLoopOff},
     };
     for (const Case& c : cases) {
-        SetupState& s = fresh();
-        ASSERT_EQ(setSide('i', c.in) + setSide('o', c.out) + setSide('l', c.loop), 0u);
+        fresh();
+        ASSERT_EQ(setSide(s, 'i', c.in) + setSide(s, 'o', c.out) + setSide(s, 'l', c.loop), 0u);
         SCOPED_TRACE(std::string(c.in) + "/" + c.out + "/" + c.loop + " " + c.name);
-        EXPECT_EQ(checkedCall(s, [&] { return setSide(c.side, c.name); }), c.result);
+        EXPECT_EQ(checkedCall(s, [&] { return setSide(s, c.side, c.name); }), c.result);
         EXPECT_EQ(s.inFunction, c.in2);
         EXPECT_EQ(s.outFunction, c.out2);
         EXPECT_EQ(s.loopPower, c.loop2);
     }
 }
 
-TEST(SetupSelect, InputRange) {
+TEST_F(SetupSelect, InputRange) {
     struct Case {
         const char* function;
         uint32_t automatic;
@@ -155,10 +164,11 @@ TEST(SetupSelect, InputRange) {
         {"freq", 1, 0.0f, 2006},        {"none", 1, 0.0f, 2006},
     };
     for (const Case& c : cases) {
-        SetupState& s = fresh();
-        ASSERT_EQ(STAsetInput(c.function, sensorFor(c.function)), 0u);
+        fresh();
+        ASSERT_EQ(staSetInput(s, c.function, sensorFor(c.function)), 0u);
         SCOPED_TRACE(c.function);
-        ASSERT_EQ(checkedCall(s, [&] { return STAsetInputRange(c.automatic, c.value); }), c.result);
+        ASSERT_EQ(checkedCall(s, [&] { return staSetInputRange(s, c.automatic, c.value); }),
+                  c.result);
         if (c.result != 0) continue;
         EXPECT_EQ(s.inRange, c.range);
         EXPECT_EQ(s.inRangeSetting, c.range);
@@ -166,7 +176,7 @@ TEST(SetupSelect, InputRange) {
     }
 }
 
-TEST(SetupSelect, ReferenceJunctionInBothUnits) {
+TEST_F(SetupSelect, ReferenceJunctionInBothUnits) {
     struct Case {
         Call call;
         uint32_t result;
@@ -174,82 +184,80 @@ TEST(SetupSelect, ReferenceJunctionInBothUnits) {
         float shown = 0.0f;  // STAgetTref's temperature
     };
     const Case cases[] = {
-        {[] { return STAsetTref("user", 23.0f); }, 0, "user", 23.0f},
-        {[] { return STAsetTref("user", 401.0f); }, 2001},
-        {[] { return STAsetTref("user", NAN); }, 2001},
-        {[] { return STAsetTref("user", -100.0f); }, 0, "user", -100.0f},
-        {[] { return STAsetTref("user", -100.1f); }, 2001},
-        {[] { return STAsetTref("User", 0.0f); }, 2013},
-        {[] { return STAsetTempUnits("fahrenheit"); }, 0, "user", -148.0f},
-        {[] { return STAsetTref("user", 752.0f); }, 0, "user", 752.0f},  // 400 C
-        {[] { return STAsetTref("user", 753.0f); }, 2001},
-        {[] { return STAsetTref("measure", 5.0f); }, 0, "measure", 752.0f},
-        {[] { return STAsetTempUnits("psi"); }, 2013},
-        {[] { return STAsetPresUnits("celsius"); }, 2013},
-        {[] { return STAsetTempStd("ITS90"); }, 2013},
-        {[] { return STAsetTempStd("its90"); }, 0, "measure", 752.0f},
+        {[](SetupState& s) { return staSetTref(s, "user", 23.0f); }, 0, "user", 23.0f},
+        {[](SetupState& s) { return staSetTref(s, "user", 401.0f); }, 2001},
+        {[](SetupState& s) { return staSetTref(s, "user", NAN); }, 2001},
+        {[](SetupState& s) { return staSetTref(s, "user", -100.0f); }, 0, "user", -100.0f},
+        {[](SetupState& s) { return staSetTref(s, "user", -100.1f); }, 2001},
+        {[](SetupState& s) { return staSetTref(s, "User", 0.0f); }, 2013},
+        {[](SetupState& s) { return staSetTempUnits(s, "fahrenheit"); }, 0, "user", -148.0f},
+        {[](SetupState& s) { return staSetTref(s, "user", 752.0f); }, 0, "user", 752.0f},  // 400 C
+        {[](SetupState& s) { return staSetTref(s, "user", 753.0f); }, 2001},
+        {[](SetupState& s) { return staSetTref(s, "measure", 5.0f); }, 0, "measure", 752.0f},
+        {[](SetupState& s) { return staSetTempUnits(s, "psi"); }, 2013},
+        {[](SetupState& s) { return staSetPresUnits(s, "celsius"); }, 2013},
+        {[](SetupState& s) { return staSetTempStd(s, "ITS90"); }, 2013},
+        {[](SetupState& s) { return staSetTempStd(s, "its90"); }, 0, "measure", 752.0f},
     };
-    SetupState& s = fresh();
+    fresh();
     for (const Case& c : cases) {
-        ASSERT_EQ(checkedCall(s, c.call), c.result);
+        ASSERT_EQ(checkedCall(s, [&] { return c.call(s); }), c.result);
         if (c.result != 0) continue;
         char mode[16];
         float shown = 0.0f;
-        EXPECT_EQ(STAgetTref(mode, &shown), mode);
+        EXPECT_EQ(staGetTref(s, mode, &shown), mode);
         EXPECT_STREQ(mode, c.mode);
         EXPECT_FLOAT_EQ(shown, c.shown);
     }
     EXPECT_FLOAT_EQ(s.trefUser, 400.0f);
 }
 
-TEST(SetupSelect, UnitsReselectTheFunctionsInUse) {
-    SetupState& s = fresh();
+TEST_F(SetupSelect, UnitsReselectTheFunctionsInUse) {
+    fresh();
     char name[16];
-    ASSERT_EQ(STAsetTref("user", 23.0f), 0u);
-    ASSERT_EQ(STAsetOutput("tc", "tc_k", 100.0f, 0), 0u);
+    ASSERT_EQ(staSetTref(s, "user", 23.0f), 0u);
+    ASSERT_EQ(staSetOutput(s, "tc", "tc_k", 100.0f, 0), 0u);
     const float emf = s.outElecValue;
-    ASSERT_EQ(checkedCall(s, [] { return STAsetTempUnits("fahrenheit"); }), 0u);
+    ASSERT_EQ(checkedCall(s, [&] { return staSetTempUnits(s, "fahrenheit"); }), 0u);
     EXPECT_EQ(s.outValue, 212.0f);
     EXPECT_FLOAT_EQ(s.outElecValue, emf);
     EXPECT_FLOAT_EQ(s.outTrefValue, 73.4f);
     EXPECT_FLOAT_EQ(s.inTrefValue, 73.4f);
     EXPECT_EQ(s.trefUser, 23.0f);
-    EXPECT_STREQ(STAgetTempUnits(name), "fahrenheit");
+    EXPECT_STREQ(staGetTempUnits(s, name), "fahrenheit");
 
-    ASSERT_EQ(checkedCall(s, [] { return STAsetTempStd("ipts68"); }), 0u);
+    ASSERT_EQ(checkedCall(s, [&] { return staSetTempStd(s, "ipts68"); }), 0u);
     EXPECT_NE(s.outElecValue, emf);
-    EXPECT_STREQ(STAgetTempStd(name), "ipts68");
+    EXPECT_STREQ(staGetTempStd(s, name), "ipts68");
 
     // A temperature input follows too; the output's units then no longer count.
-    ASSERT_EQ(STAsetInput("2w_rtd", "rtd_pt100_392"), 0u);
-    ASSERT_EQ(checkedCall(s, [] { return STAsetTempUnits("celsius"); }), 0u);
+    ASSERT_EQ(staSetInput(s, "2w_rtd", "rtd_pt100_392"), 0u);
+    ASSERT_EQ(checkedCall(s, [&] { return staSetTempUnits(s, "celsius"); }), 0u);
     EXPECT_EQ(s.inUnits, kUnitCelsius);
     EXPECT_FLOAT_EQ(s.outValue, 100.0f);
 
     // Pressure: the source's range follows the units, the value in psi stays.
-    ASSERT_EQ(STAsetOutput("pressure", "", 0, 0), 0u);
-    ASSERT_EQ(checkedCall(s, [] { return STAsetPresUnits("kpa"); }), 0u);
-    EXPECT_STREQ(STAgetPresUnits(name), "kpa");
-    ASSERT_EQ(STAsetInput("pressure", ""), 102u);
-    ASSERT_EQ(checkedCall(s, [] { return STAsetPresUnits("bar"); }), 0u);
+    ASSERT_EQ(staSetOutput(s, "pressure", "", 0, 0), 0u);
+    ASSERT_EQ(checkedCall(s, [&] { return staSetPresUnits(s, "kpa"); }), 0u);
+    EXPECT_STREQ(staGetPresUnits(s, name), "kpa");
+    ASSERT_EQ(staSetInput(s, "pressure", ""), 102u);
+    ASSERT_EQ(checkedCall(s, [&] { return staSetPresUnits(s, "bar"); }), 0u);
     EXPECT_EQ(s.inUnits, kUnitBar);
     EXPECT_EQ(s.pressureRanges.units, kUnitBar);
 }
 
-TEST(SetupSelect, StoresAndNameGetters) {
-    SetupState& s = fresh();
-    EXPECT_EQ(checkedCall(s, [] { return STAsetInputScale(20.0f, 4.0f); }), 0u);
-    EXPECT_EQ(checkedCall(s, [] { return STAsetOutputScale(NAN, 1.0f); }), 0u);
-    EXPECT_EQ(checkedCall(s, [] { return STAsetTestTolerance(0.25f); }), 0u);
+TEST_F(SetupSelect, StoresAndNameGetters) {
+    fresh();
+    EXPECT_EQ(checkedCall(s, [&] { return staSetInputScale(s, 20.0f, 4.0f); }), 0u);
+    EXPECT_EQ(checkedCall(s, [&] { return staSetOutputScale(s, NAN, 1.0f); }), 0u);
+    EXPECT_EQ(checkedCall(s, [&] { return staSetTestTolerance(s, 0.25f); }), 0u);
     EXPECT_EQ(s.inScaleLow + s.outScaleHigh + s.testTolerance, 21.25f);
     EXPECT_EQ(s.inScaleOn + s.outScaleOn + s.testTolOn, 3);
 
-    EXPECT_EQ(STAgetTempUnits(nullptr), nullptr);
-    EXPECT_EQ(STAgetTref(nullptr, nullptr), nullptr);
     char name[16] = "x";
     s.tempStd = 7;  // a code without a name
-    EXPECT_STREQ(STAgetTempStd(name), "");
-    EXPECT_STREQ(STAgetTref(name, nullptr), "measure");
+    EXPECT_STREQ(staGetTempStd(s, name), "");
+    EXPECT_STREQ(staGetTref(s, name, nullptr), "measure");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Checks shared by the setup tests: a refused setting leaves the whole object as it was, and
-// a setting that was made leaves it committed.
+// What the setup tests share: a setup of their own, and the checks that a refused setting leaves
+// the whole object as it was and a setting that was made leaves it committed.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +9,12 @@
 #include "setup/setup_state.h"
 
 namespace kvtlnk {
+
+// A setup of a test's own, with a log buffer as large as the library's.
+struct OwnSetup {
+    float log[kLogCapacity] = {};
+    SetupState state{log, kLogCapacity};
+};
 
 inline std::vector<unsigned char> bytesOf(const SetupState& s) {
     const auto* p = reinterpret_cast<const unsigned char*>(&s);

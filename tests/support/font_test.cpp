@@ -8,6 +8,9 @@
 namespace kvtlnk {
 namespace {
 
+// The font of the calibrator's prompt area, which the library measures prompts in.
+const ProportionalFont kPromptFont = ProportionalFont::helvr12();
+
 TEST(Font, TextWidths) {
     const std::pair<const char*, int> cases[] = {
         {"", 0},
@@ -17,8 +20,8 @@ TEST(Font, TextWidths) {
         {"\xFF\x90\x01", 6 + 13 + 1},
     };
     for (const auto& [text, width] : cases) {
-        EXPECT_EQ(thePromptFont().textExtent(text).width(), width) << text;
-        EXPECT_EQ(thePromptFont().textExtent(text).height(), 13) << text;
+        EXPECT_EQ(kPromptFont.textExtent(text).width(), width) << text;
+        EXPECT_EQ(kPromptFont.textExtent(text).height(), 13) << text;
     }
 }
 
@@ -61,7 +64,7 @@ TEST(Font, LineLayout) {
         size_t position = 0, before = 0;
         do {
             before = position;
-            const Rect r = fitLine(thePromptFont(), c.text.c_str(), &position, 229, buffer.data());
+            const Rect r = fitLine(kPromptFont, c.text.c_str(), &position, 229, buffer.data());
             lines.push_back({buffer.data(), r.width()});
         } while (position < c.text.size() && position != before);
 

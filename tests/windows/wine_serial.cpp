@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
     }
     failures += port.read(nullptr, 0) == 0 && port.close() ? 0 : 1;
 
-    kvtlnk::setDebugSink([](const char* text) { gTrace += text; });
-    kvtlnk::SerialPort missing;
+    const kvtlnk::Trace trace{[](const char* text) { gTrace += text; }};
+    kvtlnk::SerialPort missing(kvtlnk::systemCalls(), trace);
     if (missing.open("COM42") || missing.isOpen() || gTrace != "OpenComm failed\r\n") {
         std::printf("COM42 opened, or traced \"%s\"\n", gTrace.c_str());
         ++failures;

@@ -32,7 +32,8 @@ void printFields(const std::string& title,
     for (const auto& [label, value] : rows)
         width = std::max(width, label.size());
     for (const auto& [label, value] : rows) {
-        std::cout << "  " << label << std::string(width - label.size() + 2, ' ') << value << '\n';
+        std::cout << "  " << label << std::string(width - label.size() + 2, ' ')
+                  << visibleText(value) << '\n';
     }
 }
 
@@ -86,14 +87,12 @@ void announce(Progress& progress, const PortOptions& port) {
 // An image file's records reach the library as an application's would: uploaded from a
 // calibrator, here the emulator holding them.
 ImageDocument imageOfFile(const Context& context, const std::string& file) {
-    const std::string text = readFile(file);
-    Problem problem;
-    const std::optional<json> value = kvttools::parseJson(text, &problem.message, &problem.field);
-    if (value && isImageJson(*value)) {
-        const ImageFile image = readImageFile(file, *value);
+    const json value = readJsonFile(file);
+    if (isImageJson(value)) {
+        const ImageFile image = readImageFile(file, value);
         return imageOfMemories(context, image.memories, image.calibrator);
     }
-    buildImage(loadProcedure(file, labSource(context)));
+    buildImage(checkedProcedure(file, value, labSource(context)));
     return captureImage();
 }
 
@@ -184,7 +183,7 @@ void uploadCommand(const Context& context, const std::string& out, bool store) {
     }
     std::cout << fmt::format("Wrote {}: {}, {} from the {} on {}\n", out,
                              plural(image.procedure.size(), "procedure record"),
-                             plural(image.results.size(), "result record"), model,
+                             plural(image.results.size(), "result record"), visibleText(model),
                              session.portName());
 }
 
@@ -211,6 +210,14 @@ void dumpCommand(const Context& context, const std::string& directory, const std
         source = "the calibrator on " + session.portName();
     }
     MEMdump(directory.c_str());
+    size_t files = 0;
+    const std::vector<std::string> amiss = dumpFilesAmiss(directory, &files);
+    if (!amiss.empty()) {
+        throw inputError(fmt::format(
+            "dump: wrote {} of the {} files of the image of {} to {}: {}{} could not be written",
+            files - amiss.size(), files, source, directory, amiss.front(),
+            amiss.size() > 1 ? fmt::format(" and {} more", amiss.size() - 1) : ""));
+    }
     uint32_t procedure = 0;
     uint32_t results = 0;
     MEMstats(&procedure, &results);

@@ -92,21 +92,26 @@ bool sameRecords(const std::vector<kvttools::MemoryRecord>& a, const std::vector
     return true;
 }
 
-// Uploads both memories into the backup file and reads it back, before anything on the
-// calibrator changes.
+// Uploads both memories into the backup file and reads it back as show reads an image file,
+// before anything on the calibrator changes.
 void saveBackup(const Context& context, Session& session, OutputFile& file) {
     Progress progress("backup", !context.quiet);
     session.upload(progress, file.path() + " was not written");
     ImageDocument image = captureImage();
     image.calibrator = calibratorJson(session);
     file.commit(dumpJson(toJson(image)));
-    kvttools::MemoryFile back;
-    std::string error = "its records differ from those uploaded";
-    if (!kvttools::loadMemoryFile(file.path(), &back, &error) ||
-        !sameRecords(back.procedure, image.procedure) ||
-        !sameRecords(back.results, image.results)) {
+    std::string problem = "its records differ from those uploaded";
+    bool same = false;
+    try {
+        const ImageFile back = readImageFile(file.path(), readJsonFile(file.path()));
+        same = sameRecords(back.memories.procedure, image.procedure) &&
+               sameRecords(back.memories.results, image.results);
+    } catch (const CliError& e) {
+        problem = e.what();
+    }
+    if (!same) {
         throw CliError(kExitCalibrator, "the backup " + file.path() +
-                                            " does not read back as written: " + error +
+                                            " does not read back as written: " + problem +
                                             " (nothing was changed on the calibrator)");
     }
 }
@@ -217,7 +222,7 @@ void downloadCommand(const Context& context, const std::string& file, const Resu
     }
     std::cout << fmt::format(
         "Sent {} from {} to the {} on {}: the 9 standard strategies, {}, {}, {}, {}\n",
-        plural(items, "item"), file, id.model, session.portName(),
+        plural(items, "item"), visibleText(file), visibleText(id.model), session.portName(),
         plural(procedure.strategies.size(), "strategy", "strategies"),
         plural(procedure.prompts.size(), "prompt definition"),
         plural(procedure.setups.size(), "setup"), plural(procedure.tasks.size(), "task"));

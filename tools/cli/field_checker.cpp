@@ -32,7 +32,8 @@ bool Checker::object(const json& v, const std::string& path,
         problem(path, "must be an object, not " + describeType(v));
         return false;
     }
-    for (const auto& [key, value] : v.items()) {
+    for (auto it = v.begin(); it != v.end(); ++it) {
+        const std::string& key = it.key();
         if (key == "comment" ||
             std::any_of(known.begin(), known.end(), [&](const char* k) { return key == k; })) {
             continue;

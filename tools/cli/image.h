@@ -94,4 +94,9 @@ std::string calibratorText(const nlohmann::ordered_json& calibrator, const std::
 // stands (after KVTuplStart: the sizes the calibrator's directories announced).
 std::vector<uint32_t> recordSizes();
 
+// The files MEMdump writes of the library's image (per memory its listing and a data file per
+// record, results first) that do not stand in directory as they should, by name in the order
+// they are written; total gets how many there are.
+std::vector<std::string> dumpFilesAmiss(const std::string& directory, size_t* total);
+
 }  // namespace kvtcli

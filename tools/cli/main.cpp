@@ -15,6 +15,7 @@
 #include "kvtlnk/kvtlnk.h"
 #include "lab_commands.h"
 #include "ports.h"
+#include "table.h"
 
 using namespace kvtcli;
 
@@ -53,7 +54,8 @@ std::string procedureReference() {
 }
 
 int report(const CliError& e, bool json) {
-    std::cerr << "kvtlnk: " << e.what() << std::endl;
+    // The message may quote a file's text or name: its controls are shown, its lines kept.
+    std::cerr << "kvtlnk: " << visibleText(e.what(), true) << std::endl;
     if (json && !e.wasAnswered()) {
         nlohmann::ordered_json error = {{"message", e.what()}, {"exitCode", e.exitCode()}};
         error["resultCode"] = e.resultCode() ? nlohmann::ordered_json(e.resultCode()) : nullptr;

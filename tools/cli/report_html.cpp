@@ -173,34 +173,6 @@ std::string section(const ResultView& r) {
 
 }  // namespace
 
-std::string escapeHtml(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                // A control character (an escape sequence in a tag text) shows as "\x1b".
-                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-                    out += fmt::format("\\x{:02x}", static_cast<unsigned char>(c));
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out;
-}
-
 std::string reportHtml(const std::vector<ResultView>& results, const ReportSource& source) {
     std::string html =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\" />\n"

@@ -54,7 +54,7 @@ void resultsCommand(const Context& context, const std::string& file, bool csv, b
                                {"results", toJson(results)}});
     } else {
         std::cout << fmt::format("{} of {}: {}\n", plural(results.size(), "calibration result"),
-                                 origin, verdictName(overallVerdict(results)));
+                                 visibleText(origin), verdictName(overallVerdict(results)));
         printResults(std::cout, results);
     }
     if (!check) return;
@@ -94,8 +94,8 @@ void reportCommand(const Context& context, const std::string& file, const std::s
         return;
     }
     std::cout << fmt::format("Wrote {}: the calibration report of {} from {}: {}\n", out,
-                             plural(image.calibrations.size(), "result"), source.origin,
-                             verdictName(verdict));
+                             plural(image.calibrations.size(), "result"),
+                             visibleText(source.origin), verdictName(verdict));
 }
 
 }  // namespace kvtcli

@@ -41,7 +41,7 @@ json pointJson(const PointView& p) {
 }
 
 std::string taskName(const ResultView& r) {
-    return r.taskIndex < 0 ? "none" : "\"" + r.task + "\"";
+    return r.taskIndex < 0 ? "none" : "\"" + visibleText(r.task) + "\"";
 }
 
 }  // namespace
@@ -65,14 +65,16 @@ PointText pointText(const ResultView& r, const PointView& p) {
 void printResults(std::ostream& out, const std::vector<ResultView>& results) {
     for (const ResultView& r : results) {
         const std::string name = r.text1.empty() ? r.tag : r.text1;
-        out << fmt::format("\n{}{}, {}, taken {}: {}\n", name, r.text2.empty() ? "" : " " + r.text2,
-                           sideName(r), r.taken, verdictName(r.verdict));
+        out << fmt::format("\n{}{}, {}, taken {}: {}\n", visibleText(name),
+                           r.text2.empty() ? "" : " " + visibleText(r.text2), sideName(r),
+                           visibleText(r.taken), verdictName(r.verdict));
         if (!r.problem.empty()) {
-            out << "  tag " << r.tag << ", does not decode: " << r.problem << '\n';
+            out << "  tag " << visibleText(r.tag) << ", does not decode: " << visibleText(r.problem)
+                << '\n';
             if (r.points.empty()) continue;
         }
-        out << fmt::format("  tag {}, task {}, strategy \"{}\", {}{}\n", r.tag, taskName(r),
-                           r.strategy, plural(r.points.size(), "point"),
+        out << fmt::format("  tag {}, task {}, strategy \"{}\", {}{}\n", visibleText(r.tag),
+                           taskName(r), visibleText(r.strategy), plural(r.points.size(), "point"),
                            r.flagged ? ", readings after adjustment" : "");
         out << "  measures  " << describeInput(r.setup) << "\n  sources   "
             << describeOutput(r.setup) << "\n  " << describeRest(r.setup) << '\n';

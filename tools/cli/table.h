@@ -6,13 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "common/text_escape.h"
+
 namespace kvtcli {
+
+// Every text a terminal shows goes through it: a tag text or a file name may hold escape
+// sequences.
+using kvttools::visibleText;
 
 class Table {
   public:
     // align holds one letter per column: 'l' left, 'r' right (numbers).
     Table(std::vector<std::string> headings, std::string align);
 
+    // The cells are shown with their controls visible.
     void add(std::vector<std::string> cells);
     bool empty() const { return rows_.empty(); }
 
@@ -33,7 +40,7 @@ inline std::string plural(size_t count, const std::string& noun, const std::stri
 // A whole number with its thousands grouped: "1,048,576".
 std::string grouped(uint64_t n);
 
-// A CSV field: quoted when it holds a separator, a quote or a line break.
-std::string csvField(const std::string& text);
+// Every field of a CSV row goes through it: controls visible, no formula, quoted as needed.
+using kvttools::csvField;
 
 }  // namespace kvtcli

@@ -143,6 +143,10 @@ class CliInstrument : public ::testing::Test {
 // failure, and its exit status (expectFirstLines). A command line names the emulators @port,
 // @locked and @silent, and a scratch directory @dir.
 TEST_F(CliInstrument, EachFailureSaysWhyInItsFirstLine) {
+    ASSERT_EQ(mkfifo(dir.path("fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink(dir.write("victim", "kept"), dir.path("link"));
+    dir.write("big", "");
+    std::filesystem::resize_file(dir.path("big"), (64 << 20) + 1);
     expectFirstLines(
         {
             {2, "", "kvtlnk: name a command: identify, memstats, download"},
@@ -155,6 +159,25 @@ TEST_F(CliInstrument, EachFailureSaysWhyInItsFirstLine) {
             {2, "download /nonexistent/d.json",
              "kvtlnk: cannot read /nonexistent/d.json: No such file or directory"},
             {2, "show @dir", "kvtlnk: cannot read @dir: is a directory, not a file"},
+            {2, "show /dev/zero",
+             "kvtlnk: cannot read /dev/zero: is a character device, not a regular file (give - to "
+             "read standard input)"},
+            {2, "results /dev/zero", "kvtlnk: cannot read /dev/zero: is a character device"},
+            {2, "report /dev/zero", "kvtlnk: cannot read /dev/zero: is a character device"},
+            {2, "download /dev/zero", "kvtlnk: cannot read /dev/zero: is a character device"},
+            {2, "kvtsim --image /dev/zero", "kvtsim: /dev/zero: is a character device"},
+            {2, "show @fifo", "kvtlnk: cannot read @fifo: is a pipe, not a regular file"},
+            {2, "download @big", "kvtlnk: cannot read @big: is larger than 64 MiB"},
+            {2, R"(download @file={"strategies":[{"name":"A","points":[0]}],"strategies":[]})",
+             "kvtlnk: @file: strategies: is given twice in one object; give each key once"},
+            {2, R"(show @file={"procedure":[],"results":[],"procedure":[]})",
+             "kvtlnk: @file: procedure: is given twice in one object"},
+            {2, "--port @port upload --out /dev/full",
+             "kvtlnk: cannot write /dev/full: No space left on device"},
+            {2, "--port @port upload --out @link",
+             "kvtlnk: cannot write @link: is a symbolic link; name the file itself"},
+            {2, "--port @port upload --out @fifo",
+             "kvtlnk: cannot write @fifo: is a pipe that no program reads"},
             {2, "--port @port download @file={}",
              "kvtlnk: @file: holds no strategies, prompt definitions or tasks"},
             {2, "--port @port download " + kExample,
@@ -202,8 +225,12 @@ TEST_F(CliInstrument, EachFailureSaysWhyInItsFirstLine) {
         {{"@port", emu.portPath()},
          {"@locked", locked.portPath()},
          {"@silent", silent.portPath()},
-         {"@dir", dir.path("")}},
+         {"@dir", dir.path("")},
+         {"@fifo", dir.path("fifo")},
+         {"@link", dir.path("link")},
+         {"@big", dir.path("big")}},
         dir);
+    EXPECT_EQ(contents(dir.path("victim")), "kept");
     // Nothing that was refused reached the calibrator's memories.
     EXPECT_EQ(emu.memory(kvttools::Memory::Procedure), field.procedure);
     EXPECT_EQ(emu.memory(kvttools::Memory::Results), field.results);
@@ -223,6 +250,40 @@ TEST_F(CliInstrument, ResultsAreBackedUpBeforeTheyAreLost) {
     EXPECT_EQ(saved.results, field.results);
     EXPECT_TRUE(emu.memory(kvttools::Memory::Results).empty());
     EXPECT_EQ(emu.memory(kvttools::Memory::Procedure).size(), 31u);
+}
+
+// Stamps a calibrator may report that no calendar has (a month 13, the year 2200) are kept in
+// the backup as they came, and the backup reads back.
+TEST_F(CliInstrument, ABackupKeepsEveryStampAsItCame) {
+    std::vector<kvttools::MemoryRecord> results = field.results;
+    results[0].stamp = {0, 0, 99, 0, 0, 13, 208};
+    results[1].stamp = {255, 255, 255, 0, 255, 255, 255};
+    emu.replaceMemory(kvttools::Memory::Results, results);
+    const std::string backup = dir.path("backup.json");
+    const ProcessResult r = cli({"clear", "--backup", backup});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const json shown = jsonOf(runCli({"--json", "show", backup}));
+    ASSERT_EQ(shown["results"].size(), 2u);
+    EXPECT_EQ(shown["results"][0]["stamp"], "2200-13-00 99:00:00");
+    EXPECT_EQ(shown["results"][1]["stamp"], "2247-255-255 255:255:255");
+}
+
+// A dump that cannot write all its files says how many it wrote and fails.
+TEST_F(CliInstrument, ADumpCutShortSaysWhatItWrote) {
+    std::filesystem::create_directories(dir.path("d/prc2.nd"));
+    const ProcessResult r = runCli({"-q", "dump", dir.path("d"), "--from", kExample});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "kvtlnk: dump: wrote 4 of the 33 files of the image of " + kExample + " to " +
+                         dir.path("d") + ": prc2.nd and 28 more could not be written\n");
+    EXPECT_EQ(r.out, "");
+}
+
+// "-" reads a description or an image file from standard input.
+TEST_F(CliInstrument, StandardInputIsAnInput) {
+    const ProcessResult r =
+        runProcess({"/bin/sh", "-c", std::string(KVTLNK_CLI_PATH) + " show - < " + kExample});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(has(r.out, "Procedure memory: 31 records")) << r.out;
 }
 
 TEST_F(CliInstrument, DownloadThenUploadRoundTripsThroughFiles) {

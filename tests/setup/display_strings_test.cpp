@@ -13,6 +13,8 @@
 #include "setup/range_tables.h"
 #include "setup/setup_scaling.h"
 #include "setup/setup_state.h"
+#include "setup/sta_calls.h"
+#include "setup_test_support.h"
 #include "support/text_tables.h"
 
 namespace kvtlnk {
@@ -23,7 +25,8 @@ constexpr uint32_t kPt100 = 2;
 enum class Side { Input, Output, MinMax };
 
 // Readings arrive only from the calibrator (a restored setup); they are set here directly.
-// Function "none" leaves the side to STAinit and the setters.
+// Function "none" leaves the side to STAinit and the setters. Each test has a setup and text
+// tables of its own.
 void put(SetupState& s, Side side, uint32_t function, uint32_t units, uint32_t range, float v) {
     if (function == kFnNone) return;
     if (side == Side::Output) {
@@ -77,33 +80,35 @@ const Row kRows[] = {
     {"output not set", Side::Output, kFnDcv, kUnitVolts, 7, 1.0f, [](SetupState& s) { s.outChanged = 0; },
      "------", "", 0},
     {"freq source", Side::Output, kFnNone, 0, 0, 0.0f,
-     [](SetupState&) { STAsetOutput("freq", "", 1000.0f, 5.0f); }, "  1000 Hz", " 5.000 V", 0},
+     [](SetupState& s) { staSetOutput(s, "freq", "", 1000.0f, 5.0f); }, "  1000 Hz", " 5.000 V", 0},
     {"output mode 1", Side::Output, kFnDcv, kUnitVolts, 7, 0.5f,
      [](SetupState& s) { s.outScaledMode = 1, s.outSetValue = 50.0f; }, " 50.00 UDF", "0.50000 V", 0},
     {"tc source, EMF out of every range", Side::Output, kFnNone, 0, 0, 0.0f,
-     [](SetupState&) { STAsetTref("user", 100.0f), STAsetOutput("tc", "tc_e", -250.0f, 0.0f); },
+     [](SetupState& s) { staSetTref(s, "user", 100.0f), staSetOutput(s, "tc", "tc_e", -250.0f, 0.0f); },
      "-250.0 \xB0" "C", " 0.000mV", 2001},
     {"pressure source, 0 to 100 psi module", Side::Output, kFnNone, 0, 0, 0.0f, [](SetupState& s) {
          s.pressureLow = 0.0f, s.pressureHigh = 100.0f, s.pressureCode = 0xFFFE;
-         STAsetOutput("pressure", "", 0.0f, 0.0f); },
+         staSetOutput(s, "pressure", "", 0.0f, 0.0f); },
      "0.00psi", "", 0},
 };
 // clang-format on
 
-// Sets the row's reading on its side of the global setup and reads both strings.
-uint32_t show(const Row& r, char* first, char* second) {
-    STAinit();
-    put(theSetupState(), r.side, r.function, r.units, r.range, r.value);
-    if (r.more != nullptr) r.more(theSetupState());
-    if (r.side == Side::Input) return STAgetInputString(first, second);
-    return r.side == Side::Output ? STAgetOutputString(first, second)
-                                  : STAgetMinMaxString(first, second);
+// Sets the row's reading on its side of the setup and reads both strings.
+uint32_t show(SetupState& s, const TextTables& tables, const Row& r, char* first, char* second) {
+    staInit(s);
+    put(s, r.side, r.function, r.units, r.range, r.value);
+    if (r.more != nullptr) r.more(s);
+    if (r.side == Side::Input) return staGetInputString(s, tables, first, second);
+    return r.side == Side::Output ? staGetOutputString(s, tables, first, second)
+                                  : staGetMinMaxString(s, tables, first, second);
 }
 
 TEST(DisplayStrings, ShowWhatTheCalibratorShows) {
+    OwnSetup own;
+    const TextTables tables;
     for (const Row& r : kRows) {
         char first[KVTLNK_DISPLAY_STRING_SIZE], second[KVTLNK_DISPLAY_STRING_SIZE];
-        EXPECT_EQ(show(r, first, second), r.result) << r.what;
+        EXPECT_EQ(show(own.state, tables, r, first, second), r.result) << r.what;
         EXPECT_STREQ(first, r.first) << r.what;
         EXPECT_STREQ(second, r.second) << r.what;
     }
@@ -120,12 +125,15 @@ float throughPrefix(float value, uint32_t prefix) {
 // magnitudes), and the pressure range in every pressure unit: the string fits the stated size
 // and ends with the unit's symbol, and the value comes back through the range's prefix.
 TEST(DisplayStrings, EveryRangeFitsTheStatedSizeAndEndsWithItsUnit) {
-    const StringList& symbols = theTextTables().findList(kUnitSymbolsList);
+    OwnSetup own;
+    SetupState& s = own.state;
+    const TextTables tables;
+    const StringList& symbols = tables.findList(kUnitSymbolsList);
     size_t longest = 0;
     auto check = [&](const Row& r, uint32_t prefix) {
         char text[KVTLNK_DISPLAY_STRING_SIZE + 8], unused[KVTLNK_DISPLAY_STRING_SIZE];
         std::memset(text, 'x', sizeof text);
-        show(r, text, unused);
+        show(s, tables, r, text, unused);
         const std::string shown(text, strnlen(text, sizeof text)),
             unit = listItem(symbols, r.units);
         const std::string where = std::to_string(r.function) + "/" + std::to_string(r.range);
@@ -133,8 +141,9 @@ TEST(DisplayStrings, EveryRangeFitsTheStatedSizeAndEndsWithItsUnit) {
         EXPECT_EQ(shown.substr(shown.size() - std::min(shown.size(), unit.size())), unit) << where;
         longest = std::max(longest, shown.size());
         float value = 0.0f;
-        r.side == Side::Input ? STAgetInput(nullptr, nullptr, nullptr, nullptr, &value, nullptr)
-                              : STAgetOutput(nullptr, nullptr, nullptr, nullptr, &value, nullptr);
+        r.side == Side::Input
+            ? staGetInput(s, nullptr, nullptr, nullptr, nullptr, &value, nullptr)
+            : staGetOutput(s, nullptr, nullptr, nullptr, nullptr, &value, nullptr);
         EXPECT_EQ(value, throughPrefix(r.value, prefix)) << where << ": " << shown;
     };
     for (Side side : {Side::Input, Side::Output}) {
@@ -150,8 +159,8 @@ TEST(DisplayStrings, EveryRangeFitsTheStatedSizeAndEndsWithItsUnit) {
     for (uint32_t unit = kUnitPsi; unit <= kUnitKpa; ++unit) {
         for (float high : {100.0f, 10000.0f}) {
             const PressureDisplay d = pressureDisplay(unit, -high, high, -2);
-            auto more = [high](SetupState& s) {
-                buildPressureRange(s, s.inUnits, -high, high, -2);
+            auto more = [high](SetupState& shown) {
+                buildPressureRange(shown, shown.inUnits, -high, high, -2);
             };
             for (float v : {d.low, d.high})
                 check({"", Side::Input, kFnPressure, unit, 7, v, more, "", "", 0}, kPrefixPressure);
@@ -164,17 +173,18 @@ TEST(Readings, ReportNamesFlagsAndSecondaryValues) {
     char function[KVTLNK_NAME_SIZE], sensor[KVTLNK_NAME_SIZE];
     uint32_t valid = 9, settled = 9, set, confirmed;
     float primary, secondary;
-    STAinit();
-    EXPECT_EQ(STAgetInput(function, sensor, &valid, &settled, &primary, &secondary), 0u);
+    OwnSetup own;
+    SetupState& s = own.state;
+    staInit(s);
+    EXPECT_EQ(staGetInput(s, function, sensor, &valid, &settled, &primary, &secondary), 0u);
     EXPECT_EQ(std::string(function) + "/" + sensor, "none/");
     EXPECT_EQ(valid + settled, 0u);
 
-    SetupState& s = theSetupState();
-    ASSERT_EQ(STAsetInput("tc", "tc_k"), 0u);
+    ASSERT_EQ(staSetInput(s, "tc", "tc_k"), 0u);
     s.inReadingValid = 1, s.inRawReading = 0.0041f, s.inRangeSetting = 6;
     for (uint8_t counter : {7, 8}) {
         s.inFlagCounter = counter;
-        STAgetInput(function, sensor, &valid, &settled, &primary, &secondary);
+        staGetInput(s, function, sensor, &valid, &settled, &primary, &secondary);
         EXPECT_EQ(std::make_pair(valid, settled), std::make_pair(1u, counter == 8 ? 1u : 0u));
     }
     EXPECT_STREQ(sensor, "tc_k");
@@ -182,14 +192,14 @@ TEST(Readings, ReportNamesFlagsAndSecondaryValues) {
 
     put(s, Side::Input, kFnDcv, kUnitVolts, 6, 0.0f);
     s.inScaledMode = 5, s.inMax = 0.0523f, s.inMaxRange = 6, s.inMin = 0.0123f, s.inMinRange = 6;
-    EXPECT_EQ(STAgetMinMax(&primary, &secondary), 0u);
+    EXPECT_EQ(staGetMinMax(s, &primary, &secondary), 0u);
     EXPECT_EQ((std::vector<float>{primary, secondary}),
               (std::vector<float>{throughPrefix(0.0523f, kPrefixMilli),
                                   throughPrefix(0.0123f, kPrefixMilli)}));
 
-    ASSERT_EQ(STAsetOutput("2w_rtd", "rtd_pt100_385", 100.0f, 0.0f), 0u);
+    ASSERT_EQ(staSetOutput(s, "2w_rtd", "rtd_pt100_385", 100.0f, 0.0f), 0u);
     s.outScaledMode = 4, s.outSetValue = 50.0f, s.outConfirmed = 0;  // as restored
-    STAgetOutput(function, sensor, &set, &confirmed, &primary, nullptr);
+    staGetOutput(s, function, sensor, &set, &confirmed, &primary, nullptr);
     EXPECT_EQ(std::string(function) + "/" + sensor, "2w_rtd/rtd_pt100_385");
     EXPECT_EQ(std::make_pair(set, confirmed), std::make_pair(1u, 0u));
     EXPECT_EQ(primary, 50.0f);  // a transfer-function value comes back as it is
@@ -206,21 +216,25 @@ TEST(Readings, NameBuffersHoldEveryName) {
 }
 
 TEST(Readings, SettingsGettersReportTheirFieldsAndSkipNullOutputs) {
-    STAinit();
-    SetupState& s = theSetupState();
+    OwnSetup own;
+    SetupState& s = own.state;
+    const TextTables tables;
+    staInit(s);
     uint32_t automatic = 9, present = 9, inOn = 9, outOn = 9;
     float high = 0.0f, p[4];
-    STAsetInput("tc", "tc_k");
-    STAgetInputRange(&automatic, &high);
+    staSetInput(s, "tc", "tc_k");
+    staGetInputRange(s, &automatic, &high);
     EXPECT_EQ(high, 1374.0f);
-    STAsetInput("dcv", ""), STAsetInputRange(0, 5.0f);
-    STAgetInputRange(&automatic, &high);
+    staSetInput(s, "dcv", ""), staSetInputRange(s, 0, 5.0f);
+    staGetInputRange(s, &automatic, &high);
     EXPECT_EQ(std::make_pair(automatic, high), std::make_pair(0u, 11.01f));
     char loop[KVTLNK_NAME_SIZE];
-    STAsetLoopPower("24v"), STAgetLoopPower(loop);
+    staSetLoopPower(s, "24v"), staGetLoopPower(s, loop);
     EXPECT_STREQ(loop, "24v");
-    STAsetInputScale(20.0f, 4.0f), STAsetOutputScale(-1.0f, 1.0f), STAsetTestTolerance(0.5f);
-    STAgetInputScale(&p[0], &p[1]), STAgetOutputScale(&p[2], &p[3]), STAgetTestTolerance(&high);
+    staSetInputScale(s, 20.0f, 4.0f), staSetOutputScale(s, -1.0f, 1.0f),
+        staSetTestTolerance(s, 0.5f);
+    staGetInputScale(s, &p[0], &p[1]), staGetOutputScale(s, &p[2], &p[3]),
+        staGetTestTolerance(s, &high);
     EXPECT_EQ((std::vector<float>{p, p + 4}), (std::vector<float>{20.0f, 4.0f, -1.0f, 1.0f}));
     EXPECT_EQ(high, 0.5f);
 
@@ -230,18 +244,18 @@ TEST(Readings, SettingsGettersReportTheirFieldsAndSkipNullOutputs) {
     std::memcpy(s.pressureText1, "PM200 XYZW", 10), std::memcpy(s.pressureText2, "0-100 PSIG", 11);
     s.pressureModulePresent = 1;
     char text1[KVTLNK_PRESSURE_TEXT_SIZE], text2[10];
-    STAgetScaled(&inOn, &p[0], &p[1], &outOn, &p[2], &p[3]);
+    staGetScaled(s, &inOn, &p[0], &p[1], &outOn, &p[2], &p[3]);
     EXPECT_EQ(std::make_pair(inOn, outOn), std::make_pair(1u, 0u));
     EXPECT_EQ((std::vector<float>{p, p + 4}), (std::vector<float>{2.0f, 3.0f, 4.0f, 5.0f}));
-    STAgetPressure(text1, text2, &present);
+    staGetPressure(s, text1, text2, &present);
     EXPECT_EQ(std::string(text1) + "|" + text2, "0-100 PSIG|PM200 XYZ");
     EXPECT_EQ(present, 1u);
 
-    STAgetInput(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-    STAgetOutput(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-    STAgetMinMaxString(nullptr, nullptr);
-    STAgetScaled(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-    STAgetPressure(nullptr, nullptr, nullptr);
+    staGetInput(s, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    staGetOutput(s, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    staGetMinMaxString(s, tables, nullptr, nullptr);
+    staGetScaled(s, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    staGetPressure(s, nullptr, nullptr, nullptr);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "readings/display_record.h"
+#include "setup/display_record.h"
 
 #include <cstring>
 
@@ -6,7 +6,6 @@
 #include "readings/units.h"
 #include "setup/name_tables.h"
 #include "setup/range_tables.h"
-#include "support/text_tables.h"
 
 namespace kvtlnk {
 
@@ -261,7 +260,7 @@ float baseValue(const DisplayRecord& r) {
     return v;
 }
 
-void composeDisplay(const DisplayRecord& r, Blank blank, char* dst) {
+void composeDisplay(const TextTables& tables, const DisplayRecord& r, Blank blank, char* dst) {
     if (blank == Blank::Empty && r.format[0] == '\0') {
         dst[0] = '\0';
     } else if (!r.finite) {
@@ -269,8 +268,7 @@ void composeDisplay(const DisplayRecord& r, Blank blank, char* dst) {
     } else if (!r.valid) {
         copyText(dst, kNotValid, kDisplayStringSize);
     } else {
-        formatValue(r.format, dst, kDisplayStringSize, r.value);
-        const TextTables& tables = theTextTables();
+        formatValue(tables, r.format, dst, kDisplayStringSize, r.value);
         if (r.prefix != kPrefixNone)
             appendText(dst, listItem(tables.findList(kPrefixLettersList), r.prefix));
         appendText(dst, listItem(tables.findList(kUnitSymbolsList), r.unit));

@@ -6,6 +6,7 @@
 #include "kvtlnk/kvtlnk.h"
 #include "readings/number_format.h"
 #include "setup/setup_state.h"
+#include "support/text_tables.h"
 
 namespace kvtlnk {
 
@@ -66,8 +67,9 @@ enum class Blank { Empty, Format };
 constexpr size_t kDisplayStringSize = KVTLNK_DISPLAY_STRING_SIZE;
 
 // The display string of a record: "!!!!!!" when not finite, "------" when not valid, else the
-// number, the prefix letter and the unit symbol. Writes at most kDisplayStringSize bytes.
-void composeDisplay(const DisplayRecord& record, Blank blank, char* dst);
+// number (with the tables' decimal comma), the prefix letter and the unit symbol from the
+// tables. Writes at most kDisplayStringSize bytes.
+void composeDisplay(const TextTables& tables, const DisplayRecord& record, Blank blank, char* dst);
 
 // Copies text into dst (size bytes, always terminated), cutting what does not fit.
 void copyText(char* dst, const char* text, size_t size);
