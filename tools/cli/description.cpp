@@ -263,7 +263,8 @@ const std::vector<std::string>& standardStrategyNames() {
     return names;
 }
 
-Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& problems) {
+Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& problems,
+                         const LabSource& lab) {
     Problem problem;
     const std::optional<json> root =
         kvttools::parseJson(jsonText, &problem.message, &problem.field);
@@ -271,10 +272,10 @@ Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& prob
         problems.push_back(problem);
         return {};
     }
-    return readProcedure(*root, problems);
+    return readProcedure(*root, problems, lab);
 }
 
-Procedure readProcedure(const json& root, std::vector<Problem>& problems) {
+Procedure readProcedure(const json& root, std::vector<Problem>& problems, const LabSource& lab) {
     Procedure procedure;
     Checker check(problems);
     if (!check.object(root, "", {"strategies", "prompts", "setups", "tasks"})) return procedure;
@@ -286,7 +287,7 @@ Procedure readProcedure(const json& root, std::vector<Problem>& problems) {
     // session then applies the rules of the calibrator at hand.
     const PortOptions emulator;
     KVTsetVersion(emulator.simModel.c_str(), emulator.simFirmware.c_str());
-    procedure.setups = readSetups(check, root);
+    procedure.setups = readSetups(check, root, lab);
     for (const SetupDefinition& s : procedure.setups)
         names.setups.emplace(s.name, s.path);
     readTasks(check, root, procedure, names);

@@ -74,7 +74,7 @@ std::optional<std::string> Checker::text(const json& v, const std::string& path,
     std::string bad;
     std::optional<std::string> t = fromUtf8(v.get<std::string>(), &bad);
     if (!t) {
-        problem(path, "holds " + bad + ", which the calibrator cannot show");
+        problem(path, "holds " + bad);
         return std::nullopt;
     }
     for (char c : *t) {

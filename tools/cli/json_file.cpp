@@ -26,9 +26,9 @@ nlohmann::ordered_json readJsonFile(const std::string& path) {
     return std::move(*value);
 }
 
-OutputFile::OutputFile(const std::string& path) {
+OutputFile::OutputFile(const std::string& path, bool replace) {
     std::string error;
-    if (!file_.open(path, &error)) throw inputError("cannot write " + error);
+    if (!file_.open(path, &error, replace)) throw inputError("cannot write " + error);
 }
 
 void OutputFile::commit(const std::string& text) {

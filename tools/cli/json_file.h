@@ -17,10 +17,11 @@ nlohmann::ordered_json readJsonFile(const std::string& path);
 
 // A file the tool writes at the end of its work, made at once: a place that cannot be written
 // is an input error before anything is sent or fetched, and the file appears whole or not at
-// all (interrupted, it is never half written).
+// all (interrupted, it is never half written). With replace false, a file that exists is
+// refused, however it came there.
 class OutputFile {
   public:
-    explicit OutputFile(const std::string& path);
+    explicit OutputFile(const std::string& path, bool replace = true);
     void commit(const std::string& text);
     const std::string& path() const { return file_.path(); }
 

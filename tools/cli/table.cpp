@@ -44,4 +44,11 @@ void Table::print(std::ostream& out, const std::string& indent) const {
         line(row);
 }
 
+std::string grouped(uint64_t n) {
+    std::string digits = std::to_string(n);
+    for (size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, ",");
+    return digits;
+}
+
 }  // namespace kvtcli

@@ -1,6 +1,7 @@
 // Column-aligned text tables for the terminal.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -35,6 +36,9 @@ class Table {
 inline std::string plural(size_t count, const std::string& noun, const std::string& many = "") {
     return std::to_string(count) + " " + (count == 1 ? noun : many.empty() ? noun + "s" : many);
 }
+
+// A whole number with its thousands grouped: "1,048,576".
+std::string grouped(uint64_t n);
 
 // Every field of a CSV row goes through it: controls visible, no formula, quoted as needed.
 using kvttools::csvField;

@@ -119,9 +119,15 @@ AtomicFile::~AtomicFile() {
     discard();
 }
 
-bool AtomicFile::open(const std::string& path, std::string* error) {
+bool AtomicFile::open(const std::string& path, std::string* error, bool replace) {
     discard();
     path_ = path;
+    replace_ = replace;
+    struct stat existing {};
+    if (!replace && ::lstat(path.c_str(), &existing) == 0) {
+        *error = reason(path, EEXIST);
+        return false;
+    }
     // Never through a link, never waiting for a reader; what was opened decides.
     const int fd =
         calls_.open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
@@ -195,10 +201,15 @@ bool AtomicFile::commit(const std::string& text, std::string* error) {
         err = errno;
     }
     fd_ = -1;
-    if (ok && !inPlace && calls_.rename(temporary_.c_str(), path_.c_str()) != 0) {
+    // A link to the new name fails when something took the name meanwhile; a rename would
+    // replace it.
+    if (ok && !inPlace &&
+        (replace_ ? calls_.rename(temporary_.c_str(), path_.c_str())
+                  : ::link(temporary_.c_str(), path_.c_str())) != 0) {
         ok = false;
         err = errno;
     }
+    if (ok && !replace_) ::unlink(temporary_.c_str());
     if (!ok) {
         *error = reason(path_, err);
         discard();

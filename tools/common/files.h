@@ -40,8 +40,9 @@ class AtomicFile {
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // False with "PATH: reason" when the file cannot be written there.
-    bool open(const std::string& path, std::string* error);
+    // False with "PATH: reason" when the file cannot be written there. With replace false, a
+    // file that exists is refused, here and when the text is put in place.
+    bool open(const std::string& path, std::string* error, bool replace = true);
     bool commit(const std::string& text, std::string* error);
     const std::string& path() const { return path_; }
 
@@ -57,6 +58,7 @@ class AtomicFile {
     std::string path_;
     std::string temporary_;
     int fd_ = -1;
+    bool replace_ = true;
 };
 
 }  // namespace kvttools

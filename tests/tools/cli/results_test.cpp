@@ -102,6 +102,7 @@ TEST_F(FieldRun, CsvOpensAsATable) {
         std::istringstream in(line);
         for (std::string cell; std::getline(in, cell, ',');)
             cells.push_back(cell);
+        if (!line.empty() && line.back() == ',') cells.emplace_back();
         return cells;
     };
     std::string line;
@@ -117,6 +118,34 @@ TEST_F(FieldRun, CsvOpensAsATable) {
         EXPECT_TRUE(*end == '\0' && row[17].find('.') != std::string::npos) << row[17];
     }
     EXPECT_EQ(rows, 9u + 3u + 5u);
+}
+
+// results --check fails a script when a result fails, and its JSON stays one document.
+TEST_F(FieldRun, CheckFailsWhenAResultFails) {
+    const ProcessResult r = runCli({"results", "--check", image});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("kvtlnk: results --check: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(" of 3 results failed\n"), std::string::npos) << r.err;
+    const ProcessResult j = runCli({"--json", "results", "--check", image});
+    EXPECT_EQ(j.exitCode, 1);
+    EXPECT_EQ(jsonOf(j)["verdict"], "fail") << j.out;
+}
+
+// A result whose strategy and setup are no longer in the procedure memory (another procedure
+// was sent, or the download stopped half-way) keeps its tag texts, in every form.
+TEST_F(FieldRun, AResultThatDoesNotDecodeKeepsItsTags) {
+    json field = json::parse(contents(image));
+    field["procedure"] = json::array();
+    const std::string bare = dir.write("bare.json", field.dump());
+    const ProcessResult csv = runCli({"results", "--csv", bare});
+    ASSERT_EQ(csv.exitCode, 0) << csv.err;
+    EXPECT_NE(csv.out.find(",TAG-0001,PT-1,as found,"), std::string::npos) << csv.out;
+    EXPECT_NE(csv.out.find(",not judged,\"MEMcalResult: 2014: "), std::string::npos) << csv.out;
+    const ProcessResult text = runCli({"results", bare});
+    EXPECT_NE(text.out.find("PT-1 as found, as found, taken "), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("  tag TAG-0001, does not decode: MEMcalResult: 2014: "),
+              std::string::npos)
+        << text.out;
 }
 
 // The report: well-formed, one section and one plot per result, each verdict that of its
