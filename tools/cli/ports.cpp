@@ -9,14 +9,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 
 #include "commands.h"
+#include "failure.h"
 #include "json_file.h"
 #include "table.h"
 
@@ -104,8 +107,17 @@ std::string minutesText(double seconds) {
 
 }  // namespace
 
+std::string portDevice(const std::string& name) {
+    // "COM" in any case, then 1 to 99999 without a leading zero, as the library reads it.
+    if (name.size() < 4 || name.size() > 8 || name[3] == '0') return name;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (i < 3 ? std::toupper(c) != "COM"[i] : !std::isdigit(c)) return name;
+    }
+    return "/dev/ttyS" + std::to_string(std::strtoul(name.c_str() + 3, nullptr, 10) - 1);
+}
+
 std::string portProblem(const std::string& path, bool tryOpening) {
-    if (path.find('/') == std::string::npos) return "";
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         const int err = errno;
@@ -118,6 +130,10 @@ std::string portProblem(const std::string& path, bool tryOpening) {
     }
     if (S_ISDIR(st.st_mode)) return "is a directory, not a serial port";
     if (!S_ISCHR(st.st_mode)) return "is a file, not a serial port";
+    const fs::path tty = fs::path("/sys/class/tty") / fs::path(path).filename();
+    if (path.rfind("/dev/ttyS", 0) == 0 && sysValue(tty / "type") == "0") {
+        return "no serial port is fitted there (kvtlnk ports lists the serial ports)";
+    }
     if (!tryOpening) return ::access(path.c_str(), R_OK | W_OK) == 0 ? "" : openProblem(errno, st);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return openProblem(errno, st);
@@ -132,7 +148,7 @@ std::string portProblem(const std::string& path, bool tryOpening) {
     return problem;
 }
 
-std::vector<PortEntry> listPorts(const std::string& sysRoot) {
+std::vector<SerialPortInfo> serialPorts(const std::string& sysRoot) {
     std::error_code ec;
     std::vector<fs::path> ttys;
     for (const auto& entry : fs::directory_iterator(fs::path(sysRoot) / "class" / "tty", ec)) {
@@ -141,13 +157,31 @@ std::vector<PortEntry> listPorts(const std::string& sysRoot) {
         if (fs::exists(tty / "device") && sysValue(tty / "type") != "0") ttys.push_back(tty);
     }
     std::sort(ttys.begin(), ttys.end());
-    std::vector<PortEntry> ports;
+    std::vector<SerialPortInfo> ports;
     for (const fs::path& tty : ttys) {
         const std::string path = "/dev/" + tty.filename().string();
         ports.push_back({path, portProblem(path, false), deviceText(tty),
                          latencyTimer(tty / "device" / "latency_timer")});
     }
     return ports;
+}
+
+std::string choosePort(const std::string& option, const std::function<std::string()>& labPort) {
+    if (!option.empty()) return option;
+    const char* environment = std::getenv("KVTLNK_PORT");
+    if (environment != nullptr && *environment != '\0') return environment;
+    if (std::string lab = labPort(); !lab.empty()) return lab;
+    std::string found;
+    for (const SerialPortInfo& p : serialPorts()) {
+        found +=
+            (found.empty() ? "" : ", ") + p.path + (p.device.empty() ? "" : " (" + p.device + ")");
+    }
+    throw inputError(
+        "no calibrator port given: add --port PORT, or --port sim for the built-in emulator\n" +
+        (found.empty() ? std::string("kvtlnk ports finds no serial port on this machine")
+                       : "serial ports of this machine (kvtlnk ports): " + found) +
+        "\nto make a port the default: export KVTLNK_PORT=PORT, or put port = \"PORT\" under "
+        "[lab] in the lab file (--lab FILE, else ~/.config/kvtlnk/lab.toml)");
 }
 
 std::string latencyAdvice(int timerMs) {
@@ -163,17 +197,17 @@ std::string latencyAdvice(int timerMs) {
         timerMs, cost(kFramesInPerKiBDownload), cost(kFramesInPerKiBUpload));
 }
 
-void printPorts(std::ostream& out, const std::vector<PortEntry>& ports, bool json) {
+void printPorts(std::ostream& out, const std::vector<SerialPortInfo>& ports, bool json) {
     // The timer's column only where an adapter has one: a UART or a pty has no timer to show.
     const bool timers = std::any_of(ports.begin(), ports.end(),
-                                    [](const PortEntry& p) { return p.latencyTimerMs >= 0; });
+                                    [](const SerialPortInfo& p) { return p.latencyTimerMs >= 0; });
     Table table(timers
                     ? std::vector<std::string>{"port", "you may open it", "latency timer", "device"}
                     : std::vector<std::string>{"port", "you may open it", "device"},
                 timers ? "llrl" : "lll");
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     std::string advice;
-    for (const PortEntry& p : ports) {
+    for (const SerialPortInfo& p : ports) {
         const bool timed = p.latencyTimerMs >= 0;
         std::vector<std::string> row = {p.path, p.problem.empty() ? "yes" : "no: " + p.problem,
                                         p.device};
@@ -201,7 +235,7 @@ void printPorts(std::ostream& out, const std::vector<PortEntry>& ports, bool jso
 }
 
 void portsCommand(const Context& context) {
-    printPorts(std::cout, listPorts("/sys"), context.json);
+    printPorts(std::cout, serialPorts(), context.json);
 }
 
 }  // namespace kvtcli

@@ -28,7 +28,7 @@ class FakeSys : public ::testing::Test {
     }
     std::string printed(bool json = false) {
         std::ostringstream out;
-        printPorts(out, listPorts(root.string()), json);
+        printPorts(out, serialPorts(root.string()), json);
         return out.str();
     }
     const fs::path root = fs::path(::testing::TempDir()) / "kvtlnk-fake-sys";
@@ -40,9 +40,9 @@ TEST_F(FakeSys, LatencyTimerOfEachAdapter) {
     tty("ttyACM0");            // a USB modem: no timer
     tty("ttyUSB2", "fast\n");  // nothing a timer could be
     tty("ttyS0", "", "0");     // a UART that is not fitted
-    const auto ports = listPorts(root.string());
+    const auto ports = serialPorts(root.string());
     std::vector<std::pair<std::string, int>> got;
-    for (const PortEntry& p : ports)
+    for (const SerialPortInfo& p : ports)
         got.emplace_back(p.path, p.latencyTimerMs);
     const std::vector<std::pair<std::string, int>> want = {
         {"/dev/ttyACM0", -1}, {"/dev/ttyUSB0", 1}, {"/dev/ttyUSB1", 16}, {"/dev/ttyUSB2", -1}};
