@@ -107,25 +107,26 @@ struct SerialPort::Impl {
     std::optional<FdLine> line;
 
     // Asks the driver to hand received bytes on at once rather than hold them for its timer (an
-    // FTDI adapter then runs its latency timer at 1 ms). A port without the setting (a pty, a
-    // UART driver) is used as it is; the trace says which, and the adapter's timer.
-    void requestLowLatency(const std::string& path) {
-        const char* refused = "TIOCSSERIAL";
-        int err = ENOTTY;
+    // FTDI adapter then runs its latency timer at 1 ms). Returns the call the driver refused, errno
+    // telling why, or nullptr; a port without the setting (a pty, a UART driver) is used as it is.
+    const char* requestLowLatency() {
 #if defined(__linux__)
         serial_struct s{};
-        if (calls.ioctl(fd, TIOCGSERIAL, &s) != 0) {
-            refused = "TIOCGSERIAL";
-            err = errno;
-        } else if (s.flags & ASYNC_LOW_LATENCY) {
-            refused = nullptr;
-        } else {
-            s.flags |= ASYNC_LOW_LATENCY;
-            lowLatencySet = calls.ioctl(fd, TIOCSSERIAL, &s) == 0;
-            if (lowLatencySet) refused = nullptr;
-            err = errno;
-        }
+        if (calls.ioctl(fd, TIOCGSERIAL, &s) != 0) return "TIOCGSERIAL";
+        if (s.flags & ASYNC_LOW_LATENCY) return nullptr;
+        s.flags |= ASYNC_LOW_LATENCY;
+        if (calls.ioctl(fd, TIOCSSERIAL, &s) != 0) return "TIOCSSERIAL";
+        lowLatencySet = true;
+        return nullptr;
+#else
+        errno = ENOTSUP;
+        return "TIOCSSERIAL";
 #endif
+    }
+
+    // From trace level 2: whether the driver took the request for low latency, and the USB
+    // adapter's latency timer as the session runs with it.
+    void traceLatency(const std::string& path, const char* refused, int err) const {
         if (!trace.shows(2)) return;
         std::string event = "port " + path;
         event += refused == nullptr ? ": low latency"
@@ -216,7 +217,8 @@ bool SerialPort::open(const char* portName) {
 
     impl_->fd = fd;
     impl_->saved = saved;
-    impl_->requestLowLatency(path);
+    const char* refused = impl_->requestLowLatency();
+    impl_->traceLatency(path, refused, errno);
     impl_->line.emplace(fd, readTimeoutMs_, sys, trace);
     impl_->line->setByteTime(10000000 / baud_);  // 10 bit times
     return true;
