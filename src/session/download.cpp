@@ -51,12 +51,12 @@ uint32_t allocateItem(PacketPort& port, const Record& record, int32_t index) {
     char command[64];
     std::snprintf(command, sizeof command, "ma p,%d,%d,%lu", record.kind(), record.version(),
                   static_cast<unsigned long>(record.length() == 0 ? 1 : record.length()));
-    if (uint32_t r = sendText(port, command)) return r;
-    if (uint32_t r = receiveStatus(port, kLongLine)) return r;
+    Reply reply(port, kLongLine);
+    if (uint32_t r = reply.begin(command)) return r;
     ReplyLine line;
-    if (uint32_t r = line.receive(port, kLongLine)) return r;
+    if (uint32_t r = reply.next(line)) return r;
     if (line.asNumber() != index) return KVTLNK_E_BAD_REPLY;
-    return receiveFinal(port);
+    return reply.end();
 }
 
 uint32_t sendBlocks(SessionState& s, PacketPort& port, const Record& record, int32_t index) {

@@ -74,15 +74,15 @@ uint32_t createItem(RecordStore& store, int32_t j, const DirectoryItem& item) {
 // directory past the bound is refused with nothing allocated for it. A reply that goes wrong
 // part-way still leaves the items whose lines came before it, as the calibrator sent them.
 uint32_t fetchDirectory(PacketPort& port, const char* command, int32_t count, RecordStore& store) {
-    if (uint32_t r = sendText(port, command)) return r;
-    if (uint32_t r = receiveStatus(port, kShortLine)) return r;
+    Reply reply(port, kShortLine);
+    if (uint32_t r = reply.begin(command)) return r;
     std::vector<DirectoryItem> items;
     uint64_t bytes = 0;
     uint32_t result = KVTLNK_OK;
     for (int32_t j = 0; j < count; ++j) {
         ReplyLine line;
         int32_t fields[kDirectoryFields];
-        if ((result = line.receive(port, kShortLine)) != KVTLNK_OK) break;
+        if ((result = reply.next(line)) != KVTLNK_OK) break;
         if (!readDirectoryLine(line, fields) || fields[0] != j) {
             result = KVTLNK_E_BAD_REPLY;
             break;
@@ -94,7 +94,7 @@ uint32_t fetchDirectory(PacketPort& port, const char* command, int32_t count, Re
     for (size_t j = 0; j < items.size(); ++j) {
         if (uint32_t r = createItem(store, static_cast<int32_t>(j), items[j])) return r;
     }
-    return result != KVTLNK_OK ? result : receiveFinal(port);
+    return result != KVTLNK_OK ? result : reply.end();
 }
 
 // Both memories' items together; the counts come from the calibrator and may be anything.
@@ -106,23 +106,21 @@ int64_t itemTotal(const SessionState& s) {
 uint32_t fetchItem(PacketPort& port, char letter, int32_t index, Record& record) {
     char command[32];
     std::snprintf(command, sizeof command, "mu %c,%d", letter, static_cast<int>(index));
-    if (uint32_t r = sendText(port, command)) return r;
-    if (uint32_t r = receiveStatus(port, kLongLine)) return r;
+    Reply reply(port, kLongLine);
+    if (uint32_t r = reply.begin(command)) return r;
     ReplyLine line;
-    if (uint32_t r = line.receive(port, kLongLine)) return r;
+    if (uint32_t r = reply.next(line)) return r;
     const int64_t announced = line.asNumber();
     if (announced > record.length()) return KVTLNK_E_BAD_REPLY;
 
-    uint8_t packet[kLongLine];
     for (int64_t got = 0; got < announced;) {
-        const uint32_t n = pkt_receive(port, packet, kLongLine);
-        if (n == kReceiveFailed) return KVTLNK_E_NO_REPLY;
+        if (uint32_t r = reply.next(line)) return r;
         // An empty packet would let a confused calibrator keep the step going for ever.
-        if (n == 0 || got + n > record.length()) return KVTLNK_E_BAD_REPLY;
-        std::memcpy(record.data() + got, packet, n);
-        got += n;
+        if (line.size() == 0 || got + line.size() > record.length()) return KVTLNK_E_BAD_REPLY;
+        std::memcpy(record.data() + got, line.bytes(), line.size());
+        got += line.size();
     }
-    return receiveFinal(port);
+    return reply.end();
 }
 
 }  // namespace
