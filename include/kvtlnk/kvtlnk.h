@@ -33,8 +33,16 @@
  * library's image and then empties its results memory; an upload copies both memories into
  * the image, where the MEM reading calls decode them. Each transfer is a start call and one
  * step call per item, so the application can show progress; the calibrator's display shows it
- * too. Every exchange blocks the calling thread: one packet waits at most the read time-out
- * per byte and is tried the attempt count of times (both given to KVTopen).
+ * too.
+ *
+ * Every exchange blocks the calling thread, and each ends in bounded time. One packet exchange
+ * of a attempts with read time-out T (both given to KVTopen) ends within a x (T + 0.55 s) at
+ * 9600 baud: each attempt gets the time-out plus the time its frames take on the line (at most
+ * 528 bytes of ten bit times each). A line that brings bytes without completing a frame, however
+ * slowly they come, fails the exchange as a silent line does, with the same code; a silent line
+ * fails it after a x T. Each call's page gives X, the most packet exchanges it makes: the call
+ * returns within X x a x (T + 0.55 s), plus one second where it restarts the link. With the
+ * usual T = 500 ms and a = 5 one exchange takes at most 5.3 s.
  *
  * @code{.c}
  * uint32_t rc = KVTopen(9600, "/dev/ttyUSB0", 500, 5);
@@ -356,6 +364,9 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTsetVersion(const char* model, const char* fir
  *         (2005) when the model is not a K27. After any failure the session is closed. When
  *         a session was open and its farewell failed, that code is returned and the old session
  *         is closed all the same.
+ * @par Time
+ *         X = 29 packet exchanges, 37 when a session was open (see @ref session); a calibrator
+ *         that does not answer fails it after 3 x a x T.
  * @see KVTclose, KVTgetK2x, KVTsetVersion
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTopen(int32_t baud, const char* portName, uint32_t readTimeoutMs,
@@ -367,6 +378,8 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTopen(int32_t baud, const char* portName, uint
  * @return KVTLNK_OK, also without a session (nothing is done then); KVTLNK_E_NO_LINK (2019),
  *         KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021), KVTLNK_E_REFUSED (2018) or
  *         KVTLNK_E_BAD_REPLY (2022) when the farewell text did not get through.
+ * @par Time
+ *         X = 8 packet exchanges (see @ref session).
  * @see KVTopen
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTclose(void);
@@ -388,6 +401,8 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTclose(void);
  *         KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when a
  *         report lacks a field, has lines too many, or gives a negative item count. The
  *         outputs are cleared first; after a failure those filled before it keep their values.
+ * @par Time
+ *         X = 21 packet exchanges (see @ref session).
  * @see KVTopen, KVTmemstats
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTgetK2x(char* model, char* ident3, char* firmwareVersion,
@@ -404,6 +419,8 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTgetK2x(char* model, char* ident3, char* firmw
  *         KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when a
  *         memory's line lacks a field, or the report goes on past 16 lines. Both outputs are
  *         cleared first.
+ * @par Time
+ *         X = 27 packet exchanges (see @ref session).
  * @see KVTgetK2x, MEMused
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTmemstats(uint32_t* field3Total, uint32_t* field4Total);
@@ -422,6 +439,8 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTmemstats(uint32_t* field3Total, uint32_t* fie
  *         (2020), KVTLNK_E_NO_REPLY (2021) or KVTLNK_E_BAD_REPLY (2022) when a command fails.
  *         After a failure past the firmware check the calibrator's procedure memory may be
  *         empty.
+ * @par Time
+ *         X = 24 packet exchanges and the second of the link restart (see @ref session).
  * @see KVTdnlStep, KVTclear, MEMclear
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTdnlStart(uint32_t* itemCount);
@@ -443,6 +462,9 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTdnlStart(uint32_t* itemCount);
  *         failed step can be called again: it sends the same record from the start. After a
  *         failure of the last step's results-memory command, remaining is 0 but the results
  *         memory may still hold its items.
+ * @par Time
+ *         X = 25 + 7 x ceil(L / 115) packet exchanges for a record of L bytes (see
+ *         @ref session).
  * @see KVTdnlStart
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTdnlStep(uint32_t* remaining);
@@ -453,6 +475,8 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTdnlStep(uint32_t* remaining);
  * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_NO_LINK (2019) when the link cannot
  *         be brought up or does not come back; KVTLNK_E_REFUSED (2018), KVTLNK_E_SEND (2020),
  *         KVTLNK_E_NO_REPLY (2021) or KVTLNK_E_BAD_REPLY (2022) when a command fails.
+ * @par Time
+ *         X = 17 packet exchanges and the second of the link restart (see @ref session).
  * @see KVTdnlStart
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTclear(void);
@@ -472,6 +496,9 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTclear(void);
  *         image is emptied. A directory is read before its items are made: one past 16 MiB
  *         leaves none of its items; one whose reply goes wrong part-way leaves the items whose
  *         lines came before the fault.
+ * @par Time
+ *         X = 19 + P + R packet exchanges, P and R the item counts of the two memories (see
+ *         @ref session).
  * @see KVTuplStep, MEMpDir, MEMrDir
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTuplStart(uint32_t* itemCount);
@@ -486,6 +513,10 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTuplStart(uint32_t* itemCount);
  *         sends more bytes than the directory gave; KVTLNK_E_NO_LINK (2019), KVTLNK_E_SEND
  *         (2020), KVTLNK_E_NO_REPLY (2021) when an exchange fails. A failed step can be called
  *         again: it fetches the same item from the start.
+ * @par Time
+ *         X = 11 + k packet exchanges, k the data packets that carry the item: ceil(L / 256)
+ *         for an item of L bytes from a calibrator that fills them, at most L (see
+ *         @ref session).
  * @see KVTuplStart
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTuplStep(uint32_t* remaining);

@@ -11,7 +11,7 @@ namespace kvtlnk {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = SerialLine::Clock;
 
 int msUntil(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -51,11 +51,14 @@ uint16_t FdLine::read(uint8_t* data, uint16_t count) {
 
 bool FdLine::readAhead(uint16_t got, uint16_t expected) {
     next_ = end_ = 0;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_);
-    int gatherMs = trickles_ ? static_cast<int>((expected - 1) * byteTimeUs_ / 1000) : 0;
-    if (readTimeoutMs_ != 0 && gatherMs > static_cast<int>(readTimeoutMs_)) {
-        gatherMs = static_cast<int>(readTimeoutMs_);
+    const Clock::time_point now = Clock::now();
+    if (now >= deadline_) return false;
+    Clock::time_point deadline = deadline_;
+    if (readTimeoutMs_ != 0) {
+        deadline = std::min(deadline, now + std::chrono::milliseconds(readTimeoutMs_));
     }
+    int gatherMs = trickles_ ? static_cast<int>((expected - 1) * byteTimeUs_ / 1000) : 0;
+    if (deadline != Clock::time_point::max()) gatherMs = std::min(gatherMs, msUntil(deadline));
     if (gatherMs > 0) {
         pause(static_cast<uint32_t>(gatherMs));
         // The bytes are there by now; anything else is for the wait below to find out.
@@ -91,7 +94,7 @@ bool FdLine::readAhead(uint16_t got, uint16_t expected) {
 FdLine::Wait FdLine::waitReadable(Clock::time_point deadline, int* err) {
     for (;;) {
         pollfd p{fd_, POLLIN, 0};
-        int timeout = readTimeoutMs_ == 0 ? -1 : msUntil(deadline);
+        int timeout = deadline == Clock::time_point::max() ? -1 : msUntil(deadline);
         int r = calls_.poll(&p, 1, timeout);
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) {

@@ -1,0 +1,159 @@
+// The library on lines that misbehave beneath the protocol: a line that dribbles a byte just
+// inside every read time-out without ever forming a frame.
+//
+// Time: each bound is checked with a margin of a second on top of what it allows, while without
+// the bound the same exchange would take minutes; the clock is only read, never raced.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <ctime>
+#include <mutex>
+#include <thread>
+
+#include "kvtlnk/kvtlnk.h"
+#include "propkt/link.h"
+#include "propkt/link_fixtures.h"
+#include "propkt/serial_port.h"
+#include "session/session_calls.h"
+
+namespace kvtlnk {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr uint32_t kTimeoutMs = 200;
+constexpr milliseconds kDribble{150};  // well inside the time-out
+constexpr milliseconds kMargin{1000};
+constexpr uint32_t kByteTimeUs = 10000000 / 9600;
+
+// What an exchange of `attempts` that moves `frameBytes` may take at 9600 baud.
+milliseconds bound(uint32_t attempts, uint32_t frameBytes) {
+    return milliseconds(attempts * (frameBytes * kByteTimeUs / 1000 + 1 + kTimeoutMs));
+}
+
+// Writes one byte that belongs to no frame every period, until it is destroyed.
+class Dribbler {
+  public:
+    Dribbler(int fd, milliseconds period) : thread_([this, fd, period] { run(fd, period); }) {}
+    ~Dribbler() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+
+  private:
+    void run(int fd, milliseconds period) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!wake_.wait_for(lock, period, [this] { return stop_; })) {
+            const uint8_t noise = 'A';
+            if (::write(fd, &noise, 1) != 1) return;
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+// Wall-clock and processor time of a piece of work.
+struct Took {
+    milliseconds wall;
+    milliseconds cpu;
+};
+template <class Work>
+Took timed(Work work) {
+    const auto start = Clock::now();
+    const std::clock_t cpuStart = std::clock();
+    work();
+    const auto cpuMs = (std::clock() - cpuStart) * 1000 / CLOCKS_PER_SEC;
+    return {std::chrono::duration_cast<milliseconds>(Clock::now() - start), milliseconds(cpuMs)};
+}
+
+void expectWithin(const Took& took, milliseconds allowed, const char* what) {
+    EXPECT_LE(took.wall.count(), (allowed + kMargin).count()) << what;
+    EXPECT_LE(took.cpu.count(), took.wall.count() / 4 + 50) << what << ": the wait spins";
+}
+
+class DribblingLine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(pty.ok());
+        serial.setReadTimeout(kTimeoutMs);
+        ASSERT_TRUE(serial.open(pty.slavePath().c_str()));
+    }
+    // Brings the link up: the calibrator's end answers the connect request.
+    void bringUp(PacketPort& port) {
+        std::thread calibrator([this] {
+            uint8_t request[7];
+            for (size_t got = 0; got < sizeof request;) {
+                const ssize_t n = ::read(pty.master(), request + got, sizeof request - got);
+                if (n <= 0) return;
+                got += static_cast<size_t>(n);
+            }
+            const Bytes ack = frameWith(0x07);
+            if (::write(pty.master(), ack.data(), ack.size()) < 0) return;
+        });
+        EXPECT_TRUE(port.connect());
+        calibrator.join();
+    }
+
+    PtyPair pty;
+    SerialPort serial;
+};
+
+TEST_F(DribblingLine, EveryExchangeEndsWithinItsBound) {
+    enum Exchange { Connect, Send, Receive };
+    const struct {
+        const char* what;
+        Exchange exchange;
+        uint16_t size;        // of the packet sent, or the room for the one received
+        uint32_t frameBytes;  // the most the frames of one attempt take, out and back
+    } cases[] = {
+        {"connect", Connect, 0, 2 * frameBudget(0)},
+        {"send of 100 bytes", Send, 100, frameBudget(100) + frameBudget(0)},
+        {"receive into 256 bytes", Receive, 256, frameBudget(256) + frameBudget(0)},
+    };
+    constexpr uint8_t kAttempts = 2;
+    for (const auto& c : cases) {
+        PacketPort port(serial, PortRole::Master);
+        port.setAttempts(kAttempts);
+        if (c.exchange != Connect) bringUp(port);
+        uint8_t store[256] = {};
+        PacketBuffer packet(store, c.size, c.exchange == Send ? c.size : 0);
+        bool result = true;
+        Dribbler dribbler(pty.master(), kDribble);
+        const Took took = timed([&] {
+            result = c.exchange == Connect ? port.connect()
+                     : c.exchange == Send  ? port.send(packet)
+                                           : port.receive(packet);
+        });
+        EXPECT_FALSE(result) << c.what;
+        EXPECT_EQ(port.state(), LinkState::LINK_DOWN) << c.what;
+        expectWithin(took, bound(kAttempts, c.frameBytes), c.what);
+    }
+}
+
+// KVTopen: the connect of the identification, then the farewell's connect and the disconnect
+// of the close that follows its failure, each one attempt of two frames without data.
+TEST_F(DribblingLine, OpenFailsAsOnASilentLineWithinItsBound) {
+    ASSERT_TRUE(serial.close());
+    SessionState session;
+    Link link(serial);
+    Dribbler dribbler(pty.master(), kDribble);
+    uint32_t result = KVTLNK_OK;
+    const Took took = timed(
+        [&] { result = openSession(session, link, 9600, pty.slavePath().c_str(), kTimeoutMs, 1); });
+    EXPECT_EQ(result, KVTLNK_E_NO_LINK);
+    EXPECT_EQ(session.sessionOpen, 0);
+    expectWithin(took, 3 * bound(1, 2 * frameBudget(0)), "KVTopen");
+}
+
+}  // namespace
+}  // namespace kvtlnk
