@@ -348,13 +348,14 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTsetVersion(const char* model, const char* fir
  *                           symbolic link), where "COMn" stands for "/dev/ttySn-1". The port is
  *                           held for exclusive use until KVTclose.
  * @param[in] readTimeoutMs  how long, in milliseconds, the port waits for each byte of a reply
- *                           (500 is the usual value); kept after the session closes.
+ *                           (500 is the usual value), 1 or more: 0, which would wait for ever
+ *                           on a silent line, is refused. Kept after the session closes.
  * @param[in] retries        how many attempts each packet exchange makes (5 is usual; its low
  *                           8 bits are used). A calibrator that is off fails the open after
  *                           about retries x readTimeoutMs per packet.
  * @return KVTLNK_OK: the session is open, the link up and the firmware level set;
- *         KVTLNK_E_ARGUMENT (2013) for a baud other than 9600 or a NULL port name (nothing
- *         changes); KVTLNK_E_NO_SESSION (2017) when the port cannot be opened or configured
+ *         KVTLNK_E_ARGUMENT (2013) for a baud other than 9600, a NULL port name or a read
+ *         time-out of 0 (nothing changes: an open session stays open); KVTLNK_E_NO_SESSION (2017) when the port cannot be opened or configured
  *         (no such device, no permission, held by another program, or a "COM" name without
  *         a port number, such as "COM0"); KVTLNK_E_NO_LINK (2019) when the calibrator does
  *         not answer (switched off, not connected), or when the line brings bytes that never

@@ -299,6 +299,15 @@ TEST_F(E2e, NullPointersAndCallsWithoutASessionAreRefused) {
     EXPECT_EQ(library().session.sessionOpen, 0);
 }
 
+// A read time-out of 0 would wait for ever on a silent line: refused before anything changes.
+TEST_F(E2e, ZeroTimeOutIsRefusedAndTheOpenSessionStays) {
+    EXPECT_EQ(KVTopen(9600, emu->portPath().c_str(), 0, kAttempts), KVTLNK_E_ARGUMENT);
+    EXPECT_EQ(library().session.sessionOpen, 1);
+    EXPECT_TRUE(emu->commands().empty()) << "no farewell, no identification";
+    uint32_t n = 0;
+    EXPECT_EQ(KVTmemstats(&n, &n), KVTLNK_OK);
+}
+
 TEST_F(E2e, RefusedModelClosesTheSession) {
     KVTclose();
     emu = std::make_unique<Calibrator>(calibrator("ORVAN K28"));
