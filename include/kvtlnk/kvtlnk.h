@@ -7,7 +7,7 @@
  * - MEM...  the memory image: procedure definitions, directories, results, dump files;
  * - STA...  the calibrator's setup: functions, ranges, units, readings and display strings.
  *
- * Every call returns a result code (KVTLNK_OK, a warning 100-105 or an error 2000-2026) unless
+ * Every call returns a result code (KVTLNK_OK, a warning 100-105 or an error 2000-2027) unless
  * its comment says otherwise; kvtlnkMessage() in kvtlnk_messages.h gives the text of each. Texts
  * are zero-terminated 8-bit strings in the calibrator's character set. The library holds one
  * session, one memory image and one setup per process and takes no lock: call it from one
@@ -43,6 +43,12 @@
  * fails it after a x T. Each call's page gives X, the most packet exchanges it makes: the call
  * returns within X x a x (T + 0.55 s), plus one second where it restarts the link. With the
  * usual T = 500 ms and a = 5 one exchange takes at most 5.3 s.
+ *
+ * When the port reports that the device behind it is gone (a USB adapter or cable unplugged:
+ * a hang-up, EIO or ENXIO on POSIX; a port the driver no longer answers for on Windows), the
+ * call that talks to it stops at once, without further attempts, and returns
+ * KVTLNK_E_PORT_GONE (2027); so does every later call of the session, KVTclose included (which
+ * still closes the port). Open the session again once the device is back.
  *
  * @code{.c}
  * uint32_t rc = KVTopen(9600, "/dev/ttyUSB0", 500, 5);
@@ -98,7 +104,7 @@
  *
  * @defgroup codes Result codes
  * What the calls return: 0 for success, 100-105 for warnings (the call did its work and
- * something else changed to allow it), 2000-2026 for errors. STAinit() alone reports success
+ * something else changed to allow it), 2000-2027 for errors. STAinit() alone reports success
  * as 1. kvtlnkMessage() gives one line of text for each, saying what happened and what to do.
  *
  * No call throws into the application. Should the library run out of memory during a call, the
@@ -162,6 +168,7 @@
 #define KVTLNK_E_DIRECTORY 2023u              /**< an uploaded item landed at another index */
 #define KVTLNK_E_TOO_LONG 2024u               /**< a name or text is too long for its record */
 #define KVTLNK_E_NO_TAG 2026u                 /**< no tag-identifier record after the result */
+#define KVTLNK_E_PORT_GONE 2027u              /**< the device behind the port is gone (unplugged) */
 /** @} */
 
 /**
@@ -355,11 +362,12 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTsetVersion(const char* model, const char* fir
  *                           about retries x readTimeoutMs per packet.
  * @return KVTLNK_OK: the session is open, the link up and the firmware level set;
  *         KVTLNK_E_ARGUMENT (2013) for a baud other than 9600, a NULL port name or a read
- *         time-out of 0 (nothing changes: an open session stays open); KVTLNK_E_NO_SESSION (2017) when the port cannot be opened or configured
- *         (no such device, no permission, held by another program, or a "COM" name without
- *         a port number, such as "COM0"); KVTLNK_E_NO_LINK (2019) when the calibrator does
- *         not answer (switched off, not connected), or when the line brings bytes that never
- *         form a frame (another device on the port);
+ *         time-out of 0 (nothing changes: an open session stays open); KVTLNK_E_NO_SESSION
+ *         (2017) when the port cannot be opened or configured (no such device, no permission,
+ *         held by another program, or a "COM" name without a port number, such as "COM0");
+ *         KVTLNK_E_NO_LINK (2019) when the calibrator does not answer (switched off, not
+ *         connected), or when the line brings bytes that never form a frame (another device on
+ *         the port); KVTLNK_E_PORT_GONE (2027) when the port reports the device gone;
  *         KVTLNK_E_REFUSED (2018), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021) or
  *         KVTLNK_E_BAD_REPLY (2022) from the identification exchange; KVTLNK_E_NOT_ACCEPTED
  *         (2005) when the model is not a K27. After any failure the session is closed. When

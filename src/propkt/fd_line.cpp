@@ -13,6 +13,12 @@ namespace {
 
 using Clock = SerialLine::Clock;
 
+// A failure that says the device behind the descriptor is gone: a hang-up or an end of file
+// (no error number), or the errors of a vanished device.
+bool deviceGone(int err) {
+    return err == 0 || err == EIO || err == ENXIO || err == ENODEV;
+}
+
 int msUntil(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX));
@@ -65,7 +71,7 @@ bool FdLine::readAhead(uint16_t got, uint16_t expected) {
         const ssize_t n = calls_.read(fd_, ahead_, sizeof ahead_);
         if (n > 0) {
             end_ = static_cast<uint16_t>(n);
-            lost_ = false;
+            lost_ = gone_ = false;
             return true;
         }
     }
@@ -79,7 +85,7 @@ bool FdLine::readAhead(uint16_t got, uint16_t expected) {
             if (n > 0) {
                 end_ = static_cast<uint16_t>(n);
                 if (gatherMs == 0) trickles_ = n == 1;
-                lost_ = false;
+                lost_ = gone_ = false;
                 return true;
             }
             if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
@@ -108,6 +114,7 @@ FdLine::Wait FdLine::waitReadable(Clock::time_point deadline, int* err) {
 }
 
 void FdLine::lineLost(uint16_t got, const char* call, int err) {
+    gone_ = gone_ || deviceGone(err);
     if (!lost_) {
         lost_ = true;
         trace_.text("ReadComm failed, read %d bytes\n", got);  // the Windows driver's text
@@ -128,6 +135,7 @@ uint16_t FdLine::write(const uint8_t* data, uint16_t count) {
         if (err == EINTR) continue;
         const bool full = err == EAGAIN || err == EWOULDBLOCK;
         if (full && waitWritable()) continue;
+        if (!full && err != 0 && deviceGone(err)) gone_ = true;
         trace_.text("WriteComm failed after %d bytes\n", done);  // the Windows driver's text
         trace_.callFailure(full ? "poll" : "write", full ? 0 : err, "no room to write");
         break;

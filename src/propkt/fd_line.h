@@ -21,7 +21,8 @@ namespace kvtlnk {
 // deadline (setDeadline). A read of 0 bytes purges the
 // receive side, what was read ahead included. When the other end is gone (hang-up, EIO, ENXIO, end
 // of file) a read first hands out what was read ahead, then sleeps for the time-out and returns
-// what it had, so a dead line costs no CPU; the loss is traced once, until bytes flow again. Writes
+// what it had, so a dead line costs no CPU; the loss is traced once, until bytes flow again. A
+// hang-up, EIO or ENXIO (in either direction) says the device is gone (gone()). Writes
 // are retried on EINTR and wait for room when the descriptor is non-blocking. The descriptor is not
 // owned. The line calls the system through the calls it is given and traces its failures to the
 // trace it is given.
@@ -43,6 +44,7 @@ class FdLine : public SerialLine {
     uint16_t write(const uint8_t* data, uint16_t count) override;
     uint16_t read(uint8_t* data, uint16_t count) override;
     void expect(uint16_t bytes) override { expected_ = bytes; }
+    bool gone() const override { return gone_; }
     Clock::duration attemptTime(uint32_t bytes) const override {
         return attemptTimeAt(bytes, byteTimeUs_, readTimeoutMs_);
     }
@@ -68,6 +70,7 @@ class FdLine : public SerialLine {
     int fd_;
     uint32_t readTimeoutMs_;
     bool lost_ = false;
+    bool gone_ = false;  // the loss was a hang-up, EIO or ENXIO: the device is gone
     uint32_t byteTimeUs_ = 0;
     uint16_t expected_ = 1;  // bytes promised to the next read
     bool trickles_ = false;  // the last wait for bytes woke to a single one

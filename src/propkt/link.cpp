@@ -21,6 +21,11 @@ bool isBadComName(const char* name) {
     return true;
 }
 
+// Why an exchange failed, as the packet calls report it.
+PktOutcome failure(PacketPort& port) {
+    return port.line().gone() ? PktOutcome::LineGone : PktOutcome::Failed;
+}
+
 }  // namespace
 
 LinkOpen Link::open(uint32_t baud, const char* portName, PortRole role) {
@@ -51,14 +56,14 @@ PktOutcome pkt_send(PacketPort& port, const uint8_t* data, uint16_t length) {
     port.trace().exchange(">", data, length);
     if (port.send(packet)) return PktOutcome::Done;
     port.trace().exchange("not acknowledged");
-    return PktOutcome::Failed;
+    return failure(port);
 }
 
 PktReceived pkt_receive(PacketPort& port, uint8_t* buffer, uint16_t capacity) {
     PacketBuffer packet(buffer, buffer != nullptr ? capacity : 0);
     if (!port.receive(packet)) {
         port.trace().exchange("no reply");
-        return {PktOutcome::Failed, 0};
+        return {failure(port), 0};
     }
     port.trace().exchange("<", buffer, packet.size());
     return {PktOutcome::Done, packet.size()};

@@ -273,7 +273,7 @@ bool PacketPort::disconnect() {
 
 bool PacketPort::linkControl(FrameKind request, LinkState during, LinkState accepted) {
     ExchangeBound bound(line_, attempts_, 2 * kControlFrame);
-    for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
+    for (unsigned attempt = 0; attempt < attempts_ && !line_.gone(); ++attempt) {
         state_ = during;
         // A connect starts from a clean line; a disconnect must not lose what is queued.
         if (request == FrameKind::FRAME_CONNECT) flushInput();
@@ -290,7 +290,9 @@ bool PacketPort::linkControl(FrameKind request, LinkState during, LinkState acce
 }
 
 bool PacketPort::awaitFrame(PacketBuffer* packet, bool* completed, RxOutcome* outcome) {
-    const Received r = receiveFrame(packet);
+    // Nothing will come from a device that is gone (the frame just sent did not leave either).
+    const Received r =
+        line_.gone() ? Received{false, RxOutcome::RX_UNKNOWN_TYPE} : receiveFrame(packet);
     *completed = *completed || r.completed;
     *outcome = r.outcome;
     return r.completed;
@@ -309,7 +311,7 @@ bool PacketPort::masterSend(PacketBuffer& packet) {
     if (state_ == LinkState::LINK_DOWN) return false;
     ExchangeBound bound(line_, attempts_, frameBudget(packet.size()) + kControlFrame);
     bool completed = false;
-    for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
+    for (unsigned attempt = 0; attempt < attempts_ && !line_.gone(); ++attempt) {
         if (attempt > 0) trace_.exchange("sending again");
         sendFrame(FrameKind::FRAME_DATA, &packet);
         state_ = LinkState::LINK_DATA_PENDING;
@@ -334,7 +336,7 @@ bool PacketPort::masterReceive(PacketBuffer& packet) {
     if (state_ == LinkState::LINK_DOWN) return false;
     ExchangeBound bound(line_, attempts_, frameBudget(packet.capacity()) + kControlFrame);
     bool completed = false;
-    for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
+    for (unsigned attempt = 0; attempt < attempts_ && !line_.gone(); ++attempt) {
         RxOutcome outcome;
         const bool framed = awaitFrame(&packet, &completed, &outcome);
         if (framed && outcome == RxOutcome::FRAME_DATA) {
@@ -361,7 +363,7 @@ bool PacketPort::masterReceive(PacketBuffer& packet) {
 bool PacketPort::slaveReceive(PacketBuffer& packet) {
     ExchangeBound bound(line_, attempts_, frameBudget(packet.capacity()) + kControlFrame);
     bool completed = false;
-    for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
+    for (unsigned attempt = 0; attempt < attempts_ && !line_.gone(); ++attempt) {
         RxOutcome outcome;
         if (awaitFrame(&packet, &completed, &outcome)) {
             const bool idle = state_ == LinkState::LINK_DOWN || state_ == LinkState::LINK_UP;
@@ -404,7 +406,7 @@ bool PacketPort::slaveSend(PacketBuffer& packet) {
     if (state_ == LinkState::LINK_DOWN) return false;
     ExchangeBound bound(line_, attempts_, frameBudget(packet.size()) + kControlFrame);
     bool completed = false;
-    for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
+    for (unsigned attempt = 0; attempt < attempts_ && !line_.gone(); ++attempt) {
         if (state_ == LinkState::LINK_DOWN) {
             flushInput();
             sendFrame(FrameKind::FRAME_DISCONNECT, nullptr);

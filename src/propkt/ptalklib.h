@@ -90,7 +90,8 @@ class PacketPort {
     // first frame (its 0x10 0x02 included) and as many again from there on. On a line that
     // knows its rate, every exchange also ends, with the outcome of a silent line, once its
     // attempts have taken what they legitimately can (the line's attemptTime for the frames
-    // out and back, per attempt), however slowly the bytes dribble in.
+    // out and back, per attempt), however slowly the bytes dribble in. No exchange makes a further
+    // attempt once the line reports that the device is gone.
     struct Received {
         bool completed;
         RxOutcome outcome;

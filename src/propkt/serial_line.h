@@ -33,6 +33,9 @@ class SerialLine {
     // No read waits past this point: from then on a read brings nothing, at once, as on a silent
     // line. Clock::time_point::max() lifts the bound.
     void setDeadline(Clock::time_point t) { deadline_ = t; }
+    // The device behind the port is gone (unplugged): the port reported a hang-up, or EIO or
+    // ENXIO. Nothing will come or leave until the port is opened again.
+    virtual bool gone() const { return false; }
     Clock::time_point deadline() const { return deadline_; }
 
   protected:

@@ -170,6 +170,10 @@ uint16_t SerialPort::write(const uint8_t* data, uint16_t count) {
     return impl_->line->write(data, count);
 }
 
+bool SerialPort::gone() const {
+    return impl_->line && impl_->line->gone();
+}
+
 void SerialPort::purgeAll() {
     if (impl_->line) impl_->line->purgeAll();
 }

@@ -43,6 +43,7 @@ struct SerialPort::Impl {
     HANDLE handle = INVALID_HANDLE_VALUE;
     DCB dcb{};
     DWORD lastError = 0;
+    bool gone = false;  // the driver no longer answers for the handle: the adapter was removed
     COMSTAT status{};
     // Bytes that the driver had queued at a read were read with it and wait here to be handed
     // out; nothing is read ahead that was not already there.
@@ -60,7 +61,9 @@ struct SerialPort::Impl {
     bool queryStatus() {
         lastError = 0;
         status = COMSTAT{};
-        return ClearCommError(handle, &lastError, &status) != 0;
+        const bool answered = ClearCommError(handle, &lastError, &status) != 0;
+        gone = gone || !answered;
+        return answered;
     }
 
     // Reports the error bits and the bytes left in the queues, and purges: the transmit side
@@ -94,6 +97,7 @@ bool SerialPort::isOpen() const {
 bool SerialPort::open(const char* portName) {
     close();
     Impl& p = *impl_;
+    p.gone = false;
     std::string path = devicePathFor(portName != nullptr ? portName : "");
     p.handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                            nullptr);
@@ -173,6 +177,10 @@ uint16_t SerialPort::read(uint8_t* data, uint16_t count) {
         p.commErrorReport();
     }
     return static_cast<uint16_t>(got + std::min(n, need));
+}
+
+bool SerialPort::gone() const {
+    return impl_->handle != INVALID_HANDLE_VALUE && impl_->gone;
 }
 
 // The driver's receive FIFO gathers the bytes; what it holds is read ahead as a whole.

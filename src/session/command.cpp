@@ -22,16 +22,17 @@ bool isBlank(uint8_t b) {
 
 }  // namespace
 
-bool ensureLink(SessionState& session, PacketPort& port) {
-    if (session.linkEstablished == 0 && !linkConnect(port)) return false;
-    if (!port.isUp() && !linkConnect(port)) return false;
+uint32_t ensureLink(SessionState& session, PacketPort& port) {
+    if ((session.linkEstablished == 0 || !port.isUp()) && !linkConnect(port)) {
+        return port.line().gone() ? KVTLNK_E_PORT_GONE : KVTLNK_E_NO_LINK;
+    }
     session.linkEstablished = 1;
-    return true;
+    return KVTLNK_OK;
 }
 
 uint32_t sendCommand(SessionState& session, PacketPort& port, const uint8_t* bytes,
                      uint16_t length) {
-    if (!ensureLink(session, port)) return KVTLNK_E_NO_LINK;
+    if (uint32_t r = ensureLink(session, port)) return r;
     return exchange(port, bytes, length, Limits{kLongLine, true});
 }
 
@@ -73,7 +74,7 @@ uint32_t sendProgress(SessionState& session, PacketPort& port, const char* first
     return sendStatusText(session, port, text);
 }
 
-bool restartLink(SessionState& session, PacketPort& port) {
+uint32_t restartLink(SessionState& session, PacketPort& port) {
     port.disconnect();
     port.trace().exchange("link down for a restart; up again after a second");
     session.linkEstablished = 0;
@@ -115,7 +116,9 @@ int32_t readDecimal(const char* field) {
 }
 
 uint32_t Reply::begin(const uint8_t* bytes, uint16_t length) {
-    if (pkt_send(port_, bytes, length) != PktOutcome::Done) return KVTLNK_E_SEND;
+    const PktOutcome sent = pkt_send(port_, bytes, length);
+    if (sent != PktOutcome::Done)
+        return sent == PktOutcome::LineGone ? KVTLNK_E_PORT_GONE : KVTLNK_E_SEND;
     ReplyLine status;
     if (uint32_t r = next(status)) return r;
     return status.size() == 1 && status.bytes()[0] == '0' ? KVTLNK_OK : KVTLNK_E_REFUSED;
@@ -138,7 +141,9 @@ uint32_t Reply::end() {
 
 uint32_t Reply::take(ReplyLine& line, uint16_t room) {
     const PktReceived got = pkt_receive(port_, line.bytes_, room);
-    if (!got.arrived()) return KVTLNK_E_NO_REPLY;
+    if (!got.arrived()) {
+        return got.outcome == PktOutcome::LineGone ? KVTLNK_E_PORT_GONE : KVTLNK_E_NO_REPLY;
+    }
     line.reader_.makeFilled(line.bytes_, kLongLine, got.size);
     return KVTLNK_OK;
 }

@@ -60,7 +60,7 @@ uint32_t getK2x(SessionState& s, PacketPort& port, const Identity& id, uint32_t*
     clearText(id.firmwareVersion, id.firmwareVersionSize);
     *edValue = *procItems = *resultItems = 0;
 
-    if (!ensureLink(s, port)) return KVTLNK_E_NO_LINK;
+    if (uint32_t r = ensureLink(s, port)) return r;
     if (uint32_t r = sendStatusText(s, port, "Identifying K27")) return r;
     if (uint32_t r = identification(port, id, edValue)) return r;
 
@@ -77,7 +77,7 @@ uint32_t memStats(SessionState& s, PacketPort& port, uint32_t* field3Total, uint
     if (field3Total == nullptr || field4Total == nullptr) return KVTLNK_E_ARGUMENT;
     *field3Total = *field4Total = 0;
 
-    if (!ensureLink(s, port)) return KVTLNK_E_NO_LINK;
+    if (uint32_t r = ensureLink(s, port)) return r;
     if (uint32_t r = sendStatusText(s, port, "Getting Memory Statistics")) return r;
     Reply reply(port, kShortLine);
     if (uint32_t r = reply.begin("ms")) return r;

@@ -129,7 +129,7 @@ uint32_t uploadStart(SessionState& s, PacketPort& port, MemoryImage& image, uint
     if (s.sessionOpen == 0) return KVTLNK_E_NO_SESSION;
     if (itemCount == nullptr) return KVTLNK_E_ARGUMENT;
     *itemCount = 0;
-    if (!ensureLink(s, port)) return KVTLNK_E_NO_LINK;
+    if (uint32_t r = ensureLink(s, port)) return r;
     if (uint32_t r = itemCounts(port, &s.procedureItemCount, &s.resultItemCount)) return r;
     if (s.procedureItemCount > kMaxItems || s.resultItemCount > kMaxItems) {
         return KVTLNK_E_BAD_REPLY;

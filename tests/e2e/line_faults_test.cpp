@@ -1,18 +1,23 @@
 // The library on lines that misbehave beneath the protocol: a line that dribbles a byte just
-// inside every read time-out without ever forming a frame.
+// inside every read time-out without ever forming a frame, and a calibrator whose adapter is
+// unplugged in the middle of an upload.
 //
 // Time: each bound is checked with a margin of a second on top of what it allows, while without
 // the bound the same exchange would take minutes; the clock is only read, never raced.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
 #include <mutex>
 #include <thread>
 
+#include "calibrator.h"
 #include "kvtlnk/kvtlnk.h"
+#include "memory/memory_image.h"
 #include "propkt/link.h"
 #include "propkt/link_fixtures.h"
 #include "propkt/serial_port.h"
@@ -153,6 +158,73 @@ TEST_F(DribblingLine, OpenFailsAsOnASilentLineWithinItsBound) {
     EXPECT_EQ(result, KVTLNK_E_NO_LINK);
     EXPECT_EQ(session.sessionOpen, 0);
     expectWithin(took, 3 * bound(1, 2 * frameBudget(0)), "KVTopen");
+}
+
+// How the port shows that the adapter was pulled, through the system calls the port is given.
+enum class Unplugged { No, WriteEio, PollHangUp, ReadEnxio };
+std::atomic<Unplugged> gUnplugged{Unplugged::No};
+std::atomic<int> gWritesSince{0};  // writes tried since the adapter was pulled
+
+PosixCalls unpluggableCalls() {
+    static const PosixCalls& sys = systemPosixCalls();
+    PosixCalls c = sys;
+    c.write = [](int fd, const void* b, size_t n) -> ssize_t {
+        if (gUnplugged == Unplugged::No) return sys.write(fd, b, n);
+        ++gWritesSince;
+        if (gUnplugged != Unplugged::WriteEio) return sys.write(fd, b, n);
+        errno = EIO;
+        return -1;
+    };
+    c.poll = [](pollfd* fds, nfds_t n, int ms) {
+        if (n == 0 || gUnplugged != Unplugged::PollHangUp) return sys.poll(fds, n, ms);
+        fds[0].revents = POLLHUP;
+        return 1;
+    };
+    c.read = [](int fd, void* b, size_t n) -> ssize_t {
+        if (gUnplugged != Unplugged::ReadEnxio) return sys.read(fd, b, n);
+        errno = ENXIO;
+        return -1;
+    };
+    return c;
+}
+
+// However the loss shows, the step ends with the one attempt that found it, and so does the
+// close that follows; nothing is tried again.
+TEST(UnpluggedAdapter, EndsTheTransferAtOnce) {
+    const struct {
+        const char* what;
+        Unplugged how;
+    } cases[] = {
+        {"EIO on write", Unplugged::WriteEio},
+        {"hang-up while waiting", Unplugged::PollHangUp},
+        {"ENXIO on read", Unplugged::ReadEnxio},
+    };
+    for (const auto& c : cases) {
+        k27emu::Calibrator emu;
+        const kvttools::MemoryRecord result{7, 0, {}, std::vector<uint8_t>(400, 0x55)};
+        ASSERT_TRUE(emu.replaceMemory(kvttools::Memory::Results, {result, result}));
+        ASSERT_TRUE(emu.start());
+        const PosixCalls calls = unpluggableCalls();
+        SerialPort serial(calls);
+        Link link(serial);
+        SessionState session;
+        MemoryImage image;
+        ASSERT_EQ(openSession(session, link, 9600, emu.portPath().c_str(), 500, 5), KVTLNK_OK);
+        uint32_t items = 0;
+        ASSERT_EQ(uploadStart(session, *link.port(), image, &items), KVTLNK_OK) << c.what;
+        ASSERT_GT(items, 0u) << c.what;
+
+        gWritesSince = 0;
+        gUnplugged = c.how;
+        uint32_t remaining = 0;
+        EXPECT_EQ(uploadStep(session, *link.port(), image, &remaining), KVTLNK_E_PORT_GONE)
+            << c.what;
+        EXPECT_EQ(gWritesSince, 1) << c.what << ": the first frame, and no attempt after it";
+        EXPECT_EQ(closeSession(session, link), KVTLNK_E_PORT_GONE) << c.what;
+        EXPECT_EQ(gWritesSince, 1) << c.what << ": nothing for the close to say";
+        EXPECT_FALSE(serial.isOpen()) << c.what;
+        gUnplugged = Unplugged::No;
+    }
 }
 
 }  // namespace

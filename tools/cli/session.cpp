@@ -40,7 +40,10 @@ std::string Session::portName() const {
 void Session::fail(uint32_t rc, const std::string& what, const std::string& consequence) const {
     CliError error = libraryError(rc, what, consequence);
     struct stat st {};
-    if (rc >= KVTLNK_E_NO_LINK && rc <= KVTLNK_E_NO_REPLY && ::stat(path_.c_str(), &st) != 0) {
+    // The library says so when the port reported it gone; a link that merely failed is taken
+    // for an unplugged one when its device has vanished too.
+    const bool silent = rc >= KVTLNK_E_NO_LINK && rc <= KVTLNK_E_NO_REPLY;
+    if (rc == KVTLNK_E_PORT_GONE || (silent && ::stat(path_.c_str(), &st) != 0)) {
         error.addLine(path_ + " is gone: was the cable or the adapter unplugged?");
     }
     throw error;
