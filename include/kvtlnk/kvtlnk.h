@@ -498,8 +498,10 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTclear(void);
  * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_ARGUMENT (2013) for a NULL pointer;
  *         KVTLNK_E_NO_LINK (2019), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021),
  *         KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when an
- *         item count is negative, a directory line lacks a field or is out of order, or a
- *         memory's items add up to more than 16 MiB (no calibrator holds so much);
+ *         item count is negative, a directory line lacks a field or is out of order, its date
+ *         cannot be kept as it came (a year outside 1992-2247, another field outside 0-255;
+ *         any date within those is kept unchecked, see MEMpDir), or a memory's items add up
+ *         to more than 16 MiB (no calibrator holds so much);
  *         KVTLNK_E_IMAGE (2012) when the image cannot take an item; KVTLNK_E_DIRECTORY (2023)
  *         when an item lands at another index of the image. Once the item counts have come, the
  *         image is emptied. A directory is read before its items are made: one past 16 MiB
@@ -662,17 +664,22 @@ KVTLNK_API void KVTLNK_CALL MEMstats(uint32_t* procedureRecords, uint32_t* resul
  * @ingroup read
  * The directory entry of a record of the image's procedure memory: what it is, and when it was
  * made (by this library on the PC's local clock, or by the calibrator for uploaded records).
+ * The date is reported as the record holds it. Records this library made hold the PC's date,
+ * in the ranges below. An uploaded record holds the date as the calibrator's clock gave it,
+ * unchecked (a clock that was never set may give month 13 or minute 61): its year is 1992 to
+ * 2247 and every other field 0 to 255 (an upload refuses a date outside those, see
+ * KVTuplStart), and it is reported, and listed by MEMdump, as it came.
  *
  * Directory codes: 32 prompt definition, 33 task start, 34 prompt step, 35 task end, 36
  * strategy, 37 test (template); 0 for anything else, saved setups included.
  * @param[in]  index   procedure index, from 0.
  * @param[out] code    the directory code.
  * @param[out] year    the year, in full (1992 to 2247).
- * @param[out] month   1 to 12.
- * @param[out] day     1 to 31.
- * @param[out] hour    0 to 23.
- * @param[out] minute  0 to 59.
- * @param[out] second  0 to 59. Every output may be NULL.
+ * @param[out] month   1 to 12 (uploaded: 0 to 255).
+ * @param[out] day     1 to 31 (uploaded: 0 to 255).
+ * @param[out] hour    0 to 23 (uploaded: 0 to 255).
+ * @param[out] minute  0 to 59 (uploaded: 0 to 255).
+ * @param[out] second  0 to 59 (uploaded: 0 to 255). Every output may be NULL.
  * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when there is no record at the index (the outputs
  *         are not touched).
  * @see MEMrDir, MEMstats
@@ -682,18 +689,19 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMpDir(int32_t index, uint32_t* code, uint32_t*
                                         uint32_t* minute, uint32_t* second);
 /**
  * @ingroup read
- * The directory entry of a record of the image's results memory, as MEMpDir.
+ * The directory entry of a record of the image's results memory, as MEMpDir: the date as the
+ * record holds it, for uploaded records as the calibrator's clock gave it.
  *
  * Directory codes: 1 and 2 calibration results, 4, 5, 7, 3 and 6 the saved setups of forms 1
  * to 5 (setups that results refer to); 0 for anything else, the tag after each result included.
  * @param[in]  index   results index, from 0.
  * @param[out] code    the directory code.
- * @param[out] year    the year, in full.
- * @param[out] month   1 to 12.
- * @param[out] day     1 to 31.
- * @param[out] hour    0 to 23.
- * @param[out] minute  0 to 59.
- * @param[out] second  0 to 59. Every output may be NULL.
+ * @param[out] year    the year, in full (1992 to 2247).
+ * @param[out] month   1 to 12 (uploaded: 0 to 255).
+ * @param[out] day     1 to 31 (uploaded: 0 to 255).
+ * @param[out] hour    0 to 23 (uploaded: 0 to 255).
+ * @param[out] minute  0 to 59 (uploaded: 0 to 255).
+ * @param[out] second  0 to 59 (uploaded: 0 to 255). Every output may be NULL.
  * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when there is no record at the index (the outputs
  *         are not touched).
  * @see MEMpDir, MEMcalResult
@@ -1299,13 +1307,16 @@ KVTLNK_API uint32_t KVTLNK_CALL STAgetLogData(uint32_t* count, uint32_t* interva
                                               uint32_t* requested);
 /**
  * @ingroup logs
- * When the log started; 1992-01-01 00:00:00 when no log was ever restored.
- * @param[out] year    full year.
- * @param[out] month   1 ... 12.
- * @param[out] day     1 ... 31.
- * @param[out] hour    0 ... 23.
- * @param[out] minute  0 ... 59.
- * @param[out] second  0 ... 59. Outputs may be NULL.
+ * When the log started, as the last restored setup that carries a log holds it;
+ * 1992-01-01 00:00:00 when no log was ever restored. A log that holds no start time holds
+ * zeros, reported as month 0 and day 0 (and 1992, 00:00:00). The calibrator's clock is not
+ * checked: what the setup holds is reported as it came.
+ * @param[out] year    full year, 1992 ... 2247.
+ * @param[out] month   1 ... 12; 0 without a start time; as stored, 0 ... 255.
+ * @param[out] day     1 ... 31; 0 without a start time; as stored, 0 ... 255.
+ * @param[out] hour    0 ... 23; as stored, 0 ... 255.
+ * @param[out] minute  0 ... 59; as stored, 0 ... 255.
+ * @param[out] second  0 ... 59; as stored, 0 ... 255. Outputs may be NULL.
  * @return KVTLNK_OK.
  * @see STAgetLogData
  */

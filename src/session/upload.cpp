@@ -24,7 +24,8 @@ constexpr uint64_t kMaxMemoryBytes = 16u << 20;
 constexpr int32_t kMaxItems =
     static_cast<int32_t>(kMaxMemoryBytes / (RecordStore::kHeaderBytes + 2));
 
-// An item as its directory line describes it, each field cut to the width of its place.
+// An item as its directory line describes it: kind, version and length cut to the width of
+// their places, the date stamp as the calibrator's clock gave it.
 struct DirectoryItem {
     uint16_t kind;
     uint16_t version;
@@ -39,19 +40,30 @@ bool readDirectoryLine(ReplyLine& line, int32_t (&fields)[kDirectoryFields]) {
     return true;
 }
 
-DirectoryItem itemOf(const int32_t (&f)[kDirectoryFields]) {
-    DirectoryItem item{static_cast<uint16_t>(f[1]), static_cast<uint16_t>(f[2]),
-                       static_cast<uint16_t>(f[3]), DateStamp{}};
-    DateStamp& stamp = item.stamp;
-    // Unsigned arithmetic: any year the line brings is cut to its byte without overflow.
-    stamp.year = static_cast<uint8_t>(static_cast<uint32_t>(f[4]) - DateStamp::kBaseYear);
+// A field of the date stamp fits its byte.
+bool fitsByte(int32_t value, int32_t base = 0) {
+    return value >= base && value - base <= 0xFF;
+}
+
+// The item of a directory line; false when its date cannot be kept as it came: a year outside
+// 1992-2247, or another field outside 0-255. Within those, whatever the calibrator's clock said
+// is kept (a clock never set may give month 13 or minute 61), so it reads back as it came.
+bool itemOf(const int32_t (&f)[kDirectoryFields], DirectoryItem* item) {
+    if (!fitsByte(f[4], DateStamp::kBaseYear)) return false;
+    for (int i = 5; i < kDirectoryFields; ++i) {
+        if (!fitsByte(f[i])) return false;
+    }
+    *item = DirectoryItem{static_cast<uint16_t>(f[1]), static_cast<uint16_t>(f[2]),
+                          static_cast<uint16_t>(f[3]), DateStamp{}};
+    DateStamp& stamp = item->stamp;
+    stamp.year = static_cast<uint8_t>(f[4] - DateStamp::kBaseYear);
     stamp.month = static_cast<uint8_t>(f[5]);
     stamp.day = static_cast<uint8_t>(f[6]);
     stamp.weekday = static_cast<uint8_t>(f[7]);
     stamp.hour = static_cast<uint8_t>(f[8]);
     stamp.minute = static_cast<uint8_t>(f[9]);
     stamp.second = static_cast<uint8_t>(f[10]);
-    return item;
+    return true;
 }
 
 // Creates the directory's item j in the store: kind, version, zeroed data, date stamp.
@@ -83,11 +95,12 @@ uint32_t fetchDirectory(PacketPort& port, const char* command, int32_t count, Re
         ReplyLine line;
         int32_t fields[kDirectoryFields];
         if ((result = reply.next(line)) != KVTLNK_OK) break;
-        if (!readDirectoryLine(line, fields) || fields[0] != j) {
+        DirectoryItem item{};
+        if (!readDirectoryLine(line, fields) || fields[0] != j || !itemOf(fields, &item)) {
             result = KVTLNK_E_BAD_REPLY;
             break;
         }
-        items.push_back(itemOf(fields));
+        items.push_back(item);
         bytes += RecordStore::recordShare(items.back().length);
         if (bytes > kMaxMemoryBytes) return KVTLNK_E_BAD_REPLY;
     }
