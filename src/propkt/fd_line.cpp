@@ -120,7 +120,11 @@ void FdLine::lineLost(uint16_t got, const char* call, int err) {
         trace_.text("ReadComm failed, read %d bytes\n", got);  // the Windows driver's text
         trace_.callFailure(call, err, "line hung up");
     }
-    pause(readTimeoutMs_ != 0 ? readTimeoutMs_ : kDeadLinePauseMs);
+    uint32_t ms = readTimeoutMs_ != 0 ? readTimeoutMs_ : kDeadLinePauseMs;
+    if (deadline_ != Clock::time_point::max()) {
+        ms = std::min(ms, static_cast<uint32_t>(msUntil(deadline_)));
+    }
+    pause(ms);
 }
 
 uint16_t FdLine::write(const uint8_t* data, uint16_t count) {
