@@ -11,7 +11,13 @@ namespace kvtlnk {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = SerialLine::Clock;
+
+// A failure that says the device behind the descriptor is gone: a hang-up or an end of file
+// (no error number), or the errors of a vanished device.
+bool deviceGone(int err) {
+    return err == 0 || err == EIO || err == ENXIO || err == ENODEV;
+}
 
 int msUntil(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -51,8 +57,15 @@ uint16_t FdLine::read(uint8_t* data, uint16_t count) {
 
 bool FdLine::readAhead(uint16_t got, uint16_t expected) {
     next_ = end_ = 0;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_);
-    if (trickles_ && expected > 1 && byteTimeUs_ != 0 && gather(expected)) return true;
+    const Clock::time_point now = Clock::now();
+    if (now >= deadline_) return false;
+    Clock::time_point deadline = deadline_;
+    if (readTimeoutMs_ != 0) {
+        deadline = std::min(deadline, now + std::chrono::milliseconds(readTimeoutMs_));
+    }
+    if (trickles_ && expected > 1 && byteTimeUs_ != 0 && gather(expected, deadline - now)) {
+        return true;
+    }
     for (;;) {
         int err = 0;
         Wait wait = waitReadable(deadline, &err);
@@ -63,7 +76,7 @@ bool FdLine::readAhead(uint16_t got, uint16_t expected) {
             if (n > 0) {
                 end_ = static_cast<uint16_t>(n);
                 trickles_ = n == 1;
-                lost_ = false;
+                lost_ = gone_ = false;
                 return true;
             }
             if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
@@ -75,13 +88,11 @@ bool FdLine::readAhead(uint16_t got, uint16_t expected) {
     }
 }
 
-bool FdLine::gather(uint16_t expected) {
+bool FdLine::gather(uint16_t expected, Clock::duration left) {
     // The last byte came a moment ago and the promised ones follow it at the byte time, so all of
     // them are there after this long, and the frame cannot have ended before.
-    Clock::duration wait = std::chrono::microseconds(uint64_t{expected} * byteTimeUs_);
-    if (readTimeoutMs_ != 0)
-        wait = std::min<Clock::duration>(wait, std::chrono::milliseconds(readTimeoutMs_));
-    pause(wait);
+    const Clock::duration wait = std::chrono::microseconds(uint64_t{expected} * byteTimeUs_);
+    pause(std::min(wait, left));
     const ssize_t n = calls_.read(fd_, ahead_, sizeof ahead_);
     // Fewer than promised: the other end is behind the byte time, and the last byte may have
     // come long before now; the next wait is for bytes to arrive, lest it oversleep the frame's
@@ -89,14 +100,14 @@ bool FdLine::gather(uint16_t expected) {
     trickles_ = n >= expected;
     if (n <= 0) return false;
     end_ = static_cast<uint16_t>(n);
-    lost_ = false;
+    lost_ = gone_ = false;
     return true;
 }
 
 FdLine::Wait FdLine::waitReadable(Clock::time_point deadline, int* err) {
     for (;;) {
         pollfd p{fd_, POLLIN, 0};
-        int timeout = readTimeoutMs_ == 0 ? -1 : msUntil(deadline);
+        int timeout = deadline == Clock::time_point::max() ? -1 : msUntil(deadline);
         int r = calls_.poll(&p, 1, timeout);
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) {
@@ -110,12 +121,17 @@ FdLine::Wait FdLine::waitReadable(Clock::time_point deadline, int* err) {
 }
 
 void FdLine::lineLost(uint16_t got, const char* call, int err) {
+    gone_ = gone_ || deviceGone(err);
     if (!lost_) {
         lost_ = true;
         trace_.text("ReadComm failed, read %d bytes\n", got);  // the Windows driver's text
         trace_.callFailure(call, err, "line hung up");
     }
-    pause(std::chrono::milliseconds(readTimeoutMs_ != 0 ? readTimeoutMs_ : kDeadLinePauseMs));
+    Clock::duration pauseFor =
+        std::chrono::milliseconds(readTimeoutMs_ != 0 ? readTimeoutMs_ : kDeadLinePauseMs);
+    if (deadline_ != Clock::time_point::max())
+        pauseFor = std::min(pauseFor, deadline_ - Clock::now());
+    pause(pauseFor);
 }
 
 uint16_t FdLine::write(const uint8_t* data, uint16_t count) {
@@ -130,6 +146,7 @@ uint16_t FdLine::write(const uint8_t* data, uint16_t count) {
         if (err == EINTR) continue;
         const bool full = err == EAGAIN || err == EWOULDBLOCK;
         if (full && waitWritable()) continue;
+        if (!full && err != 0 && deviceGone(err)) gone_ = true;
         trace_.text("WriteComm failed after %d bytes\n", done);  // the Windows driver's text
         trace_.callFailure(full ? "poll" : "write", full ? 0 : err, "no room to write");
         break;
