@@ -4,6 +4,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh --demo
-cmake --preset default >/dev/null
-cmake --build --preset default --target kvtlnk_cli
-exec build/tools/cli/kvtlnk demo "$@"
+# KVTLNK_DEMO_BUILD: another build directory (the tests install from a fresh one).
+build=${KVTLNK_DEMO_BUILD:-build}
+cmake --preset default -B "$build" >/dev/null
+# The tool and the emulator program, so that cmake --install works from here.
+cmake --build "$build" -j 2 --target kvtlnk_cli kvtsim
+exec "$build/tools/cli/kvtlnk" demo "$@"

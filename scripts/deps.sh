@@ -12,6 +12,8 @@ demo=(cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libfmt-dev libsq
 demo+=(libtomlplusplus-dev)
 tests=(binutils libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3-scipy
        clang-format man-db util-linux)
+# The check of the bash completion, which uses its functions.
+tests+=(bash-completion)
 # The reference (Doxygen) and the Python package's tests, which install it offline with pip.
 tests+=(doxygen python3-pytest python3-setuptools python3-wheel python3-pip)
 # The calibration report's test renders it in a browser; the certificates' tests print PDF with

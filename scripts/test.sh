@@ -13,9 +13,13 @@ if ! bash scripts/deps.sh postgresql; then
     echo "== PostgreSQL SKIPPED: cannot install postgresql; the archive's tests on it skip"
 fi
 prefix=""
+demo_build=""
+demo_prefix=""
 cleanup() {
     for tree in build build-sanitize; do bash scripts/pg_private.sh stop "$tree/pg"; done
-    if [ -n "$prefix" ]; then rm -rf "$prefix"; fi
+    for dir in "$prefix" "$demo_build" "$demo_prefix"; do
+        if [ -n "$dir" ]; then rm -rf "$dir"; fi
+    done
 }
 trap cleanup EXIT
 # build PRESET [CONFIGURE OPTIONS...]
@@ -52,6 +56,18 @@ for tool in kvtlnk kvtsim; do
         done
     done
 done
+
+# The install right after the demo command's build: only what the demo builds, in a build
+# directory of its own; then the installed tool finds its procedure-file reference.
+echo "== install after the demo's build"
+demo_build=$(mktemp -d)
+demo_prefix=$(realpath "$(mktemp -d)")
+KVTLNK_DEMO_BUILD="$demo_build" bash scripts/demo.sh -q --out "$demo_build/demo-report.html" >/dev/null
+cmake --install "$demo_build" --prefix "$demo_prefix" >/dev/null
+doc="$demo_prefix/share/doc/kvtlnk"
+"$demo_prefix/bin/kvtlnk" show "$doc/procedure.json" >/dev/null
+"$demo_prefix/bin/kvtlnk" --help | grep -qxF "  $doc/procedure-files.md"
+"$demo_prefix/bin/kvtsim" --version
 
 windows_packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64)
 if ! bash scripts/deps.sh "${windows_packages[@]}"; then

@@ -7,7 +7,7 @@
  * calibrator's memories again and prints every calibration result found with its test points.
  * Every call's result is checked; a failure prints the call, its code and its text.
  *
- *     calibrate /dev/ttyUSB0
+ *     calibrate [--discard-results] /dev/ttyUSB0
  *
  * Without an instrument, run the emulator in another terminal and give its port:
  *
@@ -16,8 +16,9 @@
  *
  * (kvtsim --run performs the downloaded tests at once, as the calibrator's user would in the
  * field, so the upload brings results back.) A download replaces the calibrator's procedure
- * memory and empties its results memory: do not point this at an instrument whose results you
- * still need.
+ * memory and empties its results memory: while the calibrator holds results, calibrate stops
+ * before sending anything, unless --discard-results says they may go (save them first, for
+ * example with kvtlnk upload --out FILE).
  */
 #include <math.h>
 #include <stdio.h>
@@ -35,16 +36,17 @@ static int ok(const char* call, uint32_t rc) {
     return rc < 2000;
 }
 
-/* Identifies the calibrator. */
-static int identify(void) {
+/* Identifies the calibrator; resultItems receives the number of items its results memory
+ * holds, which a download erases. */
+static int identify(uint32_t* resultItems) {
     char model[128], serial[128], firmware[128];
-    uint32_t capacity = 0, procedureItems = 0, resultItems = 0;
+    uint32_t capacity = 0, procedureItems = 0;
     if (!ok("KVTgetK2x",
-            KVTgetK2x(model, serial, firmware, &capacity, &procedureItems, &resultItems)))
+            KVTgetK2x(model, serial, firmware, &capacity, &procedureItems, resultItems)))
         return 0;
     printf("calibrator: %s, firmware %s, serial number %s\n", model, firmware, serial);
     printf("memories: %lu bytes each; %lu procedure items, %lu result items\n",
-           (unsigned long)capacity, (unsigned long)procedureItems, (unsigned long)resultItems);
+           (unsigned long)capacity, (unsigned long)procedureItems, (unsigned long)*resultItems);
     return 1;
 }
 
@@ -113,7 +115,8 @@ static int printResult(int32_t index) {
         text1[0] = text2[0] = '\0';
     }
     /* A result whose setup lies in the results memory names no task of the procedure. */
-    if (taskIndex <= 0x7FFFFFFEu) ok("MEMtaskInfo", MEMtaskInfo((int32_t)taskIndex, task, &word));
+    if (taskIndex < KVTLNK_NO_TASK_BEFORE)
+        ok("MEMtaskInfo", MEMtaskInfo((int32_t)taskIndex, task, &word));
     /* The setup the result was taken with, into the library's setup, for its function names. */
     if (!ok("MEMbaseState", MEMbaseState(index)) ||
         !ok("STAgetInput", STAgetInput(inFunction, NULL, NULL, NULL, NULL, NULL)) ||
@@ -167,18 +170,33 @@ static int printResults(void) {
 }
 
 int main(int argc, char** argv) {
-    char version[4];
+    char version[KVTLNK_VERSION_SIZE];
+    const char* port = argv[argc - 1];
+    const int discard = argc == 3 && strcmp(argv[1], "--discard-results") == 0;
+    uint32_t held = 0;
     int done;
-    if (argc != 2) {
-        fprintf(stderr, "usage: calibrate PORT (e.g. /dev/ttyUSB0, COM1, or kvtsim's port)\n");
+    if (argc != 2 && !discard) {
+        fprintf(stderr,
+                "usage: calibrate [--discard-results] PORT (e.g. /dev/ttyUSB0, COM1, or "
+                "kvtsim's port)\n");
         return 2;
     }
     KVTversion(version);
     printf("kvtlnk %s\n", version);
     /* 9600 baud is the calibrator's only speed; 500 ms a byte, 5 attempts a packet. */
-    if (!ok("KVTopen", KVTopen(9600, argv[1], 500, 5))) return 1;
+    if (!ok("KVTopen", KVTopen(9600, port, 500, 5))) return 1;
 
-    done = identify() && build() &&
+    done = identify(&held);
+    if (done && held > 0 && !discard) {
+        fprintf(stderr,
+                "the calibrator holds %lu result items, which the download would erase: save "
+                "them first (kvtlnk --port %s upload --out FILE), then run calibrate "
+                "--discard-results %s; nothing was sent\n",
+                (unsigned long)held, port, port);
+        KVTclose();
+        return 2;
+    }
+    done = done && build() &&
            transfer("downloaded", KVTdnlStart, "KVTdnlStart", KVTdnlStep, "KVTdnlStep") &&
            transfer("uploaded", KVTuplStart, "KVTuplStart", KVTuplStep, "KVTuplStep") &&
            printResults();

@@ -8,14 +8,22 @@
  * - STA...  the calibrator's setup: functions, ranges, units, readings and display strings.
  *
  * Every call returns a result code (KVTLNK_OK, a warning 100-105 or an error 2000-2026) unless
- * its comment says otherwise; kvtlnkMessage() in kvtlnk_messages.h gives the text of each. Texts
- * are zero-terminated 8-bit strings in the calibrator's character set. The library holds one
- * session, one memory image and one setup per process and takes no lock: call it from one
- * thread at a time.
+ * its comment says otherwise; kvtlnkMessage() in kvtlnk_messages.h gives the text of each. A
+ * warning means the call did its work and something else changed to allow it, so test for
+ * failure with KVTLNK_FAILED(), not against KVTLNK_OK:
+ * @code{.c}
+ * uint32_t rc = STAsetOutput("current", "", 0.012f, 0.0f);
+ * if (!KVTLNK_FAILED(rc)) rc = STAsetLoopPower("24v"); // a warning: the output became "none"
+ * if (KVTLNK_FAILED(rc)) fprintf(stderr, "error %u: %s\n", rc, kvtlnkMessage(rc));
+ * else if (rc != KVTLNK_OK) fprintf(stderr, "warning %u: %s\n", rc, kvtlnkMessage(rc));
+ * @endcode
+ * STAinit() alone reports success as 1 (KVTLNK_STAINIT_DONE). Texts are zero-terminated 8-bit
+ * strings in the calibrator's character set. The library holds one session, one memory image
+ * and one setup per process and takes no lock: call it from one thread at a time.
  *
  * Output buffers: names and template texts need 33 bytes, strategy names 21, identification
  * texts (KVTgetK2x) 128, display strings KVTLNK_DISPLAY_STRING_SIZE, function/sensor/unit
- * names KVTLNK_NAME_SIZE.
+ * names KVTLNK_NAME_SIZE, the version KVTLNK_VERSION_SIZE.
  */
 #ifndef KVTLNK_KVTLNK_H
 #define KVTLNK_KVTLNK_H
@@ -39,9 +47,9 @@
  * @code{.c}
  * uint32_t rc = KVTopen(9600, "/dev/ttyUSB0", 500, 5);
  * uint32_t remaining = 0;
- * if (rc == KVTLNK_OK) rc = KVTdnlStart(&remaining);
- * while (rc == KVTLNK_OK && remaining > 0) rc = KVTdnlStep(&remaining);
- * if (rc != KVTLNK_OK) fprintf(stderr, "%u: %s\n", rc, kvtlnkMessage(rc));
+ * if (!KVTLNK_FAILED(rc)) rc = KVTdnlStart(&remaining);
+ * while (!KVTLNK_FAILED(rc) && remaining > 0) rc = KVTdnlStep(&remaining);
+ * if (KVTLNK_FAILED(rc)) fprintf(stderr, "%u: %s\n", rc, kvtlnkMessage(rc));
  * KVTclose();
  * @endcode
  *
@@ -154,6 +162,11 @@
 #define KVTLNK_E_DIRECTORY 2023u              /**< an uploaded item landed at another index */
 #define KVTLNK_E_TOO_LONG 2024u               /**< a name or text is too long for its record */
 #define KVTLNK_E_NO_TAG 2026u                 /**< no tag-identifier record after the result */
+/** Whether a result code is an error (2000 and above): warnings 100-105 and STAinit's 1 are
+ * success. @param rc  a result code. */
+#define KVTLNK_FAILED(rc) ((rc) >= 2000u)
+/** What STAinit returns, the one call whose success is not KVTLNK_OK. */
+#define KVTLNK_STAINIT_DONE 1
 /** @} */
 
 /**
@@ -181,6 +194,17 @@
 /** @ingroup readings
  * The first text of STAgetPressure (up to 15 characters); the second takes up to 9 (10 bytes). */
 #define KVTLNK_PRESSURE_TEXT_SIZE 16
+/** @ingroup session
+ * KVTversion's buffer, terminator included: "1.1" takes 4 bytes, and there is room for a
+ * version such as "1.10" or "10.10". */
+#define KVTLNK_VERSION_SIZE 8
+/** @ingroup results
+ * MEMasflInfo's task index when no task starts before the setup the result names. */
+#define KVTLNK_NO_TASK_BEFORE 0x7FFFFFFFu
+/** @ingroup results
+ * MEMasflInfo's task index when the result's setup lies in the results memory or no template
+ * names it; also MEMtaskInfo's task word for a record that is not a task start. */
+#define KVTLNK_NO_TASK 0xFFFFFFFFu
 
 /**
  * @ingroup readings
@@ -253,6 +277,104 @@
     X("current_sink", "amps")
 
 /**
+ * @ingroup setup
+ * The names each STA setter takes, lowercase and exact, each list as X(name) expanded once for
+ * each name; an application can offer them to its user, or list them beside a name the library
+ * refused (KVTLNK_E_ARGUMENT). Every name fits KVTLNK_NAME_SIZE.
+ *
+ * What STAsetInput measures: every function of KVTLNK_FUNCTIONS but "current_sink", in the
+ * order of their codes.
+ * @param X  a macro of one argument.
+ */
+#define KVTLNK_INPUT_FUNCTIONS(X) \
+    X("none")                     \
+    X("current")                  \
+    X("dcv")                      \
+    X("acv")                      \
+    X("freq")                     \
+    X("freq_low")                 \
+    X("2w_ohms")                  \
+    X("3w_ohms")                  \
+    X("4w_ohms")                  \
+    X("cont")                     \
+    X("tc")                       \
+    X("2w_rtd")                   \
+    X("3w_rtd")                   \
+    X("4w_rtd")                   \
+    X("pressure")
+/** @ingroup setup
+ * What STAsetOutput sources (as KVTLNK_INPUT_FUNCTIONS). @param X  a macro of one argument. */
+#define KVTLNK_OUTPUT_FUNCTIONS(X) \
+    X("none")                      \
+    X("current")                   \
+    X("dcv")                       \
+    X("freq")                      \
+    X("2w_ohms")                   \
+    X("tc")                        \
+    X("2w_rtd")                    \
+    X("pressure")                  \
+    X("current_sink")
+/** @ingroup setup
+ * The thermocouples of "tc", in the order of their codes (as KVTLNK_INPUT_FUNCTIONS).
+ * @param X  a macro of one argument. */
+#define KVTLNK_THERMOCOUPLES(X) \
+    X("tc_e")                   \
+    X("tc_n")                   \
+    X("tc_j")                   \
+    X("tc_k")                   \
+    X("tc_t")                   \
+    X("tc_b")                   \
+    X("tc_r")                   \
+    X("tc_s")                   \
+    X("tc_c")                   \
+    X("tc_l")                   \
+    X("tc_u")
+/** @ingroup setup
+ * The RTDs of "2w_rtd", "3w_rtd" and "4w_rtd", in the order of their codes (as
+ * KVTLNK_INPUT_FUNCTIONS). @param X  a macro of one argument. */
+#define KVTLNK_RTDS(X)  \
+    X("rtd_pt100_392")  \
+    X("rtd_pt100_385")  \
+    X("rtd_ni120")      \
+    X("rtd_pt200_385")  \
+    X("rtd_pt500_385")  \
+    X("rtd_pt1000_385") \
+    X("rtd_cu10")       \
+    X("rtd_pt100_3916")
+/** @ingroup setup
+ * What STAsetTempUnits takes (as KVTLNK_INPUT_FUNCTIONS). @param X  a macro of one argument. */
+#define KVTLNK_TEMPERATURE_UNITS(X) \
+    X("celsius")                    \
+    X("fahrenheit")
+/** @ingroup setup
+ * What STAsetPresUnits takes (as KVTLNK_INPUT_FUNCTIONS). @param X  a macro of one argument. */
+#define KVTLNK_PRESSURE_UNITS(X) \
+    X("psi")                     \
+    X("mm_hg")                   \
+    X("in_hg")                   \
+    X("in_h2o")                  \
+    X("ft_h2o")                  \
+    X("bar")                     \
+    X("kpa")
+/** @ingroup setup
+ * What STAsetLoopPower takes (as KVTLNK_INPUT_FUNCTIONS). @param X  a macro of one argument. */
+#define KVTLNK_LOOP_POWER(X) \
+    X("none")                \
+    X("off")                 \
+    X("24v")                 \
+    X("28v")
+/** @ingroup setup
+ * What STAsetTempStd takes (as KVTLNK_INPUT_FUNCTIONS). @param X  a macro of one argument. */
+#define KVTLNK_TEMPERATURE_STANDARDS(X) \
+    X("its90")                          \
+    X("ipts68")
+/** @ingroup setup
+ * The reference-junction modes STAsetTref takes (as KVTLNK_INPUT_FUNCTIONS).
+ * @param X  a macro of one argument. */
+#define KVTLNK_JUNCTION_MODES(X) \
+    X("measure")                 \
+    X("user")
+/**
  * @ingroup readings
  * The measure ranges of the electrical functions, each as X(function, high, resolution): the
  * range's upper limit in base units, as MEMcalResultEntry reports it for a reading taken in it
@@ -261,38 +383,38 @@
  * the source side shows them; pressures as the pressure module's display format gives.
  * @param X  a macro of three arguments, expanded once for each range.
  */
-#define KVTLNK_INPUT_RANGES(X)       \
-    X("current", 0.0331f, 1e-06)     \
-    X("current", 0.113f, 1e-05)      \
-    X("dcv", 0.1101f, 1e-06)         \
-    X("dcv", 1.101f, 1e-05)          \
-    X("dcv", 11.01f, 1e-04)          \
-    X("dcv", 110.1f, 1e-03)          \
-    X("dcv", 309.0f, 1e-02)          \
-    X("acv", 1.101f, 1e-04)          \
-    X("acv", 11.01f, 1e-03)          \
-    X("acv", 110.1f, 1e-02)          \
-    X("acv", 309.0f, 1e-01)          \
-    X("freq", 110.1f, 1e-02)         \
-    X("freq", 1100.1f, 1e-01)        \
-    X("freq", 11001.0f, 1.0)         \
-    X("freq", 51500.0f, 10.0)        \
-    X("freq_low", 110.1f, 1e-02)     \
-    X("freq_low", 1100.1f, 1e-01)    \
-    X("freq_low", 11001.0f, 1.0)     \
-    X("freq_low", 51500.0f, 10.0)    \
-    X("2w_ohms", 11.01f, 1e-03)      \
-    X("2w_ohms", 110.1f, 1e-02)      \
-    X("2w_ohms", 1101.0f, 1e-01)     \
-    X("2w_ohms", 11300.0f, 1.0)      \
-    X("3w_ohms", 11.01f, 1e-03)      \
-    X("3w_ohms", 110.1f, 1e-02)      \
-    X("3w_ohms", 1101.0f, 1e-01)     \
-    X("3w_ohms", 11300.0f, 1.0)      \
-    X("4w_ohms", 11.01f, 1e-03)      \
-    X("4w_ohms", 110.1f, 1e-02)      \
-    X("4w_ohms", 1101.0f, 1e-01)     \
-    X("4w_ohms", 11300.0f, 1.0)      \
+#define KVTLNK_INPUT_RANGES(X)    \
+    X("current", 0.0331f, 1e-06)  \
+    X("current", 0.113f, 1e-05)   \
+    X("dcv", 0.1101f, 1e-06)      \
+    X("dcv", 1.101f, 1e-05)       \
+    X("dcv", 11.01f, 1e-04)       \
+    X("dcv", 110.1f, 1e-03)       \
+    X("dcv", 309.0f, 1e-02)       \
+    X("acv", 1.101f, 1e-04)       \
+    X("acv", 11.01f, 1e-03)       \
+    X("acv", 110.1f, 1e-02)       \
+    X("acv", 309.0f, 1e-01)       \
+    X("freq", 110.1f, 1e-02)      \
+    X("freq", 1100.1f, 1e-01)     \
+    X("freq", 11001.0f, 1.0)      \
+    X("freq", 51500.0f, 10.0)     \
+    X("freq_low", 110.1f, 1e-02)  \
+    X("freq_low", 1100.1f, 1e-01) \
+    X("freq_low", 11001.0f, 1.0)  \
+    X("freq_low", 51500.0f, 10.0) \
+    X("2w_ohms", 11.01f, 1e-03)   \
+    X("2w_ohms", 110.1f, 1e-02)   \
+    X("2w_ohms", 1101.0f, 1e-01)  \
+    X("2w_ohms", 11300.0f, 1.0)   \
+    X("3w_ohms", 11.01f, 1e-03)   \
+    X("3w_ohms", 110.1f, 1e-02)   \
+    X("3w_ohms", 1101.0f, 1e-01)  \
+    X("3w_ohms", 11300.0f, 1.0)   \
+    X("4w_ohms", 11.01f, 1e-03)   \
+    X("4w_ohms", 110.1f, 1e-02)   \
+    X("4w_ohms", 1101.0f, 1e-01)  \
+    X("4w_ohms", 11300.0f, 1.0)   \
     X("cont", 1e37f, 1e-03)
 
 #ifdef __cplusplus
@@ -304,10 +426,14 @@ extern "C" {
  * @ingroup session
  * Writes the library's version, "1.1", with its terminator. Returns nothing and needs no
  * session.
- * @param[out] dst  receives the version; 4 bytes. NULL: nothing is done.
+ * @code{.c}
+ * char version[KVTLNK_VERSION_SIZE];
+ * KVTversion(version);
+ * @endcode
+ * @param[out] dst  receives the version; KVTLNK_VERSION_SIZE bytes. NULL: nothing is done.
  * @see KVTgetK2x
  */
-KVTLNK_API void KVTLNK_CALL KVTversion(char* dst); /* "1.1", 4 bytes */
+KVTLNK_API void KVTLNK_CALL KVTversion(char* dst);
 /**
  * @ingroup session
  * Accepts or refuses a calibrator by its model and firmware version, as KVTopen does with what
@@ -413,6 +539,12 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTmemstats(uint32_t* field3Total, uint32_t* fie
  * can run every record, then empties the calibrator's procedure memory (it restarts the link
  * on the way, which takes about a second). Then call KVTdnlStep until it reports 0 remaining;
  * the last step also empties the calibrator's results memory.
+ *
+ * The results the calibrator holds (KVTgetK2x's resultItems) are erased: upload and keep them
+ * first. The calibrator's procedure memory must hold the whole image: compare MEMused with the
+ * capacity KVTgetK2x reports before starting. An image that does not fit stops when the memory
+ * is full, with KVTdnlStep's KVTLNK_E_REFUSED (2018), and leaves the records sent so far: a
+ * partial procedure, which the calibrator's user should not run.
  * @param[out] itemCount  the number of records to send.
  * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_ARGUMENT (2013) for a NULL pointer;
  *         KVTLNK_E_NO_LINK (2019) when the link cannot be brought up, or does not come back
@@ -669,7 +801,7 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMrDir(int32_t index, uint32_t* code, uint32_t*
  * @param[out] taskWord  the task's word, 0 to 65,535 (0 for tasks this library made; the
  *                       calibrator's value after an upload). May be NULL.
  * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when the record is missing, is not a task start or
- *         is damaged: name is then empty and taskWord 0xFFFFFFFF.
+ *         is damaged: name is then empty and taskWord KVTLNK_NO_TASK (0xFFFFFFFF).
  * @see MEMstartTask, MEMasflInfo
  */
 KVTLNK_API uint32_t KVTLNK_CALL MEMtaskInfo(int32_t index, char* name, uint32_t* taskWord);
@@ -785,8 +917,10 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMcalResult(int32_t index, uint32_t* entryCount
  * @param[out] outValue    the sourced value.
  * @param[out] outFlag     1 when the sourced value is present.
  * @param[out] outLimit    upper limit of the source range; 0.0 when there is none.
- * @param[out] thirdValue  the entry's third value, or a quiet NaN when it holds none.
- *                         Every output may be NULL.
+ * @param[out] thirdValue  the error the calibrator recorded for the point, in percent of the
+ *                         input span: the reading minus the point through the input scale,
+ *                         divided by the span; a quiet NaN when the entry holds none. Every
+ *                         output may be NULL.
  * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) for what MEMcalResult refuses, an entry outside
  *         0 ... count - 1, a setup that cannot be restored or lacks a scale; KVTLNK_E_IMAGE
  *         (2012) when no memory is left for the working setup.
@@ -811,9 +945,11 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMbaseState(int32_t index);
  * The task and strategy a calibration result came from, and its flag.
  * @param[in]  index          results index of a calibration result.
  * @param[out] taskIndex      procedure index of the task start of the template that names the
- *                            result's setup, found from that setup on; 0x7FFFFFFF when no task
- *                            starts before it; 0xFFFFFFFF when the setup lies in the results
- *                            memory or no template names it.
+ *                            result's setup, found from that setup on; KVTLNK_NO_TASK_BEFORE
+ *                            (0x7FFFFFFF) when no task starts before it; KVTLNK_NO_TASK
+ *                            (0xFFFFFFFF) when the setup lies in the results memory or no
+ *                            template names it. Any value below KVTLNK_NO_TASK_BEFORE is a
+ *                            task for MEMtaskInfo.
  * @param[out] strategyIndex  procedure index of the result's strategy.
  * @param[out] flag           1 when the result is flagged, else 0. Outputs may be NULL.
  * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) for what MEMcalResult refuses.
@@ -843,10 +979,12 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMtagidInfo(uint32_t index, char* text1, char* 
  * tolerance, degrees Celsius, psi, "its90", both reference junctions measured (user
  * temperature 23.0 degrees C), and the setup form that tests use. The log's counts become 0.
  * Call it before shaping each setup that STAsave stores. It cannot fail.
- * @return 1: the one call that reports success as 1 rather than KVTLNK_OK.
+ * @attention STAinit returns 1 (KVTLNK_STAINIT_DONE), not KVTLNK_OK (0): it is the one call
+ *            whose success is not 0. Test it with KVTLNK_FAILED(), or not at all.
+ * @return KVTLNK_STAINIT_DONE (1), always.
  * @see STAsetInput, STAsetOutput, STAsave
  */
-KVTLNK_API uint32_t KVTLNK_CALL STAinit(void); /* returns 1 */
+KVTLNK_API uint32_t KVTLNK_CALL STAinit(void);
 /**
  * @ingroup setup
  * Chooses what the calibrator measures. The range is then chosen automatically (for "tc" and
@@ -1192,10 +1330,12 @@ KVTLNK_API void KVTLNK_CALL STAgetTestTolerance(float* tolerance);
 /**
  * @ingroup readings
  * The texts of the attached pressure module, as the calibrator identified it; both "" when
- * none is known. Returns nothing.
- * @param[out] text1    the module's second text (up to 15 characters); KVTLNK_PRESSURE_TEXT_SIZE
- *                      bytes.
- * @param[out] text2    the module's first text (up to 9 characters); 10 bytes.
+ * none is known. Returns nothing. The texts come in the reverse order of the setup record's
+ * pressure-module block: text1 receives the block's second text (the one at offset 10), text2
+ * its first (at offset 0).
+ * @param[out] text1    the module's second text, up to 15 characters;
+ *                      KVTLNK_PRESSURE_TEXT_SIZE bytes.
+ * @param[out] text2    the module's first text, up to 9 characters; 10 bytes.
  * @param[out] present  1 when a pressure module is attached, else 0.
  * @see STAgetPresUnits, STAgetInput
  */

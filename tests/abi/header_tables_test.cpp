@@ -7,6 +7,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "kvtlnk/kvtlnk.h"
 #include "readings/units.h"
@@ -62,6 +63,65 @@ TEST(HeaderTables, EachFunctionIsInTheUnitsItNames) {
                                                                      : std::set<std::string>{unit};
         EXPECT_EQ(accepted, expected) << kFunctions[f].name;
     }
+}
+
+#define KVTLNK_TEST_NAME(name) name,
+const std::vector<std::string> kInputFunctions = {KVTLNK_INPUT_FUNCTIONS(KVTLNK_TEST_NAME)};
+const std::vector<std::string> kOutputFunctions = {KVTLNK_OUTPUT_FUNCTIONS(KVTLNK_TEST_NAME)};
+const std::vector<std::string> kThermocouples = {KVTLNK_THERMOCOUPLES(KVTLNK_TEST_NAME)};
+const std::vector<std::string> kRtds = {KVTLNK_RTDS(KVTLNK_TEST_NAME)};
+const std::vector<std::string> kTemperatureUnits = {KVTLNK_TEMPERATURE_UNITS(KVTLNK_TEST_NAME)};
+const std::vector<std::string> kPressureUnits = {KVTLNK_PRESSURE_UNITS(KVTLNK_TEST_NAME)};
+const std::vector<std::string> kLoopPower = {KVTLNK_LOOP_POWER(KVTLNK_TEST_NAME)};
+const std::vector<std::string> kStandards = {KVTLNK_TEMPERATURE_STANDARDS(KVTLNK_TEST_NAME)};
+const std::vector<std::string> kJunctionModes = {KVTLNK_JUNCTION_MODES(KVTLNK_TEST_NAME)};
+#undef KVTLNK_TEST_NAME
+
+// The names of a table of the library in the order of their codes; a sensor table's "none"
+// stands for no sensor, which no function takes.
+std::vector<std::string> named(const NameTable& table, bool sensors = false) {
+    std::vector<std::string> names;
+    for (uint32_t i = sensors ? 1 : 0; i < table.count; ++i)
+        names.push_back(table.rows[i].name);
+    return names;
+}
+
+// The names of a universe that a setter takes.
+template <typename Setter>
+std::vector<std::string> taken(const std::vector<std::string>& universe, Setter setter) {
+    std::vector<std::string> names;
+    for (const std::string& name : universe) {
+        STAinit();
+        const uint32_t rc = setter(name.c_str());
+        if (rc != KVTLNK_E_ARGUMENT && rc != KVTLNK_E_COMBINATION) names.push_back(name);
+    }
+    return names;
+}
+
+TEST(HeaderTables, EachSettersNamesAreThoseItTakes) {
+    EXPECT_EQ(kThermocouples, named(kTcNames, true));
+    EXPECT_EQ(kRtds, named(kRtdNames, true));
+    EXPECT_EQ(kStandards, named(kTempStdNames));
+    EXPECT_EQ(kJunctionModes, named(kTrefModeNames));
+    EXPECT_EQ(kLoopPower, named(kLoopPowerNames));
+
+    std::vector<std::string> units, functions;
+    for (const Row& u : kUnits)
+        units.push_back(u.name);
+    for (const Row& f : kFunctions)
+        functions.push_back(f.name);
+    EXPECT_EQ(kTemperatureUnits, taken(units, STAsetTempUnits));
+    EXPECT_EQ(kPressureUnits, taken(units, STAsetPresUnits));
+    // A temperature function with a sensor of its own kind; an output at a value every range
+    // of a sourced function holds, so that only the function decides.
+    const auto sensor = [](const std::string& f) {
+        return f == "tc" ? "tc_k" : f.find("rtd") != std::string::npos ? "rtd_pt100_385" : "";
+    };
+    EXPECT_EQ(kInputFunctions,
+              taken(functions, [&](const char* f) { return STAsetInput(f, sensor(f)); }));
+    EXPECT_EQ(kOutputFunctions, taken(functions, [&](const char* f) {
+                  return STAsetOutput(f, sensor(f), 100.0f, 1.0f);
+              }));
 }
 
 // Each measure range of an electrical function is a row of the header, with the step of its

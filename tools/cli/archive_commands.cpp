@@ -151,7 +151,7 @@ void exportCommand(const Context& context, const std::string& id, const std::str
     const kvtarchive::Calibrator& c = records->upload.calibrator;
     const json calibrator = {{"model", c.model},
                              {"firmware", c.firmware},
-                             {"ident3", c.serialNumber},
+                             {"serialNumber", c.serialNumber},
                              {"uploaded", records->upload.uploaded},
                              {"port", records->upload.source}};
     const ImageDocument image = imageOfMemories(context, eventMemories(*records), calibrator);

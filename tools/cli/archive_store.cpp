@@ -76,11 +76,6 @@ std::string userName() {
     return env ? env : "";
 }
 
-std::string text(const json& object, const char* key) {
-    const auto it = object.is_object() ? object.find(key) : object.end();
-    return it != object.end() && it->is_string() ? it->get<std::string>() : "";
-}
-
 kvtarchive::Point archivePoint(const PointView& p) {
     kvtarchive::Point a;
     a.index = p.index;
@@ -190,8 +185,9 @@ kvtarchive::Upload archiveUpload(const ImageDocument& image, const Context& cont
                                  const std::string& source) {
     kvtarchive::Upload u;
     const json& c = image.calibrator;
-    u.calibrator = {text(c, "model"), text(c, "firmware"), text(c, "ident3")};
-    u.uploaded = text(c, "uploaded");
+    u.calibrator = {calibratorText(c, "model"), calibratorText(c, "firmware"),
+                    calibratorText(c, "serialNumber")};
+    u.uploaded = calibratorText(c, "uploaded");
     u.host = hostName();
     u.user = userName();
     u.technician = technicianOf(context);

@@ -18,9 +18,13 @@ const SetupDefinition& setupNamed(const Procedure& procedure, const std::string&
 
 }  // namespace
 
-Procedure loadProcedure(const std::string& path) {
+Procedure loadProcedure(const std::string& path, const LabSource& lab) {
+    return checkedProcedure(path, readJsonFile(path), lab);
+}
+
+Procedure checkedProcedure(const std::string& path, const json& root, const LabSource& lab) {
     std::vector<Problem> problems;
-    Procedure procedure = parseProcedure(readFile(path), problems);
+    Procedure procedure = readProcedure(root, problems, lab);
     if (!problems.empty()) throw CliError::fileProblems(path, std::move(problems));
     return procedure;
 }

@@ -10,8 +10,11 @@
 namespace kvtcli {
 
 // Reads, checks and returns the description in path. Throws an input error listing every
-// problem ("FILE: tasks[0].name: ...", one per line) when the file is not usable.
-Procedure loadProcedure(const std::string& path);
+// problem ("FILE: tasks[0].name: ...", one per line) when the file is not usable. lab gives the
+// lab file when a setup names a pressure module.
+Procedure loadProcedure(const std::string& path, const LabSource& lab = {});
+// The same, of the document read from path.
+Procedure checkedProcedure(const std::string& path, const json& root, const LabSource& lab = {});
 
 // Empties the library's image and builds the procedure in it with the MEM definition calls:
 // the standard strategies, then the file's strategies, prompt definitions and tasks in file

@@ -18,6 +18,21 @@ struct Glyph {
 constexpr Glyph kGlyphs[] = {KVTLNK_GLYPHS(KVTCLI_GLYPH)};
 #undef KVTCLI_GLYPH
 
+// Characters that texts written elsewhere bring along and the display lacks, with the usual
+// stand-in of its character set.
+struct StandIn {
+    char32_t codePoint;
+    const char* instead;
+};
+constexpr StandIn kStandIns[] = {
+    {0x2010, "-"},       {0x2011, "-"},      {0x2012, "-"},   {0x2013, "-"},  {0x2014, "-"},
+    {0x2015, "-"},       {0x2212, "-"},      {0x2018, "'"},   {0x2019, "'"},  {0x201A, "'"},
+    {0x2032, "'"},       {0x201C, "\""},     {0x201D, "\""},  {0x201E, "\""}, {0x2033, "\""},
+    {0x2026, "..."},     {0x2022, "\u00b7"}, {0x20AC, "EUR"}, {0x2122, "TM"}, {0x2103, "\u00b0C"},
+    {0x2109, "\u00b0F"}, {0x03BC, "\u00b5"}, {0x2264, "<="},  {0x2265, ">="}, {0x2192, "->"},
+    {0x2190, "<-"},      {0x2002, " "},      {0x2003, " "},   {0x202F, " "},  {0x200B, ""},
+};
+
 // The first row of a byte is what it reads as.
 char32_t codePointOf(uint8_t byte) {
     for (const Glyph& g : kGlyphs) {
@@ -37,6 +52,26 @@ std::optional<uint8_t> byteOf(char32_t cp) {
         return static_cast<uint8_t>(cp);
     }
     return std::nullopt;
+}
+
+void appendUtf8(std::string& out, char32_t cp);
+
+// Why a character has no byte of the display: quoted where it can be seen, with its code point
+// and the stand-in to write instead.
+std::string unshowable(char32_t cp) {
+    std::string text = fmt::format("U+{:04X}", static_cast<unsigned>(cp));
+    if (cp >= 0x20 && !(cp >= 0x7F && cp < 0xA0)) {
+        std::string glyph;
+        appendUtf8(glyph, cp);
+        text = "\"" + glyph + "\" (" + text + ")";
+    }
+    text += ", which the calibrator cannot show";
+    for (const StandIn& s : kStandIns) {
+        if (s.codePoint != cp) continue;
+        text += *s.instead == '\0' ? ": leave it out"
+                                   : fmt::format(": write \"{}\" instead", s.instead);
+    }
+    return text;
 }
 
 void appendUtf8(std::string& out, char32_t cp) {
@@ -95,12 +130,12 @@ std::optional<std::string> fromUtf8(const std::string& utf8Text, std::string* ba
     while (pos < utf8Text.size()) {
         const std::optional<char32_t> cp = nextCodePoint(utf8Text, pos);
         if (!cp) {
-            if (badChar) *badChar = "a byte that is not UTF-8";
+            if (badChar) *badChar = "a byte that is not UTF-8, which the calibrator cannot show";
             return std::nullopt;
         }
         const std::optional<uint8_t> b = byteOf(*cp);
         if (!b || *b == 0) {
-            if (badChar) *badChar = fmt::format("U+{:04X}", static_cast<unsigned>(*cp));
+            if (badChar) *badChar = unshowable(*cp);
             return std::nullopt;
         }
         out += static_cast<char>(*b);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 
 #include "charset.h"
 #include "field_checker.h"
@@ -14,6 +15,20 @@
 
 namespace kvtcli {
 namespace {
+
+// The names a description defines, each with the place of its definition. Found by hash, so
+// that a description is checked in time proportional to its size.
+using Defined = std::unordered_map<std::string, std::string>;
+struct Names {
+    Defined strategies, prompts, setups, tasks;
+};
+
+// Takes the name for the item at path; a problem when an item of its kind has it already.
+void define(Checker& check, Defined& defined, const std::string& name, const std::string& path,
+            const std::string& field) {
+    const auto [it, added] = defined.emplace(name, path);
+    if (!added) check.problem(field, inQuotes(name) + " is already defined at " + it->second);
+}
 
 std::vector<float> readPoints(Checker& check, const json& strategy, const std::string& path) {
     const json* points = check.required(strategy, path, "points");
@@ -48,7 +63,7 @@ std::vector<float> readPoints(Checker& check, const json& strategy, const std::s
     return values;
 }
 
-void readStrategies(Checker& check, const json& root, Procedure& procedure) {
+void readStrategies(Checker& check, const json& root, Procedure& procedure, Names& names) {
     const json* strategies = check.list(root, "", "strategies");
     if (!strategies) return;
     const auto& standard = standardStrategyNames();
@@ -69,12 +84,7 @@ void readStrategies(Checker& check, const json& root, Procedure& procedure) {
                                                     "memory; choose another name");
             continue;
         }
-        for (const StrategyDefinition& other : procedure.strategies) {
-            if (other.name == definition.name) {
-                check.problem(member(path, "name"),
-                              inQuotes(definition.name) + " is already defined at " + other.path);
-            }
-        }
+        define(check, names.strategies, definition.name, path, member(path, "name"));
         procedure.strategies.push_back(std::move(definition));
     }
 }
@@ -101,7 +111,7 @@ void checkFit(Checker& check, const PromptDefinition& prompt) {
     }
 }
 
-void readPrompts(Checker& check, const json& root, Procedure& procedure) {
+void readPrompts(Checker& check, const json& root, Procedure& procedure, Names& names) {
     const json* prompts = check.list(root, "", "prompts");
     if (!prompts) return;
     for (size_t i = 0; i < prompts->size(); ++i) {
@@ -121,12 +131,7 @@ void readPrompts(Checker& check, const json& root, Procedure& procedure) {
         std::optional<std::string> n = check.text(*name, member(path, "name"), kNameMax, true);
         if (!n) continue;
         definition.name = *n;
-        for (const PromptDefinition& other : procedure.prompts) {
-            if (other.name == definition.name) {
-                check.problem(member(path, "name"),
-                              inQuotes(definition.name) + " is already defined at " + other.path);
-            }
-        }
+        define(check, names.prompts, definition.name, path, member(path, "name"));
         procedure.prompts.push_back(std::move(definition));
     }
 }
@@ -147,16 +152,13 @@ std::string promptNames(const Procedure& procedure) {
 
 // A test step: a setup of the file, a strategy, the flag and the template's two texts.
 std::optional<TestDefinition> readTest(Checker& check, const json& value, const std::string& path,
-                                       const Procedure& procedure) {
+                                       const Names& names) {
     if (!check.object(value, path, {"setup", "strategy", "flag", "texts"})) return std::nullopt;
     const size_t problemsBefore = check.count();
     TestDefinition test;
     if (const json* setup = check.required(value, path, "setup")) {
         test.setup = check.name(*setup, member(path, "setup")).value_or("");
-        const bool defined =
-            std::any_of(procedure.setups.begin(), procedure.setups.end(),
-                        [&](const SetupDefinition& s) { return s.name == test.setup; });
-        if (!test.setup.empty() && !defined) {
+        if (!test.setup.empty() && names.setups.count(test.setup) == 0) {
             check.problem(member(path, "setup"),
                           "\"" + test.setup + "\" names no setup of \"setups\"");
         }
@@ -167,8 +169,7 @@ std::optional<TestDefinition> readTest(Checker& check, const json& value, const 
         const auto& standard = standardStrategyNames();
         const bool known =
             std::find(standard.begin(), standard.end(), test.strategy) != standard.end() ||
-            std::any_of(procedure.strategies.begin(), procedure.strategies.end(),
-                        [&](const StrategyDefinition& s) { return s.name == test.strategy; });
+            names.strategies.count(test.strategy) != 0;
         if (!test.strategy.empty() && !known) {
             check.problem(field,
                           inQuotes(test.strategy) +
@@ -192,7 +193,7 @@ std::optional<TestDefinition> readTest(Checker& check, const json& value, const 
 }
 
 void readSteps(Checker& check, const json& task, TaskDefinition& definition,
-               const Procedure& procedure) {
+               const Procedure& procedure, const Names& names) {
     const json* steps = check.list(task, definition.path, "steps");
     if (!steps) return;
     for (size_t i = 0; i < steps->size(); ++i) {
@@ -201,7 +202,7 @@ void readSteps(Checker& check, const json& task, TaskDefinition& definition,
         if (!check.object(s, path, {"prompt", "test"})) continue;
         if (s.contains("test")) {
             if (s.contains("prompt")) check.problem(path, "a step is a prompt or a test, not both");
-            if (auto test = readTest(check, s["test"], member(path, "test"), procedure)) {
+            if (auto test = readTest(check, s["test"], member(path, "test"), names)) {
                 definition.steps.push_back({path, "", test});
             }
             continue;
@@ -211,10 +212,7 @@ void readSteps(Checker& check, const json& task, TaskDefinition& definition,
         std::optional<std::string> name =
             check.text(*prompt, member(path, "prompt"), kNameMax, true);
         if (!name) continue;
-        const bool defined =
-            std::any_of(procedure.prompts.begin(), procedure.prompts.end(),
-                        [&](const PromptDefinition& p) { return p.name == *name; });
-        if (!defined) {
+        if (names.prompts.count(*name) == 0) {
             check.problem(
                 member(path, "prompt"),
                 inQuotes(*name) + " names no prompt definition (" + promptNames(procedure) + ")");
@@ -223,26 +221,22 @@ void readSteps(Checker& check, const json& task, TaskDefinition& definition,
     }
 }
 
-void readTasks(Checker& check, const json& root, Procedure& procedure) {
+void readTasks(Checker& check, const json& root, Procedure& procedure, Names& names) {
     const json* tasks = check.list(root, "", "tasks");
     if (!tasks) return;
     for (size_t i = 0; i < tasks->size(); ++i) {
         TaskDefinition definition{element("tasks", i), {}, {}};
         const json& t = (*tasks)[i];
         if (!check.object(t, definition.path, {"name", "steps"})) continue;
-        readSteps(check, t, definition, procedure);
+        readSteps(check, t, definition, procedure, names);
         const json* name = check.required(t, definition.path, "name");
         if (!name) continue;
         std::optional<std::string> n =
             check.text(*name, member(definition.path, "name"), kNameMax, true);
         if (!n) continue;
         definition.name = *n;
-        for (const TaskDefinition& other : procedure.tasks) {
-            if (other.name == definition.name) {
-                check.problem(member(definition.path, "name"),
-                              inQuotes(definition.name) + " is already the name of " + other.path);
-            }
-        }
+        define(check, names.tasks, definition.name, definition.path,
+               member(definition.path, "name"));
         procedure.tasks.push_back(std::move(definition));
     }
 }
@@ -269,26 +263,34 @@ const std::vector<std::string>& standardStrategyNames() {
     return names;
 }
 
-Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& problems) {
-    Procedure procedure;
+Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& problems,
+                         const LabSource& lab) {
     Problem problem;
     const std::optional<json> root =
         kvttools::parseJson(jsonText, &problem.message, &problem.field);
     if (!root) {
         problems.push_back(problem);
-        return procedure;
+        return {};
     }
+    return readProcedure(*root, problems, lab);
+}
+
+Procedure readProcedure(const json& root, std::vector<Problem>& problems, const LabSource& lab) {
+    Procedure procedure;
     Checker check(problems);
-    if (!check.object(*root, "", {"strategies", "prompts", "setups", "tasks"})) return procedure;
-    readStrategies(check, *root, procedure);
-    readPrompts(check, *root, procedure);
+    if (!check.object(root, "", {"strategies", "prompts", "setups", "tasks"})) return procedure;
+    Names names;
+    readStrategies(check, root, procedure, names);
+    readPrompts(check, root, procedure, names);
     // Without a session the library applies the early firmware's rules to saved setups; a
     // description is built as for the built-in emulator's K27, which takes every setup, and a
     // session then applies the rules of the calibrator at hand.
     const PortOptions emulator;
     KVTsetVersion(emulator.simModel.c_str(), emulator.simFirmware.c_str());
-    procedure.setups = readSetups(check, *root);
-    readTasks(check, *root, procedure);
+    procedure.setups = readSetups(check, root, lab);
+    for (const SetupDefinition& s : procedure.setups)
+        names.setups.emplace(s.name, s.path);
+    readTasks(check, root, procedure, names);
     return procedure;
 }
 

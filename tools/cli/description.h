@@ -59,8 +59,12 @@ constexpr size_t kStrategyPointsMax = 32000;
 
 // Reads a description from JSON text. Every problem found is appended to problems; the
 // procedure is usable only when none was. Prompt texts are fitted to the display with the
-// library, which needs no session.
-Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& problems);
+// library, which needs no session. lab gives the lab file when a setup names a pressure module.
+Procedure parseProcedure(const std::string& jsonText, std::vector<Problem>& problems,
+                         const LabSource& lab = {});
+// The same, of a JSON document already read.
+Procedure readProcedure(const json& root, std::vector<Problem>& problems,
+                        const LabSource& lab = {});
 
 // The names of the nine strategies that every procedure memory starts with, in the calibrator's
 // character set, as the library makes them; the first call empties the library's image.

@@ -36,6 +36,14 @@ class CliError : public std::exception {
     // Adds a line to the message, such as what became of the transfer.
     void addLine(const std::string& line) { message_ += "\n" + line; }
 
+    // The command printed its answer, JSON too, before it ended so: the message goes to standard
+    // error only.
+    CliError& answered() {
+        answered_ = true;
+        return *this;
+    }
+    bool wasAnswered() const { return answered_; }
+
     // The problems of a file, one line each ("FILE: field: message").
     static CliError fileProblems(const std::string& file, std::vector<Problem> problems);
 
@@ -44,6 +52,7 @@ class CliError : public std::exception {
     uint32_t resultCode_;
     std::string message_;
     std::vector<Problem> problems_;
+    bool answered_ = false;
 };
 
 // "what: 2019: the calibrator did not answer: ..." for a result code of the library, with the

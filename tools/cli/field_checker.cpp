@@ -32,7 +32,8 @@ bool Checker::object(const json& v, const std::string& path,
         problem(path, "must be an object, not " + describeType(v));
         return false;
     }
-    for (const auto& [key, value] : v.items()) {
+    for (auto it = v.begin(); it != v.end(); ++it) {
+        const std::string& key = it.key();
         if (key == "comment" ||
             std::any_of(known.begin(), known.end(), [&](const char* k) { return key == k; })) {
             continue;
@@ -73,7 +74,7 @@ std::optional<std::string> Checker::text(const json& v, const std::string& path,
     std::string bad;
     std::optional<std::string> t = fromUtf8(v.get<std::string>(), &bad);
     if (!t) {
-        problem(path, "holds " + bad + ", which the calibrator cannot show");
+        problem(path, "holds " + bad);
         return std::nullopt;
     }
     for (char c : *t) {

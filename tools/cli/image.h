@@ -86,8 +86,17 @@ struct ImageFile {
 };
 ImageFile readImageFile(const std::string& file, const nlohmann::ordered_json& value);
 
+// A text of an image's calibrator ("model", "firmware", "serialNumber", "uploaded", "port"); ""
+// when it has none. The serial number of files written before it had that name is "ident3".
+std::string calibratorText(const nlohmann::ordered_json& calibrator, const std::string& key);
+
 // The bytes each record of the library's image takes, procedure memory first, as the image
 // stands (after KVTuplStart: the sizes the calibrator's directories announced).
 std::vector<uint32_t> recordSizes();
+
+// The files MEMdump writes of the library's image (per memory its listing and a data file per
+// record, results first) that do not stand in directory as they should, by name in the order
+// they are written; total gets how many there are.
+std::vector<std::string> dumpFilesAmiss(const std::string& directory, size_t* total);
 
 }  // namespace kvtcli

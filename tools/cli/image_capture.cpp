@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "charset.h"
+#include "common/files.h"
 #include "common/memory.h"
 #include "failure.h"
 #include "image.h"
@@ -299,6 +300,32 @@ ImageDocument captureImage() {
     Decoder(image).run();
     image.calibrations = readResults();
     return image;
+}
+
+std::vector<std::string> dumpFilesAmiss(const std::string& directory, size_t* total) {
+    uint32_t procedureCount = 0;
+    uint32_t resultCount = 0;
+    MEMstats(&procedureCount, &resultCount);
+    ScratchDirectory scratch;
+    MEMdump(scratch.path().c_str());
+    std::vector<std::string> amiss;
+    *total = 0;
+    const auto check = [&](const std::string& name) {
+        ++*total;
+        std::string made, found, error;
+        if (!kvttools::readTextFile(scratch.path() + "/" + name, &made, &error)) {
+            throw dumpError("to check " + directory + " against: " + error);
+        }
+        if (!kvttools::readTextFile(directory + "/" + name, &found, &error) || found != made) {
+            amiss.push_back(name);
+        }
+    };
+    for (const auto& [base, count] : {std::pair{"res", resultCount}, {"prc", procedureCount}}) {
+        check(base + std::string(".dir"));
+        for (uint32_t i = 0; i < count; ++i)
+            check(fmt::format("{}{}.nd", base, i));
+    }
+    return amiss;
 }
 
 std::vector<uint32_t> recordSizes() {

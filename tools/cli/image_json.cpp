@@ -79,6 +79,14 @@ bool isImageJson(const json& value) {
                                  value.contains("results"));
 }
 
+std::string calibratorText(const json& calibrator, const std::string& key) {
+    for (const std::string& name : {key, std::string(key == "serialNumber" ? "ident3" : "")}) {
+        const auto it = calibrator.is_object() ? calibrator.find(name) : calibrator.end();
+        if (it != calibrator.end() && it->is_string()) return it->get<std::string>();
+    }
+    return "";
+}
+
 ImageFile readImageFile(const std::string& file, const json& value) {
     ImageFile image;
     // Memory files of the emulator (kvtsim --save) carry no format number; their records are

@@ -1,5 +1,7 @@
 #include "json_file.h"
 
+#include <fmt/format.h>
+
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -16,18 +18,43 @@ std::string readFile(const std::string& path) {
     return text;
 }
 
-OutputFile::OutputFile(const std::string& path) {
+nlohmann::ordered_json readJsonFile(const std::string& path) {
+    Problem problem;
+    std::optional<nlohmann::ordered_json> value =
+        kvttools::parseJson(readFile(path), &problem.message, &problem.field);
+    if (!value) throw CliError::fileProblems(path, {problem});
+    return std::move(*value);
+}
+
+OutputFile::OutputFile(const std::string& path, bool replace) {
     std::string error;
-    if (!file_.open(path, &error)) throw inputError("cannot write " + error);
+    if (!file_.open(path, &error, replace)) throw inputError("cannot write " + error);
 }
 
 void OutputFile::commit(const std::string& text) {
     std::string error;
-    if (!file_.commit(text, &error)) throw CliError(kExitCalibrator, "cannot write " + error);
+    if (!file_.commit(text, &error)) throw inputError("cannot write " + error);
 }
 
 std::string dumpJson(const nlohmann::ordered_json& value) {
-    return value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    const std::string text =
+        value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    // The C0 controls are escaped already; DEL and the C1 controls (UTF-8 C2 80 ... C2 9F)
+    // become \u escapes too, so that the text is safe on a terminal and reads as the same JSON.
+    // Outside strings JSON text is ASCII, so every such byte stands in a string.
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool c1 =
+            c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (c == 0x7F || c1) {
+            out += fmt::format("\\u{:04x}", c1 ? static_cast<unsigned char>(text[++i]) : c);
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
 }
 
 nlohmann::ordered_json floatJson(float value) {

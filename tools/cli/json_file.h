@@ -9,15 +9,19 @@
 
 namespace kvtcli {
 
-// The whole file; throws an input error naming the file and the reason when it cannot be read.
+// The whole file (or standard input for "-"), within the tools' bound on inputs; throws an
+// input error naming the file and the reason when it cannot be read.
 std::string readFile(const std::string& path);
+// The JSON document of a file read so; throws the file's problem, naming the field.
+nlohmann::ordered_json readJsonFile(const std::string& path);
 
 // A file the tool writes at the end of its work, made at once: a place that cannot be written
 // is an input error before anything is sent or fetched, and the file appears whole or not at
-// all (interrupted, it is never half written).
+// all (interrupted, it is never half written). With replace false, a file that exists is
+// refused, however it came there.
 class OutputFile {
   public:
-    explicit OutputFile(const std::string& path);
+    explicit OutputFile(const std::string& path, bool replace = true);
     void commit(const std::string& text);
     const std::string& path() const { return file_.path(); }
 
@@ -25,7 +29,8 @@ class OutputFile {
     kvttools::AtomicFile file_;
 };
 
-// JSON text for files and standard output; bytes that are not UTF-8 become U+FFFD.
+// JSON text for files and standard output; bytes that are not UTF-8 become U+FFFD, control
+// characters \u escapes.
 std::string dumpJson(const nlohmann::ordered_json& value);
 
 // A float of the library as its shortest decimal; null for NaN.

@@ -1,7 +1,9 @@
 // kvtlnk: the K27 process calibrator from the command line, through the library's C API.
+#include <fmt/format.h>
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 
 #include "archive.h"
@@ -13,6 +15,7 @@
 #include "kvtlnk/kvtlnk.h"
 #include "lab_commands.h"
 #include "ports.h"
+#include "table.h"
 
 using namespace kvtcli;
 
@@ -20,21 +23,40 @@ namespace {
 
 const char* const kFooter = R"(
 Exit status: 0 done; 1 the calibrator or the library refused or failed (the message gives the
-result code and what to do); 2 bad usage, a file that cannot be read or written, a description
-that is not valid (one line per problem, naming the field), results that download or clear
-would lose, or a records archive that cannot be read or written; 130 stopped by Ctrl-C (143 by
-SIGTERM), with what state the calibrator is left in.
+result code and what to do), or results --check found a result that fails; 2 bad usage, a file
+that cannot be read or written, a description that is not valid (one line per problem, naming
+the field), results that download or clear would lose, or a records archive that cannot be
+read or written; 130 stopped by Ctrl-C (143 by SIGTERM), with what state the calibrator is left
+in.
 
-Files: a procedure description (JSON; see examples/README.md) says what download sends; an
-image file (JSON, written by upload --out and --backup) holds both memories record by record and
-what the library decoded from them. The records archive (an SQLite file, or a PostgreSQL
-database for a lab; see docs/archive.md) keeps every result that upload --store and archive add
-give it, for history and due.
+The calibrator's port: --port, else the environment's KVTLNK_PORT, else the lab file's default
+port; --port sim runs the built-in emulator.
+
+Files: a procedure description (JSON) says what download sends; an image file (JSON, written
+by upload --out and --backup) holds both memories record by record and what the library
+decoded from them. Both are described in
+  {}
+The records archive (an SQLite file, or a PostgreSQL database for a lab) keeps every result
+that upload --store and archive add give it, for history and due.
 )";
 
+// Where the procedure-file reference is: installed under the documentation directory beside
+// the program, with the sample procedure; or, in a build tree, in the sources.
+std::string procedureReference() {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path doc = program.parent_path() / KVTLNK_DOC_FROM_BIN;
+    if (!error && std::filesystem::exists(doc / "procedure-files.md")) {
+        return (doc / "procedure-files.md").lexically_normal().string() +
+               "\nwith a sample procedure beside it, procedure.json.";
+    }
+    return "examples/README.md of the kvtlnk sources, with a sample procedure, procedure.json.";
+}
+
 int report(const CliError& e, bool json) {
-    std::cerr << "kvtlnk: " << e.what() << std::endl;
-    if (json) {
+    // The message may quote a file's text or name: its controls are shown, its lines kept.
+    std::cerr << "kvtlnk: " << visibleText(e.what(), true) << std::endl;
+    if (json && !e.wasAnswered()) {
         nlohmann::ordered_json error = {{"message", e.what()}, {"exitCode", e.exitCode()}};
         error["resultCode"] = e.resultCode() ? nlohmann::ordered_json(e.resultCode()) : nullptr;
         if (!e.problems().empty()) {
@@ -64,23 +86,23 @@ void addResultsPolicy(CLI::App* command, ResultsPolicy& policy) {
 int main(int argc, char** argv) {
     watchInterrupts();
     Context context;
-    char version[4] = {};
+    char version[KVTLNK_VERSION_SIZE] = {};
     KVTversion(version);
 
     CLI::App app(
         "kvtlnk: identify a K27 process calibrator, send it procedures, fetch its "
-        "memories, and see what the kvtlnk library makes of them. Without --port the "
-        "built-in emulator stands in for the instrument.",
+        "memories, and see what the kvtlnk library makes of them. --port sim runs the "
+        "built-in emulator in place of an instrument.",
         "kvtlnk");
-    app.footer(kFooter);
+    app.footer(fmt::format(fmt::runtime(kFooter), procedureReference()));
     app.set_version_flag("--version", std::string("kvtlnk " KVTLNK_VERSION ", library ") + version);
     app.require_subcommand(1, 1);
     app.fallthrough();
 
     app.add_option("--port", context.port.port,
                    "serial device of the calibrator (/dev/ttyUSB0, COM1), or sim for the "
-                   "built-in emulator on a pty; kvtlnk ports lists the serial ports")
-        ->capture_default_str()
+                   "built-in emulator on a pty; without it KVTLNK_PORT, else the lab file's "
+                   "default port. kvtlnk ports lists the serial ports")
         ->check([](const std::string& v) { return v.empty() ? "the port name is empty" : ""; });
     app.add_option("--timeout", context.port.timeoutMs,
                    "serial read time-out in milliseconds (KVTopen's readTimeoutMs)")
@@ -108,13 +130,17 @@ int main(int argc, char** argv) {
                      "pace the emulator's replies at 9600 baud, as the instrument's line runs")};
     for (CLI::Option* option : simOptions)
         option->group(simGroup);
+    CLI::App* demo = nullptr;
     app.parse_complete_callback([&] {
+        // The demo runs against the emulator unless it is given a port.
+        if (context.port.port.empty() && demo->parsed()) context.port.port = "sim";
         for (const CLI::Option* option : simOptions) {
-            if (option->count() > 0 && context.port.port != "sim") {
-                throw CLI::ValidationError(
-                    option->get_name(),
-                    "is for the built-in emulator, not --port " + context.port.port);
-            }
+            if (option->count() == 0 || context.port.port == "sim") continue;
+            throw CLI::ValidationError(
+                option->get_name(),
+                context.port.port.empty()
+                    ? "is for the built-in emulator: add --port sim"
+                    : "is for the built-in emulator, not --port " + context.port.port);
         }
         if (verbose) setenv("KVTLNK_DEBUG", "2", 1);
     });
@@ -195,7 +221,10 @@ int main(int argc, char** argv) {
         "error and verdict");
     results->add_option("FILE", resultsFile, "image file (from upload --out)");
     results->add_flag("--csv", csv, "one row per test point after a header row, for a spreadsheet");
-    results->callback([&] { resultsCommand(context, resultsFile, csv); });
+    bool check = false;
+    results->add_flag("--check", check,
+                      "exit with status 1 when a result fails, does not decode, or there is none");
+    results->callback([&] { resultsCommand(context, resultsFile, csv, check); });
 
     std::string reportFile;
     std::string reportOut;
@@ -213,7 +242,7 @@ int main(int argc, char** argv) {
 
     bool confirmed = false;
     std::string demoReport = "demo-report.html";
-    CLI::App* demo = app.add_subcommand(
+    demo = app.add_subcommand(
         "demo",
         "start the emulator, build the example procedures, download them, let the emulator "
         "run their tests, upload both memories, print the results and write a calibration "

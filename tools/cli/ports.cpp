@@ -8,13 +8,16 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 
 #include "commands.h"
+#include "failure.h"
 #include "json_file.h"
 #include "table.h"
 
@@ -76,8 +79,17 @@ std::string deviceText(const fs::path& tty) {
 
 }  // namespace
 
+std::string portDevice(const std::string& name) {
+    // "COM" in any case, then 1 to 99999 without a leading zero, as the library reads it.
+    if (name.size() < 4 || name.size() > 8 || name[3] == '0') return name;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (i < 3 ? std::toupper(c) != "COM"[i] : !std::isdigit(c)) return name;
+    }
+    return "/dev/ttyS" + std::to_string(std::strtoul(name.c_str() + 3, nullptr, 10) - 1);
+}
+
 std::string portProblem(const std::string& path, bool tryOpening) {
-    if (path.find('/') == std::string::npos) return "";
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         const int err = errno;
@@ -90,6 +102,10 @@ std::string portProblem(const std::string& path, bool tryOpening) {
     }
     if (S_ISDIR(st.st_mode)) return "is a directory, not a serial port";
     if (!S_ISCHR(st.st_mode)) return "is a file, not a serial port";
+    const fs::path tty = fs::path("/sys/class/tty") / fs::path(path).filename();
+    if (path.rfind("/dev/ttyS", 0) == 0 && sysValue(tty / "type") == "0") {
+        return "no serial port is fitted there (kvtlnk ports lists the serial ports)";
+    }
     if (!tryOpening) return ::access(path.c_str(), R_OK | W_OK) == 0 ? "" : openProblem(errno, st);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return openProblem(errno, st);
@@ -104,9 +120,7 @@ std::string portProblem(const std::string& path, bool tryOpening) {
     return problem;
 }
 
-void portsCommand(const Context& context) {
-    Table table({"port", "you may open it", "device"}, "lll");
-    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+std::vector<SerialPortInfo> serialPorts() {
     std::error_code ec;
     std::vector<fs::path> ttys;
     for (const auto& entry : fs::directory_iterator("/sys/class/tty", ec)) {
@@ -115,15 +129,41 @@ void portsCommand(const Context& context) {
         if (fs::exists(tty / "device") && sysValue(tty / "type") != "0") ttys.push_back(tty);
     }
     std::sort(ttys.begin(), ttys.end());
+    std::vector<SerialPortInfo> ports;
     for (const fs::path& tty : ttys) {
         const std::string path = "/dev/" + tty.filename().string();
-        const std::string problem = portProblem(path, false);
-        const std::string device = deviceText(tty);
-        table.add({path, problem.empty() ? "yes" : "no: " + problem, device});
-        list.push_back({{"port", path},
-                        {"usable", problem.empty()},
-                        {"problem", problem},
-                        {"device", device}});
+        ports.push_back({path, portProblem(path, false), deviceText(tty)});
+    }
+    return ports;
+}
+
+std::string choosePort(const std::string& option, const std::function<std::string()>& labPort) {
+    if (!option.empty()) return option;
+    const char* environment = std::getenv("KVTLNK_PORT");
+    if (environment != nullptr && *environment != '\0') return environment;
+    if (std::string lab = labPort(); !lab.empty()) return lab;
+    std::string found;
+    for (const SerialPortInfo& p : serialPorts()) {
+        found +=
+            (found.empty() ? "" : ", ") + p.path + (p.device.empty() ? "" : " (" + p.device + ")");
+    }
+    throw inputError(
+        "no calibrator port given: add --port PORT, or --port sim for the built-in emulator\n" +
+        (found.empty() ? std::string("kvtlnk ports finds no serial port on this machine")
+                       : "serial ports of this machine (kvtlnk ports): " + found) +
+        "\nto make a port the default: export KVTLNK_PORT=PORT, or put port = \"PORT\" under "
+        "[lab] in the lab file (--lab FILE, else ~/.config/kvtlnk/lab.toml)");
+}
+
+void portsCommand(const Context& context) {
+    Table table({"port", "you may open it", "device"}, "lll");
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const SerialPortInfo& p : serialPorts()) {
+        table.add({p.path, p.problem.empty() ? "yes" : "no: " + p.problem, p.device});
+        list.push_back({{"port", p.path},
+                        {"usable", p.problem.empty()},
+                        {"problem", p.problem},
+                        {"device", p.device}});
     }
     if (context.json) {
         std::cout << dumpJson(list);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text_escape.h"
 #include "results_reader.h"
 
 namespace kvtcli {
@@ -25,7 +26,8 @@ std::string errorPlot(const ResultView& result);
 // A round step for the grid of an error axis: cuts half its range into about three.
 double niceStep(double half);
 
-// Text for HTML element content and attribute values, control characters shown as "\x1b".
-std::string escapeHtml(const std::string& text);
+// Every text of a page goes through it: tags, names and file names shown as text, control
+// characters as visible escapes.
+using kvttools::escapeHtml;
 
 }  // namespace kvtcli

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "image.h"
 #include "kvtlnk/kvtlnk.h"
 #include "report.h"
 #include "units.h"
@@ -55,25 +56,22 @@ std::string row(const std::string& label, const std::string& html) {
     return "<tr><th>" + escapeHtml(label) + "</th><td>" + html + "</td></tr>\n";
 }
 
-std::string text(const json& object, const char* key) {
-    const auto it = object.is_object() ? object.find(key) : object.end();
-    return it != object.end() && it->is_string() ? it->get<std::string>() : "";
-}
-
 std::string header(const std::vector<ResultView>& results, const ReportSource& source) {
     const json& c = source.calibrator;
     std::string facts;
     if (c.is_object()) {
-        std::string identity = text(c, "model");
-        for (const char* key : {"firmware", "ident3"}) {
-            if (!text(c, key).empty())
-                identity += (key[0] == 'f' ? ", firmware " : ", ") + text(c, key);
+        std::string identity = calibratorText(c, "model");
+        for (const char* key : {"firmware", "serialNumber"}) {
+            if (calibratorText(c, key).empty()) continue;
+            identity +=
+                (key[0] == 'f' ? ", firmware " : ", serial number ") + calibratorText(c, key);
         }
         facts += row("Calibrator", escapeHtml(identity));
-        if (!text(c, "uploaded").empty()) facts += row("Uploaded", escapeHtml(text(c, "uploaded")));
+        const std::string uploaded = calibratorText(c, "uploaded");
+        if (!uploaded.empty()) facts += row("Uploaded", escapeHtml(uploaded));
     }
     facts += row("From", escapeHtml(source.origin));
-    char library[4] = {};
+    char library[KVTLNK_VERSION_SIZE] = {};
     KVTversion(library);
     facts += row("Written", escapeHtml(source.written + " by kvtlnk " KVTLNK_VERSION ", library " +
                                        std::string(library)));
@@ -153,7 +151,8 @@ std::string pointsTable(const ResultView& r) {
         html += cell(t.nominal) + cell(t.source) + cell(t.expected) + cell(t.reading) +
                 cell(t.error) + cell(t.errorPercent) + cell(t.recorded);
         html += cell(s.tolerance > 0 ? "±" + number(s.tolerance) : "");
-        html += "<td class=\"text\">" + badge(p.verdict) + "</td></tr>\n";
+        html += "<td class=\"text\">" + badge(p.verdict) +
+                (p.beyondRange ? " beyond the range" : "") + "</td></tr>\n";
     }
     return html + "</table>\n";
 }
@@ -173,34 +172,6 @@ std::string section(const ResultView& r) {
 }
 
 }  // namespace
-
-std::string escapeHtml(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                // A control character (an escape sequence in a tag text) shows as "\x1b".
-                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-                    out += fmt::format("\\x{:02x}", static_cast<unsigned char>(c));
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out;
-}
 
 std::string reportHtml(const std::vector<ResultView>& results, const ReportSource& source) {
     std::string html =

@@ -20,9 +20,10 @@ ImageDocument resultsImage(const Context& context, const std::string& file, std:
         origin = file;
         return imageOfFile(context, file);
     }
+    const PortOptions port = calibratorPort(context);
     Progress progress("upload", !context.quiet);
-    announce(progress, context);
-    Session session(context.port);
+    announce(progress, port);
+    Session session(port);
     session.upload(progress);
     ImageDocument image = captureImage();
     image.calibrator = calibratorJson(session);
@@ -32,7 +33,14 @@ ImageDocument resultsImage(const Context& context, const std::string& file, std:
 
 }  // namespace
 
-void resultsCommand(const Context& context, const std::string& file, bool csv) {
+void requireResults(const ImageDocument& image, const std::string& origin,
+                    const std::string& document, const std::string& out) {
+    if (!image.calibrations.empty()) return;
+    throw inputError(origin + " holds no calibration result, so there is no " + document +
+                     " to write" + (out.empty() ? "" : " (" + out + " was not written)"));
+}
+
+void resultsCommand(const Context& context, const std::string& file, bool csv, bool check) {
     if (csv && context.json) throw inputError("results: choose --json or --csv, not both");
     std::string origin;
     const ImageDocument image = resultsImage(context, file, origin);
@@ -46,9 +54,22 @@ void resultsCommand(const Context& context, const std::string& file, bool csv) {
                                {"results", toJson(results)}});
     } else {
         std::cout << fmt::format("{} of {}: {}\n", plural(results.size(), "calibration result"),
-                                 origin, verdictName(overallVerdict(results)));
+                                 visibleText(origin), verdictName(overallVerdict(results)));
         printResults(std::cout, results);
     }
+    if (!check) return;
+    const auto count = [&](const auto& holds) {
+        return std::count_if(results.begin(), results.end(), holds);
+    };
+    const auto failed = count([](const ResultView& r) { return r.verdict == Verdict::Fail; });
+    const auto undecoded = count([](const ResultView& r) { return !r.problem.empty(); });
+    std::string what = origin + " holds no calibration result";
+    if (!results.empty()) {
+        if (failed + undecoded == 0) return;
+        what = fmt::format("{} of {} failed", failed, plural(results.size(), "result"));
+        if (undecoded > 0) what += fmt::format(", {} did not decode", undecoded);
+    }
+    throw CliError(kExitCalibrator, "results --check: " + what).answered();
 }
 
 void reportCommand(const Context& context, const std::string& file, const std::string& out) {
@@ -56,6 +77,7 @@ void reportCommand(const Context& context, const std::string& file, const std::s
     if (!out.empty()) output.emplace(out);
     ReportSource source;
     const ImageDocument image = resultsImage(context, file, source.origin);
+    requireResults(image, source.origin, "report", out);
     source.calibrator = image.calibrator;
     source.written = localTime();
     const std::string html = reportHtml(image.calibrations, source);
@@ -72,8 +94,8 @@ void reportCommand(const Context& context, const std::string& file, const std::s
         return;
     }
     std::cout << fmt::format("Wrote {}: the calibration report of {} from {}: {}\n", out,
-                             plural(image.calibrations.size(), "result"), source.origin,
-                             verdictName(verdict));
+                             plural(image.calibrations.size(), "result"),
+                             visibleText(source.origin), verdictName(verdict));
 }
 
 }  // namespace kvtcli

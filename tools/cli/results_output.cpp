@@ -35,12 +35,13 @@ json pointJson(const PointView& p) {
             {"nominalSource", p.nominalSource},
             {"expected", p.expected},
             {"error", computedJson(p.error)},
+            {"beyondRange", p.beyondRange},
             {"resolution", computedJson(p.resolution)},
             {"verdict", verdictName(p.verdict)}};
 }
 
 std::string taskName(const ResultView& r) {
-    return r.taskIndex < 0 ? "none" : "\"" + r.task + "\"";
+    return r.taskIndex < 0 ? "none" : "\"" + visibleText(r.task) + "\"";
 }
 
 }  // namespace
@@ -64,14 +65,16 @@ PointText pointText(const ResultView& r, const PointView& p) {
 void printResults(std::ostream& out, const std::vector<ResultView>& results) {
     for (const ResultView& r : results) {
         const std::string name = r.text1.empty() ? r.tag : r.text1;
-        out << fmt::format("\n{}{}, {}, taken {}: {}\n", name, r.text2.empty() ? "" : " " + r.text2,
-                           sideName(r), r.taken, verdictName(r.verdict));
+        out << fmt::format("\n{}{}, {}, taken {}: {}\n", visibleText(name),
+                           r.text2.empty() ? "" : " " + visibleText(r.text2), sideName(r),
+                           visibleText(r.taken), verdictName(r.verdict));
         if (!r.problem.empty()) {
-            out << "  does not decode: " << r.problem << '\n';
+            out << "  tag " << visibleText(r.tag) << ", does not decode: " << visibleText(r.problem)
+                << '\n';
             if (r.points.empty()) continue;
         }
-        out << fmt::format("  tag {}, task {}, strategy \"{}\", {}{}\n", r.tag, taskName(r),
-                           r.strategy, plural(r.points.size(), "point"),
+        out << fmt::format("  tag {}, task {}, strategy \"{}\", {}{}\n", visibleText(r.tag),
+                           taskName(r), visibleText(r.strategy), plural(r.points.size(), "point"),
                            r.flagged ? ", readings after adjustment" : "");
         out << "  measures  " << describeInput(r.setup) << "\n  sources   "
             << describeOutput(r.setup) << "\n  " << describeRest(r.setup) << '\n';
@@ -82,9 +85,10 @@ void printResults(std::ostream& out, const std::vector<ResultView>& results) {
                     "rrlrrrrrrrl");
         for (const PointView& p : r.points) {
             const PointText t = pointText(r, p);
-            table.add({std::to_string(p.index), number(p.fraction * 100.0), direction(p), t.nominal,
-                       t.source, t.expected, t.reading, t.error, t.errorPercent, t.recorded,
-                       verdictName(p.verdict)});
+            table.add(
+                {std::to_string(p.index), number(p.fraction * 100.0), direction(p), t.nominal,
+                 t.source, t.expected, t.reading, t.error, t.errorPercent, t.recorded,
+                 verdictName(p.verdict) + std::string(p.beyondRange ? ": beyond range" : "")});
         }
         table.print(out);
     }
@@ -165,36 +169,34 @@ std::string resultsCsv(const std::vector<ResultView>& results) {
         "result,taken,tag,text1,text2,task,strategy,flagged,point,fraction,direction,"
         "source_unit,nominal_source,source,source_range_high,reading_unit,expected_reading,"
         "reading,reading_range_high,error_percent_of_span,recorded_error_percent,"
-        "tolerance_percent,verdict\n";
+        "tolerance_percent,verdict,problem\n";
+    const auto line = [&csv](const std::vector<std::string>& row) {
+        std::string text;
+        for (const std::string& field : row)
+            text += (text.empty() ? "" : ",") + csvField(field);
+        csv += text + "\n";
+    };
     for (const ResultView& r : results) {
+        const std::vector<std::string> result = {
+            std::to_string(r.index), r.taken, r.tag, r.text1, r.text2, r.task, r.strategy,
+            r.flagged ? "1" : "0"};
+        // A result that does not decode still has its row, so that its tags are not lost.
+        if (r.points.empty()) {
+            std::vector<std::string> row = result;
+            row.resize(22);
+            row.insert(row.end(), {verdictName(r.verdict), r.problem});
+            line(row);
+        }
         for (const PointView& p : r.points) {
-            const std::vector<std::string> row = {std::to_string(r.index),
-                                                  r.taken,
-                                                  r.tag,
-                                                  r.text1,
-                                                  r.text2,
-                                                  r.task,
-                                                  r.strategy,
-                                                  r.flagged ? "1" : "0",
-                                                  std::to_string(p.index),
-                                                  shortest(p.fraction),
-                                                  direction(p),
-                                                  r.setup.output.unit,
-                                                  number(p.nominalSource, 9),
-                                                  shortest(p.source),
-                                                  shortest(p.sourceLimit),
-                                                  r.setup.input.unit,
-                                                  number(p.expected, 9),
-                                                  shortest(p.reading),
-                                                  shortest(p.readingLimit),
-                                                  number(p.error, 6),
-                                                  shortest(p.recordedError),
-                                                  shortest(r.setup.tolerance),
-                                                  verdictName(p.verdict)};
-            std::string line;
-            for (const std::string& field : row)
-                line += (line.empty() ? "" : ",") + csvField(field);
-            csv += line + "\n";
+            std::vector<std::string> row = result;
+            row.insert(row.end(),
+                       {std::to_string(p.index), shortest(p.fraction), direction(p),
+                        r.setup.output.unit, number(p.nominalSource, 9), shortest(p.source),
+                        shortest(p.sourceLimit), r.setup.input.unit, number(p.expected, 9),
+                        shortest(p.reading), shortest(p.readingLimit), number(p.error, 6),
+                        shortest(p.recordedError), shortest(r.setup.tolerance),
+                        verdictName(p.verdict), p.beyondRange ? "beyond range" : r.problem});
+            line(row);
         }
     }
     return csv;

@@ -67,12 +67,17 @@ void judge(ResultView& v) {
     const double inSpan = in[1] - in[0];
     const double tolerance = decimal(v.setup.tolerance);
     bool passed = false;
+    const auto beyond = [](float value, float limit) {
+        return limit > 0 && std::fabs(value) > limit;
+    };
     for (PointView& p : v.points) {
         p.nominalSource = out[0] + decimal(p.fraction) * (out[1] - out[0]);
         p.expected = in[0] + decimal(p.fraction) * inSpan;
+        p.beyondRange = beyond(p.source, p.sourceLimit) || beyond(p.reading, p.readingLimit);
+        if (p.beyondRange) p.verdict = v.verdict = Verdict::Fail;
         if (std::isnan(p.reading) || inSpan == 0) continue;
         p.error = (p.reading - p.expected) / inSpan * 100.0;
-        if (!(tolerance > 0)) continue;
+        if (!(tolerance > 0) || p.beyondRange) continue;
         p.verdict = std::fabs(p.error) <= tolerance ? Verdict::Pass : Verdict::Fail;
         if (p.verdict == Verdict::Fail) v.verdict = Verdict::Fail;
         passed = passed || p.verdict == Verdict::Pass;

@@ -32,6 +32,9 @@ struct PointView {
     double expected = 0;             // the point through the input scale: the ideal reading
     double error = kNoValue;         // (reading - expected) / input span, in %
     double resolution = kNoValue;    // the display's step for the reading; NaN when unknown
+    // The source or the reading lies beyond the limit of its range: the calibrator could not
+    // have sourced or measured it, so the point fails whatever its error.
+    bool beyondRange = false;
     Verdict verdict = Verdict::None;
 };
 

@@ -18,7 +18,8 @@ namespace kvtcli {
 class Simulator;
 
 struct PortOptions {
-    std::string port = "sim";  // a device path, or "sim" for the built-in emulator
+    // A device path, "COMn", or "sim" for the built-in emulator; "" when --port is not given.
+    std::string port;
     uint32_t timeoutMs = 500;  // serial read time-out
     int32_t attempts = 5;      // tries of every packet exchange
     // The emulator's identity and line speed, with --port sim.
@@ -27,16 +28,18 @@ struct PortOptions {
     bool simWireSpeed = false;  // pace the emulator's replies at 9600 baud
 };
 
+// What KVTgetK2x reports: the calibrator's model, firmware and serial number, the capacity of
+// each of its memories in bytes, and the items they hold.
 struct Identity {
-    std::string model, firmware, ident3;
-    uint32_t edValue = 0, procedureItems = 0, resultItems = 0;
+    std::string model, firmware, serialNumber;
+    uint32_t memoryCapacity = 0, procedureItems = 0, resultItems = 0;
 };
 
 class Session {
   public:
-    // Opens the port (the library identifies the calibrator as it does); throws a one-line
-    // error saying why when it cannot. For "sim" the emulator starts first, holding memories
-    // when they are given.
+    // Opens options.port, which must be chosen (choosePort); the library identifies the
+    // calibrator as it does. Throws a one-line error saying why when it cannot. For "sim" the
+    // emulator starts first, holding memories when they are given.
     explicit Session(const PortOptions& options, const kvttools::MemoryFile* memories = nullptr);
     ~Session();
     Session(const Session&) = delete;
@@ -50,8 +53,10 @@ class Session {
     const Identity& identity();
 
     // Sends the library's procedure memory, whose items hold itemBytes; returns the number of
-    // items sent.
-    uint32_t download(Progress& progress, const std::vector<uint32_t>& itemBytes);
+    // items sent. again says how to download again when the transfer stops half-way
+    // ("download again: kvtlnk --port /dev/ttyUSB0 download plant.json").
+    uint32_t download(Progress& progress, const std::vector<uint32_t>& itemBytes,
+                      const std::string& again = "download again");
     // Fetches both memories into the library's image; returns the number of items. unwritten
     // names what an interrupt leaves unwritten ("field.json was not written").
     uint32_t upload(Progress& progress, const std::string& unwritten = "");

@@ -8,6 +8,8 @@
 #include "json_file.h"
 #include "kvtlnk/kvtlnk.h"
 #include "kvtlnk/kvtlnk_messages.h"
+#include "setup_names.h"
+#include "setup_pressure.h"
 #include "units.h"
 
 namespace kvtcli {
@@ -48,15 +50,20 @@ void readScale(Checker& check, const json& side, SideDefinition& definition) {
     }
 }
 
-SideDefinition readSide(Checker& check, const json& setup, const std::string& path, bool output) {
+SideDefinition readSide(Checker& check, const json& setup, const std::string& path, bool output,
+                        const LabSource& lab) {
     SideDefinition side;
     side.path = member(path, output ? "output" : "input");
+    const size_t problemsBefore = check.count();
+    side.complete = false;
     const json* v = check.required(setup, path, output ? "output" : "input");
     if (!v) return side;
     const bool isObject =
-        output ? check.object(*v, side.path,
-                              {"function", "sensor", "units", "value", "amplitude", "scale"})
-               : check.object(*v, side.path, {"function", "sensor", "units", "range", "scale"});
+        output
+            ? check.object(*v, side.path,
+                           {"function", "sensor", "units", "module", "value", "amplitude", "scale"})
+            : check.object(*v, side.path,
+                           {"function", "sensor", "units", "module", "range", "scale"});
     if (!isObject) return side;
     side.function = readName(check, *v, side.path, "function", true);
     side.sensor = readName(check, *v, side.path, "sensor", false);
@@ -81,7 +88,9 @@ SideDefinition readSide(Checker& check, const json& setup, const std::string& pa
     if (v->contains("range") && (*v)["range"] != "auto") {
         side.range = check.number((*v)["range"], member(side.path, "range"));
     }
+    if (v->contains("module")) readModule(check, *v, lab, side);
     readScale(check, *v, side);
+    side.complete = check.count() == problemsBefore;
     return side;
 }
 
@@ -184,31 +193,36 @@ class SetupMaker {
         : setup_(setup), problems_(problems) {}
 
     void make() {
-        STAinit();
         const SideDefinition& in = setup_.input;
         const SideDefinition& out = setup_.output;
+        for (const SideDefinition* side : {&in, &out}) {
+            if (side->function == "pressure") pressureHigh_ = pressureReach(side->units);
+        }
+        STAinit();
         const std::string& path = setup_.path;
         if (!setup_.standard.empty()) {
             run(member(path, "temperatureStandard"),
                 "the temperature standard " + named(setup_.standard), "a temperature standard",
-                setup_.standard, [&] { return STAsetTempStd(setup_.standard.c_str()); });
+                kStandards, setup_.standard,
+                [&] { return STAsetTempStd(setup_.standard.c_str()); });
         }
-        for (const SideDefinition* side : {&in, &out})
-            units(*side);
+        for (const SideDefinition* side : {&in, &out}) {
+            if (side->complete) units(*side);
+        }
         if (!setup_.junctionMode.empty()) {
             const bool user = setup_.junctionMode == "user";
             run(member(path, "referenceJunction"),
                 "the reference junction " + named(setup_.junctionMode) +
                     (user ? " at " + quantity(setup_.junctionTemperature, temperatureUnit()) : ""),
-                "a reference-junction mode", setup_.junctionMode, [&] {
+                "a reference-junction mode", kJunctionModes, setup_.junctionMode, [&] {
                     return STAsetTref(setup_.junctionMode.c_str(), setup_.junctionTemperature);
                 });
         }
-        input(in);
-        output(out);
+        if (in.complete) input(in);
+        if (out.complete) output(out);
         if (!setup_.loopPower.empty()) {
             run(member(path, "loopPower"), "loop power " + named(setup_.loopPower),
-                "a loop power setting", setup_.loopPower,
+                "a loop power setting", kLoopPower, setup_.loopPower,
                 [&] { return STAsetLoopPower(setup_.loopPower.c_str()); });
         }
         // Last, since a change of function or units drops the scales, and dropping a scale
@@ -223,15 +237,15 @@ class SetupMaker {
         problems_.push_back({field, message});
     }
 
-    // Runs a setter and reports what it refused, or changed to make way for the setting;
-    // kind names the list a refused name is not in.
+    // Runs a setter and reports what it refused, or changed to make way for the setting; a
+    // refused name is not among the valid names of its kind.
     void run(const std::string& field, const std::string& setting, const std::string& kind,
-             const std::string& name, const std::function<uint32_t()>& setter) {
+             const Names& valid, const std::string& name, const std::function<uint32_t()>& setter) {
         const Sides before = currentSides();
         const uint32_t rc = setter();
         if (rc == KVTLNK_OK) return;
         if (rc == KVTLNK_E_ARGUMENT) {
-            return problem(field, named(name) + " is not " + kind + " the calibrator knows");
+            return problem(field, unknownName(name, kind + " the calibrator knows", valid));
         }
         problem(field, setting + " " + makesWay(rc, before));
     }
@@ -256,26 +270,57 @@ class SetupMaker {
         const bool temperature = family == UnitFamily::Temperature;
         if (side.units.empty() || (!temperature && family != UnitFamily::Pressure)) return;
         run(member(side.path, "units"), "the units " + named(side.units),
-            temperature ? "a temperature unit" : "a pressure unit", side.units, [&] {
+            temperature ? "a temperature unit" : "a pressure unit",
+            temperature ? kTemperatureUnits : kPressureUnits, side.units, [&] {
                 return temperature ? STAsetTempUnits(side.units.c_str())
                                    : STAsetPresUnits(side.units.c_str());
             });
     }
 
     // Selects a side's function; false when the library refused it.
-    bool select(const SideDefinition& side, const char* role,
-                const std::function<uint32_t()>& setter) {
+    bool select(const SideDefinition& side, bool output, const std::function<uint32_t()>& setter) {
         const std::string field = member(side.path, "function");
+        const Names& functions = output ? kOutputFunctions : kInputFunctions;
+        if (!among(functions, side.function)) {
+            problem(field, unknownName(side.function,
+                                       output ? "a function the calibrator sources"
+                                              : "a function the calibrator measures",
+                                       functions));
+            return false;
+        }
         const Sides before = currentSides();
         const uint32_t rc = setter();
-        if (rc == KVTLNK_E_ARGUMENT) {
-            problem(field, function(side) + " is not a function" +
-                               (side.sensor.empty() ? "" : " and sensor") +
-                               " the calibrator knows");
+        const Names* sensors = sensorsOf(side.function);
+        if (rc == KVTLNK_E_ARGUMENT && sensors != nullptr) {
+            problem(member(side.path, "sensor"),
+                    unknownName(side.sensor,
+                                "a sensor of " + named(side.function) + " the calibrator knows",
+                                *sensors));
         } else if (rc != KVTLNK_OK) {
-            problem(field, role + function(side) + " " + makesWay(rc, before));
+            problem(field, (output ? "the output " : "the input ") + function(side) + " " +
+                               makesWay(rc, before));
         }
         return rc < KVTLNK_E_STATUS_15000;
+    }
+
+    // A pressure scale within the span of the module the side names, else within the pressure
+    // range the calibrator has without one.
+    void pressureScale(const SideDefinition& side) {
+        const std::string scale = member(side.path, "scale");
+        const std::string u = unit(side);
+        for (size_t i = 0; i < 2; ++i) {
+            const float v = side.scale[i];
+            if (side.moduleSpan && (v < side.moduleSpan->first || v > side.moduleSpan->second)) {
+                problem(
+                    element(scale, i),
+                    fmt::format("{} is beyond the span of the pressure module ({})", quantity(v, u),
+                                quantityRange(side.moduleSpan->first, side.moduleSpan->second, u)));
+            } else if (!side.moduleSpan && std::fabs(v) > pressureHigh_) {
+                problem(element(scale, i),
+                        fmt::format("{} is beyond the calibrator's pressure range (up to {})",
+                                    quantity(v, u), quantity(pressureHigh_, u, 5)));
+            }
+        }
     }
 
     // A reading the input cannot hold: how far the function's ranges reach.
@@ -293,10 +338,11 @@ class SetupMaker {
     }
 
     void input(const SideDefinition& side) {
-        if (!select(side, "the input ",
+        if (!select(side, false,
                     [&] { return STAsetInput(side.function.c_str(), side.sensor.c_str()); })) {
             return;
         }
+        if (side.function == "pressure") pressureScale(side);
         // Each end of the scale must fit a range of the function (the functions without ranges
         // to choose from refuse the question).
         const std::string scale = member(side.path, "scale");
@@ -374,11 +420,12 @@ class SetupMaker {
         const std::string scale = member(side.path, "scale");
         const std::string field = side.value ? member(side.path, "value") : element(scale, 0);
         uint32_t rc = KVTLNK_OK;
-        const bool selected = select(side, "the output ", [&] {
+        const bool selected = select(side, true, [&] {
             rc = source(side, first);
             return outOfReach(rc) ? KVTLNK_OK : rc;
         });
         if (!selected) return;
+        if (side.function == "pressure") pressureScale(side);
         if (outOfReach(rc) && amplitudeRefused(side)) rc = source(side, first);
         if (outOfReach(rc)) problem(field, outputReach(side, first));
         // The test sources the whole span: each end must be within reach.
@@ -392,11 +439,12 @@ class SetupMaker {
     const SetupDefinition& setup_;
     std::vector<Problem>& problems_;
     float amplitude_ = kDefaultAmplitude;
+    float pressureHigh_ = 0;  // how far the pressure range reaches, in the pressure side's units
 };
 
 }  // namespace
 
-std::vector<SetupDefinition> readSetups(Checker& check, const json& root) {
+std::vector<SetupDefinition> readSetups(Checker& check, const json& root, const LabSource& lab) {
     std::vector<SetupDefinition> setups;
     const auto it = root.find("setups");
     if (it == root.end()) return setups;
@@ -406,7 +454,6 @@ std::vector<SetupDefinition> readSetups(Checker& check, const json& root) {
     }
     for (const auto& [name, value] : it->items()) {
         if (name == "comment") continue;
-        const size_t problemsBefore = check.count();
         SetupDefinition s;
         s.name = name;
         s.path = "setups." + name;
@@ -415,8 +462,8 @@ std::vector<SetupDefinition> readSetups(Checker& check, const json& root) {
                            "temperatureStandard", "tolerance"})) {
             continue;
         }
-        s.input = readSide(check, value, s.path, false);
-        s.output = readSide(check, value, s.path, true);
+        s.input = readSide(check, value, s.path, false, lab);
+        s.output = readSide(check, value, s.path, true, lab);
         s.loopPower = readName(check, value, s.path, "loopPower", false);
         s.standard = readName(check, value, s.path, "temperatureStandard", false);
         readJunction(check, value, s);
@@ -438,7 +485,8 @@ std::vector<SetupDefinition> readSetups(Checker& check, const json& root) {
                           "is " +
                               named(s.input.units));
         }
-        if (check.count() == problemsBefore) applySetup(s, check.problems());
+        // What reads is made too, so that every problem of the setup shows at once.
+        applySetup(s, check.problems());
         setups.push_back(std::move(s));
     }
     return setups;
@@ -452,8 +500,10 @@ int32_t saveSetup(const SetupDefinition& setup) {
     std::vector<Problem> problems;
     applySetup(setup, problems);
     if (!problems.empty()) {
-        throw inputError(setup.path + ": " + problems.front().field + ": " +
-                         problems.front().message);
+        std::string lines;
+        for (const Problem& p : problems)
+            lines += (lines.empty() ? "" : "\n") + p.field + ": " + p.message;
+        throw inputError(lines);
     }
     int32_t index = -1;
     const uint32_t rc = STAsave(&index);

@@ -3,13 +3,20 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "field_checker.h"
+#include "lab.h"
 
 namespace kvtcli {
+
+// The lab file, read when a setup first names one of its pressure modules; nothing when there
+// is none to read.
+using LabSource = std::function<const kvtlab::Lab*()>;
 
 // The amplitude of a "freq" source when the description gives none, in volts.
 constexpr float kDefaultAmplitude = 1.0f;
@@ -25,6 +32,10 @@ struct SideDefinition {
     float amplitude = 0;         // output "freq": the signal's amplitude in volts
     std::optional<float> range;  // input: a reading the fixed range must hold; none: automatic
     float scale[2] = {0, 0};     // the span the test's points step through
+    // pressure: the span of the lab file's pressure module the side names ("module": its
+    // serial number), in the side's units; none when it names none
+    std::optional<std::pair<float, float>> moduleSpan;
+    bool complete = true;  // false when a field had a problem: the side is not made then
 };
 
 struct SetupDefinition {
@@ -41,15 +52,16 @@ struct SetupDefinition {
 // Reads the "setups" object of a description, noting every problem of a field; each setup that
 // reads is then made on the library's setup, so that what the calibrator refuses or changes
 // is a problem too.
-std::vector<SetupDefinition> readSetups(Checker& check, const json& root);
+std::vector<SetupDefinition> readSetups(Checker& check, const json& root, const LabSource& lab);
 
-// Makes the setup with STAinit and the STA setters. Every refusal or warning of a setter, and
-// a scale end the calibrator cannot reach, becomes a problem naming the field and what the
-// calibrator does not allow.
+// Makes the setup with STAinit and the STA setters. Every refusal or warning of a setter, a
+// name the calibrator does not know (with those it knows), and a scale end beyond what the
+// function reaches (a pressure scale beyond the calibrator's pressure range and the module's)
+// becomes a problem naming the field and what the calibrator does not allow.
 void applySetup(const SetupDefinition& setup, std::vector<Problem>& problems);
 
 // Makes the setup and saves it at the end of the procedure memory; returns the record's index.
-// Throws naming the setup when the library refuses.
+// Throws naming every problem when the library refuses.
 int32_t saveSetup(const SetupDefinition& setup);
 
 }  // namespace kvtcli

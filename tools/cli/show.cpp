@@ -68,7 +68,8 @@ void printTasks(std::ostream& out, const std::vector<TaskView>& tasks) {
     if (tasks.empty()) return;
     out << "\nTasks\n";
     for (const TaskView& t : tasks) {
-        out << "  " << (t.name.empty() ? "(steps outside a task)" : "\"" + t.name + "\"")
+        out << "  "
+            << (t.name.empty() ? "(steps outside a task)" : "\"" + visibleText(t.name) + "\"")
             << " at record " << t.index << ", " << plural(t.steps.size(), "step")
             << (t.ended ? "" : ", no task end record") << '\n';
         if (t.steps.empty()) continue;
@@ -92,8 +93,9 @@ void printTestSetups(std::ostream& out, const std::vector<TaskView>& tasks) {
             if (s.kind != "test") continue;
             if (first) out << "\nSetups of the tests\n";
             first = false;
-            out << fmt::format("  test at record {} (\"{}\" / \"{}\"){}\n", s.index, s.text1,
-                               s.text2, s.setup ? "" : ": its setup does not decode");
+            out << fmt::format("  test at record {} (\"{}\" / \"{}\"){}\n", s.index,
+                               visibleText(s.text1), visibleText(s.text2),
+                               s.setup ? "" : ": its setup does not decode");
             if (s.setup) printSetup(out, *s.setup);
         }
     }
@@ -119,8 +121,8 @@ std::string formatPoints(const std::vector<float>& points, size_t max) {
 void printImage(std::ostream& out, const ImageDocument& image) {
     const nlohmann::ordered_json& c = image.calibrator;
     if (c.is_object()) {
-        out << "Calibrator: " << textOf(c, "model") << ", firmware " << textOf(c, "firmware")
-            << "\n\n";
+        out << "Calibrator: " << visibleText(textOf(c, "model")) << ", firmware "
+            << visibleText(textOf(c, "firmware")) << "\n\n";
     }
     printDirectory(out, "Procedure memory", image.procedure);
     printDirectory(out, "Results memory", image.results);
@@ -141,7 +143,7 @@ void printImage(std::ostream& out, const ImageDocument& image) {
     if (!image.notes.empty()) {
         out << "\nNot decoded\n";
         for (const std::string& n : image.notes)
-            out << "  " << n << '\n';
+            out << "  " << visibleText(n) << '\n';
     }
 }
 

@@ -13,6 +13,8 @@ Table::Table(std::vector<std::string> headings, std::string align)
 
 void Table::add(std::vector<std::string> cells) {
     cells.resize(headings_.size());
+    for (std::string& cell : cells)
+        cell = visibleText(cell);
     rows_.push_back(std::move(cells));
 }
 
@@ -42,12 +44,11 @@ void Table::print(std::ostream& out, const std::string& indent) const {
         line(row);
 }
 
-std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
+std::string grouped(uint64_t n) {
+    std::string digits = std::to_string(n);
+    for (size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, ",");
+    return digits;
 }
 
 }  // namespace kvtcli

@@ -1,17 +1,25 @@
 // Column-aligned text tables for the terminal.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "common/text_escape.h"
+
 namespace kvtcli {
+
+// Every text a terminal shows goes through it: a tag text or a file name may hold escape
+// sequences.
+using kvttools::visibleText;
 
 class Table {
   public:
     // align holds one letter per column: 'l' left, 'r' right (numbers).
     Table(std::vector<std::string> headings, std::string align);
 
+    // The cells are shown with their controls visible.
     void add(std::vector<std::string> cells);
     bool empty() const { return rows_.empty(); }
 
@@ -29,7 +37,10 @@ inline std::string plural(size_t count, const std::string& noun, const std::stri
     return std::to_string(count) + " " + (count == 1 ? noun : many.empty() ? noun + "s" : many);
 }
 
-// A CSV field: quoted when it holds a separator, a quote or a line break.
-std::string csvField(const std::string& text);
+// A whole number with its thousands grouped: "1,048,576".
+std::string grouped(uint64_t n);
+
+// Every field of a CSV row goes through it: controls visible, no formula, quoted as needed.
+using kvttools::csvField;
 
 }  // namespace kvtcli

@@ -2,7 +2,7 @@
 
 #include <fmt/format.h>
 
-#include <cstdio>
+#include <charconv>
 
 #include "common/files.h"
 
@@ -32,30 +32,44 @@ bool fromHex(const std::string& s, std::vector<uint8_t>* out) {
     return true;
 }
 
-// Day of the week (0 = Sunday) of a date in the Gregorian calendar.
+// Day of the week (0 = Sunday) of a date in the Gregorian calendar; 0 for a month that no
+// calendar has.
 int weekday(int y, int m, int d) {
     static const int offsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    if (m < 1 || m > 12) return 0;
     if (m < 3) y -= 1;
     return (y + y / 4 - y / 100 + y / 400 + offsets[m - 1] + d) % 7;
 }
 
+// "YYYY-MM-DD hh:mm:ss" with each field as the calibrator sent it: a year byte of 0 to 255
+// (1992 to 2247), and any byte in the other fields, a month 13 or an hour 99 included, so that
+// a file holds every stamp a calibrator may report.
 bool parseStamp(const std::string& text, DateStamp* s) {
-    int y, mo, d, h, mi, sec;
-    char tail;
-    if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &sec, &tail) != 6) {
-        return false;
+    static const char separators[] = "-- ::";
+    unsigned fields[6] = {};
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0 && (p == end || *p++ != separators[i - 1])) return false;
+        if (p == end || *p < '0' || *p > '9') return false;
+        const auto [stop, ec] = std::from_chars(p, end, fields[i]);
+        if (ec != std::errc() || stop - p > 4) return false;
+        p = stop;
     }
-    if (y < DateStamp::kBaseYear || y > DateStamp::kBaseYear + 99 || mo < 1 || mo > 12 || d < 1 ||
-        d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || sec < 0 || sec > 59) {
-        return false;
+    const unsigned year = fields[0] - DateStamp::kBaseYear;
+    if (p != end || fields[0] < DateStamp::kBaseYear || year > 255) return false;
+    for (int i = 1; i < 6; ++i) {
+        if (fields[i] > 255) return false;
     }
-    *s = {static_cast<uint8_t>(sec),
-          static_cast<uint8_t>(mi),
-          static_cast<uint8_t>(h),
-          static_cast<uint8_t>(weekday(y, mo, d)),
-          static_cast<uint8_t>(d),
-          static_cast<uint8_t>(mo),
-          static_cast<uint8_t>(y - DateStamp::kBaseYear)};
+    const auto byte = [](unsigned v) { return static_cast<uint8_t>(v); };
+    *s = {byte(fields[5]),
+          byte(fields[4]),
+          byte(fields[3]),
+          byte(weekday(static_cast<int>(fields[0]), static_cast<int>(fields[1]),
+                       static_cast<int>(fields[2]))),
+          byte(fields[2]),
+          byte(fields[1]),
+          byte(year)};
     return true;
 }
 
@@ -74,7 +88,8 @@ bool parseItem(const Json& j, const std::string& path, MemoryRecord* r, FileProb
     if (stamp == j.end() || !stamp->is_string() ||
         !parseStamp(stamp->get<std::string>(), &r->stamp)) {
         return fail(problem, path + ".stamp",
-                    "must be a date \"YYYY-MM-DD hh:mm:ss\" from 1992 to 2091");
+                    "must be a stamp \"YYYY-MM-DD hh:mm:ss\": a year from 1992 to 2247, each "
+                    "other field from 0 to 255");
     }
     const auto data = j.find("data");
     if (data == j.end() || !data->is_string() || !fromHex(data->get<std::string>(), &r->data)) {

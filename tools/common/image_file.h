@@ -14,8 +14,9 @@ namespace kvttools {
 //   {"procedure": [ITEM...], "results": [ITEM...]}
 // with each ITEM {"kind": 14, "name": "STRATEGY", "version": 0, "stamp": "1998-06-15 12:30:05",
 // "data": "0000000300..."} (data as hex, two digits a byte). Other keys (the "name" of the
-// kind, those of kvtlnk's image files) are ignored when reading; the weekday of a stamp
-// follows from its date.
+// kind, those of kvtlnk's image files) are ignored when reading. A stamp holds its fields as the
+// calibrator sent them, whatever their values (a month 13 reads back as 13); its weekday
+// follows from the date.
 struct MemoryFile {
     std::vector<MemoryRecord> procedure;
     std::vector<MemoryRecord> results;
@@ -40,8 +41,8 @@ Json itemJson(const MemoryRecord& record);
 
 // Both memories of a parsed document. False with the first problem when it holds neither a
 // "procedure" nor a "results" list (a procedure description, say) or an item is out of bounds:
-// a kind or version above 65535, more than 64,976 data bytes, a date outside 1992 ... 2091, a
-// memory of more than 1,048,576 bytes.
+// a kind or version above 65535, more than 64,976 data bytes, a stamp with a year outside 1992
+// ... 2247 or another field above 255, a memory of more than 1,048,576 bytes.
 bool readMemoryDocument(const Json& document, MemoryFile* out, FileProblem* problem);
 std::string formatMemoryFile(const MemoryFile& file);
 

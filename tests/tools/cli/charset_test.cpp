@@ -28,9 +28,14 @@ TEST(Charset, GlyphsBothWaysAndCharactersTheDisplayLacks) {
     EXPECT_EQ(kvtcli::displayWidth(kvtcli::toUtf8(all)), 255u);
 
     const char* refused[][2] = {
-        {"€", "U+20AC"},
-        {"\u008C", "U+008C"},  // the byte 0x8C shows an arrow, not this control character
-        {"\xC3", "a byte that is not UTF-8"},
+        {"€", "\"€\" (U+20AC), which the calibrator cannot show: write \"EUR\" instead"},
+        {"–", "\"–\" (U+2013), which the calibrator cannot show: write \"-\" instead"},
+        {"“", "\"“\" (U+201C), which the calibrator cannot show: write \"\"\" instead"},
+        {"\u200B", "\"\u200B\" (U+200B), which the calibrator cannot show: leave it out"},
+        {"✓", "\"✓\" (U+2713), which the calibrator cannot show"},
+        // The byte 0x8C shows an arrow, not this control character.
+        {"\u008C", "U+008C, which the calibrator cannot show"},
+        {"\xC3", "a byte that is not UTF-8, which the calibrator cannot show"},
     };
     for (const auto& r : refused) {
         std::string named;

@@ -39,13 +39,19 @@ TEST(CliSim, EachCommandsOutputAndExitCode) {
     } cases[] = {
         {"overview", {"--help"}, 0, "Exit status: 0 done"},
         {"a command's help", {"download", "--help"}, 0, "--discard-results"},
-        {"identify", {"identify"}, 0, "Calibrator on sim (/dev/pts/"},
-        {"memstats", {"memstats"}, 0, "procedure items"},
-        {"clear", {"clear"}, 0, "Cleared the procedure memory"},
-        {"download", {"download", kExample}, 0, "Sent 31 items"},
-        {"upload of an empty calibrator", {"upload"}, 0, "Procedure memory: empty"},
+        {"identify", {"--port", "sim", "identify"}, 0, "Calibrator on sim (/dev/pts/"},
+        {"memstats", {"--port", "sim", "memstats"}, 0, "free             2,097,152 bytes"},
+        {"clear", {"--port", "sim", "clear"}, 0, "Cleared the procedure memory"},
+        {"download", {"--port", "sim", "download", kExample}, 0, "Sent 31 items"},
+        {"upload of an empty calibrator",
+         {"--port", "sim", "upload"},
+         0,
+         "Procedure memory: empty"},
         {"ports", {"ports"}, 0, ""},
-        {"trace of each exchange", {"-v", "identify"}, 0, " ms  < ORVAN K27,V1.2.0,SN270001"},
+        {"trace of each exchange",
+         {"--port", "sim", "-v", "identify"},
+         0,
+         " ms  < ORVAN K27,V1.2.0,SN270001"},
         {"demo",
          {"-q", "demo", "--out", dir.path("demo.html")},
          0,
@@ -72,12 +78,16 @@ TEST(CliSim, JsonOutputOfEachCommand) {
         const char* pointer;
         json value;
     } cases[] = {
-        {{"identify"}, 0, "/model", "ORVAN K27"},
-        {{"-q", "download", kExample}, 0, "/items", 31},
+        {{"--port", "sim", "identify"}, 0, "/model", "ORVAN K27"},
+        {{"--port", "sim", "identify"}, 0, "/serialNumber", "SN270001"},
+        {{"--port", "sim", "identify"}, 0, "/memoryCapacity", 1048576},
+        {{"--port", "sim", "memstats"}, 0, "/free", 2097152},
+        {{"--port", "sim", "memstats"}, 0, "/used", 0},
+        {{"--port", "sim", "-q", "download", kExample}, 0, "/items", 31},
         {{"-q", "demo", "--out", dir.path("demo.html")}, 0, "/roundTrip/same", true},
         {{"-q", "demo", "--out", dir.path("demo.html")}, 0, "/verdict", "pass"},
         {{"--port", "/dev/kvtlnk-none", "identify"}, 1, "/error/resultCode", 2017},
-        {{"--sim-model", "K2X", "identify"}, 1, "/error/resultCode", 2005},
+        {{"--port", "sim", "--sim-model", "K2X", "identify"}, 1, "/error/resultCode", 2005},
         {{"fly"}, 2, "/error/exitCode", 2},
     };
     for (const auto& c : cases) {
@@ -130,104 +140,97 @@ class CliInstrument : public ::testing::Test {
 };
 
 // The first line of standard error (of standard output when the exit status is 0) of each
-// failure, and its exit status. A command line names the emulators @port, @locked and @silent,
-// a scratch directory @dir, and a file @file holding the rest of the line; '' is an empty
-// argument; "kvtsim" runs the emulator, "nobody" runs the tool as that user (where the tests run
-// as root), and any other line runs the tool with -q.
+// failure, and its exit status (expectFirstLines). A command line names the emulators @port,
+// @locked and @silent, and a scratch directory @dir.
 TEST_F(CliInstrument, EachFailureSaysWhyInItsFirstLine) {
-    const struct {
-        int exitCode;
-        std::string commandLine;
-        std::string firstLine;  // its beginning, named as in the command line
-    } cases[] = {
-        {2, "", "kvtlnk: name a command: identify, memstats, download"},
-        {2, "fly", "kvtlnk: unknown command \"fly\": identify"},
-        {2, "download", "kvtlnk: FILE is required"},
-        {2, "--timeout 0 identify", "kvtlnk: --timeout: "},
-        {2, "--port '' identify", "kvtlnk: --port: the port name is empty"},
-        {2, "--port @port --sim-model X identify",
-         "kvtlnk: --sim-model: is for the built-in emulator, not --port @port"},
-        {2, "download /nonexistent/d.json",
-         "kvtlnk: cannot read /nonexistent/d.json: No such file or directory"},
-        {2, "show @dir", "kvtlnk: cannot read @dir: is a directory, not a file"},
-        {2, "--port @port download @file={}",
-         "kvtlnk: @file: holds no strategies, prompt definitions or tasks"},
-        {2, "--port @port download " + kExample,
-         "kvtlnk: the calibrator on @port holds 2 result items, which the download erases: add "
-         "--backup FILE"},
-        {2, "--port @port clear",
-         "kvtlnk: the calibrator on @port holds 2 result items, which refer to the strategies"},
-        {2, "--port @port upload --out /nonexistent/u.json",
-         "kvtlnk: cannot write /nonexistent/u.json: No such file or directory"},
-        {2, "--port @port upload --out @dir",
-         "kvtlnk: cannot write @dir: is a directory; name a file"},
-        {2, "--port @port download --backup /nonexistent/b.json " + kExample,
-         "kvtlnk: cannot write /nonexistent/b.json: No such file or directory"},
-        {1, "--port /dev/kvtlnk-none identify",
-         "kvtlnk: cannot open /dev/kvtlnk-none: no such device; is the adapter plugged in?"},
-        {1, "--port @dir identify", "kvtlnk: cannot open @dir: is a directory, not a serial port"},
-        {1, "--port " + kExample + " identify",
-         "kvtlnk: cannot open " + kExample + ": is a file, not a serial port"},
-        {1, "--port /dev/null identify",
-         "kvtlnk: cannot open /dev/null: is not a terminal, so not a serial port"},
-        {1, "--port @locked identify", "kvtlnk: cannot open @locked: busy: another program"},
-        {1, "nobody --port @locked identify",
-         "kvtlnk: cannot open @locked: permission denied; add your user to the \"dialout\" "
-         "group and log in again"},
-        {1, "--port @silent --attempts 2 identify",
-         "kvtlnk: opening @silent: 2019: the calibrator did not answer: check the cable"},
-        {2,
-         "show "
-         R"(@file={"procedure":[{"kind":13,"version":0,"stamp":"2024-01-02 03:04:05","data":"0"}]})",
-         "kvtlnk: @file: procedure[0].data: must be hexadecimal byte pairs"},
-        {2, R"(show @file={"results":[{"kind":70000}]})",
-         "kvtlnk: @file: results[0].kind: must be a whole number from 0 to 65535"},
-        {2, R"(show @file={"kvtlnkImage":2})",
-         "kvtlnk: @file: kvtlnkImage: this kvtlnk reads image files of format 1, not 2"},
-        {0, "--version", "kvtlnk 1.1.0, library 1.1"},
-        {2, "--port /dev/ttyUSB0 demo",
-         "kvtlnk: the demo replaces the procedure memory of the calibrator on /dev/ttyUSB0"},
-        {2, R"(kvtsim --image @file={"tasks":[]})",
-         "kvtsim: @file: (top level): holds no \"procedure\" or \"results\" list"},
-        {2, "kvtsim --image @file={", "kvtsim: @file: (file): not valid JSON: "},
-        {2, "kvtsim --bogus", "kvtsim: The following argument was not expected: --bogus"},
-        {0, "kvtsim --version", "kvtsim 1.1.0"},
-    };
-    const std::vector<std::pair<std::string, std::string>> names = {
-        {"@port", emu.portPath()},
-        {"@locked", locked.portPath()},
-        {"@silent", silent.portPath()},
-        {"@dir", dir.path("")},
-        {"@file", dir.path("file.json")}};
-    const auto fill = [&](std::string text) {
-        for (const auto& [name, value] : names) {
-            for (size_t at; (at = text.find(name)) != std::string::npos;)
-                text.replace(at, name.size(), value);
-        }
-        return text;
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.commandLine);
-        std::string line = c.commandLine;
-        if (const size_t at = line.find("@file="); at != std::string::npos) {
-            dir.write("file.json", line.substr(at + 6));
-            line.replace(at, std::string::npos, "@file");
-        }
-        std::vector<std::string> command = {KVTLNK_CLI_PATH, "-q"};
-        std::istringstream words(fill(line));
-        for (std::string word; words >> word;) {
-            if (word == "kvtsim") command = {KVTSIM_PATH};
-            if (word == "nobody" && geteuid() != 0) command.clear();
-            if (word == "nobody" && !command.empty()) command = asOrdinaryUser(command);
-            if (word != "kvtsim" && word != "nobody") command.push_back(word == "''" ? "" : word);
-        }
-        if (command.empty()) continue;
-        const ProcessResult r = runProcess(command);
-        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
-        const std::string& text = c.exitCode == 0 ? r.out : r.err;
-        const std::string expected = fill(c.firstLine);
-        EXPECT_EQ(text.substr(0, std::min(text.find('\n'), expected.size())), expected);
-    }
+    ASSERT_EQ(mkfifo(dir.path("fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink(dir.write("victim", "kept"), dir.path("link"));
+    dir.write("big", "");
+    std::filesystem::resize_file(dir.path("big"), (64 << 20) + 1);
+    expectFirstLines(
+        {
+            {2, "", "kvtlnk: name a command: identify, memstats, download"},
+            {2, "fly", "kvtlnk: unknown command \"fly\": identify"},
+            {2, "download", "kvtlnk: FILE is required"},
+            {2, "--timeout 0 identify", "kvtlnk: --timeout: "},
+            {2, "--port '' identify", "kvtlnk: --port: the port name is empty"},
+            {2, "--port @port --sim-model X identify",
+             "kvtlnk: --sim-model: is for the built-in emulator, not --port @port"},
+            {2, "download /nonexistent/d.json",
+             "kvtlnk: cannot read /nonexistent/d.json: No such file or directory"},
+            {2, "show @dir", "kvtlnk: cannot read @dir: is a directory, not a file"},
+            {2, "show /dev/zero",
+             "kvtlnk: cannot read /dev/zero: is a character device, not a regular file (give - to "
+             "read standard input)"},
+            {2, "results /dev/zero", "kvtlnk: cannot read /dev/zero: is a character device"},
+            {2, "report /dev/zero", "kvtlnk: cannot read /dev/zero: is a character device"},
+            {2, "download /dev/zero", "kvtlnk: cannot read /dev/zero: is a character device"},
+            {2, "kvtsim --image /dev/zero", "kvtsim: /dev/zero: is a character device"},
+            {2, "show @fifo", "kvtlnk: cannot read @fifo: is a pipe, not a regular file"},
+            {2, "download @big", "kvtlnk: cannot read @big: is larger than 64 MiB"},
+            {2, R"(download @file={"strategies":[{"name":"A","points":[0]}],"strategies":[]})",
+             "kvtlnk: @file: strategies: is given twice in one object; give each key once"},
+            {2, R"(show @file={"procedure":[],"results":[],"procedure":[]})",
+             "kvtlnk: @file: procedure: is given twice in one object"},
+            {2, "--port @port upload --out /dev/full",
+             "kvtlnk: cannot write /dev/full: No space left on device"},
+            {2, "--port @port upload --out @link",
+             "kvtlnk: cannot write @link: is a symbolic link; name the file itself"},
+            {2, "--port @port upload --out @fifo",
+             "kvtlnk: cannot write @fifo: is a pipe that no program reads"},
+            {2, "--port @port download @file={}",
+             "kvtlnk: @file: holds no strategies, prompt definitions or tasks"},
+            {2, "--port @port download " + kExample,
+             "kvtlnk: the calibrator on @port holds 2 result items, which the download erases: add "
+             "--backup FILE"},
+            {2, "--port @port clear",
+             "kvtlnk: the calibrator on @port holds 2 result items, which refer to the strategies"},
+            {2, "--port @port upload --out /nonexistent/u.json",
+             "kvtlnk: cannot write /nonexistent/u.json: No such file or directory"},
+            {2, "--port @port upload --out @dir",
+             "kvtlnk: cannot write @dir: is a directory; name a file"},
+            {2, "--port @port download --backup /nonexistent/b.json " + kExample,
+             "kvtlnk: cannot write /nonexistent/b.json: No such file or directory"},
+            {1, "--port /dev/kvtlnk-none identify",
+             "kvtlnk: cannot open /dev/kvtlnk-none: no such device; is the adapter plugged in?"},
+            {1, "--port @dir identify",
+             "kvtlnk: cannot open @dir: is a directory, not a serial port"},
+            {1, "--port " + kExample + " identify",
+             "kvtlnk: cannot open " + kExample + ": is a file, not a serial port"},
+            {1, "--port /dev/null identify",
+             "kvtlnk: cannot open /dev/null: is not a terminal, so not a serial port"},
+            {1, "--port @locked identify", "kvtlnk: cannot open @locked: busy: another program"},
+            {1, "nobody --port @locked identify",
+             "kvtlnk: cannot open @locked: permission denied; add your user to the \"dialout\" "
+             "group and log in again"},
+            {1, "--port @silent --attempts 2 identify",
+             "kvtlnk: opening @silent: 2019: the calibrator did not answer: check the cable"},
+            {2,
+             "show "
+             R"(@file={"procedure":[{"kind":13,"version":0,"stamp":"2024-01-02 03:04:05","data":"0"}]})",
+             "kvtlnk: @file: procedure[0].data: must be hexadecimal byte pairs"},
+            {2, R"(show @file={"results":[{"kind":70000}]})",
+             "kvtlnk: @file: results[0].kind: must be a whole number from 0 to 65535"},
+            {2, R"(show @file={"kvtlnkImage":2})",
+             "kvtlnk: @file: kvtlnkImage: this kvtlnk reads image files of format 1, not 2"},
+            {0, "--version", "kvtlnk 1.1.0, library 1.1"},
+            {2, "--port /dev/ttyUSB0 demo",
+             "kvtlnk: the demo replaces the procedure memory of the calibrator on /dev/ttyUSB0"},
+            {2, R"(kvtsim --image @file={"tasks":[]})",
+             "kvtsim: @file: (top level): holds no \"procedure\" or \"results\" list"},
+            {2, "kvtsim --image @file={", "kvtsim: @file: (file): not valid JSON: "},
+            {2, "kvtsim --bogus", "kvtsim: The following argument was not expected: --bogus"},
+            {0, "kvtsim --version", "kvtsim 1.1.0"},
+        },
+        {{"@port", emu.portPath()},
+         {"@locked", locked.portPath()},
+         {"@silent", silent.portPath()},
+         {"@dir", dir.path("")},
+         {"@fifo", dir.path("fifo")},
+         {"@link", dir.path("link")},
+         {"@big", dir.path("big")}},
+        dir);
+    EXPECT_EQ(contents(dir.path("victim")), "kept");
     // Nothing that was refused reached the calibrator's memories.
     EXPECT_EQ(emu.memory(kvttools::Memory::Procedure), field.procedure);
     EXPECT_EQ(emu.memory(kvttools::Memory::Results), field.results);
@@ -247,6 +250,40 @@ TEST_F(CliInstrument, ResultsAreBackedUpBeforeTheyAreLost) {
     EXPECT_EQ(saved.results, field.results);
     EXPECT_TRUE(emu.memory(kvttools::Memory::Results).empty());
     EXPECT_EQ(emu.memory(kvttools::Memory::Procedure).size(), 31u);
+}
+
+// Stamps a calibrator may report that no calendar has (a month 13, the year 2200) are kept in
+// the backup as they came, and the backup reads back.
+TEST_F(CliInstrument, ABackupKeepsEveryStampAsItCame) {
+    std::vector<kvttools::MemoryRecord> results = field.results;
+    results[0].stamp = {0, 0, 99, 0, 0, 13, 208};
+    results[1].stamp = {255, 255, 255, 0, 255, 255, 255};
+    emu.replaceMemory(kvttools::Memory::Results, results);
+    const std::string backup = dir.path("backup.json");
+    const ProcessResult r = cli({"clear", "--backup", backup});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const json shown = jsonOf(runCli({"--json", "show", backup}));
+    ASSERT_EQ(shown["results"].size(), 2u);
+    EXPECT_EQ(shown["results"][0]["stamp"], "2200-13-00 99:00:00");
+    EXPECT_EQ(shown["results"][1]["stamp"], "2247-255-255 255:255:255");
+}
+
+// A dump that cannot write all its files says how many it wrote and fails.
+TEST_F(CliInstrument, ADumpCutShortSaysWhatItWrote) {
+    std::filesystem::create_directories(dir.path("d/prc2.nd"));
+    const ProcessResult r = runCli({"-q", "dump", dir.path("d"), "--from", kExample});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "kvtlnk: dump: wrote 4 of the 33 files of the image of " + kExample + " to " +
+                         dir.path("d") + ": prc2.nd and 28 more could not be written\n");
+    EXPECT_EQ(r.out, "");
+}
+
+// "-" reads a description or an image file from standard input.
+TEST_F(CliInstrument, StandardInputIsAnInput) {
+    const ProcessResult r =
+        runProcess({"/bin/sh", "-c", std::string(KVTLNK_CLI_PATH) + " show - < " + kExample});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(has(r.out, "Procedure memory: 31 records")) << r.out;
 }
 
 TEST_F(CliInstrument, DownloadThenUploadRoundTripsThroughFiles) {
@@ -287,9 +324,10 @@ TEST_F(CliInstrument, AStoppedDownloadSaysWhatIsLeft) {
     const ProcessResult r = cli({"download", "--discard-results", kExample});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err,
-              "kvtlnk: download stopped after 5 of 31 items: 2018: the calibrator refused the "
-              "command: bring it to its main screen, stop any running task, and try again (the "
-              "calibrator holds a partial procedure memory: download again)\n");
+              "kvtlnk: download stopped after 5 of 31 items: the calibrator refused item 6 "
+              "(2018): its procedure memory is full (it holds a partial procedure memory: "
+              "make the procedure smaller, then download again: kvtlnk --port " +
+                  emu.portPath() + " download --discard-results " + kExample + ")\n");
 }
 
 // Ctrl-C in the middle of a download at the instrument's line speed: the tool closes the
@@ -309,7 +347,10 @@ TEST(CliInterrupt, CtrlCLeavesThePortFreeAndSaysWhatIsLeft) {
     const ProcessResult r = download.finish(SIGINT);
     EXPECT_EQ(r.exitCode, 130);
     EXPECT_TRUE(has(r.err, "kvtlnk: interrupted: stopped after ")) << r.err;
-    EXPECT_TRUE(has(r.err, " of 31 items: the procedure memory is partial; download again\n"))
+    EXPECT_TRUE(has(r.err,
+                    " of 31 items: the procedure memory is partial; download again: kvtlnk "
+                    "--port " +
+                        emu.portPath() + " download " + kExample + "\n"))
         << r.err;
     const ProcessResult after =
         runProcess(asOrdinaryUser({KVTLNK_CLI_PATH, "--port", emu.portPath(), "identify"}));

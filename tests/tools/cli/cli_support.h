@@ -30,5 +30,26 @@ class ScratchDir {
     std::string dir_;
 };
 
+// The whole file; empty when it cannot be read.
+std::string contents(const std::string& path);
+
 // Standard output parsed as JSON; a null value when it is not JSON.
 nlohmann::json jsonOf(const ProcessResult& r);
+
+// A command line of a table, its exit status, and the beginning of the first line of its
+// standard error (of standard output when the status is 0).
+struct CommandLine {
+    int exitCode;
+    std::string commandLine;
+    std::string firstLine;
+};
+
+// Runs each command line and compares its exit status and first line. Names ("@port") stand for
+// their values in both; "@file=TEXT" writes TEXT to the scratch file file.json and names it
+// @file; '' is an empty argument. Words before the program: NAME=VALUE sets a variable of the
+// environment, cd=DIR runs it in that directory, "nobody" runs it as that user where the tests
+// run as root (and skips the line otherwise); "kvtsim" runs the emulator, anything else the tool
+// with -q.
+void expectFirstLines(const std::vector<CommandLine>& lines,
+                      const std::vector<std::pair<std::string, std::string>>& names,
+                      const ScratchDir& dir);

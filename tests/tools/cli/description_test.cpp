@@ -78,7 +78,11 @@ const BadDescription kBad[] = {
      R"({"prompts":[{"name":"w","text":"Now )" + repeat("W", 23) + R"("}]})",
      "prompts[0].text: only 4 of 27 characters fit the display"},
     {"character the calibrator lacks", R"({"tasks":[{"name":"5 €"}]})",
-     "tasks[0].name: holds U+20AC, which the calibrator cannot show"},
+     "tasks[0].name: holds \"€\" (U+20AC), which the calibrator cannot show: write \"EUR\" "
+     "instead"},
+    {"dash a word processor made", R"({"prompts":[{"name":"p","text":"0–10 bar"}]})",
+     "prompts[0].text: holds \"–\" (U+2013), which the calibrator cannot show: write \"-\" "
+     "instead"},
     {"control character in a name", R"({"tasks":[{"name":"a\tb"}]})",
      "tasks[0].name: a name cannot hold control characters"},
     {"setups not by name", R"({"setups":[]})", "setups: must be an object of setups by name"},
@@ -100,9 +104,27 @@ const BadDescription kBad[] = {
      setup(R"("function":"freq","range":5,"scale":[0,1])", kNoOutput),
      "setups.S.input.range: the input \"freq\" has no fixed range: 2006: "},
     {"unknown function", setup(R"("function":"volts","scale":[0,1])", kNoOutput),
-     "setups.S.input.function: \"volts\" is not a function the calibrator knows"},
+     "setups.S.input.function: \"volts\" is not a function the calibrator measures (none, "
+     "current, dcv, acv, freq, freq_low, 2w_ohms, 3w_ohms, 4w_ohms, cont, tc, 2w_rtd, 3w_rtd, "
+     "4w_rtd, pressure)"},
     {"measure-only function as a source", setup(kCurrentIn, R"("function":"acv","scale":[0,1])"),
-     "setups.S.output.function: the output \"acv\" is refused: 2003: function, units and sensor"},
+     "setups.S.output.function: \"acv\" is not a function the calibrator sources (none, current, "
+     "dcv, freq, 2w_ohms, tc, 2w_rtd, pressure, current_sink)"},
+    {"sensor of another name",
+     setup(R"("function":"2w_rtd","sensor":"pt100","scale":[0,100])", kNoOutput),
+     "setups.S.input.sensor: \"pt100\" is not a sensor of \"2w_rtd\" the calibrator knows "
+     "(rtd_pt100_392, rtd_pt100_385, rtd_ni120, "},
+    {"loop power in capitals", setup(kCurrentIn, kNoOutput, R"(,"loopPower":"24V")"),
+     "setups.S.loopPower: \"24V\" is not a loop power setting the calibrator knows (none, off, "
+     "24v, 28v): names are lowercase, \"24v\""},
+    {"pressure source scale beyond the pressure range",
+     setup(kCurrentIn, R"("function":"pressure","units":"bar","scale":[0,1600])"),
+     "setups.S.output.scale[1]: 1600 bar is beyond the calibrator's pressure range (up to 759.11 "
+     "bar)"},
+    {"pressure measure scale beyond the pressure range",
+     setup(R"("function":"pressure","scale":[0,12000])", kNoOutput),
+     "setups.S.input.scale[1]: 12000 psi is beyond the calibrator's pressure range (up to 11010 "
+     "psi)"},
     {"source clashing with the input",
      setup(kCurrentIn, R"("function":"current","scale":[0,0.02])"),
      "setups.S.output.function: the output \"current\" cannot run beside the input \"current\": "
@@ -116,7 +138,8 @@ const BadDescription kBad[] = {
      "setups.S.referenceJunction: the reference junction \"user\" at 500 °C is refused: 2001: "},
     {"pressure units for a temperature",
      setup(R"("function":"tc","sensor":"tc_k","units":"bar","scale":[0,100])", kNoOutput),
-     "setups.S.input.units: \"bar\" is not a temperature unit the calibrator knows"},
+     "setups.S.input.units: \"bar\" is not a temperature unit the calibrator knows (celsius, "
+     "fahrenheit)"},
     {"units of an electrical function",
      setup(R"("function":"dcv","units":"celsius","scale":[0,1])", kNoOutput),
      "setups.S.input.units: \"dcv\" has no units to choose"},
@@ -149,23 +172,67 @@ TEST(Description, EachProblemIsNamedAndNothingIsSent) {
     EXPECT_TRUE(emu.commands().empty());
 }
 
+// A pressure side that names a module of the lab file: its scale lies within the module's range,
+// in the side's units.
+TEST(Description, APressureScaleWithinItsModule) {
+    ScratchDir dir;
+    const std::string lab = dir.write("lab.toml", R"([[modules]]
+serial = "PM-0815"
+model = "pressure module 10 bar"
+certificate = "CAL-1"
+calibrated = 2026-01-04
+due = 2027-01-04
+range = [0, 10]
+units = "bar")");
+    const struct {
+        std::string output;
+        const char* problem;  // nullptr: none
+    } cases[] = {
+        {R"("units":"bar","module":"PM-0815","scale":[0,10])", nullptr},
+        {R"("units":"bar","module":"PM-0815","scale":[0,12])",
+         "setups.S.output.scale[1]: 12 bar is beyond the span of the pressure module (0 to 10 "
+         "bar)"},
+        {R"("module":"PM-0815","scale":[0,200])",
+         "setups.S.output.scale[1]: 200 psi is beyond the span of the pressure module (0 to 145 "
+         "psi)"},
+        {R"("module":"PM-9","scale":[0,10])",
+         "setups.S.output.module: \"PM-9\" is not a pressure module of the lab file (PM-0815)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        const std::string file =
+            dir.write("p.json", setup(kCurrentIn, R"("function":"pressure",)" + c.output));
+        const ProcessResult r = runCli({"--lab", lab, "show", file});
+        EXPECT_EQ(r.exitCode, c.problem ? 2 : 0) << r.err;
+        if (c.problem) {
+            EXPECT_EQ(r.err, "kvtlnk: " + file + ": " + c.problem + "\n");
+        }
+    }
+}
+
 // All problems of a file are listed, in text and as JSON.
 TEST(Description, EveryProblemOfAFileIsListed) {
     ScratchDir dir;
     const std::string file = dir.write("bad.json", R"({
         "strategies": [{"name": "s", "points": [4]}],
         "prompts": [{"name": "p", "text": "ok", "colour": "red"}],
+        "setups": {"S": {"input": {"function": "tc", "scale": [0, 100]},
+                         "output": {"function": "dcv", "scale": [0, 50]},
+                         "loopPower": "on", "tolerance": 0}},
         "tasks": [{"name": "", "steps": [{"prompt": "q"}]}]})");
     const ProcessResult r = runCli({"show", file});
     EXPECT_EQ(r.exitCode, 2);
+    // Every problem of the setup: those of its fields, and those the library finds in the rest.
     for (const char* field :
-         {"strategies[0].points[0]", "prompts[0].colour", "tasks[0].name: must not be empty",
-          "tasks[0].steps[0].prompt", "4 problems"}) {
+         {"strategies[0].points[0]", "prompts[0].colour", "setups.S.input: missing key \"sensor\"",
+          "setups.S.output.scale[1]: 50 V", "setups.S.loopPower: \"on\" is not",
+          "setups.S.tolerance", "tasks[0].name: must not be empty", "tasks[0].steps[0].prompt",
+          "8 problems"}) {
         EXPECT_NE(r.err.find(std::string(file) + ": " + field), std::string::npos) << r.err;
     }
     const ProcessResult j = runCli({"--json", "show", file});
     EXPECT_EQ(j.exitCode, 2);
-    EXPECT_EQ(jsonOf(j)["error"]["problems"][3],
+    EXPECT_EQ(jsonOf(j)["error"]["problems"][7],
               nlohmann::json({{"field", "tasks[0].name"}, {"message", "must not be empty"}}))
         << j.out;
 }

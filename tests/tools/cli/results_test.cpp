@@ -1,6 +1,8 @@
 // Tests described in a procedure file, sent, performed by the emulator's field run and brought
 // back: the results as JSON and CSV, and the calibration report, as HTML and rendered.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -100,6 +102,7 @@ TEST_F(FieldRun, CsvOpensAsATable) {
         std::istringstream in(line);
         for (std::string cell; std::getline(in, cell, ',');)
             cells.push_back(cell);
+        if (!line.empty() && line.back() == ',') cells.emplace_back();
         return cells;
     };
     std::string line;
@@ -115,6 +118,34 @@ TEST_F(FieldRun, CsvOpensAsATable) {
         EXPECT_TRUE(*end == '\0' && row[17].find('.') != std::string::npos) << row[17];
     }
     EXPECT_EQ(rows, 9u + 3u + 5u);
+}
+
+// results --check fails a script when a result fails, and its JSON stays one document.
+TEST_F(FieldRun, CheckFailsWhenAResultFails) {
+    const ProcessResult r = runCli({"results", "--check", image});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("kvtlnk: results --check: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(" of 3 results failed\n"), std::string::npos) << r.err;
+    const ProcessResult j = runCli({"--json", "results", "--check", image});
+    EXPECT_EQ(j.exitCode, 1);
+    EXPECT_EQ(jsonOf(j)["verdict"], "fail") << j.out;
+}
+
+// A result whose strategy and setup are no longer in the procedure memory (another procedure
+// was sent, or the download stopped half-way) keeps its tag texts, in every form.
+TEST_F(FieldRun, AResultThatDoesNotDecodeKeepsItsTags) {
+    json field = json::parse(contents(image));
+    field["procedure"] = json::array();
+    const std::string bare = dir.write("bare.json", field.dump());
+    const ProcessResult csv = runCli({"results", "--csv", bare});
+    ASSERT_EQ(csv.exitCode, 0) << csv.err;
+    EXPECT_NE(csv.out.find(",TAG-0001,PT-1,as found,"), std::string::npos) << csv.out;
+    EXPECT_NE(csv.out.find(",not judged,\"MEMcalResult: 2014: "), std::string::npos) << csv.out;
+    const ProcessResult text = runCli({"results", bare});
+    EXPECT_NE(text.out.find("PT-1 as found, as found, taken "), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("  tag TAG-0001, does not decode: MEMcalResult: 2014: "),
+              std::string::npos)
+        << text.out;
 }
 
 // The report: well-formed, one section and one plot per result, each verdict that of its
@@ -161,23 +192,86 @@ TEST_F(FieldRun, ReportHoldsEachResultAndRenders) {
     EXPECT_GT(image["distinct"], 100);
 }
 
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Whether a text holds a control a terminal acts on: C0 but the line break, DEL, C1 in UTF-8.
+bool holdsControls(const std::string& text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool c1 = c == 0xC2 && i + 1 < text.size() && (text[i + 1] & 0xE0) == 0x80;
+        if ((c < 0x20 && c != '\n') || c == 0x7F || c1) return true;
+    }
+    return false;
+}
+
+// Tag texts that would rewrite a terminal or run as a spreadsheet formula are shown inert by
+// every command, and kept as they are in JSON.
+TEST_F(FieldRun, HostileTagTextsAreShownInert) {
+    const std::string tag =
+                          "=1+2\x1b[2J\r\x9b"
+                          "31m",
+                      text1 = "\t=1", text2 = "-2+3";
+    json file = json::parse(contents(image));
+    const std::string bytes = tag + '\0' + text1 + '\0' + text2 + '\0';
+    std::string hex;
+    for (unsigned char b : bytes)
+        hex += {"0123456789abcdef"[b >> 4], "0123456789abcdef"[b & 15]};
+    for (json& record : file["results"]) {
+        if (record["kind"] == 15) record["data"] = hex;
+    }
+    const std::string hostile = dir.write("hostile.json", file.dump());
+    const std::string shown = "=1+2\\x1b[2J\\x0d\\x9b31m";
+
+    const ProcessResult html = runCli({"report", hostile});
+    for (const ProcessResult& r : {runCli({"results", hostile}), runCli({"show", hostile}), html}) {
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_FALSE(holdsControls(r.out));
+        EXPECT_TRUE(has(r.out, shown)) << r.out;
+    }
+    EXPECT_TRUE(has(html.out, "\\x09=1 · -2+3"));
+
+    const ProcessResult csv = runCli({"results", "--csv", hostile});
+    EXPECT_FALSE(holdsControls(csv.out));
+    EXPECT_TRUE(has(csv.out, ",'" + shown + ",'\\x09=1,'-2+3,")) << csv.out;
+
+    const ProcessResult r = runCli({"--json", "results", hostile});
+    EXPECT_FALSE(holdsControls(r.out));
+    EXPECT_EQ(jsonOf(r)["results"][0]["tags"], json({"=1+2\x1b[2J\r\xc2\x9b"
+                                                     "31m",
+                                                     text1, text2}));
+}
+
 // A report sent to a pipe goes through it; the pipe is not replaced by a file (as a rename over
 // it would do, and over /dev/null when run as root).
 TEST_F(FieldRun, ReportIntoAPipeLeavesThePipe) {
     const std::string fifo = dir.path("pipe");
-    const std::string copy = dir.path("copy.html");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    std::thread reader([&] {
-        runProcess({"/bin/sh", "-c", "cat '" + fifo + "' > '" + copy + "'"});
+    // The reader is there before the tool opens the pipe, as a shell's would be; it reads until
+    // the writers are gone after one came.
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    std::string copy;
+    std::thread drain([&] {
+        pollfd p{reader, POLLIN, 0};
+        char buffer[4096];
+        while (poll(&p, 1, -1) > 0) {
+            const ssize_t n = read(reader, buffer, sizeof buffer);
+            if (n > 0) copy.append(buffer, static_cast<size_t>(n));
+            if (n == 0 && (p.revents & POLLHUP)) break;
+        }
     });
     const ProcessResult r = runCli({"report", image, "--out", fifo});
-    reader.join();
+    close(open(fifo.c_str(), O_WRONLY | O_NONBLOCK));  // a writer came, whatever the tool did
+    drain.join();
+    close(reader);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     struct stat st {};
     ASSERT_EQ(stat(fifo.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    ASSERT_EQ(stat(copy.c_str(), &st), 0);
-    EXPECT_GT(st.st_size, 1000);
+    EXPECT_GT(copy.size(), 1000u);
+    EXPECT_TRUE(has(copy, "</html>"));
 }
 
 }  // namespace

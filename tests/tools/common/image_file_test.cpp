@@ -30,6 +30,32 @@ TEST(EmulatorMemoryFile, RoundTripsBothMemoriesWithTheWeekdayTakenFromTheDate) {
     EXPECT_EQ(back.results, file.results);
 }
 
+// Whatever a calibrator stamps an item with is kept as it came: a year byte of 255, a month
+// 13, an hour 99. Only a year byte beyond 255 or a field beyond a byte cannot be a stamp.
+TEST(EmulatorMemoryFile, StampsAreKeptAsTheCalibratorSentThem) {
+    const std::pair<const char*, bool> cases[] = {
+        {"2247-12-31 23:59:59", true},   {"2024-13-00 99:255:60", true},
+        {"1992-00-255 00:00:00", true},  {"1991-12-31 23:59:59", false},
+        {"2248-01-01 00:00:00", false},  {"2024-256-01 00:00:00", false},
+        {"+2024-01-01 00:00:00", false}, {"2024-01-01T00:00:00", false},
+        {"2024-01-01 00:00:00 ", false}, {"2024-01-01 00:00:00099", false},
+    };
+    for (const auto& [stamp, reads] : cases) {
+        SCOPED_TRACE(stamp);
+        MemoryFile file;
+        const std::string problem =
+            read(std::string(R"({"results": [{"kind": 15, "version": 0, "stamp": ")") + stamp +
+                     R"(", "data": ""}]})",
+                 &file);
+        EXPECT_EQ(problem.empty(), reads) << problem;
+        if (!reads) continue;
+        EXPECT_EQ(formatStamp(file.results[0].stamp), stamp);
+        MemoryFile back;
+        ASSERT_EQ(read(formatMemoryFile(file), &back), "");
+        EXPECT_EQ(back.results, file.results);
+    }
+}
+
 TEST(EmulatorMemoryFile, BadDocumentsAreRefusedWithTheItemAndField) {
     const std::string item = R"("kind": 6, "version": 0, "stamp": "2024-05-02 14:03:00")";
     std::string full;  // 17 items of the largest size: one more than a memory holds
@@ -51,7 +77,7 @@ TEST(EmulatorMemoryFile, BadDocumentsAreRefusedWithTheItemAndField) {
         {R"({"procedure": [{"kind": 6, "stamp": "2024-05-02 14:03:00", "data": ""}]})",
          "procedure[0].version: "},
         {R"({"procedure": [{"kind": 6, "version": 0, "stamp": "1991-12-31 23:59:59"}]})",
-         "procedure[0].stamp: must be a date"},
+         "procedure[0].stamp: must be a stamp \"YYYY-MM-DD hh:mm:ss\": a year from 1992 to 2247"},
         {R"({"procedure": [{)" + item + R"(, "data": "abc"}]})",
          "procedure[0].data: must be hexadecimal byte pairs"},
         {R"({"procedure": [{)" + item + R"(, "data": ")" + std::string(2 * 64977, '0') + "\"}]}",
