@@ -16,7 +16,7 @@ namespace kvtlnk {
 namespace {
 
 constexpr float kInfinity = std::numeric_limits<float>::infinity();
-constexpr uint32_t kStepRunning = 4;  // outStepState of a stepping output, kept by a new value
+constexpr uint32_t kStepRunning = 4;  // a stepping output's state, kept by a new value
 constexpr float kPercentLimit = 1000.0f;
 
 // The value as the display shows it: printed with the format and read back.
