@@ -35,7 +35,7 @@ void closeLink() {
     link().close();
 }
 
-uint32_t sendText(const char* text) {
+kvtlnk::PktOutcome sendText(const char* text) {
     return kvtlnk::pkt_send(*link().port(), reinterpret_cast<const uint8_t*>(text),
                             static_cast<uint16_t>(std::strlen(text)));
 }
@@ -63,12 +63,12 @@ BENCHMARK(BM_StopDuringAnExchange)->Unit(benchmark::kMillisecond)->Iterations(10
 
 // Takes the reply of "mu p,0" to its final packet; the number of packets, or 0 on failure.
 int upload() {
-    if (sendText("mu p,0") != 0) return 0;
+    if (sendText("mu p,0") != kvtlnk::PktOutcome::Done) return 0;
     uint8_t buffer[kvtlnk::PACKET_SIZE];
     for (int packets = 1;; ++packets) {
-        const uint32_t n = kvtlnk::pkt_receive(*link().port(), buffer, sizeof buffer);
-        if (n == kvtlnk::kReceiveFailed) return 0;
-        if (n == 1 && buffer[0] == 0x04) return packets;
+        const kvtlnk::PktReceived got = kvtlnk::pkt_receive(*link().port(), buffer, sizeof buffer);
+        if (!got.arrived()) return 0;
+        if (got.size == 1 && buffer[0] == 0x04) return packets;
     }
 }
 

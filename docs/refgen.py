@@ -89,10 +89,13 @@ def blocks(node, sections):
             elif tag == "simplesect" and child.get("kind") in ("return", "see"):
                 key = "RETURN VALUE" if child.get("kind") == "return" else "SEE ALSO"
                 sections.setdefault(key, []).append(blocks(child, sections))
-            elif tag == "simplesect" and child.get("kind") in ("attention", "warning", "note"):
-                # What a caller must not miss stands in a paragraph of its own, marked in bold.
+            elif tag == "simplesect" and child.get("kind") in ("attention", "warning", "note",
+                                                                "par"):
+                # What a caller must not miss stands in a paragraph of its own, marked in bold,
+                # and so does a titled paragraph (the time a call may take), under its title.
+                title = child.findtext("title") or child.get("kind").capitalize()
                 text.append("\n.PP\n\\fB%s:\\fR %s\n.PP\n" % (
-                    child.get("kind").capitalize(), blocks(child, sections).lstrip(".PP\n")))
+                    esc(title), blocks(child, sections).lstrip(".PP\n")))
             elif tag in ("itemizedlist", "orderedlist"):
                 for n, item in enumerate(child.findall("listitem"), 1):
                     mark = "%d." % n if tag == "orderedlist" else "\\(bu"

@@ -1,6 +1,6 @@
 // Writes _header.py, the Python package's view of the public header as the compiler reads it:
 // the prototype of every entry point with its parameter names, the text of every result code,
-// the display's glyphs and the function names.
+// the display's glyphs, the function names, the names each setter takes and the buffer sizes.
 // A type the package has no ctypes type for, an entry point the header lacks or a result code
 // without a text stops the build.
 //
@@ -130,7 +130,29 @@ int main(int argc, char** argv) {
 #define KVTLNK_FUNCTION(name, unit) out += quoted(name) + ", ";
     KVTLNK_FUNCTIONS(KVTLNK_FUNCTION)
 #undef KVTLNK_FUNCTION
-    out += ")\n";
+    out += ")\n\n#: The names each setter takes, in the header's order.\n";
+#define KVTLNK_NAME(name) out += quoted(name) + ", ";
+#define KVTLNK_NAMES(table, list) \
+    out += #table " = (";         \
+    list(KVTLNK_NAME) out += ")\n";
+    KVTLNK_NAMES(INPUT_FUNCTIONS, KVTLNK_INPUT_FUNCTIONS)
+    KVTLNK_NAMES(OUTPUT_FUNCTIONS, KVTLNK_OUTPUT_FUNCTIONS)
+    KVTLNK_NAMES(THERMOCOUPLES, KVTLNK_THERMOCOUPLES)
+    KVTLNK_NAMES(RTDS, KVTLNK_RTDS)
+    KVTLNK_NAMES(TEMPERATURE_UNITS, KVTLNK_TEMPERATURE_UNITS)
+    KVTLNK_NAMES(PRESSURE_UNITS, KVTLNK_PRESSURE_UNITS)
+    KVTLNK_NAMES(LOOP_POWER, KVTLNK_LOOP_POWER)
+    KVTLNK_NAMES(TEMPERATURE_STANDARDS, KVTLNK_TEMPERATURE_STANDARDS)
+    KVTLNK_NAMES(REFERENCE_JUNCTION_MODES, KVTLNK_JUNCTION_MODES)
+#undef KVTLNK_NAMES
+#undef KVTLNK_NAME
+    out += "\n#: Buffer sizes, terminator included.\n";
+#define KVTLNK_SIZE(name) out += #name " = " + std::to_string(KVTLNK_##name) + "\n";
+    KVTLNK_SIZE(NAME_SIZE)
+    KVTLNK_SIZE(VERSION_SIZE)
+    KVTLNK_SIZE(PRESSURE_TEXT_SIZE)
+    KVTLNK_SIZE(DISPLAY_STRING_SIZE)
+#undef KVTLNK_SIZE
 
     if (!complete) return 1;
     FILE* file = std::fopen(argv[1], "w");

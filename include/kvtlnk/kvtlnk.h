@@ -7,7 +7,7 @@
  * - MEM...  the memory image: procedure definitions, directories, results, dump files;
  * - STA...  the calibrator's setup: functions, ranges, units, readings and display strings.
  *
- * Every call returns a result code (KVTLNK_OK, a warning 100-105 or an error 2000-2026) unless
+ * Every call returns a result code (KVTLNK_OK, a warning 100-105 or an error 2000-2027) unless
  * its comment says otherwise; kvtlnkMessage() in kvtlnk_messages.h gives the text of each. A
  * warning means the call did its work and something else changed to allow it, so test for
  * failure with KVTLNK_FAILED(), not against KVTLNK_OK:
@@ -41,8 +41,22 @@
  * library's image and then empties its results memory; an upload copies both memories into
  * the image, where the MEM reading calls decode them. Each transfer is a start call and one
  * step call per item, so the application can show progress; the calibrator's display shows it
- * too. Every exchange blocks the calling thread: one packet waits at most the read time-out
- * per byte and is tried the attempt count of times (both given to KVTopen).
+ * too.
+ *
+ * Every exchange blocks the calling thread, and each ends in bounded time. One packet exchange
+ * of a attempts with read time-out T (both given to KVTopen) ends within a x (T + 0.55 s) at
+ * 9600 baud: each attempt gets the time-out plus the time its frames take on the line (at most
+ * 528 bytes of ten bit times each). A line that brings bytes without completing a frame, however
+ * slowly they come, fails the exchange as a silent line does, with the same code; a silent line
+ * fails it after a x T. Each call's page gives X, the most packet exchanges it makes: the call
+ * returns within X x a x (T + 0.55 s), plus one second where it restarts the link. With the
+ * usual T = 500 ms and a = 5 one exchange takes at most 5.3 s.
+ *
+ * When the port reports that the device behind it is gone (a USB adapter or cable unplugged:
+ * a hang-up, EIO or ENXIO on POSIX; a port the driver no longer answers for on Windows), the
+ * call that talks to it stops at once, without further attempts, and returns
+ * KVTLNK_E_PORT_GONE (2027); so does every later call of the session, KVTclose included (which
+ * still closes the port). Open the session again once the device is back.
  *
  * @code{.c}
  * uint32_t rc = KVTopen(9600, "/dev/ttyUSB0", 500, 5);
@@ -98,7 +112,7 @@
  *
  * @defgroup codes Result codes
  * What the calls return: 0 for success, 100-105 for warnings (the call did its work and
- * something else changed to allow it), 2000-2026 for errors. STAinit() alone reports success
+ * something else changed to allow it), 2000-2027 for errors. STAinit() alone reports success
  * as 1. kvtlnkMessage() gives one line of text for each, saying what happened and what to do.
  *
  * No call throws into the application. Should the library run out of memory during a call, the
@@ -162,6 +176,7 @@
 #define KVTLNK_E_DIRECTORY 2023u              /**< an uploaded item landed at another index */
 #define KVTLNK_E_TOO_LONG 2024u               /**< a name or text is too long for its record */
 #define KVTLNK_E_NO_TAG 2026u                 /**< no tag-identifier record after the result */
+#define KVTLNK_E_PORT_GONE 2027u              /**< the device behind the port is gone (unplugged) */
 /** Whether a result code is an error (2000 and above): warnings 100-105 and STAinit's 1 are
  * success. @param rc  a result code. */
 #define KVTLNK_FAILED(rc) ((rc) >= 2000u)
@@ -466,22 +481,27 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTsetVersion(const char* model, const char* fir
  *                           symbolic link), where "COMn" stands for "/dev/ttySn-1". The port is
  *                           held for exclusive use until KVTclose.
  * @param[in] readTimeoutMs  how long, in milliseconds, the port waits for each byte of a reply
- *                           (500 is the usual value); kept after the session closes.
+ *                           (500 is the usual value), 1 or more: 0, which would wait for ever
+ *                           on a silent line, is refused. Kept after the session closes.
  * @param[in] retries        how many attempts each packet exchange makes (5 is usual; its low
  *                           8 bits are used). A calibrator that is off fails the open after
  *                           about retries x readTimeoutMs per packet.
  * @return KVTLNK_OK: the session is open, the link up and the firmware level set;
- *         KVTLNK_E_ARGUMENT (2013) for a baud other than 9600 or a NULL port name (nothing
- *         changes); KVTLNK_E_NO_SESSION (2017) when the port cannot be opened or configured
- *         (no such device, no permission, held by another program, or a "COM" name without
- *         a port number, such as "COM0"); KVTLNK_E_NO_LINK (2019) when the calibrator does
- *         not answer (switched off, not connected), or when the line brings bytes that never
- *         form a frame (another device on the port);
+ *         KVTLNK_E_ARGUMENT (2013) for a baud other than 9600, a NULL port name or a read
+ *         time-out of 0 (nothing changes: an open session stays open); KVTLNK_E_NO_SESSION
+ *         (2017) when the port cannot be opened or configured (no such device, no permission,
+ *         held by another program, or a "COM" name without a port number, such as "COM0");
+ *         KVTLNK_E_NO_LINK (2019) when the calibrator does not answer (switched off, not
+ *         connected), or when the line brings bytes that never form a frame (another device on
+ *         the port); KVTLNK_E_PORT_GONE (2027) when the port reports the device gone;
  *         KVTLNK_E_REFUSED (2018), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021) or
  *         KVTLNK_E_BAD_REPLY (2022) from the identification exchange; KVTLNK_E_NOT_ACCEPTED
  *         (2005) when the model is not a K27. After any failure the session is closed. When
  *         a session was open and its farewell failed, that code is returned and the old session
  *         is closed all the same.
+ * @par Time
+ *         X = 29 packet exchanges, 37 when a session was open (see @ref session); a calibrator
+ *         that does not answer fails it after 3 x a x T.
  * @see KVTclose, KVTgetK2x, KVTsetVersion
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTopen(int32_t baud, const char* portName, uint32_t readTimeoutMs,
@@ -493,6 +513,8 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTopen(int32_t baud, const char* portName, uint
  * @return KVTLNK_OK, also without a session (nothing is done then); KVTLNK_E_NO_LINK (2019),
  *         KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021), KVTLNK_E_REFUSED (2018) or
  *         KVTLNK_E_BAD_REPLY (2022) when the farewell text did not get through.
+ * @par Time
+ *         X = 8 packet exchanges (see @ref session).
  * @see KVTopen
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTclose(void);
@@ -514,6 +536,8 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTclose(void);
  *         KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when a
  *         report lacks a field, has lines too many, or gives a negative item count. The
  *         outputs are cleared first; after a failure those filled before it keep their values.
+ * @par Time
+ *         X = 21 packet exchanges (see @ref session).
  * @see KVTopen, KVTmemstats
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTgetK2x(char* model, char* ident3, char* firmwareVersion,
@@ -530,6 +554,8 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTgetK2x(char* model, char* ident3, char* firmw
  *         KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when a
  *         memory's line lacks a field, or the report goes on past 16 lines. Both outputs are
  *         cleared first.
+ * @par Time
+ *         X = 27 packet exchanges (see @ref session).
  * @see KVTgetK2x, MEMused
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTmemstats(uint32_t* field3Total, uint32_t* field4Total);
@@ -554,6 +580,8 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTmemstats(uint32_t* field3Total, uint32_t* fie
  *         (2020), KVTLNK_E_NO_REPLY (2021) or KVTLNK_E_BAD_REPLY (2022) when a command fails.
  *         After a failure past the firmware check the calibrator's procedure memory may be
  *         empty.
+ * @par Time
+ *         X = 24 packet exchanges and the second of the link restart (see @ref session).
  * @see KVTdnlStep, KVTclear, MEMclear
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTdnlStart(uint32_t* itemCount);
@@ -575,6 +603,9 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTdnlStart(uint32_t* itemCount);
  *         failed step can be called again: it sends the same record from the start. After a
  *         failure of the last step's results-memory command, remaining is 0 but the results
  *         memory may still hold its items.
+ * @par Time
+ *         X = 25 + 7 x ceil(L / 115) packet exchanges for a record of L bytes (see
+ *         @ref session).
  * @see KVTdnlStart
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTdnlStep(uint32_t* remaining);
@@ -585,6 +616,8 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTdnlStep(uint32_t* remaining);
  * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_NO_LINK (2019) when the link cannot
  *         be brought up or does not come back; KVTLNK_E_REFUSED (2018), KVTLNK_E_SEND (2020),
  *         KVTLNK_E_NO_REPLY (2021) or KVTLNK_E_BAD_REPLY (2022) when a command fails.
+ * @par Time
+ *         X = 17 packet exchanges and the second of the link restart (see @ref session).
  * @see KVTdnlStart
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTclear(void);
@@ -597,13 +630,18 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTclear(void);
  * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_ARGUMENT (2013) for a NULL pointer;
  *         KVTLNK_E_NO_LINK (2019), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021),
  *         KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when an
- *         item count is negative, a directory line lacks a field or is out of order, or a
- *         memory's items add up to more than 16 MiB (no calibrator holds so much);
+ *         item count is negative, a directory line lacks a field or is out of order, its date
+ *         cannot be kept as it came (a year outside 1992-2247, another field outside 0-255;
+ *         any date within those is kept unchecked, see MEMpDir), or a memory's items add up
+ *         to more than 16 MiB (no calibrator holds so much);
  *         KVTLNK_E_IMAGE (2012) when the image cannot take an item; KVTLNK_E_DIRECTORY (2023)
  *         when an item lands at another index of the image. Once the item counts have come, the
  *         image is emptied. A directory is read before its items are made: one past 16 MiB
  *         leaves none of its items; one whose reply goes wrong part-way leaves the items whose
  *         lines came before the fault.
+ * @par Time
+ *         X = 19 + P + R packet exchanges, P and R the item counts of the two memories (see
+ *         @ref session).
  * @see KVTuplStep, MEMpDir, MEMrDir
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTuplStart(uint32_t* itemCount);
@@ -618,6 +656,10 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTuplStart(uint32_t* itemCount);
  *         sends more bytes than the directory gave; KVTLNK_E_NO_LINK (2019), KVTLNK_E_SEND
  *         (2020), KVTLNK_E_NO_REPLY (2021) when an exchange fails. A failed step can be called
  *         again: it fetches the same item from the start.
+ * @par Time
+ *         X = 11 + k packet exchanges, k the data packets that carry the item: ceil(L / 256)
+ *         for an item of L bytes from a calibrator that fills them, at most L (see
+ *         @ref session).
  * @see KVTuplStart
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTuplStep(uint32_t* remaining);
@@ -754,17 +796,22 @@ KVTLNK_API void KVTLNK_CALL MEMstats(uint32_t* procedureRecords, uint32_t* resul
  * @ingroup read
  * The directory entry of a record of the image's procedure memory: what it is, and when it was
  * made (by this library on the PC's local clock, or by the calibrator for uploaded records).
+ * The date is reported as the record holds it. Records this library made hold the PC's date,
+ * in the ranges below. An uploaded record holds the date as the calibrator's clock gave it,
+ * unchecked (a clock that was never set may give month 13 or minute 61): its year is 1992 to
+ * 2247 and every other field 0 to 255 (an upload refuses a date outside those, see
+ * KVTuplStart), and it is reported, and listed by MEMdump, as it came.
  *
  * Directory codes: 32 prompt definition, 33 task start, 34 prompt step, 35 task end, 36
  * strategy, 37 test (template); 0 for anything else, saved setups included.
  * @param[in]  index   procedure index, from 0.
  * @param[out] code    the directory code.
  * @param[out] year    the year, in full (1992 to 2247).
- * @param[out] month   1 to 12.
- * @param[out] day     1 to 31.
- * @param[out] hour    0 to 23.
- * @param[out] minute  0 to 59.
- * @param[out] second  0 to 59. Every output may be NULL.
+ * @param[out] month   1 to 12 (uploaded: 0 to 255).
+ * @param[out] day     1 to 31 (uploaded: 0 to 255).
+ * @param[out] hour    0 to 23 (uploaded: 0 to 255).
+ * @param[out] minute  0 to 59 (uploaded: 0 to 255).
+ * @param[out] second  0 to 59 (uploaded: 0 to 255). Every output may be NULL.
  * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when there is no record at the index (the outputs
  *         are not touched).
  * @see MEMrDir, MEMstats
@@ -774,18 +821,19 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMpDir(int32_t index, uint32_t* code, uint32_t*
                                         uint32_t* minute, uint32_t* second);
 /**
  * @ingroup read
- * The directory entry of a record of the image's results memory, as MEMpDir.
+ * The directory entry of a record of the image's results memory, as MEMpDir: the date as the
+ * record holds it, for uploaded records as the calibrator's clock gave it.
  *
  * Directory codes: 1 and 2 calibration results, 4, 5, 7, 3 and 6 the saved setups of forms 1
  * to 5 (setups that results refer to); 0 for anything else, the tag after each result included.
  * @param[in]  index   results index, from 0.
  * @param[out] code    the directory code.
- * @param[out] year    the year, in full.
- * @param[out] month   1 to 12.
- * @param[out] day     1 to 31.
- * @param[out] hour    0 to 23.
- * @param[out] minute  0 to 59.
- * @param[out] second  0 to 59. Every output may be NULL.
+ * @param[out] year    the year, in full (1992 to 2247).
+ * @param[out] month   1 to 12 (uploaded: 0 to 255).
+ * @param[out] day     1 to 31 (uploaded: 0 to 255).
+ * @param[out] hour    0 to 23 (uploaded: 0 to 255).
+ * @param[out] minute  0 to 59 (uploaded: 0 to 255).
+ * @param[out] second  0 to 59 (uploaded: 0 to 255). Every output may be NULL.
  * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when there is no record at the index (the outputs
  *         are not touched).
  * @see MEMpDir, MEMcalResult
@@ -1399,13 +1447,16 @@ KVTLNK_API uint32_t KVTLNK_CALL STAgetLogData(uint32_t* count, uint32_t* interva
                                               uint32_t* requested);
 /**
  * @ingroup logs
- * When the log started; 1992-01-01 00:00:00 when no log was ever restored.
- * @param[out] year    full year.
- * @param[out] month   1 ... 12.
- * @param[out] day     1 ... 31.
- * @param[out] hour    0 ... 23.
- * @param[out] minute  0 ... 59.
- * @param[out] second  0 ... 59. Outputs may be NULL.
+ * When the log started, as the last restored setup that carries a log holds it;
+ * 1992-01-01 00:00:00 when no log was ever restored. A log that holds no start time holds
+ * zeros, reported as month 0 and day 0 (and 1992, 00:00:00). The calibrator's clock is not
+ * checked: what the setup holds is reported as it came.
+ * @param[out] year    full year, 1992 ... 2247.
+ * @param[out] month   1 ... 12; 0 without a start time; as stored, 0 ... 255.
+ * @param[out] day     1 ... 31; 0 without a start time; as stored, 0 ... 255.
+ * @param[out] hour    0 ... 23; as stored, 0 ... 255.
+ * @param[out] minute  0 ... 59; as stored, 0 ... 255.
+ * @param[out] second  0 ... 59; as stored, 0 ... 255. Outputs may be NULL.
  * @return KVTLNK_OK.
  * @see STAgetLogData
  */

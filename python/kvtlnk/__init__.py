@@ -45,8 +45,8 @@ __version__ = "1.1.0"
 def version():
     """The C library's version text, e.g. ``"1.1"``."""
     import ctypes
-    from . import _library
-    buffer = ctypes.create_string_buffer(4)
+    from . import _header, _library
+    buffer = ctypes.create_string_buffer(_header.VERSION_SIZE)
     _library.call("KVTversion", buffer)
     return buffer.value.decode("ascii")
 

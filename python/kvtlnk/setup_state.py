@@ -6,11 +6,11 @@ from ctypes import byref, c_float, c_int32, c_uint32
 from dataclasses import dataclass
 from typing import List, Optional, Tuple
 
-from . import _library, names
+from . import _header, _library, names
 from .charset import decode, encode
 from .errors import ArgumentError, KvtlnkError, SettingChangedError
 
-_NAME = 15  # function, sensor, unit and mode names, terminator included
+_NAME = _header.NAME_SIZE  # function, sensor, unit and mode names
 _DISPLAY = 43  # display strings
 
 

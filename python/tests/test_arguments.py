@@ -26,7 +26,7 @@ def accepted_calibrator():
     (lambda: Setup().output("tc", "rtd_cu10"), "sensor='rtd_cu10' is not one of the names it "
      "takes: tc_e,"),
     (lambda: Setup().output("curent"), "function='curent' is not one of the names it takes: "
-     "none, current, current_sink, dcv, freq, 2w_ohms, tc, 2w_rtd, pressure"),
+     "none, current, dcv, freq, 2w_ohms, tc, 2w_rtd, pressure, current_sink"),
     (lambda: Setup().loop_power("24V"), "state='24V' is not one of the names it takes: none, "
      "off, 24v, 28v"),
     (lambda: Setup().temperature_units("kelvin"), "units='kelvin' is not one of the names it "

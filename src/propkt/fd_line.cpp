@@ -11,7 +11,13 @@ namespace kvtlnk {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = SerialLine::Clock;
+
+// A failure that says the device behind the descriptor is gone: a hang-up or an end of file
+// (no error number), or the errors of a vanished device.
+bool deviceGone(int err) {
+    return err == 0 || err == EIO || err == ENXIO || err == ENODEV;
+}
 
 int msUntil(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -51,18 +57,21 @@ uint16_t FdLine::read(uint8_t* data, uint16_t count) {
 
 bool FdLine::readAhead(uint16_t got, uint16_t expected) {
     next_ = end_ = 0;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_);
-    int gatherMs = trickles_ ? static_cast<int>((expected - 1) * byteTimeUs_ / 1000) : 0;
-    if (readTimeoutMs_ != 0 && gatherMs > static_cast<int>(readTimeoutMs_)) {
-        gatherMs = static_cast<int>(readTimeoutMs_);
+    const Clock::time_point now = Clock::now();
+    if (now >= deadline_) return false;
+    Clock::time_point deadline = deadline_;
+    if (readTimeoutMs_ != 0) {
+        deadline = std::min(deadline, now + std::chrono::milliseconds(readTimeoutMs_));
     }
+    int gatherMs = trickles_ ? static_cast<int>((expected - 1) * byteTimeUs_ / 1000) : 0;
+    if (deadline != Clock::time_point::max()) gatherMs = std::min(gatherMs, msUntil(deadline));
     if (gatherMs > 0) {
         pause(static_cast<uint32_t>(gatherMs));
         // The bytes are there by now; anything else is for the wait below to find out.
         const ssize_t n = calls_.read(fd_, ahead_, sizeof ahead_);
         if (n > 0) {
             end_ = static_cast<uint16_t>(n);
-            lost_ = false;
+            lost_ = gone_ = false;
             return true;
         }
     }
@@ -76,7 +85,7 @@ bool FdLine::readAhead(uint16_t got, uint16_t expected) {
             if (n > 0) {
                 end_ = static_cast<uint16_t>(n);
                 if (gatherMs == 0) trickles_ = n == 1;
-                lost_ = false;
+                lost_ = gone_ = false;
                 return true;
             }
             if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
@@ -91,7 +100,7 @@ bool FdLine::readAhead(uint16_t got, uint16_t expected) {
 FdLine::Wait FdLine::waitReadable(Clock::time_point deadline, int* err) {
     for (;;) {
         pollfd p{fd_, POLLIN, 0};
-        int timeout = readTimeoutMs_ == 0 ? -1 : msUntil(deadline);
+        int timeout = deadline == Clock::time_point::max() ? -1 : msUntil(deadline);
         int r = calls_.poll(&p, 1, timeout);
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) {
@@ -105,12 +114,17 @@ FdLine::Wait FdLine::waitReadable(Clock::time_point deadline, int* err) {
 }
 
 void FdLine::lineLost(uint16_t got, const char* call, int err) {
+    gone_ = gone_ || deviceGone(err);
     if (!lost_) {
         lost_ = true;
         trace_.text("ReadComm failed, read %d bytes\n", got);  // the Windows driver's text
         trace_.callFailure(call, err, "line hung up");
     }
-    pause(readTimeoutMs_ != 0 ? readTimeoutMs_ : kDeadLinePauseMs);
+    uint32_t ms = readTimeoutMs_ != 0 ? readTimeoutMs_ : kDeadLinePauseMs;
+    if (deadline_ != Clock::time_point::max()) {
+        ms = std::min(ms, static_cast<uint32_t>(msUntil(deadline_)));
+    }
+    pause(ms);
 }
 
 uint16_t FdLine::write(const uint8_t* data, uint16_t count) {
@@ -125,6 +139,7 @@ uint16_t FdLine::write(const uint8_t* data, uint16_t count) {
         if (err == EINTR) continue;
         const bool full = err == EAGAIN || err == EWOULDBLOCK;
         if (full && waitWritable()) continue;
+        if (!full && err != 0 && deviceGone(err)) gone_ = true;
         trace_.text("WriteComm failed after %d bytes\n", done);  // the Windows driver's text
         trace_.callFailure(full ? "poll" : "write", full ? 0 : err, "no room to write");
         break;

@@ -17,10 +17,12 @@ namespace kvtlnk {
 // each. Only when nothing read ahead is left does a read wait in poll(), at most the read
 // time-out for every byte (0 waits for ever). Where the bytes trickle in one wake-up each (a
 // UART without a FIFO) and the caller has said that more are bound to come, the line first
-// sleeps while all but the last of them arrive at its byte time. A read of 0 bytes purges the
+// sleeps while all but the last of them arrive at its byte time. No wait goes past the line's
+// deadline (setDeadline). A read of 0 bytes purges the
 // receive side, what was read ahead included. When the other end is gone (hang-up, EIO, ENXIO, end
 // of file) a read first hands out what was read ahead, then sleeps for the time-out and returns
-// what it had, so a dead line costs no CPU; the loss is traced once, until bytes flow again. Writes
+// what it had, so a dead line costs no CPU; the loss is traced once, until bytes flow again. A
+// hang-up, EIO or ENXIO (in either direction) says the device is gone (gone()). Writes
 // are retried on EINTR and wait for room when the descriptor is non-blocking. The descriptor is not
 // owned. The line calls the system through the calls it is given and traces its failures to the
 // trace it is given.
@@ -42,6 +44,10 @@ class FdLine : public SerialLine {
     uint16_t write(const uint8_t* data, uint16_t count) override;
     uint16_t read(uint8_t* data, uint16_t count) override;
     void expect(uint16_t bytes) override { expected_ = bytes; }
+    bool gone() const override { return gone_; }
+    Clock::duration attemptTime(uint32_t bytes) const override {
+        return attemptTimeAt(bytes, byteTimeUs_, readTimeoutMs_);
+    }
     // Discards what has arrived and not been handed out.
     void purgeInput() { purge(TCIFLUSH); }
     // Discards that, and what was written and has not left yet.
@@ -53,7 +59,7 @@ class FdLine : public SerialLine {
     // time-out or the line was lost (got: the bytes this read has handed out, for the trace).
     bool readAhead(uint16_t got, uint16_t expected);
     void purge(int queues);
-    Wait waitReadable(std::chrono::steady_clock::time_point deadline, int* err);
+    Wait waitReadable(Clock::time_point deadline, int* err);
     bool waitWritable();
     void lineLost(uint16_t got, const char* call, int err);
     // Sleeps in the kernel for ms milliseconds, EINTR or not.
@@ -64,6 +70,7 @@ class FdLine : public SerialLine {
     int fd_;
     uint32_t readTimeoutMs_;
     bool lost_ = false;
+    bool gone_ = false;  // the loss was a hang-up, EIO or ENXIO: the device is gone
     uint32_t byteTimeUs_ = 0;
     uint16_t expected_ = 1;  // bytes promised to the next read
     bool trickles_ = false;  // the last wait for bytes woke to a single one

@@ -21,6 +21,11 @@ bool isBadComName(const char* name) {
     return true;
 }
 
+// Why an exchange failed, as the packet calls report it.
+PktOutcome failure(PacketPort& port) {
+    return port.line().gone() ? PktOutcome::LineGone : PktOutcome::Failed;
+}
+
 }  // namespace
 
 LinkOpen Link::open(uint32_t baud, const char* portName, PortRole role) {
@@ -43,25 +48,25 @@ bool Link::close() {
     return serial_.close();
 }
 
-uint32_t pkt_send(PacketPort& port, const uint8_t* data, uint16_t length) {
-    if (data == nullptr) return 1;
-    if (length == 0) return 2;
-    if (length > PACKET_SIZE) return 3;
+PktOutcome pkt_send(PacketPort& port, const uint8_t* data, uint16_t length) {
+    if (data == nullptr) return PktOutcome::NoData;
+    if (length == 0) return PktOutcome::NoLength;
+    if (length > PACKET_SIZE) return PktOutcome::TooLong;
     PacketBuffer packet(const_cast<uint8_t*>(data), length, length);
     port.trace().exchange(">", data, length);
-    if (port.send(packet)) return 0;
+    if (port.send(packet)) return PktOutcome::Done;
     port.trace().exchange("not acknowledged");
-    return 4;
+    return failure(port);
 }
 
-uint32_t pkt_receive(PacketPort& port, uint8_t* buffer, uint16_t capacity) {
+PktReceived pkt_receive(PacketPort& port, uint8_t* buffer, uint16_t capacity) {
     PacketBuffer packet(buffer, buffer != nullptr ? capacity : 0);
     if (!port.receive(packet)) {
         port.trace().exchange("no reply");
-        return kReceiveFailed;
+        return {failure(port), 0};
     }
     port.trace().exchange("<", buffer, packet.size());
-    return packet.size();
+    return {PktOutcome::Done, packet.size()};
 }
 
 bool linkConnect(PacketPort& port) {

@@ -41,14 +41,27 @@ class Link {
     std::optional<PacketPort> port_;
 };
 
-// Sends one packet over the port: 0 when it was acknowledged; 1 without data, 2 for a length of
-// 0, 3 for a length above PACKET_SIZE, all three without touching the line; 4 when the exchange
-// failed.
-uint32_t pkt_send(PacketPort& port, const uint8_t* data, uint16_t length);
+// What became of a packet given to pkt_send, or what pkt_receive brought.
+enum class PktOutcome : uint8_t {
+    Done,      // the packet was acknowledged, or a packet arrived
+    NoData,    // pkt_send without data: the line was not touched
+    NoLength,  // pkt_send of 0 bytes: idem
+    TooLong,   // pkt_send of more than PACKET_SIZE bytes: idem
+    Failed,    // the exchange failed: no acknowledgement, or no packet
+    LineGone,  // it failed because the device behind the port is gone (unplugged)
+};
 
-// Receives one packet into the buffer: its length (at most capacity), or kReceiveFailed.
-constexpr uint32_t kReceiveFailed = 0xFFFFFFFFu;
-uint32_t pkt_receive(PacketPort& port, uint8_t* buffer, uint16_t capacity);
+// Sends one packet over the port.
+PktOutcome pkt_send(PacketPort& port, const uint8_t* data, uint16_t length);
+
+// Receives one packet into the buffer: Done with its length (at most capacity), Failed or
+// LineGone.
+struct PktReceived {
+    PktOutcome outcome;
+    uint16_t size;
+    bool arrived() const { return outcome == PktOutcome::Done; }
+};
+PktReceived pkt_receive(PacketPort& port, uint8_t* buffer, uint16_t capacity);
 
 // Brings the link up from a clean line: both queues purged, then the connect exchange.
 bool linkConnect(PacketPort& port);

@@ -69,6 +69,30 @@ class FrameWriter {
     uint16_t count_ = 0;
 };
 
+// Bounds the waits of an exchange by what its attempts can legitimately take: for each, the
+// frames it moves at the line's rate and one read time-out (the line's attemptTime). An exchange
+// run inside another (the reconnect of a send that lost step) stays within the outer bound.
+class ExchangeBound {
+  public:
+    ExchangeBound(SerialLine& line, unsigned attempts, uint32_t frameBytes)
+        : line_(line), outer_(line.deadline()) {
+        const SerialLine::Clock::duration perAttempt = line.attemptTime(frameBytes);
+        if (perAttempt == SerialLine::Clock::duration::zero()) return;
+        const auto bound = SerialLine::Clock::now() + perAttempt * attempts;
+        if (bound < outer_) line.setDeadline(bound);
+    }
+    ~ExchangeBound() { line_.setDeadline(outer_); }
+    ExchangeBound(const ExchangeBound&) = delete;
+    ExchangeBound& operator=(const ExchangeBound&) = delete;
+
+  private:
+    SerialLine& line_;
+    SerialLine::Clock::time_point outer_;
+};
+
+// A link request or its answer: a frame without data.
+constexpr uint32_t kControlFrame = frameBudget(0);
+
 // Where the receiver stands in the byte stream.
 enum class RxState {
     Outside,       // between frames
@@ -85,10 +109,6 @@ enum class RxState {
 constexpr uint8_t kStillToCome[] = {1, 6, 5, 4, 3, 2, 1};
 
 }  // namespace
-
-uint32_t frameBudget(uint16_t capacity) {
-    return 2u * capacity + 8u;
-}
 
 uint16_t crc16Update(uint16_t reg, const uint8_t* bytes, uint32_t n) {
     for (uint32_t i = 0; i < n; ++i)
@@ -252,7 +272,8 @@ bool PacketPort::disconnect() {
 }
 
 bool PacketPort::linkControl(FrameKind request, LinkState during, LinkState accepted) {
-    for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
+    ExchangeBound bound(line_, attempts_, 2 * kControlFrame);
+    for (unsigned attempt = 0; attempt < attempts_ && !line_.gone(); ++attempt) {
         state_ = during;
         // A connect starts from a clean line; a disconnect must not lose what is queued.
         if (request == FrameKind::FRAME_CONNECT) flushInput();
@@ -269,7 +290,9 @@ bool PacketPort::linkControl(FrameKind request, LinkState during, LinkState acce
 }
 
 bool PacketPort::awaitFrame(PacketBuffer* packet, bool* completed, RxOutcome* outcome) {
-    const Received r = receiveFrame(packet);
+    // Nothing will come from a device that is gone (the frame just sent did not leave either).
+    const Received r =
+        line_.gone() ? Received{false, RxOutcome::RX_UNKNOWN_TYPE} : receiveFrame(packet);
     *completed = *completed || r.completed;
     *outcome = r.outcome;
     return r.completed;
@@ -286,8 +309,9 @@ bool PacketPort::receive(PacketBuffer& packet) {
 
 bool PacketPort::masterSend(PacketBuffer& packet) {
     if (state_ == LinkState::LINK_DOWN) return false;
+    ExchangeBound bound(line_, attempts_, frameBudget(packet.size()) + kControlFrame);
     bool completed = false;
-    for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
+    for (unsigned attempt = 0; attempt < attempts_ && !line_.gone(); ++attempt) {
         if (attempt > 0) trace_.exchange("sending again");
         sendFrame(FrameKind::FRAME_DATA, &packet);
         state_ = LinkState::LINK_DATA_PENDING;
@@ -310,8 +334,9 @@ bool PacketPort::masterSend(PacketBuffer& packet) {
 
 bool PacketPort::masterReceive(PacketBuffer& packet) {
     if (state_ == LinkState::LINK_DOWN) return false;
+    ExchangeBound bound(line_, attempts_, frameBudget(packet.capacity()) + kControlFrame);
     bool completed = false;
-    for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
+    for (unsigned attempt = 0; attempt < attempts_ && !line_.gone(); ++attempt) {
         RxOutcome outcome;
         const bool framed = awaitFrame(&packet, &completed, &outcome);
         if (framed && outcome == RxOutcome::FRAME_DATA) {
@@ -336,8 +361,9 @@ bool PacketPort::masterReceive(PacketBuffer& packet) {
 }
 
 bool PacketPort::slaveReceive(PacketBuffer& packet) {
+    ExchangeBound bound(line_, attempts_, frameBudget(packet.capacity()) + kControlFrame);
     bool completed = false;
-    for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
+    for (unsigned attempt = 0; attempt < attempts_ && !line_.gone(); ++attempt) {
         RxOutcome outcome;
         if (awaitFrame(&packet, &completed, &outcome)) {
             const bool idle = state_ == LinkState::LINK_DOWN || state_ == LinkState::LINK_UP;
@@ -378,8 +404,9 @@ bool PacketPort::slaveReceive(PacketBuffer& packet) {
 
 bool PacketPort::slaveSend(PacketBuffer& packet) {
     if (state_ == LinkState::LINK_DOWN) return false;
+    ExchangeBound bound(line_, attempts_, frameBudget(packet.size()) + kControlFrame);
     bool completed = false;
-    for (unsigned attempt = 0; attempt < attempts_; ++attempt) {
+    for (unsigned attempt = 0; attempt < attempts_ && !line_.gone(); ++attempt) {
         if (state_ == LinkState::LINK_DOWN) {
             flushInput();
             sendFrame(FrameKind::FRAME_DISCONNECT, nullptr);

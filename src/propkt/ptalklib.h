@@ -14,7 +14,9 @@ uint16_t crc16Update(uint16_t reg, const uint8_t* bytes, uint32_t n);
 
 // The most bytes a frame of a packet of up to capacity bytes takes on the wire: every data byte
 // doubled, the framing and the check value.
-uint32_t frameBudget(uint16_t capacity);
+constexpr uint32_t frameBudget(uint16_t capacity) {
+    return 2u * capacity + 8u;
+}
 
 // Where one end of the link stands.
 enum class LinkState : int32_t {
@@ -85,9 +87,11 @@ class PacketPort {
     // PACKET_SIZE is allowed for). A read that brings no byte ends the call as not completed,
     // and so does a line that keeps sending without forming a frame (the wrong device on the
     // port, noise): a call reads at most frameBudget(capacity) bytes up to the start of its
-    // first frame (its 0x10 0x02 included) and as many again from there on. Every exchange
-    // therefore ends after at most attempts x 2 x frameBudget bytes, each waited for at most
-    // the line's read time-out, with the outcome of a silent line.
+    // first frame (its 0x10 0x02 included) and as many again from there on. On a line that
+    // knows its rate, every exchange also ends, with the outcome of a silent line, once its
+    // attempts have taken what they legitimately can (the line's attemptTime for the frames
+    // out and back, per attempt), however slowly the bytes dribble in. No exchange makes a further
+    // attempt once the line reports that the device is gone.
     struct Received {
         bool completed;
         RxOutcome outcome;

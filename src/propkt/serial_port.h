@@ -59,6 +59,9 @@ class SerialPort : public SerialLine {
     uint16_t write(const uint8_t* data, uint16_t count) override;
     void purgeAll() override;
     void expect(uint16_t bytes) override;
+    bool gone() const override;
+    // Ten bit times a byte at the baud rate, and the read time-out.
+    Clock::duration attemptTime(uint32_t bytes) const override;
     // Lets written bytes leave first (bounded), restores the line's former settings, closes.
     bool close();
 

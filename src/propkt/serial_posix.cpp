@@ -154,6 +154,7 @@ bool SerialPort::open(const char* portName) {
 uint16_t SerialPort::read(uint8_t* data, uint16_t count) {
     if (!impl_->line) return 0;
     impl_->line->setReadTimeout(readTimeoutMs_);
+    impl_->line->setDeadline(deadline_);
     return impl_->line->read(data, count);
 }
 
@@ -167,6 +168,10 @@ uint16_t SerialPort::write(const uint8_t* data, uint16_t count) {
         return 0;
     }
     return impl_->line->write(data, count);
+}
+
+bool SerialPort::gone() const {
+    return impl_->line && impl_->line->gone();
 }
 
 void SerialPort::purgeAll() {

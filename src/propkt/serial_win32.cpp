@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -42,6 +43,7 @@ struct SerialPort::Impl {
     HANDLE handle = INVALID_HANDLE_VALUE;
     DCB dcb{};
     DWORD lastError = 0;
+    bool gone = false;  // the driver no longer answers for the handle: the adapter was removed
     COMSTAT status{};
     // Bytes that the driver had queued at a read were read with it and wait here to be handed
     // out; nothing is read ahead that was not already there.
@@ -59,7 +61,9 @@ struct SerialPort::Impl {
     bool queryStatus() {
         lastError = 0;
         status = COMSTAT{};
-        return ClearCommError(handle, &lastError, &status) != 0;
+        const bool answered = ClearCommError(handle, &lastError, &status) != 0;
+        gone = gone || !answered;
+        return answered;
     }
 
     // Reports the error bits and the bytes left in the queues, and purges: the transmit side
@@ -93,6 +97,7 @@ bool SerialPort::isOpen() const {
 bool SerialPort::open(const char* portName) {
     close();
     Impl& p = *impl_;
+    p.gone = false;
     std::string path = devicePathFor(portName != nullptr ? portName : "");
     p.handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                            nullptr);
@@ -134,11 +139,19 @@ uint16_t SerialPort::read(uint8_t* data, uint16_t count) {
     p.next += got;
     if (got == count) return count;
 
-    // Waits at most readTimeoutMs for the first byte and between bytes; 0 means no time-out.
+    // Waits at most readTimeoutMs for the first byte and between bytes (0 means no time-out),
+    // and never past the deadline.
+    DWORD waitMs = readTimeoutMs_;
+    if (deadline_ != Clock::time_point::max()) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
+        if (left <= 0) return static_cast<uint16_t>(got);
+        if (waitMs == 0 || static_cast<uint64_t>(left) < waitMs) waitMs = static_cast<DWORD>(left);
+    }
     COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = readTimeoutMs_;
+    timeouts.ReadIntervalTimeout = waitMs;
     timeouts.ReadTotalTimeoutMultiplier = 0;
-    timeouts.ReadTotalTimeoutConstant = readTimeoutMs_;
+    timeouts.ReadTotalTimeoutConstant = waitMs;
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = 0;
     SetCommTimeouts(p.handle, &timeouts);
@@ -164,6 +177,10 @@ uint16_t SerialPort::read(uint8_t* data, uint16_t count) {
         p.commErrorReport();
     }
     return static_cast<uint16_t>(got + std::min(n, need));
+}
+
+bool SerialPort::gone() const {
+    return impl_->handle != INVALID_HANDLE_VALUE && impl_->gone;
 }
 
 // The driver's receive FIFO gathers the bytes; what it holds is read ahead as a whole.

@@ -16,42 +16,29 @@ constexpr char kStatusPrefix[] = "sf link,";
 constexpr size_t kStatusPrefixLength = sizeof kStatusPrefix - 1;
 constexpr size_t kStatusTextMax = kStatusCommandMax - kStatusPrefixLength;  // 247
 
-uint32_t tryCommand(PacketPort& port, const uint8_t* bytes, uint16_t length) {
-    if (pkt_send(port, bytes, length) != 0) return KVTLNK_E_SEND;
-    if (uint32_t r = receiveStatus(port, kLongLine)) return r;
-    return receiveFinal(port);
-}
-
 bool isBlank(uint8_t b) {
     return b == ' ' || b == '\t';
 }
 
 }  // namespace
 
-bool ensureLink(SessionState& session, PacketPort& port) {
-    if (session.linkEstablished == 0 && !linkConnect(port)) return false;
-    if (!port.isUp() && !linkConnect(port)) return false;
+uint32_t ensureLink(SessionState& session, PacketPort& port) {
+    if ((session.linkEstablished == 0 || !port.isUp()) && !linkConnect(port)) {
+        return port.line().gone() ? KVTLNK_E_PORT_GONE : KVTLNK_E_NO_LINK;
+    }
     session.linkEstablished = 1;
-    return true;
+    return KVTLNK_OK;
 }
 
 uint32_t sendCommand(SessionState& session, PacketPort& port, const uint8_t* bytes,
                      uint16_t length) {
-    if (!ensureLink(session, port)) return KVTLNK_E_NO_LINK;
-    uint32_t result = tryCommand(port, bytes, length);
-    if (result != KVTLNK_OK && port.isUp()) result = tryCommand(port, bytes, length);
-    return result;
+    if (uint32_t r = ensureLink(session, port)) return r;
+    return exchange(port, bytes, length, Limits{kLongLine, true});
 }
 
 uint32_t sendCommand(SessionState& session, PacketPort& port, const char* text) {
     return sendCommand(session, port, reinterpret_cast<const uint8_t*>(text),
                        static_cast<uint16_t>(std::strlen(text)));
-}
-
-uint32_t sendText(PacketPort& port, const char* text) {
-    const auto* bytes = reinterpret_cast<const uint8_t*>(text);
-    return pkt_send(port, bytes, static_cast<uint16_t>(std::strlen(text))) == 0 ? KVTLNK_OK
-                                                                                : KVTLNK_E_SEND;
 }
 
 uint16_t statusCommand(const char* text, char (&out)[kStatusCommandMax]) {
@@ -87,7 +74,7 @@ uint32_t sendProgress(SessionState& session, PacketPort& port, const char* first
     return sendStatusText(session, port, text);
 }
 
-bool restartLink(SessionState& session, PacketPort& port) {
+uint32_t restartLink(SessionState& session, PacketPort& port) {
     port.disconnect();
     port.trace().exchange("link down for a restart; up again after a second");
     session.linkEstablished = 0;
@@ -128,28 +115,57 @@ int32_t readDecimal(const char* field) {
     return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
 }
 
-uint32_t receiveStatus(PacketPort& port, uint16_t capacity) {
-    uint8_t status[kLongLine];
-    const uint32_t n = pkt_receive(port, status, capacity < kLongLine ? capacity : kLongLine);
-    if (n == kReceiveFailed) return KVTLNK_E_NO_REPLY;
-    return n == 1 && status[0] == '0' ? KVTLNK_OK : KVTLNK_E_REFUSED;
+uint32_t Reply::begin(const uint8_t* bytes, uint16_t length) {
+    const PktOutcome sent = pkt_send(port_, bytes, length);
+    if (sent != PktOutcome::Done)
+        return sent == PktOutcome::LineGone ? KVTLNK_E_PORT_GONE : KVTLNK_E_SEND;
+    ReplyLine status;
+    if (uint32_t r = next(status)) return r;
+    return status.size() == 1 && status.bytes()[0] == '0' ? KVTLNK_OK : KVTLNK_E_REFUSED;
 }
 
-uint32_t receiveFinal(PacketPort& port) {
-    // Room for a whole line, so that a data line where the 0x04 belongs is taken and reported
-    // as a malformed reply rather than overflowing and timing out.
-    uint8_t final[kLongLine];
-    const uint32_t n = pkt_receive(port, final, sizeof final);
-    if (n == kReceiveFailed) return KVTLNK_E_NO_REPLY;
-    return n == 1 && final[0] == kEndOfReply ? KVTLNK_OK : KVTLNK_E_BAD_REPLY;
+uint32_t Reply::begin(const char* command) {
+    return begin(reinterpret_cast<const uint8_t*>(command),
+                 static_cast<uint16_t>(std::strlen(command)));
 }
 
-uint32_t ReplyLine::receive(PacketPort& port, uint16_t capacity) {
-    const uint16_t room = capacity < kLongLine ? capacity : kLongLine;
-    const uint32_t n = pkt_receive(port, bytes_, room);
-    if (n == kReceiveFailed) return KVTLNK_E_NO_REPLY;
-    reader_.makeFilled(bytes_, kLongLine, static_cast<uint16_t>(n < room ? n : room));
+uint32_t Reply::next(ReplyLine& line) {
+    return take(line, room_);
+}
+
+uint32_t Reply::end() {
+    ReplyLine final;
+    if (uint32_t r = take(final, kLongLine)) return r;
+    return final.isEndOfReply() ? KVTLNK_OK : KVTLNK_E_BAD_REPLY;
+}
+
+uint32_t Reply::take(ReplyLine& line, uint16_t room) {
+    const PktReceived got = pkt_receive(port_, line.bytes_, room);
+    if (!got.arrived()) {
+        return got.outcome == PktOutcome::LineGone ? KVTLNK_E_PORT_GONE : KVTLNK_E_NO_REPLY;
+    }
+    line.reader_.makeFilled(line.bytes_, kLongLine, got.size);
     return KVTLNK_OK;
+}
+
+uint32_t exchange(PacketPort& port, const uint8_t* command, uint16_t length, const Limits& limits,
+                  ReplyLine* lines, int count) {
+    auto once = [&] {
+        Reply reply(port, limits.room);
+        if (uint32_t r = reply.begin(command, length)) return r;
+        for (int i = 0; i < count; ++i) {
+            if (uint32_t r = reply.next(lines[i])) return r;
+        }
+        return reply.end();
+    };
+    const uint32_t r = once();
+    return r != KVTLNK_OK && limits.retry && port.isUp() ? once() : r;
+}
+
+uint32_t exchange(PacketPort& port, const char* command, const Limits& limits, ReplyLine* lines,
+                  int count) {
+    return exchange(port, reinterpret_cast<const uint8_t*>(command),
+                    static_cast<uint16_t>(std::strlen(command)), limits, lines, count);
 }
 
 void ReplyLine::assign(const uint8_t* bytes, uint32_t n) {

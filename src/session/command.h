@@ -18,18 +18,15 @@ constexpr uint16_t kShortLine = 128;  // reply lines of "id", "ed", "ms", "md"
 constexpr uint16_t kLongLine = 256;   // status packets of sendCommand, "ma" and "mu" replies
 
 // Brings the packet link up when this session has not done so yet, or when the packet port
-// has fallen back to its down state; false when the calibrator does not answer.
-bool ensureLink(SessionState& session, PacketPort& port);
+// has fallen back to its down state: 0; 2019 when the calibrator does not answer; 2027 when the
+// device behind the port is gone.
+uint32_t ensureLink(SessionState& session, PacketPort& port);
 
 // Sends one command whose reply has no data packets; a failed try is repeated once while the
-// link stays up. 0, 2018, 2019, 2020, 2021 or 2022.
+// link stays up. 0, 2018, 2019, 2020, 2021, 2022, or 2027 once the device is gone.
 uint32_t sendCommand(SessionState& session, PacketPort& port, const uint8_t* bytes,
                      uint16_t length);
 uint32_t sendCommand(SessionState& session, PacketPort& port, const char* text);
-
-// Sends the command of a reply with data packets, which the caller then takes itself: 0, or
-// 2020 when it was not acknowledged.
-uint32_t sendText(PacketPort& port, const char* text);
 
 // The "sf link" command that shows text on the calibrator's display: at most 247 characters,
 // cut at the first CR and then the first LF, with "|" for ","; "sf link" alone when the text
@@ -43,8 +40,9 @@ uint32_t sendStatusText(SessionState& session, PacketPort& port, const char* tex
 uint32_t sendProgress(SessionState& session, PacketPort& port, const char* firstText, int32_t step,
                       int64_t total);
 
-// Link restart after "ds": disconnect, forget the link, wait one second, bring it up again.
-bool restartLink(SessionState& session, PacketPort& port);
+// Link restart after "ds": disconnect, forget the link, wait one second, bring it up again (the
+// result of ensureLink).
+uint32_t restartLink(SessionState& session, PacketPort& port);
 
 // Takes the next field of a reply line from the reader: leading spaces and tabs skipped, up to
 // the next "," or the end of the line, "|" read as ",". The copy is cut to outSize - 1
@@ -56,15 +54,9 @@ bool nextField(PacketBuffer& reader, char* out, size_t outSize);
 // the digits up to the first non-digit; 0 without digits. Clamped to the 32-bit range.
 int32_t readDecimal(const char* field);
 
-// The parts of a reply that the data-carrying commands take one by one.
-uint32_t receiveStatus(PacketPort& port, uint16_t capacity);  // 0, 2021, or 2018 but for "0"
-uint32_t receiveFinal(PacketPort& port);                      // 0, 2021, or 2022 but for 0x04
-
-// One reply line with its field reader.
+// One reply line, or one raw data packet, with its field reader.
 class ReplyLine {
   public:
-    // 0, or 2021 when no packet came; the line is at most capacity bytes (up to kLongLine).
-    uint32_t receive(PacketPort& port, uint16_t capacity);
     // Takes the line's bytes from a packet already received (cut to kLongLine).
     void assign(const uint8_t* bytes, uint32_t n);
 
@@ -75,10 +67,55 @@ class ReplyLine {
     bool number(int32_t* value);
     // The whole line read as one decimal number.
     int32_t asNumber() const;
+    // The packet as it came: the final packet of a reply is the single byte 0x04.
+    const uint8_t* bytes() const { return bytes_; }
+    uint16_t size() const { return reader_.size(); }
+    bool isEndOfReply() const { return size() == 1 && bytes_[0] == kEndOfReply; }
 
   private:
+    friend class Reply;
     uint8_t bytes_[kLongLine] = {};
     PacketBuffer reader_{bytes_, kLongLine};
 };
+
+// One command and its reply, taken part by part: the command and its status packet, each data
+// packet, the final packet. Every packet of the reply is taken into at most `room` bytes (up to
+// kLongLine); a reply cut off by a failure is not drained.
+class Reply {
+  public:
+    Reply(PacketPort& port, uint16_t room)
+        : port_(port), room_(room < kLongLine ? room : kLongLine) {}
+
+    // Sends the command, then takes the status packet: 0; 2020 when the command was not
+    // acknowledged; 2021 when no status came; 2018 for any status but "0". Every part gives
+    // 2027 instead of 2020 or 2021 when the device behind the port is gone.
+    uint32_t begin(const uint8_t* bytes, uint16_t length);
+    uint32_t begin(const char* command);
+    // The next data packet into line: 0, or 2021 when none came.
+    uint32_t next(ReplyLine& line);
+    // The final packet: 0; 2021 when none came; 2022 for anything but the single byte 0x04
+    // (room for a whole line, so that a line where the 0x04 belongs is told apart from silence).
+    uint32_t end();
+
+  private:
+    uint32_t take(ReplyLine& line, uint16_t room);
+
+    PacketPort& port_;
+    uint16_t room_;
+};
+
+// How an exchange takes its reply: every packet of it into at most `room` bytes (up to
+// kLongLine), and whether a failed try is made once more while the link stays up.
+struct Limits {
+    uint16_t room;
+    bool retry = false;
+};
+
+// A whole exchange: the command, exactly `count` data lines into lines, the final packet. 0, or
+// the code of the first part that failed (that of the second try, when there is one).
+uint32_t exchange(PacketPort& port, const uint8_t* command, uint16_t length, const Limits& limits,
+                  ReplyLine* lines = nullptr, int count = 0);
+uint32_t exchange(PacketPort& port, const char* command, const Limits& limits,
+                  ReplyLine* lines = nullptr, int count = 0);
 
 }  // namespace kvtlnk

@@ -51,12 +51,12 @@ uint32_t allocateItem(PacketPort& port, const Record& record, int32_t index) {
     char command[64];
     std::snprintf(command, sizeof command, "ma p,%d,%d,%lu", record.kind(), record.version(),
                   static_cast<unsigned long>(record.length() == 0 ? 1 : record.length()));
-    if (uint32_t r = sendText(port, command)) return r;
-    if (uint32_t r = receiveStatus(port, kLongLine)) return r;
+    Reply reply(port, kLongLine);
+    if (uint32_t r = reply.begin(command)) return r;
     ReplyLine line;
-    if (uint32_t r = line.receive(port, kLongLine)) return r;
+    if (uint32_t r = reply.next(line)) return r;
     if (line.asNumber() != index) return KVTLNK_E_BAD_REPLY;
-    return receiveFinal(port);
+    return reply.end();
 }
 
 uint32_t sendBlocks(SessionState& s, PacketPort& port, const Record& record, int32_t index) {
@@ -75,11 +75,11 @@ uint32_t downloadStart(SessionState& s, PacketPort& port, const MemoryImage& ima
     if (s.sessionOpen == 0) return KVTLNK_E_NO_SESSION;
     if (itemCount == nullptr) return KVTLNK_E_ARGUMENT;
     *itemCount = 0;
-    if (!ensureLink(s, port)) return KVTLNK_E_NO_LINK;
+    if (uint32_t r = ensureLink(s, port)) return r;
     if (uint32_t r = firmwareCheck(s.firmwareLevel, image.procedure())) return r;
 
     if (uint32_t r = sendCommand(s, port, "ds")) return r;
-    if (!restartLink(s, port)) return KVTLNK_E_NO_LINK;
+    if (uint32_t r = restartLink(s, port)) return r;
     sendStatusText(s, port, "Clearing Task Memory");  // only a courtesy to the display
     if (uint32_t r = sendCommand(s, port, "mc p")) return r;
 
@@ -113,10 +113,10 @@ uint32_t downloadStep(SessionState& s, PacketPort& port, const MemoryImage& imag
 
 uint32_t clearProcedures(SessionState& s, PacketPort& port) {
     if (s.sessionOpen == 0) return KVTLNK_E_NO_SESSION;
-    if (!ensureLink(s, port)) return KVTLNK_E_NO_LINK;
+    if (uint32_t r = ensureLink(s, port)) return r;
     if (uint32_t r = sendCommand(s, port, "mc p")) return r;
     if (uint32_t r = sendCommand(s, port, "ds")) return r;
-    return restartLink(s, port) ? KVTLNK_OK : KVTLNK_E_NO_LINK;
+    return restartLink(s, port);
 }
 
 }  // namespace kvtlnk

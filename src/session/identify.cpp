@@ -8,15 +8,7 @@ namespace kvtlnk {
 
 namespace {
 
-// The command, then a reply of exactly `count` lines: status, the lines, the final packet.
-uint32_t query(PacketPort& port, const char* command, ReplyLine* lines, int count) {
-    if (uint32_t r = sendText(port, command)) return r;
-    if (uint32_t r = receiveStatus(port, kShortLine)) return r;
-    for (int i = 0; i < count; ++i) {
-        if (uint32_t r = lines[i].receive(port, kShortLine)) return r;
-    }
-    return receiveFinal(port);
-}
+constexpr Limits kQuery{kShortLine};
 
 // The most memories whose lines KVTmemstats adds up: the calibrator has two.
 constexpr int kMaxMemoryLines = 16;
@@ -27,14 +19,14 @@ void clearText(char* text, size_t size) {
 
 uint32_t identification(PacketPort& port, const Identity& id, uint32_t* edValue) {
     ReplyLine line;
-    if (uint32_t r = query(port, "id", &line, 1)) return r;
+    if (uint32_t r = exchange(port, "id", kQuery, &line, 1)) return r;
     if (!line.field(id.model, id.modelSize) ||
         !line.field(id.firmwareVersion, id.firmwareVersionSize) ||
         !line.field(id.ident3, id.ident3Size)) {
         return KVTLNK_E_BAD_REPLY;
     }
 
-    if (uint32_t r = query(port, "ed", &line, 1)) return r;
+    if (uint32_t r = exchange(port, "ed", kQuery, &line, 1)) return r;
     int32_t value = 0;
     if (!line.skip(8) || !line.number(&value)) return KVTLNK_E_BAD_REPLY;
     *edValue = static_cast<uint32_t>(value);
@@ -45,7 +37,7 @@ uint32_t identification(PacketPort& port, const Identity& id, uint32_t* edValue)
 
 uint32_t itemCounts(PacketPort& port, int32_t* procItems, int32_t* resultItems) {
     ReplyLine lines[2];
-    if (uint32_t r = query(port, "ms", lines, 2)) return r;
+    if (uint32_t r = exchange(port, "ms", kQuery, lines, 2)) return r;
     // A memory cannot hold fewer than no items.
     if (!lines[0].skip(5) || !lines[0].number(procItems) || *procItems < 0) {
         return KVTLNK_E_BAD_REPLY;
@@ -68,7 +60,7 @@ uint32_t getK2x(SessionState& s, PacketPort& port, const Identity& id, uint32_t*
     clearText(id.firmwareVersion, id.firmwareVersionSize);
     *edValue = *procItems = *resultItems = 0;
 
-    if (!ensureLink(s, port)) return KVTLNK_E_NO_LINK;
+    if (uint32_t r = ensureLink(s, port)) return r;
     if (uint32_t r = sendStatusText(s, port, "Identifying K27")) return r;
     if (uint32_t r = identification(port, id, edValue)) return r;
 
@@ -85,21 +77,18 @@ uint32_t memStats(SessionState& s, PacketPort& port, uint32_t* field3Total, uint
     if (field3Total == nullptr || field4Total == nullptr) return KVTLNK_E_ARGUMENT;
     *field3Total = *field4Total = 0;
 
-    if (!ensureLink(s, port)) return KVTLNK_E_NO_LINK;
+    if (uint32_t r = ensureLink(s, port)) return r;
     if (uint32_t r = sendStatusText(s, port, "Getting Memory Statistics")) return r;
-    if (uint32_t r = sendText(port, "ms")) return r;
-    if (uint32_t r = receiveStatus(port, kShortLine)) return r;
+    Reply reply(port, kShortLine);
+    if (uint32_t r = reply.begin("ms")) return r;
 
     // One line per memory, up to the final packet: a reply that goes on past kMaxMemoryLines
     // lines is no calibrator's.
     for (int lines = 0;; ++lines) {
-        uint8_t packet[kShortLine];
-        const uint32_t n = pkt_receive(port, packet, kShortLine);
-        if (n == kReceiveFailed) return KVTLNK_E_NO_REPLY;
-        if (n == 1 && packet[0] == kEndOfReply) return KVTLNK_OK;
-        if (lines == kMaxMemoryLines) return KVTLNK_E_BAD_REPLY;
         ReplyLine line;
-        line.assign(packet, n);
+        if (uint32_t r = reply.next(line)) return r;
+        if (line.isEndOfReply()) return KVTLNK_OK;
+        if (lines == kMaxMemoryLines) return KVTLNK_E_BAD_REPLY;
         int32_t field3 = 0;
         int32_t field4 = 0;
         if (!line.skip(2) || !line.number(&field3)) return KVTLNK_E_BAD_REPLY;

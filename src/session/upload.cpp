@@ -24,7 +24,8 @@ constexpr uint64_t kMaxMemoryBytes = 16u << 20;
 constexpr int32_t kMaxItems =
     static_cast<int32_t>(kMaxMemoryBytes / (RecordStore::kHeaderBytes + 2));
 
-// An item as its directory line describes it, each field cut to the width of its place.
+// An item as its directory line describes it: kind, version and length cut to the width of
+// their places, the date stamp as the calibrator's clock gave it.
 struct DirectoryItem {
     uint16_t kind;
     uint16_t version;
@@ -39,19 +40,30 @@ bool readDirectoryLine(ReplyLine& line, int32_t (&fields)[kDirectoryFields]) {
     return true;
 }
 
-DirectoryItem itemOf(const int32_t (&f)[kDirectoryFields]) {
-    DirectoryItem item{static_cast<uint16_t>(f[1]), static_cast<uint16_t>(f[2]),
-                       static_cast<uint16_t>(f[3]), DateStamp{}};
-    DateStamp& stamp = item.stamp;
-    // Unsigned arithmetic: any year the line brings is cut to its byte without overflow.
-    stamp.year = static_cast<uint8_t>(static_cast<uint32_t>(f[4]) - DateStamp::kBaseYear);
+// A field of the date stamp fits its byte.
+bool fitsByte(int32_t value, int32_t base = 0) {
+    return value >= base && value - base <= 0xFF;
+}
+
+// The item of a directory line; false when its date cannot be kept as it came: a year outside
+// 1992-2247, or another field outside 0-255. Within those, whatever the calibrator's clock said
+// is kept (a clock never set may give month 13 or minute 61), so it reads back as it came.
+bool itemOf(const int32_t (&f)[kDirectoryFields], DirectoryItem* item) {
+    if (!fitsByte(f[4], DateStamp::kBaseYear)) return false;
+    for (int i = 5; i < kDirectoryFields; ++i) {
+        if (!fitsByte(f[i])) return false;
+    }
+    *item = DirectoryItem{static_cast<uint16_t>(f[1]), static_cast<uint16_t>(f[2]),
+                          static_cast<uint16_t>(f[3]), DateStamp{}};
+    DateStamp& stamp = item->stamp;
+    stamp.year = static_cast<uint8_t>(f[4] - DateStamp::kBaseYear);
     stamp.month = static_cast<uint8_t>(f[5]);
     stamp.day = static_cast<uint8_t>(f[6]);
     stamp.weekday = static_cast<uint8_t>(f[7]);
     stamp.hour = static_cast<uint8_t>(f[8]);
     stamp.minute = static_cast<uint8_t>(f[9]);
     stamp.second = static_cast<uint8_t>(f[10]);
-    return item;
+    return true;
 }
 
 // Creates the directory's item j in the store: kind, version, zeroed data, date stamp.
@@ -74,27 +86,28 @@ uint32_t createItem(RecordStore& store, int32_t j, const DirectoryItem& item) {
 // directory past the bound is refused with nothing allocated for it. A reply that goes wrong
 // part-way still leaves the items whose lines came before it, as the calibrator sent them.
 uint32_t fetchDirectory(PacketPort& port, const char* command, int32_t count, RecordStore& store) {
-    if (uint32_t r = sendText(port, command)) return r;
-    if (uint32_t r = receiveStatus(port, kShortLine)) return r;
+    Reply reply(port, kShortLine);
+    if (uint32_t r = reply.begin(command)) return r;
     std::vector<DirectoryItem> items;
     uint64_t bytes = 0;
     uint32_t result = KVTLNK_OK;
     for (int32_t j = 0; j < count; ++j) {
         ReplyLine line;
         int32_t fields[kDirectoryFields];
-        if ((result = line.receive(port, kShortLine)) != KVTLNK_OK) break;
-        if (!readDirectoryLine(line, fields) || fields[0] != j) {
+        if ((result = reply.next(line)) != KVTLNK_OK) break;
+        DirectoryItem item{};
+        if (!readDirectoryLine(line, fields) || fields[0] != j || !itemOf(fields, &item)) {
             result = KVTLNK_E_BAD_REPLY;
             break;
         }
-        items.push_back(itemOf(fields));
+        items.push_back(item);
         bytes += RecordStore::recordShare(items.back().length);
         if (bytes > kMaxMemoryBytes) return KVTLNK_E_BAD_REPLY;
     }
     for (size_t j = 0; j < items.size(); ++j) {
         if (uint32_t r = createItem(store, static_cast<int32_t>(j), items[j])) return r;
     }
-    return result != KVTLNK_OK ? result : receiveFinal(port);
+    return result != KVTLNK_OK ? result : reply.end();
 }
 
 // Both memories' items together; the counts come from the calibrator and may be anything.
@@ -106,23 +119,21 @@ int64_t itemTotal(const SessionState& s) {
 uint32_t fetchItem(PacketPort& port, char letter, int32_t index, Record& record) {
     char command[32];
     std::snprintf(command, sizeof command, "mu %c,%d", letter, static_cast<int>(index));
-    if (uint32_t r = sendText(port, command)) return r;
-    if (uint32_t r = receiveStatus(port, kLongLine)) return r;
+    Reply reply(port, kLongLine);
+    if (uint32_t r = reply.begin(command)) return r;
     ReplyLine line;
-    if (uint32_t r = line.receive(port, kLongLine)) return r;
+    if (uint32_t r = reply.next(line)) return r;
     const int64_t announced = line.asNumber();
     if (announced > record.length()) return KVTLNK_E_BAD_REPLY;
 
-    uint8_t packet[kLongLine];
     for (int64_t got = 0; got < announced;) {
-        const uint32_t n = pkt_receive(port, packet, kLongLine);
-        if (n == kReceiveFailed) return KVTLNK_E_NO_REPLY;
+        if (uint32_t r = reply.next(line)) return r;
         // An empty packet would let a confused calibrator keep the step going for ever.
-        if (n == 0 || got + n > record.length()) return KVTLNK_E_BAD_REPLY;
-        std::memcpy(record.data() + got, packet, n);
-        got += n;
+        if (line.size() == 0 || got + line.size() > record.length()) return KVTLNK_E_BAD_REPLY;
+        std::memcpy(record.data() + got, line.bytes(), line.size());
+        got += line.size();
     }
-    return receiveFinal(port);
+    return reply.end();
 }
 
 }  // namespace
@@ -131,7 +142,7 @@ uint32_t uploadStart(SessionState& s, PacketPort& port, MemoryImage& image, uint
     if (s.sessionOpen == 0) return KVTLNK_E_NO_SESSION;
     if (itemCount == nullptr) return KVTLNK_E_ARGUMENT;
     *itemCount = 0;
-    if (!ensureLink(s, port)) return KVTLNK_E_NO_LINK;
+    if (uint32_t r = ensureLink(s, port)) return r;
     if (uint32_t r = itemCounts(port, &s.procedureItemCount, &s.resultItemCount)) return r;
     if (s.procedureItemCount > kMaxItems || s.resultItemCount > kMaxItems) {
         return KVTLNK_E_BAD_REPLY;

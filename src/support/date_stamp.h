@@ -6,7 +6,8 @@
 namespace kvtlnk {
 
 // The calibrator's 7-byte date and time of a record or of a log: one unsigned byte each, in
-// this order on the wire and in setup records.
+// this order on the wire and in setup records. The ranges are those of a clock that keeps
+// time; a stamp from the calibrator is kept as it came, whatever its clock said.
 struct DateStamp {
     uint8_t second = 0;   // 0-59
     uint8_t minute = 0;   // 0-59

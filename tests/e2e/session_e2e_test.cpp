@@ -228,7 +228,7 @@ TEST_F(E2e, EveryFailureHasItsCode) {
         {"17 ms lines", [](Calibrator& e) { e.faults().replaceLines("ms", Strings(17, "p,,1,1,0,0")); }, memstats, 2022, 1},
         {"negative item count", [](Calibrator& e) { e.faults().replaceLines("ms", {"p,,0,0,0,-2147483648", "r,,0,0,0,0"}); e.faults().replaceLines("md p", {}); }, uplStart, 2022, 1},
         {"directory past 16 MiB", bigDirectory, uplStart, 2022, 1},
-        {"directory year far out", [](Calibrator& e) { e.faults().replaceLines("md p", {"0,10,0,3,-99999999999,1,2,3,4,5,6"}); }, uplStart, 0, 1},
+        {"directory year far out", [](Calibrator& e) { e.faults().replaceLines("md p", {"0,10,0,3,-99999999999,1,2,3,4,5,6"}); }, uplStart, 2022, 1},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -243,6 +243,39 @@ TEST_F(E2e, EveryFailureHasItsCode) {
             ASSERT_FALSE(sent.empty()) << c.what;
             EXPECT_EQ(std::count(sent.begin(), sent.end(), sent.front()), c.tries) << c.what;
         }
+    }
+}
+
+// A date from the calibrator's clock is kept as it came, whatever the clock said, and read back
+// so; one that no stamp can hold refuses the upload.
+TEST_F(E2e, DirectoryDatesAreKeptAsTheyCameOrRefused) {
+    using Date = std::vector<uint32_t>;  // year, month, day, hour, minute, second
+    const struct {
+        const char* date;  // year,month,day,weekday,hour,minute,second
+        uint32_t result;
+        Date reported;
+    } cases[] = {
+        {"1998,6,15,1,12,30,45", KVTLNK_OK, {1998, 6, 15, 12, 30, 45}},
+        {"2092,13,31,6,23,61,59", KVTLNK_OK, {2092, 13, 31, 23, 61, 59}},
+        {"2247,0,0,0,255,255,255", KVTLNK_OK, {2247, 0, 0, 255, 255, 255}},
+        {"1992,1,1,0,0,0,0", KVTLNK_OK, {1992, 1, 1, 0, 0, 0}},
+        {"2248,1,1,0,0,0,0", KVTLNK_E_BAD_REPLY, {}},
+        {"1991,12,31,0,0,0,0", KVTLNK_E_BAD_REPLY, {}},
+        {"2024,256,1,0,0,0,0", KVTLNK_E_BAD_REPLY, {}},
+        {"2024,1,1,0,0,0,-1", KVTLNK_E_BAD_REPLY, {}},
+    };
+    ASSERT_TRUE(emu->replaceMemory(kvttools::Memory::Results, {item(15, 0, 3)}));
+    for (const auto& c : cases) {
+        emu->faults().replaceLines("md r", {std::string("0,15,0,3,") + c.date}, 1);
+        uint32_t n = 0;
+        EXPECT_EQ(KVTuplStart(&n), c.result) << c.date;
+        if (c.result != KVTLNK_OK) continue;
+        Date reported(6);
+        uint32_t code = 0;
+        ASSERT_EQ(MEMrDir(0, &code, &reported[0], &reported[1], &reported[2], &reported[3],
+                          &reported[4], &reported[5]),
+                  KVTLNK_OK);
+        EXPECT_EQ(reported, c.reported) << c.date;
     }
 }
 
@@ -297,6 +330,15 @@ TEST_F(E2e, NullPointersAndCallsWithoutASessionAreRefused) {
     EXPECT_EQ(KVTopen(9600, nullptr, kTimeoutMs, kAttempts), KVTLNK_E_ARGUMENT);
     EXPECT_EQ(KVTopen(9600, "/dev/no-such-port", kTimeoutMs, kAttempts), KVTLNK_E_NO_SESSION);
     EXPECT_EQ(library().session.sessionOpen, 0);
+}
+
+// A read time-out of 0 would wait for ever on a silent line: refused before anything changes.
+TEST_F(E2e, ZeroTimeOutIsRefusedAndTheOpenSessionStays) {
+    EXPECT_EQ(KVTopen(9600, emu->portPath().c_str(), 0, kAttempts), KVTLNK_E_ARGUMENT);
+    EXPECT_EQ(library().session.sessionOpen, 1);
+    EXPECT_TRUE(emu->commands().empty()) << "no farewell, no identification";
+    uint32_t n = 0;
+    EXPECT_EQ(KVTmemstats(&n, &n), KVTLNK_OK);
 }
 
 TEST_F(E2e, RefusedModelClosesTheSession) {

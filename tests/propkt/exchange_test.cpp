@@ -207,11 +207,11 @@ TEST(Link, RefusalsBeforeTheLine) {
     DuplexLine line(10);
     PacketPort port(line.master(), PortRole::Master);  // its link is down
     uint8_t data[PACKET_SIZE + 1] = {};
-    EXPECT_EQ(pkt_send(port, nullptr, 5), 1u);
-    EXPECT_EQ(pkt_send(port, data, 0), 2u);
-    EXPECT_EQ(pkt_send(port, data, PACKET_SIZE + 1), 3u);
-    EXPECT_EQ(pkt_send(port, data, PACKET_SIZE), 4u);
-    EXPECT_EQ(pkt_receive(port, data, 1), kReceiveFailed);
+    EXPECT_EQ(pkt_send(port, nullptr, 5), PktOutcome::NoData);
+    EXPECT_EQ(pkt_send(port, data, 0), PktOutcome::NoLength);
+    EXPECT_EQ(pkt_send(port, data, PACKET_SIZE + 1), PktOutcome::TooLong);
+    EXPECT_EQ(pkt_send(port, data, PACKET_SIZE), PktOutcome::Failed);
+    EXPECT_EQ(pkt_receive(port, data, 1).outcome, PktOutcome::Failed);
     EXPECT_TRUE(line.master().writes().empty());
 }
 

@@ -22,7 +22,7 @@ constexpr uint32_t kMasterTimeoutMs = 500;
 const Packet kEot{0x04};
 
 struct Exchange {
-    uint32_t sent = 0;            // pkt_send's result
+    uint32_t sent = 0;            // pkt_send's outcome: 0 acknowledged, 4 failed
     std::vector<Packet> packets;  // as received, up to the final 0x04
     bool receiveFailed = false;   // a packet did not come
 
@@ -35,15 +35,16 @@ struct Exchange {
 // the final 0x04.
 Exchange exchange(PacketPort& port, const Packet& command) {
     Exchange e;
-    e.sent = kvtlnk::pkt_send(port, command.data(), static_cast<uint16_t>(command.size()));
+    e.sent = static_cast<uint32_t>(
+        kvtlnk::pkt_send(port, command.data(), static_cast<uint16_t>(command.size())));
     while (e.sent == 0) {
         uint8_t buffer[kvtlnk::PACKET_SIZE];
-        const uint32_t n = kvtlnk::pkt_receive(port, buffer, sizeof buffer);
-        if (n == kvtlnk::kReceiveFailed) {
+        const kvtlnk::PktReceived got = kvtlnk::pkt_receive(port, buffer, sizeof buffer);
+        if (!got.arrived()) {
             e.receiveFailed = true;
             break;
         }
-        e.packets.emplace_back(buffer, buffer + n);
+        e.packets.emplace_back(buffer, buffer + got.size);
         if (e.packets.back() == kEot || e.packets.front() != toPacket("0")) break;
     }
     return e;
@@ -193,7 +194,7 @@ TEST_F(EmulatorOverTheWire, ADownloadIsFollowedByAFieldRunWhenAsked) {
 TEST_F(EmulatorOverTheWire, StopEndsAnExchangeInProgressAndStartServesAgain) {
     PacketPort& port = *link.port();
     const Packet id = toPacket("id");
-    ASSERT_EQ(kvtlnk::pkt_send(port, id.data(), 2), 0u);
+    ASSERT_EQ(kvtlnk::pkt_send(port, id.data(), 2), kvtlnk::PktOutcome::Done);
     // The status frame is taken and not acknowledged: the emulator waits 5 attempts of a second
     // each for the acknowledgement before it would give up by itself.
     uint8_t status[8];
