@@ -20,13 +20,13 @@ void thermocoupleSource(SetupState&) {
 // A 4-20 mA input read in percent of span, as a restored setup holds it: 62.5 % from 14 mA.
 void percentInput(SetupState& s) {
     STAsetInput("current", "");
-    s.inRange = 5;
-    s.inScaledMode = kScalePercent;
-    s.inScaledP1 = 0.004f;
-    s.inScaledP2 = 0.020f;
-    s.inDisplayValue = 62.5f;
-    s.inUnscaledValue = 0.014f;
-    s.inReadingValid = 1;
+    s.changeInput().range = 5;
+    s.inScaled.mode = kScalePercent;
+    s.inScaled.p1 = 0.004f;
+    s.inScaled.p2 = 0.020f;
+    s.inReadings.display = 62.5f;
+    s.inReadings.unscaled = 0.014f;
+    s.inReadings.valid = 1;
 }
 
 // Both strings of both sides, as one poll of the display reads them, with one side shaped (the

@@ -27,8 +27,10 @@ std::unique_ptr<MemoryImage> resultsMemory(int n) {
     memClear(*image);
     SetupState s;
     initSetup(s);
-    s.inFunction = 1, s.inUnits = 2, s.inRange = 5, s.outFunction = 2, s.outUnits = 1;
-    s.inScaleOn = s.outScaleOn = 1;
+    InputSettings& in = s.changeInput();
+    OutputSettings& out = s.changeOutput();
+    in.function = 1, in.units = 2, in.range = 5, out.function = 2, out.units = 1;
+    s.inScale.on = s.outScale.on = 1;
     const Record& setup = *image->procedure().selectRecord(saveSetup(s, image->procedure()));
     std::vector<uint8_t> result(12 + 22 * kPoints);
     storeU32(&result[4], kStrategy);
@@ -120,7 +122,7 @@ void BM_SaveAndRestoreALoggedSetup(benchmark::State& state) {
     std::vector<float> samples(kLogCapacity, 1.5f);
     SetupState s(samples.data(), kLogCapacity);
     initSetup(s);
-    s.setupCode = 2, s.logCount = kLogCapacity;
+    s.setupCode = 2, s.log.count = kLogCapacity;
     MemoryImage image;
     for (auto _ : state) {
         int32_t index = -1;
@@ -129,7 +131,7 @@ void BM_SaveAndRestoreALoggedSetup(benchmark::State& state) {
         image.results().beginRecord(saved.kind(), saved.version());
         image.results().writeBytes(saved.data(), static_cast<int32_t>(saved.length()));
         image.results().endRecord();
-        if (staRestore(s, image, 0) != 0 || s.logCount != kLogCapacity) {
+        if (staRestore(s, image, 0) != 0 || s.log.count != kLogCapacity) {
             state.SkipWithError("the setup does not come back");
         }
         image.procedure().truncate(0);

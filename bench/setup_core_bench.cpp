@@ -17,22 +17,20 @@ using bench::reportAllocations;
 // commit recomputes the junction, the source temperature, the EMF and its range.
 void BM_CommitThermocoupleSource(benchmark::State& state) {
     SetupState s;
-    s.outFunction = kFnTc;
-    s.outTcType = 4;
-    s.outUnits = kUnitFahrenheit;
-    s.outElecUnits = kUnitVolts;
-    s.outTrefMode = kTrefUser;
-    s.outTrefUnits = kUnitCelsius;
-    s.outTrefValue = 23.0f;
+    OutputSettings& out = s.changeOutput();
+    out.function = kFnTc;
+    out.tcType = 4;
+    out.units = kUnitFahrenheit;
+    out.elecUnits = kUnitVolts;
+    out.tref = ReferenceJunction{kTrefUser, 23.0f, kUnitCelsius};
     s.tempStd = static_cast<uint32_t>(state.range(0));
     float t = 212.0f;
     const long before = gAllocations.load();
     for (auto _ : state) {
         t = t == 212.0f ? 1832.0f : 212.0f;
-        s.outValue = t;
-        s.markChanged(kChangedOutput);
+        s.changeOutput().value = t;  // marks the output changed
         benchmark::DoNotOptimize(s.commit());
-        benchmark::DoNotOptimize(s.outElecValue);
+        benchmark::DoNotOptimize(s.outState.elecValue);
     }
     reportAllocations(state, before);
 }

@@ -48,8 +48,8 @@ void saveSetup(int code, const char* in, float inLow, float inHigh, const char* 
     STAinit();
     SetupState& s = library().setup;
     s.setupCode = code;
-    if (code == 2) s.logRequested = 5, s.logInterval = 2;
-    if (code == 3) s.pressureHigh = 100, s.pressureModulePresent = 1;
+    if (code == 2) s.log.requested = 5, s.log.interval = 2;
+    if (code == 3) s.module.high = 100, s.module.present = 1;
     STAsetInput(in, std::string(in) == "tc" ? "tc_k" : "");
     STAsetInputScale(inLow, inHigh);
     STAsetOutput(out, "", outValue, 0);

@@ -60,9 +60,10 @@ uint32_t loadEntryRanges(MemoryImage& image, const EntryRanges** ranges) {
             return KVTLNK_E_RECORD;
         }
         const SetupState& s = loaded->setup;
-        loaded->in = sideRanges(inputRanges, s, s.inFunction, s.inUnits, s.inTcType, s.inRtdType);
-        loaded->out =
-            sideRanges(outputRanges, s, s.outFunction, s.outUnits, s.outTcType, s.outRtdType);
+        const InputSettings& in = s.in();
+        const OutputSettings& out = s.out();
+        loaded->in = sideRanges(inputRanges, s, in.function, in.units, in.tcType, in.rtdType);
+        loaded->out = sideRanges(outputRanges, s, out.function, out.units, out.tcType, out.rtdType);
         current.ranges = std::move(loaded);
     }
     *ranges = current.ranges.get();

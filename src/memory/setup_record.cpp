@@ -7,6 +7,7 @@
 
 #include "kvtlnk/kvtlnk.h"
 #include "memory/record_layout.h"
+#include "memory/setup_blocks.h"
 #include "readings/units.h"
 #include "setup/name_tables.h"
 #include "setup/range_tables.h"
@@ -17,99 +18,10 @@ namespace kvtlnk {
 
 namespace {
 
-using S = SetupState;
-
-// One field of a block: its offset, its width in the record (4, 2 or 1 bytes) and the member
-// that holds it. A one-byte field holds the member's low byte and is sign-extended back into
-// the member's width.
-struct Field {
-    uint8_t at;
-    uint8_t width;
-    float S::*real;
-    uint32_t S::*word;
-    uint16_t S::*half;
-    uint8_t S::*small;
-};
-constexpr Field f32(uint8_t at, float S::*m) {
-    return {at, 4, m, nullptr, nullptr, nullptr};
-}
-constexpr Field u32(uint8_t at, uint32_t S::*m) {
-    return {at, 4, nullptr, m, nullptr, nullptr};
-}
-constexpr Field u16(uint8_t at, uint16_t S::*m) {
-    return {at, 2, nullptr, nullptr, m, nullptr};
-}
-constexpr Field byte(uint8_t at, uint32_t S::*m) {
-    return {at, 1, nullptr, m, nullptr, nullptr};
-}
-constexpr Field byte(uint8_t at, uint16_t S::*m) {
-    return {at, 1, nullptr, nullptr, m, nullptr};
-}
-constexpr Field byte(uint8_t at, uint8_t S::*m) {
-    return {at, 1, nullptr, nullptr, nullptr, m};
-}
-
-// Head fields; the offset (52), the range code (58), the cont mode (70) and the flag byte (74)
-// have rules of their own.
-constexpr uint32_t kHeadOffset = 52;
-constexpr uint32_t kHeadRangeCode = 58;
-constexpr uint32_t kHeadContMode = 70;
-constexpr uint32_t kHeadFlags = 74;
-constexpr uint32_t kHeadTcType = 66;
-constexpr uint32_t kHeadRtdType = 67;
-const Field kHead[] = {
-    f32(0, &S::inRawReading),     f32(4, &S::inFreqReading),   f32(8, &S::inContReading),
-    f32(12, &S::inScaleLow),      f32(16, &S::inScaleHigh),    f32(20, &S::inScaledP1),
-    f32(24, &S::inScaledP2),      f32(28, &S::inTrefValue),    f32(32, &S::inValue),
-    f32(36, &S::inUnscaledValue), f32(40, &S::inLogValue),     f32(44, &S::inDisplayValue),
-    f32(48, &S::inPercentError),  u16(56, &S::inError),        byte(59, &S::inFreqRange),
-    byte(60, &S::inAutoRange),    byte(61, &S::inElecUnits),   byte(62, &S::inUnits),
-    byte(63, &S::inTrefUnits),    byte(64, &S::inFunction),    byte(65, &S::inScaledMode),
-    byte(66, &S::inTcType),       byte(67, &S::inRtdType),     byte(68, &S::inRangeSetting),
-    byte(69, &S::inTrefMode),     byte(71, &S::inFlagCounter), byte(72, &S::inOffsetOn),
-    byte(73, &S::inScaleOn),      byte(75, &S::tempStd),       byte(76, &S::outFunction),
-    byte(77, &S::loopPower),      byte(78, &S::setupCode),
-};
-
-const Field kMinMax[] = {
-    f32(0, &S::inMax),       f32(4, &S::inMin),        byte(8, &S::inMaxRange),
-    byte(9, &S::inMinRange), byte(10, &S::inMinMaxOn),
-};
-
-// Output fields; the range code (66) and the flag byte (70) have rules of their own.
-constexpr uint32_t kOutRangeCode = 66;
-constexpr uint32_t kOutFlags = 70;
-constexpr uint32_t kOutTcType = 64;
-constexpr uint32_t kOutRtdType = 65;
-const Field kOutput[] = {
-    f32(0, &S::outValue),        f32(4, &S::outSetValue),    f32(8, &S::outFreqAmplitude),
-    f32(12, &S::outScaleLow),    f32(16, &S::outScaleHigh),  f32(20, &S::outScaledP1),
-    f32(24, &S::outScaledP2),    f32(28, &S::outTrefValue),  f32(32, &S::outIncrement),
-    f32(36, &S::outStepLow),     f32(40, &S::outStepSize),   f32(44, &S::outStepHigh),
-    f32(48, &S::testTolerance),  u16(52, &S::outError),      u16(54, &S::outStepIndex),
-    u16(56, &S::outStepTotal),   byte(58, &S::outStepState), byte(59, &S::outStepDwell),
-    byte(60, &S::outElecUnits),  byte(61, &S::outUnits),     byte(62, &S::outTrefUnits),
-    byte(63, &S::outScaledMode), byte(64, &S::outTcType),    byte(65, &S::outRtdType),
-    byte(67, &S::outTrefMode),   byte(68, &S::testTolOn),    byte(69, &S::outScaleOn),
-    byte(71, &S::outConfirmed),
-};
-
-// Pressure-module block: two texts in 10-byte fields, six reserved bytes, the limits, the code.
-constexpr uint32_t kModuleText1 = 0;
-constexpr uint32_t kModuleText2 = 10;
-constexpr uint32_t kModuleTextField = 10;
-const Field kModule[] = {f32(26, &S::pressureHigh), f32(30, &S::pressureLow),
-                         u16(34, &S::pressureCode)};
-
-// Logging block: three counts, the two stamps, then the samples.
-constexpr uint32_t kLogCount = 8;
-constexpr uint32_t kLogStart = 12;
-constexpr uint32_t kLogLast = 20;
-const Field kLog[] = {u32(0, &S::logInterval), u32(4, &S::logRequested),
-                      u32(kLogCount, &S::logCount)};
+using namespace setup_blocks;
 
 // Flag-byte bits of the head and the output block.
-constexpr uint8_t kFlagBit = 0x1;         // inReadingValid, outChanged
+constexpr uint8_t kFlagBit = 0x1;         // a valid input reading; an applied output
 constexpr uint8_t kPressureRefBit = 0x2;  // a pressure module is present on a function 14 side
 
 // Status of a pressure module that was missing, cleared when a module with a name comes back.
@@ -117,43 +29,6 @@ constexpr uint16_t kStatusNoPressureModule = 15032;
 
 // The change bits a restore leaves: both sides' settings and two more the calibrator keeps.
 constexpr uint32_t kChangedByRestore = 0x30003;
-
-template <size_t N>
-void pack(const SetupState& s, const Field (&fields)[N], uint8_t* block) {
-    for (const Field& f : fields) {
-        uint8_t* p = block + f.at;
-        if (f.real != nullptr) {
-            storeF32(p, s.*f.real);
-        } else if (f.width == 4) {
-            storeU32(p, s.*f.word);
-        } else if (f.width == 2) {
-            storeU16(p, s.*f.half);
-        } else {
-            *p = static_cast<uint8_t>(f.word ? s.*f.word : f.half ? s.*f.half : s.*f.small);
-        }
-    }
-}
-
-template <size_t N>
-void unpack(SetupState& s, const Field (&fields)[N], const uint8_t* block) {
-    for (const Field& f : fields) {
-        const uint8_t* p = block + f.at;
-        const auto b = static_cast<int8_t>(*p);
-        if (f.real != nullptr) {
-            s.*f.real = loadF32(p);
-        } else if (f.width == 4) {
-            s.*f.word = loadU32(p);
-        } else if (f.width == 2) {
-            s.*f.half = loadU16(p);
-        } else if (f.word != nullptr) {
-            s.*f.word = static_cast<uint32_t>(int32_t{b});
-        } else if (f.half != nullptr) {
-            s.*f.half = static_cast<uint16_t>(int16_t{b});
-        } else {
-            s.*f.small = static_cast<uint8_t>(b);
-        }
-    }
-}
 
 uint32_t signExtended(uint8_t b) {
     return static_cast<uint32_t>(int32_t{static_cast<int8_t>(b)});
@@ -163,7 +38,7 @@ uint32_t signExtended(uint8_t b) {
 uint16_t formOf(const SetupState& s) {
     switch (s.setupCode) {
         case 1:
-            return s.inMinMaxOn != 0 ? SETUP_1 : SETUP_3;
+            return s.minMax.on != 0 ? SETUP_1 : SETUP_3;
         case 2:
             return SETUP_4;
         case 3:
@@ -232,65 +107,70 @@ float offsetAsSaved(float offset) {
     return static_cast<float>(low);
 }
 
-void packModule(const SetupState& s, uint8_t* block) {
-    copyBounded(reinterpret_cast<char*>(block + kModuleText1), s.pressureText1, kModuleTextField);
-    copyBounded(reinterpret_cast<char*>(block + kModuleText2), s.pressureText2, kModuleTextField);
-    pack(s, kModule, block);
+void packModule(const PressureModule& m, uint8_t* block) {
+    copyBounded(reinterpret_cast<char*>(block + kModuleText1), m.text1, kModuleTextField);
+    copyBounded(reinterpret_cast<char*>(block + kModuleText2), m.text2, kModuleTextField);
+    moduleFields(Packer{block}, m);
 }
 
 int32_t packSetup(const SetupState& s, RecordStore& procedure) {
     const uint16_t form = formOf(s);
     if (form == 0) return -1;
-    const uint16_t version = needsLaterFirmware(s.inFunction, s.inTcType, s.inRtdType) ||
-                                     needsLaterFirmware(s.outFunction, s.outTcType, s.outRtdType)
+    const InputSettings& in = s.in();
+    const OutputSettings& out = s.out();
+    const uint16_t version = needsLaterFirmware(in.function, in.tcType, in.rtdType) ||
+                                     needsLaterFirmware(out.function, out.tcType, out.rtdType)
                                  ? 1
                                  : 0;
-    const bool output = hasOutput(form, s.outFunction);
-    const bool inModule = s.inFunction == kFnPressure;
-    const bool outModule = output && s.outFunction == kFnPressure;
-    const uint8_t moduleBit = s.pressureModulePresent != 0 ? kPressureRefBit : 0;
+    const bool output = hasOutput(form, out.function);
+    const bool inModule = in.function == kFnPressure;
+    const bool outModule = output && out.function == kFnPressure;
+    const uint8_t moduleBit = s.module.present != 0 ? kPressureRefBit : 0;
 
     RecordWriter record(procedure, form, version);
     if (uint8_t* head = record.takeZeros(kSetupHeadBytes)) {
-        pack(s, kHead, head);
-        storeF32(head + kHeadOffset, offsetAsSaved(s.inOffset));
+        headFields(Packer{head}, s);
+        storeF32(head + kHeadOffset, offsetAsSaved(in.offset));
         head[kHeadRangeCode] =
-            rangeCode(version, s.inFunction, s.inUnits, s.inTcType, s.inRtdType, s.inRange);
-        head[kHeadContMode] = static_cast<uint8_t>(s.inContMode);
-        head[kHeadFlags] = static_cast<uint8_t>((s.inReadingValid != 0 ? kFlagBit : 0) |
+            rangeCode(version, in.function, in.units, in.tcType, in.rtdType, in.range);
+        head[kHeadContMode] = static_cast<uint8_t>(in.contMode);
+        head[kHeadFlags] = static_cast<uint8_t>((s.inReadings.valid != 0 ? kFlagBit : 0) |
                                                 (inModule ? moduleBit : 0));
     }
     if (inModule) {
-        if (uint8_t* block = record.takeZeros(kPressureModuleBytes)) packModule(s, block);
+        if (uint8_t* block = record.takeZeros(kPressureModuleBytes)) packModule(s.module, block);
     }
     if (hasMinMax(form)) {
-        if (uint8_t* block = record.takeZeros(kSetupMinMaxBytes)) pack(s, kMinMax, block);
+        if (uint8_t* block = record.takeZeros(kSetupMinMaxBytes)) {
+            minMaxFields(Packer{block}, s);
+        }
     }
     if (output) {
         if (uint8_t* block = record.takeZeros(kSetupOutputBytes)) {
-            pack(s, kOutput, block);
-            block[kOutRangeCode] = rangeCode(version, s.outFunction, s.outUnits, s.outTcType,
-                                             s.outRtdType, s.outRange);
-            block[kOutFlags] = static_cast<uint8_t>((s.outChanged != 0 ? kFlagBit : 0) |
+            outputFields(Packer{block}, s);
+            block[kOutRangeCode] =
+                rangeCode(version, out.function, out.units, out.tcType, out.rtdType, out.range);
+            block[kOutFlags] = static_cast<uint8_t>((s.outState.changed != 0 ? kFlagBit : 0) |
                                                     (outModule ? moduleBit : 0));
         }
     }
     if (outModule) {
-        if (uint8_t* block = record.takeZeros(kPressureModuleBytes)) packModule(s, block);
+        if (uint8_t* block = record.takeZeros(kPressureModuleBytes)) packModule(s.module, block);
     }
     if (form == SETUP_4) {
         // Only samples the object holds can be saved.
-        const uint32_t m = s.logBuffer != nullptr ? std::min(s.logCount, s.logCapacity) : 0;
+        const LogRecord& log = s.log;
+        const uint32_t m = log.buffer != nullptr ? std::min(log.count, log.capacity) : 0;
         if (uint8_t* block = record.takeZeros(kSetupLogHeadBytes)) {
-            pack(s, kLog, block);
+            logFields(Packer{block}, log);
             storeU32(block + kLogCount, m);
-            s.logStartTime.toBytes(block + kLogStart);
-            s.logLastTime.toBytes(block + kLogLast);
+            log.startTime.toBytes(block + kLogStart);
+            log.lastTime.toBytes(block + kLogLast);
         }
         for (uint32_t i = 0; i < m; ++i)
-            record.writeF32(s.logBuffer[i]);
+            record.writeF32(log.buffer[i]);
     }
-    if ((inModule || outModule) && moduleBit != 0) record.writeF32(s.pressureRefPsi);
+    if ((inModule || outModule) && moduleBit != 0) record.writeF32(s.module.refPsi);
     return record.finish();
 }
 
@@ -347,40 +227,36 @@ bool validate(const SetupBlocks& b) {
 }
 
 void applyModule(SetupState& s, const uint8_t* block) {
-    copyBounded(s.pressureText1, reinterpret_cast<const char*>(block + kModuleText1),
-                kModuleTextField);
-    copyBounded(s.pressureText2, reinterpret_cast<const char*>(block + kModuleText2),
-                kModuleTextField);
-    unpack(s, kModule, block);
-    const uint32_t units = s.inFunction == kFnPressure ? s.inUnits : s.outUnits;
-    buildPressureRange(s, units);
-    if (s.pressureText2[0] != '\0') {
-        if (s.inError == kStatusNoPressureModule) s.inError = 0;
-        if (s.outError == kStatusNoPressureModule) s.outError = 0;
+    PressureModule& m = s.module;
+    copyBounded(m.text1, reinterpret_cast<const char*>(block + kModuleText1), kModuleTextField);
+    copyBounded(m.text2, reinterpret_cast<const char*>(block + kModuleText2), kModuleTextField);
+    moduleFields(Unpacker{block}, m);
+    buildPressureRange(s, s.in().function == kFnPressure ? s.in().units : s.out().units);
+    if (m.text2[0] != '\0') {
+        if (s.inReadings.error == kStatusNoPressureModule) s.inReadings.error = 0;
+        if (s.outState.error == kStatusNoPressureModule) s.outState.error = 0;
     }
 }
 
-void restoreLog(SetupState& s, const SetupBlocks& b) {
-    unpack(s, kLog, b.log);
-    s.logStartTime = DateStamp::fromBytes(b.log + kLogStart);
-    s.logLastTime = DateStamp::fromBytes(b.log + kLogLast);
+void restoreLog(LogRecord& log, const SetupBlocks& b) {
+    logFields(Unpacker{b.log}, log);
+    log.startTime = DateStamp::fromBytes(b.log + kLogStart);
+    log.lastTime = DateStamp::fromBytes(b.log + kLogLast);
     // The newest samples are kept when the record holds more than the object can.
-    s.logCount = std::min(b.sampleCount, s.logCapacity);
-    const uint8_t* newest = b.samples + 4 * (b.sampleCount - s.logCount);
-    for (uint32_t i = 0; i < s.logCount; ++i)
-        s.logBuffer[i] = loadF32(newest + 4 * i);
+    log.count = std::min(b.sampleCount, log.capacity);
+    const uint8_t* newest = b.samples + 4 * (b.sampleCount - log.count);
+    for (uint32_t i = 0; i < log.count; ++i)
+        log.buffer[i] = loadF32(newest + 4 * i);
 }
 
 }  // namespace
 
-int32_t saveSetup(SetupState& state, RecordStore& procedure) {
-    state.beginRead();
-    const int32_t index = packSetup(state, procedure);
-    state.endRead();
-    return index;
+int32_t saveSetup(const SetupState& state, RecordStore& procedure) {
+    return packSetup(state, procedure);
 }
 
-uint32_t staSave(SetupState& state, MemoryImage& image, int32_t firmwareLevel, int32_t* index) {
+uint32_t staSave(const SetupState& state, MemoryImage& image, int32_t firmwareLevel,
+                 int32_t* index) {
     *index = -1;
     const int32_t at = saveSetup(state, image.procedure());
     if (at < 0) return KVTLNK_E_IMAGE;
@@ -400,40 +276,42 @@ bool restoreSetup(SetupState& s, const Record* record) {
         s.status = kStatusBadSetupRecord;
         return false;
     }
-    s.beginWrite();
     s.resetSetup();
+    // Both sides' settings change, and so are marked, with the fields.
+    InputSettings& in = s.changeInput();
+    OutputSettings& out = s.changeOutput();
 
-    unpack(s, kHead, b.head);
-    s.inOffset = loadF32(b.head + kHeadOffset);
-    s.inReadingValid = b.head[kHeadFlags] & kFlagBit;
+    headFields(Unpacker{b.head}, s);
+    in.offset = loadF32(b.head + kHeadOffset);
+    s.inReadings.valid = b.head[kHeadFlags] & kFlagBit;
     bool refFollows = false;
     const uint8_t* module = nullptr;
-    if (s.inFunction == kFnPressure) {
-        s.pressureModulePresent = (b.head[kHeadFlags] & kPressureRefBit) != 0;
-        refFollows = s.pressureModulePresent != 0;
+    if (in.function == kFnPressure) {
+        s.module.present = (b.head[kHeadFlags] & kPressureRefBit) != 0;
+        refFollows = s.module.present != 0;
         module = b.inModule;
     }
-    s.inTrefC = convertTemp(s.inTrefUnits, kUnitCelsius, s.inTrefValue);
-    s.inRange = signExtended(b.head[kHeadRangeCode]);
+    s.inReadings.trefC = convertTemp(in.tref.units, kUnitCelsius, in.tref.value);
+    in.range = signExtended(b.head[kHeadRangeCode]);
 
-    if (b.minMax != nullptr) unpack(s, kMinMax, b.minMax);
+    if (b.minMax != nullptr) minMaxFields(Unpacker{b.minMax}, s);
     if (b.output != nullptr) {
-        unpack(s, kOutput, b.output);
-        s.outChanged = b.output[kOutFlags] & kFlagBit;
-        if (s.outFunction == kFnPressure) {
-            s.pressureModulePresent = (b.output[kOutFlags] & kPressureRefBit) != 0;
-            refFollows = refFollows || s.pressureModulePresent != 0;
+        outputFields(Unpacker{b.output}, s);
+        s.outState.changed = b.output[kOutFlags] & kFlagBit;
+        if (out.function == kFnPressure) {
+            s.module.present = (b.output[kOutFlags] & kPressureRefBit) != 0;
+            refFollows = refFollows || s.module.present != 0;
             module = b.outModule;
         }
-        s.outTrefC = convertTemp(s.outTrefUnits, kUnitCelsius, s.outTrefValue);
-        s.outRange = signExtended(b.output[kOutRangeCode]);
+        s.outState.trefC = convertTemp(out.tref.units, kUnitCelsius, out.tref.value);
+        out.range = signExtended(b.output[kOutRangeCode]);
     }
     if (module != nullptr) applyModule(s, module);
-    if (b.log != nullptr) restoreLog(s, b);
-    if (refFollows && b.pressureRef != nullptr) s.pressureRefPsi = loadF32(b.pressureRef);
+    if (b.log != nullptr) restoreLog(s.log, b);
+    if (refFollows && b.pressureRef != nullptr) s.module.refPsi = loadF32(b.pressureRef);
     if (record->version() == 0) {
-        s.inRange = rangeFromCode(inputRanges, s, s.inFunction, s.inRange);
-        s.outRange = rangeFromCode(outputRanges, s, s.outFunction, s.outRange);
+        in.range = rangeFromCode(inputRanges, s, in.function, in.range);
+        out.range = rangeFromCode(outputRanges, s, out.function, out.range);
     }
     s.markChanged(kChangedByRestore);
     return true;
@@ -462,17 +340,17 @@ bool StateTarget::restore(MemoryImage& image, RecordRef setup) {
 void StateTarget::applyResult(const CalResultView& result) {
     SetupState& s = state_;
     if (result.pressureModule != nullptr) applyModule(s, result.pressureModule);
-    if (result.modulePresent != nullptr) s.pressureModulePresent = *result.modulePresent;
+    if (result.modulePresent != nullptr) s.module.present = *result.modulePresent;
     if (result.junctionTemperature != nullptr) {
         const float t = loadF32(result.junctionTemperature);
-        if (s.inFunction == kFnTc) {
-            s.inTrefValue = t;
-            s.inTrefC = convertTemp(s.inTrefUnits, kUnitCelsius, t);
-            s.markChanged(kChangedInput);
-        } else if (s.outFunction == kFnTc) {
-            s.outTrefValue = t;
-            s.outTrefC = convertTemp(s.outTrefUnits, kUnitCelsius, t);
-            s.markChanged(kChangedOutput);
+        if (s.in().function == kFnTc) {
+            ReferenceJunction& tref = s.changeInput().tref;
+            tref.value = t;
+            s.inReadings.trefC = convertTemp(tref.units, kUnitCelsius, t);
+        } else if (s.out().function == kFnTc) {
+            ReferenceJunction& tref = s.changeOutput().tref;
+            tref.value = t;
+            s.outState.trefC = convertTemp(tref.units, kUnitCelsius, t);
         }
     }
     s.commit();
@@ -480,7 +358,7 @@ void StateTarget::applyResult(const CalResultView& result) {
 
 bool StateTarget::commitScaled() {
     state_.commit();
-    return state_.inScaleOn != 0 && state_.outScaleOn != 0;
+    return state_.inScale.on != 0 && state_.outScale.on != 0;
 }
 
 }  // namespace kvtlnk

@@ -22,12 +22,13 @@ constexpr uint32_t kHeadOutFunction = 76;
 // follows from setupCode, the version is 1 when a sensor type needs the later firmware. Returns
 // the record's index, or -1 when setupCode names no form or the record could not be made
 // (nothing is appended then).
-int32_t saveSetup(SetupState& state, RecordStore& procedure);
+int32_t saveSetup(const SetupState& state, RecordStore& procedure);
 
 // STAsave: saves the setup and keeps it only when the calibrator's firmware level (1 later,
 // 0 early, -1 refused) can take its version: 0, 2012 (not saved) or 2005 (removed again).
 // index receives the record's index, or -1.
-uint32_t staSave(SetupState& state, MemoryImage& image, int32_t firmwareLevel, int32_t* index);
+uint32_t staSave(const SetupState& state, MemoryImage& image, int32_t firmwareLevel,
+                 int32_t* index);
 
 // Unpacks a setup record into the object, which is reset first. A missing record, one of
 // another kind or version, one with sensor types the calibrator does not have, or one shorter

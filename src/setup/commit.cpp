@@ -30,90 +30,94 @@ constexpr SourceSensor kRtdSource = {rtdSource, 8, kFn2wOhms, kUnitOhms, kStatus
 
 // The electrical value and range of a temperature source. A value that cannot be computed, or
 // that fits no source range, falls back to the ranges' default value and leaves the sensor's
-// error code in status and outError until a later recompute succeeds.
+// error code in status and outState.error until a later recompute succeeds.
 void sourceSensorValue(SetupState& s, const SourceSensor& sensor, uint32_t type) {
+    OutputState& o = s.outState;
     bool failed = false;
-    s.outElecValue = 0.0f;
+    o.elecValue = 0.0f;
     if (type >= 1 && type <= sensor.maxType) {
         const CurveStandard standard =
             s.tempStd == kStdIpts68 ? CurveStandard::IPTS68 : CurveStandard::ITS90;
         float value = 0.0f;
-        if (sensor.convert(standard, type, s.outValueC, s.outTrefC, &value)) {
-            s.outElecValue = value;
+        if (sensor.convert(standard, type, o.valueC, o.trefC, &value)) {
+            o.elecValue = value;
         } else {
             s.status = sensor.errorCode;
             failed = true;
         }
     }
-    s.outElecRange = findRange(outputRanges, s, sensor.elecFunction, sensor.elecUnits, 0,
-                               s.outElecRange, s.outElecValue);
-    if (s.outElecRange == 0) {
+    o.elecRange = findRange(outputRanges, s, sensor.elecFunction, sensor.elecUnits, 0, o.elecRange,
+                            o.elecValue);
+    if (o.elecRange == 0) {
         s.status = sensor.errorCode;
         failed = true;
-        s.outElecValue = defaultValue(outputRanges, s, sensor.elecFunction, sensor.elecUnits, 0);
-        s.outElecRange = findRange(outputRanges, s, sensor.elecFunction, sensor.elecUnits, 0,
-                                   s.outElecRange, s.outElecValue);
+        o.elecValue = defaultValue(outputRanges, s, sensor.elecFunction, sensor.elecUnits, 0);
+        o.elecRange = findRange(outputRanges, s, sensor.elecFunction, sensor.elecUnits, 0,
+                                o.elecRange, o.elecValue);
     }
     if (failed) {
-        s.outError = sensor.errorCode;
-    } else if (s.outError == sensor.errorCode) {
-        s.outError = 0;
+        o.error = sensor.errorCode;
+    } else if (o.error == sensor.errorCode) {
+        o.error = 0;
     }
 }
 
 }  // namespace
 
 void updateOutputTref(SetupState& s) {
-    if (s.outTrefMode == kTrefUser)
-        s.outTrefC = convertTemp(s.outTrefUnits, kUnitCelsius, s.outTrefValue);
+    const ReferenceJunction& tref = s.out().tref;
+    if (tref.mode == kTrefUser)
+        s.outState.trefC = convertTemp(tref.units, kUnitCelsius, tref.value);
 }
 
 void updateInputTref(SetupState& s) {
-    if (s.inTrefMode == kTrefUser)
-        s.inTrefC = convertTemp(s.inTrefUnits, kUnitCelsius, s.inTrefValue);
+    const ReferenceJunction& tref = s.in().tref;
+    if (tref.mode == kTrefUser)
+        s.inReadings.trefC = convertTemp(tref.units, kUnitCelsius, tref.value);
 }
 
 void updateSourceTemp(SetupState& s) {
-    if (isTemperatureFunction(s.outFunction)) {
-        s.outValueC = convertTemp(s.outUnits, kUnitCelsius, s.outValue);
-    } else if (s.outFunction == kFnPressure) {
-        s.outValueC = 0.0f;
+    const OutputSettings& out = s.out();
+    if (isTemperatureFunction(out.function)) {
+        s.outState.valueC = convertTemp(out.units, kUnitCelsius, out.value);
+    } else if (out.function == kFnPressure) {
+        s.outState.valueC = 0.0f;
     } else {
-        s.outValueC = s.outValue;
+        s.outState.valueC = out.value;
     }
 }
 
 void updateSourceElectrical(SetupState& s) {
-    if (s.outFunction == kFnTc) {
-        sourceSensorValue(s, kTcSource, s.outTcType);
-    } else if (isRtdFunction(s.outFunction)) {
-        sourceSensorValue(s, kRtdSource, s.outRtdType);
-    } else if (s.outFunction == kFnPressure) {
-        s.outElecValue = s.outValueC;
+    const OutputSettings& out = s.out();
+    OutputState& o = s.outState;
+    if (out.function == kFnTc) {
+        sourceSensorValue(s, kTcSource, out.tcType);
+    } else if (isRtdFunction(out.function)) {
+        sourceSensorValue(s, kRtdSource, out.rtdType);
+    } else if (out.function == kFnPressure) {
+        o.elecValue = o.valueC;
     } else {
-        s.outElecValue = s.outValueC;
-        s.outElecRange = findRange(outputRanges, s, s.outFunction, s.outElecUnits, 0,
-                                   s.outElecRange, s.outElecValue);
+        o.elecValue = o.valueC;
+        o.elecRange =
+            findRange(outputRanges, s, out.function, out.elecUnits, 0, o.elecRange, o.elecValue);
     }
 }
 
 bool SetupState::commit() {
-    beginWrite();
-    if (changeFlags != 0) {
-        if (changeFlags & kChangedOutput) {
+    if (changeFlags_ != 0) {
+        if (changeFlags_ & kChangedOutput) {
             updateOutputTref(*this);
             updateSourceTemp(*this);
             updateSourceElectrical(*this);
             markChanged(kChangedOutputState);
         }
-        if (changeFlags & kChangedOutputState) outChanged = 1;
-        if (changeFlags & kChangedInput) {
+        if (changeFlags_ & kChangedOutputState) outState.changed = 1;
+        if (changeFlags_ & kChangedInput) {
             updateInputTref(*this);
             markChanged(kChangedInputState);
         }
-        changeFlags = 0;
+        changeFlags_ = 0;
     }
-    endWrite();
     return status == 0;
 }
 
@@ -128,7 +132,6 @@ bool initSetup(SetupState& state) {
     state.tempUnits = kUnitCelsius;
     state.tempStd = kStdIts90;
     state.markChanged(kChangedOutput | kChangedInput);
-    state.beginWrite();
     state.setupCode = 5;
     return state.commit();
 }

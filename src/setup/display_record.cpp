@@ -57,13 +57,15 @@ void finishRecord(DisplayRecord& r) {
 }
 
 const RangeEntry& inputEntry(const SetupState& s, uint32_t range) {
-    return rangeEntry(findGroup(inputRanges, s, s.inFunction, s.inUnits), range,
-                      sensorKind(s.inFunction, s.inTcType, s.inRtdType));
+    const InputSettings& in = s.in();
+    return rangeEntry(findGroup(inputRanges, s, in.function, in.units), range,
+                      sensorKind(in.function, in.tcType, in.rtdType));
 }
 
 const RangeEntry& outputEntry(const SetupState& s) {
-    return rangeEntry(findGroup(outputRanges, s, s.outFunction, s.outUnits), s.outRange,
-                      sensorKind(s.outFunction, s.outTcType, s.outRtdType));
+    const OutputSettings& out = s.out();
+    return rangeEntry(findGroup(outputRanges, s, out.function, out.units), out.range,
+                      sensorKind(out.function, out.tcType, out.rtdType));
 }
 
 // One end of the min/max record: real units for modes 0 and 5, the transfer-function display
@@ -71,15 +73,16 @@ const RangeEntry& outputEntry(const SetupState& s) {
 DisplayRecord minMaxEnd(const SetupState& s, float value, uint32_t range, bool finite) {
     DisplayRecord r;
     r.value = value;
-    if (s.inScaledMode == kScaleNone || s.inScaledMode == kScaleNoneAlt) {
-        r.unit = s.inUnits;
+    const uint32_t mode = s.inScaled.mode;
+    if (mode == kScaleNone || mode == kScaleNoneAlt) {
+        r.unit = s.in().units;
         takeEntry(r, inputEntry(s, range));
         prefixFromBase(&r.value, r.prefix);
-    } else if (s.inScaledMode <= kScalePercent) {
-        takeTransferDisplay(r, s.inScaledMode);
+    } else if (mode <= kScalePercent) {
+        takeTransferDisplay(r, mode);
     }
     r.finite = finite;
-    r.valid = s.inReadingValid != 0;
+    r.valid = s.inReadings.valid != 0;
     return r;
 }
 
@@ -91,115 +94,104 @@ void appendText(char* dst, const char* text) {
 
 }  // namespace
 
-DisplayRecord readInputPrimary(SetupState& s, bool* settled) {
+DisplayRecord readInputPrimary(const SetupState& s, bool* settled) {
     DisplayRecord r;
-    s.beginRead();
-    r.value = s.inDisplayValue;
-    r.valid = s.inReadingValid != 0;
-    *settled = r.valid && s.inFlagCounter == 8;
-    if (s.inScaledMode == kScaleNone) {
-        r.unit = s.inUnits;
-        takeEntry(r, inputEntry(s, s.inRange));
+    r.value = s.inReadings.display;
+    r.valid = s.inReadings.valid != 0;
+    *settled = r.valid && s.inReadings.flagCounter == 8;
+    if (s.inScaled.mode == kScaleNone) {
+        r.unit = s.in().units;
+        takeEntry(r, inputEntry(s, s.in().range));
     } else {
-        takeTransferDisplay(r, s.inScaledMode);
+        takeTransferDisplay(r, s.inScaled.mode);
     }
-    s.endRead();
     finishRecord(r);
     return r;
 }
 
-DisplayRecord readInputSecondary(SetupState& s) {
+DisplayRecord readInputSecondary(const SetupState& s) {
+    const InputSettings& in = s.in();
+    const InputReadings& reading = s.inReadings;
     DisplayRecord r;
-    s.beginRead();
-    r.valid = s.inReadingValid != 0;
-    if (s.inScaledMode != kScaleNone) {
+    r.valid = reading.valid != 0;
+    if (s.inScaled.mode != kScaleNone) {
         // The reading before scaling, in real units.
-        r.value = s.inUnscaledValue;
-        r.unit = s.inUnits;
-        takeEntry(r, inputEntry(s, s.inRange));
-    } else if (s.inFunction == kFnAcv) {
+        r.value = reading.unscaled;
+        r.unit = in.units;
+        takeEntry(r, inputEntry(s, in.range));
+    } else if (in.function == kFnAcv) {
         // The frequency of the signal; none measured yet at exactly 0 Hz.
-        r.value = s.inFreqReading;
+        r.value = reading.freq;
         r.unit = kUnitHertz;
-        takeEntry(r, rangeEntry(findGroup(inputRanges, s, kFnFreq, kUnitHertz), s.inFreqRange, 0));
+        takeEntry(r,
+                  rangeEntry(findGroup(inputRanges, s, kFnFreq, kUnitHertz), reading.freqRange, 0));
         if (r.value == 0.0f) r.valid = false;
-    } else if (s.inFunction == kFnCont) {
-        r.value = s.inContReading;
+    } else if (in.function == kFnCont) {
+        r.value = reading.cont;
         r.unit = kUnitOhms;
         takeFormat(r, kTwoDecimals);
-    } else if (isTemperatureFunction(s.inFunction)) {
+    } else if (isTemperatureFunction(in.function)) {
         // The EMF or resistance behind the temperature.
-        r.value = s.inRawReading;
-        r.unit = s.inElecUnits;
-        takeEntry(r,
-                  rangeEntry(electricalGroup(inputRanges, s, s.inFunction), s.inRangeSetting, 0));
+        r.value = reading.raw;
+        r.unit = in.elecUnits;
+        takeEntry(r, rangeEntry(electricalGroup(inputRanges, s, in.function), in.rangeSetting, 0));
     }
-    s.endRead();
     finishRecord(r);
     return r;
 }
 
-DisplayRecord readOutputPrimary(SetupState& s, bool* confirmed) {
+DisplayRecord readOutputPrimary(const SetupState& s, bool* confirmed) {
     DisplayRecord r;
-    s.beginRead();
-    r.value = s.outSetValue;
-    r.valid = s.outChanged != 0;
-    *confirmed = s.outConfirmed != 0;
-    r.unit = s.outUnits;
+    r.value = s.out().setValue;
+    r.valid = s.outState.changed != 0;
+    *confirmed = s.outState.confirmed != 0;
+    r.unit = s.out().units;
     takeEntry(r, outputEntry(s));
-    if (s.outScaledMode != kScaleNone) takeTransferDisplay(r, s.outScaledMode);
-    s.endRead();
+    if (s.outScaled.mode != kScaleNone) takeTransferDisplay(r, s.outScaled.mode);
     finishRecord(r);
     return r;
 }
 
-DisplayRecord readOutputSecondary(SetupState& s) {
+DisplayRecord readOutputSecondary(const SetupState& s) {
+    const OutputSettings& out = s.out();
     DisplayRecord r;
-    s.beginRead();
-    r.valid = s.outChanged != 0;
-    if (s.outScaledMode != kScaleNone) {
+    r.valid = s.outState.changed != 0;
+    if (s.outScaled.mode != kScaleNone) {
         // The value in real units behind the scaled one.
-        r.value = s.outValue;
-        r.unit = s.outUnits;
+        r.value = out.value;
+        r.unit = out.units;
         takeEntry(r, outputEntry(s));
-    } else if (s.outFunction == kFnFreq) {
+    } else if (out.function == kFnFreq) {
         // The amplitude of the frequency output, in the AC volts range that holds it.
-        r.value = s.outFreqAmplitude;
+        r.value = out.freqAmplitude;
         r.unit = kUnitVolts;
         const uint32_t range = findRange(outputRanges, s, kFnAcv, kUnitVolts, 0, 0, r.value);
         takeEntry(r, rangeEntry(findGroup(outputRanges, s, kFnAcv, kUnitVolts), range, 0));
-    } else if (isTemperatureFunction(s.outFunction)) {
+    } else if (isTemperatureFunction(out.function)) {
         // The EMF or resistance sourced for the temperature.
-        r.value = s.outElecValue;
-        r.unit = s.outElecUnits;
-        takeEntry(r,
-                  rangeEntry(electricalGroup(outputRanges, s, s.outFunction), s.outElecRange, 0));
+        r.value = s.outState.elecValue;
+        r.unit = out.elecUnits;
+        takeEntry(
+            r, rangeEntry(electricalGroup(outputRanges, s, out.function), s.outState.elecRange, 0));
     }
-    s.endRead();
     finishRecord(r);
     return r;
 }
 
-MinMaxRecords readMinMax(SetupState& s) {
-    s.beginRead();
-    const bool finite = isNotFinite(&s.inMin) == 0 && isNotFinite(&s.inMax) == 0;
-    MinMaxRecords m{minMaxEnd(s, s.inMax, s.inMaxRange, finite),
-                    minMaxEnd(s, s.inMin, s.inMinRange, finite)};
-    s.endRead();
-    return m;
+MinMaxRecords readMinMax(const SetupState& s) {
+    const MinMaxRecord& record = s.minMax;
+    const bool finite = isNotFinite(&record.min) == 0 && isNotFinite(&record.max) == 0;
+    return MinMaxRecords{minMaxEnd(s, record.max, record.maxRange, finite),
+                         minMaxEnd(s, record.min, record.minRange, finite)};
 }
 
-uint32_t inputResult(SetupState& s) {
-    s.beginRead();
-    const uint16_t error = s.inError;
-    s.endRead();
+uint32_t inputResult(const SetupState& s) {
+    const uint16_t error = s.inReadings.error;
     return error == 0 ? 0 : statusToResult(error);
 }
 
-uint32_t outputResult(SetupState& s) {
-    s.beginRead();
-    const uint16_t error = s.outError;
-    s.endRead();
+uint32_t outputResult(const SetupState& s) {
+    const uint16_t error = s.outState.error;
     return error == 0 ? 0 : statusToResult(error);
 }
 
@@ -219,39 +211,24 @@ SideNames sideNames(uint32_t function, uint32_t tcType, uint32_t rtdType) {
 
 }  // namespace
 
-SideNames inputNames(SetupState& s) {
-    uint32_t function, tcType, rtdType;
-    s.readInTc(&function, &tcType);
-    s.readInRtd(&function, &rtdType);
-    return sideNames(function, tcType, rtdType);
+SideNames inputNames(const SetupState& s) {
+    return sideNames(s.in().function, s.in().tcType, s.in().rtdType);
 }
 
-SideNames outputNames(SetupState& s) {
-    uint32_t function, tcType, rtdType;
-    s.readOutFunction(&function);
-    s.readOutTcType(&tcType);
-    s.readOutRtdType(&rtdType);
-    return sideNames(function, tcType, rtdType);
+SideNames outputNames(const SetupState& s) {
+    return sideNames(s.out().function, s.out().tcType, s.out().rtdType);
 }
 
-float inputRangeHigh(SetupState& s, bool* automatic) {
-    uint32_t range, function, units, tcType, rtdType;
-    uint16_t autoRange;
-    s.readInputRange(&range, &autoRange);
-    s.readInUnits(&units);
-    s.readInTc(&function, &tcType);
-    s.readInRtd(&function, &rtdType);
-    *automatic = autoRange != 0;
-    const uint32_t kind = sensorKind(function, tcType, rtdType);
-    const uint32_t number = isTemperatureFunction(function) ? 0 : range;
-    return rangeEntry(findGroup(inputRanges, s, function, units), number, kind).high;
+float inputRangeHigh(const SetupState& s, bool* automatic) {
+    const InputSettings& in = s.in();
+    *automatic = in.autoRange != 0;
+    const uint32_t kind = sensorKind(in.function, in.tcType, in.rtdType);
+    const uint32_t number = isTemperatureFunction(in.function) ? 0 : in.range;
+    return rangeEntry(findGroup(inputRanges, s, in.function, in.units), number, kind).high;
 }
 
-const char* loopPowerName(SetupState& s) {
-    s.beginRead();
-    const uint32_t code = s.loopPower;
-    s.endRead();
-    return nameOrEmpty(kLoopPowerNames, code);
+const char* loopPowerName(const SetupState& s) {
+    return nameOrEmpty(kLoopPowerNames, s.in().loopPower);
 }
 
 float baseValue(const DisplayRecord& r) {

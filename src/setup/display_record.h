@@ -12,7 +12,7 @@ namespace kvtlnk {
 
 // One reading as the calibrator's display shows it: the number expressed with the range's
 // prefix, the prefix and unit that follow it, and the printf format of the number. The
-// readers below fill it inside the setup's read bracket; everything after works on the copy.
+// readers below fill it from the setup; everything after works on the copy.
 struct DisplayRecord {
     float value = 0.0f;
     uint32_t unit = 0;    // unit number whose symbol follows the number
@@ -24,20 +24,20 @@ struct DisplayRecord {
 };
 
 // The five readers, by the setup's function and transfer-function mode.
-DisplayRecord readInputPrimary(SetupState& state, bool* settled);
-DisplayRecord readInputSecondary(SetupState& state);
-DisplayRecord readOutputPrimary(SetupState& state, bool* confirmed);
-DisplayRecord readOutputSecondary(SetupState& state);
+DisplayRecord readInputPrimary(const SetupState& state, bool* settled);
+DisplayRecord readInputSecondary(const SetupState& state);
+DisplayRecord readOutputPrimary(const SetupState& state, bool* confirmed);
+DisplayRecord readOutputSecondary(const SetupState& state);
 struct MinMaxRecords {
     DisplayRecord maximum;
     DisplayRecord minimum;
 };
-MinMaxRecords readMinMax(SetupState& state);
+MinMaxRecords readMinMax(const SetupState& state);
 
 // The result code of a side: 0, or the code of the conversion failure the side holds (2001
 // thermocouple, 2002 RTD).
-uint32_t inputResult(SetupState& state);
-uint32_t outputResult(SetupState& state);
+uint32_t inputResult(const SetupState& state);
+uint32_t outputResult(const SetupState& state);
 
 // The names of a side's function and sensor: the thermocouple type for tc, the RTD type for the
 // RTD functions, else "". A code without a name gives "".
@@ -45,15 +45,15 @@ struct SideNames {
     const char* function;
     const char* sensor;
 };
-SideNames inputNames(SetupState& state);
-SideNames outputNames(SetupState& state);
+SideNames inputNames(const SetupState& state);
+SideNames outputNames(const SetupState& state);
 
 // The high limit (base units) of the input range: the sensor's own range for a temperature
 // function, else the active range. automatic: the range is chosen automatically.
-float inputRangeHigh(SetupState& state, bool* automatic);
+float inputRangeHigh(const SetupState& state, bool* automatic);
 
 // The name of the loop power setting, "" for a code without one.
-const char* loopPowerName(SetupState& state);
+const char* loopPowerName(const SetupState& state);
 
 // The value of a record back in base units (prefix undone, in single precision).
 float baseValue(const DisplayRecord& record);

@@ -177,7 +177,7 @@ const RangeGroup* const outputRanges[] = {
 
 const RangeGroup& findGroup(RangeTable table, const SetupState& owner, uint32_t function,
                             uint32_t units) {
-    if (function == kFnPressure) return owner.pressureRanges;
+    if (function == kFnPressure) return owner.pressureRange.group;
     for (; *table != nullptr; ++table) {
         if ((*table)->function == function && (*table)->units == units) return **table;
     }

@@ -44,42 +44,43 @@ template <class GiveWay>
 uint16_t resolveSide(SetupState& s, uint32_t changed, bool excludesLoopPower, GiveWay giveWay,
                      uint16_t clashWarning, uint16_t clashAndLoopOffWarning) {
     if (changed == kFnNone) return 0;
-    const bool loopOff = excludesLoopPower && loopPowerOn(s.loopPower);
+    const bool loopOff = excludesLoopPower && loopPowerOn(s.in().loopPower);
     if (loopOff) s.setLoopPower(kLoopOff);
-    if (!functionsClash(s.inFunction, s.outFunction)) return loopOff ? kStatusLoopPowerOff : 0;
+    if (!functionsClash(s.in().function, s.out().function)) {
+        return loopOff ? kStatusLoopPowerOff : 0;
+    }
     giveWay();
     return loopOff ? clashAndLoopOffWarning : clashWarning;
 }
 
 }  // namespace
 
+// Loop power is a setting of the measure side: its supply sits on the input terminals.
 bool SetupState::setLoopPower(uint32_t code) {
-    beginWrite();
-    if (code == loopPower) return true;
-    loopPower = code;
-    markChanged(kChangedInput);
+    if (code == in().loopPower) return true;
+    changeInput().loopPower = code;
     return settle(*this, resolveAfterLoopPower());
 }
 
 uint16_t SetupState::resolveAfterOutput() {
     return resolveSide(
-        *this, outFunction, outputExcludesLoopPower(outFunction),
+        *this, out().function, outputExcludesLoopPower(out().function),
         [this] { setInputFunction(kFnDcv, 0); }, kStatusInputToDcv, kStatusInputToDcvLoopOff);
 }
 
 uint16_t SetupState::resolveAfterInput() {
     return resolveSide(
-        *this, inFunction, inputExcludesLoopPower(inFunction),
+        *this, in().function, inputExcludesLoopPower(in().function),
         [this] { setOutputDefault(kFnNone, 0); }, kStatusOutputToNone, kStatusOutputToNoneLoopOff);
 }
 
 uint16_t SetupState::resolveAfterLoopPower() {
-    if (!loopPowerOn(loopPower)) return 0;
-    if (inputExcludesLoopPower(inFunction)) {
+    if (!loopPowerOn(in().loopPower)) return 0;
+    if (inputExcludesLoopPower(in().function)) {
         setInputFunction(kFnDcv, 0);
         return kStatusInputToDcv;
     }
-    if (outputExcludesLoopPower(outFunction)) {
+    if (outputExcludesLoopPower(out().function)) {
         setOutputDefault(kFnNone, 0);
         return kStatusOutputToNone;
     }

@@ -11,18 +11,19 @@ namespace kvtlnk {
 namespace {
 
 // What every input function change does first: a new min/max record, no transfer function,
-// and, for another function, no conversion error and no input scale.
-void enterInputFunction(SetupState& s, uint32_t function) {
+// and, for another function, no conversion error and no input scale. Returns the settings with
+// the new function, marked changed.
+InputSettings& enterInputFunction(SetupState& s, uint32_t function) {
     s.restartMinMax(1);
-    s.inScaledMode = kScaleNone;
-    s.inScaledP1 = 0.0f;
-    s.inScaledP2 = 1.0f;
-    s.inFlagCounter = 0;
-    if (function != s.inFunction) {
-        s.inError = 0;
+    s.inScaled = TransferFunction{kScaleNone, 0.0f, 1.0f};
+    s.inReadings.flagCounter = 0;
+    if (function != s.in().function) {
+        s.inReadings.error = 0;
         s.clearInputScale();
     }
-    s.inFunction = function;
+    InputSettings& in = s.changeInput();
+    in.function = function;
+    return in;
 }
 
 // The range in which the calibrator measures a sensor's electrical quantity: the 100 mV range
@@ -34,82 +35,74 @@ uint32_t sensorElectricalRange(uint32_t function, uint32_t type) {
     return 10;                              // 1 kilohm range
 }
 
-// Measures a tc or RTD sensor whose type the caller has checked and stored.
+// Measures a tc or RTD sensor of a type the caller has checked.
 bool measureSensor(SetupState& s, uint32_t function, uint32_t type, uint32_t units) {
-    enterInputFunction(s, function);
-    s.inContMode = 0;
-    s.defaultUnits(units, function, &s.inUnits, &s.inElecUnits);
-    s.inAutoRange = 0;
+    InputSettings& in = enterInputFunction(s, function);
+    (function == kFnTc ? in.tcType : in.rtdType) = type;
+    in.contMode = 0;
+    s.defaultUnits(units, function, &in.units, &in.elecUnits);
+    in.autoRange = 0;
     // The sensor's own temperature range: its number is the type code.
-    const float start = defaultValue(inputRanges, s, function, s.inUnits, type);
-    s.inRange = findRange(inputRanges, s, function, s.inUnits, type, 0, start);
-    s.inRangeSetting = sensorElectricalRange(function, type);
-    s.markChanged(kChangedInput);
+    const float start = defaultValue(inputRanges, s, function, in.units, type);
+    in.range = findRange(inputRanges, s, function, in.units, type, 0, start);
+    in.rangeSetting = sensorElectricalRange(function, type);
     return settle(s, s.resolveAfterInput());
 }
 
 }  // namespace
 
-void SetupState::restartMinMax(uint32_t on) {
-    beginWrite();
-    inMinMaxOn = on;
-    clearMinMax();
-}
-
 bool SetupState::setInputFunction(uint32_t function, uint32_t units) {
-    beginWrite();
-    if (isRtdFunction(function)) return setInputRtd(function, inRtdType, units);
-    if (function == kFnTc) return setInputTc(function, inTcType, units);
+    if (isRtdFunction(function)) return setInputRtd(function, in().rtdType, units);
+    if (function == kFnTc) return setInputTc(function, in().tcType, units);
     if (function == kFnCurrentSink) return refuse(*this, kStatusCombination);
-    if (uint16_t c = checkCombination(function, units, inTcType, inRtdType)) {
+    if (uint16_t c = checkCombination(function, units, in().tcType, in().rtdType)) {
         return refuse(*this, c);
     }
-    enterInputFunction(*this, function);
-    inAutoRange = 1;
-    inRange = inRangeSetting = 0;
-    inContMode = function == kFnCont ? 1 : 0;
     uint32_t u = 0, e = 0;
     defaultUnits(units, function, &u, &e);
-    if (function == kFnPressure && u != inUnits) buildPressureRange(*this, u);
-    inUnits = u;
-    inElecUnits = e;
-    markChanged(kChangedInput);
+    if (function == kFnPressure && u != in().units) buildPressureRange(*this, u);
+    InputSettings& in = enterInputFunction(*this, function);
+    in.autoRange = 1;
+    in.range = in.rangeSetting = 0;
+    in.contMode = function == kFnCont ? 1 : 0;
+    in.units = u;
+    in.elecUnits = e;
     return settle(*this, resolveAfterInput());
 }
 
 bool SetupState::setInputTc(uint32_t function, uint32_t type, uint32_t units) {
-    beginWrite();
-    if (uint16_t c = checkCombination(function, units, type, inRtdType)) return refuse(*this, c);
+    if (uint16_t c = checkCombination(function, units, type, in().rtdType)) {
+        return refuse(*this, c);
+    }
     if (function != kFnTc) return refuse(*this, kStatusCombination);
-    inTcType = type;
     return measureSensor(*this, function, type, units);
 }
 
 bool SetupState::setInputRtd(uint32_t function, uint32_t type, uint32_t units) {
-    beginWrite();
-    if (uint16_t c = checkCombination(function, units, inTcType, type)) return refuse(*this, c);
+    if (uint16_t c = checkCombination(function, units, in().tcType, type)) {
+        return refuse(*this, c);
+    }
     if (!isRtdFunction(function)) return refuse(*this, kStatusCombination);
-    inRtdType = type;
     return measureSensor(*this, function, type, units);
 }
 
 bool SetupState::setInputRange(uint32_t range) {
-    beginWrite();
-    if (inFunction == kFnFreq || inFunction == kFnFreqLow || isTemperatureFunction(inFunction)) {
+    const uint32_t function = in().function;
+    if (function == kFnFreq || function == kFnFreqLow || isTemperatureFunction(function)) {
         return refuse(*this, kStatusInputRange);
     }
-    const RangeGroup& group = findGroup(inputRanges, *this, inFunction, inUnits);
+    const RangeGroup& group = findGroup(inputRanges, *this, function, in().units);
     if (range != 0 && (range < group.first || range > group.last)) {
         return refuse(*this, kStatusInputRange);
     }
-    if (range != inRangeSetting) {
-        inFlagCounter = 0;
-        inReadingValid = 0;
+    if (range != in().rangeSetting) {
+        inReadings.flagCounter = 0;
+        inReadings.valid = 0;
     }
-    inAutoRange = range == 0 ? 1 : 0;
-    inRangeSetting = range;
-    if (range != 0) inRange = range;
-    markChanged(kChangedInput);
+    InputSettings& in = changeInput();
+    in.autoRange = range == 0 ? 1 : 0;
+    in.rangeSetting = range;
+    if (range != 0) in.range = range;
     return true;
 }
 

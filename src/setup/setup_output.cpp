@@ -16,7 +16,7 @@ namespace kvtlnk {
 namespace {
 
 constexpr float kInfinity = std::numeric_limits<float>::infinity();
-constexpr uint32_t kStepRunning = 4;  // outStepState of a stepping output, kept by a new value
+constexpr uint32_t kStepRunning = 4;  // a stepping output's state, kept by a new value
 constexpr float kPercentLimit = 1000.0f;
 
 // The value as the display shows it: printed with the format and read back.
@@ -33,42 +33,34 @@ bool scaledMode(uint32_t mode) {
 // A new source function starts without scaling, stepping or increment.
 void resetOutputFunction(SetupState& s) {
     s.clearOutputScale();
-    s.outError = 0;
-    s.outElecRange = 0;
-    s.outScaledMode = kScaleNone;
-    s.outScaledP1 = 0.0f;
-    s.outScaledP2 = 1.0f;
-    s.outStepState = 0;
-    s.outStepIndex = s.outStepTotal = 0;
-    s.outStepSize = kInfinity;
-    s.outStepLow = s.outStepHigh = 0.0f;
-    s.outStepDwell = 0;
-    s.outIncrement = 0.0f;
+    s.outState.error = 0;
+    s.outState.elecRange = 0;
+    s.outScaled = TransferFunction{kScaleNone, 0.0f, 1.0f};
+    s.outStep = OutputStepping();
+    s.outStep.state = 0;
 }
 
-// The pressure source: the value goes to outPressurePsi; the range is rebuilt for new units and
+// The pressure source: the value goes to pressurePsi; the range is rebuilt for new units and
 // rebuilt back when a pressure source in other units refuses the value.
 bool placePressure(SetupState& s, uint32_t units, uint32_t start, float x) {
-    const bool sameRange = s.outFunction == kFnPressure && s.outUnits == units;
+    const bool sameRange = s.out().function == kFnPressure && s.out().units == units;
     if (!sameRange) buildPressureRange(s, units);
     const uint32_t range = findRange(outputRanges, s, kFnPressure, units, 0, start, x);
     if (range == 0) {
-        if (!sameRange && s.outFunction == kFnPressure) buildPressureRange(s, s.outUnits);
+        if (!sameRange && s.out().function == kFnPressure) buildPressureRange(s, s.out().units);
         return false;
     }
-    s.outRange = range;
-    s.outPressurePsi = convertPres(units, kUnitPsi, x);
-    s.outValue = s.outSetValue = 0.0f;
+    OutputSettings& out = s.changeOutput();
+    out.range = range;
+    out.pressurePsi = convertPres(units, kUnitPsi, x);
+    out.value = out.setValue = 0.0f;
     return true;
 }
 
 // Any other source: the range that takes x, and x rounded to that range's display resolution
-// and kept inside its limits. v is the caller's (scaled) value.
-bool placeValue(SetupState& s, uint32_t function, uint32_t units, uint32_t start, float x,
-                float v) {
-    const uint32_t kind = function == kFnTc         ? s.outTcType
-                          : isRtdFunction(function) ? s.outRtdType
-                                                    : 0;
+// and kept inside its limits. v is the caller's (scaled) value, kind the sensor type.
+bool placeValue(SetupState& s, uint32_t function, uint32_t units, uint32_t kind, uint32_t start,
+                float x, float v) {
     const uint32_t range = findRange(outputRanges, s, function, units, kind, start, x);
     if (range == 0) return false;
     const RangeGroup& group = findGroup(outputRanges, s, function, units);
@@ -79,91 +71,85 @@ bool placeValue(SetupState& s, uint32_t function, uint32_t units, uint32_t start
     const float magnitude =
         std::fmin(std::fmax(group.isSigned ? x : std::fabs(x), entry.low), entry.high);
     x = group.isSigned ? magnitude : std::copysign(magnitude, x);
-    s.outRange = range;
-    s.outValue = x;
-    s.outSetValue = scaledMode(s.outScaledMode) ? v : x;
+    OutputSettings& out = s.changeOutput();
+    out.range = range;
+    out.value = x;
+    out.setValue = scaledMode(s.outScaled.mode) ? v : x;
     return true;
-}
-
-// The old sensor type comes back when the new one was refused.
-bool sourceSensor(SetupState& s, uint32_t* typeField, uint32_t type, uint32_t function,
-                  uint32_t units, float value) {
-    const uint32_t old = *typeField;
-    *typeField = type;
-    const bool made = s.setOutputValue(function, units, value);
-    if (!made && s.status >= kStatusFirstError) *typeField = old;
-    return made;
 }
 
 }  // namespace
 
-bool SetupState::setOutputValue(uint32_t function, uint32_t units, float value) {
-    beginWrite();
+bool SetupState::sourceValue(uint32_t function, uint32_t units, float value, uint32_t tcType,
+                             uint32_t rtdType) {
     if (!isSourceFunction(function)) return refuse(*this, kStatusCombination);
-    if (uint16_t c = checkCombination(function, units, outTcType, outRtdType)) {
-        return refuse(*this, c);
-    }
+    if (uint16_t c = checkCombination(function, units, tcType, rtdType)) return refuse(*this, c);
     uint32_t u = 0, e = 0;
     defaultUnits(units, function, &u, &e);
-    const bool newFunction = function != outFunction;
+    const bool newFunction = function != out().function;
     if (newFunction) resetOutputFunction(*this);
-    if (scaledMode(outScaledMode)) {
+    if (scaledMode(outScaled.mode)) {
         value = roundThrough("%6.2f", value);
-        if (outScaledMode == kScalePercent && std::fabs(value) > kPercentLimit) {
+        if (outScaled.mode == kScalePercent && std::fabs(value) > kPercentLimit) {
             return refuse(*this, kStatusOutputRange);
         }
     }
     const float x = scaledToOutput(*this, value);
-    const uint32_t start = newFunction ? 0 : outRange;
+    const uint32_t start = newFunction ? 0 : out().range;
+    const uint32_t kind = function == kFnTc ? tcType : isRtdFunction(function) ? rtdType : 0;
     if (function == kFnNone) {
-        outRange = 0;
-        outValue = outSetValue = 0.0f;
+        OutputSettings& out = changeOutput();
+        out.range = 0;
+        out.value = out.setValue = 0.0f;
     } else if (!(function == kFnPressure ? placePressure(*this, u, start, x)
-                                         : placeValue(*this, function, u, start, x, value))) {
+                                         : placeValue(*this, function, u, kind, start, x, value))) {
         return refuse(*this, kStatusOutputRange);
     }
-    if (outStepState != kStepRunning) outStepState = 0;
-    outFunction = function;
-    outUnits = u;
-    outElecUnits = e;
-    markChanged(kChangedOutput);
+    if (outStep.state != kStepRunning) outStep.state = 0;
+    OutputSettings& out = changeOutput();
+    out.function = function;
+    out.units = u;
+    out.elecUnits = e;
+    out.tcType = tcType;
+    out.rtdType = rtdType;
     return settle(*this, resolveAfterOutput());
 }
 
+bool SetupState::setOutputValue(uint32_t function, uint32_t units, float value) {
+    return sourceValue(function, units, value, out().tcType, out().rtdType);
+}
+
 bool SetupState::setOutputDefault(uint32_t function, uint32_t units) {
-    beginWrite();
     uint32_t u = 0, e = 0;
     defaultUnits(units, function, &u, &e);
-    uint32_t kind = 0;
-    if (function == kFnTc) kind = outTcType = 4;         // tc_k
-    if (isRtdFunction(function)) kind = outRtdType = 1;  // rtd_pt100_392
+    uint32_t tcType = out().tcType, rtdType = out().rtdType, kind = 0;
+    if (function == kFnTc) kind = tcType = 4;         // tc_k
+    if (isRtdFunction(function)) kind = rtdType = 1;  // rtd_pt100_392
     const float start = defaultValue(outputRanges, *this, function, u, kind);
-    const bool made = setOutputValue(function, units, start);
-    outPressurePsi = kInfinity;  // a pressure source starts without a value
+    const bool made = sourceValue(function, units, start, tcType, rtdType);
+    changeOutput().pressurePsi = kInfinity;  // a pressure source starts without a value
     return made;
 }
 
 bool SetupState::setOutputFreq(uint32_t function, uint32_t units, float value, float amplitude) {
-    beginWrite();
     if (function != kFnFreq) return refuse(*this, kStatusCombination);
     if (findRange(outputRanges, *this, kFnAcv, kUnitVolts, 0, 0, amplitude) == 0) {
         return refuse(*this, kStatusOutputRange);
     }
     const bool made = setOutputValue(kFnFreq, units, value);
-    if (made || status < kStatusFirstError) outFreqAmplitude = amplitude;
+    if (made || status < kStatusFirstError) changeOutput().freqAmplitude = amplitude;
     return made;
 }
 
+// A refused sensor type never becomes the source's: the old one stays.
 bool SetupState::setOutputTc(uint32_t function, uint32_t type, uint32_t units, float value) {
-    beginWrite();
     if (function != kFnTc) return refuse(*this, kStatusCombination);
-    return sourceSensor(*this, &outTcType, type, function, units, value);
+    return sourceValue(function, units, value, type, out().rtdType);
 }
 
 bool SetupState::setOutputRtd(uint32_t function, uint32_t type, uint32_t units, float value) {
-    beginWrite();
     if (function != kFn2wRtd) return refuse(*this, kStatusCombination);
-    return sourceSensor(*this, &outRtdType, type, function, units, value);
+    return sourceValue(function, units, value, out().tcType, type);
 }
 
 }  // namespace kvtlnk

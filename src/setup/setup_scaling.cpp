@@ -7,21 +7,23 @@
 namespace kvtlnk {
 
 float scaledToOutput(const SetupState& state, float x) {
-    return scaledToOutput(state.outScaledMode, state.outScaledP1, state.outScaledP2, x);
+    const TransferFunction& f = state.outScaled;
+    return scaledToOutput(f.mode, f.p1, f.p2, x);
 }
 
 void buildPressureRange(SetupState& state, uint32_t unit, float lowPsi, float highPsi,
                         int16_t resolution) {
     const PressureDisplay display = pressureDisplay(unit, lowPsi, highPsi, resolution);
-    std::memcpy(state.pressureFormat, display.format, sizeof state.pressureFormat);
-    state.pressureRangeEntry.low = display.low;
-    state.pressureRangeEntry.high = display.high;
-    state.pressureRanges.units = unit;
+    PressureRange& range = state.pressureRange;
+    std::memcpy(range.format, display.format, sizeof range.format);
+    range.entry.low = display.low;
+    range.entry.high = display.high;
+    range.group.units = unit;
 }
 
 void buildPressureRange(SetupState& state, uint32_t unit) {
-    buildPressureRange(state, unit, state.pressureLow, state.pressureHigh,
-                       static_cast<int16_t>(state.pressureCode));
+    const PressureModule& m = state.module;
+    buildPressureRange(state, unit, m.low, m.high, static_cast<int16_t>(m.code));
 }
 
 }  // namespace kvtlnk

@@ -30,35 +30,38 @@ uint32_t staSetTestTolerance(SetupState& s, float tolerance);
 
 // The names of the units, standard and reference junction in force ("" for a code without a
 // name), copied into the caller's buffer, which is returned.
-char* staGetTempUnits(SetupState& s, char* units);
-char* staGetPresUnits(SetupState& s, char* units);
-char* staGetTempStd(SetupState& s, char* standard);
-char* staGetTref(SetupState& s, char* mode, float* temperature);
+char* staGetTempUnits(const SetupState& s, char* units);
+char* staGetPresUnits(const SetupState& s, char* units);
+char* staGetTempStd(const SetupState& s, char* standard);
+char* staGetTref(const SetupState& s, char* mode, float* temperature);
 
 // Readings and settings: the outputs are written in every case; the result is 0 or the side's
 // conversion failure (2001, 2002).
-uint32_t staGetInput(SetupState& s, char* function, char* sensor, uint32_t* valid,
+uint32_t staGetInput(const SetupState& s, char* function, char* sensor, uint32_t* valid,
                      uint32_t* settled, float* primary, float* secondary);
-uint32_t staGetOutput(SetupState& s, char* function, char* sensor, uint32_t* set,
+uint32_t staGetOutput(const SetupState& s, char* function, char* sensor, uint32_t* set,
                       uint32_t* confirmed, float* primary, float* secondary);
-uint32_t staGetMinMax(SetupState& s, float* maximum, float* minimum);
+uint32_t staGetMinMax(const SetupState& s, float* maximum, float* minimum);
 // The same as the display shows them, with the symbols and decimal comma of the tables.
-uint32_t staGetInputString(SetupState& s, const TextTables& tables, char* primary, char* secondary);
-uint32_t staGetOutputString(SetupState& s, const TextTables& tables, char* primary,
+uint32_t staGetInputString(const SetupState& s, const TextTables& tables, char* primary,
+                           char* secondary);
+uint32_t staGetOutputString(const SetupState& s, const TextTables& tables, char* primary,
                             char* secondary);
-uint32_t staGetMinMaxString(SetupState& s, const TextTables& tables, char* maximum, char* minimum);
-void staGetInputRange(SetupState& s, uint32_t* automatic, float* highLimit);
-void staGetLoopPower(SetupState& s, char* loopPower);
-void staGetScaled(SetupState& s, uint32_t* inOn, float* inP1, float* inP2, uint32_t* outOn,
+uint32_t staGetMinMaxString(const SetupState& s, const TextTables& tables, char* maximum,
+                            char* minimum);
+void staGetInputRange(const SetupState& s, uint32_t* automatic, float* highLimit);
+void staGetLoopPower(const SetupState& s, char* loopPower);
+void staGetScaled(const SetupState& s, uint32_t* inOn, float* inP1, float* inP2, uint32_t* outOn,
                   float* outP1, float* outP2);
-void staGetInputScale(SetupState& s, float* first, float* second);
-void staGetOutputScale(SetupState& s, float* first, float* second);
-void staGetTestTolerance(SetupState& s, float* tolerance);
-void staGetPressure(SetupState& s, char* text1, char* text2, uint32_t* present);
+void staGetInputScale(const SetupState& s, float* first, float* second);
+void staGetOutputScale(const SetupState& s, float* first, float* second);
+void staGetTestTolerance(const SetupState& s, float* tolerance);
+void staGetPressure(const SetupState& s, char* text1, char* text2, uint32_t* present);
 
 // The log that a restore brought in. The library takes no samples itself.
-uint32_t staGetLogData(SetupState& s, uint32_t* count, uint32_t* interval, uint32_t* requested);
-uint32_t staGetLogStart(SetupState& s, uint32_t* year, uint32_t* month, uint32_t* day,
+uint32_t staGetLogData(const SetupState& s, uint32_t* count, uint32_t* interval,
+                       uint32_t* requested);
+uint32_t staGetLogStart(const SetupState& s, uint32_t* year, uint32_t* month, uint32_t* day,
                         uint32_t* hour, uint32_t* minute, uint32_t* second);
 uint32_t staGetLogMinMax(const SetupState& s, float* minimum, float* maximum);
 // 2008 for an index past the last sample or a sample that holds no reading.

@@ -25,7 +25,7 @@ void putNames(char* function, char* sensor, const SideNames& names) {
 
 }  // namespace
 
-uint32_t staGetInput(SetupState& s, char* function, char* sensor, uint32_t* valid,
+uint32_t staGetInput(const SetupState& s, char* function, char* sensor, uint32_t* valid,
                      uint32_t* settled, float* primary, float* secondary) {
     putNames(function, sensor, inputNames(s));
     bool isSettled;
@@ -37,7 +37,7 @@ uint32_t staGetInput(SetupState& s, char* function, char* sensor, uint32_t* vali
     return inputResult(s);
 }
 
-uint32_t staGetOutput(SetupState& s, char* function, char* sensor, uint32_t* set,
+uint32_t staGetOutput(const SetupState& s, char* function, char* sensor, uint32_t* set,
                       uint32_t* confirmed, float* primary, float* secondary) {
     putNames(function, sensor, outputNames(s));
     bool isConfirmed;
@@ -49,14 +49,14 @@ uint32_t staGetOutput(SetupState& s, char* function, char* sensor, uint32_t* set
     return outputResult(s);
 }
 
-uint32_t staGetMinMax(SetupState& s, float* maximum, float* minimum) {
+uint32_t staGetMinMax(const SetupState& s, float* maximum, float* minimum) {
     const MinMaxRecords m = readMinMax(s);
     put(maximum, baseValue(m.maximum));
     put(minimum, baseValue(m.minimum));
     return inputResult(s);
 }
 
-uint32_t staGetInputString(SetupState& s, const TextTables& tables, char* primary,
+uint32_t staGetInputString(const SetupState& s, const TextTables& tables, char* primary,
                            char* secondary) {
     bool settled;
     putDisplay(tables, primary, readInputPrimary(s, &settled), Blank::Format);
@@ -64,7 +64,7 @@ uint32_t staGetInputString(SetupState& s, const TextTables& tables, char* primar
     return inputResult(s);
 }
 
-uint32_t staGetOutputString(SetupState& s, const TextTables& tables, char* primary,
+uint32_t staGetOutputString(const SetupState& s, const TextTables& tables, char* primary,
                             char* secondary) {
     bool confirmed;
     putDisplay(tables, primary, readOutputPrimary(s, &confirmed), Blank::Format);
@@ -72,72 +72,57 @@ uint32_t staGetOutputString(SetupState& s, const TextTables& tables, char* prima
     return outputResult(s);
 }
 
-uint32_t staGetMinMaxString(SetupState& s, const TextTables& tables, char* maximum, char* minimum) {
+uint32_t staGetMinMaxString(const SetupState& s, const TextTables& tables, char* maximum,
+                            char* minimum) {
     const MinMaxRecords m = readMinMax(s);
     putDisplay(tables, maximum, m.maximum, Blank::Empty);
     putDisplay(tables, minimum, m.minimum, Blank::Empty);
     return inputResult(s);
 }
 
-void staGetInputRange(SetupState& s, uint32_t* automatic, float* highLimit) {
+void staGetInputRange(const SetupState& s, uint32_t* automatic, float* highLimit) {
     bool isAutomatic;
     const float high = inputRangeHigh(s, &isAutomatic);
     put(automatic, isAutomatic ? 1u : 0u);
     put(highLimit, high);
 }
 
-void staGetLoopPower(SetupState& s, char* loopPower) {
+void staGetLoopPower(const SetupState& s, char* loopPower) {
     putText(loopPower, loopPowerName(s), KVTLNK_NAME_SIZE);
 }
 
-void staGetScaled(SetupState& s, uint32_t* inOn, float* inP1, float* inP2, uint32_t* outOn,
+void staGetScaled(const SetupState& s, uint32_t* inOn, float* inP1, float* inP2, uint32_t* outOn,
                   float* outP1, float* outP2) {
-    uint32_t mode;
-    float p1, p2;
-    s.readOutScaled(&mode, &p1, &p2);
-    put(outOn, mode != 0 ? 1u : 0u);
-    put(outP1, p1);
-    put(outP2, p2);
-    s.readInScaled(&mode, &p1, &p2);
-    put(inOn, mode != 0 ? 1u : 0u);
-    put(inP1, p1);
-    put(inP2, p2);
+    put(outOn, s.outScaled.mode != 0 ? 1u : 0u);
+    put(outP1, s.outScaled.p1);
+    put(outP2, s.outScaled.p2);
+    put(inOn, s.inScaled.mode != 0 ? 1u : 0u);
+    put(inP1, s.inScaled.p1);
+    put(inP2, s.inScaled.p2);
 }
 
-void staGetInputScale(SetupState& s, float* first, float* second) {
-    float low, high;
-    uint16_t on;
-    s.readInputScale(&low, &high, &on);
-    put(first, low);
-    put(second, high);
+void staGetInputScale(const SetupState& s, float* first, float* second) {
+    put(first, s.inScale.low);
+    put(second, s.inScale.high);
 }
 
-void staGetOutputScale(SetupState& s, float* first, float* second) {
-    float low, high;
-    uint16_t on;
-    s.readOutputScale(&low, &high, &on);
-    put(first, low);
-    put(second, high);
+void staGetOutputScale(const SetupState& s, float* first, float* second) {
+    put(first, s.outScale.low);
+    put(second, s.outScale.high);
 }
 
-void staGetTestTolerance(SetupState& s, float* tolerance) {
-    float value;
-    uint16_t on;
-    s.readTestTolerance(&value, &on);
-    put(tolerance, value);
+void staGetTestTolerance(const SetupState& s, float* tolerance) {
+    put(tolerance, s.tolerance.value);
 }
 
-void staGetPressure(SetupState& s, char* text1, char* text2, uint32_t* present) {
-    const char* second;
-    const char* first;
-    s.readPressureTexts(&first, &second);
-    uint16_t attached;
-    s.readPressureModulePresent(&attached);
-    // The object's texts are fixed arrays that a restored record may fill to the end.
-    static_assert(sizeof s.pressureText2 == KVTLNK_PRESSURE_TEXT_SIZE, "first text");
-    putText(text1, first, sizeof s.pressureText2);
-    putText(text2, second, sizeof s.pressureText1);
-    put(present, attached != 0 ? 1u : 0u);
+void staGetPressure(const SetupState& s, char* text1, char* text2, uint32_t* present) {
+    // The module's texts are fixed arrays that a restored record may fill to the end; the
+    // first string reported is the module's second text.
+    const PressureModule& m = s.module;
+    static_assert(sizeof m.text2 == KVTLNK_PRESSURE_TEXT_SIZE, "first text");
+    putText(text1, m.text2, sizeof m.text2);
+    putText(text2, m.text1, sizeof m.text1);
+    put(present, m.present != 0 ? 1u : 0u);
 }
 
 }  // namespace kvtlnk

@@ -31,21 +31,10 @@ uint32_t unitsIn(const char* name, uint32_t first, uint32_t last) {
 
 // The units a temperature or pressure is shown in: those of the input when it measures one,
 // else of the output when it sources one, else the setup's own.
-uint32_t shownUnits(SetupState& s, bool (*isFamily)(uint32_t),
-                    void (SetupState::*setupUnits)(uint32_t*)) {
-    uint32_t function = 0, units = 0;
-    s.readInFunction(&function);
-    if (isFamily(function)) {
-        s.readInUnits(&units);
-        return units;
-    }
-    s.readOutFunction(&function);
-    if (isFamily(function)) {
-        s.readOutUnits(&units);
-        return units;
-    }
-    (s.*setupUnits)(&units);
-    return units;
+uint32_t shownUnits(const SetupState& s, bool (*isFamily)(uint32_t), uint32_t setupUnits) {
+    if (isFamily(s.in().function)) return s.in().units;
+    if (isFamily(s.out().function)) return s.out().units;
+    return setupUnits;
 }
 
 bool isPressureFunction(uint32_t function) {
@@ -54,20 +43,17 @@ bool isPressureFunction(uint32_t function) {
 
 // The reference-junction temperature reported beside its mode: the side that measures or
 // sources a thermocouple, else the user temperature in the current units.
-float shownTref(SetupState& s) {
-    uint32_t in = 0, out = 0, units = 0;
-    float inValue = 0.0f, outValue = 0.0f, user = 0.0f;
-    s.readInFunction(&in);
-    s.readOutFunction(&out);
-    s.readTrefValues(&inValue, &outValue);
-    s.readTrefUser(&user, &units);
-    return in == kFnTc ? inValue : out == kFnTc ? outValue : user;
+float shownTref(const SetupState& s) {
+    if (s.in().function == kFnTc) return s.in().tref.value;
+    if (s.out().function == kFnTc) return s.out().tref.value;
+    return convertTemp(kUnitCelsius, s.tempUnits, s.trefUser);
 }
 
-// Runs an object operation and commits it.
-template <class R, class... Params, class... Args>
-uint32_t apply(SetupState& s, R (SetupState::*operation)(Params...), Args... args) {
-    (s.*operation)(args...);
+// Every setter ends here: the operation changes the object (marking what it changed), then the
+// change is committed and its status reported as a result code.
+template <class Operation>
+uint32_t apply(SetupState& s, Operation operation) {
+    operation();
     return finishSetter(s);
 }
 
@@ -76,7 +62,8 @@ uint32_t apply(SetupState& s, R (SetupState::*operation)(Params...), Args... arg
 template <class R>
 uint32_t applyCode(SetupState& s, uint32_t code, uint32_t notFound,
                    R (SetupState::*operation)(uint32_t)) {
-    return code == notFound ? KVTLNK_E_ARGUMENT : apply(s, operation, code);
+    if (code == notFound) return KVTLNK_E_ARGUMENT;
+    return apply(s, [&] { (s.*operation)(code); });
 }
 
 // Copies a name (or "" for a code without one) into the caller's buffer.
@@ -95,20 +82,19 @@ uint32_t staSetInput(SetupState& s, const char* function, const char* sensor) {
     const uint32_t fn = codeOf(kFunctionNames, function);
     uint32_t type = 0;
     if (fn == kFunctionNames.count || !sensorType(fn, sensor, &type)) return KVTLNK_E_ARGUMENT;
-    if (fn == kFnTc) {
-        s.setInputTc(fn, type, 0);
-    } else if (isRtdFunction(fn)) {
-        s.setInputRtd(fn, type, 0);
-    } else {
-        s.setInputFunction(fn, 0);
-    }
-    return finishSetter(s);
+    return apply(s, [&] {
+        if (fn == kFnTc) {
+            s.setInputTc(fn, type, 0);
+        } else if (isRtdFunction(fn)) {
+            s.setInputRtd(fn, type, 0);
+        } else {
+            s.setInputFunction(fn, 0);
+        }
+    });
 }
 
 uint32_t staSetInputRange(SetupState& s, uint32_t automatic, float value) {
-    uint32_t function = 0, units = 0;
-    s.readInFunction(&function);
-    s.readInUnits(&units);
+    const uint32_t function = s.in().function, units = s.in().units;
     const bool ranged = function == kFnCurrent || function == kFnDcv || function == kFnAcv ||
                         (function >= kFn2wOhms && function <= kFn4wOhms);
     if (!ranged) return KVTLNK_E_INPUT_RANGE;
@@ -117,8 +103,7 @@ uint32_t staSetInputRange(SetupState& s, uint32_t automatic, float value) {
         range = findRange(inputRanges, s, function, units, 0, 0, value);
         if (range == 0) return KVTLNK_E_NO_VALUE;
     }
-    s.setInputRange(range);
-    return finishSetter(s);
+    return apply(s, [&] { s.setInputRange(range); });
 }
 
 uint32_t staSetOutput(SetupState& s, const char* function, const char* sensor, float value,
@@ -126,18 +111,19 @@ uint32_t staSetOutput(SetupState& s, const char* function, const char* sensor, f
     const uint32_t fn = codeOf(kFunctionNames, function);
     uint32_t type = 0;
     if (fn == kFunctionNames.count || !sensorType(fn, sensor, &type)) return KVTLNK_E_ARGUMENT;
-    if (fn == kFnFreq) {
-        s.setOutputFreq(fn, 0, value, amplitude);
-    } else if (fn == kFnTc) {
-        s.setOutputTc(fn, type, 0, value);
-    } else if (isRtdFunction(fn)) {
-        s.setOutputRtd(fn, type, 0, value);
-    } else if (fn == kFnPressure) {
-        s.setOutputDefault(fn, 0);  // a pressure source starts at its default
-    } else {
-        s.setOutputValue(fn, 0, value);
-    }
-    return finishSetter(s);
+    return apply(s, [&] {
+        if (fn == kFnFreq) {
+            s.setOutputFreq(fn, 0, value, amplitude);
+        } else if (fn == kFnTc) {
+            s.setOutputTc(fn, type, 0, value);
+        } else if (isRtdFunction(fn)) {
+            s.setOutputRtd(fn, type, 0, value);
+        } else if (fn == kFnPressure) {
+            s.setOutputDefault(fn, 0);  // a pressure source starts at its default
+        } else {
+            s.setOutputValue(fn, 0, value);
+        }
+    });
 }
 
 uint32_t staSetLoopPower(SetupState& s, const char* loopPower) {
@@ -163,42 +149,35 @@ uint32_t staSetTempStd(SetupState& s, const char* standard) {
 uint32_t staSetTref(SetupState& s, const char* mode, float temperature) {
     const uint32_t code = codeOf(kTrefModeNames, mode);
     if (code == kTrefModeNames.count) return KVTLNK_E_ARGUMENT;
-    return code == kTrefUser ? apply(s, &SetupState::setTrefUser, temperature)
-                             : apply(s, &SetupState::setTrefMeasure);
+    return apply(s, [&] { code == kTrefUser ? s.setTrefUser(temperature) : s.setTrefMeasure(); });
 }
 
 uint32_t staSetInputScale(SetupState& s, float first, float second) {
-    return apply(s, &SetupState::storeInputScale, first, second);
+    return apply(s, [&] { s.storeInputScale(first, second); });
 }
 
 uint32_t staSetOutputScale(SetupState& s, float first, float second) {
-    return apply(s, &SetupState::storeOutputScale, first, second);
+    return apply(s, [&] { s.storeOutputScale(first, second); });
 }
 
 uint32_t staSetTestTolerance(SetupState& s, float tolerance) {
-    return apply(s, &SetupState::storeTestTolerance, tolerance);
+    return apply(s, [&] { s.storeTestTolerance(tolerance); });
 }
 
-char* staGetTempUnits(SetupState& s, char* units) {
-    return copyName(units, nameOf(kUnitNames, shownUnits(s, isTemperatureFunction,
-                                                         &SetupState::readTempUnits)));
+char* staGetTempUnits(const SetupState& s, char* units) {
+    return copyName(units, nameOf(kUnitNames, shownUnits(s, isTemperatureFunction, s.tempUnits)));
 }
 
-char* staGetPresUnits(SetupState& s, char* units) {
-    return copyName(
-        units, nameOf(kUnitNames, shownUnits(s, isPressureFunction, &SetupState::readPresUnits)));
+char* staGetPresUnits(const SetupState& s, char* units) {
+    return copyName(units, nameOf(kUnitNames, shownUnits(s, isPressureFunction, s.presUnits)));
 }
 
-char* staGetTempStd(SetupState& s, char* standard) {
-    uint32_t code = 0;
-    s.readTempStd(&code);
-    return copyName(standard, nameOf(kTempStdNames, code));
+char* staGetTempStd(const SetupState& s, char* standard) {
+    return copyName(standard, nameOf(kTempStdNames, s.tempStd));
 }
 
-char* staGetTref(SetupState& s, char* mode, float* temperature) {
-    uint32_t code = 0;
-    s.readInTrefMode(&code);
-    copyName(mode, nameOf(kTrefModeNames, code));
+char* staGetTref(const SetupState& s, char* mode, float* temperature) {
+    copyName(mode, nameOf(kTrefModeNames, s.in().tref.mode));
     if (temperature != nullptr) *temperature = shownTref(s);
     return mode;
 }

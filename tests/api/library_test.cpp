@@ -16,9 +16,9 @@ TEST(Library, StateAtLoad) {
     const auto lib = std::make_unique<Library>();
     const SetupState& s = lib->setup;
     EXPECT_EQ(s.setupCode, 0u);
-    EXPECT_EQ(s.outChanged, 0);
-    EXPECT_EQ(s.logCapacity, 8000u);
-    EXPECT_EQ(s.logBuffer, lib->setupLog);
+    EXPECT_EQ(s.outState.changed, 0);
+    EXPECT_EQ(s.log.capacity, 8000u);
+    EXPECT_EQ(s.log.buffer, lib->setupLog);
     char name[16];
     EXPECT_STREQ(staGetTempUnits(lib->setup, name), "celsius");
     EXPECT_STREQ(staGetPresUnits(lib->setup, name), "psi");

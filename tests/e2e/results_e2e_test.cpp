@@ -49,19 +49,19 @@ TEST(ResultsE2e, EveryResultDecodesToWhatTheCalibratorRecorded) {
                                      STAsetOutput("dcv", "", 1, 0), STAsetOutputScale(1, 5)};
     });
     const int32_t tc = saved([](SetupState& s) {  // tc_k over 0-400 C, 0-1 V, form 3
-        s.setupCode = 1, s.inMinMaxOn = 0;
+        s.setupCode = 1, s.minMax.on = 0;
         return std::vector<uint32_t>{STAsetInput("tc", "tc_k"), STAsetTref("user", 21.5f),
                                      STAsetInputScale(0, 400), STAsetOutput("dcv", "", 0.5f, 0),
                                      STAsetOutputScale(0, 1)};
     });
     const int32_t pressure = saved([](SetupState& s) {  // 0-100 psi module, form 2
-        s.setupCode = 3, s.pressureHigh = 100, s.pressureLow = 0, s.pressureModulePresent = 1;
+        s.setupCode = 3, s.module.high = 100, s.module.low = 0, s.module.present = 1;
         return std::vector<uint32_t>{STAsetInput("pressure", ""), STAsetInputScale(0, 100),
                                      STAsetOutput("current", "", 0.012f, 0),
                                      STAsetOutputScale(0.004f, 0.02f)};
     });
     const int32_t logged = saved([](SetupState& s) {  // 0-10 V logged, form 4
-        s.setupCode = 2, s.logRequested = 50, s.logInterval = 2;
+        s.setupCode = 2, s.log.requested = 50, s.log.interval = 2;
         return std::vector<uint32_t>{STAsetInput("dcv", ""), STAsetInputRange(0, 10),
                                      STAsetInputScale(0, 10), STAsetOutput("dcv", "", 1, 0),
                                      STAsetOutputScale(1, 2)};

@@ -31,8 +31,10 @@ constexpr uint32_t kFirstAt = 12;  // the first entry in a result record
 void addResult(MemoryImage& image, float value, uint8_t flag, bool scaled = true) {
     SetupState s;
     initSetup(s);
-    s.inFunction = 1, s.inUnits = 2, s.inRange = 5, s.outFunction = 2, s.outUnits = 1;
-    s.inScaleOn = scaled ? 1 : 0, s.outScaleOn = 1;
+    InputSettings& in = s.changeInput();
+    OutputSettings& out = s.changeOutput();
+    in.function = 1, in.units = 2, in.range = 5, out.function = 2, out.units = 1;
+    s.inScale.on = scaled ? 1 : 0, s.outScale.on = 1;
     MemoryImage scratch;
     const Record& setup = *scratch.procedure().selectRecord(saveSetup(s, scratch.procedure()));
     const int32_t at = addRaw(image.results(), SETUP_5, bytesOf(setup));

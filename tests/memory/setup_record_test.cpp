@@ -72,7 +72,7 @@ TEST(SetupRecord, EveryFieldOfEveryFormComesBackWhereItWas) {
             EXPECT_EQ(staRestore(state, image, i), KVTLNK_E_NOT_ACCEPTED) << i;
         EXPECT_EQ(state.setupCode, 0u);  // untouched
         ASSERT_TRUE(restoreSetup(state, results.selectRecord(results.count() - 1)));
-        EXPECT_EQ(state.inFreqRange, 0xFFFFFFF0u);
+        EXPECT_EQ(state.inReadings.freqRange, 0xFFFFFFF0u);
         ASSERT_EQ(saveSetup(state, image.procedure()), 0);
         const Record& saved = *image.procedure().selectRecord(0);
         EXPECT_EQ(std::make_pair(saved.kind(), saved.version()),
@@ -88,25 +88,26 @@ TEST(SetupRecord, LayoutsAtKnownOffsets) {
     RecordStore& p = image.procedure();
     auto save = [&] { return p.selectRecord(saveSetup(s, p)); };
     EXPECT_EQ(save()->length(), 152u);  // form 5 carries the output block without an output
-    s.inOffset = 2.7f;
+    s.changeInput().offset = 2.7f;
     EXPECT_EQ(loadF32(save()->data() + 52), 2.0f);
-    s.inOffset = -130.0f;
+    s.changeInput().offset = -130.0f;
     EXPECT_EQ(loadF32(save()->data() + 52), 126.0f);
 
-    s.setupCode = 5, s.inFunction = 10, s.inUnits = 7, s.inTcType = 10, s.inRange = 10;
+    InputSettings& in = s.changeInput();
+    s.setupCode = 5, in.function = 10, in.units = 7, in.tcType = 10, in.range = 10;
     EXPECT_EQ(save()->version(), 1);  // tc_l needs the later firmware
     EXPECT_EQ(p.selectRecord(3)->data()[58], 10);
-    s.inTcType = 4, s.inRange = 4;  // tc_k in fahrenheit keeps version 0 ...
+    in.tcType = 4, in.range = 4;  // tc_k in fahrenheit keeps version 0 ...
     const Record* tcK = save();
     EXPECT_EQ(tcK->version(), 0);
     EXPECT_EQ(tcK->data()[58], 13);  // ... and stores its type shifted by 9
     SetupState back;
     ASSERT_TRUE(restoreSetup(back, tcK));
     // The range becomes the 0-based position of tc_k among the fahrenheit ranges.
-    EXPECT_EQ(std::make_pair(back.inRange, back.inTcType), std::make_pair(3u, 4u));
+    EXPECT_EQ(std::make_pair(back.in().range, back.in().tcType), std::make_pair(3u, 4u));
 
-    s.inFunction = 14;
-    std::strcpy(s.pressureText2, "0-100 PSIG");  // one character more than the record keeps
+    s.changeInput().function = 14;
+    std::strcpy(s.module.text2, "0-100 PSIG");  // one character more than the record keeps
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(save()->data()) + 90), "0-100 PSI");
 
     // The firmware level (-1: the calibrator was refused) decides whether the record stays.
@@ -116,9 +117,9 @@ TEST(SetupRecord, LayoutsAtKnownOffsets) {
                                 {4, 5, 0, KVTLNK_OK},
                                 {4, 5, -1, KVTLNK_E_NOT_ACCEPTED},
                                 {4, 6, 1, KVTLNK_E_IMAGE}};
-    s.inFunction = 10;
+    s.changeInput().function = 10;
     for (const auto& c : saves) {
-        s.inTcType = uint32_t(c[0]), s.setupCode = uint32_t(c[1]);
+        s.changeInput().tcType = uint32_t(c[0]), s.setupCode = uint32_t(c[1]);
         const int32_t count = p.count();
         int32_t index = 7;
         EXPECT_EQ(staSave(s, image, c[2], &index), uint32_t(c[3])) << c[0] << c[1] << c[2];
@@ -146,9 +147,9 @@ TEST(SetupRecord, RecordsItCannotTakeAreRefused) {
     SetupState small(log, 1);
     EXPECT_EQ(staRestore(small, image, r.count() - 1), KVTLNK_OK);
     // One sample kept: the newest.
-    EXPECT_EQ(std::make_pair(small.logCount, log[0]),
+    EXPECT_EQ(std::make_pair(small.log.count, log[0]),
               std::make_pair(1u, loadF32(&good[80 + 36 + 12 + 72 + 36 + 28 + 4])));
-    EXPECT_EQ(std::string(small.pressureText2), "DEFGHIJKL");
+    EXPECT_EQ(std::string(small.module.text2), "DEFGHIJKL");
 }
 
 TEST(SetupRecord, ATemplateLoadsItsSetupOnlyWithBothScales) {
@@ -157,7 +158,7 @@ TEST(SetupRecord, ATemplateLoadsItsSetupOnlyWithBothScales) {
     SetupState s, target;
     initSetup(s);
     saveSetup(s, image.procedure());  // 9: no scales
-    s.inScaleOn = s.outScaleOn = 1, s.inFunction = 2;
+    s.inScale.on = s.outScale.on = 1, s.changeInput().function = 2;
     saveSetup(s, image.procedure());   // 10
     for (uint32_t setup : {9, 10, 0})  // 0 is a strategy
         memTemplate(image, 0, 0, "a", "b", setup);
@@ -165,7 +166,7 @@ TEST(SetupRecord, ATemplateLoadsItsSetupOnlyWithBothScales) {
         EXPECT_EQ(memTemplateState(image, target, index), KVTLNK_E_RECORD) << index;
     EXPECT_EQ(target.status, 0);
     EXPECT_EQ(memTemplateState(image, target, 12), KVTLNK_OK);
-    EXPECT_EQ(target.inFunction, 2u);
+    EXPECT_EQ(target.in().function, 2u);
 }
 
 // Calibration results the calibrator could not have made: truncated and corrupted results
@@ -184,7 +185,8 @@ TEST(CalResults, RecordsItCannotTake) {
     memClear(image);
     SetupState s;
     initSetup(s);
-    s.inFunction = 14, s.outFunction = 10, s.inScaleOn = s.outScaleOn = 1;  // pressure in, tc out
+    s.changeInput().function = 14, s.changeOutput().function = 10,
+    s.inScale.on = s.outScale.on = 1;  // pressure in, tc out
     const Record& pressureTc = *image.procedure().selectRecord(saveSetup(s, image.procedure()));
     addRaw(image.results(), SETUP_5, bytesOf(pressureTc));  // 0
     Bytes full = result(-1, 3, 36 + 1 + 4);  // module, its presence, junction temperature
@@ -197,7 +199,7 @@ TEST(CalResults, RecordsItCannotTake) {
             << length;
     }
     EXPECT_EQ(memBaseState(image, s, image.results().count() - 1), KVTLNK_OK);
-    EXPECT_EQ(s.outTrefValue, 21.5f);
+    EXPECT_EQ(s.out().tref.value, 21.5f);
 
     const Bytes tag = bytesOf(std::string("T\0a\0b\0", 6));
     for (size_t length = 0; length <= tag.size(); ++length) {

@@ -10,15 +10,13 @@ namespace {
 
 // An object sourcing a temperature in celsius, its reference junction in user mode at tref.
 void sourceTemperature(SetupState& s, uint32_t function, uint32_t type, float t, float tref) {
-    s.outFunction = function;
-    s.outTcType = s.outRtdType = type;
-    s.outUnits = kUnitCelsius;
-    s.outElecUnits = function == kFnTc ? kUnitVolts : kUnitOhms;
-    s.outValue = t;
-    s.outTrefMode = kTrefUser;
-    s.outTrefUnits = kUnitCelsius;
-    s.outTrefValue = tref;
-    s.markChanged(kChangedOutput);
+    OutputSettings& out = s.changeOutput();
+    out.function = function;
+    out.tcType = out.rtdType = type;
+    out.units = kUnitCelsius;
+    out.elecUnits = function == kFnTc ? kUnitVolts : kUnitOhms;
+    out.value = t;
+    out.tref = ReferenceJunction{kTrefUser, tref, kUnitCelsius};
 }
 
 TEST(Commit, TemperatureSources) {
@@ -44,11 +42,11 @@ TEST(Commit, TemperatureSources) {
         s.tempStd = c.standard;
         sourceTemperature(s, c.function, c.type, c.t, c.tref);
         EXPECT_EQ(finishSetter(s), c.result) << c.type << " at " << c.t;
-        EXPECT_NEAR(s.outElecValue, c.elec, 1e-5f * c.elec + 1e-7f);
-        EXPECT_EQ(s.outElecRange, c.range);
-        EXPECT_EQ(s.outError, c.error);
-        EXPECT_EQ(s.outChanged, 1);
-        EXPECT_EQ(s.changeFlags, 0u);
+        EXPECT_NEAR(s.outState.elecValue, c.elec, 1e-5f * c.elec + 1e-7f);
+        EXPECT_EQ(s.outState.elecRange, c.range);
+        EXPECT_EQ(s.outState.error, c.error);
+        EXPECT_EQ(s.outState.changed, 1);
+        EXPECT_EQ(s.pendingChanges(), 0u);
     }
 }
 
@@ -59,44 +57,45 @@ TEST(Commit, ConversionErrorStaysUntilASourceSucceeds) {
     s.status = 0;
     s.markChanged(kChangedInput);  // an input-only commit leaves it
     EXPECT_TRUE(s.commit());
-    EXPECT_EQ(s.outError, kStatusTcConversion);
+    EXPECT_EQ(s.outState.error, kStatusTcConversion);
     sourceTemperature(s, kFn2wRtd, 2, 100.0f, 0.0f);  // not the RTD's error to clear
     EXPECT_TRUE(s.commit());
-    EXPECT_EQ(s.outError, kStatusTcConversion);
+    EXPECT_EQ(s.outState.error, kStatusTcConversion);
     sourceTemperature(s, kFnTc, 4, 100.0f, 0.0f);
     EXPECT_TRUE(s.commit());
-    EXPECT_EQ(s.outError, 0);
+    EXPECT_EQ(s.outState.error, 0);
 }
 
 TEST(Commit, ReferenceJunctions) {
     SetupState s;
     sourceTemperature(s, kFnTc, 4, 212.0f, 50.0f);
-    s.outUnits = kUnitFahrenheit;
-    s.outTrefMode = kTrefMeasure;  // the junction value is not used
+    s.changeOutput().units = kUnitFahrenheit;
+    s.changeOutput().tref.mode = kTrefMeasure;  // the junction value is not used
     ASSERT_TRUE(s.commit());
-    EXPECT_EQ(s.outValueC, 100.0f);
-    EXPECT_EQ(s.outTrefC, 0.0f);
-    EXPECT_NEAR(s.outElecValue, 0.0040964f, 1e-6);
+    EXPECT_EQ(s.outState.valueC, 100.0f);
+    EXPECT_EQ(s.outState.trefC, 0.0f);
+    EXPECT_NEAR(s.outState.elecValue, 0.0040964f, 1e-6);
 
-    s.inTrefMode = kTrefUser;
-    s.inTrefUnits = kUnitFahrenheit;
-    s.inTrefValue = 212.0f;
-    s.markChanged(kChangedInput);
+    s.changeInput().tref = ReferenceJunction{kTrefUser, 212.0f, kUnitFahrenheit};
     EXPECT_TRUE(s.commit());
-    EXPECT_EQ(s.inTrefC, 100.0f);
+    EXPECT_EQ(s.inReadings.trefC, 100.0f);
 }
 
 TEST(Commit, OnlyPendingChangesAreApplied) {
     SetupState s;
-    s.outValue = 3.0f;
+    s.changeOutput().value = 3.0f;
+    EXPECT_EQ(s.pendingChanges(), kChangedOutput);  // a setting marks its side as it changes
+    ASSERT_TRUE(s.commit());
+    EXPECT_EQ(s.outState.valueC, 3.0f);
+    s.outState = OutputState();  // derived values left behind: nothing pending recomputes them
     EXPECT_TRUE(s.commit());
-    EXPECT_EQ(s.outChanged, 0);
-    EXPECT_EQ(s.outValueC, 0.0f);
+    EXPECT_EQ(s.outState.changed, 0);
+    EXPECT_EQ(s.outState.valueC, 0.0f);
     s.markChanged(kChangedOutputState | 0x30000);
     EXPECT_TRUE(s.commit());
-    EXPECT_EQ(s.outChanged, 1);
-    EXPECT_EQ(s.outValueC, 0.0f);
-    EXPECT_EQ(s.changeFlags, 0u);
+    EXPECT_EQ(s.outState.changed, 1);
+    EXPECT_EQ(s.outState.valueC, 0.0f);
+    EXPECT_EQ(s.pendingChanges(), 0u);
 }
 
 }  // namespace

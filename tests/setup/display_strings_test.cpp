@@ -30,11 +30,13 @@ enum class Side { Input, Output, MinMax };
 void put(SetupState& s, Side side, uint32_t function, uint32_t units, uint32_t range, float v) {
     if (function == kFnNone) return;
     if (side == Side::Output) {
-        s.outFunction = function, s.outUnits = units, s.outRange = range;
-        s.outSetValue = s.outValue = v, s.outChanged = 1;
+        OutputSettings& out = s.changeOutput();
+        out.function = function, out.units = units, out.range = range;
+        out.setValue = out.value = v, s.outState.changed = 1;
     } else {
-        s.inFunction = function, s.inUnits = units, s.inRange = range;
-        s.inDisplayValue = v, s.inReadingValid = 1;
+        InputSettings& in = s.changeInput();
+        in.function = function, in.units = units, in.range = range;
+        s.inReadings.display = v, s.inReadings.valid = 1;
     }
 }
 
@@ -53,41 +55,42 @@ struct Row {
 const Row kRows[] = {
     {"after init", Side::Input, kFnNone, 0, 0, 0.0f, nullptr, "------", "", 0},
     {"overload", Side::Input, kFnDcv, kUnitVolts, 6, INFINITY, nullptr, "!!!!!!", "", 0},
-    {"NaN, not valid", Side::Input, kFnDcv, kUnitVolts, 6, NAN, [](SetupState& s) { s.inReadingValid = 0; },
+    {"NaN, not valid", Side::Input, kFnDcv, kUnitVolts, 6, NAN, [](SetupState& s) { s.inReadings.valid = 0; },
      "!!!!!!", "", 0},
     {"min/max before any reading", Side::MinMax, kFnDcv, kUnitVolts, 6, 0.05f, nullptr, "!!!!!!", "!!!!!!", 0},
     {"dcv", Side::Input, kFnDcv, kUnitVolts, 6, 0.0523f, nullptr, " 52.300mV", "", 0},
-    {"acv at 0 Hz", Side::Input, kFnAcv, kUnitVolts, 8, 5.0f, [](SetupState& s) { s.inFreqRange = 9; },
+    {"acv at 0 Hz", Side::Input, kFnAcv, kUnitVolts, 8, 5.0f, [](SetupState& s) { s.inReadings.freqRange = 9; },
      " 5.000 V", "------", 0},
     {"acv at 5 kHz", Side::Input, kFnAcv, kUnitVolts, 8, 5.0f,
-     [](SetupState& s) { s.inFreqRange = 11, s.inFreqReading = 5000.0f; }, " 5.000 V", " 5.000kHz", 0},
-    {"cont", Side::Input, kFnCont, kUnitOhms, 10, 1.5f, [](SetupState& s) { s.inContReading = 1.5f; },
+     [](SetupState& s) { s.inReadings.freqRange = 11, s.inReadings.freq = 5000.0f; }, " 5.000 V", " 5.000kHz", 0},
+    {"cont", Side::Input, kFnCont, kUnitOhms, 10, 1.5f, [](SetupState& s) { s.inReadings.cont = 1.5f; },
      " 1.500\x81", "  1.50\x81", 0},
     {"2w_rtd", Side::Input, kFn2wRtd, kUnitCelsius, kPt100, 100.0f, [](SetupState& s) {
-         s.inRtdType = kPt100, s.inRawReading = 138.5f, s.inElecUnits = kUnitOhms, s.inRangeSetting = 10; },
+         InputSettings& in = s.changeInput();
+         in.rtdType = kPt100, in.elecUnits = kUnitOhms, in.rangeSetting = 10, s.inReadings.raw = 138.5f; },
      " 100.0 \xB0" "C", " 138.5 \x81", 0},
     {"input mode 4", Side::Input, kFnCurrent, kUnitAmps, 5, 50.0f,
-     [](SetupState& s) { s.inScaledMode = 4, s.inUnscaledValue = 0.012f; }, " 50.00 %", "12.000mA", 0},
+     [](SetupState& s) { s.inScaled.mode = 4, s.inReadings.unscaled = 0.012f; }, " 50.00 %", "12.000mA", 0},
     {"input mode 5", Side::Input, kFnDcv, kUnitVolts, 6, 12.5f,
-     [](SetupState& s) { s.inScaledMode = 5, s.inUnscaledValue = 0.0523f; }, " 12.50 UDF", " 52.300mV", 0},
+     [](SetupState& s) { s.inScaled.mode = 5, s.inReadings.unscaled = 0.0523f; }, " 12.50 UDF", " 52.300mV", 0},
     {"min/max mode 5", Side::MinMax, kFnDcv, kUnitVolts, 6, 0.0f, [](SetupState& s) {
-         s.inScaledMode = 5, s.inMax = 0.0523f, s.inMaxRange = 6, s.inMin = -0.5f, s.inMinRange = 7; },
+         s.inScaled.mode = 5, s.minMax.max = 0.0523f, s.minMax.maxRange = 6, s.minMax.min = -0.5f, s.minMax.minRange = 7; },
      " 52.300mV", "-0.50000 V", 0},
     {"min/max mode 4", Side::MinMax, kFnDcv, kUnitVolts, 6, 0.0f,
-     [](SetupState& s) { s.inScaledMode = 4, s.inMax = 75.0f, s.inMin = 25.0f; }, " 75.00 %", " 25.00 %", 0},
+     [](SetupState& s) { s.inScaled.mode = 4, s.minMax.max = 75.0f, s.minMax.min = 25.0f; }, " 75.00 %", " 25.00 %", 0},
     {"input conversion failure", Side::Input, kFnDcv, kUnitVolts, 9, 12.5f,
-     [](SetupState& s) { s.inError = 15005; }, " 12.500 V", "", 2002},
-    {"output not set", Side::Output, kFnDcv, kUnitVolts, 7, 1.0f, [](SetupState& s) { s.outChanged = 0; },
+     [](SetupState& s) { s.inReadings.error = 15005; }, " 12.500 V", "", 2002},
+    {"output not set", Side::Output, kFnDcv, kUnitVolts, 7, 1.0f, [](SetupState& s) { s.outState.changed = 0; },
      "------", "", 0},
     {"freq source", Side::Output, kFnNone, 0, 0, 0.0f,
      [](SetupState& s) { staSetOutput(s, "freq", "", 1000.0f, 5.0f); }, "  1000 Hz", " 5.000 V", 0},
     {"output mode 1", Side::Output, kFnDcv, kUnitVolts, 7, 0.5f,
-     [](SetupState& s) { s.outScaledMode = 1, s.outSetValue = 50.0f; }, " 50.00 UDF", "0.50000 V", 0},
+     [](SetupState& s) { s.outScaled.mode = 1, s.changeOutput().setValue = 50.0f; }, " 50.00 UDF", "0.50000 V", 0},
     {"tc source, EMF out of every range", Side::Output, kFnNone, 0, 0, 0.0f,
      [](SetupState& s) { staSetTref(s, "user", 100.0f), staSetOutput(s, "tc", "tc_e", -250.0f, 0.0f); },
      "-250.0 \xB0" "C", " 0.000mV", 2001},
     {"pressure source, 0 to 100 psi module", Side::Output, kFnNone, 0, 0, 0.0f, [](SetupState& s) {
-         s.pressureLow = 0.0f, s.pressureHigh = 100.0f, s.pressureCode = 0xFFFE;
+         s.module.low = 0.0f, s.module.high = 100.0f, s.module.code = 0xFFFE;
          staSetOutput(s, "pressure", "", 0.0f, 0.0f); },
      "0.00psi", "", 0},
 };
@@ -160,7 +163,7 @@ TEST(DisplayStrings, EveryRangeFitsTheStatedSizeAndEndsWithItsUnit) {
         for (float high : {100.0f, 10000.0f}) {
             const PressureDisplay d = pressureDisplay(unit, -high, high, -2);
             auto more = [high](SetupState& shown) {
-                buildPressureRange(shown, shown.inUnits, -high, high, -2);
+                buildPressureRange(shown, shown.in().units, -high, high, -2);
             };
             for (float v : {d.low, d.high})
                 check({"", Side::Input, kFnPressure, unit, 7, v, more, "", "", 0}, kPrefixPressure);
@@ -181,9 +184,9 @@ TEST(Readings, ReportNamesFlagsAndSecondaryValues) {
     EXPECT_EQ(valid + settled, 0u);
 
     ASSERT_EQ(staSetInput(s, "tc", "tc_k"), 0u);
-    s.inReadingValid = 1, s.inRawReading = 0.0041f, s.inRangeSetting = 6;
+    s.inReadings.valid = 1, s.inReadings.raw = 0.0041f, s.changeInput().rangeSetting = 6;
     for (uint8_t counter : {7, 8}) {
-        s.inFlagCounter = counter;
+        s.inReadings.flagCounter = counter;
         staGetInput(s, function, sensor, &valid, &settled, &primary, &secondary);
         EXPECT_EQ(std::make_pair(valid, settled), std::make_pair(1u, counter == 8 ? 1u : 0u));
     }
@@ -191,14 +194,16 @@ TEST(Readings, ReportNamesFlagsAndSecondaryValues) {
     EXPECT_EQ(secondary, throughPrefix(0.0041f, kPrefixMilli));
 
     put(s, Side::Input, kFnDcv, kUnitVolts, 6, 0.0f);
-    s.inScaledMode = 5, s.inMax = 0.0523f, s.inMaxRange = 6, s.inMin = 0.0123f, s.inMinRange = 6;
+    s.inScaled.mode = 5, s.minMax.max = 0.0523f, s.minMax.maxRange = 6, s.minMax.min = 0.0123f,
+    s.minMax.minRange = 6;
     EXPECT_EQ(staGetMinMax(s, &primary, &secondary), 0u);
     EXPECT_EQ((std::vector<float>{primary, secondary}),
               (std::vector<float>{throughPrefix(0.0523f, kPrefixMilli),
                                   throughPrefix(0.0123f, kPrefixMilli)}));
 
     ASSERT_EQ(staSetOutput(s, "2w_rtd", "rtd_pt100_385", 100.0f, 0.0f), 0u);
-    s.outScaledMode = 4, s.outSetValue = 50.0f, s.outConfirmed = 0;  // as restored
+    s.outScaled.mode = 4, s.changeOutput().setValue = 50.0f,
+    s.outState.confirmed = 0;  // as restored
     staGetOutput(s, function, sensor, &set, &confirmed, &primary, nullptr);
     EXPECT_EQ(std::string(function) + "/" + sensor, "2w_rtd/rtd_pt100_385");
     EXPECT_EQ(std::make_pair(set, confirmed), std::make_pair(1u, 0u));
@@ -238,11 +243,11 @@ TEST(Readings, SettingsGettersReportTheirFieldsAndSkipNullOutputs) {
     EXPECT_EQ((std::vector<float>{p, p + 4}), (std::vector<float>{20.0f, 4.0f, -1.0f, 1.0f}));
     EXPECT_EQ(high, 0.5f);
 
-    s.inScaledMode = 1, s.inScaledP1 = 2.0f, s.inScaledP2 = 3.0f;
-    s.outScaledP1 = 4.0f, s.outScaledP2 = 5.0f;
+    s.inScaled.mode = 1, s.inScaled.p1 = 2.0f, s.inScaled.p2 = 3.0f;
+    s.outScaled.p1 = 4.0f, s.outScaled.p2 = 5.0f;
     // A restored record may fill a text to the end of its field, without a terminator.
-    std::memcpy(s.pressureText1, "PM200 XYZW", 10), std::memcpy(s.pressureText2, "0-100 PSIG", 11);
-    s.pressureModulePresent = 1;
+    std::memcpy(s.module.text1, "PM200 XYZW", 10), std::memcpy(s.module.text2, "0-100 PSIG", 11);
+    s.module.present = 1;
     char text1[KVTLNK_PRESSURE_TEXT_SIZE], text2[10];
     staGetScaled(s, &inOn, &p[0], &p[1], &outOn, &p[2], &p[3]);
     EXPECT_EQ(std::make_pair(inOn, outOn), std::make_pair(1u, 0u));

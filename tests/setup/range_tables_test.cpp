@@ -60,14 +60,14 @@ TEST(RangeTables, EntriesAndDefaults) {
     EXPECT_EQ(rangeEntry(tc, 5, 9).kind, 5);  // a range number ignores the kind
     const RangeGroup& ohms = findGroup(inputRanges, owner, kFn3wOhms, kUnitOhms);
     EXPECT_STREQ(rangeEntry(ohms, 13, 0).format, "<Nr>");
-    EXPECT_EQ(&findGroup(inputRanges, owner, kFnPressure, kUnitVolts), &owner.pressureRanges);
+    EXPECT_EQ(&findGroup(inputRanges, owner, kFnPressure, kUnitVolts), &owner.pressureRange.group);
 
     EXPECT_EQ(defaultValue(outputRanges, owner, kFnTc, kUnitCelsius, 6), 594.0f);  // tc_b
     EXPECT_EQ(defaultValue(outputRanges, owner, kFnTc, kUnitFahrenheit, 6), 1100.0f);
     EXPECT_EQ(defaultValue(outputRanges, owner, kFnTc, kUnitCelsius, 12), 0.0f);
     EXPECT_EQ(defaultValue(inputRanges, owner, kFnDcv, kUnitAmps, 0), 0.0f);
-    owner.pressureRangeEntry.low = -20.0f;  // wholly below zero: its high limit
-    owner.pressureRangeEntry.high = -10.0f;
+    owner.pressureRange.entry.low = -20.0f;  // wholly below zero: its high limit
+    owner.pressureRange.entry.high = -10.0f;
     EXPECT_EQ(defaultValue(outputRanges, owner, kFnPressure, kUnitPsi, 0), -10.0f);
 }
 

@@ -16,17 +16,17 @@ TEST(SetupInit, InitResetsAndCommits) {
     s.presUnits = kUnitBar;
     s.tempUnits = kUnitFahrenheit;
     s.tempStd = kStdIpts68;
-    s.outFunction = kFnTc;
-    s.logStartTime.year = 7;
+    s.changeOutput().function = kFnTc;
+    s.log.startTime.year = 7;
     s.status = kStatusOutputRange;
     EXPECT_EQ(staInit(s), 1u);
     EXPECT_EQ(s.setupCode, 5u);
-    EXPECT_EQ(s.outFunction, kFnNone);
-    EXPECT_EQ(s.outChanged, 1);
+    EXPECT_EQ(s.out().function, kFnNone);
+    EXPECT_EQ(s.outState.changed, 1);
     EXPECT_EQ(s.presUnits + s.tempUnits + s.tempStd, kUnitPsi + kUnitCelsius + kStdIts90);
     EXPECT_EQ(s.status, 0);
-    EXPECT_EQ(s.changeFlags, 0u);
-    EXPECT_EQ(s.logStartTime.year, 7);  // the last log's stamps stay
+    EXPECT_EQ(s.pendingChanges(), 0u);
+    EXPECT_EQ(s.log.startTime.year, 7);  // the last log's stamps stay
 }
 
 }  // namespace

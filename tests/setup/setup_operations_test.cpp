@@ -43,10 +43,10 @@ TEST(SetupOperations, RefusalsChangeNothing) {
 TEST(SetupOperations, NewFunctionRefusedAfterItsReset) {
     SetupState s;
     ASSERT_TRUE(s.setOutputValue(kFnDcv, 0, 1.0f));
-    s.outScaledMode = kScaleLinear;
+    s.outScaled.mode = kScaleLinear;
     EXPECT_FALSE(s.setOutputValue(kFnCurrent, 0, 0.5f));
-    EXPECT_EQ(s.outFunction, kFnDcv);
-    EXPECT_EQ(s.outScaledMode, kScaleNone);
+    EXPECT_EQ(s.out().function, kFnDcv);
+    EXPECT_EQ(s.outScaled.mode, kScaleNone);
 }
 
 TEST(SetupOperations, ScaledOutputValues) {
@@ -67,27 +67,27 @@ TEST(SetupOperations, ScaledOutputValues) {
     for (const Case& c : cases) {
         SetupState s;
         ASSERT_TRUE(s.setOutputValue(kFnCurrent, 0, 0.0f));
-        s.outScaledMode = c.mode;
-        s.outScaledP1 = c.p1;
-        s.outScaledP2 = c.p2;
+        s.outScaled.mode = c.mode;
+        s.outScaled.p1 = c.p1;
+        s.outScaled.p2 = c.p2;
         EXPECT_EQ(s.setOutputValue(kFnCurrent, 0, c.value), c.made) << c.mode << " " << c.value;
         if (!c.made) continue;
-        EXPECT_FLOAT_EQ(s.outSetValue, c.set);
-        EXPECT_FLOAT_EQ(s.outValue, c.out);
+        EXPECT_FLOAT_EQ(s.out().setValue, c.set);
+        EXPECT_FLOAT_EQ(s.out().value, c.out);
     }
 }
 
 TEST(SetupOperations, PressureSource) {
     SetupState s;
     ASSERT_TRUE(s.setOutputValue(kFnPressure, kUnitPsi, 100.0f));
-    EXPECT_EQ(s.outPressurePsi, 100.0f);
+    EXPECT_EQ(s.out().pressurePsi, 100.0f);
     // Refused in kPa: the range comes back to psi.
     EXPECT_FALSE(s.setOutputValue(kFnPressure, kUnitKpa, 1e6f));
-    EXPECT_EQ(s.pressureRanges.units, kUnitPsi);
-    EXPECT_EQ(s.outPressurePsi, 100.0f);
+    EXPECT_EQ(s.pressureRange.group.units, kUnitPsi);
+    EXPECT_EQ(s.out().pressurePsi, 100.0f);
     ASSERT_TRUE(s.setOutputValue(kFnPressure, kUnitKpa, 100.0f));
-    EXPECT_FLOAT_EQ(s.outPressurePsi, 14.50377f);
-    EXPECT_EQ(s.pressureRanges.units, kUnitKpa);
+    EXPECT_FLOAT_EQ(s.out().pressurePsi, 14.50377f);
+    EXPECT_EQ(s.pressureRange.group.units, kUnitKpa);
 }
 
 TEST(SetupOperations, WarningsKeepTheSetting) {
@@ -95,8 +95,8 @@ TEST(SetupOperations, WarningsKeepTheSetting) {
     ASSERT_TRUE(s.setInputFunction(kFnFreqLow, 0));
     EXPECT_FALSE(s.setOutputFreq(kFnFreq, 0, 1000.0f, 2.5f));
     EXPECT_EQ(s.status, kStatusInputToDcv);
-    EXPECT_EQ(s.outFreqAmplitude, 2.5f);
-    EXPECT_EQ(s.inFunction, kFnDcv);
+    EXPECT_EQ(s.out().freqAmplitude, 2.5f);
+    EXPECT_EQ(s.in().function, kFnDcv);
 }
 
 }  // namespace

@@ -57,10 +57,10 @@ TEST_F(SetupSelect, InputFunctions) {
         SCOPED_TRACE(c.function ? c.function : "null");
         ASSERT_EQ(checkedCall(s, [&] { return staSetInput(s, c.function, c.sensor); }), c.result);
         if (c.result != 0) continue;
-        EXPECT_EQ(codeOf(kFunctionNames, c.function), s.inFunction);
-        EXPECT_EQ(s.inUnits, c.units);
-        EXPECT_EQ(s.inRange, c.range);
-        EXPECT_EQ(s.inRangeSetting, c.rangeSetting);
+        EXPECT_EQ(codeOf(kFunctionNames, c.function), s.in().function);
+        EXPECT_EQ(s.in().units, c.units);
+        EXPECT_EQ(s.in().range, c.range);
+        EXPECT_EQ(s.in().rangeSetting, c.rangeSetting);
     }
 }
 
@@ -101,11 +101,11 @@ TEST_F(SetupSelect, OutputValuesInTurn) {
                 s, [&] { return staSetOutput(s, c.function, c.sensor, c.value, c.amplitude); }),
             c.result);
         if (c.result != 0) continue;
-        EXPECT_EQ(codeOf(kFunctionNames, c.function), s.outFunction);
-        EXPECT_EQ(s.outRange, c.range);
-        EXPECT_FLOAT_EQ(s.outValue, c.shown);
-        EXPECT_EQ(s.outPressurePsi, INFINITY);
-        EXPECT_TRUE(s.outFunction != kFnFreq || s.outFreqAmplitude == c.amplitude);
+        EXPECT_EQ(codeOf(kFunctionNames, c.function), s.out().function);
+        EXPECT_EQ(s.out().range, c.range);
+        EXPECT_FLOAT_EQ(s.out().value, c.shown);
+        EXPECT_EQ(s.out().pressurePsi, INFINITY);
+        EXPECT_TRUE(s.out().function != kFnFreq || s.out().freqAmplitude == c.amplitude);
     }
 }
 
@@ -144,9 +144,9 @@ TEST_F(SetupSelect, ClashesGiveWay) {
         ASSERT_EQ(setSide(s, 'i', c.in) + setSide(s, 'o', c.out) + setSide(s, 'l', c.loop), 0u);
         SCOPED_TRACE(std::string(c.in) + "/" + c.out + "/" + c.loop + " " + c.name);
         EXPECT_EQ(checkedCall(s, [&] { return setSide(s, c.side, c.name); }), c.result);
-        EXPECT_EQ(s.inFunction, c.in2);
-        EXPECT_EQ(s.outFunction, c.out2);
-        EXPECT_EQ(s.loopPower, c.loop2);
+        EXPECT_EQ(s.in().function, c.in2);
+        EXPECT_EQ(s.out().function, c.out2);
+        EXPECT_EQ(s.in().loopPower, c.loop2);
     }
 }
 
@@ -170,9 +170,9 @@ TEST_F(SetupSelect, InputRange) {
         ASSERT_EQ(checkedCall(s, [&] { return staSetInputRange(s, c.automatic, c.value); }),
                   c.result);
         if (c.result != 0) continue;
-        EXPECT_EQ(s.inRange, c.range);
-        EXPECT_EQ(s.inRangeSetting, c.range);
-        EXPECT_EQ(s.inAutoRange, c.autoRange);
+        EXPECT_EQ(s.in().range, c.range);
+        EXPECT_EQ(s.in().rangeSetting, c.range);
+        EXPECT_EQ(s.in().autoRange, c.autoRange);
     }
 }
 
@@ -217,24 +217,24 @@ TEST_F(SetupSelect, UnitsReselectTheFunctionsInUse) {
     char name[16];
     ASSERT_EQ(staSetTref(s, "user", 23.0f), 0u);
     ASSERT_EQ(staSetOutput(s, "tc", "tc_k", 100.0f, 0), 0u);
-    const float emf = s.outElecValue;
+    const float emf = s.outState.elecValue;
     ASSERT_EQ(checkedCall(s, [&] { return staSetTempUnits(s, "fahrenheit"); }), 0u);
-    EXPECT_EQ(s.outValue, 212.0f);
-    EXPECT_FLOAT_EQ(s.outElecValue, emf);
-    EXPECT_FLOAT_EQ(s.outTrefValue, 73.4f);
-    EXPECT_FLOAT_EQ(s.inTrefValue, 73.4f);
+    EXPECT_EQ(s.out().value, 212.0f);
+    EXPECT_FLOAT_EQ(s.outState.elecValue, emf);
+    EXPECT_FLOAT_EQ(s.out().tref.value, 73.4f);
+    EXPECT_FLOAT_EQ(s.in().tref.value, 73.4f);
     EXPECT_EQ(s.trefUser, 23.0f);
     EXPECT_STREQ(staGetTempUnits(s, name), "fahrenheit");
 
     ASSERT_EQ(checkedCall(s, [&] { return staSetTempStd(s, "ipts68"); }), 0u);
-    EXPECT_NE(s.outElecValue, emf);
+    EXPECT_NE(s.outState.elecValue, emf);
     EXPECT_STREQ(staGetTempStd(s, name), "ipts68");
 
     // A temperature input follows too; the output's units then no longer count.
     ASSERT_EQ(staSetInput(s, "2w_rtd", "rtd_pt100_392"), 0u);
     ASSERT_EQ(checkedCall(s, [&] { return staSetTempUnits(s, "celsius"); }), 0u);
-    EXPECT_EQ(s.inUnits, kUnitCelsius);
-    EXPECT_FLOAT_EQ(s.outValue, 100.0f);
+    EXPECT_EQ(s.in().units, kUnitCelsius);
+    EXPECT_FLOAT_EQ(s.out().value, 100.0f);
 
     // Pressure: the source's range follows the units, the value in psi stays.
     ASSERT_EQ(staSetOutput(s, "pressure", "", 0, 0), 0u);
@@ -242,8 +242,8 @@ TEST_F(SetupSelect, UnitsReselectTheFunctionsInUse) {
     EXPECT_STREQ(staGetPresUnits(s, name), "kpa");
     ASSERT_EQ(staSetInput(s, "pressure", ""), 102u);
     ASSERT_EQ(checkedCall(s, [&] { return staSetPresUnits(s, "bar"); }), 0u);
-    EXPECT_EQ(s.inUnits, kUnitBar);
-    EXPECT_EQ(s.pressureRanges.units, kUnitBar);
+    EXPECT_EQ(s.in().units, kUnitBar);
+    EXPECT_EQ(s.pressureRange.group.units, kUnitBar);
 }
 
 TEST_F(SetupSelect, StoresAndNameGetters) {
@@ -251,8 +251,8 @@ TEST_F(SetupSelect, StoresAndNameGetters) {
     EXPECT_EQ(checkedCall(s, [&] { return staSetInputScale(s, 20.0f, 4.0f); }), 0u);
     EXPECT_EQ(checkedCall(s, [&] { return staSetOutputScale(s, NAN, 1.0f); }), 0u);
     EXPECT_EQ(checkedCall(s, [&] { return staSetTestTolerance(s, 0.25f); }), 0u);
-    EXPECT_EQ(s.inScaleLow + s.outScaleHigh + s.testTolerance, 21.25f);
-    EXPECT_EQ(s.inScaleOn + s.outScaleOn + s.testTolOn, 3);
+    EXPECT_EQ(s.inScale.low + s.outScale.high + s.tolerance.value, 21.25f);
+    EXPECT_EQ(s.inScale.on + s.outScale.on + s.tolerance.on, 3);
 
     char name[16] = "x";
     s.tempStd = 7;  // a code without a name

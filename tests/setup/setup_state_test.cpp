@@ -14,18 +14,18 @@ TEST(SetupState, ResetKeepsUnitsLogAndPressureRange) {
     SetupState s(samples, 2);
     s.presUnits = kUnitKpa;
     s.tempUnits = kUnitFahrenheit;
-    s.logStartTime.year = 7;
+    s.log.startTime.year = 7;
     buildPressureRange(s, kUnitBar, 0.0f, 100.0f, -2);
-    s.inFunction = kFnDcv;
+    s.changeInput().function = kFnDcv;
     s.resetSetup();
     EXPECT_EQ(s.presUnits, kUnitKpa);
     EXPECT_EQ(s.tempUnits, kUnitFahrenheit);
-    EXPECT_EQ(s.logStartTime.year, 7);
-    EXPECT_EQ(s.logBuffer, samples);
-    EXPECT_STREQ(s.pressureFormat, "%.4f");
-    EXPECT_EQ(s.pressureRanges.units, kUnitBar);
-    EXPECT_EQ(s.inFunction, kFnNone);
-    EXPECT_EQ(SetupState().pressureRanges.units, kUnitPsi);  // each object has its own
+    EXPECT_EQ(s.log.startTime.year, 7);
+    EXPECT_EQ(s.log.buffer, samples);
+    EXPECT_STREQ(s.pressureRange.format, "%.4f");
+    EXPECT_EQ(s.pressureRange.group.units, kUnitBar);
+    EXPECT_EQ(s.in().function, kFnNone);
+    EXPECT_EQ(SetupState().pressureRange.group.units, kUnitPsi);  // each object has its own
 }
 
 TEST(SetupState, MarkChangedFindsThePressureSide) {
@@ -36,12 +36,12 @@ TEST(SetupState, MarkChangedFindsThePressureSide) {
     };
     for (const auto& c : cases) {
         SetupState s;
-        s.outFunction = c[0];
-        s.inFunction = c[1];
+        s.changeOutput().function = c[0];
+        s.changeInput().function = c[1];
         s.markChanged(kChangedInput);
         s.markChanged(kChangedOutput);
-        EXPECT_EQ(s.pressureSide, c[2]) << c[0] << "/" << c[1];
-        EXPECT_EQ(s.changeFlags, kChangedInput | kChangedOutput);
+        EXPECT_EQ(s.pressureSide(), c[2]) << c[0] << "/" << c[1];
+        EXPECT_EQ(s.pendingChanges(), kChangedInput | kChangedOutput);
     }
 }
 

@@ -23,7 +23,7 @@ inline std::vector<unsigned char> bytesOf(const SetupState& s) {
 
 // Committed: nothing pending, and recomputing every derived value changes nothing.
 inline void expectCommitted(SetupState& s) {
-    ASSERT_EQ(s.changeFlags, 0u);
+    ASSERT_EQ(s.pendingChanges(), 0u);
     const std::vector<unsigned char> before = bytesOf(s);
     s.markChanged(kChangedOutput | kChangedInput);
     s.commit();
