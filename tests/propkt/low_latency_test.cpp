@@ -69,7 +69,7 @@ class LowLatency : public ::testing::Test {
         gDriver = Driver{};
     }
     void writeTimer(const char* text) {
-        gDriver.timerFile = ::testing::TempDir() + "latency_timer";
+        gDriver.timerFile = ::testing::TempDir() + "latency_timer-" + std::to_string(::getpid());
         FILE* f = std::fopen(gDriver.timerFile.c_str(), "w");
         ASSERT_NE(f, nullptr);
         std::fputs(text, f);

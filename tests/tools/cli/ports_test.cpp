@@ -1,6 +1,7 @@
 // The port list read from a /sys tree made in a temporary folder: adapters with and without a
 // latency timer, and what the list says of each.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -31,7 +32,12 @@ class FakeSys : public ::testing::Test {
         printPorts(out, serialPorts(root.string()), json);
         return out.str();
     }
-    const fs::path root = fs::path(::testing::TempDir()) / "kvtlnk-fake-sys";
+    // A folder of the test's own: ctest runs the tests of this file side by side.
+    const fs::path root =
+        fs::path(::testing::TempDir()) /
+        ("kvtlnk-sys-" +
+         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+         std::to_string(::getpid()));
 };
 
 TEST_F(FakeSys, LatencyTimerOfEachAdapter) {
