@@ -191,6 +191,7 @@ PosixCalls calibratorCalls() {
         fds[0].revents = static_cast<short>(in ? POLLIN : fds[0].events & POLLOUT);
         return fds[0].revents != 0 ? 1 : 0;
     };
+    c.nanosleep = [](const timespec*, timespec*) { return 0; };
     c.ioctl = [](int, unsigned long request, void* arg) {
         if (request == TIOCOUTQ) *static_cast<int*>(arg) = 0;
         return 0;

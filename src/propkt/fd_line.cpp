@@ -29,12 +29,12 @@ int msUntil(Clock::time_point deadline) {
 FdLine::FdLine(int fd, uint32_t readTimeoutMs, const PosixCalls& calls, const Trace& trace)
     : calls_(calls), trace_(trace), fd_(fd), readTimeoutMs_(readTimeoutMs) {}
 
-void FdLine::pause(uint32_t ms) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    int left = static_cast<int>(ms);
-    while (left > 0) {
-        calls_.poll(nullptr, 0, left);
-        left = msUntil(deadline);
+void FdLine::pause(Clock::duration time) {
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(time).count();
+    if (ns <= 0) return;
+    timespec left{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    // A signal cuts the sleep short; the kernel says how much of it is left.
+    while (calls_.nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
 }
 
@@ -63,17 +63,8 @@ bool FdLine::readAhead(uint16_t got, uint16_t expected) {
     if (readTimeoutMs_ != 0) {
         deadline = std::min(deadline, now + std::chrono::milliseconds(readTimeoutMs_));
     }
-    int gatherMs = trickles_ ? static_cast<int>((expected - 1) * byteTimeUs_ / 1000) : 0;
-    if (deadline != Clock::time_point::max()) gatherMs = std::min(gatherMs, msUntil(deadline));
-    if (gatherMs > 0) {
-        pause(static_cast<uint32_t>(gatherMs));
-        // The bytes are there by now; anything else is for the wait below to find out.
-        const ssize_t n = calls_.read(fd_, ahead_, sizeof ahead_);
-        if (n > 0) {
-            end_ = static_cast<uint16_t>(n);
-            lost_ = gone_ = false;
-            return true;
-        }
+    if (trickles_ && expected > 1 && byteTimeUs_ != 0 && gather(expected, deadline - now)) {
+        return true;
     }
     for (;;) {
         int err = 0;
@@ -84,7 +75,7 @@ bool FdLine::readAhead(uint16_t got, uint16_t expected) {
             ssize_t n = calls_.read(fd_, ahead_, sizeof ahead_);
             if (n > 0) {
                 end_ = static_cast<uint16_t>(n);
-                if (gatherMs == 0) trickles_ = n == 1;
+                trickles_ = n == 1;
                 lost_ = gone_ = false;
                 return true;
             }
@@ -95,6 +86,22 @@ bool FdLine::readAhead(uint16_t got, uint16_t expected) {
         lineLost(got, call, err);
         return false;
     }
+}
+
+bool FdLine::gather(uint16_t expected, Clock::duration left) {
+    // The last byte came a moment ago and the promised ones follow it at the byte time, so all of
+    // them are there after this long, and the frame cannot have ended before.
+    const Clock::duration wait = std::chrono::microseconds(uint64_t{expected} * byteTimeUs_);
+    pause(std::min(wait, left));
+    const ssize_t n = calls_.read(fd_, ahead_, sizeof ahead_);
+    // Fewer than promised: the other end is behind the byte time, and the last byte may have
+    // come long before now; the next wait is for bytes to arrive, lest it oversleep the frame's
+    // end.
+    trickles_ = n >= expected;
+    if (n <= 0) return false;
+    end_ = static_cast<uint16_t>(n);
+    lost_ = gone_ = false;
+    return true;
 }
 
 FdLine::Wait FdLine::waitReadable(Clock::time_point deadline, int* err) {
@@ -120,11 +127,11 @@ void FdLine::lineLost(uint16_t got, const char* call, int err) {
         trace_.text("ReadComm failed, read %d bytes\n", got);  // the Windows driver's text
         trace_.callFailure(call, err, "line hung up");
     }
-    uint32_t ms = readTimeoutMs_ != 0 ? readTimeoutMs_ : kDeadLinePauseMs;
-    if (deadline_ != Clock::time_point::max()) {
-        ms = std::min(ms, static_cast<uint32_t>(msUntil(deadline_)));
-    }
-    pause(ms);
+    Clock::duration pauseFor =
+        std::chrono::milliseconds(readTimeoutMs_ != 0 ? readTimeoutMs_ : kDeadLinePauseMs);
+    if (deadline_ != Clock::time_point::max())
+        pauseFor = std::min(pauseFor, deadline_ - Clock::now());
+    pause(pauseFor);
 }
 
 uint16_t FdLine::write(const uint8_t* data, uint16_t count) {

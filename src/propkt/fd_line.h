@@ -17,12 +17,12 @@ namespace kvtlnk {
 // each. Only when nothing read ahead is left does a read wait in poll(), at most the read
 // time-out for every byte (0 waits for ever). Where the bytes trickle in one wake-up each (a
 // UART without a FIFO) and the caller has said that more are bound to come, the line first
-// sleeps while all but the last of them arrive at its byte time. No wait goes past the line's
-// deadline (setDeadline). A read of 0 bytes purges the
-// receive side, what was read ahead included. When the other end is gone (hang-up, EIO, ENXIO, end
-// of file) a read first hands out what was read ahead, then sleeps for the time-out and returns
-// what it had, so a dead line costs no CPU; the loss is traced once, until bytes flow again. A
-// hang-up, EIO or ENXIO (in either direction) says the device is gone (gone()). Writes
+// sleeps while they arrive at its byte time, then takes them in one read. No wait goes past the
+// line's deadline (setDeadline). A read of 0 bytes purges the receive side, what was read ahead
+// included. When the other end is gone (hang-up, EIO, ENXIO, end of file) a read first hands out
+// what was read ahead, then sleeps for the time-out and returns what it had, so a dead line costs
+// no CPU; the loss is traced once, until bytes flow again. A hang-up, EIO or ENXIO (in either
+// direction) says the device is gone (gone()). Writes
 // are retried on EINTR and wait for room when the descriptor is non-blocking. The descriptor is not
 // owned. The line calls the system through the calls it is given and traces its failures to the
 // trace it is given.
@@ -58,12 +58,16 @@ class FdLine : public SerialLine {
     // Waits for bytes and reads ahead what has arrived; false when none came within the
     // time-out or the line was lost (got: the bytes this read has handed out, for the trace).
     bool readAhead(uint16_t got, uint16_t expected);
+    // Sleeps while the expected bytes arrive at the byte time, then reads ahead what came; false
+    // when nothing did.
+    // At most for the time left.
+    bool gather(uint16_t expected, Clock::duration left);
     void purge(int queues);
     Wait waitReadable(Clock::time_point deadline, int* err);
     bool waitWritable();
     void lineLost(uint16_t got, const char* call, int err);
-    // Sleeps in the kernel for ms milliseconds, EINTR or not.
-    void pause(uint32_t ms);
+    // Sleeps in the kernel for the time, EINTR or not.
+    void pause(Clock::duration time);
 
     PosixCalls calls_;
     Trace trace_;
@@ -73,7 +77,9 @@ class FdLine : public SerialLine {
     bool gone_ = false;  // the loss was a hang-up, EIO or ENXIO: the device is gone
     uint32_t byteTimeUs_ = 0;
     uint16_t expected_ = 1;  // bytes promised to the next read
-    bool trickles_ = false;  // the last wait for bytes woke to a single one
+    // The last wait for bytes woke to a single one, or a gather found all it expected: the bytes
+    // come at the byte time, the last a moment ago.
+    bool trickles_ = false;
     uint8_t ahead_[kReadAhead];
     uint16_t next_ = 0;  // the next byte to hand out
     uint16_t end_ = 0;   // one past the last byte read ahead

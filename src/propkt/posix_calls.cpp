@@ -17,8 +17,8 @@ int sysIoctl(int fd, unsigned long request, void* arg) {
 }
 
 const PosixCalls kSystemCalls = {
-    &sysOpen,     &::close,     &::read,  &::write,   &::poll,    &sysIoctl,
-    &::tcgetattr, &::tcsetattr, &::flock, &::tcflush, &::tcdrain,
+    &sysOpen,     &::close,     &::read,  &::write,   &::poll,    &::nanosleep, &sysIoctl,
+    &::tcgetattr, &::tcsetattr, &::flock, &::tcflush, &::tcdrain, &::fstat,
 };
 
 }  // namespace

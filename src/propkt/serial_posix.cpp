@@ -1,11 +1,21 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
+#include <string>
+
+#if defined(__linux__)
+#include <linux/serial.h>
+#include <sys/sysmacros.h>
+#endif
 
 #include "propkt/debug_trace.h"
 #include "propkt/fd_line.h"
@@ -58,6 +68,23 @@ bool openFailed(const Trace& trace, const char* call, int err) {
     return false;
 }
 
+// The latency timer of the USB adapter behind the open port, in milliseconds, as its driver shows
+// it under /sys; -1 when the port has none (a pty, a UART, an adapter without one).
+int latencyTimerMs(const PosixCalls& sys, int fd) {
+    struct stat st {};
+    if (sys.fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return -1;
+    char path[64];
+    std::snprintf(path, sizeof path, "/sys/dev/char/%u:%u/device/latency_timer", major(st.st_rdev),
+                  minor(st.st_rdev));
+    const int file = sys.open(path, O_RDONLY | O_CLOEXEC);
+    if (file < 0) return -1;
+    char text[16] = {};
+    const ssize_t n = sys.read(file, text, sizeof text - 1);
+    sys.close(file);
+    if (n <= 0 || text[0] < '0' || text[0] > '9') return -1;
+    return std::atoi(text);
+}
+
 }  // namespace
 
 std::string devicePathFor(const std::string& portName) {
@@ -76,7 +103,51 @@ struct SerialPort::Impl {
     Trace trace;
     int fd = -1;
     termios saved{};
+    bool lowLatencySet = false;  // the driver took the low-latency flag from this open
     std::optional<FdLine> line;
+
+    // Asks the driver to hand received bytes on at once rather than hold them for its timer (an
+    // FTDI adapter then runs its latency timer at 1 ms). Returns the call the driver refused, errno
+    // telling why, or nullptr; a port without the setting (a pty, a UART driver) is used as it is.
+    const char* requestLowLatency() {
+#if defined(__linux__)
+        serial_struct s{};
+        if (calls.ioctl(fd, TIOCGSERIAL, &s) != 0) return "TIOCGSERIAL";
+        if (s.flags & ASYNC_LOW_LATENCY) return nullptr;
+        s.flags |= ASYNC_LOW_LATENCY;
+        if (calls.ioctl(fd, TIOCSSERIAL, &s) != 0) return "TIOCSSERIAL";
+        lowLatencySet = true;
+        return nullptr;
+#else
+        errno = ENOTSUP;
+        return "TIOCSSERIAL";
+#endif
+    }
+
+    // From trace level 2: whether the driver took the request for low latency, and the USB
+    // adapter's latency timer as the session runs with it.
+    void traceLatency(const std::string& path, const char* refused, int err) const {
+        if (!trace.shows(2)) return;
+        std::string event = "port " + path;
+        event += refused == nullptr ? ": low latency"
+                                    : std::string(": no low latency (") + refused + ": " +
+                                          std::strerror(err) + ")";
+        const int timer = latencyTimerMs(calls, fd);
+        if (timer >= 0) event += ", adapter latency timer " + std::to_string(timer) + " ms";
+        trace.exchange(event.c_str());
+    }
+
+    // Puts back the low-latency flag as open found it.
+    void restoreLowLatency() {
+#if defined(__linux__)
+        serial_struct s{};
+        if (lowLatencySet && calls.ioctl(fd, TIOCGSERIAL, &s) == 0) {
+            s.flags &= ~ASYNC_LOW_LATENCY;
+            calls.ioctl(fd, TIOCSSERIAL, &s);
+        }
+#endif
+        lowLatencySet = false;
+    }
 
     // Waits, bounded, until the driver's output queue is empty; false if it did not empty.
     bool drainOutput(uint32_t baud) {
@@ -146,6 +217,8 @@ bool SerialPort::open(const char* portName) {
 
     impl_->fd = fd;
     impl_->saved = saved;
+    const char* refused = impl_->requestLowLatency();
+    impl_->traceLatency(path, refused, errno);
     impl_->line.emplace(fd, readTimeoutMs_, sys, trace);
     impl_->line->setByteTime(10000000 / baud_);  // 10 bit times
     return true;
@@ -189,6 +262,7 @@ bool SerialPort::close() {
     } else {
         sys.tcflush(p.fd, TCOFLUSH);
     }
+    p.restoreLowLatency();
     sys.tcsetattr(p.fd, TCSANOW, &p.saved);
     sys.ioctl(p.fd, TIOCNXCL, nullptr);
     bool closed = sys.close(p.fd) == 0;

@@ -35,7 +35,7 @@ struct Faults {
     int errors[kCallKinds] = {};
     int calls[kCallKinds] = {};
     int shortWrite = -1;  // the next write takes only this many bytes
-    int lastSleepMs = -1;
+    long lastSleepUs = -1;
     int lastPollMs = -2;  // the time-out of the last wait for a descriptor
     int outQueue = -1;    // TIOCOUTQ reports this for ever
     int outputFlushes = 0;
@@ -54,8 +54,12 @@ PosixCalls faultyCalls() {
     static const PosixCalls& sys = systemPosixCalls();
     PosixCalls c = sys;
     c.poll = [](pollfd* fds, nfds_t n, int ms) {
-        (n == 0 ? gFaults.lastSleepMs : gFaults.lastPollMs) = ms;
+        if (n > 0) gFaults.lastPollMs = ms;
         return n > 0 && failing(Poll) ? -1 : sys.poll(fds, n, ms);
+    };
+    c.nanosleep = [](const timespec* t, timespec* left) {
+        gFaults.lastSleepUs = static_cast<long>(t->tv_sec * 1000000 + t->tv_nsec / 1000);
+        return sys.nanosleep(t, left);
     };
     c.read = [](int fd, void* b, size_t n) { return failing(Read) ? -1 : sys.read(fd, b, n); };
     c.write = [](int fd, const void* b, size_t n) -> ssize_t {
@@ -210,24 +214,27 @@ TEST_F(PtyPort, BytesReadAheadOutliveAHangUp) {
               (Texts{"ReadComm failed, read 0 bytes\r\n", "read: line hung up\r\n"}));
 }
 
-// Promised bytes gather in a sleep of all but the last one's byte time (9600 baud: 1.04 ms), only
-// where the last wait woke to a single byte.
+// Promised bytes gather in a sleep of their byte time (9600 baud: 1041 µs each), only where the
+// last wait woke to a single byte, and come in one read.
 TEST_F(PtyPort, PromisedBytesGatherOnlyWhereBytesTrickle) {
     FaultyCalls calls;
     const Bytes six = {1, 2, 3, 4, 5, 6};
     const struct {
         Bytes first;
         uint16_t promised;
-        int sleptMs;
-    } cases[] = {{{7}, 6, 5}, {{7}, 1, -1}, {{7, 7}, 6, -1}};
+        long sleptUs;
+    } cases[] = {{{7}, 6, 6 * 1041}, {{7}, 1, -1}, {{7, 7}, 6, -1}};
     for (const auto& c : cases) {
         burst(c.first);
         ASSERT_EQ(readBytes(c.first.size()), c.first);
         burst(six);
-        gFaults.lastSleepMs = -1;
+        gFaults.lastSleepUs = -1;
+        const int readsBefore = gFaults.calls[Read];
         port.expect(c.promised);
         EXPECT_EQ(readBytes(6), six);
-        EXPECT_EQ(gFaults.lastSleepMs, c.sleptMs) << c.promised << " after " << c.first.size();
+        EXPECT_EQ(gFaults.lastSleepUs, c.sleptUs) << c.promised << " after " << c.first.size();
+        EXPECT_EQ(gFaults.calls[Read] - readsBefore, 1)
+            << c.promised << " after " << c.first.size();
     }
 }
 
@@ -310,7 +317,7 @@ TEST(FdLine, InterruptedAndFailingCalls) {
         EXPECT_EQ(far.write(out, 3), c.written) << c.what;
         EXPECT_EQ(near.read(in, c.written), c.read) << c.what;
         if (c.read == 0) {
-            EXPECT_EQ(gFaults.lastSleepMs, 30) << c.what << ": must sleep, not spin";
+            EXPECT_NEAR(gFaults.lastSleepUs, 30000, 1000) << c.what << ": must sleep, not spin";
         }
         EXPECT_EQ(capture.texts(), c.traces) << c.what;
         ::close(fds[0]);

@@ -254,9 +254,11 @@ int main(int argc, char** argv) {
         ->type_name("FILE");
     demo->callback([&] { demoCommand(context, confirmed, demoReport); });
 
-    app.add_subcommand("ports",
-                       "list the serial ports of this machine, with the USB adapter's vendor, "
-                       "product and serial number, and whether you may open each")
+    app.add_subcommand(
+           "ports",
+           "list the serial ports of this machine, with the USB adapter's vendor, "
+           "product and serial number, the adapter's latency timer, and whether you may open "
+           "each")
         ->callback([&] { portsCommand(context); });
 
     addArchiveCommands(app, context);

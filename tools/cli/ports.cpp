@@ -8,8 +8,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -25,6 +27,15 @@ namespace kvtcli {
 namespace {
 
 namespace fs = std::filesystem;
+
+// A timer up to this costs a transfer little.
+constexpr int kQuickTimerMs = 2;
+// The calibrator's procedure memory, full.
+constexpr double kFullMemoryKiB = 1024;
+// The frames the PC receives per KiB of records (the transfer benchmark counts them): a
+// download has every block acknowledged, an upload receives the records in long frames.
+constexpr double kFramesInPerKiBDownload = 31.7;
+constexpr double kFramesInPerKiBUpload = 9.7;
 
 std::string permissionAdvice(const struct stat& st) {
     const group* g = ::getgrgid(st.st_gid);
@@ -77,6 +88,23 @@ std::string deviceText(const fs::path& tty) {
     return fs::canonical(tty / "device" / "driver", ec).filename().string();
 }
 
+// The latency timer in milliseconds that a USB adapter's driver shows; -1 when there is none.
+int latencyTimer(const fs::path& file) {
+    const std::string text = sysValue(file);
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != text.npos) {
+        return -1;
+    }
+    return std::stoi(text);
+}
+
+// "4 min 20 s", "50 s", to the nearest 10 s from a minute up.
+std::string minutesText(double seconds) {
+    if (seconds < 60) return fmt::format("{:.0f} s", seconds);
+    const long tens = std::lround(seconds / 10);
+    return tens % 6 == 0 ? fmt::format("{} min", tens / 6)
+                         : fmt::format("{} min {} s", tens / 6, tens % 6 * 10);
+}
+
 }  // namespace
 
 std::string portDevice(const std::string& name) {
@@ -120,10 +148,10 @@ std::string portProblem(const std::string& path, bool tryOpening) {
     return problem;
 }
 
-std::vector<SerialPortInfo> serialPorts() {
+std::vector<SerialPortInfo> serialPorts(const std::string& sysRoot) {
     std::error_code ec;
     std::vector<fs::path> ttys;
-    for (const auto& entry : fs::directory_iterator("/sys/class/tty", ec)) {
+    for (const auto& entry : fs::directory_iterator(fs::path(sysRoot) / "class" / "tty", ec)) {
         // Serial ports have a device behind them; a built-in UART of type 0 is not fitted.
         const fs::path tty = entry.path();
         if (fs::exists(tty / "device") && sysValue(tty / "type") != "0") ttys.push_back(tty);
@@ -132,7 +160,8 @@ std::vector<SerialPortInfo> serialPorts() {
     std::vector<SerialPortInfo> ports;
     for (const fs::path& tty : ttys) {
         const std::string path = "/dev/" + tty.filename().string();
-        ports.push_back({path, portProblem(path, false), deviceText(tty)});
+        ports.push_back({path, portProblem(path, false), deviceText(tty),
+                         latencyTimer(tty / "device" / "latency_timer")});
     }
     return ports;
 }
@@ -155,23 +184,58 @@ std::string choosePort(const std::string& option, const std::function<std::strin
         "[lab] in the lab file (--lab FILE, else ~/.config/kvtlnk/lab.toml)");
 }
 
-void portsCommand(const Context& context) {
-    Table table({"port", "you may open it", "device"}, "lll");
+std::string latencyAdvice(int timerMs) {
+    if (timerMs <= kQuickTimerMs) return "";
+    // Each frame the PC receives waits for the next tick, half a tick on average.
+    auto cost = [timerMs](double framesPerKiB) {
+        return minutesText(kFullMemoryKiB * framesPerKiB * timerMs / 2 / 1000);
+    };
+    return fmt::format(
+        "a latency timer of {} ms adds about {} to a download of a full memory and {} to an "
+        "upload, unless its driver runs at 1 ms in low-latency mode (kvtlnk -v shows the timer "
+        "at open); docs/performance.md has a udev rule that sets 1 ms",
+        timerMs, cost(kFramesInPerKiBDownload), cost(kFramesInPerKiBUpload));
+}
+
+void printPorts(std::ostream& out, const std::vector<SerialPortInfo>& ports, bool json) {
+    // The timer's column only where an adapter has one: a UART or a pty has no timer to show.
+    const bool timers = std::any_of(ports.begin(), ports.end(),
+                                    [](const SerialPortInfo& p) { return p.latencyTimerMs >= 0; });
+    Table table(timers
+                    ? std::vector<std::string>{"port", "you may open it", "latency timer", "device"}
+                    : std::vector<std::string>{"port", "you may open it", "device"},
+                timers ? "llrl" : "lll");
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (const SerialPortInfo& p : serialPorts()) {
-        table.add({p.path, p.problem.empty() ? "yes" : "no: " + p.problem, p.device});
+    std::string advice;
+    for (const SerialPortInfo& p : ports) {
+        const bool timed = p.latencyTimerMs >= 0;
+        std::vector<std::string> row = {p.path, p.problem.empty() ? "yes" : "no: " + p.problem,
+                                        p.device};
+        if (timers)
+            row.insert(row.begin() + 2, timed ? fmt::format("{} ms", p.latencyTimerMs) : "");
+        table.add(row);
         list.push_back({{"port", p.path},
                         {"usable", p.problem.empty()},
                         {"problem", p.problem},
-                        {"device", p.device}});
+                        {"device", p.device},
+                        {"latency_timer_ms", timed ? nlohmann::ordered_json(p.latencyTimerMs)
+                                                   : nlohmann::ordered_json()}});
+        if (const std::string a = latencyAdvice(p.latencyTimerMs); !a.empty()) {
+            advice += p.path + ": " + a + ".\n";
+        }
     }
-    if (context.json) {
-        std::cout << dumpJson(list);
+    if (json) {
+        out << dumpJson(list);
     } else if (table.empty()) {
-        std::cout << "No serial ports found under /sys/class/tty.\n";
+        out << "No serial ports found under /sys/class/tty.\n";
     } else {
-        table.print(std::cout, "");
+        table.print(out, "");
+        if (!advice.empty()) out << "\n" << advice;
     }
+}
+
+void portsCommand(const Context& context) {
+    printPorts(std::cout, serialPorts(), context.json);
 }
 
 }  // namespace kvtcli

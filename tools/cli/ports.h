@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,11 +31,22 @@ struct SerialPortInfo {
     std::string path;     // "/dev/ttyUSB0"
     std::string problem;  // why this user cannot open it; empty when it can
     std::string device;   // "0403:6001 FTDI FT232R USB UART, serial A1B2C3", or the driver
+    int latencyTimerMs;   // the USB adapter's latency timer; -1 when it has none
 };
-std::vector<SerialPortInfo> serialPorts();
+// The serial ports under sysRoot/class/tty (sysRoot is /sys but for tests), in name order.
+std::vector<SerialPortInfo> serialPorts(const std::string& sysRoot = "/sys");
+
+// What an adapter's latency timer above 2 ms costs a full memory, and where to lower it; empty
+// for a timer of 2 ms or less.
+std::string latencyAdvice(int timerMs);
+
+// The ports as kvtlnk ports prints them: a table, with the advice of each slow adapter below it,
+// or JSON.
+void printPorts(std::ostream& out, const std::vector<SerialPortInfo>& ports, bool json);
 
 // kvtlnk ports: the serial ports under /sys/class/tty, with the USB vendor, product and serial
-// number where the device has them, and whether this user may open each.
+// number and the adapter's latency timer where the device has them, and whether this user may
+// open each.
 void portsCommand(const Context& context);
 
 }  // namespace kvtcli
