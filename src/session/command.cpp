@@ -139,6 +139,13 @@ uint32_t Reply::end() {
     return final.isEndOfReply() ? KVTLNK_OK : KVTLNK_E_BAD_REPLY;
 }
 
+void Reply::skipRest(int lines) {
+    ReplyLine line;
+    for (int i = 0; i <= lines; ++i) {
+        if (take(line, kLongLine) != KVTLNK_OK || line.isEndOfReply()) return;
+    }
+}
+
 uint32_t Reply::take(ReplyLine& line, uint16_t room) {
     const PktReceived got = pkt_receive(port_, line.bytes_, room);
     if (!got.arrived()) {

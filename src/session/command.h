@@ -80,7 +80,7 @@ class ReplyLine {
 
 // One command and its reply, taken part by part: the command and its status packet, each data
 // packet, the final packet. Every packet of the reply is taken into at most `room` bytes (up to
-// kLongLine); a reply cut off by a failure is not drained.
+// kLongLine); a reply cut off by a failure of the line is not drained.
 class Reply {
   public:
     Reply(PacketPort& port, uint16_t room)
@@ -96,6 +96,10 @@ class Reply {
     // The final packet: 0; 2021 when none came; 2022 for anything but the single byte 0x04
     // (room for a whole line, so that a line where the 0x04 belongs is told apart from silence).
     uint32_t end();
+    // After a data packet whose content was refused: takes the rest of the reply, at most
+    // `lines` more data packets and the final one, so that none of them is taken for the reply
+    // to the next command. A failure ends it early.
+    void skipRest(int lines);
 
   private:
     uint32_t take(ReplyLine& line, uint16_t room);

@@ -96,13 +96,17 @@ uint32_t fetchDirectory(PacketPort& port, const char* command, int32_t count, Re
         int32_t fields[kDirectoryFields];
         if ((result = reply.next(line)) != KVTLNK_OK) break;
         DirectoryItem item{};
-        if (!readDirectoryLine(line, fields) || fields[0] != j || !itemOf(fields, &item)) {
+        const bool usable =
+            readDirectoryLine(line, fields) && fields[0] == j && itemOf(fields, &item);
+        bytes += usable ? RecordStore::recordShare(item.length) : 0;
+        if (!usable || bytes > kMaxMemoryBytes) {
+            // The rest of the reply is taken, so that the next command's reply starts clean.
+            reply.skipRest(count - j - 1);
+            if (usable) return KVTLNK_E_BAD_REPLY;  // past the bound: nothing is made
             result = KVTLNK_E_BAD_REPLY;
             break;
         }
         items.push_back(item);
-        bytes += RecordStore::recordShare(items.back().length);
-        if (bytes > kMaxMemoryBytes) return KVTLNK_E_BAD_REPLY;
     }
     for (size_t j = 0; j < items.size(); ++j) {
         if (uint32_t r = createItem(store, static_cast<int32_t>(j), items[j])) return r;
