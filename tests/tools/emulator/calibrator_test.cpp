@@ -164,7 +164,7 @@ TEST_F(EmulatorOverTheWire, ADownloadIsFollowedByAFieldRunWhenAsked) {
     CalibratorOptions options;
     options.runAfterDownload = true;
     open(options);
-    setup_builder::SetupSpec loop;
+    setup_builder::SetupShape loop;
     loop.inFunction = 1, loop.inUnits = 2, loop.inRange = 5, loop.inLow = 0.004f,
     loop.inHigh = 0.02f;
     loop.outFunction = 2, loop.outUnits = 1, loop.outRange = 8, loop.outLow = 1, loop.outHigh = 5;

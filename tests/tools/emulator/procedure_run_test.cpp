@@ -15,14 +15,14 @@ namespace k27emu {
 namespace {
 
 using setup_builder::setupRecord;
-using setup_builder::SetupSpec;
+using setup_builder::SetupShape;
 using setup_builder::strategyRecord;
 using setup_builder::templateRecord;
 
 // A 0-10 V input logged 5 times 2 s apart while a 1 V source is held (form 4), and two
 // templates the run cannot perform.
 CalibratorMemory procedureMemory() {
-    SetupSpec logged;
+    SetupShape logged;
     logged.form = 4, logged.outFunction = 2, logged.outUnits = 1, logged.outRange = 8;
     logged.outLow = logged.outHigh = 1, logged.logRequested = 5, logged.logInterval = 2;
     CalibratorMemory m(Memory::Procedure);
@@ -77,8 +77,8 @@ TEST_F(EmulatorFieldRun, ATemplateThatFindsTheResultsMemoryFullIsSkipped) {
     EXPECT_EQ(std::make_pair(summary.templatesRun, summary.templatesSkipped), std::make_pair(0, 3));
 }
 
-SetupSpec form(int n) {
-    SetupSpec s;
+SetupShape form(int n) {
+    SetupShape s;
     s.form = n;
     return s;
 }
@@ -86,12 +86,12 @@ SetupSpec form(int n) {
 // A result carries its setup in form 5: head, input module, output (zeros when the setup had
 // none), output module and pressure reference; min/max and log are dropped.
 TEST(EmulatorResultSetup, EveryFormIsRewrittenAsForm5) {
-    SetupSpec logged = form(4);
+    SetupShape logged = form(4);
     logged.outFunction = 2, logged.outUnits = 1, logged.outRange = 8, logged.logCount = 3;
-    SetupSpec pressure = form(2);
+    SetupShape pressure = form(2);
     pressure.inFunction = pressure.outFunction = 14, pressure.pressureRef = true;
     const struct {
-        SetupSpec spec;
+        SetupShape shape;
         size_t size;
         std::vector<std::pair<size_t, uint8_t>> bytes;  // offset, value in the rewritten setup
     } cases[] = {
@@ -101,17 +101,17 @@ TEST(EmulatorResultSetup, EveryFormIsRewrittenAsForm5) {
         {pressure, 228, {{78, 5}, {80, 0xA1}, {115, 0xA1}, {188, 0xB2}, {223, 0xB2}, {227, 0xE5}}},
     };
     for (const auto& c : cases) {
-        MemoryRecord setup = setupRecord(c.spec);
+        MemoryRecord setup = setupRecord(c.shape);
         std::vector<uint8_t> out;
-        ASSERT_TRUE(setupAsForm5(setup, &out)) << "form " << c.spec.form;
-        EXPECT_EQ(out.size(), c.size) << "form " << c.spec.form;
+        ASSERT_TRUE(setupAsForm5(setup, &out)) << "form " << c.shape.form;
+        EXPECT_EQ(out.size(), c.size) << "form " << c.shape.form;
         for (const auto& [at, value] : c.bytes)
-            EXPECT_EQ(out.at(at), value) << "form " << c.spec.form << " byte " << at;
+            EXPECT_EQ(out.at(at), value) << "form " << c.shape.form << " byte " << at;
         // Nothing of the min/max block (0xC3) or the log (0xD4) is carried over.
-        EXPECT_EQ(std::count(out.begin(), out.end(), 0xC3), 0) << "form " << c.spec.form;
-        EXPECT_EQ(std::count(out.begin(), out.end(), 0xD4), 0) << "form " << c.spec.form;
+        EXPECT_EQ(std::count(out.begin(), out.end(), 0xC3), 0) << "form " << c.shape.form;
+        EXPECT_EQ(std::count(out.begin(), out.end(), 0xD4), 0) << "form " << c.shape.form;
         setup.data.pop_back();
-        EXPECT_FALSE(setupAsForm5(setup, &out)) << "form " << c.spec.form << " cut short";
+        EXPECT_FALSE(setupAsForm5(setup, &out)) << "form " << c.shape.form << " cut short";
     }
 }
 

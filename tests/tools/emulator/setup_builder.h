@@ -10,7 +10,7 @@
 namespace k27emu::setup_builder {
 
 // A setup record of the calibrator, built block by block with the fields a field run reads.
-struct SetupSpec {
+struct SetupShape {
     int form = 5;
     int inFunction = 2, inUnits = 1, inRange = 8;
     float inLow = 0, inHigh = 10;
@@ -27,7 +27,7 @@ inline std::vector<uint8_t> block(size_t n, uint8_t fill) {
     return std::vector<uint8_t>(n, fill);
 }
 
-inline MemoryRecord setupRecord(const SetupSpec& s) {
+inline MemoryRecord setupRecord(const SetupShape& s) {
     using kvttools::storeF32;
     std::vector<uint8_t> head = block(80, 0);
     storeF32(&head[12], s.inLow);
