@@ -8,7 +8,7 @@
 #include <string>
 
 #include "common/image_file.h"
-#include "common/text_escape.h"
+#include "base/escape.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "failure.h"
+#include "error.h"
 
 #include <fmt/format.h>
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "failure.h"
+#include "error.h"
 #include "units.h"
 
 namespace kvtcli {

@@ -19,7 +19,7 @@
 #include <iostream>
 
 #include "commands.h"
-#include "failure.h"
+#include "error.h"
 #include "json_file.h"
 #include "table.h"
 

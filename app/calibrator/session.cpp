@@ -3,7 +3,7 @@
 #include <fmt/format.h>
 #include <sys/stat.h>
 
-#include "failure.h"
+#include "error.h"
 #include "image.h"
 #include "interrupt.h"
 #include "kvtlnk/kvtlnk.h"

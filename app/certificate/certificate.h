@@ -7,7 +7,7 @@
 
 #include "archive.h"
 #include "lab.h"
-#include "results_reader.h"
+#include "result.h"
 #include "uncertainty.h"
 
 namespace kvtcli {

@@ -8,7 +8,7 @@
 
 #include "certificate.h"
 #include "report.h"
-#include "setup_view.h"
+#include "setup.h"
 #include "units.h"
 
 namespace kvtcli {

@@ -16,7 +16,7 @@
 #include <sstream>
 #include <vector>
 
-#include "failure.h"
+#include "error.h"
 #include "interrupt.h"
 
 extern char** environ;

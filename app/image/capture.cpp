@@ -10,7 +10,7 @@
 #include "charset.h"
 #include "common/files.h"
 #include "common/memory.h"
-#include "failure.h"
+#include "error.h"
 #include "image.h"
 #include "kvtlnk/kvtlnk.h"
 #include "kvtlnk/kvtlnk_messages.h"

@@ -10,7 +10,7 @@
 
 #include "common/image_file.h"
 #include "description.h"
-#include "results_reader.h"
+#include "result.h"
 
 namespace kvtcli {
 

@@ -1,5 +1,5 @@
 // The image file's JSON form, written by upload --out and read by show.
-#include "failure.h"
+#include "error.h"
 #include "image.h"
 #include "json_file.h"
 

@@ -1,4 +1,4 @@
-#include "results_reader.h"
+#include "result.h"
 
 #include <fmt/format.h>
 

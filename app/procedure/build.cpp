@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "failure.h"
+#include "error.h"
 #include "json_file.h"
 #include "kvtlnk/kvtlnk.h"
 

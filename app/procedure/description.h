@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "failure.h"
+#include "error.h"
 #include "setup_description.h"
 
 namespace kvtcli {

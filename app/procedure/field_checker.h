@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "failure.h"
+#include "error.h"
 
 namespace kvtcli {
 

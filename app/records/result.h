@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "setup_view.h"
+#include "setup.h"
 
 namespace kvtcli {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "json_file.h"
-#include "results_reader.h"
+#include "result.h"
 #include "table.h"
 #include "units.h"
 

@@ -1,4 +1,4 @@
-#include "setup_view.h"
+#include "setup.h"
 
 #include <fmt/format.h>
 

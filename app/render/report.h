@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "common/text_escape.h"
-#include "results_reader.h"
+#include "base/escape.h"
+#include "result.h"
 
 namespace kvtcli {
 

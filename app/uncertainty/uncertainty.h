@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "lab.h"
-#include "results_reader.h"
+#include "result.h"
 
 namespace kvtcli {
 

@@ -1,4 +1,4 @@
-#include "archive_store.h"
+#include "store.h"
 
 #include <fmt/format.h>
 #include <pwd.h>
@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "failure.h"
+#include "error.h"
 #include "lab_commands.h"
 #include "table.h"
 

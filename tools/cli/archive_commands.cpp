@@ -8,8 +8,8 @@
 #include <iostream>
 #include <memory>
 
-#include "archive_store.h"
-#include "failure.h"
+#include "store.h"
+#include "error.h"
 #include "json_file.h"
 #include "lab_commands.h"
 #include "table.h"

@@ -11,9 +11,9 @@
 #include <memory>
 
 #include "archive_commands.h"
-#include "archive_store.h"
+#include "store.h"
 #include "certificate.h"
-#include "failure.h"
+#include "error.h"
 #include "json_file.h"
 #include "lab_commands.h"
 #include "pdf.h"

@@ -7,9 +7,9 @@
 #include <iostream>
 #include <optional>
 
-#include "archive_store.h"
+#include "store.h"
 #include "build.h"
-#include "failure.h"
+#include "error.h"
 #include "image.h"
 #include "interrupt.h"
 #include "json_file.h"

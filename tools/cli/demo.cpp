@@ -7,7 +7,7 @@
 
 #include "build.h"
 #include "commands.h"
-#include "failure.h"
+#include "error.h"
 #include "image.h"
 #include "json_file.h"
 #include "report.h"

@@ -8,8 +8,8 @@
 #include <iostream>
 
 #include "archive_commands.h"
-#include "archive_store.h"
-#include "failure.h"
+#include "store.h"
+#include "error.h"
 #include "json_file.h"
 #include "table.h"
 #include "units.h"

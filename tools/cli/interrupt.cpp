@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "common/files.h"
-#include "failure.h"
+#include "error.h"
 
 namespace kvtcli {
 namespace {

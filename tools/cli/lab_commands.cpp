@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "failure.h"
+#include "error.h"
 #include "json_file.h"
 #include "table.h"
 

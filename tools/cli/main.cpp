@@ -9,7 +9,7 @@
 #include "archive.h"
 #include "archive_commands.h"
 #include "commands.h"
-#include "failure.h"
+#include "error.h"
 #include "interrupt.h"
 #include "json_file.h"
 #include "kvtlnk/kvtlnk.h"

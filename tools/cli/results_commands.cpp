@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "commands.h"
-#include "failure.h"
+#include "error.h"
 #include "json_file.h"
 #include "report.h"
 #include "table.h"

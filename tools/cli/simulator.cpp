@@ -4,7 +4,7 @@
 
 #include "calibrator.h"
 #include "common/image_file.h"
-#include "failure.h"
+#include "error.h"
 #include "session.h"
 
 namespace kvtcli {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/text_escape.h"
+#include "base/escape.h"
 
 namespace kvtcli {
 

@@ -1,4 +1,4 @@
-#include "common/text_escape.h"
+#include "base/escape.h"
 
 #include <gtest/gtest.h>
 
