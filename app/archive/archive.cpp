@@ -1,12 +1,13 @@
-// Opening an archive and adding uploads to it.
-#include "archive.h"
+// Opening an archive and adding uploads to it. Each row is written by the names of its
+// columns, from the records model as it is given.
+#include "archive/archive.h"
 
 #include <algorithm>
-#include <cmath>
 #include <map>
 
-#include "database.h"
-#include "schema.h"
+#include "archive/database.h"
+#include "archive/schema.h"
+#include "base/time.h"
 
 namespace kvtarchive {
 namespace {
@@ -16,7 +17,9 @@ constexpr size_t kParamsPerStatement = 900;
 // Tries of an add that the server broke off to resolve a deadlock with another bench.
 constexpr int kAddAttempts = 3;
 
-std::vector<uint8_t> headerAndData(const StoredRecord& r, bool withStamp) {
+using kvtapp::Verdict;
+
+std::vector<uint8_t> headerAndData(const RestingRecord& r, bool withStamp) {
     std::vector<uint8_t> bytes;
     bytes.reserve(5 + r.stamp.size() + r.data.size());
     for (uint16_t word : {r.kind, r.version}) {
@@ -33,12 +36,12 @@ std::vector<uint8_t> headerAndData(const StoredRecord& r, bool withStamp) {
     return bytes;
 }
 
-std::string recordHash(const StoredRecord& r) {
+std::string recordHash(const RestingRecord& r) {
     return sha256Hex(headerAndData(r, true));
 }
 
-const StoredRecord& resultRecord(const Result& r) {
-    for (const StoredRecord& record : r.records) {
+const RestingRecord& resultRecord(const Result& r) {
+    for (const RestingRecord& record : r.records) {
         if (record.role == "result") return record;
     }
     throw ArchiveError("the result taken " + r.taken + " comes without its record");
@@ -49,146 +52,162 @@ std::string resultHash(const Result& r) {
     return sha256Hex(headerAndData(resultRecord(r), false));
 }
 
-double largestError(const std::vector<Point>& points) {
-    double largest = kNone;
-    for (const Point& p : points) {
-        if (!std::isnan(p.error) && !(std::fabs(p.error) <= std::fabs(largest))) largest = p.error;
-    }
-    return largest;
-}
-
-// "fail" over "pass" over "not judged"; empty for no result.
-std::string combined(const std::string& a, const std::string& b) {
-    if (a.empty() || b.empty()) return a.empty() ? b : a;
-    if (a == "fail" || b == "fail") return "fail";
-    if (a == "pass" || b == "pass") return "pass";
-    return a;
-}
-
-double larger(double a, double b) {
-    if (std::isnan(a)) return b;
-    return std::isnan(b) || std::fabs(a) >= std::fabs(b) ? a : b;
-}
-
-// Inserts rows of the given width, as many to a statement as the parameter limit allows.
-void insertRows(Database& db, const std::string& head, size_t width,
-                const std::vector<Value>& values, const std::string& tail = "") {
-    const size_t perStatement = std::max<size_t>(1, kParamsPerStatement / width) * width;
-    for (size_t start = 0; start < values.size(); start += perStatement) {
-        const size_t end = std::min(values.size(), start + perStatement);
-        std::string sql = head + " VALUES ";
-        for (size_t i = start; i < end; i += width) {
+// Inserts rows of the same columns into the table, as many to a statement as the parameter
+// limit allows.
+void insertRows(Database& db, const std::string& table, const std::vector<Cells>& rows,
+                const std::string& tail = "") {
+    if (rows.empty()) return;
+    std::string head = "INSERT INTO " + table + " (";
+    for (const auto& [name, value] : rows[0])
+        head += std::string(head.back() == '(' ? "" : ", ") + name;
+    head += ") VALUES ";
+    const size_t width = rows[0].size();
+    const size_t perStatement = std::max<size_t>(1, kParamsPerStatement / width);
+    for (size_t start = 0; start < rows.size(); start += perStatement) {
+        const size_t end = std::min(rows.size(), start + perStatement);
+        std::string sql = head;
+        std::vector<Value> values;
+        for (size_t i = start; i < end; ++i) {
             sql += i == start ? "(" : ", (";
-            for (size_t c = 0; c < width; ++c)
-                sql += (c ? ", $" : "$") + std::to_string(i - start + c + 1);
+            for (const auto& [name, value] : rows[i]) {
+                values.push_back(value);
+                sql += (sql.back() == '(' ? "$" : ", $") + std::to_string(values.size());
+            }
             sql += ")";
         }
-        db.query(sql + tail, std::vector<Value>(values.begin() + static_cast<ptrdiff_t>(start),
-                                                values.begin() + static_cast<ptrdiff_t>(end)));
+        db.query(sql + tail, values);
     }
 }
 
 // Every record of the upload once, in the order of their hashes, so that benches adding at
 // once take the rows' locks in one order.
 void insertRecords(Database& db, const Upload& upload) {
-    std::map<std::string, const StoredRecord*> byHash;
+    std::map<std::string, const RestingRecord*> byHash;
     for (const Result& r : upload.results) {
-        for (const StoredRecord& record : r.records)
+        for (const RestingRecord& record : r.records)
             byHash.emplace(recordHash(record), &record);
     }
-    std::vector<Value> values;
+    std::vector<Cells> rows;
     for (const auto& [hash, r] : byHash) {
-        values.insert(values.end(),
-                      {hash, static_cast<int64_t>(r->kind), static_cast<int64_t>(r->version),
-                       r->stamp, Value::blob(r->data)});
+        rows.push_back({{"hash", hash},
+                        {"kind", static_cast<int64_t>(r->kind)},
+                        {"version", static_cast<int64_t>(r->version)},
+                        {"stamp", r->stamp},
+                        {"data", Value::blob(r->data)}});
     }
-    insertRows(db, "INSERT INTO records (hash, kind, version, stamp, data)", 5, values,
-               " ON CONFLICT (hash) DO NOTHING");
+    insertRows(db, "records", rows, " ON CONFLICT (hash) DO NOTHING");
 }
 
-void insertPoints(Database& db, int64_t resultId, const std::vector<Point>& points) {
-    std::vector<Value> values;
-    for (const Point& p : points) {
-        values.insert(values.end(),
-                      {resultId, p.index, p.fraction, p.down ? "down" : "up", p.nominalSource,
-                       p.source, p.sourceLimit, p.expected, p.reading, p.readingLimit,
-                       p.recordedError, p.error, p.verdict});
+// The columns of a test point's row.
+Cells pointCells(int64_t resultId, const kvtapp::Point& p) {
+    return {{"result_id", resultId},
+            {"point", p.index},
+            {"fraction", double(p.fraction)},
+            {"direction", p.down ? "down" : "up"},
+            {"nominal_source", p.nominalSource},
+            {"source", double(p.source)},
+            {"source_limit", double(p.sourceLimit)},
+            {"expected", p.expected},
+            {"reading", double(p.reading)},
+            {"reading_limit", double(p.readingLimit)},
+            {"recorded_error", double(p.recordedError)},
+            {"error", p.error},
+            {"verdict", kvtapp::verdictName(p.verdict)}};
+}
+
+void insertPoints(Database& db, int64_t resultId, const std::vector<kvtapp::Point>& points) {
+    std::vector<Cells> rows;
+    for (const kvtapp::Point& p : points)
+        rows.push_back(pointCells(resultId, p));
+    insertRows(db, "points", rows);
+}
+
+void linkRecords(Database& db, int64_t resultId, const std::vector<RestingRecord>& records) {
+    std::vector<Cells> rows;
+    for (const RestingRecord& r : records) {
+        rows.push_back({{"result_id", resultId},
+                        {"role", r.role},
+                        {"memory", r.memory},
+                        {"memory_index", r.index},
+                        {"record_hash", recordHash(r)}});
     }
-    insertRows(db,
-               "INSERT INTO points (result_id, point, fraction, direction, nominal_source, source, "
-               "source_limit, expected, reading, reading_limit, recorded_error, error, verdict)",
-               13, values);
+    insertRows(db, "result_records", rows);
 }
 
-void linkRecords(Database& db, int64_t resultId, const std::vector<StoredRecord>& records) {
-    std::vector<Value> values;
-    for (const StoredRecord& r : records)
-        values.insert(values.end(), {resultId, r.role, r.memory, r.index, recordHash(r)});
-    insertRows(db,
-               "INSERT INTO result_records (result_id, role, memory, memory_index, record_hash)", 5,
-               values);
-}
-
-// The result's row, or nothing when the archive holds it already.
+// The result's row, or nothing when the archive holds it already. Beside what identifies it,
+// the columns hold what other software queries: the setup in words, the verdict, the largest
+// error, and the whole result as the JSON view shows it.
 std::optional<int64_t> insertResult(Database& db, int64_t uploadId, const std::string& serial,
                                     const Result& r) {
-    const std::vector<Row> rows = db.query(
-        "INSERT INTO results (upload_id, calibrator_serial, taken, result_hash, memory_index, "
-        "tag, text1, text2, task, strategy, as_left, verdict, tolerance, largest_error, "
-        "input_unit, output_unit, setup_input, setup_output, setup_rest, result_code, problem, "
-        "decoded) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, "
-        "$17, $18, $19, $20, $21, $22) "
-        "ON CONFLICT (calibrator_serial, taken, result_hash) DO NOTHING RETURNING id",
-        {uploadId,     serial,
-         r.taken,      resultHash(r),
-         r.index,      r.tag,
-         r.text1,      r.text2,
-         r.task,       r.strategy,
-         r.asLeft,     r.verdict,
-         r.tolerance,  largestError(r.points),
-         r.inputUnit,  r.outputUnit,
-         r.setupInput, r.setupOutput,
-         r.setupRest,  static_cast<int64_t>(r.resultCode),
-         r.problem,    r.decoded});
+    const bool setup = r.problem.empty() || !r.points.empty();  // else no setup to speak of
+    std::string rest = setup ? describeRest(r.setup) : "";
+    const std::string temperatures = setup ? describeTemperatures(r.setup) : "";
+    if (!temperatures.empty()) rest += "; " + temperatures;
+    const std::vector<Row> rows = db.insert(
+        "results",
+        {{"upload_id", uploadId},
+         {"calibrator_serial", serial},
+         {"taken", r.taken},
+         {"result_hash", resultHash(r)},
+         {"memory_index", r.index},
+         {"tag", r.tag},
+         {"text1", r.text1},
+         {"text2", r.text2},
+         {"task", r.task},
+         {"strategy", r.strategy},
+         {"as_left", r.flagged},
+         {"verdict", kvtapp::verdictName(r.verdict)},
+         {"tolerance", setup ? kvtapp::toleranceOf(r) : kvtapp::kNone},
+         {"largest_error", kvtapp::largestError(r)},
+         {"input_unit", setup ? r.setup.input.unit : ""},
+         {"output_unit", setup ? r.setup.output.unit : ""},
+         {"setup_input", setup ? describeInput(r.setup) : ""},
+         {"setup_output", setup ? describeOutput(r.setup) : ""},
+         {"setup_rest", rest},
+         {"result_code", static_cast<int64_t>(r.resultCode)},
+         {"problem", r.problem},
+         {"decoded",
+          toJson(r).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)}},
+        " ON CONFLICT (calibrator_serial, taken, result_hash) DO NOTHING RETURNING id");
     if (rows.empty()) return std::nullopt;
-    return rows[0].integer(0);
+    return rows[0].integer("id");
 }
 
 int64_t instrumentId(Database& db, const std::string& tag) {
-    std::vector<Row> rows = db.query(
-        "INSERT INTO instruments (tag) VALUES ($1) ON CONFLICT (tag) DO NOTHING RETURNING id",
-        {tag});
+    std::vector<Row> rows =
+        db.insert("instruments", {{"tag", tag}}, " ON CONFLICT (tag) DO NOTHING RETURNING id");
     if (rows.empty()) rows = db.query("SELECT id FROM instruments WHERE tag = $1", {tag});
-    return rows.at(0).integer(0);
+    return rows.at(0).integer("id");
 }
 
 // One event for each instrument among the results added: its verdicts and largest errors as
 // found and as left, dated by its last result.
 size_t addEvents(Database& db, int64_t uploadId, const std::vector<const Result*>& added) {
-    std::map<std::string, std::vector<const Result*>> byTag;
+    std::map<std::string, Event> byTag;
     for (const Result* r : added) {
-        if (!r->text1.empty()) byTag[r->text1].push_back(r);
+        if (r->text1.empty()) continue;
+        Event& e = byTag[r->text1];
+        e.date = std::max(e.date, r->taken);
+        e.results.push_back(*r);
+        e.results.back().records.clear();
     }
-    for (const auto& [tag, results] : byTag) {
-        std::string date, found, left;
-        double foundError = kNone, leftError = kNone;
-        for (const Result* r : results) {
-            date = std::max(date, r->taken);
-            (r->asLeft ? left : found) = combined(r->asLeft ? left : found, r->verdict);
-            double& error = r->asLeft ? leftError : foundError;
-            error = larger(error, largestError(r->points));
-        }
-        const int64_t day = dayOfStamp(date).value_or(0);
-        const Value none;
-        const int64_t event =
-            db.query(
-                  "INSERT INTO events (instrument_id, upload_id, date, day, as_found, as_left, "
-                  "as_found_error, as_left_error) VALUES ($1, $2, $3, $4, $5, $6, $7, $8) "
-                  "RETURNING id",
-                  {instrumentId(db, tag), uploadId, date, day, found.empty() ? none : found,
-                   left.empty() ? none : left, foundError, leftError})
-                .at(0)
-                .integer(0);
+    const auto verdict = [](const std::optional<Verdict>& v) {
+        return v ? Value(kvtapp::verdictName(*v)) : Value();
+    };
+    for (auto& [tag, e] : byTag) {
+        kvtapp::judgeSides(e);
+        const int64_t event = db.insert("events",
+                                        {{"instrument_id", instrumentId(db, tag)},
+                                         {"upload_id", uploadId},
+                                         {"date", e.date},
+                                         {"day", kvtapp::dayOfStamp(e.date).value_or(0)},
+                                         {"as_found", verdict(e.asFound)},
+                                         {"as_left", verdict(e.asLeft)},
+                                         {"as_found_error", e.asFoundError},
+                                         {"as_left_error", e.asLeftError}},
+                                        " RETURNING id")
+                                  .at(0)
+                                  .integer("id");
         db.query("UPDATE results SET event_id = $1 WHERE upload_id = $2 AND text1 = $3",
                  {event, uploadId, tag});
     }
@@ -200,15 +219,18 @@ AddOutcome addOnce(Database& db, const Upload& upload,
     AddOutcome outcome;
     Transaction transaction(db);
     insertRecords(db, upload);
-    const int64_t uploadId =
-        db.query(
-              "INSERT INTO uploads (calibrator_model, calibrator_firmware, calibrator_serial, "
-              "uploaded, host, user_name, technician, source) VALUES ($1, $2, $3, $4, $5, $6, "
-              "$7, $8) RETURNING id",
-              {upload.calibrator.model, upload.calibrator.firmware, upload.calibrator.serialNumber,
-               upload.uploaded, upload.host, upload.user, upload.technician, upload.source})
-            .at(0)
-            .integer(0);
+    const int64_t uploadId = db.insert("uploads",
+                                       {{"calibrator_model", upload.calibrator.model},
+                                        {"calibrator_firmware", upload.calibrator.firmware},
+                                        {"calibrator_serial", upload.calibrator.serialNumber},
+                                        {"uploaded", upload.uploaded},
+                                        {"host", upload.host},
+                                        {"user_name", upload.user},
+                                        {"technician", upload.technician},
+                                        {"source", upload.source}},
+                                       " RETURNING id")
+                                 .at(0)
+                                 .integer("id");
     std::vector<const Result*> added;
     for (const Result& r : upload.results) {
         const std::optional<int64_t> id =

@@ -1,18 +1,21 @@
 // Reading the archive: instruments and due dates, an instrument's history, the results that
 // do not decode, an event's records. Each is a fixed number of queries, whatever the size of
-// the archive or of the history.
+// the archive or of the history; every row is read by the names of its columns.
 #include <map>
 
-#include "archive.h"
-#include "database.h"
+#include "archive/archive.h"
+#include "archive/database.h"
+#include "base/time.h"
 
 namespace kvtarchive {
 namespace {
 
+using kvtapp::Verdict;
+
 // An instrument's last event, its count of events and its interval.
 const char* const kInstrumentQuery =
-    "SELECT i.tag, i.interval_days, e.id, e.date, e.day, e.as_found, e.as_left, "
-    "u.calibrator_serial, (SELECT COUNT(*) FROM events c WHERE c.instrument_id = i.id), "
+    "SELECT i.tag, i.interval_days, e.id AS event_id, e.date, e.as_found, e.as_left, "
+    "u.calibrator_serial, (SELECT COUNT(*) FROM events c WHERE c.instrument_id = i.id) AS events, "
     "e.day + COALESCE(i.interval_days, $1) AS due_day "
     "FROM instruments i "
     "JOIN events e ON e.id = (SELECT l.id FROM events l WHERE l.instrument_id = i.id "
@@ -24,128 +27,99 @@ std::vector<Instrument> instrumentsOf(const std::vector<Row>& rows, int64_t toda
     std::vector<Instrument> list;
     for (const Row& r : rows) {
         Instrument i;
-        i.tag = r.text(0);
-        i.intervalSet = !r.isNull(1);
-        i.intervalDays = i.intervalSet ? static_cast<int>(r.integer(1)) : defaultIntervalDays;
-        i.lastEvent = r.integer(2);
-        i.lastDate = r.text(3);
-        i.lastVerdict = r.isNull(6) ? r.text(5) : r.text(6);
-        i.calibratorSerial = r.text(7);
-        i.events = r.integer(8);
-        i.due = dateOfDay(r.integer(9));
-        i.daysLeft = r.integer(9) - today;
+        i.tag = r.text("tag");
+        i.intervalSet = !r.isNull("interval_days");
+        i.intervalDays =
+            i.intervalSet ? static_cast<int>(r.integer("interval_days")) : defaultIntervalDays;
+        i.lastEvent = r.integer("event_id");
+        i.lastDate = r.text("date");
+        i.lastVerdict = kvtapp::verdictNamed(r.text(r.isNull("as_left") ? "as_found" : "as_left"));
+        i.calibratorSerial = r.text("calibrator_serial");
+        i.events = r.integer("events");
+        i.due = kvtapp::dateOfDay(r.integer("due_day"));
+        i.daysLeft = r.integer("due_day") - today;
         list.push_back(std::move(i));
     }
     return list;
 }
 
 const char* const kUploadColumns =
-    "u.id, u.calibrator_model, u.calibrator_firmware, u.calibrator_serial, u.uploaded, u.host, "
-    "u.user_name, u.technician, u.source";
+    "u.id AS upload_id, u.calibrator_model, u.calibrator_firmware, u.calibrator_serial, "
+    "u.uploaded, u.host, u.user_name, u.technician, u.source";
 
-// The upload from the nine columns of kUploadColumns, starting at the given one.
-Upload uploadOf(const Row& r, size_t c) {
+Upload uploadOf(const Row& r) {
     Upload u;
-    u.id = r.integer(c);
-    u.calibrator = {r.text(c + 1), r.text(c + 2), r.text(c + 3)};
-    u.uploaded = r.text(c + 4);
-    u.host = r.text(c + 5);
-    u.user = r.text(c + 6);
-    u.technician = r.text(c + 7);
-    u.source = r.text(c + 8);
+    u.id = r.integer("upload_id");
+    u.calibrator.model = r.text("calibrator_model");
+    u.calibrator.firmware = r.text("calibrator_firmware");
+    u.calibrator.serialNumber = r.text("calibrator_serial");
+    u.uploaded = r.text("uploaded");
+    u.host = r.text("host");
+    u.user = r.text("user_name");
+    u.technician = r.text("technician");
+    u.source = r.text("source");
     return u;
 }
 
-Result resultOf(const Row& r, size_t c) {
-    Result x;
-    x.id = r.integer(c);
-    x.taken = r.text(c + 1);
-    x.index = static_cast<int32_t>(r.integer(c + 2));
-    x.tag = r.text(c + 3);
-    x.text1 = r.text(c + 4);
-    x.text2 = r.text(c + 5);
-    x.task = r.text(c + 6);
-    x.strategy = r.text(c + 7);
-    x.asLeft = r.integer(c + 8) != 0;
-    x.verdict = r.text(c + 9);
-    x.tolerance = r.real(c + 10);
-    x.largestError = r.real(c + 11);
-    x.inputUnit = r.text(c + 12);
-    x.outputUnit = r.text(c + 13);
-    x.setupInput = r.text(c + 14);
-    x.setupOutput = r.text(c + 15);
-    x.setupRest = r.text(c + 16);
-    x.resultCode = static_cast<uint32_t>(r.integer(c + 17));
-    x.problem = r.text(c + 18);
-    x.decoded = r.text(c + 19);
+const char* const kResultColumns =
+    "r.id AS result_id, r.taken, r.tag, r.text1, r.text2, r.as_left AS flagged, r.result_code, "
+    "r.problem, r.decoded";
+
+// A result as the archive keeps it: the JSON view of what was decoded, with the archive's own
+// columns naming it even when that text does not.
+Result resultOf(const Row& r) {
+    const nlohmann::ordered_json decoded =
+        nlohmann::ordered_json::parse(r.text("decoded"), nullptr, false);
+    Result x = kvtapp::resultFromJson(decoded);
+    x.id = r.integer("result_id");
+    x.taken = r.text("taken");
+    x.tag = r.text("tag");
+    x.text1 = r.text("text1");
+    x.text2 = r.text("text2");
+    x.flagged = r.integer("flagged") != 0;
+    x.resultCode = static_cast<uint32_t>(r.integer("result_code"));
+    x.problem = r.text("problem");
+    if (decoded.is_discarded() && x.problem.empty()) {
+        x.problem = "the archive holds no decoded text for it";
+    }
     return x;
 }
 
-const char* const kResultColumns =
-    "r.id, r.taken, r.memory_index, r.tag, r.text1, r.text2, r.task, r.strategy, r.as_left, "
-    "r.verdict, r.tolerance, r.largest_error, r.input_unit, r.output_unit, r.setup_input, "
-    "r.setup_output, r.setup_rest, r.result_code, r.problem, r.decoded";
-
-Point pointOf(const Row& r) {
-    Point p;
-    p.index = static_cast<int32_t>(r.integer(1));
-    p.fraction = r.real(2);
-    p.down = r.text(3) == "down";
-    p.nominalSource = r.real(4);
-    p.source = r.real(5);
-    p.sourceLimit = r.real(6);
-    p.expected = r.real(7);
-    p.reading = r.real(8);
-    p.readingLimit = r.real(9);
-    p.recordedError = r.real(10);
-    p.error = r.real(11);
-    p.verdict = r.text(12);
-    return p;
+std::optional<Verdict> sideOf(const Row& r, const char* column) {
+    if (r.isNull(column)) return std::nullopt;
+    return kvtapp::verdictNamed(r.text(column));
 }
 
-// The events that the condition on instruments i and events e picks, with their results and
-// points: two queries, whatever the number of events.
+// The events that the condition on instruments i and events e picks, with their results: one
+// query, whatever the number of events.
 std::vector<Event> eventsWhere(Database& db, const std::string& condition, const Value& key) {
-    const std::string from =
-        " FROM instruments i JOIN events e ON e.instrument_id = i.id "
-        "JOIN results r ON r.event_id = e.id ";
     const std::vector<Row> rows = db.query(
-        std::string("SELECT e.id, i.tag, e.date, e.as_found, e.as_left, e.as_found_error, "
-                    "e.as_left_error, e.ambient_temperature, e.humidity, e.remarks, c.number, ") +
-            kUploadColumns + ", " + kResultColumns + from +
-            "JOIN uploads u ON u.id = e.upload_id "
+        std::string("SELECT e.id AS event_id, i.tag AS instrument, e.date, e.as_found, e.as_left, "
+                    "e.as_found_error, e.as_left_error, e.ambient_temperature, e.humidity, "
+                    "e.remarks, c.number AS certificate, ") +
+            kUploadColumns + ", " + kResultColumns +
+            " FROM instruments i JOIN events e ON e.instrument_id = i.id "
+            "JOIN results r ON r.event_id = e.id JOIN uploads u ON u.id = e.upload_id "
             "LEFT JOIN certificates c ON c.event_id = e.id WHERE " +
             condition + " ORDER BY e.day, e.id, r.taken, r.id",
         {key});
-    const std::vector<Row> points = db.query(
-        "SELECT p.result_id, p.point, p.fraction, p.direction, p.nominal_source, p.source, "
-        "p.source_limit, p.expected, p.reading, p.reading_limit, p.recorded_error, p.error, "
-        "p.verdict" +
-            from + "JOIN points p ON p.result_id = r.id WHERE " + condition +
-            " ORDER BY p.result_id, p.point",
-        {key});
-    std::map<int64_t, std::vector<Point>> pointsOf;
-    for (const Row& r : points)
-        pointsOf[r.integer(0)].push_back(pointOf(r));
     std::vector<Event> events;
     for (const Row& r : rows) {
-        if (events.empty() || events.back().id != r.integer(0)) {
+        if (events.empty() || events.back().id != r.integer("event_id")) {
             Event e;
-            e.id = r.integer(0);
-            e.instrument = r.text(1);
-            e.date = r.text(2);
-            e.asFound = r.text(3);
-            e.asLeft = r.text(4);
-            e.asFoundError = r.real(5);
-            e.asLeftError = r.real(6);
-            e.conditions = {r.real(7), r.real(8), r.text(9)};
-            e.certificate = r.integer(10);
-            e.upload = uploadOf(r, 11);
+            e.id = r.integer("event_id");
+            e.instrument = r.text("instrument");
+            e.date = r.text("date");
+            e.asFound = sideOf(r, "as_found");
+            e.asLeft = sideOf(r, "as_left");
+            e.asFoundError = r.real("as_found_error");
+            e.asLeftError = r.real("as_left_error");
+            e.conditions = {r.real("ambient_temperature"), r.real("humidity"), r.text("remarks")};
+            e.certificate = r.integer("certificate");
+            e.upload = uploadOf(r);
             events.push_back(std::move(e));
         }
-        Result result = resultOf(r, 20);
-        result.points = std::move(pointsOf[result.id]);
-        events.back().results.push_back(std::move(result));
+        events.back().results.push_back(resultOf(r));
     }
     return events;
 }
@@ -181,13 +155,13 @@ int64_t Archive::lastEvent(const std::string& tag) {
         "SELECT e.id FROM instruments i JOIN events e ON e.instrument_id = i.id "
         "WHERE i.tag = $1 ORDER BY e.day DESC, e.id DESC LIMIT 1",
         {tag});
-    return rows.empty() ? 0 : rows[0].integer(0);
+    return rows.empty() ? 0 : rows[0].integer("id");
 }
 
 std::vector<int64_t> Archive::eventsSince(int64_t day) {
     std::vector<int64_t> ids;
     for (const Row& r : db_->query("SELECT id FROM events WHERE day >= $1 ORDER BY day, id", {day}))
-        ids.push_back(r.integer(0));
+        ids.push_back(r.integer("id"));
     return ids;
 }
 
@@ -196,8 +170,9 @@ std::vector<Undecodable> Archive::undecodable() {
     for (const Row& r : db_->query("SELECT id, calibrator_serial, taken, text1, result_code, "
                                    "problem FROM results WHERE problem <> '' ORDER BY id",
                                    {})) {
-        list.push_back({r.integer(0), r.text(1), r.text(2), r.text(3),
-                        static_cast<uint32_t>(r.integer(4)), r.text(5)});
+        list.push_back({r.integer("id"), r.text("calibrator_serial"), r.text("taken"),
+                        r.text("text1"), static_cast<uint32_t>(r.integer("result_code")),
+                        r.text("problem")});
     }
     return list;
 }
@@ -209,16 +184,17 @@ std::optional<EventRecords> Archive::eventRecords(int64_t eventId) {
                    {eventId});
     if (upload.empty()) return std::nullopt;
     EventRecords out;
-    out.upload = uploadOf(upload[0], 0);
+    out.upload = uploadOf(upload[0]);
     for (const Row& r : db_->query(
              "SELECT DISTINCT x.role, x.memory, x.memory_index, c.kind, c.version, c.stamp, c.data "
              "FROM results r JOIN result_records x ON x.result_id = r.id "
              "JOIN records c ON c.hash = x.record_hash WHERE r.event_id = $1 "
              "ORDER BY x.memory, x.memory_index, x.role",
              {eventId})) {
-        out.records.push_back({r.text(0), r.text(1), static_cast<int32_t>(r.integer(2)),
-                               static_cast<uint16_t>(r.integer(3)),
-                               static_cast<uint16_t>(r.integer(4)), r.text(5), r.blob(6)});
+        out.records.push_back(
+            {r.text("role"), r.text("memory"), static_cast<int32_t>(r.integer("memory_index")),
+             static_cast<uint16_t>(r.integer("kind")), static_cast<uint16_t>(r.integer("version")),
+             r.text("stamp"), r.blob("data")});
     }
     return out;
 }

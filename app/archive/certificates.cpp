@@ -1,14 +1,16 @@
 // Certificates of calibration events: their numbers, and the conditions stored with the event.
+#include <fmt/format.h>
+
 #include <cmath>
 
-#include "archive.h"
-#include "database.h"
+#include "archive/archive.h"
+#include "archive/database.h"
 
 namespace kvtarchive {
 namespace {
 
 std::string shown(double v) {
-    return Row({Value(v)}).text(0);
+    return fmt::format("{}", v);
 }
 
 // A condition given that the event holds otherwise: refused, naming both.
@@ -51,20 +53,19 @@ std::optional<Certificate> Archive::certify(int64_t eventId, const Conditions& g
          given.remarks.empty() ? Value() : Value(given.remarks)});
     if (held.empty()) return std::nullopt;
     Certificate c;
-    c.conditions = {held[0].real(0), held[0].real(1), held[0].text(2)};
+    c.conditions = {held[0].real("ambient_temperature"), held[0].real("humidity"),
+                    held[0].text("remarks")};
     checkSame(eventId, c.conditions, given);
     // Asked first, so that printing a certificate again takes no number from the sequence.
     const std::string issuedOne = "SELECT number, issued FROM certificates WHERE event_id = $1";
     std::vector<Row> number = db_->query(issuedOne, {eventId});
     if (number.empty()) {
-        db_->query(
-            "INSERT INTO certificates (event_id, issued) VALUES ($1, $2) "
-            "ON CONFLICT (event_id) DO NOTHING",
-            {eventId, issued});
+        db_->insert("certificates", {{"event_id", eventId}, {"issued", issued}},
+                    " ON CONFLICT (event_id) DO NOTHING");
         number = db_->query(issuedOne, {eventId});
     }
-    c.number = number.at(0).integer(0);
-    c.issued = number.at(0).text(1);
+    c.number = number.at(0).integer("number");
+    c.issued = number.at(0).text("issued");
     transaction.commit();
     return c;
 }

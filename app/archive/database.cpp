@@ -1,9 +1,10 @@
-#include "database.h"
+#include "archive/database.h"
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
-#include "archive.h"
+#include "archive/archive.h"
 
 namespace kvtarchive {
 namespace {
@@ -40,16 +41,25 @@ Value Value::blob(const std::vector<uint8_t>& data) {
     return v;
 }
 
-const Value& Row::at(size_t column) const {
-    if (column >= cells_.size()) throw ArchiveError("a query gave fewer columns than expected");
-    return cells_[column];
+// The cell of the one column of that name: a query that gives two (a join's "id" twice) names
+// them apart with AS.
+const Value& Row::at(const char* column) const {
+    const Value* found = nullptr;
+    for (size_t c = 0; c < columns_->size() && c < cells_.size(); ++c) {
+        if ((*columns_)[c] != column) continue;
+        if (found)
+            throw ArchiveError(std::string("a query of the archive gave two columns ") + column);
+        found = &cells_[c];
+    }
+    if (!found) throw ArchiveError(std::string("a query of the archive gave no column ") + column);
+    return *found;
 }
 
-bool Row::isNull(size_t column) const {
+bool Row::isNull(const char* column) const {
     return at(column).type == Value::Type::Null;
 }
 
-int64_t Row::integer(size_t column) const {
+int64_t Row::integer(const char* column) const {
     const Value& v = at(column);
     switch (v.type) {
         case Value::Type::Integer:
@@ -63,7 +73,7 @@ int64_t Row::integer(size_t column) const {
     }
 }
 
-double Row::real(size_t column) const {
+double Row::real(const char* column) const {
     const Value& v = at(column);
     switch (v.type) {
         case Value::Type::Integer:
@@ -73,11 +83,11 @@ double Row::real(size_t column) const {
         case Value::Type::Text:
             return parsed<double>(v.bytes);  // also "Infinity", as PostgreSQL writes it
         default:
-            return kNone;
+            return kvtapp::kNone;
     }
 }
 
-std::string Row::text(size_t column) const {
+std::string Row::text(const char* column) const {
     const Value& v = at(column);
     switch (v.type) {
         case Value::Type::Integer:
@@ -93,7 +103,7 @@ std::string Row::text(size_t column) const {
 }
 
 // A blob, or the text form PostgreSQL gives a bytea: "\x" and two hex digits a byte.
-std::vector<uint8_t> Row::blob(size_t column) const {
+std::vector<uint8_t> Row::blob(const char* column) const {
     const Value& v = at(column);
     if (v.type != Value::Type::Text) return {v.bytes.begin(), v.bytes.end()};
     const std::string& t = v.bytes;
@@ -109,6 +119,19 @@ std::vector<uint8_t> Row::blob(size_t column) const {
         data.push_back(static_cast<uint8_t>(high * 16 + low));
     }
     return data;
+}
+
+std::vector<Row> Database::insert(const std::string& table, const Cells& cells,
+                                  const std::string& tail) {
+    std::string names, places;
+    std::vector<Value> values;
+    for (const auto& [name, value] : cells) {
+        names += (names.empty() ? "" : ", ") + std::string(name);
+        values.push_back(value);
+        places += (places.empty() ? "$" : ", $") + std::to_string(values.size());
+    }
+    return query("INSERT INTO " + table + " (" + names + ") VALUES (" + places + ")" + tail,
+                 values);
 }
 
 Transaction::~Transaction() {

@@ -27,19 +27,33 @@ struct Value {
     static Value blob(const std::vector<uint8_t>& data);
 };
 
-// A row of a query's result. Cells convert as asked: an engine that hands out text (the
-// PostgreSQL one) is read the same as one that hands out typed values.
+// The cells of a row to write: each column's name and its value.
+using Cells = std::vector<std::pair<const char*, Value>>;
+
+// The names of a query's columns, shared by its rows.
+using Columns = std::shared_ptr<const std::vector<std::string>>;
+
+// A row of a query's result, its cells found by the names of their columns (as the query's
+// select list gives them, "AS" names included). Cells convert as asked: an engine that hands
+// out text (the PostgreSQL one) is read the same as one that hands out typed values.
 class Row {
   public:
-    explicit Row(std::vector<Value> cells) : cells_(std::move(cells)) {}
-    bool isNull(size_t column) const;
-    int64_t integer(size_t column) const;  // 0 for null
-    double real(size_t column) const;      // NaN for null
-    std::string text(size_t column) const;
-    std::vector<uint8_t> blob(size_t column) const;
+    Row(Columns columns, std::vector<Value> cells)
+        : columns_(std::move(columns)), cells_(std::move(cells)) {}
+    bool isNull(const char* column) const;
+    int64_t integer(const char* column) const;  // 0 for null
+    double real(const char* column) const;      // NaN for null
+    std::string text(const char* column) const;
+    std::vector<uint8_t> blob(const char* column) const;
+    // Not by place: a cell is found by its column's name.
+    bool isNull(int) const = delete;
+    int64_t integer(int) const = delete;
+    double real(int) const = delete;
+    std::string text(int) const = delete;
 
   private:
-    const Value& at(size_t column) const;
+    const Value& at(const char* column) const;
+    Columns columns_;
     std::vector<Value> cells_;
 };
 
@@ -53,6 +67,9 @@ class Database {
     // One statement; parameters are $1, $2, ... in the order given.
     virtual std::vector<Row> query(const std::string& sql,
                                    const std::vector<Value>& params = {}) = 0;
+    // One statement that inserts a row of the table: a column and its value each.
+    std::vector<Row> insert(const std::string& table, const Cells& cells,
+                            const std::string& tail = "");
     // Statements without parameters, separated by semicolons.
     virtual void script(const std::string& sql) = 0;
 

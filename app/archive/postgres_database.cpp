@@ -6,8 +6,8 @@
 #include <charconv>
 #include <cmath>
 
-#include "archive.h"
-#include "database.h"
+#include "archive/archive.h"
+#include "archive/database.h"
 
 namespace kvtarchive {
 namespace {
@@ -104,6 +104,9 @@ class PostgresDatabase : public Database {
         check(r.get());
         std::vector<Row> rows;
         const int columns = PQnfields(r.get());
+        auto names = std::make_shared<std::vector<std::string>>();
+        for (int c = 0; c < columns; ++c)
+            names->push_back(PQfname(r.get(), c));
         for (int i = 0; i < PQntuples(r.get()); ++i) {
             std::vector<Value> cells;
             for (int c = 0; c < columns; ++c) {
@@ -112,7 +115,7 @@ class PostgresDatabase : public Database {
                                     : Value(std::string(PQgetvalue(r.get(), i, c),
                                                         PQgetlength(r.get(), i, c))));
             }
-            rows.emplace_back(std::move(cells));
+            rows.emplace_back(names, std::move(cells));
         }
         return rows;
     }
@@ -136,7 +139,7 @@ class PostgresDatabase : public Database {
         for (const Row& r : query("SELECT table_name FROM information_schema.tables "
                                   "WHERE table_schema = current_schema()",
                                   {})) {
-            names.push_back(r.text(0));
+            names.push_back(r.text("table_name"));
         }
         return names;
     }

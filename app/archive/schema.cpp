@@ -1,10 +1,10 @@
-#include "schema.h"
+#include "archive/schema.h"
 
 #include <algorithm>
-#include <ctime>
 
-#include "archive.h"
-#include "database.h"
+#include "archive/archive.h"
+#include "archive/database.h"
+#include "base/time.h"
 
 namespace kvtarchive {
 namespace {
@@ -126,20 +126,16 @@ std::string replaced(std::string text, const std::string& word, const std::strin
     return text;
 }
 
-std::string utcNow() {
-    const std::time_t t = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&t, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
-}
-
 }  // namespace
 
 const std::vector<std::string>& migrations() {
     static const std::vector<std::string> list = {kVersion1, kVersion2};
     return list;
+}
+
+std::string migrationSql(Database& db, int version) {
+    const std::string sql = replaced(migrations().at(size_t(version) - 1), "{id}", db.idColumn());
+    return replaced(replaced(sql, "{sequence}", db.sequenceColumn()), "{blob}", db.blobColumn());
 }
 
 int schemaVersion(Database& db) {
@@ -149,8 +145,9 @@ int schemaVersion(Database& db) {
         throw ArchiveError(db.where() +
                            " is not a kvtlnk archive: it holds other tables and no schema_version");
     }
-    const std::vector<Row> rows = db.query("SELECT MAX(version) FROM schema_version", {});
-    return rows.empty() ? 0 : static_cast<int>(rows[0].integer(0));
+    const std::vector<Row> rows =
+        db.query("SELECT MAX(version) AS version FROM schema_version", {});
+    return rows.empty() ? 0 : static_cast<int>(rows[0].integer("version"));
 }
 
 void migrate(Database& db) {
@@ -170,10 +167,8 @@ void migrate(Database& db) {
     version = schemaVersion(db);  // another process may have brought it up to date meanwhile
     refuseNewer(version);
     for (int next = version + 1; next <= known; ++next) {
-        std::string sql = replaced(migrations()[next - 1], "{id}", db.idColumn());
-        sql = replaced(sql, "{sequence}", db.sequenceColumn());
-        db.script(replaced(sql, "{blob}", db.blobColumn()));
-        db.query("INSERT INTO schema_version (version, applied) VALUES ($1, $2)", {next, utcNow()});
+        db.script(migrationSql(db, next));
+        db.insert("schema_version", {{"version", next}, {"applied", kvtapp::utcTime()}});
     }
     transaction.commit();
 }

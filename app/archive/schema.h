@@ -13,6 +13,8 @@ class Database;
 // {id}, {sequence} and {blob} stand for the engine's words for a generated key column, a
 // generated key that is never given twice (not even after its row is gone) and a byte column.
 const std::vector<std::string>& migrations();
+// Migration n (from 1) in the words of the database's engine.
+std::string migrationSql(Database& db, int version);
 
 // The archive's version, 0 for an empty database; throws when the database holds tables but
 // is not an archive.

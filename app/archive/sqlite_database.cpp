@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <unordered_map>
 
-#include "archive.h"
-#include "database.h"
+#include "archive/archive.h"
+#include "archive/database.h"
 
 namespace kvtarchive {
 namespace {
@@ -54,9 +54,12 @@ class SqliteDatabase : public Database {
         for (size_t i = 0; i < params.size(); ++i)
             bind(statement, i + 1, params[i]);
         std::vector<Row> rows;
+        Columns names;
         int rc;
-        while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
-            rows.push_back(row(statement));
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+            if (!names) names = columnNames(statement);
+            rows.push_back(row(statement, names));
+        }
         sqlite3_reset(statement);
         if (rc != SQLITE_DONE) fail(rc);
         return rows;
@@ -81,7 +84,7 @@ class SqliteDatabase : public Database {
     std::vector<std::string> tables() override {
         std::vector<std::string> names;
         for (const Row& r : query("SELECT name FROM sqlite_master WHERE type = 'table'", {}))
-            names.push_back(r.text(0));
+            names.push_back(r.text("name"));
         return names;
     }
     std::string idColumn() const override { return "INTEGER PRIMARY KEY"; }
@@ -134,7 +137,14 @@ class SqliteDatabase : public Database {
         if (rc != SQLITE_OK) fail(rc);
     }
 
-    static Row row(sqlite3_stmt* statement) {
+    static Columns columnNames(sqlite3_stmt* statement) {
+        auto names = std::make_shared<std::vector<std::string>>();
+        for (int c = 0; c < sqlite3_column_count(statement); ++c)
+            names->push_back(sqlite3_column_name(statement, c));
+        return names;
+    }
+
+    static Row row(sqlite3_stmt* statement, const Columns& names) {
         std::vector<Value> cells;
         const int n = sqlite3_column_count(statement);
         for (int c = 0; c < n; ++c) {
@@ -162,7 +172,7 @@ class SqliteDatabase : public Database {
             }
             cells.push_back(std::move(v));
         }
-        return Row(std::move(cells));
+        return Row(names, std::move(cells));
     }
 
     [[noreturn]] void fail(int rc, std::string reason = "") const {

@@ -1,11 +1,11 @@
-#include "charset.h"
+#include "base/charset.h"
 
 #include <fmt/format.h>
 #include <cstdint>
 
 #include "kvtlnk/kvtlnk.h"
 
-namespace kvtcli {
+namespace kvtapp {
 namespace {
 
 // The display's own glyphs above 0x7F; every other byte stands for the Latin-1 code point of
@@ -151,4 +151,4 @@ size_t displayWidth(const std::string& utf8Text) {
     return n;
 }
 
-}  // namespace kvtcli
+}  // namespace kvtapp

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-namespace kvtcli {
+namespace kvtapp {
 
 // UTF-8 of a text in the calibrator's character set. Every byte has a code point, so the
 // conversion never fails and fromCalibrator(toUtf8(t)) gives t back.
@@ -19,4 +19,4 @@ std::optional<std::string> fromUtf8(const std::string& utf8Text, std::string* ba
 // Number of characters of a UTF-8 text, the width it takes in a terminal column.
 size_t displayWidth(const std::string& utf8Text);
 
-}  // namespace kvtcli
+}  // namespace kvtapp

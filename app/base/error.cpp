@@ -1,12 +1,12 @@
-#include "error.h"
+#include "base/error.h"
 
 #include <fmt/format.h>
 
 #include "kvtlnk/kvtlnk_messages.h"
 
-namespace kvtcli {
+namespace kvtapp {
 
-CliError CliError::fileProblems(const std::string& file, std::vector<Problem> problems) {
+Error Error::fileProblems(const std::string& file, std::vector<Problem> problems) {
     std::string message;
     for (const Problem& p : problems) {
         message += (message.empty() ? "" : "\n") + file + ": " + p.field + ": " + p.message;
@@ -14,16 +14,15 @@ CliError CliError::fileProblems(const std::string& file, std::vector<Problem> pr
     if (problems.size() > 1) {
         message += fmt::format("\n{}: {} problems", file, problems.size());
     }
-    CliError error(kExitInput, message);
+    Error error(Fault::Input, message);
     error.problems_ = std::move(problems);
     return error;
 }
 
-CliError libraryError(uint32_t resultCode, const std::string& what,
-                      const std::string& consequence) {
+Error libraryError(uint32_t resultCode, const std::string& what, const std::string& consequence) {
     std::string message = fmt::format("{}: {}: {}", what, resultCode, kvtlnkMessage(resultCode));
     if (!consequence.empty()) message += " (" + consequence + ")";
-    return CliError(kExitCalibrator, message, resultCode);
+    return Error(Fault::Calibrator, message, resultCode);
 }
 
-}  // namespace kvtcli
+}  // namespace kvtapp

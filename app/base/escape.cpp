@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace kvttools {
+namespace kvtapp {
 namespace {
 
 uint8_t byteAt(const std::string& s, size_t i) {
@@ -131,4 +131,11 @@ std::string csvField(const std::string& text) {
     return quoted + "\"";
 }
 
-}  // namespace kvttools
+std::string csvLine(const std::vector<std::string>& fields) {
+    std::string line;
+    for (const std::string& field : fields)
+        line += (line.empty() ? "" : ",") + csvField(field);
+    return line + "\n";
+}
+
+}  // namespace kvtapp

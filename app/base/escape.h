@@ -5,8 +5,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
-namespace kvttools {
+namespace kvtapp {
 
 // The text with every control character shown as a visible escape: the C0 controls, DEL and
 // the C1 controls U+0080 ... U+009F as "\x1b", "\x7f", "\x9b", and each byte that is not part
@@ -23,5 +24,7 @@ std::string escapeHtml(const std::string& text);
 // gets a leading apostrophe; controls are shown visibly; a field holding a comma or a double
 // quote is quoted.
 std::string csvField(const std::string& text);
+// A row of such fields, separated by commas, with its line end.
+std::string csvLine(const std::vector<std::string>& fields);
 
-}  // namespace kvttools
+}  // namespace kvtapp

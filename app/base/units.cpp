@@ -1,4 +1,4 @@
-#include "units.h"
+#include "base/units.h"
 
 #include <fmt/format.h>
 
@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "charset.h"
+#include "base/charset.h"
 #include "kvtlnk/kvtlnk.h"
 
-namespace kvtcli {
+namespace kvtapp {
 
 namespace {
 
@@ -160,4 +160,4 @@ std::string quantityRange(double low, double high, const std::string& unit) {
     return lowText + " to " + number(high / d.factor, 4) + (d.symbol.empty() ? "" : " " + d.symbol);
 }
 
-}  // namespace kvtcli
+}  // namespace kvtapp

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace kvtcli {
+namespace kvtapp {
 
 enum class UnitFamily { None, Electrical, Temperature, Pressure };
 
@@ -49,4 +49,4 @@ std::string stepped(double value, double step, double unitFactor = 1);
 // "0.004", "-1.5e-07".
 std::string number(double value, int digits = 6);
 
-}  // namespace kvtcli
+}  // namespace kvtapp

@@ -1,29 +1,18 @@
-#include "ports.h"
+#include "calibrator/ports.h"
 
-#include <fcntl.h>
 #include <fmt/format.h>
-#include <grp.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 
-#include "commands.h"
-#include "error.h"
-#include "json_file.h"
-#include "table.h"
+#include "base/error.h"
+#include "base/platform.h"
 
-namespace kvtcli {
+namespace kvtapp {
 namespace {
 
 namespace fs = std::filesystem;
@@ -36,31 +25,6 @@ constexpr double kFullMemoryKiB = 1024;
 // download has every block acknowledged, an upload receives the records in long frames.
 constexpr double kFramesInPerKiBDownload = 31.7;
 constexpr double kFramesInPerKiBUpload = 9.7;
-
-std::string permissionAdvice(const struct stat& st) {
-    const group* g = ::getgrgid(st.st_gid);
-    if (g != nullptr && st.st_gid != 0 && (st.st_mode & S_IRGRP) && (st.st_mode & S_IWGRP)) {
-        return fmt::format("permission denied; add your user to the \"{}\" group and log in again",
-                           g->gr_name);
-    }
-    return "permission denied; ask for read and write access to it";
-}
-
-std::string openProblem(int err, const struct stat& st) {
-    switch (err) {
-        case EACCES:
-        case EPERM:
-            return permissionAdvice(st);
-        case EBUSY:
-            return "busy: another program holds it; close that program and try again";
-        case ENXIO:
-        case ENODEV:
-        case EIO:
-            return "the device does not respond; was the adapter unplugged? Plug it in again";
-        default:
-            return std::strerror(err);
-    }
-}
 
 // The first line of a file of /sys, empty when there is none.
 std::string sysValue(const fs::path& file) {
@@ -117,37 +81,6 @@ std::string portDevice(const std::string& name) {
     return "/dev/ttyS" + std::to_string(std::strtoul(name.c_str() + 3, nullptr, 10) - 1);
 }
 
-std::string portProblem(const std::string& path, bool tryOpening) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        const int err = errno;
-        if (err == EACCES) return "permission denied on the way to it";
-        struct stat link {};
-        if (::lstat(path.c_str(), &link) == 0) {
-            return "it is a link to a device that is gone; was the adapter unplugged?";
-        }
-        return "no such device; is the adapter plugged in? (kvtlnk ports lists the serial ports)";
-    }
-    if (S_ISDIR(st.st_mode)) return "is a directory, not a serial port";
-    if (!S_ISCHR(st.st_mode)) return "is a file, not a serial port";
-    const fs::path tty = fs::path("/sys/class/tty") / fs::path(path).filename();
-    if (path.rfind("/dev/ttyS", 0) == 0 && sysValue(tty / "type") == "0") {
-        return "no serial port is fitted there (kvtlnk ports lists the serial ports)";
-    }
-    if (!tryOpening) return ::access(path.c_str(), R_OK | W_OK) == 0 ? "" : openProblem(errno, st);
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return openProblem(errno, st);
-    std::string problem;
-    termios settings{};
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        problem = "busy: another program holds it; close that program and try again";
-    } else if (::tcgetattr(fd, &settings) != 0) {
-        problem = "is not a terminal, so not a serial port";
-    }
-    ::close(fd);
-    return problem;
-}
-
 std::vector<SerialPortInfo> serialPorts(const std::string& sysRoot) {
     std::error_code ec;
     std::vector<fs::path> ttys;
@@ -160,7 +93,7 @@ std::vector<SerialPortInfo> serialPorts(const std::string& sysRoot) {
     std::vector<SerialPortInfo> ports;
     for (const fs::path& tty : ttys) {
         const std::string path = "/dev/" + tty.filename().string();
-        ports.push_back({path, portProblem(path, false), deviceText(tty),
+        ports.push_back({path, platform::portProblem(path, false), deviceText(tty),
                          latencyTimer(tty / "device" / "latency_timer")});
     }
     return ports;
@@ -168,8 +101,8 @@ std::vector<SerialPortInfo> serialPorts(const std::string& sysRoot) {
 
 std::string choosePort(const std::string& option, const std::function<std::string()>& labPort) {
     if (!option.empty()) return option;
-    const char* environment = std::getenv("KVTLNK_PORT");
-    if (environment != nullptr && *environment != '\0') return environment;
+    if (std::string environment = platform::environment("KVTLNK_PORT"); !environment.empty())
+        return environment;
     if (std::string lab = labPort(); !lab.empty()) return lab;
     std::string found;
     for (const SerialPortInfo& p : serialPorts()) {
@@ -197,45 +130,4 @@ std::string latencyAdvice(int timerMs) {
         timerMs, cost(kFramesInPerKiBDownload), cost(kFramesInPerKiBUpload));
 }
 
-void printPorts(std::ostream& out, const std::vector<SerialPortInfo>& ports, bool json) {
-    // The timer's column only where an adapter has one: a UART or a pty has no timer to show.
-    const bool timers = std::any_of(ports.begin(), ports.end(),
-                                    [](const SerialPortInfo& p) { return p.latencyTimerMs >= 0; });
-    Table table(timers
-                    ? std::vector<std::string>{"port", "you may open it", "latency timer", "device"}
-                    : std::vector<std::string>{"port", "you may open it", "device"},
-                timers ? "llrl" : "lll");
-    nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    std::string advice;
-    for (const SerialPortInfo& p : ports) {
-        const bool timed = p.latencyTimerMs >= 0;
-        std::vector<std::string> row = {p.path, p.problem.empty() ? "yes" : "no: " + p.problem,
-                                        p.device};
-        if (timers)
-            row.insert(row.begin() + 2, timed ? fmt::format("{} ms", p.latencyTimerMs) : "");
-        table.add(row);
-        list.push_back({{"port", p.path},
-                        {"usable", p.problem.empty()},
-                        {"problem", p.problem},
-                        {"device", p.device},
-                        {"latency_timer_ms", timed ? nlohmann::ordered_json(p.latencyTimerMs)
-                                                   : nlohmann::ordered_json()}});
-        if (const std::string a = latencyAdvice(p.latencyTimerMs); !a.empty()) {
-            advice += p.path + ": " + a + ".\n";
-        }
-    }
-    if (json) {
-        out << dumpJson(list);
-    } else if (table.empty()) {
-        out << "No serial ports found under /sys/class/tty.\n";
-    } else {
-        table.print(out, "");
-        if (!advice.empty()) out << "\n" << advice;
-    }
-}
-
-void portsCommand(const Context& context) {
-    printPorts(std::cout, serialPorts(), context.json);
-}
-
-}  // namespace kvtcli
+}  // namespace kvtapp

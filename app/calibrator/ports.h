@@ -1,14 +1,11 @@
-// Serial ports: why one cannot be opened, and which the machine has.
+// Serial ports: which one is the calibrator's, and which the machine has.
 #pragma once
 
 #include <functional>
-#include <ostream>
 #include <string>
 #include <vector>
 
-namespace kvtcli {
-
-struct Context;
+namespace kvtapp {
 
 // The calibrator's port: the --port option when given, else the environment's KVTLNK_PORT,
 // else the lab file's default port (labPort, asked only then). With none of them, an input
@@ -18,13 +15,6 @@ std::string choosePort(const std::string& option, const std::function<std::strin
 // The device a port name opens: "COMn" stands for /dev/ttyS<n-1>, as the library takes it;
 // any other name is a path.
 std::string portDevice(const std::string& name);
-
-// Why a device path cannot serve as the calibrator's port, with what to do ("permission denied;
-// add your user to the \"dialout\" group and log in again"); empty when nothing is found.
-// tryOpening opens it as the library does (finding a port that another program holds);
-// otherwise only its type and access rights are looked at, which leaves the line untouched.
-// path is a device path as portDevice gives it, relative or absolute.
-std::string portProblem(const std::string& path, bool tryOpening = true);
 
 // A serial port of this machine, as kvtlnk ports lists it.
 struct SerialPortInfo {
@@ -40,13 +30,4 @@ std::vector<SerialPortInfo> serialPorts(const std::string& sysRoot = "/sys");
 // for a timer of 2 ms or less.
 std::string latencyAdvice(int timerMs);
 
-// The ports as kvtlnk ports prints them: a table, with the advice of each slow adapter below it,
-// or JSON.
-void printPorts(std::ostream& out, const std::vector<SerialPortInfo>& ports, bool json);
-
-// kvtlnk ports: the serial ports under /sys/class/tty, with the USB vendor, product and serial
-// number and the adapter's latency timer where the device has them, and whether this user may
-// open each.
-void portsCommand(const Context& context);
-
-}  // namespace kvtcli
+}  // namespace kvtapp

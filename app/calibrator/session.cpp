@@ -1,43 +1,40 @@
-#include "session.h"
+#include "calibrator/session.h"
 
 #include <fmt/format.h>
-#include <sys/stat.h>
 
-#include "error.h"
-#include "image.h"
-#include "interrupt.h"
+#include <filesystem>
+
+#include "base/error.h"
+#include "base/platform.h"
+#include "calibrator/ports.h"
+#include "image/image.h"
 #include "kvtlnk/kvtlnk.h"
-#include "ports.h"
-#include "simulator.h"
 
-namespace kvtcli {
+namespace kvtapp {
 
-Session::Session(const PortOptions& options, const kvttools::MemoryFile* memories)
-    : path_(options.port) {
-    if (options.port == "sim") {
-        simulator_ = std::make_unique<Simulator>(options, memories);
-        path_ = simulator_->portPath();
-    }
-    setPortInUse(portDevice(path_));
+Session::Session(const std::string& path, const LinkOptions& options, SessionWatch& watch,
+                 bool emulated)
+    : path_(path), watch_(watch), emulated_(emulated) {
+    watch_.holding(portDevice(path_));
     const uint32_t rc = KVTopen(9600, path_.c_str(), options.timeoutMs, options.attempts);
     if (rc == KVTLNK_OK) return;
-    setPortInUse("");
+    watch_.holding("");
     const std::string device = portDevice(path_);
-    const std::string problem = rc == KVTLNK_E_NO_SESSION ? portProblem(device) : "";
+    const std::string problem = rc == KVTLNK_E_NO_SESSION ? platform::portProblem(device) : "";
     if (!problem.empty()) {
         const std::string shown = device == path_ ? path_ : path_ + " (" + device + " on Linux)";
-        throw CliError(kExitCalibrator, "cannot open " + shown + ": " + problem, rc);
+        throw calibratorError("cannot open " + shown + ": " + problem, rc);
     }
     fail(rc, "opening " + portName());
 }
 
 Session::~Session() {
     KVTclose();
-    setPortInUse("");
+    watch_.holding("");
 }
 
 std::string Session::portName() const {
-    return simulator_ ? "sim (" + path_ + ")" : path_;
+    return emulated_ ? "sim (" + path_ + ")" : path_;
 }
 
 void Session::fail(uint32_t rc, const std::string& what, const std::string& consequence) const {
@@ -45,26 +42,25 @@ void Session::fail(uint32_t rc, const std::string& what, const std::string& cons
     // exchange fail; the advice that goes with the result code would mislead. The library reports
     // the port gone (2027); an exchange that failed while the device's path vanished is taken for
     // the same.
-    struct stat st {};
+    std::error_code unseen;
     const bool exchangeFailed = rc >= KVTLNK_E_NO_SESSION && rc <= KVTLNK_E_BAD_REPLY;
     const bool vanished =
-        !simulator_ && exchangeFailed && ::stat(portDevice(path_).c_str(), &st) != 0;
+        !emulated_ && exchangeFailed && !std::filesystem::exists(portDevice(path_), unseen);
     if (rc != KVTLNK_E_PORT_GONE && !vanished) {
         throw libraryError(rc, what, consequence);
     }
-    throw CliError(kExitCalibrator,
-                   what + ": " + path_ +
-                       " is gone: was the cable or the adapter unplugged? Plug it in again" +
-                       (consequence.empty() ? "" : " (" + consequence + ")"),
-                   rc);
+    throw calibratorError(what + ": " + path_ +
+                              " is gone: was the cable or the adapter unplugged? Plug it in again" +
+                              (consequence.empty() ? "" : " (" + consequence + ")"),
+                          rc);
 }
 
-const Identity& Session::identity() {
+const Calibrator& Session::identity() {
     if (identity_) return *identity_;
     // KVTopen keeps the identification to itself, and KVTgetK2x writes texts as long as the
     // calibrator sends them (up to one 128-byte reply line).
     char model[129] = {}, serial[129] = {}, firmware[129] = {};
-    Identity id;
+    Calibrator id;
     const uint32_t rc =
         KVTgetK2x(model, serial, firmware, &id.memoryCapacity, &id.procedureItems, &id.resultItems);
     if (rc != KVTLNK_OK) fail(rc, "identifying the calibrator on " + portName());
@@ -74,10 +70,10 @@ const Identity& Session::identity() {
     return identity_.emplace(std::move(id));
 }
 
-uint32_t Session::download(Progress& progress, const std::vector<uint32_t>& itemBytes,
+uint32_t Session::download(TransferProgress& progress, const std::vector<uint32_t>& itemBytes,
                            const std::string& again) {
-    checkInterrupt();
-    setStopState("the procedure memory may be empty now; " + again);
+    watch_.checkpoint();
+    watch_.stopWouldLeave("the procedure memory may be empty now; " + again);
     uint32_t items = 0;
     uint32_t rc = KVTdnlStart(&items);
     if (rc != KVTLNK_OK) {
@@ -90,19 +86,19 @@ uint32_t Session::download(Progress& progress, const std::vector<uint32_t>& item
     for (uint32_t remaining = items; remaining > 0;) {
         const uint32_t sent = items - remaining;
         const std::string stopped = fmt::format("stopped after {} of {} items", sent, items);
-        setStopState(stopped + ": the procedure memory is partial; " + again);
-        checkInterrupt();
+        watch_.stopWouldLeave(stopped + ": the procedure memory is partial; " + again);
+        watch_.checkpoint();
         rc = KVTdnlStep(&remaining);
         if (rc == KVTLNK_E_REFUSED) {
             // What the calibrator refuses in the middle of a download is an item its memory
             // has no room for.
             progress.end();
-            throw CliError(kExitCalibrator,
-                           fmt::format("download {}: the calibrator refused item {} ({}): its "
-                                       "procedure memory is full (it holds a partial procedure "
-                                       "memory: make the procedure smaller, then {})",
-                                       stopped, sent + 1, rc, again),
-                           rc);
+            throw calibratorError(
+                fmt::format("download {}: the calibrator refused item {} ({}): its "
+                            "procedure memory is full (it holds a partial procedure "
+                            "memory: make the procedure smaller, then {})",
+                            stopped, sent + 1, rc, again),
+                rc);
         }
         if (rc != KVTLNK_OK) {
             progress.end();
@@ -112,15 +108,15 @@ uint32_t Session::download(Progress& progress, const std::vector<uint32_t>& item
         progress.advance(items - remaining);
     }
     progress.end();
-    setStopState("");
+    watch_.stopWouldLeave("");
     return items;
 }
 
-uint32_t Session::upload(Progress& progress, const std::string& unwritten) {
-    checkInterrupt();
+uint32_t Session::upload(TransferProgress& progress, const std::string& unwritten) {
+    watch_.checkpoint();
     const std::string untouched =
         "the calibrator's memories are unchanged" + (unwritten.empty() ? "" : "; " + unwritten);
-    setStopState(untouched);
+    watch_.stopWouldLeave(untouched);
     uint32_t items = 0;
     uint32_t rc = KVTuplStart(&items);
     if (rc != KVTLNK_OK) fail(rc, "upload did not start");
@@ -128,8 +124,8 @@ uint32_t Session::upload(Progress& progress, const std::string& unwritten) {
     for (uint32_t remaining = items; remaining > 0;) {
         const std::string stopped =
             fmt::format("stopped after {} of {} items", items - remaining, items);
-        setStopState(stopped + ": " + untouched);
-        checkInterrupt();
+        watch_.stopWouldLeave(stopped + ": " + untouched);
+        watch_.checkpoint();
         rc = KVTuplStep(&remaining);
         if (rc != KVTLNK_OK) {
             progress.end();
@@ -138,8 +134,18 @@ uint32_t Session::upload(Progress& progress, const std::string& unwritten) {
         progress.advance(items - remaining);
     }
     progress.end();
-    setStopState(untouched);
+    watch_.stopWouldLeave(untouched);
     return items;
 }
 
-}  // namespace kvtcli
+void Session::clearProcedure() {
+    watch_.checkpoint();
+    watch_.stopWouldLeave("the procedure memory may or may not be empty");
+    const uint32_t rc = KVTclear();
+    if (rc != KVTLNK_OK) {
+        throw libraryError(rc, "clearing", "the procedure memory may or may not be empty");
+    }
+    watch_.stopWouldLeave("the procedure memory is empty");
+}
+
+}  // namespace kvtapp

@@ -5,12 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "archive.h"
-#include "lab.h"
-#include "result.h"
-#include "uncertainty.h"
+#include "lab/lab.h"
+#include "records/calibration.h"
+#include "uncertainty/uncertainty.h"
 
-namespace kvtcli {
+namespace kvtapp {
 
 // A reference standard of the calibration: what the upload or the result names, and what the
 // lab file says of it.
@@ -23,16 +22,16 @@ struct StandardUse {
 
 // A test point as found and as left, in one row; a side without the point has none.
 struct PointRow {
-    const PointView* found = nullptr;
-    const PointView* left = nullptr;
+    const Point* found = nullptr;
+    const Point* left = nullptr;
     double foundUncertainty = std::nan(""), leftUncertainty = std::nan("");  // k = 2
 };
 
 // A test as found beside the same test as left (either may be missing), row by row: the
 // as-left points take the rows of the as-found points with the same place and way.
 struct ResultPair {
-    const ResultView* found = nullptr;
-    const ResultView* left = nullptr;
+    const Result* found = nullptr;
+    const Result* left = nullptr;
     std::vector<PointRow> rows;
 };
 
@@ -43,11 +42,10 @@ struct CertificateData {
     CertificateData(const CertificateData&) = delete;  // its pairs point into its results
     CertificateData& operator=(const CertificateData&) = delete;
 
-    kvtarchive::Event event;
-    kvtarchive::Certificate certificate;  // its number, day of issue and conditions
-    std::string number;                   // as printed: the lab's prefix and six digits
+    Event event;              // with its results, as the archive keeps them
+    Certificate certificate;  // its number, day of issue and conditions
+    std::string number;       // as printed: the lab's prefix and six digits
     const kvtlab::Lab* lab = nullptr;
-    std::vector<ResultView> results;  // the event's results, as the archive keeps them
     std::vector<StandardUse> standards;
     std::vector<ResultPair> pairs;
     bool uncertainty = false;     // every point of the event has its uncertainty
@@ -56,11 +54,14 @@ struct CertificateData {
     std::string paper = "A4";  // "A4" or "letter"
 };
 
-// The certificate of an event: its results read back from the archive's text, the standards
-// it rests on (the module named by the result, else moduleSerial), each point's uncertainty
-// where the lab file gives the accuracies. The number and conditions are filled in later.
-CertificateData gatherCertificate(const kvtarchive::Event& event, const kvtlab::Lab& lab,
+// The certificate of an event: the standards its results rest on (the module named by a
+// result, else moduleSerial), each point's uncertainty where the lab file gives the
+// accuracies. The number and conditions are filled in later.
+CertificateData gatherCertificate(Event event, const kvtlab::Lab& lab,
                                   const std::string& moduleSerial);
+
+// "NIL-000042": the lab's prefix and six digits.
+std::string certificateNumber(const kvtlab::Lab& lab, int64_t number);
 
 // What keeps a certificate from being traceable: a standard the lab file does not list or that
 // was overdue; one line each, empty when nothing does.
@@ -70,4 +71,4 @@ std::vector<std::string> traceabilityProblems(const CertificateData& certificate
 // print on A4 or US Letter with its number and "Page n of m" on every page.
 std::string certificateHtml(const CertificateData& certificate);
 
-}  // namespace kvtcli
+}  // namespace kvtapp

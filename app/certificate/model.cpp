@@ -1,35 +1,19 @@
-// Gathering what a certificate states: the event's results as the archive keeps them, the
-// standards they rest on with what the lab file says of them, and each point's uncertainty.
+// Gathering what a certificate states: the standards the event's results rest on with what
+// the lab file says of them, and each point's uncertainty.
 #include <fmt/format.h>
 
 #include <cmath>
 
-#include "certificate.h"
+#include "certificate/certificate.h"
 
-namespace kvtcli {
+namespace kvtapp {
 namespace {
 
-using json = nlohmann::ordered_json;
-
-ResultView resultOf(const kvtarchive::Result& stored) {
-    const json decoded = json::parse(stored.decoded, nullptr, false);
-    ResultView r = resultFromJson(decoded.is_discarded() ? json() : decoded);
-    // The archive's own columns name the result even when its text does not.
-    r.taken = stored.taken;
-    r.tag = stored.tag;
-    r.text1 = stored.text1;
-    r.text2 = stored.text2;
-    r.flagged = stored.asLeft;
-    if (decoded.is_discarded()) r.problem = "the archive holds no decoded text for it";
-    if (!stored.problem.empty()) r.problem = stored.problem;
-    return r;
-}
-
 // The pressure module of the event: named by a result that recorded it, else by the option.
-StandardUse moduleUse(const std::vector<ResultView>& results, const kvtlab::Lab& lab,
+StandardUse moduleUse(const std::vector<Result>& results, const kvtlab::Lab& lab,
                       const std::string& option) {
     StandardUse use{"pressure module", "", "", nullptr, false};
-    for (const ResultView& r : results) {
+    for (const Result& r : results) {
         const std::vector<std::string>& texts = r.setup.pressureModule;
         if (texts.size() != 2 || (texts[0].empty() && texts[1].empty())) continue;
         use.listed = lab.module(texts[0], texts[1]);
@@ -42,19 +26,19 @@ StandardUse moduleUse(const std::vector<ResultView>& results, const kvtlab::Lab&
     return use;
 }
 
-bool usesPressure(const ResultView& r) {
+bool usesPressure(const Result& r) {
     return r.setup.input.function == "pressure" || r.setup.output.function == "pressure";
 }
 
 // The rows of a test as found beside the same test as left.
-std::vector<PointRow> rowsOf(const ResultView* found, const ResultView* left) {
+std::vector<PointRow> rowsOf(const Result* found, const Result* left) {
     std::vector<PointRow> rows;
     if (found) {
-        for (const PointView& p : found->points)
+        for (const Point& p : found->points)
             rows.push_back({&p, nullptr});
     }
     if (!left) return rows;
-    for (const PointView& p : left->points) {
+    for (const Point& p : left->points) {
         PointRow* same = nullptr;
         for (PointRow& row : rows) {
             if (!same && row.found && !row.left && row.found->fraction == p.fraction &&
@@ -75,11 +59,11 @@ std::vector<PointRow> rowsOf(const ResultView* found, const ResultView* left) {
 bool markUncertainties(ResultPair& pair, const kvtlab::Standard* calibrator,
                        const kvtlab::Standard* module, std::string& note) {
     bool all = true;
-    for (const ResultView* r : {pair.found, pair.left}) {
+    for (const Result* r : {pair.found, pair.left}) {
         if (!r) continue;
         const TestAccuracies accuracies = testAccuracies(*r, calibrator, module);
         for (PointRow& row : pair.rows) {
-            const PointView* p = r == pair.found ? row.found : row.left;
+            const Point* p = r == pair.found ? row.found : row.left;
             if (!p || std::isnan(p->reading)) continue;
             const double u = pointUncertainty(*r, *p, accuracies);
             (r == pair.found ? row.foundUncertainty : row.leftUncertainty) = u;
@@ -97,27 +81,30 @@ bool markUncertainties(ResultPair& pair, const kvtlab::Standard* calibrator,
 
 }  // namespace
 
-CertificateData gatherCertificate(const kvtarchive::Event& event, const kvtlab::Lab& lab,
+std::string certificateNumber(const kvtlab::Lab& lab, int64_t number) {
+    return fmt::format("{}{:06}", lab.certificatePrefix, number);
+}
+
+CertificateData gatherCertificate(Event event, const kvtlab::Lab& lab,
                                   const std::string& moduleSerial) {
     CertificateData c;
-    c.event = event;
+    c.event = std::move(event);
     c.lab = &lab;
-    c.technician = event.upload.technician;
-    for (const kvtarchive::Result& stored : c.event.results)
-        c.results.push_back(resultOf(stored));
+    c.technician = c.event.upload.technician;
+    const std::vector<Result>& results = c.event.results;
 
-    const std::string day = event.date.substr(0, 10);
-    const kvtarchive::Calibrator& k = event.upload.calibrator;
+    const std::string day = c.event.date.substr(0, 10);
+    const Calibrator& k = c.event.upload.calibrator;
     c.standards.push_back({"calibrator", k.model, k.serialNumber, lab.calibrator(k.serialNumber)});
     bool pressure = false;
-    for (const ResultView& r : c.results)
+    for (const Result& r : results)
         pressure = pressure || usesPressure(r);
-    if (pressure) c.standards.push_back(moduleUse(c.results, lab, moduleSerial));
+    if (pressure) c.standards.push_back(moduleUse(results, lab, moduleSerial));
     for (StandardUse& s : c.standards)
         s.overdue = s.listed && day > s.listed->due;
 
-    std::vector<const ResultView*> found, left;
-    for (const ResultView& r : c.results)
+    std::vector<const Result*> found, left;
+    for (const Result& r : results)
         (r.flagged ? left : found).push_back(&r);
     for (size_t i = 0; i < std::max(found.size(), left.size()); ++i) {
         ResultPair pair;
@@ -156,4 +143,4 @@ std::vector<std::string> traceabilityProblems(const CertificateData& c) {
     return problems;
 }
 
-}  // namespace kvtcli
+}  // namespace kvtapp

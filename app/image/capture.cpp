@@ -7,15 +7,16 @@
 
 #include <fmt/format.h>
 
-#include "charset.h"
+#include "base/charset.h"
+#include "base/error.h"
+#include "base/platform.h"
 #include "common/files.h"
 #include "common/memory.h"
-#include "error.h"
-#include "image.h"
+#include "image/image.h"
 #include "kvtlnk/kvtlnk.h"
 #include "kvtlnk/kvtlnk_messages.h"
 
-namespace kvtcli {
+namespace kvtapp {
 namespace {
 
 namespace fs = std::filesystem;
@@ -33,16 +34,7 @@ enum : uint16_t {
 // A directory that lives as long as the object.
 class ScratchDirectory {
   public:
-    ScratchDirectory() {
-        // MEMdump takes paths of up to 255 bytes with its suffixes, so stay short.
-        fs::path base = fs::temp_directory_path();
-        if (base.string().size() > 160) base = "/tmp";
-        std::string pattern = (base / "kvtlnk-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) {
-            throw CliError(kExitCalibrator, "cannot make a scratch directory in " + base.string());
-        }
-        path_ = pattern;
-    }
+    ScratchDirectory() : path_(platform::makeScratchFolder("kvtlnk")) {}
     ~ScratchDirectory() {
         std::error_code ignored;
         fs::remove_all(path_, ignored);
@@ -55,8 +47,8 @@ class ScratchDirectory {
     std::string path_;
 };
 
-CliError dumpError(const std::string& what) {
-    return CliError(kExitCalibrator, "the image dump " + what);
+Error dumpError(const std::string& what) {
+    return calibratorError("the image dump " + what);
 }
 
 // The data file of a record: at most what a record holds.
@@ -299,6 +291,8 @@ ImageDocument captureImage() {
     image.results = std::move(dump.results);
     Decoder(image).run();
     image.calibrations = readResults();
+    for (Result& r : image.calibrations)
+        r.records = restingRecords(image, r);
     return image;
 }
 
@@ -338,4 +332,4 @@ std::vector<uint32_t> recordSizes() {
     return sizes;
 }
 
-}  // namespace kvtcli
+}  // namespace kvtapp

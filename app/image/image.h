@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "common/image_file.h"
-#include "description.h"
-#include "result.h"
+#include "records/calibration.h"
+#include "records/result.h"
 
-namespace kvtcli {
+namespace kvtapp {
 
 using kvttools::kindName;
 
@@ -44,7 +44,7 @@ struct StepView {
     std::string strategyName;
     bool flag = false;
     std::string text1, text2;
-    std::optional<SetupView> setup;  // test: the setup it names, when it decodes
+    std::optional<Setup> setup;  // test: the setup it names, when it decodes
 };
 
 struct TaskView {
@@ -62,15 +62,31 @@ struct ImageDocument {
     std::vector<StrategyView> strategies;
     std::vector<PromptDefinitionView> prompts;
     std::vector<TaskView> tasks;
-    std::vector<int32_t> setups;           // procedure indexes of saved setups
-    std::vector<std::string> notes;        // records the reading calls could not decode
-    std::vector<ResultView> calibrations;  // the calibration results, decoded
+    std::vector<int32_t> setups;       // procedure indexes of saved setups
+    std::vector<std::string> notes;    // records the reading calls could not decode
+    std::vector<Result> calibrations;  // the calibration results, decoded, with the
+                                       // records each rests on
 };
 
 // Both memories of the library's image as they are now: the records through MEMdump, their
 // meaning through the MEM reading calls (the setups of tests and results through the STA
 // getters).
 ImageDocument captureImage();
+
+// The setup the library holds now, through the STA getters: after MEMtemplateState the setup
+// of a test, after MEMbaseState the one a result was taken with.
+Setup readSetup();
+
+// Every calibration result of the library's results memory, in memory order, decoded through
+// the MEM results calls and, for the setup each ran with, MEMbaseState and the STA getters;
+// with the error of each test point against the setup's scales and its verdict against the
+// setup's tolerance.
+std::vector<Result> readResults();
+
+// The records a result rests on, each at its place: the result, its tag record, the setup it
+// names and the log before it, its strategy, and the test (template) that made it, with that
+// test's setup and task.
+std::vector<RestingRecord> restingRecords(const ImageDocument& image, const Result& result);
 
 nlohmann::ordered_json toJson(const ImageDocument& image);
 
@@ -89,6 +105,11 @@ ImageFile readImageFile(const std::string& file, const nlohmann::ordered_json& v
 // A text of an image's calibrator ("model", "firmware", "serialNumber", "uploaded", "port"); ""
 // when it has none. The serial number of files written before it had that name is "ident3".
 std::string calibratorText(const nlohmann::ordered_json& calibrator, const std::string& key);
+// The calibrator an image names, and the JSON the image keeps of a calibrator in a session:
+// its identity, its port and the time of the upload.
+Calibrator calibratorOf(const nlohmann::ordered_json& calibrator);
+nlohmann::ordered_json calibratorJson(const Calibrator& calibrator, const std::string& port,
+                                      const std::string& uploaded);
 
 // The bytes each record of the library's image takes, procedure memory first, as the image
 // stands (after KVTuplStart: the sizes the calibrator's directories announced).
@@ -99,4 +120,4 @@ std::vector<uint32_t> recordSizes();
 // they are written; total gets how many there are.
 std::vector<std::string> dumpFilesAmiss(const std::string& directory, size_t* total);
 
-}  // namespace kvtcli
+}  // namespace kvtapp

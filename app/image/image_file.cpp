@@ -1,9 +1,9 @@
 // The image file's JSON form, written by upload --out and read by show.
-#include "error.h"
-#include "image.h"
-#include "json_file.h"
+#include "base/error.h"
+#include "base/json.h"
+#include "image/image.h"
 
-namespace kvtcli {
+namespace kvtapp {
 namespace {
 
 using json = nlohmann::ordered_json;
@@ -87,6 +87,21 @@ std::string calibratorText(const json& calibrator, const std::string& key) {
     return "";
 }
 
+Calibrator calibratorOf(const json& calibrator) {
+    Calibrator c;
+    c.model = calibratorText(calibrator, "model");
+    c.firmware = calibratorText(calibrator, "firmware");
+    c.serialNumber = calibratorText(calibrator, "serialNumber");
+    return c;
+}
+
+json calibratorJson(const Calibrator& c, const std::string& port, const std::string& uploaded) {
+    json calibrator = toJson(c);
+    calibrator["port"] = port;
+    calibrator["uploaded"] = uploaded;
+    return calibrator;
+}
+
 ImageFile readImageFile(const std::string& file, const json& value) {
     ImageFile image;
     // Memory files of the emulator (kvtsim --save) carry no format number; their records are
@@ -100,7 +115,7 @@ ImageFile readImageFile(const std::string& file, const json& value) {
         if (value.contains("calibrator")) image.calibrator = value["calibrator"];
         return image;
     }
-    throw CliError::fileProblems(file, {{problem.field, problem.message}});
+    throw Error::fileProblems(file, {{problem.field, problem.message}});
 }
 
-}  // namespace kvtcli
+}  // namespace kvtapp

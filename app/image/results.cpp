@@ -1,26 +1,29 @@
-#include "result.h"
-
+// Reading what the library decodes of results and setups: the MEM results calls and the STA
+// getters; and which records a result rests on.
 #include <fmt/format.h>
 
 #include <cmath>
 
-#include "charset.h"
+#include "base/charset.h"
+#include "base/error.h"
+#include "base/time.h"
+#include "base/units.h"
+#include "image/image.h"
 #include "kvtlnk/kvtlnk.h"
 #include "kvtlnk/kvtlnk_messages.h"
-#include "units.h"
 
-namespace kvtcli {
+namespace kvtapp {
 namespace {
 
 constexpr uint32_t kCalResultCodes[] = {1, 2};   // directory codes of calibration results
 constexpr uint32_t kLastTaskIndex = 0x7FFFFFFE;  // above: no task
 
 std::string failure(uint32_t rc, const char* what) {
-    return fmt::format("{}: {}: {}", what, rc, kvtlnkMessage(rc));
+    return libraryError(rc, what).what();
 }
 
 // The tag record stands on its own, so a result that does not decode is still named.
-void readTag(ResultView& v) {
+void readTag(Result& v) {
     char tag[3][33] = {"", "", ""};
     if (MEMtagidInfo(static_cast<uint32_t>(v.index), tag[0], tag[1], tag[2]) == KVTLNK_OK) {
         v.tag = toUtf8(tag[0]);
@@ -29,7 +32,7 @@ void readTag(ResultView& v) {
     }
 }
 
-void readNames(ResultView& v, uint32_t task, uint32_t strategy, std::vector<float>& fractions) {
+void readNames(Result& v, uint32_t task, uint32_t strategy, std::vector<float>& fractions) {
     char name[33] = "";
     uint32_t word = 0;
     if (task <= kLastTaskIndex &&
@@ -46,7 +49,7 @@ void readNames(ResultView& v, uint32_t task, uint32_t strategy, std::vector<floa
 
 // Up or down the span: by the step from the point before (the first point by the step to the
 // next); a repeated point goes on the way the one before it went.
-void markDirections(std::vector<PointView>& points) {
+void markDirections(std::vector<Point>& points) {
     for (size_t i = 0; i < points.size(); ++i) {
         const float f = points[i].fraction;
         if (i == 0) {
@@ -60,7 +63,7 @@ void markDirections(std::vector<PointView>& points) {
 
 // The error of each point against the ideal reading through the setup's scales, and the
 // verdicts against its tolerance.
-void judge(ResultView& v) {
+void judge(Result& v) {
     // The scales and tolerance as the decimals the procedure gave.
     const double in[] = {decimal(v.setup.input.scale[0]), decimal(v.setup.input.scale[1])};
     const double out[] = {decimal(v.setup.output.scale[0]), decimal(v.setup.output.scale[1])};
@@ -70,7 +73,7 @@ void judge(ResultView& v) {
     const auto beyond = [](float value, float limit) {
         return limit > 0 && std::fabs(value) > limit;
     };
-    for (PointView& p : v.points) {
+    for (Point& p : v.points) {
         p.nominalSource = out[0] + decimal(p.fraction) * (out[1] - out[0]);
         p.expected = in[0] + decimal(p.fraction) * inSpan;
         p.beyondRange = beyond(p.source, p.sourceLimit) || beyond(p.reading, p.readingLimit);
@@ -88,8 +91,8 @@ void judge(ResultView& v) {
 // The display's step for readings of a temperature or a pressure: that of the same quantity on
 // the source side, whose ranges are the same, as the library shows it on the result's setup
 // (which this changes); NaN when the library cannot show it.
-double sourceSideStep(const SetupView& s) {
-    const SideView& in = s.input;
+double sourceSideStep(const Setup& s) {
+    const Side& in = s.input;
     const UnitFamily family = unitFamily(in.function);
     uint32_t rc = KVTLNK_E_ARGUMENT;
     if (family == UnitFamily::Temperature) {
@@ -111,16 +114,16 @@ double sourceSideStep(const SetupView& s) {
 
 // Each reading's step on the display: by its range for an electrical function, else that of
 // the source side.
-void markResolutions(ResultView& v) {
+void markResolutions(Result& v) {
     const bool electrical = unitFamily(v.setup.input.function) == UnitFamily::Electrical;
     const double sourceStep = electrical ? kNoValue : sourceSideStep(v.setup);
-    for (PointView& p : v.points)
+    for (Point& p : v.points)
         p.resolution =
             electrical ? inputRangeStep(v.setup.input.function, p.readingLimit) : sourceStep;
 }
 
-ResultView readResult(int32_t index, const std::string& taken) {
-    ResultView v;
+Result readResult(int32_t index, const std::string& taken) {
+    Result v;
     v.index = index;
     v.taken = taken;
     uint32_t count = 0;
@@ -145,7 +148,7 @@ ResultView readResult(int32_t index, const std::string& taken) {
     }
     v.setup = readSetup();
     for (uint32_t e = 0; e < count; ++e) {
-        PointView p;
+        Point p;
         p.index = static_cast<int32_t>(e);
         p.fraction = fractions[e];
         uint32_t inFlag = 0;
@@ -167,38 +170,143 @@ ResultView readResult(int32_t index, const std::string& taken) {
     return v;
 }
 
-}  // namespace
+enum : uint16_t { kSetup4 = 4, kTemplate = 6, kTaskStart = 11, kTaskEnd = 13, kTagId = 15 };
 
-const char* verdictName(Verdict v) {
-    return v == Verdict::Pass ? "pass" : v == Verdict::Fail ? "fail" : "not judged";
+// A record reference stored in a record: 32-bit big-endian; nothing past the record's end.
+std::optional<int32_t> referenceAt(const ImageRecord& r, size_t offset) {
+    if (r.data.size() < offset + 4) return std::nullopt;
+    const uint32_t v = uint32_t(r.data[offset]) << 24 | uint32_t(r.data[offset + 1]) << 16 |
+                       uint32_t(r.data[offset + 2]) << 8 | r.data[offset + 3];
+    return static_cast<int32_t>(v);
 }
 
-std::vector<ResultView> readResults() {
+// The record a reference names: procedure indexes from 0, results ones as -1, -2, ...
+const ImageRecord* named(const ImageDocument& image, std::optional<int32_t> ref) {
+    if (!ref) return nullptr;
+    const std::vector<ImageRecord>& memory = *ref >= 0 ? image.procedure : image.results;
+    const int64_t index = *ref >= 0 ? *ref : -int64_t(*ref) - 1;
+    return index < int64_t(memory.size()) ? &memory[static_cast<size_t>(index)] : nullptr;
+}
+
+// The test that made the result: the first after the setup that names the same setup, as the
+// library finds a result's task; for a setup the calibrator copied into the results memory,
+// the test with the result's strategy, texts and flag.
+const ImageRecord* findTemplate(const ImageDocument& image, const Result& r,
+                                std::optional<int32_t> setup, std::optional<int32_t> strategy) {
+    for (const TaskView& task : image.tasks) {
+        for (const StepView& step : task.steps) {
+            if (step.kind != "test") continue;
+            const ImageRecord& t = image.procedure[static_cast<size_t>(step.index)];
+            const bool same = setup && *setup >= 0
+                                  ? step.index >= *setup && referenceAt(t, 4) == setup
+                                  : referenceAt(t, 0) == strategy && step.text1 == r.text1 &&
+                                        step.text2 == r.text2 && step.flag == r.flagged;
+            if (same) return &t;
+        }
+    }
+    return nullptr;
+}
+
+// The task a test stands in: the last task start before it, unless a task end comes between.
+const ImageRecord* taskOf(const ImageDocument& image, const ImageRecord& test) {
+    for (int32_t i = test.index - 1; i >= 0; --i) {
+        const ImageRecord& r = image.procedure[static_cast<size_t>(i)];
+        if (r.kind == kTaskEnd) return nullptr;
+        if (r.kind == kTaskStart) return &r;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+Setup readSetup() {
+    Setup s;
+    char function[KVTLNK_NAME_SIZE] = "";
+    char sensor[KVTLNK_NAME_SIZE] = "";
+    char primary[KVTLNK_DISPLAY_STRING_SIZE] = "";
+    char secondary[KVTLNK_DISPLAY_STRING_SIZE] = "";
+    char name[16] = "";
+    s.temperatureUnits = STAgetTempUnits(name);
+    s.pressureUnits = STAgetPresUnits(name);
+    s.standard = STAgetTempStd(name);
+    s.junctionMode = STAgetTref(name, &s.junctionTemperature);
+    STAgetLoopPower(name);
+    s.loopPower = name;
+
+    STAgetInput(function, sensor, nullptr, nullptr, nullptr, nullptr);
+    STAgetInputString(primary, secondary);
+    s.input = {function, sensor, "", {0, 0}, toUtf8(primary), toUtf8(secondary)};
+    STAgetInputScale(&s.input.scale[0], &s.input.scale[1]);
+    uint32_t automatic = 0;
+    STAgetInputRange(&automatic, &s.rangeHigh);
+    s.automaticRange = automatic != 0;
+
+    STAgetOutput(function, sensor, nullptr, nullptr, nullptr, nullptr);
+    STAgetOutputString(primary, secondary);
+    s.output = {function, sensor, "", {0, 0}, toUtf8(primary), toUtf8(secondary)};
+    STAgetOutputScale(&s.output.scale[0], &s.output.scale[1]);
+    STAgetTestTolerance(&s.tolerance);
+    for (Side* side : {&s.input, &s.output})
+        side->unit = unitSymbol(side->function, s.temperatureUnits, s.pressureUnits);
+    char moduleText[KVTLNK_PRESSURE_TEXT_SIZE] = "";
+    char moduleName[KVTLNK_PRESSURE_TEXT_SIZE] = "";
+    uint32_t present = 0;
+    STAgetPressure(moduleText, moduleName, &present);
+    if (present && (s.input.function == "pressure" || s.output.function == "pressure"))
+        s.pressureModule = {toUtf8(moduleName), toUtf8(moduleText)};
+    return s;
+}
+
+std::vector<Result> readResults() {
     uint32_t procedureItems = 0;
     uint32_t resultItems = 0;
     MEMstats(&procedureItems, &resultItems);
-    std::vector<ResultView> results;
+    std::vector<Result> results;
     for (uint32_t i = 0; i < resultItems; ++i) {
         uint32_t code = 0;
         uint32_t t[6] = {};
         MEMrDir(static_cast<int32_t>(i), &code, &t[0], &t[1], &t[2], &t[3], &t[4], &t[5]);
         for (uint32_t c : kCalResultCodes) {
             if (code != c) continue;
-            results.push_back(readResult(static_cast<int32_t>(i),
-                                         fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}", t[0],
-                                                     t[1], t[2], t[3], t[4], t[5])));
+            results.push_back(
+                readResult(static_cast<int32_t>(i), stampText(t[0], t[1], t[2], t[3], t[4], t[5])));
         }
     }
     return results;
 }
 
-Verdict overallVerdict(const std::vector<ResultView>& results) {
-    bool allPass = !results.empty();
-    for (const ResultView& r : results) {
-        if (r.verdict == Verdict::Fail) return Verdict::Fail;
-        allPass = allPass && r.verdict == Verdict::Pass;
+std::vector<RestingRecord> restingRecords(const ImageDocument& image, const Result& r) {
+    std::vector<RestingRecord> records;
+    const auto keep = [&](const char* role, const ImageRecord* record) {
+        if (!record) return;
+        const bool procedure = record >= image.procedure.data() &&
+                               record < image.procedure.data() + image.procedure.size();
+        records.push_back({role, procedure ? "procedure" : "results", record->index, record->kind,
+                           record->version, kvttools::formatStamp(record->stamp), record->data});
+    };
+    if (r.index < 0 || size_t(r.index) >= image.results.size()) return records;
+    const ImageRecord& result = image.results[static_cast<size_t>(r.index)];
+    keep("result", &result);
+    if (size_t(r.index) + 1 < image.results.size() &&
+        image.results[size_t(r.index) + 1].kind == kTagId) {
+        keep("tag", &image.results[size_t(r.index) + 1]);
     }
-    return allPass ? Verdict::Pass : Verdict::None;
+    const std::optional<int32_t> setupRef = referenceAt(result, 0);
+    const std::optional<int32_t> strategyRef = referenceAt(result, 4);
+    const ImageRecord* setup = named(image, setupRef);
+    keep("setup", setup);
+    if (setup && *setupRef < 0 && setup->index > 0 &&
+        image.results[size_t(setup->index) - 1].kind == kSetup4) {
+        keep("log", &image.results[size_t(setup->index) - 1]);
+    }
+    keep("strategy", named(image, strategyRef));
+    const ImageRecord* test = findTemplate(image, r, setupRef, strategyRef);
+    if (!test) return records;
+    keep("template", test);
+    const std::optional<int32_t> testSetup = referenceAt(*test, 4);
+    if (testSetup != setupRef) keep("template setup", named(image, testSetup));
+    keep("task", taskOf(image, *test));
+    return records;
 }
 
-}  // namespace kvtcli
+}  // namespace kvtapp

@@ -1,21 +1,8 @@
 // Looking things up in a lab file, and where the file is.
-#include <fnmatch.h>
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
-
-#include "lab.h"
+#include "lab/lab.h"
+#include "base/platform.h"
 
 namespace kvtlab {
-namespace {
-
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
-}  // namespace
 
 const Standard* Lab::calibrator(const std::string& serial) const {
     for (const Standard& s : calibrators) {
@@ -35,7 +22,7 @@ std::optional<int> Lab::intervalFor(const std::string& tag) const {
     const Interval* best = nullptr;
     for (const Interval& i : intervals) {
         if (i.pattern == tag) return i.days;
-        if (fnmatch(i.pattern.c_str(), tag.c_str(), 0) == 0 &&
+        if (kvtapp::platform::matchesPattern(i.pattern, tag) &&
             (!best || i.pattern.size() > best->pattern.size())) {
             best = &i;
         }
@@ -46,16 +33,7 @@ std::optional<int> Lab::intervalFor(const std::string& tag) const {
 
 std::string labPath(const std::string& option) {
     if (!option.empty()) return option;
-    std::string config = environment("XDG_CONFIG_HOME");
-    if (config.empty() || config[0] != '/') {
-        std::string home = environment("HOME");
-        if (home.empty()) {
-            const passwd* user = getpwuid(getuid());
-            if (user && user->pw_dir) home = user->pw_dir;
-        }
-        config = home + "/.config";
-    }
-    return config + "/kvtlnk/lab.toml";
+    return kvtapp::platform::configFolder() + "/kvtlnk/lab.toml";
 }
 
 std::optional<int> parseInterval(const std::string& text) {

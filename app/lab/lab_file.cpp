@@ -8,7 +8,7 @@
 #include <initializer_list>
 
 #include "kvtlnk/kvtlnk.h"
-#include "lab.h"
+#include "lab/lab.h"
 
 namespace kvtlab {
 namespace {

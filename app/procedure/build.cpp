@@ -1,12 +1,15 @@
-#include "build.h"
+#include "procedure/build.h"
+
+#include <fmt/format.h>
 
 #include <map>
 
-#include "error.h"
-#include "json_file.h"
+#include "base/error.h"
+#include "base/files.h"
+#include "base/words.h"
 #include "kvtlnk/kvtlnk.h"
 
-namespace kvtcli {
+namespace kvtapp {
 namespace {
 
 const SetupDefinition& setupNamed(const Procedure& procedure, const std::string& name) {
@@ -25,8 +28,18 @@ Procedure loadProcedure(const std::string& path, const LabSource& lab) {
 Procedure checkedProcedure(const std::string& path, const json& root, const LabSource& lab) {
     std::vector<Problem> problems;
     Procedure procedure = readProcedure(root, problems, lab);
-    if (!problems.empty()) throw CliError::fileProblems(path, std::move(problems));
+    if (!problems.empty()) throw Error::fileProblems(path, std::move(problems));
     return procedure;
+}
+
+void checkCapacity(const std::string& file, uint32_t capacity) {
+    uint32_t used = 0;
+    MEMused(&used);
+    if (capacity == 0 || used <= capacity) return;
+    throw inputError(fmt::format(
+        "{}: the procedure takes {} bytes of the calibrator's procedure memory, which holds {} "
+        "bytes: leave tasks out, or send them in several downloads (nothing was sent)",
+        file, grouped(used), grouped(capacity)));
 }
 
 void countNewRecords(std::vector<uint32_t>& sizes) {
@@ -93,4 +106,4 @@ std::vector<uint32_t> buildImage(const Procedure& procedure) {
     return sizes;
 }
 
-}  // namespace kvtcli
+}  // namespace kvtapp

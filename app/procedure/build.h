@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "description.h"
+#include "procedure/description.h"
 
-namespace kvtcli {
+namespace kvtapp {
 
 // Reads, checks and returns the description in path. Throws an input error listing every
 // problem ("FILE: tasks[0].name: ...", one per line) when the file is not usable. lab gives the
@@ -23,8 +23,13 @@ Procedure checkedProcedure(const std::string& path, const json& root, const LabS
 // record takes in the image (MEMused), in record order, for the download's progress.
 std::vector<uint32_t> buildImage(const Procedure& procedure);
 
+// Refuses (an input Error) the library's procedure memory when it takes more bytes than the
+// calibrator's memory holds (0: not known): a download that runs out of room stops half-way
+// and leaves a partial procedure behind. file names the description.
+void checkCapacity(const std::string& file, uint32_t capacity);
+
 // Adds to sizes the records made in the procedure memory since it was last brought up to date,
 // in equal shares of what the image grew by.
 void countNewRecords(std::vector<uint32_t>& sizes);
 
-}  // namespace kvtcli
+}  // namespace kvtapp

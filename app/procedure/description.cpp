@@ -1,4 +1,4 @@
-#include "description.h"
+#include "procedure/description.h"
 
 #include <fmt/format.h>
 
@@ -6,14 +6,14 @@
 #include <optional>
 #include <unordered_map>
 
-#include "charset.h"
-#include "field_checker.h"
-#include "json_file.h"
+#include "base/charset.h"
+#include "base/json.h"
+#include "common/json_text.h"
 #include "kvtlnk/kvtlnk.h"
 #include "kvtlnk/kvtlnk_messages.h"
-#include "session.h"
+#include "procedure/field_checker.h"
 
-namespace kvtcli {
+namespace kvtapp {
 namespace {
 
 // The names a description defines, each with the place of its definition. Found by hash, so
@@ -285,8 +285,7 @@ Procedure readProcedure(const json& root, std::vector<Problem>& problems, const 
     // Without a session the library applies the early firmware's rules to saved setups; a
     // description is built as for the built-in emulator's K27, which takes every setup, and a
     // session then applies the rules of the calibrator at hand.
-    const PortOptions emulator;
-    KVTsetVersion(emulator.simModel.c_str(), emulator.simFirmware.c_str());
+    KVTsetVersion(kCheckedModel, kCheckedFirmware);
     procedure.setups = readSetups(check, root, lab);
     for (const SetupDefinition& s : procedure.setups)
         names.setups.emplace(s.name, s.path);
@@ -294,4 +293,4 @@ Procedure readProcedure(const json& root, std::vector<Problem>& problems, const 
     return procedure;
 }
 
-}  // namespace kvtcli
+}  // namespace kvtapp

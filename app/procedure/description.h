@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "error.h"
-#include "setup_description.h"
+#include "base/error.h"
+#include "procedure/setup_description.h"
 
-namespace kvtcli {
+namespace kvtapp {
 
 // All texts below are in the calibrator's character set; path is where the item stands in the
 // file, for messages about it later.
@@ -52,6 +52,11 @@ struct Procedure {
     std::vector<TaskDefinition> tasks;
 };
 
+// The calibrator a description is checked for when none is at hand: the built-in emulator's K27,
+// which takes every setup.
+constexpr const char* kCheckedModel = "ORVAN K27";
+constexpr const char* kCheckedFirmware = "V1.2.0";
+
 // Limits of the calibrator's records, in characters.
 constexpr size_t kStrategyNameMax = 20;
 constexpr size_t kNameMax = 32;
@@ -70,4 +75,4 @@ Procedure readProcedure(const json& root, std::vector<Problem>& problems,
 // character set, as the library makes them; the first call empties the library's image.
 const std::vector<std::string>& standardStrategyNames();
 
-}  // namespace kvtcli
+}  // namespace kvtapp

@@ -1,14 +1,14 @@
-#include "field_checker.h"
+#include "procedure/field_checker.h"
 
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <cmath>
 
-#include "charset.h"
-#include "json_file.h"
+#include "base/charset.h"
+#include "base/json.h"
 
-namespace kvtcli {
+namespace kvtapp {
 
 std::string member(const std::string& path, const std::string& key) {
     return path.empty() ? key : path + "." + key;
@@ -127,4 +127,4 @@ std::optional<bool> Checker::flag(const json& v, const std::string& path) {
     return v.get<bool>();
 }
 
-}  // namespace kvtcli
+}  // namespace kvtapp

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "error.h"
+#include "base/error.h"
 
-namespace kvtcli {
+namespace kvtapp {
 
 using json = nlohmann::ordered_json;
 
@@ -51,4 +51,4 @@ class Checker {
     std::vector<Problem>& problems_;
 };
 
-}  // namespace kvtcli
+}  // namespace kvtapp

@@ -1,18 +1,18 @@
-#include "setup_description.h"
+#include "procedure/setup_description.h"
 
 #include <fmt/format.h>
 
 #include <cmath>
 #include <functional>
 
-#include "json_file.h"
+#include "base/json.h"
+#include "base/units.h"
 #include "kvtlnk/kvtlnk.h"
 #include "kvtlnk/kvtlnk_messages.h"
-#include "setup_names.h"
-#include "setup_pressure.h"
-#include "units.h"
+#include "procedure/setup_names.h"
+#include "procedure/setup_pressure.h"
 
-namespace kvtcli {
+namespace kvtapp {
 namespace {
 
 std::string named(const std::string& name) {
@@ -511,4 +511,4 @@ int32_t saveSetup(const SetupDefinition& setup) {
     return index;
 }
 
-}  // namespace kvtcli
+}  // namespace kvtapp

@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "field_checker.h"
-#include "lab.h"
+#include "lab/lab.h"
+#include "procedure/field_checker.h"
 
-namespace kvtcli {
+namespace kvtapp {
 
 // The lab file, read when a setup first names one of its pressure modules; nothing when there
 // is none to read.
@@ -64,4 +64,4 @@ void applySetup(const SetupDefinition& setup, std::vector<Problem>& problems);
 // Throws naming every problem when the library refuses.
 int32_t saveSetup(const SetupDefinition& setup);
 
-}  // namespace kvtcli
+}  // namespace kvtapp

@@ -1,12 +1,12 @@
-#include "setup_names.h"
+#include "procedure/setup_names.h"
 
 #include <algorithm>
 #include <cctype>
 
+#include "base/units.h"
 #include "kvtlnk/kvtlnk.h"
-#include "units.h"
 
-namespace kvtcli {
+namespace kvtapp {
 
 #define KVTCLI_NAME(name) name,
 const Names kInputFunctions = {KVTLNK_INPUT_FUNCTIONS(KVTCLI_NAME)};
@@ -40,4 +40,4 @@ const Names* sensorsOf(const std::string& function) {
     return unitFamily(function) == UnitFamily::Temperature ? &kRtds : nullptr;
 }
 
-}  // namespace kvtcli
+}  // namespace kvtapp

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace kvtcli {
+namespace kvtapp {
 
 using Names = std::vector<std::string>;
 
@@ -28,4 +28,4 @@ std::string unknownName(const std::string& name, const std::string& what, const 
 // The sensors a function reads; none for the functions without one.
 const Names* sensorsOf(const std::string& function);
 
-}  // namespace kvtcli
+}  // namespace kvtapp

@@ -1,10 +1,10 @@
-#include "setup_pressure.h"
+#include "procedure/setup_pressure.h"
 
 #include <fmt/format.h>
 
 #include "kvtlnk/kvtlnk.h"
 
-namespace kvtcli {
+namespace kvtapp {
 
 // How far the calibrator's pressure range reaches in these units (10 % beyond the span of the
 // pressure module it assumes when none is attached): the input range of a pressure input.
@@ -49,4 +49,4 @@ void readModule(Checker& check, const json& side, const LabSource& lab,
                                      known.empty() ? "it names none" : known));
 }
 
-}  // namespace kvtcli
+}  // namespace kvtapp

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "setup_description.h"
+#include "procedure/setup_description.h"
 
-namespace kvtcli {
+namespace kvtapp {
 
 // How far the calibrator's pressure range reaches in these units ("" for psi).
 float pressureReach(const std::string& units);
@@ -15,4 +15,4 @@ float pressureReach(const std::string& units);
 // whose span becomes the side's moduleSpan.
 void readModule(Checker& check, const json& side, const LabSource& lab, SideDefinition& definition);
 
-}  // namespace kvtcli
+}  // namespace kvtapp

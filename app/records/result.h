@@ -1,27 +1,29 @@
-// The calibration results of the library's results memory, read through the MEM results calls
-// and, for the setup each ran with, MEMbaseState and the STA getters; with the error of each
-// test point against the setup's scales and its verdict against the setup's tolerance.
+// A calibration result: the test points the calibrator recorded for one test, the setup it ran
+// with, the error of each point against the setup's scales and its verdict against the
+// setup's tolerance, and the records of the calibrator's memory it rests on. The one model of
+// a result: decoded from the library, stored in the archive, and shown as JSON, CSV, a table
+// or a page, each a view of it.
 #pragma once
 
 #include <cstdint>
 #include <limits>
 #include <nlohmann/json.hpp>
-#include <ostream>
 #include <string>
 #include <vector>
 
-#include "setup.h"
+#include "records/setup.h"
 
-namespace kvtcli {
+namespace kvtapp {
 
 enum class Verdict { None, Pass, Fail };  // None: no tolerance, or no reading to judge
 const char* verdictName(Verdict v);       // "pass", "fail", "not judged"
+Verdict verdictNamed(const std::string& name);
 
 constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
 
 // One test point: the values of MEMcalResultEntry in base units (the reading is the reading
 // after adjustment when the result is flagged), and what follows from the setup.
-struct PointView {
+struct Point {
     int32_t index = 0;
     float fraction = 0;                          // the strategy's point, a fraction of the span
     bool down = false;                           // on the way down the span
@@ -38,44 +40,66 @@ struct PointView {
     Verdict verdict = Verdict::None;
 };
 
-struct ResultView {
-    int32_t index = 0;  // of the result in the results memory
-    std::string taken;  // its stamp, "2024-05-02 14:10:00"
-    std::string tag, text1, text2;
-    int64_t taskIndex = -1;  // -1: no task found
+// A record of the calibrator's memory as it came, and the part it plays for a result: the
+// result itself, its tag, the setup it names and the log before it, its strategy, and the test
+// (template) that made it with that test's setup and task.
+struct RestingRecord {
+    std::string role;    // "result", "tag", "setup", "log", "strategy", "template",
+                         // "template setup", "task"
+    std::string memory;  // "procedure" or "results"
+    int32_t index = 0;   // its place in that memory
+    uint16_t kind = 0;
+    uint16_t version = 0;
+    std::string stamp;  // "2024-05-02 14:10:00"
+    std::vector<uint8_t> data;
+};
+
+struct Result {
+    int64_t id = 0;                 // the archive's number for it; 0 for a result not stored
+    int32_t index = 0;              // of the result in the results memory
+    std::string taken;              // its stamp, "2024-05-02 14:10:00"
+    std::string tag, text1, text2;  // the tag texts; text1 names the instrument
+    int64_t taskIndex = -1;         // -1: no task found
     std::string task;
     int32_t strategyIndex = 0;
     std::string strategy;
-    bool flagged = false;
-    SetupView setup;
-    std::vector<PointView> points;
+    bool flagged = false;  // recorded after adjustment: as left
+    Setup setup;
+    std::vector<Point> points;
     std::string problem;      // why the result does not decode; empty when it does
     uint32_t resultCode = 0;  // the library's code for that
     Verdict verdict = Verdict::None;
+    // The records it rests on, each as it came; empty where they were not asked for.
+    std::vector<RestingRecord> records;
 };
 
-// Every calibration result of the library's results memory, in memory order.
-std::vector<ResultView> readResults();
-
-Verdict overallVerdict(const std::vector<ResultView>& results);
+Verdict overallVerdict(const std::vector<Result>& results);
 
 // "as found", or "as left" for a result the calibrator recorded after adjustment (flagged).
-const char* sideName(const ResultView& result);
+const char* sideName(const Result& result);
+// The instrument a result is of: its first tag text, else its tag.
+const std::string& instrumentName(const Result& result);
+// The setup's tolerance in % of span; NaN without one.
+double toleranceOf(const Result& result);
+// The error of largest magnitude, signed, in % of span; NaN when no point has one.
+double largestError(const Result& result);
 
 // A test point as a technician reads it: sourced values in the output scale's unit, readings
 // and their error in the input scale's unit at the display's resolution, errors in % of span.
 struct PointText {
     std::string nominal, source, expected, reading, error, errorPercent, recorded;
 };
-PointText pointText(const ResultView& result, const PointView& point);
+PointText pointText(const Result& result, const Point& point);
 
-// The ways of printing results: text tables, JSON, and CSV for a spreadsheet (one row per test
-// point after a header row, numbers with a decimal point whatever the locale).
-void printResults(std::ostream& out, const std::vector<ResultView>& results);
-nlohmann::ordered_json toJson(const std::vector<ResultView>& results);
-// A result as toJson wrote it (the archive keeps that text); what is missing or of another type
-// stays as a new ResultView has it.
-ResultView resultFromJson(const nlohmann::ordered_json& value);
-std::string resultsCsv(const std::vector<ResultView>& results);
+// The JSON view: every value in base units, as results --json gives it and the archive keeps
+// it; and the result it was made of, read back (what is missing or of another type stays as a
+// new Result has it).
+nlohmann::ordered_json toJson(const Result& result);
+nlohmann::ordered_json toJson(const std::vector<Result>& results);
+Result resultFromJson(const nlohmann::ordered_json& value);
 
-}  // namespace kvtcli
+// The CSV view: one row per test point after a header row (a result without points has a row
+// of its own, so that its tags are not lost), numbers with a decimal point whatever the locale.
+std::string resultsCsv(const std::vector<Result>& results);
+
+}  // namespace kvtapp

@@ -1,16 +1,16 @@
-// Results as text tables, JSON and CSV.
+// The views of a result: JSON, CSV and the texts of its points.
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
-#include "json_file.h"
-#include "result.h"
-#include "table.h"
-#include "units.h"
+#include "base/escape.h"
+#include "base/json.h"
+#include "base/units.h"
+#include "records/result.h"
 
-namespace kvtcli {
+namespace kvtapp {
 namespace {
 
 using json = nlohmann::ordered_json;
@@ -19,11 +19,11 @@ json computedJson(double v) {
     return std::isnan(v) ? json(nullptr) : json(v);
 }
 
-const char* direction(const PointView& p) {
+const char* direction(const Point& p) {
     return p.down ? "down" : "up";
 }
 
-json pointJson(const PointView& p) {
+json pointJson(const Point& p) {
     return {{"index", p.index},
             {"fraction", floatJson(p.fraction)},
             {"direction", direction(p)},
@@ -40,17 +40,46 @@ json pointJson(const PointView& p) {
             {"verdict", verdictName(p.verdict)}};
 }
 
-std::string taskName(const ResultView& r) {
-    return r.taskIndex < 0 ? "none" : "\"" + visibleText(r.task) + "\"";
-}
-
 }  // namespace
 
-const char* sideName(const ResultView& r) {
+const char* verdictName(Verdict v) {
+    return v == Verdict::Pass ? "pass" : v == Verdict::Fail ? "fail" : "not judged";
+}
+
+Verdict verdictNamed(const std::string& name) {
+    return name == "pass" ? Verdict::Pass : name == "fail" ? Verdict::Fail : Verdict::None;
+}
+
+Verdict overallVerdict(const std::vector<Result>& results) {
+    bool allPass = !results.empty();
+    for (const Result& r : results) {
+        if (r.verdict == Verdict::Fail) return Verdict::Fail;
+        allPass = allPass && r.verdict == Verdict::Pass;
+    }
+    return allPass ? Verdict::Pass : Verdict::None;
+}
+
+const char* sideName(const Result& r) {
     return r.flagged ? "as left" : "as found";
 }
 
-PointText pointText(const ResultView& r, const PointView& p) {
+const std::string& instrumentName(const Result& r) {
+    return r.text1.empty() ? r.tag : r.text1;
+}
+
+double toleranceOf(const Result& r) {
+    return r.setup.tolerance > 0 ? r.setup.tolerance : std::nan("");
+}
+
+double largestError(const Result& r) {
+    double largest = std::nan("");
+    for (const Point& p : r.points) {
+        if (!std::isnan(p.error) && !(std::fabs(p.error) <= std::fabs(largest))) largest = p.error;
+    }
+    return largest;
+}
+
+PointText pointText(const Result& r, const Point& p) {
     const DisplayUnit in = scaleUnit(r.setup.input);
     const DisplayUnit out = scaleUnit(r.setup.output);
     return {number(p.nominalSource / out.factor),
@@ -62,65 +91,33 @@ PointText pointText(const ResultView& r, const PointView& p) {
             number(p.recordedError, 3)};
 }
 
-void printResults(std::ostream& out, const std::vector<ResultView>& results) {
-    for (const ResultView& r : results) {
-        const std::string name = r.text1.empty() ? r.tag : r.text1;
-        out << fmt::format("\n{}{}, {}, taken {}: {}\n", visibleText(name),
-                           r.text2.empty() ? "" : " " + visibleText(r.text2), sideName(r),
-                           visibleText(r.taken), verdictName(r.verdict));
-        if (!r.problem.empty()) {
-            out << "  tag " << visibleText(r.tag) << ", does not decode: " << visibleText(r.problem)
-                << '\n';
-            if (r.points.empty()) continue;
-        }
-        out << fmt::format("  tag {}, task {}, strategy \"{}\", {}{}\n", visibleText(r.tag),
-                           taskName(r), visibleText(r.strategy), plural(r.points.size(), "point"),
-                           r.flagged ? ", readings after adjustment" : "");
-        out << "  measures  " << describeInput(r.setup) << "\n  sources   "
-            << describeOutput(r.setup) << "\n  " << describeRest(r.setup) << '\n';
-        const std::string in = scaleUnit(r.setup.input).symbol;
-        const std::string src = scaleUnit(r.setup.output).symbol;
-        Table table({"point", "% span", "way", "nominal " + src, "source " + src, "expected " + in,
-                     "reading " + in, "error " + in, "error %", "recorded %", "verdict"},
-                    "rrlrrrrrrrl");
-        for (const PointView& p : r.points) {
-            const PointText t = pointText(r, p);
-            table.add(
-                {std::to_string(p.index), number(p.fraction * 100.0), direction(p), t.nominal,
-                 t.source, t.expected, t.reading, t.error, t.errorPercent, t.recorded,
-                 verdictName(p.verdict) + std::string(p.beyondRange ? ": beyond range" : "")});
-        }
-        table.print(out);
-    }
+json toJson(const Result& r) {
+    json points = json::array();
+    for (const Point& p : r.points)
+        points.push_back(pointJson(p));
+    json result = {
+        {"index", r.index},
+        {"taken", r.taken},
+        {"tags", {r.tag, r.text1, r.text2}},
+        {"task", r.taskIndex < 0 ? json(nullptr) : json{{"index", r.taskIndex}, {"name", r.task}}},
+        {"strategy", {{"index", r.strategyIndex}, {"name", r.strategy}}},
+        {"flagged", r.flagged},
+        {"setup", toJson(r.setup)},
+        {"points", points},
+        {"verdict", verdictName(r.verdict)}};
+    if (!r.problem.empty()) result["problem"] = r.problem;
+    return result;
 }
 
-json toJson(const std::vector<ResultView>& results) {
+json toJson(const std::vector<Result>& results) {
     json list = json::array();
-    for (const ResultView& r : results) {
-        json points = json::array();
-        for (const PointView& p : r.points)
-            points.push_back(pointJson(p));
-        json result = {{"index", r.index},
-                       {"taken", r.taken},
-                       {"tags", {r.tag, r.text1, r.text2}},
-                       {"task", r.taskIndex < 0 ? json(nullptr)
-                                                : json{{"index", r.taskIndex}, {"name", r.task}}},
-                       {"strategy", {{"index", r.strategyIndex}, {"name", r.strategy}}},
-                       {"flagged", r.flagged},
-                       {"setup", toJson(r.setup)},
-                       {"points", points},
-                       {"verdict", verdictName(r.verdict)}};
-        if (!r.problem.empty()) result["problem"] = r.problem;
-        list.push_back(result);
-    }
+    for (const Result& r : results)
+        list.push_back(toJson(r));
     return list;
 }
 
-ResultView resultFromJson(const json& v) {
-    const auto verdictOf = [](const std::string& name) {
-        return name == "pass" ? Verdict::Pass : name == "fail" ? Verdict::Fail : Verdict::None;
-    };
-    ResultView r;
+Result resultFromJson(const json& v) {
+    Result r;
     r.index = static_cast<int32_t>(std::clamp<int64_t>(wholeAt(v, "index", 0), 0, INT32_MAX));
     r.taken = textAt(v, "taken");
     const json& tags = memberAt(v, "tags");
@@ -133,11 +130,14 @@ ResultView resultFromJson(const json& v) {
         r.taskIndex = wholeAt(task, "index", -1);
         r.task = textAt(task, "name");
     }
-    r.strategy = textAt(memberAt(v, "strategy"), "name");
+    const json& strategy = memberAt(v, "strategy");
+    r.strategyIndex =
+        static_cast<int32_t>(std::clamp<int64_t>(wholeAt(strategy, "index", 0), 0, INT32_MAX));
+    r.strategy = textAt(strategy, "name");
     r.flagged = flagAt(v, "flagged");
     r.setup = setupFromJson(memberAt(v, "setup"));
     for (const json& p : memberAt(v, "points")) {
-        PointView point;
+        Point point;
         point.index = static_cast<int32_t>(r.points.size());
         point.fraction = floatAt(p, "fraction");
         point.down = textAt(p, "direction") == "down";
@@ -156,27 +156,22 @@ ResultView resultFromJson(const json& v) {
             unitFamily(r.setup.input.function) == UnitFamily::Electrical) {
             point.resolution = inputRangeStep(r.setup.input.function, point.readingLimit);
         }
-        point.verdict = verdictOf(textAt(p, "verdict"));
+        point.beyondRange = flagAt(p, "beyondRange");
+        point.verdict = verdictNamed(textAt(p, "verdict"));
         r.points.push_back(point);
     }
     r.problem = textAt(v, "problem");
-    r.verdict = verdictOf(textAt(v, "verdict"));
+    r.verdict = verdictNamed(textAt(v, "verdict"));
     return r;
 }
 
-std::string resultsCsv(const std::vector<ResultView>& results) {
+std::string resultsCsv(const std::vector<Result>& results) {
     std::string csv =
         "result,taken,tag,text1,text2,task,strategy,flagged,point,fraction,direction,"
         "source_unit,nominal_source,source,source_range_high,reading_unit,expected_reading,"
         "reading,reading_range_high,error_percent_of_span,recorded_error_percent,"
         "tolerance_percent,verdict,problem\n";
-    const auto line = [&csv](const std::vector<std::string>& row) {
-        std::string text;
-        for (const std::string& field : row)
-            text += (text.empty() ? "" : ",") + csvField(field);
-        csv += text + "\n";
-    };
-    for (const ResultView& r : results) {
+    for (const Result& r : results) {
         const std::vector<std::string> result = {
             std::to_string(r.index), r.taken, r.tag, r.text1, r.text2, r.task, r.strategy,
             r.flagged ? "1" : "0"};
@@ -185,9 +180,9 @@ std::string resultsCsv(const std::vector<ResultView>& results) {
             std::vector<std::string> row = result;
             row.resize(22);
             row.insert(row.end(), {verdictName(r.verdict), r.problem});
-            line(row);
+            csv += csvLine(row);
         }
-        for (const PointView& p : r.points) {
+        for (const Point& p : r.points) {
             std::vector<std::string> row = result;
             row.insert(row.end(),
                        {std::to_string(p.index), shortest(p.fraction), direction(p),
@@ -196,10 +191,10 @@ std::string resultsCsv(const std::vector<ResultView>& results) {
                         shortest(p.reading), shortest(p.readingLimit), number(p.error, 6),
                         shortest(p.recordedError), shortest(r.setup.tolerance),
                         verdictName(p.verdict), p.beyondRange ? "beyond range" : r.problem});
-            line(row);
+            csv += csvLine(row);
         }
     }
     return csv;
 }
 
-}  // namespace kvtcli
+}  // namespace kvtapp

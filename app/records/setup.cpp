@@ -1,76 +1,32 @@
-#include "setup.h"
+#include "records/setup.h"
 
 #include <fmt/format.h>
 
 #include <cmath>
 
-#include "charset.h"
-#include "json_file.h"
-#include "kvtlnk/kvtlnk.h"
-#include "units.h"
+#include "base/json.h"
+#include "base/units.h"
 
-namespace kvtcli {
+namespace kvtapp {
 namespace {
 
-std::string utf8(const char* calibratorText) {
-    return toUtf8(calibratorText);
-}
-
-std::string withSensor(const SideView& side) {
+std::string withSensor(const Side& side) {
     return side.function + (side.sensor.empty() ? "" : " " + side.sensor);
 }
 
-std::string scaleText(const SideView& side) {
+std::string scaleText(const Side& side) {
     return "scale " + quantityRange(side.scale[0], side.scale[1], side.unit);
 }
 
-bool usesTemperature(const SetupView& s) {
+bool usesTemperature(const Setup& s) {
     return unitFamily(s.input.function) == UnitFamily::Temperature ||
            unitFamily(s.output.function) == UnitFamily::Temperature;
 }
 
 }  // namespace
 
-SetupView readSetup() {
-    SetupView s;
-    char function[KVTLNK_NAME_SIZE] = "";
-    char sensor[KVTLNK_NAME_SIZE] = "";
-    char primary[KVTLNK_DISPLAY_STRING_SIZE] = "";
-    char secondary[KVTLNK_DISPLAY_STRING_SIZE] = "";
-    char name[16] = "";
-    s.temperatureUnits = STAgetTempUnits(name);
-    s.pressureUnits = STAgetPresUnits(name);
-    s.standard = STAgetTempStd(name);
-    s.junctionMode = STAgetTref(name, &s.junctionTemperature);
-    STAgetLoopPower(name);
-    s.loopPower = name;
-
-    STAgetInput(function, sensor, nullptr, nullptr, nullptr, nullptr);
-    STAgetInputString(primary, secondary);
-    s.input = {function, sensor, "", {0, 0}, utf8(primary), utf8(secondary)};
-    STAgetInputScale(&s.input.scale[0], &s.input.scale[1]);
-    uint32_t automatic = 0;
-    STAgetInputRange(&automatic, &s.rangeHigh);
-    s.automaticRange = automatic != 0;
-
-    STAgetOutput(function, sensor, nullptr, nullptr, nullptr, nullptr);
-    STAgetOutputString(primary, secondary);
-    s.output = {function, sensor, "", {0, 0}, utf8(primary), utf8(secondary)};
-    STAgetOutputScale(&s.output.scale[0], &s.output.scale[1]);
-    STAgetTestTolerance(&s.tolerance);
-    for (SideView* side : {&s.input, &s.output})
-        side->unit = unitSymbol(side->function, s.temperatureUnits, s.pressureUnits);
-    char moduleText[KVTLNK_PRESSURE_TEXT_SIZE] = "";
-    char moduleName[KVTLNK_PRESSURE_TEXT_SIZE] = "";
-    uint32_t present = 0;
-    STAgetPressure(moduleText, moduleName, &present);
-    if (present && (s.input.function == "pressure" || s.output.function == "pressure"))
-        s.pressureModule = {utf8(moduleName), utf8(moduleText)};
-    return s;
-}
-
-nlohmann::ordered_json toJson(const SetupView& s) {
-    const auto side = [](const SideView& v) {
+nlohmann::ordered_json toJson(const Setup& s) {
+    const auto side = [](const Side& v) {
         return nlohmann::ordered_json{{"function", v.function},
                                       {"sensor", v.sensor},
                                       {"unit", v.unit},
@@ -93,9 +49,9 @@ nlohmann::ordered_json toJson(const SetupView& s) {
                                                     : nlohmann::ordered_json(s.pressureModule)}};
 }
 
-SetupView setupFromJson(const nlohmann::ordered_json& v) {
+Setup setupFromJson(const nlohmann::ordered_json& v) {
     const auto side = [](const nlohmann::ordered_json& j) {
-        SideView s;
+        Side s;
         s.function = textAt(j, "function");
         s.sensor = textAt(j, "sensor");
         s.unit = textAt(j, "unit");
@@ -111,7 +67,7 @@ SetupView setupFromJson(const nlohmann::ordered_json& v) {
         }
         return s;
     };
-    SetupView s;
+    Setup s;
     s.input = side(memberAt(v, "input"));
     s.output = side(memberAt(v, "output"));
     const nlohmann::ordered_json& range = memberAt(memberAt(v, "input"), "range");
@@ -132,11 +88,11 @@ SetupView setupFromJson(const nlohmann::ordered_json& v) {
     return s;
 }
 
-DisplayUnit scaleUnit(const SideView& side) {
+DisplayUnit scaleUnit(const Side& side) {
     return displayUnit(std::max(std::fabs(side.scale[0]), std::fabs(side.scale[1])), side.unit);
 }
 
-std::string loopPowerText(const SetupView& s) {
+std::string loopPowerText(const Setup& s) {
     // "24v" and "28v" are on; "off" and "none" are off.
     return s.loopPower == "24v" ? "24 V" : s.loopPower == "28v" ? "28 V" : "off";
 }
@@ -147,17 +103,17 @@ std::string standardName(const std::string& standard) {
     return standard;
 }
 
-std::string describeInput(const SetupView& s) {
+std::string describeInput(const Setup& s) {
     std::string range = s.automaticRange ? "automatic range" : "fixed range";
     if (s.rangeHigh > 0) range += " up to " + quantity(s.rangeHigh, s.input.unit, 4);
     return fmt::format("{} ({}), {}", withSensor(s.input), range, scaleText(s.input));
 }
 
-std::string describeOutput(const SetupView& s) {
+std::string describeOutput(const Setup& s) {
     return fmt::format("{}, {}", withSensor(s.output), scaleText(s.output));
 }
 
-std::string describeTemperatures(const SetupView& s) {
+std::string describeTemperatures(const Setup& s) {
     if (s.input.function != "tc" && s.output.function != "tc") return standardName(s.standard);
     // A measured junction has a temperature once a result recorded it.
     const bool user = s.junctionMode == "user";
@@ -169,13 +125,11 @@ std::string describeTemperatures(const SetupView& s) {
     return text + ", " + standardName(s.standard);
 }
 
-std::string describeRest(const SetupView& s) {
-    // "24v" and "28v" are on; "off" and "none" are off.
-    const std::string power = s.loopPower == "24v" ? "24 V" : s.loopPower == "28v" ? "28 V" : "off";
-    std::string text = "loop power " + power + ", tolerance " +
+std::string describeRest(const Setup& s) {
+    std::string text = "loop power " + loopPowerText(s) + ", tolerance " +
                        (s.tolerance > 0 ? "±" + number(s.tolerance) + " % of span" : "none");
     if (usesTemperature(s)) text += ", " + describeTemperatures(s);
     return text;
 }
 
-}  // namespace kvtcli
+}  // namespace kvtapp

@@ -1,33 +1,28 @@
-// The calibration report: one self-contained HTML page (inline CSS and SVG, no scripts, no
-// external files) with a section per calibration result and an overall verdict.
+// The pages of results: the calibration report (a section per result of an image, and an
+// overall verdict) and the drift page of an instrument (its errors across its calibration
+// events). Each is one self-contained HTML page (inline CSS and SVG, no scripts, nothing
+// fetched) that is also well-formed XML.
 #pragma once
 
-#include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "base/escape.h"
-#include "result.h"
+#include "records/calibration.h"
 
-namespace kvtcli {
+namespace kvtapp {
 
 struct ReportSource {
-    nlohmann::ordered_json calibrator;  // identity and upload time, when known (else null)
-    std::string origin;                 // the image file, or the calibrator's port
-    std::string written;                // when the report is written
+    std::optional<Calibrator> calibrator;  // when the results came from one
+    std::string uploaded;                  // when, "" when not known
+    std::string origin;                    // the image file, or the calibrator's port
+    std::string written;                   // when the report is written
+    std::string writer;                    // "kvtlnk 1.1.0, library 1.1.0"
 };
 
-std::string reportHtml(const std::vector<ResultView>& results, const ReportSource& source);
+std::string reportHtml(const std::vector<Result>& results, const ReportSource& source);
 
-// The plot of a result's errors against its test points, with the tolerance band shaded and
-// the points up and down the span told apart; an SVG element.
-std::string errorPlot(const ResultView& result);
+std::string driftPage(const std::string& tag, const std::vector<Event>& events,
+                      const std::string& written);
 
-// A round step for the grid of an error axis: cuts half its range into about three.
-double niceStep(double half);
-
-// Every text of a page goes through it: tags, names and file names shown as text, control
-// characters as visible escapes.
-using kvttools::escapeHtml;
-
-}  // namespace kvtcli
+}  // namespace kvtapp

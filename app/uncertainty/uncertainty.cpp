@@ -1,8 +1,8 @@
-#include "uncertainty.h"
+#include "uncertainty/uncertainty.h"
 
 #include <cmath>
 
-namespace kvtcli {
+namespace kvtapp {
 namespace {
 
 // A module's accuracy over its full scale, in the result's pressure units.
@@ -58,7 +58,7 @@ double testUncertaintyRatio(double tolerance, double expanded) {
     return tolerance / expanded;
 }
 
-TestAccuracies testAccuracies(const ResultView& r, const kvtlab::Standard* calibrator,
+TestAccuracies testAccuracies(const Result& r, const kvtlab::Standard* calibrator,
                               const kvtlab::Standard* module) {
     TestAccuracies a;
     const std::string& units = r.setup.pressureUnits;
@@ -69,7 +69,7 @@ TestAccuracies testAccuracies(const ResultView& r, const kvtlab::Standard* calib
     return a;
 }
 
-double pointUncertainty(const ResultView& r, const PointView& p, const TestAccuracies& a) {
+double pointUncertainty(const Result& r, const Point& p, const TestAccuracies& a) {
     if (!a.reading || (a.sourceNeeded && !a.source) || !(p.resolution > 0) ||
         std::isnan(p.reading)) {
         return std::nan("");
@@ -91,4 +91,4 @@ double pointUncertainty(const ResultView& r, const PointView& p, const TestAccur
     return expandedUncertainty(doubts);
 }
 
-}  // namespace kvtcli
+}  // namespace kvtapp

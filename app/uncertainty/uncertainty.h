@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "lab.h"
-#include "result.h"
+#include "lab/lab.h"
+#include "records/result.h"
 
-namespace kvtcli {
+namespace kvtapp {
 
 // One source of doubt: a rectangular distribution of this half-width, carried into the
 // reading's units by the sensitivity.
@@ -46,14 +46,13 @@ struct TestAccuracies {
     bool sourceNeeded = true;
     std::string missing;  // why one is not known; empty when both are
 };
-TestAccuracies testAccuracies(const ResultView& result, const kvtlab::Standard* calibrator,
+TestAccuracies testAccuracies(const Result& result, const kvtlab::Standard* calibrator,
                               const kvtlab::Standard* module);
 
 // The expanded uncertainty (k = 2) of a point's error in the units of its reading (base units):
 // the calibrator's accuracy at the reading, its accuracy at the value sourced carried through
 // the scales (input span over output span), and half the display's step of the reading, each
 // a rectangular distribution. NaN when an accuracy or the step is not known.
-double pointUncertainty(const ResultView& result, const PointView& point,
-                        const TestAccuracies& accuracies);
+double pointUncertainty(const Result& result, const Point& point, const TestAccuracies& accuracies);
 
-}  // namespace kvtcli
+}  // namespace kvtapp

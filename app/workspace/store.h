@@ -1,52 +1,40 @@
-// The tool's side of the records archive: where it is, what a calibration result of an image
-// is stored as (with the records it rests on), and adding an image's results.
+// The archive's work for a front end: an image's results stored as one upload, whether it
+// holds what a calibrator holds, instruments with their due dates by the lab's intervals, and
+// an event's records given back as the memories they came from.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "archive.h"
-#include "commands.h"
-#include "image.h"
-#include "json_file.h"
+#include "archive/archive.h"
+#include "calibrator/session.h"
+#include "image/image.h"
+#include "workspace/workspace.h"
 
-namespace kvtcli {
+namespace kvtapp {
 
-// Where the archive is: --archive, KVTLNK_ARCHIVE, or the default file.
-std::string archiveLocation(const Context& context);
-// The archive at that place, brought up to date; a problem is an input error.
-std::unique_ptr<kvtarchive::Archive> openArchive(const Context& context);
-// Whether an archive stands there already (a PostgreSQL archive always may).
-bool archiveExists(const Context& context);
+// Every calibration result of the image as one upload: the calibrator it names, this machine,
+// this user, the workspace's technician, and the source (the port or the file).
+Upload uploadOf(const ImageDocument& image, const Workspace& workspace, const std::string& source);
 
-// The records a result rests on, each at its place: the result, its tag record, the setup it
-// names and the log before it, its strategy, and the test (template) that made it, with that
-// test's setup and task.
-std::vector<kvtarchive::StoredRecord> restingRecords(const ImageDocument& image,
-                                                     const ResultView& result);
+// Adds the image's results to the archive in one transaction, the progress counting results;
+// a failure adds nothing and says so.
+kvtarchive::AddOutcome storeImage(const Workspace& workspace, const ImageDocument& image,
+                                  const std::string& source, TransferProgress& progress);
 
-// Every calibration result of the image as the archive stores it; source: the port or file.
-kvtarchive::Upload archiveUpload(const ImageDocument& image, const Context& context,
-                                 const std::string& source);
+// Whether the archive holds every calibration result of the image (uploaded from a
+// calibrator), so that a download or clear may go on without a backup; false when there is no
+// archive or no result.
+bool archiveHoldsAll(const Workspace& workspace, const ImageDocument& image,
+                     const std::string& source);
 
-// Adds the image's results to the archive, with progress on standard error; returns the
-// outcome and prints nothing.
-kvtarchive::AddOutcome storeImage(const Context& context, const ImageDocument& image,
-                                  const std::string& source);
-// One line on what an add did: "Stored 3 results of field.json in ...: 2 events".
-std::string storedLine(const kvtarchive::AddOutcome& outcome, const std::string& source,
-                       const std::string& location);
+// Every instrument of the archive with its due date from its own interval, else the lab
+// file's for its tag, else the workspace's default; by tag. now: today's day number.
+std::vector<Instrument> instrumentsOf(const Workspace& workspace, kvtarchive::Archive& archive,
+                                      int64_t now);
 
-// upload --store: writes the image file when there is one, adds the results to the archive and
-// says what it did.
-void storeUpload(const Context& context, const ImageDocument& image, const std::string& source,
-                 std::optional<OutputFile>& file);
-// Whether the archive holds every calibration result the calibrator holds (uploaded to see),
-// so that a download or clear may go on without a backup.
-bool archiveHoldsAll(const Context& context, Session& session);
+// An event of the archive by its number, as a front end is given it ("42"); an input Error
+// naming the text when it is not one.
+int64_t eventNumber(const std::string& text, const std::string& what);
 
-// Text wrapped for the terminal in an archive's error.
-CliError archiveError(const kvtarchive::ArchiveError& e);
-
-}  // namespace kvtcli
+}  // namespace kvtapp

@@ -5,12 +5,11 @@
 #include <filesystem>
 #include <iostream>
 
-#include "build.h"
+#include "base/words.h"
 #include "commands.h"
-#include "error.h"
-#include "image.h"
-#include "json_file.h"
-#include "report.h"
+#include "failure.h"
+#include "procedure/build.h"
+#include "render/report.h"
 #include "sample_procedure.h"
 #include "show.h"
 #include "simulator.h"
@@ -18,6 +17,8 @@
 
 namespace kvtcli {
 namespace {
+
+using namespace kvtapp;
 
 using json = nlohmann::ordered_json;
 
@@ -94,8 +95,9 @@ void demoCommand(const Context& context, bool confirmed, const std::string& repo
                          plural(sample.setups.size(), "setup"), plural(sample.tasks.size(), "task"),
                          plural(sent.procedure.size(), "record")));
 
-    Session session(context.port);
-    const Identity& id = session.identity();
+    Connection connection(context.port);
+    Session& session = connection.session();
+    const Calibrator& id = session.identity();
     say.step("Opened " + session.portName() + ": " + id.model + ", firmware " + id.firmware);
 
     say.step("Downloading " + plural(sent.procedure.size(), "item") +
@@ -103,7 +105,7 @@ void demoCommand(const Context& context, bool confirmed, const std::string& repo
     Progress download("download", !context.quiet);
     const uint32_t sentItems = session.download(download, sizes);
 
-    if (Simulator* simulator = session.simulator()) {
+    if (Simulator* simulator = connection.simulator()) {
         const int tests = simulator->runProcedures();
         say.step("The emulator ran the tasks, as the instrument's user would in the field: " +
                  plural(static_cast<size_t>(tests), "test") + " performed");
@@ -118,10 +120,10 @@ void demoCommand(const Context& context, bool confirmed, const std::string& repo
     back.calibrator = calibratorJson(session);
     say.step("What came back, decoded by the library's reading calls:");
 
-    const std::vector<ResultView> results = std::move(back.calibrations);
+    const std::vector<Result> results = std::move(back.calibrations);
     back.calibrations.clear();  // printed last
-    ReportSource source{back.calibrator, "the calibrator on " + session.portName(), localTime()};
-    reportFile.commit(reportHtml(results, source));
+    reportFile.commit(
+        reportHtml(results, reportSource(back, "the calibrator on " + session.portName())));
     const std::string reportPath = std::filesystem::absolute(report).string();
 
     const std::vector<std::string> differences = compareProcedures(sent, back);

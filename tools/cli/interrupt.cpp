@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "common/files.h"
-#include "error.h"
+#include "failure.h"
 
 namespace kvtcli {
 namespace {
@@ -108,6 +108,16 @@ void checkInterrupt() {
     noticed = true;
     noticedChanged.notify_all();
     throw CliError(kExitSignal + caught, message(caught));
+}
+
+kvtapp::SessionWatch& interruptWatch() {
+    struct Watch : kvtapp::SessionWatch {
+        void holding(const std::string& device) override { setPortInUse(device); }
+        void stopWouldLeave(const std::string& state) override { setStopState(state); }
+        void checkpoint() override { checkInterrupt(); }
+    };
+    static Watch watch;
+    return watch;
 }
 
 }  // namespace kvtcli

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "calibrator.h"
+#include "commands.h"
 #include "common/image_file.h"
-#include "error.h"
-#include "session.h"
+#include "failure.h"
 
 namespace kvtcli {
 namespace {
@@ -17,7 +17,8 @@ k27emu::CalibratorOptions calibratorOptions(const PortOptions& options) {
     c.pacingBaud = options.simWireSpeed ? 9600 : 0;
     // The emulator resends a frame that went unacknowledged after its own time-out, which
     // must stay well inside the library's attempts at its time-out.
-    const uint32_t libraryPatience = options.timeoutMs * static_cast<uint32_t>(options.attempts);
+    const uint32_t libraryPatience =
+        options.link.timeoutMs * static_cast<uint32_t>(options.link.attempts);
     c.readTimeoutMs = std::clamp<uint32_t>(libraryPatience / 2, 20, 250);
     return c;
 }
@@ -34,7 +35,7 @@ Simulator::Simulator(const PortOptions& options, const kvttools::MemoryFile* mem
     k27emu::Calibrator& c = impl_->calibrator;
     if (memories && (!c.replaceMemory(kvttools::Memory::Procedure, memories->procedure) ||
                      !c.replaceMemory(kvttools::Memory::Results, memories->results))) {
-        throw inputError("the memories do not fit a K27 (1,048,576 bytes each)");
+        throw kvtapp::inputError("the memories do not fit a K27 (1,048,576 bytes each)");
     }
     if (!c.start()) throw CliError(kExitCalibrator, "the emulator could not make a pty");
 }

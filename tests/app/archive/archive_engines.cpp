@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "database.h"
+#include "archive/database.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "archive.h"
+#include "archive/archive.h"
 
 class ArchiveEngine {
   public:

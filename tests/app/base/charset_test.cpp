@@ -1,5 +1,5 @@
 // The calibrator's own glyphs in files and on terminals.
-#include "charset.h"
+#include "base/charset.h"
 
 #include <gtest/gtest.h>
 
@@ -16,16 +16,16 @@ TEST(Charset, GlyphsBothWaysAndCharactersTheDisplayLacks) {
     };
     for (const auto& g : glyphs) {
         const std::string byte(1, static_cast<char>(g.byte));
-        EXPECT_EQ(kvtcli::toUtf8(byte), g.utf8) << int(g.byte);
-        EXPECT_EQ(kvtcli::fromUtf8(g.utf8), byte) << int(g.byte);
+        EXPECT_EQ(kvtapp::toUtf8(byte), g.utf8) << int(g.byte);
+        EXPECT_EQ(kvtapp::fromUtf8(g.utf8), byte) << int(g.byte);
     }
-    EXPECT_EQ(kvtcli::fromUtf8("\u2126"), "\x81");  // the other ohm sign
+    EXPECT_EQ(kvtapp::fromUtf8("\u2126"), "\x81");  // the other ohm sign
     // Every byte comes back through UTF-8, so an uploaded name survives a file.
     std::string all;
     for (int b = 1; b < 256; ++b)
         all += static_cast<char>(b);
-    EXPECT_EQ(kvtcli::fromUtf8(kvtcli::toUtf8(all)), all);
-    EXPECT_EQ(kvtcli::displayWidth(kvtcli::toUtf8(all)), 255u);
+    EXPECT_EQ(kvtapp::fromUtf8(kvtapp::toUtf8(all)), all);
+    EXPECT_EQ(kvtapp::displayWidth(kvtapp::toUtf8(all)), 255u);
 
     const char* refused[][2] = {
         {"€", "\"€\" (U+20AC), which the calibrator cannot show: write \"EUR\" instead"},
@@ -39,7 +39,7 @@ TEST(Charset, GlyphsBothWaysAndCharactersTheDisplayLacks) {
     };
     for (const auto& r : refused) {
         std::string named;
-        EXPECT_FALSE(kvtcli::fromUtf8(r[0], &named).has_value()) << r[0];
+        EXPECT_FALSE(kvtapp::fromUtf8(r[0], &named).has_value()) << r[0];
         EXPECT_EQ(named, r[1]);
     }
 }

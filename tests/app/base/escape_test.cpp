@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kvttools {
+namespace kvtapp {
 namespace {
 
 // Every control a text may bring, as a terminal, a page and a spreadsheet get it.
@@ -62,4 +62,4 @@ TEST(TextEscape, ControlsBecomeVisibleEverywhere) {
 }
 
 }  // namespace
-}  // namespace kvttools
+}  // namespace kvtapp

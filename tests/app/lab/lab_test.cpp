@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "lab.h"
+#include "lab/lab.h"
 
 namespace {
 

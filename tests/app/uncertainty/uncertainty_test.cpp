@@ -4,15 +4,15 @@
 
 #include <cmath>
 
-#include "uncertainty.h"
-#include "units.h"
+#include "base/units.h"
+#include "uncertainty/uncertainty.h"
 
 namespace {
 
-using namespace kvtcli;
+using namespace kvtapp;
 
-SideView side(const char* function, float low, float high, const char* sensor = "") {
-    SideView s;
+Side side(const char* function, float low, float high, const char* sensor = "") {
+    Side s;
     s.function = function;
     s.sensor = sensor;
     s.scale[0] = low;
@@ -20,8 +20,8 @@ SideView side(const char* function, float low, float high, const char* sensor = 
     return s;
 }
 
-PointView point(float reading, float readingLimit, float source, float sourceLimit, double step) {
-    PointView p;
+Point point(float reading, float readingLimit, float source, float sourceLimit, double step) {
+    Point p;
     p.reading = reading;
     p.readingLimit = readingLimit;
     p.source = source;
@@ -50,8 +50,8 @@ TEST(Uncertainty, HandWorkedPoints) {
     module.accuracy = {{"pressure", {0.025, 0.01}}};
     const struct {
         const char* what;
-        ResultView result;
-        PointView point;
+        Result result;
+        Point point;
         double expanded;  // in the reading's base units
         double ratio;
     } cases[] = {
@@ -73,7 +73,7 @@ TEST(Uncertainty, HandWorkedPoints) {
         // 12 mA sourced in the 22 mA range, a = 3.5e-6 A, c = 0.8 bar / 0.016 A; step 0.001 bar.
         {"pressure", {}, point(0.6f, 759, 0.012f, 0.022f, 0.001), 7.37529e-4, 5.4235158},
     };
-    ResultView current, thermocouple, pressure;
+    Result current, thermocouple, pressure;
     current.setup.input = side("current", 0.004f, 0.02f);
     current.setup.output = side("dcv", 0, 10);
     current.setup.tolerance = 0.16f;
@@ -84,10 +84,10 @@ TEST(Uncertainty, HandWorkedPoints) {
     pressure.setup.output = side("current", 0.004f, 0.02f);
     pressure.setup.pressureUnits = "bar";
     pressure.setup.tolerance = 0.5f;
-    const ResultView* results[] = {&current, &thermocouple, &pressure};
+    const Result* results[] = {&current, &thermocouple, &pressure};
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].what);
-        const ResultView& r = *results[i];
+        const Result& r = *results[i];
         const TestAccuracies a = testAccuracies(r, &k27, &module);
         EXPECT_EQ(a.missing, "");
         const double u = pointUncertainty(r, cases[i].point, a);
@@ -101,10 +101,10 @@ TEST(Uncertainty, HandWorkedPoints) {
 // Without an accuracy for every function of the test (or its display step), no uncertainty,
 // and what is missing is named.
 TEST(Uncertainty, NoneWithoutEveryAccuracy) {
-    ResultView r;
+    Result r;
     r.setup.input = side("dcv", 0, 0.1f);
     r.setup.output = side("tc", 0, 400, "tc_k");
-    const PointView p = point(0.025f, 0.1101f, 100, 1374, 1e-6);
+    const Point p = point(0.025f, 0.1101f, 100, 1374, 1e-6);
     kvtlab::Standard dcvOnly = calibrator();
     dcvOnly.accuracy.erase("tc");
     const struct {

@@ -8,10 +8,10 @@
 #include <fstream>
 #include <regex>
 
+#include "archive/database.h"
 #include "archive_engines.h"
 #include "calibrator.h"
 #include "cli_support.h"
-#include "database.h"
 #include "field_run.h"
 
 namespace {
@@ -254,13 +254,15 @@ TEST_F(ArchiveSqliteCli, KilledMidAddLeavesAllOrNone) {
     add.finish(SIGKILL);
 
     auto db = kvtarchive::openSqlite(archive);
-    EXPECT_EQ(db->query("PRAGMA integrity_check", {}).at(0).text(0), "ok");
-    const int64_t held = db->query("SELECT COUNT(*) FROM results", {}).at(0).integer(0);
-    EXPECT_TRUE(held == 0 || held == kResults) << held;
+    EXPECT_EQ(db->query("PRAGMA integrity_check", {}).at(0).text("integrity_check"), "ok");
+    const auto held = [&db] {
+        return db->query("SELECT COUNT(*) AS n FROM results", {}).at(0).integer("n");
+    };
+    EXPECT_TRUE(held() == 0 || held() == kResults) << held();
     const ProcessResult again =
         runCli({"--archive", archive, "--json", "-q", "archive", "add", big});
     ASSERT_EQ(again.exitCode, 0) << again.err;
-    EXPECT_EQ(db->query("SELECT COUNT(*) FROM results", {}).at(0).integer(0), kResults);
+    EXPECT_EQ(held(), kResults);
 }
 
 // The drift page: one plot with the tolerance band and both sides, rendered by a browser.

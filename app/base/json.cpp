@@ -1,4 +1,4 @@
-#include "json_file.h"
+#include "base/json.h"
 
 #include <fmt/format.h>
 
@@ -6,35 +6,9 @@
 #include <cstdint>
 #include <limits>
 
-#include "error.h"
-#include "units.h"
+#include "base/units.h"
 
-namespace kvtcli {
-
-std::string readFile(const std::string& path) {
-    std::string text;
-    std::string error;
-    if (!kvttools::readTextFile(path, &text, &error)) throw inputError("cannot read " + error);
-    return text;
-}
-
-nlohmann::ordered_json readJsonFile(const std::string& path) {
-    Problem problem;
-    std::optional<nlohmann::ordered_json> value =
-        kvttools::parseJson(readFile(path), &problem.message, &problem.field);
-    if (!value) throw CliError::fileProblems(path, {problem});
-    return std::move(*value);
-}
-
-OutputFile::OutputFile(const std::string& path, bool replace) {
-    std::string error;
-    if (!file_.open(path, &error, replace)) throw inputError("cannot write " + error);
-}
-
-void OutputFile::commit(const std::string& text) {
-    std::string error;
-    if (!file_.commit(text, &error)) throw inputError("cannot write " + error);
-}
+namespace kvtapp {
 
 std::string dumpJson(const nlohmann::ordered_json& value) {
     const std::string text =
@@ -118,4 +92,4 @@ std::string describeType(const nlohmann::ordered_json& value) {
     }
 }
 
-}  // namespace kvtcli
+}  // namespace kvtapp

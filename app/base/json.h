@@ -1,33 +1,13 @@
-// Reading and writing the tool's JSON files.
+// JSON as the application writes and reads it back: text safe for files and terminals, floats
+// of the library as their shortest decimals, and members of untrusted documents read as what
+// they should be.
 #pragma once
 
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "common/files.h"
-#include "common/json_text.h"
-
-namespace kvtcli {
-
-// The whole file (or standard input for "-"), within the tools' bound on inputs; throws an
-// input error naming the file and the reason when it cannot be read.
-std::string readFile(const std::string& path);
-// The JSON document of a file read so; throws the file's problem, naming the field.
-nlohmann::ordered_json readJsonFile(const std::string& path);
-
-// A file the tool writes at the end of its work, made at once: a place that cannot be written
-// is an input error before anything is sent or fetched, and the file appears whole or not at
-// all (interrupted, it is never half written). With replace false, a file that exists is
-// refused, however it came there.
-class OutputFile {
-  public:
-    explicit OutputFile(const std::string& path, bool replace = true);
-    void commit(const std::string& text);
-    const std::string& path() const { return file_.path(); }
-
-  private:
-    kvttools::AtomicFile file_;
-};
+namespace kvtapp {
 
 // JSON text for files and standard output; bytes that are not UTF-8 become U+FFFD, control
 // characters \u escapes.
@@ -52,4 +32,4 @@ const nlohmann::ordered_json& memberAt(const nlohmann::ordered_json& object, con
 // "a text", "a number", ... for messages about a value of the wrong type.
 std::string describeType(const nlohmann::ordered_json& value);
 
-}  // namespace kvtcli
+}  // namespace kvtapp
