@@ -26,12 +26,24 @@
  *
  * A record is what the calibrator keeps: its kind, its version word, its date stamp and its
  * data bytes, exactly as an upload brings them in and a download sends them out. An
- * application that read records back with KVXreadRecord and loads them again with
- * KVXloadRecord, in the same order into an empty image (MEMclear, which lays down the standard
- * strategies, is not needed: load those too), has the image it read: every MEM reading call
- * decodes it as before. Records are added at the end of their memory, so an index that a record
- * names (a test's strategy and setup, a result's setup) is the index it had when it was read.
- * MEMstats gives the number of records in each memory; KVXtruncate empties a memory.
+ * application that reads every record of both memories with KVXreadRecord, empties them with
+ * KVXtruncate and loads the records again with KVXloadRecord, each memory in its order, has
+ * the image it read: every MEM reading call decodes it as before. Records are added at the end
+ * of their memory, so the indexes that records name (a test's strategy and setup, a result's
+ * setup) hold when the memory is loaded from index 0. The standard strategies that MEMclear
+ * lays down are records like any other: they are read and loaded with the rest. MEMstats gives
+ * the number of records in each memory.
+ * @code{.c}
+ * static uint8_t data[KVX_RECORD_SIZE_MAX];
+ * uint32_t procedure = 0, results = 0, i;
+ * MEMstats(&procedure, &results);
+ * for (i = 0; i < results; ++i) {
+ *     uint32_t kind, version, length;
+ *     uint8_t stamp[KVX_STAMP_SIZE];
+ *     KVXreadRecord(KVX_RESULTS, (int32_t)i, &kind, &version, stamp, &length, data, sizeof data);
+ *     keep(kind, version, stamp, data, length); // the application's own store
+ * }
+ * @endcode
  */
 
 #ifdef __cplusplus
