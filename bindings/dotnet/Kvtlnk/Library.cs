@@ -28,7 +28,7 @@ namespace Kvtlnk
         /// extension, as the 32-bit drop-in DLL does).</returns>
         public static string Message(ResultCode code)
         {
-            if (NativeMethods.Abi == Abi.Windows32) return NativeMethods.Text((uint)code);
+            if (NativeMethods.Abi == Abi.Windows32) return NativeMethods.DescribedMessage((uint)code);
             return Marshal.PtrToStringAnsi(NativeMethods.KVXmessage((uint)code));
         }
 

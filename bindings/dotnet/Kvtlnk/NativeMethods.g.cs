@@ -3299,7 +3299,11 @@ namespace Kvtlnk.Interop
             internal static extern IntPtr KVXmessage(uint code);
         }
 
-        internal static string Text(uint code)
+        /// <summary>The text of a result code as the description of the API gives it, the library's own
+        /// (KVXmessage): for the 32-bit drop-in DLL, which lacks that call.</summary>
+        /// <param name="code">a result code.</param>
+        /// <returns>what happened and what to do.</returns>
+        public static string DescribedMessage(uint code)
         {
             switch (code)
             {
