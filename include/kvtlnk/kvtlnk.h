@@ -551,8 +551,8 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTclose(void);
  * @ingroup session
  * Asks the calibrator who it is and how many items its memories hold. Its display shows
  * "Identifying K27" meanwhile.
- * @param[out] model            the model text, e.g. "ORVAN K27"; KVTLNK_MODEL_SIZE bytes (longer texts are
- *                              cut to 127 characters).
+ * @param[out] model            the model text, e.g. "ORVAN K27"; KVTLNK_MODEL_SIZE bytes
+ *                              (longer texts are cut to 127 characters).
  * @param[out] ident3           the calibrator's serial number, e.g. "SN270001"; KVTLNK_IDENT3_SIZE
  *                              bytes.
  * @param[out] firmwareVersion  the firmware version text, e.g. "V1.2.0";
@@ -714,8 +714,8 @@ KVTLNK_API void KVTLNK_CALL MEMclear(void);
  * @param[out] index   receives the strategy's procedure index, for MEMtemplate; may be NULL.
  * @param[in]  name    1 to 20 characters, in the calibrator's character set.
  * @param[in]  count   the number of points, 1 to 32,000.
- * @param[in]  points  count floats, the points, each 0.0 (the low end of the span) to 3.0 (three spans
- *                     up); 1.0 is the high end. Stored to 1/10,000.
+ * @param[in]  points  count floats, the points, each 0.0 (the low end of the span) to 3.0
+ *                     (three spans up); 1.0 is the high end. Stored to 1/10,000.
  * @return KVTLNK_OK; KVTLNK_E_TOO_LONG (2024) for a name over 20 characters;
  *         KVTLNK_E_ARGUMENT (2013) for a NULL name, or NULL points with a count above 0;
  *         KVTLNK_E_IMAGE (2012) for an empty name, a count outside 1 to 32,000, a strategy of
