@@ -20,4 +20,4 @@ KVTSIM=$kvtsim "$mono" "$suite" --prepare "$port"
 out=$("$mono" "$work/Example.exe" "$port")
 echo "$out"
 grep -q '^SN270001$' <<<"$out"
-grep -Eq '^TAG-0001 PT-101: 1 V -> 0.004[0-9]* A' <<<"$out"
+grep -Eq '^TAG-0001 PT-101: 1 dcv -> 0\.00[34][0-9]* current, error -?[0-9.]+ %$' <<<"$out"
