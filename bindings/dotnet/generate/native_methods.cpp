@@ -283,7 +283,8 @@ void write(std::ostream& out, const json& api) {
                  "CallingConvention = CallingConvention.StdCall, ", true);
     writeImports(out, api, "Windows64", "kvtlnk.dll", "", false);
     writeImports(out, api, "Posix", "libkvtlnk.so.1", "", false);
-    out << "        /// <summary>The text of a result code as the description of the API gives it, the "
+    out << "        /// <summary>The text of a result code as the description of the API gives it, "
+           "the "
            "library's own\n        /// (KVXmessage): for the 32-bit drop-in DLL, which lacks that "
            "call.</summary>\n"
            "        /// <param name=\"code\">a result code.</param>\n"
