@@ -63,7 +63,8 @@ namespace Kvtlnk
 
     /// <summary>
     /// The session with a calibrator on a serial port: opened by the constructor, closed by
-    /// <see cref="Dispose"/> (a <c>using</c> block); after that every method throws
+    /// <see cref="Close"/> or <see cref="Dispose"/> (a <c>using</c> block); after that every
+    /// method throws
     /// <see cref="KvtlnkException"/> with <see cref="ResultCode.NoSession"/>.
     /// </summary>
     /// <remarks>
@@ -188,12 +189,30 @@ namespace Kvtlnk
         }
 
         /// <summary>Closes the session and the port. The port is closed even when the farewell
-        /// to the calibrator fails, which throws all the same. Closing twice does nothing.</summary>
-        public void Dispose()
+        /// to the calibrator (the empty status text that clears its display line) fails, which
+        /// throws all the same. Closing twice does nothing.</summary>
+        /// <exception cref="KvtlnkException">the farewell did not get through (2018-2022,
+        /// 2027).</exception>
+        public void Close()
         {
             if (open != this) return;
             open = null;
             Library.Check("KVTclose", NativeMethods.KVTclose());
+        }
+
+        /// <summary>Closes the session and the port, as <see cref="Close"/> does, without
+        /// throwing when only the farewell to the calibrator failed: the port is closed all the
+        /// same.</summary>
+        public void Dispose()
+        {
+            try
+            {
+                Close();
+            }
+            catch (KvtlnkException)
+            {
+                // The port is closed; a using block's own exception is not to be hidden.
+            }
         }
 
         private void EnsureOpen(string method)

@@ -242,6 +242,19 @@ namespace Kvtlnk.Tests
         }
 
         [Test]
+        public void AFailedFarewellStillCloses()
+        {
+            Calibrator closing, disposing;
+            using (var emulator = new Emulator()) closing = new Calibrator(emulator.Port, TimeSpan.FromMilliseconds(50), 1);
+            var error = Check.Throws<KvtlnkException>(closing.Close, "Close, the calibrator gone");
+            Check.Equal("KVTclose", error.Call, "call");
+            Check.True(!closing.IsOpen, "closed all the same");
+            using (var emulator = new Emulator()) disposing = new Calibrator(emulator.Port, TimeSpan.FromMilliseconds(50), 1);
+            disposing.Dispose();  // does not throw
+            Check.True(!disposing.IsOpen, "disposed");
+        }
+
+        [Test]
         public void TheLibrarysOwnTextsAndVersion()
         {
             Check.Equal("1.1", Library.Version, "version");
