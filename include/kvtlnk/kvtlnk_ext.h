@@ -116,7 +116,8 @@ KVTLNK_API uint32_t KVTLNK_CALL KVXloadRecord(uint32_t memory, uint32_t kind, ui
  * @param[out] version   its version word, 0 to 65,535; may be NULL.
  * @param[out] stamp     KVX_STAMP_SIZE bytes of date stamp; may be NULL.
  * @param[out] length    the number of data bytes, 1 to KVX_RECORD_SIZE_MAX; may be NULL.
- * @param[out] data      receives the length data bytes; NULL to read the rest only.
+ * @param[out] data      receives the record's length data bytes; capacity bytes, or NULL to
+ *                       read the rest only.
  * @param[in]  capacity  the size of data in bytes.
  * @return KVTLNK_OK; KVTLNK_E_ARGUMENT (2013) for another memory, or when capacity is below the
  *         record's length: the other outputs are filled then, data is not touched;

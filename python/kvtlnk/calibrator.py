@@ -1,5 +1,4 @@
 """The session with a K27 calibrator on a serial port."""
-import ctypes
 import functools
 import math
 import operator
@@ -173,7 +172,8 @@ class Calibrator:
     def identify(self):
         """Asks the calibrator who it is and what its memories hold; returns an
         :class:`Identity`."""
-        model, serial, firmware = (ctypes.create_string_buffer(128) for _ in range(3))
+        model, serial, firmware = (_library.buffer("KVTgetK2x", p)
+                                   for p in ("model", "ident3", "firmwareVersion"))
         counts = [c_uint32() for _ in range(3)]
         _library.call("KVTgetK2x", model, serial, firmware, *map(byref, counts))
         return Identity(decode(model.value), decode(firmware.value), decode(serial.value),
