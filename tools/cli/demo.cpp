@@ -94,7 +94,10 @@ void demoCommand(const Context& context, bool confirmed, const std::string& repo
                          plural(sample.setups.size(), "setup"), plural(sample.tasks.size(), "task"),
                          plural(sent.procedure.size(), "record")));
 
-    Session session(context.port);
+    PortOptions port = context.port;
+    port.simResident =
+        false;  // the demo's emulator is its own: the resident one keeps its memories
+    Session session(port);
     const Identity& id = session.identity();
     say.step("Opened " + session.portName() + ": " + id.model + ", firmware " + id.firmware);
 
