@@ -238,7 +238,10 @@ void addSimCommands(CLI::App& app, Context& context) {
         "sim",
         "run the built-in emulator in the background, keeping its memories and clock in a state "
         "file between commands: --port sim then uses it");
-    sim->require_subcommand(1, 1);
+    sim->require_subcommand(0, 1);
+    sim->callback([sim] {
+        if (sim->get_subcommands().empty()) throw inputError("sim: name start, stop or status");
+    });
 
     auto shared = std::make_shared<StartOptions>();
     StartOptions& options = *shared;

@@ -36,6 +36,7 @@ struct Settings {
     std::string clock;
     std::string clockOffset;
     bool background = false;
+    bool seedGiven = false;
     bool pace = false;
     bool verbose = false;
     bool silent = false;
@@ -110,7 +111,9 @@ void buildOptions(CLI::App& app, Settings& s) {
     app.add_option("--serial", s.options.identity.serialNumber,
                    "Serial number: the third field of the \"id\" reply")
         ->capture_default_str();
-    app.add_option("--seed", s.options.seed, "Seed of the readings of a field run")
+    app.add_option(
+           "--seed", s.options.seed,
+           "Seed of the readings of a field run and of the instruments' drifts (kept in --state)")
         ->capture_default_str();
     app.add_flag("--pace", s.pace,
                  "Hold the bytes in both directions to the wire rate of 9600 baud (1.04 ms each)");
@@ -186,6 +189,7 @@ bool residentOptions(const Settings& s, k27emu::ResidentOptions* r, std::string*
     r->calibrator = s.options;
     r->statePath = s.state;
     r->registerPort = s.background;
+    if (s.seedGiven) r->seed = s.options.seed;
     int64_t seconds = 0;
     if (!s.clock.empty()) {
         if (!k27emu::parseClock(s.clock, &seconds, error)) return false;
@@ -314,6 +318,7 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     if (settings.pace || settings.options.paceBurstMs != 0) settings.options.pacingBaud = 9600;
+    settings.seedGiven = app.count("--seed") > 0;
     settings.options.attempts = static_cast<uint8_t>(settings.attempts);
     return run(settings);
 }
