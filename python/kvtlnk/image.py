@@ -2,6 +2,7 @@
 import contextlib
 import ctypes
 import datetime
+import operator
 import os
 from ctypes import byref, c_float, c_int32, c_uint32
 from dataclasses import dataclass
@@ -32,6 +33,14 @@ def uploading():
     _upload = "partial"
     yield
     _upload = "complete"
+
+
+def _whole(index):
+    """An index that fits the uint32_t of MEMtemplate."""
+    try:
+        return 0 <= operator.index(index) < 2**32
+    except TypeError:
+        return False
 
 
 def _ranges(indices):
@@ -263,15 +272,16 @@ class Image:
         index that names no strategy or saved setup of the image raises
         :class:`~kvtlnk.ArgumentError` naming the indices it holds: the calibrator would skip
         such a test and record nothing."""
-        self._expect("Image.test", "strategy", strategy, _STRATEGY_CODE)
-        self._expect("Image.test", "setup", setup, _SETUP_CODE)
+        if _whole(strategy) and _whole(setup):  # else the call refuses what does not fit
+            self._expect("Image.test", "strategy", strategy, _STRATEGY_CODE)
+            self._expect("Image.test", "setup", setup, _SETUP_CODE)
         _library.call("MEMtemplate", strategy, int(bool(flagged)), encode(text1), encode(text2),
                       setup)
 
     def _expect(self, call, what, index, code):
         """Refuses an index that is not a procedure record with this directory code."""
         count = self.counts()[0]
-        if isinstance(index, int) and 0 <= index < count and self._code(index) == code:
+        if index < count and self._code(index) == code:
             return
         held = [i for i in range(count) if self._code(i) == code]
         if held:

@@ -69,7 +69,8 @@ def test_the_readme_install_works_as_written(tmp_path):
     readme = (BUILD / "python" / "README.md").read_text()
     commands = readme.split("```sh\n", 1)[1].split("```", 1)[0].splitlines()
     shutil.copytree(BUILD / "python", tmp_path / "build" / "python")
-    env = dict(os.environ, PIP_ROOT_USER_ACTION="ignore", PIP_NO_INDEX="1")
+    env = {k: v for k, v in os.environ.items() if k != "PYTHONPATH"}
+    env.update(PIP_ROOT_USER_ACTION="ignore", PIP_NO_INDEX="1")
     for command in commands:
         subprocess.run(command, shell=True, cwd=tmp_path, check=True, env=env,
                        stdout=subprocess.DEVNULL)
