@@ -259,16 +259,18 @@ void addSimCommands(CLI::App& app, Context& context) {
         start
             ->add_option("--clock", options.clock,
                          "set the emulator's clock, which then runs on (local time)")
-            ->type_name("2027-01-15T09:00");
+            ->type_name("DATETIME");
     start
         ->add_option("--clock-offset", options.clockOffset,
                      "move the emulator's clock from where the state's stands: 30d, -2h, 90min, "
                      "45s, 2w")
         ->type_name("SPAN")
         ->excludes(clock);
-    CLI::Option* seed = start->add_option(
-        "--seed", options.seed,
-        "seed of the readings and of each instrument's drift (kept in the state)");
+    CLI::Option* seed =
+        start
+            ->add_option("--seed", options.seed,
+                         "seed of the readings and of each instrument's drift (kept in the state)")
+            ->type_name("N");
     start->callback([&context, shared, seed] {
         shared->seedGiven = seed->count() > 0;
         startCommand(context, *shared);

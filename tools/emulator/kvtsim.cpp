@@ -91,7 +91,7 @@ void buildOptions(CLI::App& app, Settings& s) {
     CLI::Option* clock =
         app.add_option("--clock", s.clock,
                        "Set the emulator's clock, which then runs on: local date and time")
-            ->type_name("2027-01-15T09:00");
+            ->type_name("DATETIME");
     app.add_option("--clock-offset", s.clockOffset,
                    "Move the emulator's clock (from the state's, else the host's): 30d, -2h, "
                    "90min, 45s, 2w")
