@@ -84,7 +84,10 @@ TEST_F(EmulatorSimCommands, TwoRoundsAMonthApartShowEachInstrumentsDrift) {
         {{"sim", "stop"}, 0, "No emulator runs."},
     };
     for (const auto& c : rounds) {
-        SCOPED_TRACE(c.args[0] + " " + c.args[1] + " " + c.args[2]);
+        std::string line;
+        for (const std::string& a : c.args)
+            line += a + " ";
+        SCOPED_TRACE(line);
         const ProcessResult r = runCli(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << r.out << r.err;
         EXPECT_TRUE(has(r.out + r.err, c.says)) << r.out << r.err;
