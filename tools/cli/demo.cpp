@@ -94,9 +94,9 @@ void demoCommand(const Context& context, bool confirmed, const std::string& repo
                          plural(sample.setups.size(), "setup"), plural(sample.tasks.size(), "task"),
                          plural(sent.procedure.size(), "record")));
 
+    // The demo's emulator is its own: one that kvtlnk sim start runs keeps its memories.
     PortOptions port = context.port;
-    port.simResident =
-        false;  // the demo's emulator is its own: the resident one keeps its memories
+    port.simResident = false;
     Session session(port);
     const Identity& id = session.identity();
     say.step("Opened " + session.portName() + ": " + id.model + ", firmware " + id.firmware);
