@@ -8,6 +8,7 @@ from dataclasses import dataclass
 from numbers import Real
 
 from . import _backup, _library, _ports
+from . import image as _image
 from .charset import decode
 from .errors import ResultsWouldBeLostError, SessionError, SessionInUseError
 
@@ -214,7 +215,8 @@ class Calibrator:
         """Copies both of the calibrator's memories into the library's image, replacing what
         it held; read them with :class:`~kvtlnk.Image`. ``progress(done, total)`` is called
         after each item. Returns the number of items fetched."""
-        return self._transfer("KVTuplStart", "KVTuplStep", progress)
+        with _image.uploading():
+            return self._transfer("KVTuplStart", "KVTuplStep", progress)
 
     @_session
     def clear(self, *, backup=None, discard_results=False):
