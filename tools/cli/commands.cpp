@@ -15,6 +15,7 @@
 #include "kvtlnk/kvtlnk.h"
 #include "procedure/build.h"
 #include "show.h"
+#include "sim_commands.h"
 #include "simulator.h"
 #include "table.h"
 
@@ -46,12 +47,15 @@ std::string libraryVersion() {
 
 Connection::Connection(const PortOptions& options, const kvttools::MemoryFile* memories) {
     std::string path = options.port;
-    if (options.port == "sim") {
-        simulator_ = std::make_unique<Simulator>(options, memories);
-        path = simulator_->portPath();
+    const bool emulated = options.port == "sim";
+    if (emulated) {
+        path = memories == nullptr && options.simResident ? residentEmulatorPort() : "";
+        if (path.empty()) {
+            simulator_ = std::make_unique<Simulator>(options, memories);
+            path = simulator_->portPath();
+        }
     }
-    session_ =
-        std::make_unique<Session>(path, options.link, interruptWatch(), simulator_ != nullptr);
+    session_ = std::make_unique<Session>(path, options.link, interruptWatch(), emulated);
 }
 
 Connection::~Connection() = default;
@@ -164,6 +168,7 @@ void uploadCommand(const Context& context, const std::string& out, bool store) {
     session.upload(progress, file ? out + " was not written" : "");
     ImageDocument image = captureImage();
     image.calibrator = calibratorJson(session);
+    if (connection.simulator() && image.results.empty()) std::cerr << emptyEmulatorNote() << "\n";
     if (store) return storeUpload(context, image, session.portName(), file);
     if (!file) {
         if (context.json) {

@@ -31,6 +31,7 @@ struct PortOptions {
     std::string simModel = kvtapp::kCheckedModel;
     std::string simFirmware = kvtapp::kCheckedFirmware;
     bool simWireSpeed = false;  // pace the emulator's replies at 9600 baud
+    bool simResident = true;    // "sim" names the emulator of kvtlnk sim start when one runs
 };
 
 struct Context {
@@ -50,6 +51,8 @@ class Connection {
     Connection& operator=(const Connection&) = delete;
 
     kvtapp::Session& session() { return *session_; }
+    // The built-in emulator of this command; none for a port, or for the emulator of kvtlnk sim
+    // start.
     Simulator* simulator() { return simulator_.get(); }
 
   private:

@@ -95,7 +95,10 @@ void demoCommand(const Context& context, bool confirmed, const std::string& repo
                          plural(sample.setups.size(), "setup"), plural(sample.tasks.size(), "task"),
                          plural(sent.procedure.size(), "record")));
 
-    Connection connection(context.port);
+    // The demo's emulator is its own: one that kvtlnk sim start runs keeps its memories.
+    PortOptions port = context.port;
+    port.simResident = false;
+    Connection connection(port);
     Session& session = connection.session();
     const Calibrator& id = session.identity();
     say.step("Opened " + session.portName() + ": " + id.model + ", firmware " + id.firmware);
