@@ -68,10 +68,17 @@ struct ImageDocument {
                                        // records each rests on
 };
 
-// Both memories of the library's image as they are now: the records through MEMdump, their
-// meaning through the MEM reading calls (the setups of tests and results through the STA
-// getters).
+// Both memories of the library's image as they are now: the records as bytes, their meaning
+// through the MEM reading calls (the setups of tests and results through the STA getters), the
+// results with the records each rests on.
 ImageDocument captureImage();
+
+// The records of one memory of the library's image, as bytes.
+std::vector<ImageRecord> imageRecords(kvttools::Memory memory);
+
+// Replaces both memories of the library's image with these records, as an upload of them
+// would; an input Error when a record cannot be taken.
+void loadImage(const kvttools::MemoryFile& memories);
 
 // The setup the library holds now, through the STA getters: after MEMtemplateState the setup
 // of a test, after MEMbaseState the one a result was taken with.
@@ -83,9 +90,9 @@ Setup readSetup();
 // setup's tolerance.
 std::vector<Result> readResults();
 
-// The records a result rests on, each at its place: the result, its tag record, the setup it
-// names and the log before it, its strategy, and the test (template) that made it, with that
-// test's setup and task.
+// The records a result rests on, each at its place, as the library finds them: the result, its
+// tag record, the setup it names and the log before it, its strategy, and the test (template)
+// that made it, with that test's setup and task.
 std::vector<RestingRecord> restingRecords(const ImageDocument& image, const Result& result);
 
 nlohmann::ordered_json toJson(const ImageDocument& image);
@@ -116,8 +123,8 @@ nlohmann::ordered_json calibratorJson(const Calibrator& calibrator, const std::s
 std::vector<uint32_t> recordSizes();
 
 // The files MEMdump writes of the library's image (per memory its listing and a data file per
-// record, results first) that do not stand in directory as they should, by name in the order
-// they are written; total gets how many there are.
+// record, results first) that do not stand in directory as the records are, by name in the
+// order they are written; total gets how many there are.
 std::vector<std::string> dumpFilesAmiss(const std::string& directory, size_t* total);
 
 }  // namespace kvtapp

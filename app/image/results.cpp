@@ -10,6 +10,7 @@
 #include "base/units.h"
 #include "image/image.h"
 #include "kvtlnk/kvtlnk.h"
+#include "kvtlnk/kvtlnk_ext.h"
 #include "kvtlnk/kvtlnk_messages.h"
 
 namespace kvtapp {
@@ -170,52 +171,8 @@ Result readResult(int32_t index, const std::string& taken) {
     return v;
 }
 
-enum : uint16_t { kSetup4 = 4, kTemplate = 6, kTaskStart = 11, kTaskEnd = 13, kTagId = 15 };
-
-// A record reference stored in a record: 32-bit big-endian; nothing past the record's end.
-std::optional<int32_t> referenceAt(const ImageRecord& r, size_t offset) {
-    if (r.data.size() < offset + 4) return std::nullopt;
-    const uint32_t v = uint32_t(r.data[offset]) << 24 | uint32_t(r.data[offset + 1]) << 16 |
-                       uint32_t(r.data[offset + 2]) << 8 | r.data[offset + 3];
-    return static_cast<int32_t>(v);
-}
-
-// The record a reference names: procedure indexes from 0, results ones as -1, -2, ...
-const ImageRecord* named(const ImageDocument& image, std::optional<int32_t> ref) {
-    if (!ref) return nullptr;
-    const std::vector<ImageRecord>& memory = *ref >= 0 ? image.procedure : image.results;
-    const int64_t index = *ref >= 0 ? *ref : -int64_t(*ref) - 1;
-    return index < int64_t(memory.size()) ? &memory[static_cast<size_t>(index)] : nullptr;
-}
-
-// The test that made the result: the first after the setup that names the same setup, as the
-// library finds a result's task; for a setup the calibrator copied into the results memory,
-// the test with the result's strategy, texts and flag.
-const ImageRecord* findTemplate(const ImageDocument& image, const Result& r,
-                                std::optional<int32_t> setup, std::optional<int32_t> strategy) {
-    for (const TaskView& task : image.tasks) {
-        for (const StepView& step : task.steps) {
-            if (step.kind != "test") continue;
-            const ImageRecord& t = image.procedure[static_cast<size_t>(step.index)];
-            const bool same = setup && *setup >= 0
-                                  ? step.index >= *setup && referenceAt(t, 4) == setup
-                                  : referenceAt(t, 0) == strategy && step.text1 == r.text1 &&
-                                        step.text2 == r.text2 && step.flag == r.flagged;
-            if (same) return &t;
-        }
-    }
-    return nullptr;
-}
-
-// The task a test stands in: the last task start before it, unless a task end comes between.
-const ImageRecord* taskOf(const ImageDocument& image, const ImageRecord& test) {
-    for (int32_t i = test.index - 1; i >= 0; --i) {
-        const ImageRecord& r = image.procedure[static_cast<size_t>(i)];
-        if (r.kind == kTaskEnd) return nullptr;
-        if (r.kind == kTaskStart) return &r;
-    }
-    return nullptr;
-}
+// A setup of the logging form, which a result's setup in the results memory may follow.
+constexpr uint16_t kLoggingSetup = 4;
 
 }  // namespace
 
@@ -277,35 +234,43 @@ std::vector<Result> readResults() {
 
 std::vector<RestingRecord> restingRecords(const ImageDocument& image, const Result& r) {
     std::vector<RestingRecord> records;
-    const auto keep = [&](const char* role, const ImageRecord* record) {
-        if (!record) return;
-        const bool procedure = record >= image.procedure.data() &&
-                               record < image.procedure.data() + image.procedure.size();
-        records.push_back({role, procedure ? "procedure" : "results", record->index, record->kind,
-                           record->version, kvttools::formatStamp(record->stamp), record->data});
-    };
     if (r.index < 0 || size_t(r.index) >= image.results.size()) return records;
-    const ImageRecord& result = image.results[static_cast<size_t>(r.index)];
-    keep("result", &result);
-    if (size_t(r.index) + 1 < image.results.size() &&
-        image.results[size_t(r.index) + 1].kind == kTagId) {
-        keep("tag", &image.results[size_t(r.index) + 1]);
+    const auto keep = [&](const char* role, uint32_t memory, int32_t index) {
+        const std::vector<ImageRecord>& in =
+            memory == KVX_PROCEDURE ? image.procedure : image.results;
+        if (index < 0 || size_t(index) >= in.size()) return;
+        const ImageRecord& record = in[size_t(index)];
+        records.push_back({role, memory == KVX_PROCEDURE ? "procedure" : "results", index,
+                           record.kind, record.version, kvttools::formatStamp(record.stamp),
+                           record.data});
+    };
+    struct Found {
+        uint32_t memory = 0;
+        int32_t index = -1;
+    };
+    const auto found = [&r](uint32_t role) {
+        Found f;
+        KVXresultRecord(r.index, role, &f.memory, &f.index);
+        return f;
+    };
+    keep("result", KVX_RESULTS, r.index);
+    const Found tag = found(KVX_ROLE_TAG), setup = found(KVX_ROLE_SETUP);
+    keep("tag", tag.memory, tag.index);
+    keep("setup", setup.memory, setup.index);
+    // A setup the calibrator copied into the results memory may follow the log it kept.
+    if (setup.memory == KVX_RESULTS && setup.index > 0 &&
+        image.results[size_t(setup.index) - 1].kind == kLoggingSetup) {
+        keep("log", KVX_RESULTS, setup.index - 1);
     }
-    const std::optional<int32_t> setupRef = referenceAt(result, 0);
-    const std::optional<int32_t> strategyRef = referenceAt(result, 4);
-    const ImageRecord* setup = named(image, setupRef);
-    keep("setup", setup);
-    if (setup && *setupRef < 0 && setup->index > 0 &&
-        image.results[size_t(setup->index) - 1].kind == kSetup4) {
-        keep("log", &image.results[size_t(setup->index) - 1]);
-    }
-    keep("strategy", named(image, strategyRef));
-    const ImageRecord* test = findTemplate(image, r, setupRef, strategyRef);
-    if (!test) return records;
-    keep("template", test);
-    const std::optional<int32_t> testSetup = referenceAt(*test, 4);
-    if (testSetup != setupRef) keep("template setup", named(image, testSetup));
-    keep("task", taskOf(image, *test));
+    const Found strategy = found(KVX_ROLE_STRATEGY);
+    keep("strategy", strategy.memory, strategy.index);
+    const Found test = found(KVX_ROLE_TEMPLATE);
+    keep("template", test.memory, test.index);
+    const Found testSetup = found(KVX_ROLE_TEMPLATE_SETUP);
+    if (testSetup.memory != setup.memory || testSetup.index != setup.index)
+        keep("template setup", testSetup.memory, testSetup.index);
+    const Found task = found(KVX_ROLE_TASK);
+    keep("task", task.memory, task.index);
     return records;
 }
 

@@ -38,27 +38,25 @@ LabSource labSource(const Workspace& workspace) {
     return [&workspace] { return &workspace.lab(); };
 }
 
-ImageDocument imageOfFile(const Workspace& workspace, const std::string& file,
-                          const MemoryLoader& load) {
+ImageDocument imageOfFile(const Workspace& workspace, const std::string& file) {
     const json value = readJsonFile(file);
     if (isImageJson(value)) {
         const ImageFile image = readImageFile(file, value);
-        return imageOfMemories(image.memories, image.calibrator, load);
+        return imageOfMemories(image.memories, image.calibrator);
     }
     buildImage(checkedProcedure(file, value, labSource(workspace)));
     return captureImage();
 }
 
-ImageDocument imageOfMemories(const kvttools::MemoryFile& memories, const json& calibrator,
-                              const MemoryLoader& load) {
-    load(memories);
+ImageDocument imageOfMemories(const kvttools::MemoryFile& memories, const json& calibrator) {
+    loadImage(memories);
     ImageDocument image = captureImage();
     image.calibrator = calibrator;
     return image;
 }
 
 std::optional<ImageDocument> eventImage(kvtarchive::Archive& archive, int64_t event,
-                                        const MemoryLoader& load, size_t* records) {
+                                        size_t* records) {
     const std::optional<kvtarchive::EventRecords> found = archive.eventRecords(event);
     if (!found) return std::nullopt;
     *records = found->records.size();
@@ -68,7 +66,7 @@ std::optional<ImageDocument> eventImage(kvtarchive::Archive& archive, int64_t ev
                              {"serialNumber", u.calibrator.serialNumber},
                              {"uploaded", u.uploaded},
                              {"port", u.source}};
-    return imageOfMemories(eventMemories(*found), calibrator, load);
+    return imageOfMemories(eventMemories(*found), calibrator);
 }
 
 }  // namespace kvtapp

@@ -2,7 +2,6 @@
 // archived event given back as an image.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -14,23 +13,19 @@
 
 namespace kvtapp {
 
-// Puts both memories into the library's image, as a calibrator's upload would.
-using MemoryLoader = std::function<void(const kvttools::MemoryFile& memories)>;
-
 // The lab file of the workspace, for a description that names its pressure modules.
 LabSource labSource(const Workspace& workspace);
 
-// The image a file stands for, decoded by the library: an image file's memories, put into the
-// library's image by load; a procedure description, built with the MEM and STA calls.
-ImageDocument imageOfFile(const Workspace& workspace, const std::string& file,
-                          const MemoryLoader& load);
+// The image a file stands for, decoded by the library: an image file's records loaded into the
+// library's image; a procedure description, built with the MEM and STA calls.
+ImageDocument imageOfFile(const Workspace& workspace, const std::string& file);
 // The image of both memories from the calibrator the JSON names.
 ImageDocument imageOfMemories(const kvttools::MemoryFile& memories,
-                              const nlohmann::ordered_json& calibrator, const MemoryLoader& load);
+                              const nlohmann::ordered_json& calibrator);
 
 // An event's records as an image, each at its place, which decode as they did; nothing when
 // the archive holds no such event. records gets how many records the event rests on.
 std::optional<ImageDocument> eventImage(kvtarchive::Archive& archive, int64_t event,
-                                        const MemoryLoader& load, size_t* records);
+                                        size_t* records);
 
 }  // namespace kvtapp

@@ -121,7 +121,7 @@ void exportCommand(const Context& context, const std::string& id, const std::str
     OutputFile file(out);
     size_t records = 0;
     const std::optional<ImageDocument> image =
-        eventImage(*context.workspace.openArchive(), event, emulatorLoader(context), &records);
+        eventImage(*context.workspace.openArchive(), event, &records);
     if (!image) throw inputError(fmt::format("the archive holds no event {}", event));
     file.commit(dumpJson(toJson(*image)));
     if (context.json) {

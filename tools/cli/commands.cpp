@@ -45,13 +45,13 @@ std::string libraryVersion() {
 
 }  // namespace
 
-Connection::Connection(const PortOptions& options, const kvttools::MemoryFile* memories) {
+Connection::Connection(const PortOptions& options) {
     std::string path = options.port;
     const bool emulated = options.port == "sim";
     if (emulated) {
-        path = memories == nullptr && options.simResident ? residentEmulatorPort() : "";
+        path = options.simResident ? residentEmulatorPort() : "";
         if (path.empty()) {
-            simulator_ = std::make_unique<Simulator>(options, memories);
+            simulator_ = std::make_unique<Simulator>(options);
             path = simulator_->portPath();
         }
     }
@@ -86,21 +86,8 @@ void announce(Progress& progress, const PortOptions& port) {
     progress.phase("identifying the calibrator on " + port.port);
 }
 
-// An image file's records reach the library as an application's would: uploaded from a
-// calibrator, here the emulator holding them.
-MemoryLoader emulatorLoader(const Context& context) {
-    return [&context](const kvttools::MemoryFile& memories) {
-        PortOptions sim;  // the emulator as it comes, with the user's time-outs
-        sim.port = "sim";
-        sim.link = context.port.link;
-        Connection connection(sim, &memories);
-        NoProgress silent;
-        connection.session().upload(silent);
-    };
-}
-
 ImageDocument imageOfFile(const Context& context, const std::string& file) {
-    return kvtapp::imageOfFile(context.workspace, file, emulatorLoader(context));
+    return kvtapp::imageOfFile(context.workspace, file);
 }
 
 void requireResults(const ImageDocument& image, const std::string& origin,

@@ -15,10 +15,6 @@
 #include "workspace/images.h"
 #include "workspace/workspace.h"
 
-namespace kvttools {
-struct MemoryFile;
-}
-
 namespace kvtcli {
 
 class Simulator;
@@ -41,11 +37,11 @@ struct Context {
     kvtapp::Workspace workspace;
 };
 
-// The calibrator of a command: the port its options name, or for "sim" the built-in emulator
-// on a pty, holding memories when they are given; the session opened on it.
+// The calibrator of a command: the port its options name, or for "sim" the emulator of kvtlnk
+// sim start, else a built-in one on a pty; the session opened on it.
 class Connection {
   public:
-    explicit Connection(const PortOptions& options, const kvttools::MemoryFile* memories = nullptr);
+    explicit Connection(const PortOptions& options);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -91,8 +87,6 @@ PortOptions calibratorPort(const Context& context);
 // Shows at once that the transfer has begun: opening a port and identifying the calibrator
 // can take seconds.
 void announce(Progress& progress, const PortOptions& port);
-// Puts memories into the library's image: uploaded from the built-in emulator holding them.
-kvtapp::MemoryLoader emulatorLoader(const Context& context);
 // The image a file stands for, decoded by the library (imageOfFile).
 kvtapp::ImageDocument imageOfFile(const Context& context, const std::string& file);
 // Refuses an image without calibration results, which leaves nothing for a document ("report")

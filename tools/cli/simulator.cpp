@@ -4,7 +4,6 @@
 
 #include "calibrator.h"
 #include "commands.h"
-#include "common/image_file.h"
 #include "failure.h"
 
 namespace kvtcli {
@@ -30,14 +29,9 @@ struct Simulator::Impl {
     k27emu::Calibrator calibrator;
 };
 
-Simulator::Simulator(const PortOptions& options, const kvttools::MemoryFile* memories)
-    : impl_(std::make_unique<Impl>(options)) {
-    k27emu::Calibrator& c = impl_->calibrator;
-    if (memories && (!c.replaceMemory(kvttools::Memory::Procedure, memories->procedure) ||
-                     !c.replaceMemory(kvttools::Memory::Results, memories->results))) {
-        throw kvtapp::inputError("the memories do not fit a K27 (1,048,576 bytes each)");
-    }
-    if (!c.start()) throw CliError(kExitCalibrator, "the emulator could not make a pty");
+Simulator::Simulator(const PortOptions& options) : impl_(std::make_unique<Impl>(options)) {
+    if (!impl_->calibrator.start())
+        throw CliError(kExitCalibrator, "the emulator could not make a pty");
 }
 
 Simulator::~Simulator() = default;
