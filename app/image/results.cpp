@@ -265,6 +265,7 @@ std::vector<RestingRecord> restingRecords(const ImageDocument& image, const Resu
     const Found strategy = found(KVX_ROLE_STRATEGY);
     keep("strategy", strategy.memory, strategy.index);
     const Found test = found(KVX_ROLE_TEMPLATE);
+    if (test.index < 0) return records;  // no test: no test's setup or task either
     keep("template", test.memory, test.index);
     const Found testSetup = found(KVX_ROLE_TEMPLATE_SETUP);
     if (testSetup.memory != setup.memory || testSetup.index != setup.index)

@@ -31,16 +31,24 @@ Html& Html::operator+=(const Html& more) {
     return *this;
 }
 
+Html&& Html::wrapped(const std::string& opening, const std::string& closing) && {
+    markup_.reserve(markup_.size() + opening.size() + closing.size());
+    markup_.insert(0, opening);
+    markup_ += closing;
+    return std::move(*this);
+}
+
 Html operator+(Html a, const Html& b) {
-    return a += b;
+    return std::move(a += b);
 }
 
-Html tag(const char* name, const Attributes& attributes, const Html& content) {
-    return Html::trusted(opening(name, attributes) + ">" + content.str() + "</" + name + ">");
+Html tag(const char* name, const Attributes& attributes, Html content) {
+    return std::move(content).wrapped(opening(name, attributes) + ">",
+                                      std::string("</") + name + ">");
 }
 
-Html tag(const char* name, const Html& content) {
-    return tag(name, {}, content);
+Html tag(const char* name, Html content) {
+    return tag(name, {}, std::move(content));
 }
 
 Html empty(const char* name, const Attributes& attributes) {

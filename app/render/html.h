@@ -19,7 +19,10 @@ class Html {
 
     Html& operator+=(const Html& more);
     const std::string& str() const { return markup_; }
+    std::string take() && { return std::move(markup_); }
     bool empty() const { return markup_.empty(); }
+    // The fragment between the two tags, in its own buffer.
+    Html&& wrapped(const std::string& opening, const std::string& closing) &&;
 
   private:
     std::string markup_;
@@ -35,8 +38,8 @@ struct Attribute {
 using Attributes = std::vector<Attribute>;
 
 // <name attributes>content</name>, and an element without content: <name attributes />.
-Html tag(const char* name, const Attributes& attributes, const Html& content);
-Html tag(const char* name, const Html& content);
+Html tag(const char* name, const Attributes& attributes, Html content);
+Html tag(const char* name, Html content);
 Html empty(const char* name, const Attributes& attributes);
 
 // A number for an attribute of a drawing: one decimal.
