@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include "base/escape.h"
+
 namespace kvtapp::html {
 namespace {
 
@@ -43,9 +45,9 @@ std::string paperRule(const Paper& p) {
 
 std::string cssString(const std::string& text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7F || c == '"' || c == '\\' || c == '<' || c == '>' || c == '&') {
-            out += fmt::format("\\{:x} ", c < 0x20 || c == 0x7F ? 0x20 : int(c));
+    for (unsigned char c : visibleText(text)) {
+        if (c == '"' || c == '\\' || c == '<' || c == '>' || c == '&') {
+            out += fmt::format("\\{:x} ", int(c));
         } else {
             out += static_cast<char>(c);
         }

@@ -21,7 +21,8 @@ struct Paper {
 std::string page(const std::string& title, const std::string& style, const Paper& paper,
                  const Html& body);
 
-// A text as a CSS string: quotes, backslashes, markup and controls as escapes.
+// A text as a CSS string: its controls made visible, quotes, backslashes and markup as
+// escapes.
 std::string cssString(const std::string& text);
 
 }  // namespace kvtapp::html

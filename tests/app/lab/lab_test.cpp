@@ -16,27 +16,26 @@ std::string sampleText() {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-TEST(LabFile, SampleReadsAsWritten) {
+// The sample installed with the tool is a lab file the tool takes whole: no problem, and each
+// standard it lists complete, found by its serial number as a calibration names it.
+TEST(LabFile, SampleReadsWithoutAProblem) {
     std::vector<Problem> problems;
     const Lab lab = parseLab(sampleText(), "lab.toml", problems);
     for (const Problem& p : problems)
         ADD_FAILURE() << p.key << ": " << p.message;
-    EXPECT_EQ(lab.name, "Northside Instrument Lab");
-    EXPECT_EQ(lab.technician, "A. Tester");
-    EXPECT_EQ(lab.certificatePrefix, "NIL-");
-    const Standard* k27 = lab.calibrator("SN270001");
-    ASSERT_TRUE(k27);
-    EXPECT_EQ(k27->certificate, "CAL-2025-0042");
-    EXPECT_EQ(k27->due, "2027-03-02");
-    ASSERT_EQ(k27->accuracy.count("current"), 1u);
-    EXPECT_EQ(k27->accuracy.at("current").ofReading, 0.02);
-    EXPECT_EQ(k27->accuracy.at("current").ofRange, 0.005);
+    EXPECT_FALSE(lab.name.empty());
+    ASSERT_FALSE(lab.calibrators.empty());
+    ASSERT_FALSE(lab.modules.empty());
+    for (const auto* list : {&lab.calibrators, &lab.modules}) {
+        for (const Standard& s : *list) {
+            EXPECT_FALSE(s.certificate.empty()) << s.serial;
+            EXPECT_LT(s.calibrated, s.due) << s.serial;
+            EXPECT_FALSE(s.accuracy.empty()) << s.serial;
+        }
+    }
+    EXPECT_EQ(lab.calibrator(lab.calibrators[0].serial), &lab.calibrators[0]);
+    EXPECT_EQ(lab.module("", lab.modules[0].serial), &lab.modules[0]);
     EXPECT_FALSE(lab.calibrator("SN999"));
-    const Standard* module = lab.module("P10BAR", "PM-0815");
-    ASSERT_TRUE(module);
-    EXPECT_EQ(module->rangeHigh, 10);
-    EXPECT_EQ(module->units, "bar");
-    EXPECT_EQ(module->accuracy.at("pressure").ofReading, 0.025);
     EXPECT_FALSE(lab.module("", ""));
 }
 

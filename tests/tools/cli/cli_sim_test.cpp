@@ -21,12 +21,6 @@ namespace {
 
 using nlohmann::json;
 
-const std::string kExample = KVTLNK_EXAMPLE_PATH;
-
-bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 // Each command's exit code and a part of its output (the trace of -v goes to standard error);
 // the commands that need a calibrator run against the built-in emulator.
 TEST(CliSim, EachCommandsOutputAndExitCode) {
