@@ -118,6 +118,10 @@ Calibrator calibratorOf(const nlohmann::ordered_json& calibrator);
 nlohmann::ordered_json calibratorJson(const Calibrator& calibrator, const std::string& port,
                                       const std::string& uploaded);
 
+// What differs between the procedure records of two images (sent, and come back from a
+// calibrator), one line each; the stamps are the calibrator's own and are not compared.
+std::vector<std::string> procedureDifferences(const ImageDocument& sent, const ImageDocument& back);
+
 // The bytes each record of the library's image takes, procedure memory first, as the image
 // stands (after KVTuplStart: the sizes the calibrator's directories announced).
 std::vector<uint32_t> recordSizes();

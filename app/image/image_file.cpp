@@ -1,4 +1,6 @@
 // The image file's JSON form, written by upload --out and read by show.
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/json.h"
 #include "image/image.h"
@@ -116,6 +118,25 @@ ImageFile readImageFile(const std::string& file, const json& value) {
         return image;
     }
     throw Error::fileProblems(file, {{problem.field, problem.message}});
+}
+
+std::vector<std::string> procedureDifferences(const ImageDocument& sent,
+                                              const ImageDocument& back) {
+    std::vector<std::string> differences;
+    if (sent.procedure.size() != back.procedure.size()) {
+        differences.push_back(fmt::format("{} records sent, {} came back", sent.procedure.size(),
+                                          back.procedure.size()));
+    }
+    const size_t n = std::min(sent.procedure.size(), back.procedure.size());
+    for (size_t i = 0; i < n; ++i) {
+        const ImageRecord& a = sent.procedure[i];
+        const ImageRecord& b = back.procedure[i];
+        if (a.kind != b.kind || a.version != b.version || a.data != b.data) {
+            differences.push_back(fmt::format("record {} ({}) came back as {} with {} bytes", i,
+                                              kindName(a.kind), kindName(b.kind), b.data.size()));
+        }
+    }
+    return differences;
 }
 
 }  // namespace kvtapp

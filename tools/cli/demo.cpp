@@ -22,26 +22,6 @@ using namespace kvtapp;
 
 using json = nlohmann::ordered_json;
 
-// What differs between the procedure records sent and those that came back; the stamps are
-// the calibrator's own and are not compared.
-std::vector<std::string> compareProcedures(const ImageDocument& sent, const ImageDocument& back) {
-    std::vector<std::string> differences;
-    if (sent.procedure.size() != back.procedure.size()) {
-        differences.push_back(fmt::format("{} records sent, {} came back", sent.procedure.size(),
-                                          back.procedure.size()));
-    }
-    const size_t n = std::min(sent.procedure.size(), back.procedure.size());
-    for (size_t i = 0; i < n; ++i) {
-        const ImageRecord& a = sent.procedure[i];
-        const ImageRecord& b = back.procedure[i];
-        if (a.kind != b.kind || a.version != b.version || a.data != b.data) {
-            differences.push_back(fmt::format("record {} ({}) came back as {} with {} bytes", i,
-                                              kindName(a.kind), kindName(b.kind), b.data.size()));
-        }
-    }
-    return differences;
-}
-
 class Narrator {
   public:
     explicit Narrator(bool silent) : silent_(silent) {}
@@ -129,7 +109,7 @@ void demoCommand(const Context& context, bool confirmed, const std::string& repo
         reportHtml(results, reportSource(back, "the calibrator on " + session.portName())));
     const std::string reportPath = std::filesystem::absolute(report).string();
 
-    const std::vector<std::string> differences = compareProcedures(sent, back);
+    const std::vector<std::string> differences = procedureDifferences(sent, back);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (context.json) {
