@@ -15,6 +15,7 @@ namespace kvtapp {
 namespace {
 
 using html::Html;
+using html::newline;
 using html::tag;
 
 const char* const kStyle = R"(
@@ -49,8 +50,6 @@ svg.plot { width: 100%; height: auto; max-width: 160mm; }
         align-items: flex-end; }
 )";
 
-const Html kLine = Html::trusted("\n");
-
 // Text of several lines, the lines kept.
 Html lines(const std::string& text) {
     Html html;
@@ -61,7 +60,7 @@ Html lines(const std::string& text) {
 }
 
 Html row(const std::string& label, const Html& value) {
-    return tag("tr", tag("th", label) + tag("td", value)) + kLine;
+    return tag("tr", tag("th", label) + tag("td", value)) + newline();
 }
 
 Html verdictText(const std::string& verdict) {
@@ -74,23 +73,24 @@ std::string sideVerdict(const std::optional<Verdict>& v, const char* none) {
 }
 
 Html section(const Html& content, const char* cls = "keep") {
-    return tag("section", {{"class", cls}}, kLine + content) + kLine;
+    return tag("section", {{"class", cls}}, newline() + content) + newline();
 }
 
 Html head(const CertificateData& c) {
     const kvtlab::Lab& lab = *c.lab;
-    Html labFacts = tag("div", {{"class", "lab-name"}}, lab.name) + kLine;
-    if (!lab.address.empty()) labFacts += tag("div", lines(lab.address)) + kLine;
-    if (!lab.accreditation.empty()) labFacts += tag("div", lab.accreditation) + kLine;
+    Html labFacts = tag("div", {{"class", "lab-name"}}, lab.name) + newline();
+    if (!lab.address.empty()) labFacts += tag("div", lines(lab.address)) + newline();
+    if (!lab.accreditation.empty()) labFacts += tag("div", lab.accreditation) + newline();
     const Html facts = row("Certificate number", tag("strong", c.number)) +
                        row("Date of calibration", c.event.date.substr(0, 10)) +
                        row("Date of issue", c.certificate.issued);
     return tag("header", {{"class", "head"}},
-               kLine + tag("div", kLine + labFacts) + kLine +
-                   tag("div", kLine + tag("h1", "Calibration certificate") + kLine +
-                                  tag("table", {{"class", "facts"}}, kLine + facts) + kLine) +
-                   kLine) +
-           kLine;
+               newline() + tag("div", newline() + labFacts) + newline() +
+                   tag("div", newline() + tag("h1", "Calibration certificate") + newline() +
+                                  tag("table", {{"class", "facts"}}, newline() + facts) +
+                                  newline()) +
+                   newline()) +
+           newline();
 }
 
 Html warning(const CertificateData& c) {
@@ -98,13 +98,13 @@ Html warning(const CertificateData& c) {
     if (problems.empty()) return {};
     Html items;
     for (const std::string& p : problems)
-        items += tag("li", p) + kLine;
+        items += tag("li", p) + newline();
     return tag("div", {{"class", "warning"}},
                tag("strong",
                    "Reference standard not in calibration: this certificate's "
                    "traceability is not established.") +
-                   kLine + tag("ul", kLine + items) + kLine) +
-           kLine;
+                   newline() + tag("ul", newline() + items) + newline()) +
+           newline();
 }
 
 Html instrument(const CertificateData& c) {
@@ -121,8 +121,8 @@ Html instrument(const CertificateData& c) {
                        row("Calibrated", fmt::format("{} ({} as found, {})", c.event.date,
                                                      sideVerdict(c.event.asFound, "none"), left)) +
                        row("Archive event", std::to_string(c.event.id));
-    return section(tag("h2", "Instrument under test") + kLine +
-                   tag("table", {{"class", "facts"}}, kLine + facts) + kLine);
+    return section(tag("h2", "Instrument under test") + newline() +
+                   tag("table", {{"class", "facts"}}, newline() + facts) + newline());
 }
 
 Html standards(const CertificateData& c) {
@@ -131,7 +131,7 @@ Html standards(const CertificateData& c) {
                                 "Due", "On the day of the calibration"}) {
         head += tag("th", {{"class", "text"}}, heading);
     }
-    Html rows = tag("thead", tag("tr", head)) + kLine;
+    Html rows = tag("thead", tag("tr", head)) + newline();
     for (const StandardUse& s : c.standards) {
         const kvtlab::Standard* l = s.listed;
         const std::string model = s.model.empty() && l ? l->model : s.model;
@@ -151,10 +151,10 @@ Html standards(const CertificateData& c) {
             const bool words = i == 1 || i == 6;  // the model and the status may wrap
             cellsHtml += tag("td", {{"class", words ? "text wrap" : "text"}}, cells[i]);
         }
-        rows += tag("tr", cellsHtml) + kLine;
+        rows += tag("tr", cellsHtml) + newline();
     }
-    return section(tag("h2", "Reference standards") + kLine +
-                   tag("table", {{"class", "grid"}}, kLine + rows) + kLine);
+    return section(tag("h2", "Reference standards") + newline() +
+                   tag("table", {{"class", "grid"}}, newline() + rows) + newline());
 }
 
 Html conditions(const CertificateData& c) {
@@ -166,7 +166,7 @@ Html conditions(const CertificateData& c) {
         text += (text.empty() ? "" : ", ") + std::string("relative humidity ") +
                 number(k.humidity, 3) + " %";
     if (text.empty()) text = "not stated";
-    return section(tag("h2", "Environmental conditions") + kLine + tag("p", text) + kLine);
+    return section(tag("h2", "Environmental conditions") + newline() + tag("p", text) + newline());
 }
 
 // The heading cells of one side of the results table.
@@ -225,7 +225,7 @@ Html resultsTable(const ResultPair& pair, bool uncertainty) {
                      r == pair.found ? "As found" : "As left");
         second += sideHeadings(in, uncertainty);
     }
-    Html rows = tag("thead", tag("tr", first) + kLine + tag("tr", second)) + kLine;
+    Html rows = tag("thead", tag("tr", first) + newline() + tag("tr", second)) + newline();
     for (const PointRow& row : pair.rows) {
         const Point& p = row.found ? *row.found : *row.left;
         const PointText t = pointText(row.found ? *pair.found : *pair.left, p);
@@ -234,20 +234,22 @@ Html resultsTable(const ResultPair& pair, bool uncertainty) {
         if (pair.found)
             cells += sideCells(pair.found, row.found, row.foundUncertainty, uncertainty);
         if (pair.left) cells += sideCells(pair.left, row.left, row.leftUncertainty, uncertainty);
-        rows += tag("tr", cells) + kLine;
+        rows += tag("tr", cells) + newline();
     }
     return tag("table", {{"class", pair.rows.size() <= 20 ? "grid keep" : "grid"}},
-               kLine + tag("caption", instrumentName(any) + ": " + tolerance) + kLine + rows) +
-           kLine;
+               newline() + tag("caption", instrumentName(any) + ": " + tolerance) + newline() +
+                   rows) +
+           newline();
 }
 
 Html results(const CertificateData& c) {
-    Html html = tag("h2", "Results as found and as left") + kLine;
+    Html html = tag("h2", "Results as found and as left") + newline();
     for (const ResultPair& pair : c.pairs)
         html += resultsTable(pair, c.uncertainty);
     for (const Result& r : c.event.results) {
         if (!r.problem.empty())
-            html += tag("p", {{"class", "fail"}}, "A result does not decode: " + r.problem) + kLine;
+            html +=
+                tag("p", {{"class", "fail"}}, "A result does not decode: " + r.problem) + newline();
     }
     const std::string note =
         std::string(
@@ -262,7 +264,7 @@ Html results(const CertificateData& c) {
                "combined with half the display's resolution of the reading. TUR is the test "
                "uncertainty ratio, the tolerance over U."
              : "No uncertainty is stated: " + c.uncertaintyNote + ".");
-    return section(html + tag("p", {{"class", "note"}}, note) + kLine, "results");
+    return section(html + tag("p", {{"class", "note"}}, note) + newline(), "results");
 }
 
 // The largest error of a result (% of span) with the same in the reading's unit, and the
@@ -306,7 +308,7 @@ Html summaryRow(const Result& r) {
     return tag("tr", tag("td", text, sideName(r)) + tag("td", text, largest) +
                          tag("td", text, hysteresis) +
                          tag("td", text, verdictText(verdictName(r.verdict)))) +
-           kLine;
+           newline();
 }
 
 Html summary(const CertificateData& c) {
@@ -314,7 +316,7 @@ Html summary(const CertificateData& c) {
     for (const char* heading : {"", "Largest error", "Hysteresis (up against down)", "Verdict"}) {
         head += tag("th", {{"class", "text"}}, heading);
     }
-    Html rows = tag("thead", tag("tr", head)) + kLine;
+    Html rows = tag("thead", tag("tr", head)) + newline();
     for (const Result& r : c.event.results) {
         if (!r.points.empty()) rows += summaryRow(r);
     }
@@ -323,36 +325,39 @@ Html summary(const CertificateData& c) {
                           (c.event.asLeft ? verdictText(sideVerdict(c.event.asLeft, ""))
                                           : Html("not adjusted, as found stands")) +
                           ".";
-    return section(tag("h2", "Summary") + kLine + tag("table", {{"class", "grid"}}, kLine + rows) +
-                   kLine + tag("p", verdicts) + kLine);
+    return section(tag("h2", "Summary") + newline() +
+                   tag("table", {{"class", "grid"}}, newline() + rows) + newline() +
+                   tag("p", verdicts) + newline());
 }
 
 Html plots(const CertificateData& c) {
-    Html html = tag("h2", "Error plots") + kLine;
+    Html html = tag("h2", "Error plots") + newline();
     for (const Result& r : c.event.results) {
         if (r.points.empty()) continue;
-        html += tag("figure", kLine + tag("figcaption", instrumentName(r) + ", " + sideName(r)) +
-                                  kLine + html::errorPlot(r) + kLine) +
-                kLine;
+        html +=
+            tag("figure", newline() + tag("figcaption", instrumentName(r) + ", " + sideName(r)) +
+                              newline() + html::errorPlot(r) + newline()) +
+            newline();
     }
     return section(html, "plots");
 }
 
 Html remarks(const CertificateData& c) {
     const std::string& text = c.certificate.conditions.remarks;
-    return section(tag("h2", "Remarks") + kLine + tag("p", lines(text.empty() ? "None." : text)) +
-                   kLine);
+    return section(tag("h2", "Remarks") + newline() +
+                   tag("p", lines(text.empty() ? "None." : text)) + newline());
 }
 
 Html signatures(const CertificateData& c) {
     const auto block = [](const std::string& role, const std::string& name) {
         const Html line = tag("div", {{"class", "line"}}, "");
-        return tag("div", kLine + tag("p", tag("strong", role)) + kLine +
-                              tag("p", Html("Name: ") + (name.empty()
-                                                             ? tag("span", {{"class", "line"}}, "")
-                                                             : Html(name))) +
-                              kLine + line + "Signature" + kLine + line + "Date" + kLine) +
-               kLine;
+        return tag("div",
+                   newline() + tag("p", tag("strong", role)) + newline() +
+                       tag("p",
+                           Html("Name: ") +
+                               (name.empty() ? tag("span", {{"class", "line"}}, "") : Html(name))) +
+                       newline() + line + "Signature" + newline() + line + "Date" + newline()) +
+               newline();
     };
     return section(block("Technician", c.technician) + block("Reviewer", ""), "signatures");
 }

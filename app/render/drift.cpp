@@ -11,11 +11,10 @@ namespace kvtapp {
 namespace {
 
 using html::Html;
+using html::newline;
 using html::tag;
 
 const char* const kStyle = R"(
-body { font: 14px/1.45 "DejaVu Sans", Arial, sans-serif; color: #222; max-width: 980px;
-       margin: 24px auto; padding: 0 16px; }
 h1 { font-size: 22px; margin: 0 0 6px; }
 table.points { margin: 14px 0; font-variant-numeric: tabular-nums; }
 table.points th, table.points td { border-bottom: 1px solid #e0e0e0; padding: 3px 9px;
@@ -24,8 +23,6 @@ table.points th { background: #eceff1; }
 td.fail { color: #c62828; font-weight: 600; }
 td.pass { color: #2e7d32; font-weight: 600; }
 )";
-
-const Html kLine = Html::trusted("\n");
 
 Html verdictCell(const std::optional<Verdict>& verdict) {
     if (!verdict) return tag("td", "-");
@@ -41,7 +38,7 @@ Html eventTable(const std::vector<Event>& events) {
                                 "largest error %", "as left", "largest error %"}) {
         rows += tag("th", heading);
     }
-    rows = tag("tr", rows) + kLine;
+    rows = tag("tr", rows) + newline();
     for (const Event& e : events) {
         const Calibrator& c = e.upload.calibrator;
         rows += tag("tr", tag("td", std::to_string(e.id)) + tag("td", e.date) +
@@ -49,9 +46,9 @@ Html eventTable(const std::vector<Event>& events) {
                               tag("td", e.upload.technician) + verdictCell(e.asFound) +
                               tag("td", number(e.asFoundError, 3)) + verdictCell(e.asLeft) +
                               tag("td", number(e.asLeftError, 3))) +
-                kLine;
+                newline();
     }
-    return tag("table", {{"class", "points"}}, kLine + rows) + kLine;
+    return tag("table", {{"class", "points"}}, newline() + rows) + newline();
 }
 
 }  // namespace
@@ -60,14 +57,15 @@ std::string driftPage(const std::string& tag, const std::vector<Event>& events,
                       const std::string& written) {
     const std::string title = "Drift of " + tag;
     const Html body =
-        html::tag("h1", title) + kLine +
+        html::tag("h1", title) + newline() +
         html::tag("p",
                   fmt::format("{} calibration events from {} to {}; written {}. The error is "
                               "(reading - expected) / input span x 100.",
                               events.size(), events.front().date, events.back().date, written)) +
-        kLine + html::tag("section", kLine + html::driftPlot(events) + kLine + eventTable(events)) +
-        kLine;
-    return html::page(title, kStyle, {}, body);
+        newline() +
+        html::tag("section", newline() + html::driftPlot(events) + newline() + eventTable(events)) +
+        newline();
+    return html::page(title, std::string(html::kScreenStyle) + kStyle, {}, body);
 }
 
 }  // namespace kvtapp

@@ -42,6 +42,11 @@ Html tag(const char* name, const Attributes& attributes, Html content);
 Html tag(const char* name, Html content);
 Html empty(const char* name, const Attributes& attributes);
 
+// A line break between elements, for a page that reads as text too.
+inline Html newline() {
+    return Html::trusted("\n");
+}
+
 // A number for an attribute of a drawing: one decimal.
 std::string coordinate(double value);
 

@@ -43,6 +43,11 @@ std::string paperRule(const Paper& p) {
 
 }  // namespace
 
+const char* const kScreenStyle = R"(
+body { font: 14px/1.45 "DejaVu Sans", Arial, sans-serif; color: #222; max-width: 980px;
+       margin: 24px auto; padding: 0 16px; }
+)";
+
 std::string cssString(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : visibleText(text)) {

@@ -21,6 +21,9 @@ struct Paper {
 std::string page(const std::string& title, const std::string& style, const Paper& paper,
                  const Html& body);
 
+// The body of a page read on a screen before it is printed: one column of reading width.
+extern const char* const kScreenStyle;
+
 // A text as a CSS string: its controls made visible, quotes, backslashes and markup as
 // escapes.
 std::string cssString(const std::string& text);

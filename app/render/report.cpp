@@ -14,11 +14,10 @@ namespace kvtapp {
 namespace {
 
 using html::Html;
+using html::newline;
 using html::tag;
 
 const char* const kStyle = R"(
-body { font: 14px/1.45 "DejaVu Sans", Arial, sans-serif; color: #222; max-width: 980px;
-       margin: 24px auto; padding: 0 16px; }
 h1 { font-size: 24px; margin: 0 0 8px; }
 h2 { font-size: 18px; margin: 0 0 8px; }
 .facts th, .facts td { text-align: left; vertical-align: top; padding: 1px 14px 1px 0; }
@@ -40,8 +39,6 @@ tr.failed td { background: #ffebee; }
 .problem { color: #c62828; }
 )";
 
-const Html kLine = Html::trusted("\n");
-
 Html badge(Verdict v) {
     const char* cls = v == Verdict::Pass ? "pass" : v == Verdict::Fail ? "fail" : "none";
     std::string name = verdictName(v);
@@ -50,11 +47,11 @@ Html badge(Verdict v) {
 }
 
 Html row(const std::string& label, const Html& value) {
-    return tag("tr", tag("th", label) + tag("td", value)) + kLine;
+    return tag("tr", tag("th", label) + tag("td", value)) + newline();
 }
 
 Html facts(const Html& rows) {
-    return tag("table", {{"class", "facts"}}, kLine + rows) + kLine;
+    return tag("table", {{"class", "facts"}}, newline() + rows) + newline();
 }
 
 Html formula() {
@@ -73,7 +70,7 @@ Html formula() {
                    "reading after adjustment, shown at the display's resolution; the error is "
                    "also given in the reading's unit, and the recorded error is the error the "
                    "calibrator itself recorded, in % of the input span.") +
-           kLine;
+           newline();
 }
 
 Html header(const std::vector<Result>& results, const ReportSource& source) {
@@ -97,8 +94,8 @@ Html header(const std::vector<Result>& results, const ReportSource& source) {
                     fmt::format(" {} passed, {} failed, {} not judged, of {}", count(Verdict::Pass),
                                 count(Verdict::Fail), count(Verdict::None), results.size()));
     return tag("header",
-               kLine + tag("h1", "Calibration report") + kLine + facts(rows) + formula()) +
-           kLine;
+               newline() + tag("h1", "Calibration report") + newline() + facts(rows) + formula()) +
+           newline();
 }
 
 Html identification(const Result& r) {
@@ -143,7 +140,7 @@ Html pointsTable(const Result& r) {
           std::string("Tolerance (% of span)"), std::string("Verdict")}) {
         head += tag("th", heading);
     }
-    Html rows = tag("tr", head) + kLine;
+    Html rows = tag("tr", head) + newline();
     for (const Point& p : r.points) {
         const PointText t = pointText(r, p);
         Html cells = tag("td", std::to_string(p.index)) +
@@ -158,24 +155,24 @@ Html pointsTable(const Result& r) {
                      badge(p.verdict) + (p.beyondRange ? " beyond the range" : ""));
         rows += (p.verdict == Verdict::Fail ? tag("tr", {{"class", "failed"}}, cells)
                                             : tag("tr", cells)) +
-                kLine;
+                newline();
     }
-    return tag("table", {{"class", "points"}}, kLine + rows) + kLine;
+    return tag("table", {{"class", "points"}}, newline() + rows) + newline();
 }
 
 Html section(const Result& r) {
     Html content = tag("h2", r.text1 + (r.text2.empty() ? "" : " · " + r.text2) + " · " +
                                  sideName(r) + " " + badge(r.verdict)) +
-                   kLine;
+                   newline();
     Html columns = identification(r);
     if (r.problem.empty() || !r.points.empty()) columns += setupFacts(r);
-    content += tag("div", {{"class", "columns"}}, kLine + columns) + kLine;
+    content += tag("div", {{"class", "columns"}}, newline() + columns) + newline();
     if (!r.problem.empty())
-        content += tag("p", {{"class", "problem"}}, "Does not decode: " + r.problem) + kLine;
-    if (!r.points.empty()) content += pointsTable(r) + html::errorPlot(r) + kLine;
+        content += tag("p", {{"class", "problem"}}, "Does not decode: " + r.problem) + newline();
+    if (!r.points.empty()) content += pointsTable(r) + html::errorPlot(r) + newline();
     return tag("section", {{"class", "result"}, {"id", "result-" + std::to_string(r.index)}},
-               kLine + content) +
-           kLine;
+               newline() + content) +
+           newline();
 }
 
 }  // namespace
@@ -183,10 +180,10 @@ Html section(const Result& r) {
 std::string reportHtml(const std::vector<Result>& results, const ReportSource& source) {
     Html body = header(results, source);
     if (results.empty())
-        body += tag("p", "The results memory holds no calibration result.") + kLine;
+        body += tag("p", "The results memory holds no calibration result.") + newline();
     for (const Result& r : results)
         body += section(r);
-    return html::page("Calibration report", kStyle, {}, body);
+    return html::page("Calibration report", std::string(html::kScreenStyle) + kStyle, {}, body);
 }
 
 }  // namespace kvtapp
