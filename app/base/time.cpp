@@ -26,6 +26,11 @@ std::string stampText(uint32_t year, uint32_t month, uint32_t day, uint32_t hour
                        second);
 }
 
+std::string listingStampText(uint32_t year, uint32_t month, uint32_t day, uint32_t hour,
+                             uint32_t minute, uint32_t second) {
+    return fmt::format("{:02}/{:02}/{} {:02}:{:02}:{:02}", month, day, year, hour, minute, second);
+}
+
 // After H. Hinnant's algorithms for days from civil dates and back.
 int64_t dayNumber(int year, int month, int day) {
     const int64_t y = year - (month <= 2);

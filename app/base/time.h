@@ -18,6 +18,10 @@ std::string localFileTime();
 std::string stampText(uint32_t year, uint32_t month, uint32_t day, uint32_t hour, uint32_t minute,
                       uint32_t second);
 
+// The same time as MEMdump's listing writes it, month first: "05/02/2024 14:10:00".
+std::string listingStampText(uint32_t year, uint32_t month, uint32_t day, uint32_t hour,
+                             uint32_t minute, uint32_t second);
+
 // Calendar days as numbers: days since 1970-01-01 in the proleptic Gregorian calendar.
 int64_t dayNumber(int year, int month, int day);
 // Today by the local calendar.

@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "base/error.h"
+#include "base/time.h"
 #include "common/files.h"
 #include "image/image.h"
 #include "kvtlnk/kvtlnk.h"
@@ -65,8 +66,8 @@ bool listedAs(const std::string& line, const ImageRecord& r) {
         return false;
     }
     const kvttools::DateStamp& s = r.stamp;
-    const std::string stamp = fmt::format("{:02}/{:02}/{} {:02}:{:02}:{:02}", s.month, s.day,
-                                          s.fullYear(), s.hour, s.minute, s.second);
+    const std::string stamp =
+        listingStampText(s.fullYear(), s.month, s.day, s.hour, s.minute, s.second);
     return index == uint32_t(r.index) && kindValue == r.kind && versionValue == r.version &&
            line.compare(versionEnd + 2, std::string::npos, stamp) == 0;
 }
