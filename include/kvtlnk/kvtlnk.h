@@ -811,7 +811,10 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMendTask(void);
  * @ingroup build
  * Reports the bytes the image takes in the calibrator's memories: the records of both memories
  * and their headers, 44 bytes for an empty image. Each of the calibrator's memories holds
- * 1,048,576 bytes. Returns nothing.
+ * 1,048,576 bytes. Each memory of the image holds records of at most sixteen times that,
+ * 16,777,216 bytes counted as here (24 bytes a record and its data rounded up to even): a call
+ * that would add a record past it returns KVTLNK_E_IMAGE (2012), as for a full image. Returns
+ * nothing.
  * @param[out] bytes  the byte count; NULL: nothing is done.
  * @see MEMstats, KVTmemstats
  */

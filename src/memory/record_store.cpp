@@ -82,7 +82,7 @@ uint8_t* RecordStore::reserveBytes(int32_t n) {
 
 int32_t RecordStore::seekWrite(int32_t offset) {
     if (!pending_) return 0;
-    writePos_ = std::clamp(offset, 0, dataRoom() - 1);
+    writePos_ = std::clamp(offset, 0, std::max(0, dataRoom() - 1));
     return writePos_;
 }
 
