@@ -15,3 +15,12 @@ function(kvtlnk_read_exports decorated_var plain_var)
     set(${decorated_var} ${decorated} PARENT_SCOPE)
     set(${plain_var} ${plain} PARENT_SCOPE)
 endfunction()
+
+# The extension's entry points, read from src/kvtlnk_ext.def (one name a line): into NAMES_VAR.
+function(kvtlnk_read_extension names_var)
+    set(def ${PROJECT_SOURCE_DIR}/src/kvtlnk_ext.def)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def})
+    file(STRINGS ${def} lines REGEX "^[ \t]+[A-Za-z0-9]+$")
+    list(TRANSFORM lines STRIP)
+    set(${names_var} ${lines} PARENT_SCOPE)
+endfunction()

@@ -37,7 +37,10 @@ def write_codes(header, messages, out):
 
 
 # The groups in the order of the reference; each has a file group__NAME.xml.
-GROUPS = ["session", "build", "read", "results", "setup", "readings", "logs", "codes"]
+GROUPS = ["session", "build", "read", "results", "setup", "readings", "logs", "extension",
+          "codes"]
+# The header of each group's calls, when it is not kvtlnk.h.
+HEADERS = {"extension": "kvtlnk_ext.h"}
 
 
 def esc(text):
@@ -164,7 +167,8 @@ def write_man(xmldir, outdir, version):
                                                           "".join(extra.get("SEE ALSO", []))))
             sections = [
                 ("NAME", "%s \\- %s" % (name, first_sentence(desc))),
-                ("SYNOPSIS", ".nf\n.B #include <kvtlnk/kvtlnk.h>\n.PP\n%s\n.fi" % esc(signature)),
+                ("SYNOPSIS", ".nf\n.B #include <kvtlnk/%s>\n.PP\n%s\n.fi" %
+                 (HEADERS.get(group_name, "kvtlnk.h"), esc(signature))),
                 ("DESCRIPTION", desc),
                 ("PARAMETERS", "\n".join(extra.get("PARAMETERS", []))),
                 ("RETURN VALUE", "\n".join(extra.get("RETURN VALUE", []))),
@@ -180,7 +184,8 @@ def write_man(xmldir, outdir, version):
     compat = ET.parse(pathlib.Path(xmldir, "group__compat.xml")).getroot().find("compounddef")
     sections = [("NAME", "kvtlnk \\- support library for the K27 process calibrator"),
                 ("SYNOPSIS", ".nf\n.B #include <kvtlnk/kvtlnk.h>\n"
-                             ".B #include <kvtlnk/kvtlnk_messages.h>\n.fi"),
+                             ".B #include <kvtlnk/kvtlnk_messages.h>\n"
+                             ".B #include <kvtlnk/kvtlnk_ext.h>\n.fi"),
                 ("DESCRIPTION", blocks(main.find("detaileddescription"), {})),
                 ("CALLS", "\n".join(overview)),
                 ("COMPATIBILITY NOTES", blocks(compat.find("detaileddescription"), {}))]

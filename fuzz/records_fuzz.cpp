@@ -1,10 +1,12 @@
-// Every record kind through every reading call: the pieces make both memories
+// Every record kind through every reading call, and the extension's (the records a result rests
+// on, each record back as bytes): the pieces make both memories
 // (fuzz_support.h), then each call reads each index, and a setup that loads is read back.
 #include <algorithm>
 
 #include "api/library.h"
 #include "fuzz_support.h"
 #include "kvtlnk/kvtlnk.h"
+#include "kvtlnk/kvtlnk_ext.h"
 
 using namespace kvtlnk;
 
@@ -41,6 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char a[64], b[64], c[64];
     uint32_t u[3] = {};
     float f[5] = {}, points[64];
+    static uint8_t bytes[KVX_RECORD_SIZE_MAX];
     int32_t n = 0;
     for (int32_t i = -1; i <= last; ++i) {
         MEMpDir(i, u, u, u, u, u, u, u);
@@ -60,6 +63,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         MEMasflInfo(i, u, u + 1, u + 2);
         MEMtagidInfo(static_cast<uint32_t>(i), a, b, c);
         if (STArestore(i) == KVTLNK_OK) readSetup();
+        int32_t at = 0;
+        for (uint32_t role = KVX_ROLE_SETUP; role <= KVX_ROLE_TAG; ++role)
+            KVXresultRecord(i, role, u, &at);
+        for (uint32_t memory : {KVX_PROCEDURE, KVX_RESULTS})
+            KVXreadRecord(memory, i, u, u + 1, bytes, u + 2, bytes, sizeof bytes);
     }
     return 0;
 }

@@ -15,7 +15,10 @@ tests=(binutils libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3
 # The check of the bash completion, which uses its functions.
 tests+=(bash-completion)
 # The reference (Doxygen) and the Python package's tests, which install it offline with pip.
-tests+=(doxygen python3-pytest python3-setuptools python3-wheel python3-pip)
+tests+=(doxygen python3-pytest python3-setuptools python3-wheel python3-pip python3-venv)
+# The .NET binding: compiled and tested with Mono (mcs, the runtime, the framework's reference
+# assemblies).
+tests+=(mono-devel)
 # The calibration report's test renders it in a browser; the certificates' tests print PDF with
 # it and read the PDF back with poppler's pdftotext, pdfinfo and pdftoppm.
 tests+=(chromium poppler-utils)

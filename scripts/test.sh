@@ -44,6 +44,8 @@ cmake --install build --prefix "$prefix" >/dev/null
 test -f "$prefix/share/bash-completion/completions/kvtlnk"
 # The commented sample lab file is installed, and is a lab file the tool reads.
 "$prefix/bin/kvtlnk" --lab "$prefix/share/doc/kvtlnk/lab.toml" lab check >/dev/null
+# The installed C example builds outside the tree against the prefix (pkg-config's paths clean).
+bash tests/examples/installed_example.sh "$prefix" "$prefix/bin/kvtsim"
 for tool in kvtlnk kvtsim; do
     page="$prefix/share/man/man1/$tool.1"
     warnings=$(LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)

@@ -11,14 +11,20 @@
  *
  * Without an instrument, run the emulator in another terminal and give its port:
  *
- *     build/tools/emulator/kvtsim --run --link /tmp/k27 &
- *     build/examples/c/calibrate /tmp/k27
+ *     kvtsim --run --link /tmp/k27 &
+ *     ./calibrate /tmp/k27
  *
  * (kvtsim --run performs the downloaded tests at once, as the calibrator's user would in the
  * field, so the upload brings results back.) A download replaces the calibrator's procedure
  * memory and empties its results memory: while the calibrator holds results, calibrate stops
  * before sending anything, unless --discard-results says they may go (save them first, for
  * example with kvtlnk upload --out FILE).
+ *
+ * It builds against the installed library with the CMakeLists.txt beside it:
+ *
+ *     cmake -S . -B build -DCMAKE_PREFIX_PATH=/usr/local && cmake --build build
+ *
+ * or with pkg-config: cc -std=c99 -o calibrate calibrate.c $(pkg-config --cflags --libs kvtlnk)
  */
 #include <math.h>
 #include <stdio.h>
@@ -27,13 +33,14 @@
 #include "kvtlnk/kvtlnk.h"
 #include "kvtlnk/kvtlnk_messages.h"
 
-/* Prints a failed call with its result code and text. Warnings (100-105) are printed too but
- * count as success: the call did its work. */
+/* Prints a failed call with its result code and text. Success is not always 0: warnings
+ * (100-105) are printed too but count as success, since the call did its work, and STAinit()
+ * returns 1. KVTLNK_FAILED() is true for errors only. */
 static int ok(const char* call, uint32_t rc) {
     if (rc == KVTLNK_OK) return 1;
-    fprintf(stderr, "%s: %s %u: %s\n", call, rc < 2000 ? "warning" : "error", (unsigned)rc,
-            kvtlnkMessage(rc));
-    return rc < 2000;
+    fprintf(stderr, "%s: %s %u: %s\n", call, KVTLNK_FAILED(rc) ? "error" : "warning",
+            (unsigned)rc, kvtlnkMessage(rc));
+    return !KVTLNK_FAILED(rc);
 }
 
 /* Identifies the calibrator; resultItems receives the number of items its results memory

@@ -21,9 +21,11 @@
  * strings in the calibrator's character set. The library holds one session, one memory image
  * and one setup per process and takes no lock: call it from one thread at a time.
  *
- * Output buffers: names and template texts need 33 bytes, strategy names 21, identification
- * texts (KVTgetK2x) 128, display strings KVTLNK_DISPLAY_STRING_SIZE, function/sensor/unit
- * names KVTLNK_NAME_SIZE, the version KVTLNK_VERSION_SIZE.
+ * Output buffers: each parameter's page names the size its buffer needs, a constant of this
+ * header (KVTLNK_TEXT_SIZE for names and template texts, KVTLNK_STRATEGY_NAME_SIZE,
+ * KVTLNK_MODEL_SIZE and the other identification texts of KVTgetK2x, KVTLNK_DISPLAY_STRING_SIZE,
+ * KVTLNK_NAME_SIZE for function, sensor and unit names, KVTLNK_VERSION_SIZE ...) or another
+ * parameter of the call (MEMpromptDefnInfo's textSize).
  */
 #ifndef KVTLNK_KVTLNK_H
 #define KVTLNK_KVTLNK_H
@@ -232,12 +234,39 @@
  * terminator included. */
 #define KVTLNK_NAME_SIZE 15
 /** @ingroup readings
- * The first text of STAgetPressure (up to 15 characters); the second takes up to 9 (10 bytes). */
+ * The first text of STAgetPressure (up to 15 characters), terminator included. */
 #define KVTLNK_PRESSURE_TEXT_SIZE 16
+/** @ingroup readings
+ * The second text of STAgetPressure (up to 9 characters), terminator included. */
+#define KVTLNK_PRESSURE_TEXT2_SIZE 10
+/** @ingroup readings
+ * The buffers of STAgetTempUnits, STAgetPresUnits, STAgetTempStd and STAgetTref's mode,
+ * terminator included. */
+#define KVTLNK_SETTING_SIZE 16
 /** @ingroup session
  * KVTversion's buffer, terminator included: "1.1" takes 4 bytes, and there is room for a
  * version such as "1.10" or "10.10". */
 #define KVTLNK_VERSION_SIZE 8
+/** @ingroup session
+ * KVTgetK2x's model text buffer, terminator included (longer texts are cut to 127
+ * characters). */
+#define KVTLNK_MODEL_SIZE 128
+/** @ingroup session
+ * KVTgetK2x's serial-number (ident3) buffer, terminator included. */
+#define KVTLNK_IDENT3_SIZE 128
+/** @ingroup session
+ * KVTgetK2x's firmware version buffer, terminator included. */
+#define KVTLNK_FIRMWARE_SIZE 128
+/** @ingroup read
+ * The buffers of task, prompt and prompt-definition names and of template and tag texts: up to
+ * 32 characters and the terminator. Longer texts of uploaded records are cut to fit. */
+#define KVTLNK_TEXT_SIZE 33
+/** @ingroup read
+ * The buffer of a strategy name: up to 20 characters and the terminator. */
+#define KVTLNK_STRATEGY_NAME_SIZE 21
+/** @ingroup read
+ * The longest directory path MEMdump takes, in characters; a longer one writes nothing. */
+#define KVTLNK_DUMP_PATH_MAX 238
 /** @ingroup results
  * MEMasflInfo's task index when no task starts before the setup the result names. */
 #define KVTLNK_NO_TASK_BEFORE 0x7FFFFFFFu
@@ -549,10 +578,12 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTclose(void);
  * @ingroup session
  * Asks the calibrator who it is and how many items its memories hold. Its display shows
  * "Identifying K27" meanwhile.
- * @param[out] model            the model text, e.g. "ORVAN K27"; 128 bytes (longer texts are
- *                              cut to 127 characters).
- * @param[out] ident3           the calibrator's serial number, e.g. "SN270001"; 128 bytes.
- * @param[out] firmwareVersion  the firmware version text, e.g. "V1.2.0"; 128 bytes.
+ * @param[out] model            the model text, e.g. "ORVAN K27"; KVTLNK_MODEL_SIZE bytes
+ *                              (longer texts are cut to 127 characters).
+ * @param[out] ident3           the calibrator's serial number, e.g. "SN270001"; KVTLNK_IDENT3_SIZE
+ *                              bytes.
+ * @param[out] firmwareVersion  the firmware version text, e.g. "V1.2.0";
+ *                              KVTLNK_FIRMWARE_SIZE bytes.
  * @param[out] edValue          the capacity of each of the calibrator's memories in bytes, as
  *                              its extended report gives it (1,048,576 on a K27).
  * @param[out] procItems        the number of items in its procedure memory, as the
@@ -722,8 +753,8 @@ KVTLNK_API void KVTLNK_CALL MEMclear(void);
  * @param[out] index   receives the strategy's procedure index, for MEMtemplate; may be NULL.
  * @param[in]  name    1 to 20 characters, in the calibrator's character set.
  * @param[in]  count   the number of points, 1 to 32,000.
- * @param[in]  points  count points, each 0.0 (the low end of the span) to 3.0 (three spans
- *                     up); 1.0 is the high end. Stored to 1/10,000.
+ * @param[in]  points  count floats, the points, each 0.0 (the low end of the span) to 3.0
+ *                     (three spans up); 1.0 is the high end. Stored to 1/10,000.
  * @return KVTLNK_OK; KVTLNK_E_TOO_LONG (2024) for a name over 20 characters;
  *         KVTLNK_E_ARGUMENT (2013) for a NULL name, or NULL points with a count above 0;
  *         KVTLNK_E_IMAGE (2012) for an empty name, a count outside 1 to 32,000, a strategy of
@@ -829,11 +860,12 @@ KVTLNK_API void KVTLNK_CALL MEMused(uint32_t* bytes);
 KVTLNK_API void KVTLNK_CALL MEMstats(uint32_t* procedureRecords, uint32_t* resultRecords);
 
 /* ---- MEM: reading the image ----
- * Caller buffers: task, prompt and prompt-definition names and both template texts 33 bytes;
- * strategy names 21 bytes; MEMstrategyInfo's points maxPoints floats; MEMpromptDefnInfo's text
- * textSize bytes (the text is cut to textSize - 1 characters). Texts of uploaded records that
- * are longer are cut to these sizes. MEMdump takes a directory path of at most 238 characters
- * (a longer one writes nothing); the directory must exist. */
+ * Caller buffers: task, prompt and prompt-definition names and both template texts
+ * KVTLNK_TEXT_SIZE bytes; strategy names KVTLNK_STRATEGY_NAME_SIZE bytes; MEMstrategyInfo's
+ * points maxPoints floats; MEMpromptDefnInfo's text textSize bytes (the text is cut to
+ * textSize - 1 characters). Texts of uploaded records that are longer are cut to these sizes.
+ * MEMdump takes a directory path of at most KVTLNK_DUMP_PATH_MAX characters (a longer one
+ * writes nothing); the directory must exist. */
 /**
  * @ingroup read
  * The directory entry of a record of the image's procedure memory: what it is, and when it was
@@ -887,7 +919,7 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMrDir(int32_t index, uint32_t* code, uint32_t*
  * @ingroup read
  * The name of the task a task-start record begins.
  * @param[in]  index     procedure index of a task start (directory code 33).
- * @param[out] name      the task's name; 33 bytes. May be NULL.
+ * @param[out] name      the task's name; KVTLNK_TEXT_SIZE bytes. May be NULL.
  * @param[out] taskWord  the task's word, 0 to 65,535 (0 for tasks this library made; the
  *                       calibrator's value after an upload). May be NULL.
  * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when the record is missing, is not a task start or
@@ -900,11 +932,11 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMtaskInfo(int32_t index, char* name, uint32_t*
  * A strategy's name and points. A record of another kind whose bytes read as a strategy is
  * reported as one: check the directory code (36) first.
  * @param[in]  index      procedure index of a strategy.
- * @param[out] name       the strategy's name; 21 bytes. May be NULL.
+ * @param[out] name       the strategy's name; KVTLNK_STRATEGY_NAME_SIZE bytes. May be NULL.
  * @param[out] count      the number of points it has. May be NULL.
  * @param[in]  maxPoints  how many points the points buffer takes.
- * @param[out] points     the first min(count, maxPoints) points, as fractions of the span
- *                        (0.0 low end, 1.0 high end). May be NULL.
+ * @param[out] points     maxPoints floats: the first min(count, maxPoints) points, as
+ *                        fractions of the span (0.0 low end, 1.0 high end). May be NULL.
  * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when there is no record at the index or it does not
  *         read as a strategy (the outputs are not touched).
  * @see MEMstrategyDefn, MEMclear
@@ -917,8 +949,8 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMstrategyInfo(int32_t index, char* name, int32
  * @param[in]  index          procedure index of a template (directory code 37).
  * @param[out] strategyIndex  procedure index of its strategy. May be NULL.
  * @param[out] flag           1 when the test is marked, else 0. May be NULL.
- * @param[out] text1          the first text; 33 bytes. May be NULL.
- * @param[out] text2          the second text; 33 bytes. May be NULL.
+ * @param[out] text1          the first text; KVTLNK_TEXT_SIZE bytes. May be NULL.
+ * @param[out] text2          the second text; KVTLNK_TEXT_SIZE bytes. May be NULL.
  * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when the record is missing, is not a template, is
  *         damaged, or its strategy does not read (the outputs are not touched).
  * @see MEMtemplate, MEMtemplateState, MEMstrategyInfo
@@ -941,7 +973,8 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMtemplateState(int32_t index);
  * @ingroup read
  * The prompt definition a prompt step shows.
  * @param[in]  index  procedure index of a prompt step (directory code 34).
- * @param[out] name   the name of its prompt definition; 33 bytes. May be NULL.
+ * @param[out] name   the name of its prompt definition; KVTLNK_TEXT_SIZE
+ *                    bytes. May be NULL.
  * @return KVTLNK_OK; KVTLNK_E_RECORD (2014) when the record is missing, is not a prompt step,
  *         or no prompt definition of its name exists: name is then empty.
  * @see MEMprompt, MEMpromptDefnInfo
@@ -951,7 +984,7 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMpromptInfo(int32_t index, char* name);
  * @ingroup read
  * A prompt definition's name and text.
  * @param[in]  index       procedure index of a prompt definition (directory code 32).
- * @param[out] name        its name; 33 bytes. May be NULL.
+ * @param[out] name        its name; KVTLNK_TEXT_SIZE bytes. May be NULL.
  * @param[out] textLength  the number of characters written to text. May be NULL.
  * @param[in]  textSize    the size of the text buffer in bytes, at least 1; a longer text is
  *                         cut to textSize - 1 characters.
@@ -974,7 +1007,8 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMpromptDefnInfo(int32_t index, char* name, uin
  * nothing: a listing that cannot be created skips its memory, a data file that cannot be
  * created ends that memory's data files. The image is not changed.
  * @param[in] directory  an existing directory that only the application's user can write to,
- *                       without a trailing separator, of at most 238 characters (a longer
+ *                       without a trailing separator, of at most KVTLNK_DUMP_PATH_MAX
+ *                       (238) characters (a longer
  *                       path, or NULL, writes nothing).
  * @see MEMpDir, MEMrDir
  */
@@ -1052,9 +1086,10 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMasflInfo(int32_t index, uint32_t* taskIndex,
  * The three tag texts that name the item a calibration result was taken on: those of the
  * tag record right after the result (the calibrator's tag, then the test's two texts).
  * @param[in]  index  results index of the result.
- * @param[out] text1  first text, 33 bytes (longer texts are cut); empty on failure.
- * @param[out] text2  second text, 33 bytes.
- * @param[out] text3  third text, 33 bytes. Outputs may be NULL.
+ * @param[out] text1  first text, KVTLNK_TEXT_SIZE bytes (longer texts are cut); empty
+ *                    on failure.
+ * @param[out] text2  second text, KVTLNK_TEXT_SIZE bytes.
+ * @param[out] text3  third text, KVTLNK_TEXT_SIZE bytes. Outputs may be NULL.
  * @return KVTLNK_OK; KVTLNK_E_NO_TAG (2026) when the next record is missing, is not a tag
  *         record, or does not hold three terminated texts.
  * @see MEMcalResult, MEMtemplate
@@ -1425,7 +1460,8 @@ KVTLNK_API void KVTLNK_CALL STAgetTestTolerance(float* tolerance);
  * its first (at offset 0).
  * @param[out] text1    the module's second text, up to 15 characters;
  *                      KVTLNK_PRESSURE_TEXT_SIZE bytes.
- * @param[out] text2    the module's first text, up to 9 characters; 10 bytes.
+ * @param[out] text2    the module's first text, up to 9 characters;
+ *                      KVTLNK_PRESSURE_TEXT2_SIZE bytes.
  * @param[out] present  1 when a pressure module is attached, else 0.
  * @see STAgetPresUnits, STAgetInput
  */
@@ -1435,7 +1471,8 @@ KVTLNK_API void KVTLNK_CALL STAgetPressure(char* text1, char* text2, uint32_t* p
  * Reports the units temperatures are shown in: those of the input when it measures "tc" or an
  * RTD, else those of the output when it sources one, else the setup's temperature units.
  * @param[out] units  receives "celsius" or "fahrenheit" (an empty text for a units code without
- *                    a name, as a damaged restored setup may hold); 16 bytes.
+ *                    a name, as a damaged restored setup may hold);
+ *                    KVTLNK_SETTING_SIZE bytes.
  * @return units, or NULL (and nothing done) when units is NULL.
  * @see STAsetTempUnits
  */
@@ -1445,7 +1482,7 @@ KVTLNK_API char* KVTLNK_CALL STAgetTempUnits(char* units);
  * Reports the units pressures are shown in: those of a pressure input, else of a pressure
  * output, else the setup's pressure units.
  * @param[out] units  receives "psi", "mm_hg", "in_hg", "in_h2o", "ft_h2o", "bar" or "kpa" (an
- *                    empty text for a code without a name); 16 bytes.
+ *                    empty text for a code without a name); KVTLNK_SETTING_SIZE bytes.
  * @return units, or NULL (and nothing done) when units is NULL.
  * @see STAsetPresUnits
  */
@@ -1454,7 +1491,7 @@ KVTLNK_API char* KVTLNK_CALL STAgetPresUnits(char* units);
  * @ingroup setup
  * Reports the temperature standard of the sensor curves.
  * @param[out] standard  receives "its90" or "ipts68" (an empty text for a code without a name);
- *                       16 bytes.
+ *                       KVTLNK_SETTING_SIZE bytes.
  * @return standard, or NULL (and nothing done) when standard is NULL.
  * @see STAsetTempStd
  */
@@ -1463,7 +1500,7 @@ KVTLNK_API char* KVTLNK_CALL STAgetTempStd(char* standard);
  * @ingroup setup
  * Reports the reference junction: the input side's mode and the temperature that applies.
  * @param[out] mode         receives "measure" or "user" (an empty text for a code without a
- *                          name); 16 bytes.
+ *                          name); KVTLNK_SETTING_SIZE bytes.
  * @param[out] temperature  receives the junction temperature held for the input side when the
  *                          input is "tc", else the one held for the output side when the output
  *                          is "tc" (each in the temperature units current when it was set; a

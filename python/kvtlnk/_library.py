@@ -6,7 +6,7 @@ import operator
 import os
 import pathlib
 
-from ._header import PROTOTYPES, TEXTS, UNKNOWN_TEXT
+from ._header import BUFFER_SIZES, EXTENSION, PROTOTYPES, TEXTS, UNKNOWN_TEXT
 from .errors import ArgumentError, LibraryNotFoundError, error_class
 
 _PACKAGE = pathlib.Path(__file__).resolve().parent
@@ -39,16 +39,20 @@ def library_path():
 
 
 def bind(handle):
-    """Sets the prototype of every call of the header on a loaded library; raises
-    LibraryNotFoundError when the library lacks one (it is not the library this package was
-    built with)."""
-    missing = [name for name in PROTOTYPES if not hasattr(handle, name)]
+    """Sets the prototype of every call of the headers on a loaded library; raises
+    LibraryNotFoundError when the library lacks one of kvtlnk.h (it is not the library this
+    package was built with). The extension's calls are bound where the library has them (the
+    32-bit drop-in DLL has none)."""
+    missing = [name for name in PROTOTYPES
+               if name not in EXTENSION and not hasattr(handle, name)]
     if missing:
         raise LibraryNotFoundError(
             None, "kvtlnk", "%s lacks %s: not the kvtlnk library this package was built with; "
             "set KVTLNK_LIBRARY to the path of that library"
             % (getattr(handle, "_name", handle), ", ".join(missing)))
     for name, (restype, argtypes, _) in PROTOTYPES.items():
+        if not hasattr(handle, name):
+            continue
         function = getattr(handle, name)
         function.restype, function.argtypes = restype, argtypes
     return handle
@@ -77,8 +81,17 @@ def lib():
 
 
 def message(code):
-    """The library's text for a result code: what happened and what to do."""
+    """The library's text for a result code: what happened and what to do (KVXmessage; the
+    description's text where the library lacks the extension)."""
+    handle = lib()
+    if hasattr(handle, "KVXmessage"):
+        return handle.KVXmessage(code & 0xFFFFFFFF).decode("ascii")
     return TEXTS.get(code, UNKNOWN_TEXT)
+
+
+def buffer(call, parameter):
+    """A buffer of the size the headers give for a call's text output."""
+    return ctypes.create_string_buffer(BUFFER_SIZES[(call, parameter)])
 
 
 def f32(value):

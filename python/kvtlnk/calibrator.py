@@ -1,5 +1,4 @@
 """The session with a K27 calibrator on a serial port."""
-import ctypes
 import functools
 import math
 import operator
@@ -9,6 +8,7 @@ from dataclasses import dataclass
 from numbers import Real
 
 from . import _backup, _library, _ports
+from . import image as _image
 from .charset import decode
 from .errors import ResultsWouldBeLostError, SessionError, SessionInUseError
 
@@ -173,7 +173,8 @@ class Calibrator:
     def identify(self):
         """Asks the calibrator who it is and what its memories hold; returns an
         :class:`Identity`."""
-        model, serial, firmware = (ctypes.create_string_buffer(128) for _ in range(3))
+        model, serial, firmware = (_library.buffer("KVTgetK2x", p)
+                                   for p in ("model", "ident3", "firmwareVersion"))
         counts = [c_uint32() for _ in range(3)]
         _library.call("KVTgetK2x", model, serial, firmware, *map(byref, counts))
         return Identity(decode(model.value), decode(firmware.value), decode(serial.value),
@@ -214,7 +215,8 @@ class Calibrator:
         """Copies both of the calibrator's memories into the library's image, replacing what
         it held; read them with :class:`~kvtlnk.Image`. ``progress(done, total)`` is called
         after each item. Returns the number of items fetched."""
-        return self._transfer("KVTuplStart", "KVTuplStep", progress)
+        with _image.uploading():
+            return self._transfer("KVTuplStart", "KVTuplStep", progress)
 
     @_session
     def clear(self, *, backup=None, discard_results=False):

@@ -2,6 +2,7 @@
 import contextlib
 import ctypes
 import datetime
+import operator
 import os
 from ctypes import byref, c_float, c_int32, c_uint32
 from dataclasses import dataclass
@@ -16,6 +17,41 @@ _NAME = 33  # task, prompt and prompt-definition names, template and tag texts
 _STRATEGY_NAME = 21
 _PROMPT_TEXT = 65536  # more than a record holds
 _NO_TASK = (0xFFFFFFFF, 0x7FFFFFFF)
+_STRATEGY_CODE = 36
+_SETUP_CODE = 0  # the directory code of a saved setup (and of records the library does not name)
+
+# What the results memory of the image holds: None before any upload, else "complete" or
+# "partial" (an upload that stopped part-way). Every Image works on the process's one image.
+_upload = None
+
+
+@contextlib.contextmanager
+def uploading():
+    """Marks the image as filled by an upload: complete when the block ends without an error,
+    partial when it raises."""
+    global _upload
+    _upload = "partial"
+    yield
+    _upload = "complete"
+
+
+def _whole(index):
+    """An index that fits the uint32_t of MEMtemplate."""
+    try:
+        return 0 <= operator.index(index) < 2**32
+    except TypeError:
+        return False
+
+
+def _ranges(indices):
+    """"0-8, 12, 14-15" for [0, ..., 8, 12, 14, 15]."""
+    spans = []
+    for index in indices:
+        if spans and index == spans[-1][1] + 1:
+            spans[-1][1] = index
+        else:
+            spans.append([index, index])
+    return ", ".join(str(a) if a == b else "%d-%d" % (a, b) for a, b in spans)
 
 
 @dataclass(frozen=True)
@@ -180,7 +216,9 @@ class Image:
 
     def clear(self):
         """Empties both memories and lays down the nine standard strategies."""
+        global _upload
         _library.call("MEMclear")
+        _upload = None
 
     def strategy(self, name, points):
         """Defines a strategy (name up to 20 characters; points 0.0 to 3.0, 1 to 32,000 of
@@ -230,9 +268,34 @@ class Image:
     def test(self, strategy, setup, text1, text2="", flagged=False):
         """Adds a test: the strategy's procedure index, the saved setup's index
         (:meth:`kvtlnk.Setup.save`, which needs input and output scales), the two texts that
-        name the item tested (up to 32 characters each) and the flag."""
+        name the item tested (up to 32 characters each) and the flag. A strategy or setup
+        index that names no strategy or saved setup of the image raises
+        :class:`~kvtlnk.ArgumentError` naming the indices it holds: the calibrator would skip
+        such a test and record nothing."""
+        if _whole(strategy) and _whole(setup):  # else the call refuses what does not fit
+            self._expect("Image.test", "strategy", strategy, _STRATEGY_CODE)
+            self._expect("Image.test", "setup", setup, _SETUP_CODE)
         _library.call("MEMtemplate", strategy, int(bool(flagged)), encode(text1), encode(text2),
                       setup)
+
+    def _expect(self, call, what, index, code):
+        """Refuses an index that is not a procedure record with this directory code."""
+        count = self.counts()[0]
+        if index < count and self._code(index) == code:
+            return
+        held = [i for i in range(count) if self._code(i) == code]
+        if held:
+            where = "the image holds " + _ranges(held)
+        elif code == _SETUP_CODE:
+            where = "the image holds none: save one first (Setup.save)"
+        else:
+            where = "the image holds none: clear() lays down the standard ones"
+        _library.refuse(call, "no %s %r, %s" % (what, index, where))
+
+    def _code(self, index):
+        code = c_uint32()
+        _library.call("MEMpDir", index, byref(code), *[None] * 6)
+        return code.value
 
     def used_bytes(self):
         """Bytes the image takes in the calibrator's memories (44 when empty)."""
@@ -300,7 +363,16 @@ class Image:
 
     def results(self):
         """Every calibration result of the results memory, as :class:`CalResult`. Reading a
-        result loads its setup into the library's setup (:meth:`kvtlnk.Setup.load_result`)."""
+        result loads its setup into the library's setup (:meth:`kvtlnk.Setup.load_result`).
+
+        Raises :class:`~kvtlnk.ImageError` before any upload (or after :meth:`clear`), and
+        after an upload that stopped part-way: the image then holds no results, or only some,
+        which an empty list would hide."""
+        if _upload != "complete":
+            raise ImageError(None, "Image.results", {
+                None: "no upload yet: the image holds the calibrator's results only after "
+                      "Calibrator.upload()",
+                "partial": "the last upload stopped part-way: upload again"}[_upload])
         return [self.result(e.index, e.stamp) for e in self.directory("results")
                 if e.code in (1, 2)]
 

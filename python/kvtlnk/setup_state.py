@@ -11,7 +11,7 @@ from .charset import decode, encode
 from .errors import ArgumentError, KvtlnkError, SettingChangedError
 
 _NAME = _header.NAME_SIZE  # function, sensor, unit and mode names
-_DISPLAY = 43  # display strings
+_DISPLAY = _header.DISPLAY_STRING_SIZE  # display strings
 
 
 def _name(call, argument, value):
@@ -367,7 +367,11 @@ class Setup:
                               *(bool(f.value) for f in flags), *(_library.f32(v.value) for v in values)))
         automatic, high = c_uint32(), c_float()
         lib.STAgetInputRange(byref(automatic), byref(high))
-        loop, temp_units, pres_units, standard, mode = _names(5, 16)
+        loop, temp_units, pres_units, standard, mode = (
+            _library.buffer(call, parameter) for call, parameter in (
+                ("STAgetLoopPower", "loopPower"), ("STAgetTempUnits", "units"),
+                ("STAgetPresUnits", "units"), ("STAgetTempStd", "standard"),
+                ("STAgetTref", "mode")))
         lib.STAgetLoopPower(loop)
         scaled = [c_uint32(), c_float(), c_float(), c_uint32(), c_float(), c_float()]
         lib.STAgetScaled(*map(byref, scaled))
@@ -380,7 +384,7 @@ class Setup:
         lib.STAgetTempStd(standard)
         tref = c_float()
         lib.STAgetTref(mode, byref(tref))
-        text1, text2 = _names(2, 16)
+        text1, text2 = (_library.buffer("STAgetPressure", p) for p in ("text1", "text2"))
         present = c_uint32()
         lib.STAgetPressure(text1, text2, byref(present))
         v = [_library.f32(s.value) for s in scaled + scales]

@@ -61,3 +61,20 @@ def test_installed_package_finds_the_installed_library(installed):
 
     shutil.copy(os.path.join(prefix_lib, "libkvtlnk.so.1"), package)  # its own folder first
     assert probe(installed, LD_LIBRARY_PATH=prefix_lib)[1] == str(package / "libkvtlnk.so.1")
+
+
+def test_the_readme_install_works_as_written(tmp_path):
+    """The commands of python/README.md, run as written from a folder that holds a copy of
+    build/python, with Debian's interpreter whatever python3 comes first on the PATH."""
+    readme = (BUILD / "python" / "README.md").read_text()
+    commands = readme.split("```sh\n", 1)[1].split("```", 1)[0].splitlines()
+    shutil.copytree(BUILD / "python", tmp_path / "build" / "python")
+    env = {k: v for k, v in os.environ.items() if k != "PYTHONPATH"}
+    env.update(PIP_ROOT_USER_ACTION="ignore", PIP_NO_INDEX="1")
+    for command in commands:
+        subprocess.run(command, shell=True, cwd=tmp_path, check=True, env=env,
+                       stdout=subprocess.DEVNULL)
+    done = subprocess.run([str(tmp_path / "k27" / "bin" / "python"), "-c",
+                           "import kvtlnk; print(kvtlnk.__file__)"], cwd="/", env=env,
+                          capture_output=True, text=True, check=True)
+    assert done.stdout.startswith(str(tmp_path / "k27"))

@@ -123,7 +123,7 @@ template <class Result>
 Result refusal(Refusal why) {
     if constexpr (std::is_same_v<Result, uint32_t>) {
         return why == Refusal::Argument ? KVTLNK_E_ARGUMENT : KVTLNK_E_IMAGE;
-    } else if constexpr (std::is_same_v<Result, char*>) {
+    } else if constexpr (std::is_same_v<Result, char*> || std::is_same_v<Result, const char*>) {
         return nullptr;
     } else {
         static_assert(std::is_void_v<Result>, "a call returns a code, a text or nothing");

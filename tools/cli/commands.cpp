@@ -17,6 +17,7 @@
 #include "lab_commands.h"
 #include "ports.h"
 #include "show.h"
+#include "sim_commands.h"
 #include "simulator.h"
 #include "table.h"
 
@@ -165,6 +166,7 @@ void uploadCommand(const Context& context, const std::string& out, bool store) {
     session.upload(progress, file ? out + " was not written" : "");
     ImageDocument image = captureImage();
     image.calibrator = calibratorJson(session);
+    if (session.simulator() && image.results.empty()) std::cerr << emptyEmulatorNote() << "\n";
     if (store) return storeUpload(context, image, session.portName(), file);
     if (!file) {
         if (context.json) {

@@ -94,7 +94,10 @@ void demoCommand(const Context& context, bool confirmed, const std::string& repo
                          plural(sample.setups.size(), "setup"), plural(sample.tasks.size(), "task"),
                          plural(sent.procedure.size(), "record")));
 
-    Session session(context.port);
+    // The demo's emulator is its own: one that kvtlnk sim start runs keeps its memories.
+    PortOptions port = context.port;
+    port.simResident = false;
+    Session session(port);
     const Identity& id = session.identity();
     say.step("Opened " + session.portName() + ": " + id.model + ", firmware " + id.firmware);
 

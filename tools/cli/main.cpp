@@ -15,6 +15,7 @@
 #include "kvtlnk/kvtlnk.h"
 #include "lab_commands.h"
 #include "ports.h"
+#include "sim_commands.h"
 #include "table.h"
 
 using namespace kvtcli;
@@ -30,7 +31,7 @@ read or written; 130 stopped by Ctrl-C (143 by SIGTERM), with what state the cal
 in.
 
 The calibrator's port: --port, else the environment's KVTLNK_PORT, else the lab file's default
-port; --port sim runs the built-in emulator.
+port; --port sim uses the emulator of kvtlnk sim start, else a new built-in one for the command.
 
 Files: a procedure description (JSON) says what download sends; an image file (JSON, written
 by upload --out and --backup) holds both memories record by record and what the library
@@ -264,6 +265,7 @@ int main(int argc, char** argv) {
     addArchiveCommands(app, context);
     addCertificateCommand(app, context);
     addLabCommands(app, context);
+    addSimCommands(app, context);
 
     try {
         app.parse(argc, argv);
@@ -277,7 +279,7 @@ int main(int argc, char** argv) {
             message = (app.remaining().empty() ? "name a command"
                                                : "unknown command \"" + app.remaining()[0] + "\"") +
                       ": identify, memstats, download, upload, clear, dump, show, results, "
-                      "report, demo, ports, archive, history, due, certificate or lab";
+                      "report, demo, ports, archive, history, due, certificate, lab or sim";
         }
         return report(CliError(kExitInput, message + " (kvtlnk --help tells more)"), json);
     } catch (const CliError& e) {

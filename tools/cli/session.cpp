@@ -8,6 +8,7 @@
 #include "interrupt.h"
 #include "kvtlnk/kvtlnk.h"
 #include "ports.h"
+#include "sim_commands.h"
 #include "simulator.h"
 
 namespace kvtcli {
@@ -15,8 +16,9 @@ namespace kvtcli {
 Session::Session(const PortOptions& options, const kvttools::MemoryFile* memories)
     : path_(options.port) {
     if (options.port == "sim") {
-        simulator_ = std::make_unique<Simulator>(options, memories);
-        path_ = simulator_->portPath();
+        resident_ = memories == nullptr && options.simResident ? residentEmulatorPort() : "";
+        if (resident_.empty()) simulator_ = std::make_unique<Simulator>(options, memories);
+        path_ = simulator_ ? simulator_->portPath() : resident_;
     }
     setPortInUse(portDevice(path_));
     const uint32_t rc = KVTopen(9600, path_.c_str(), options.timeoutMs, options.attempts);
@@ -37,7 +39,7 @@ Session::~Session() {
 }
 
 std::string Session::portName() const {
-    return simulator_ ? "sim (" + path_ + ")" : path_;
+    return simulator_ || !resident_.empty() ? "sim (" + path_ + ")" : path_;
 }
 
 void Session::fail(uint32_t rc, const std::string& what, const std::string& consequence) const {

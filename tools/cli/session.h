@@ -26,6 +26,7 @@ struct PortOptions {
     std::string simModel = "ORVAN K27";
     std::string simFirmware = "V1.2.0";
     bool simWireSpeed = false;  // pace the emulator's replies at 9600 baud
+    bool simResident = true;    // "sim" names the emulator of kvtlnk sim start when one runs
 };
 
 // What KVTgetK2x reports: the calibrator's model, firmware and serial number, the capacity of
@@ -67,6 +68,7 @@ class Session {
                            const std::string& consequence = "") const;
 
     std::unique_ptr<Simulator> simulator_;
+    std::string resident_;  // the pty of the emulator of kvtlnk sim start, when it serves
     std::string path_;
     std::optional<Identity> identity_;
 };

@@ -4,8 +4,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
+#include "emu_clock.h"
 #include "protocol/slave_port.h"
 #include "pty_line.h"
 #include "wire_line.h"
@@ -43,7 +45,12 @@ Calibrator::~Calibrator() {
 }
 
 DateStamp Calibrator::now() const {
-    return options_.clock ? *options_.clock : kvttools::stampNow();
+    return options_.clock ? *options_.clock : stampAt(clockSeconds());
+}
+
+int64_t Calibrator::clockSeconds() const {
+    return options_.clock ? secondsOf(*options_.clock)
+                          : hostSeconds() + options_.clockOffsetSeconds;
 }
 
 bool Calibrator::start() {
@@ -119,10 +126,10 @@ Reply Calibrator::answer(const uint8_t* bytes, size_t n) {
             reply = instrument_.refuse(bytes, n, status);
         } else {
             reply = instrument_.answer(bytes, n);
-            if (reply.endsDownload && options_.runAfterDownload) {
-                k27emu::runProcedures(instrument_.memory(Memory::Procedure),
-                                      instrument_.memory(Memory::Results), options_.seed, now());
-            }
+            const bool changes =
+                text.rfind("mc ", 0) == 0 || text.rfind("ma ", 0) == 0 || text.rfind("mbp", 0) == 0;
+            if (reply.accepted && changes) ++revision_;
+            if (reply.endsDownload && options_.runAfterDownload) run();
         }
         logged = instrument_.commandLog().back();
         observer = observer_;
@@ -139,6 +146,7 @@ std::vector<MemoryRecord> Calibrator::memory(Memory m) const {
 
 bool Calibrator::replaceMemory(Memory m, std::vector<MemoryRecord> records) {
     std::lock_guard<std::mutex> lock(mutex_);
+    ++revision_;
     return instrument_.memory(m).replace(std::move(records));
 }
 
@@ -172,8 +180,27 @@ void Calibrator::setCommandObserver(std::function<void(const LoggedCommand&)> ob
 
 RunSummary Calibrator::runProcedures() {
     std::lock_guard<std::mutex> lock(mutex_);
+    return run();
+}
+
+RunSummary Calibrator::run() {
+    ++revision_;
+    const double days = options_.inServiceSince
+                            ? static_cast<double>(clockSeconds() - *options_.inServiceSince) / 86400
+                            : 0.0;
     return k27emu::runProcedures(instrument_.memory(Memory::Procedure),
-                                 instrument_.memory(Memory::Results), options_.seed, now());
+                                 instrument_.memory(Memory::Results), options_.seed, now(),
+                                 std::max(days, 0.0));
+}
+
+uint64_t Calibrator::revision() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return revision_;
+}
+
+bool Calibrator::downloading() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return instrument_.downloading();
 }
 
 }  // namespace k27emu

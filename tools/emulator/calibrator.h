@@ -23,7 +23,11 @@ struct CalibratorOptions {
     uint32_t readTimeoutMs = 250;    // per-byte time-out of the emulator's end of the line
     uint8_t attempts = 5;            // tries per packet exchange of the emulator's port
     bool runAfterDownload = false;   // perform the procedures when a download ends
-    std::optional<DateStamp> clock;  // stamp of every new item; local time when empty
+    std::optional<DateStamp> clock;  // stamp of every new item; the running clock when empty
+    int64_t clockOffsetSeconds = 0;  // the running clock: the host's moved by this much
+    // When the instruments tested came into service (a moment of the emulator's clock): they
+    // drift from then on. None: no drift.
+    std::optional<int64_t> inServiceSince;
 };
 
 // A K27 calibrator in software. It owns a pseudo-terminal and answers the library's commands
@@ -67,15 +71,25 @@ class Calibrator {
     // Performs every template of the procedure memory and appends the results.
     RunSummary runProcedures();
 
+    // Counts the changes of the memories: every command that changed one, every run, every
+    // replace.
+    uint64_t revision() const;
+    // A download has begun and not yet ended.
+    bool downloading() const;
+    // The emulator's clock now, in seconds since 1970 UTC.
+    int64_t clockSeconds() const;
+
   private:
     void serve();
     Reply answer(const uint8_t* bytes, size_t n);
     DateStamp now() const;
+    RunSummary run();  // under the lock
 
     CalibratorOptions options_;
     mutable std::mutex mutex_;  // guards instrument_ and observer_
     Instrument instrument_;
     std::function<void(const LoggedCommand&)> observer_;
+    uint64_t revision_ = 0;
     FaultScript faults_;
 
     int masterFd_ = -1;

@@ -72,6 +72,9 @@ class Instrument {
     const std::vector<std::string>& statusTexts() const { return statusTexts_; }
     void clearLogs();
 
+    // Between the "ds" that starts a download and the "mc r" that ends it.
+    bool downloading() const { return downloading_; }
+
     // The clock that stamps new items; local time unless replaced.
     void setClock(std::function<DateStamp()> clock) { clock_ = std::move(clock); }
 

@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -12,6 +13,9 @@
 #include "calibrator.h"
 #include "common/files.h"
 #include "common/image_file.h"
+#include "emu_clock.h"
+#include "registry.h"
+#include "resident.h"
 
 namespace {
 
@@ -28,6 +32,11 @@ struct Settings {
     std::string link;
     std::string image;
     std::string save;
+    std::string state;
+    std::string clock;
+    std::string clockOffset;
+    bool background = false;
+    bool seedGiven = false;
     bool pace = false;
     bool verbose = false;
     bool silent = false;
@@ -52,6 +61,14 @@ const char* kDescription =
     "With --run, every download that ends (the final \"mc r\") is followed by a field run:\n"
     "each template of the procedure memory leaves a setup copy, a calibration result and a\n"
     "tag record in the results memory, with readings drawn from --seed.\n\n"
+    "--state keeps both memories and the emulator's clock in a file between runs: read at\n"
+    "start (made when missing; a damaged one is refused) and written after every change.\n"
+    "The clock runs on from the host's, set with --clock 2027-01-15T09:00 or moved with\n"
+    "--clock-offset 30d (from where the state's clock stands). With a state, each instrument\n"
+    "tested (named by its test's first text) drifts by its own rate a day, drawn from the\n"
+    "seed, within +-0.005 % of its span, from the day the state was made: two rounds a month\n"
+    "apart differ by up to 0.15 %. --background serves in the background once the port is\n"
+    "made, and tells kvtlnk's --port sim where (kvtlnk sim stop, or SIGTERM, ends it).\n\n"
     "The fault options make the calibrator misbehave, to try a program's error handling.";
 
 void buildOptions(CLI::App& app, Settings& s) {
@@ -64,6 +81,26 @@ void buildOptions(CLI::App& app, Settings& s) {
     app.add_option("--save", s.save,
                    "Write both memories to this JSON file on exit (checked at start)")
         ->type_name("FILE");
+    CLI::Option* state =
+        app.add_option("--state", s.state,
+                       "Keep both memories and the clock in this file between runs (made when "
+                       "missing, written after every change)")
+            ->type_name("FILE")
+            ->excludes(app.get_option("--image"))
+            ->excludes(app.get_option("--save"));
+    CLI::Option* clock =
+        app.add_option("--clock", s.clock,
+                       "Set the emulator's clock, which then runs on: local date and time")
+            ->type_name("DATETIME");
+    app.add_option("--clock-offset", s.clockOffset,
+                   "Move the emulator's clock (from the state's, else the host's): 30d, -2h, "
+                   "90min, 45s, 2w")
+        ->type_name("SPAN")
+        ->excludes(clock);
+    app.add_flag("--background", s.background,
+                 "Serve in the background once the port is made, for kvtlnk --port sim; needs "
+                 "--state")
+        ->needs(state);
     app.add_flag("--run", s.options.runAfterDownload,
                  "Perform the downloaded procedures after every download");
     app.add_option("--model", s.options.identity.model, "Model text of the \"id\" reply")
@@ -74,7 +111,9 @@ void buildOptions(CLI::App& app, Settings& s) {
     app.add_option("--serial", s.options.identity.serialNumber,
                    "Serial number: the third field of the \"id\" reply")
         ->capture_default_str();
-    app.add_option("--seed", s.options.seed, "Seed of the readings of a field run")
+    app.add_option(
+           "--seed", s.options.seed,
+           "Seed of the readings of a field run and of the instruments' drifts (kept in --state)")
         ->capture_default_str();
     app.add_flag("--pace", s.pace,
                  "Hold the bytes in both directions to the wire rate of 9600 baud (1.04 ms each)");
@@ -145,9 +184,34 @@ void removeLink(const std::string& link, const std::string& target) {
     if (n > 0 && std::string(points, static_cast<size_t>(n)) == target) ::unlink(link.c_str());
 }
 
-int serve(const Settings& s) {
-    Calibrator emu(s.options);
+// The clock options, and the resident emulator's settings from them.
+bool residentOptions(const Settings& s, k27emu::ResidentOptions* r, std::string* error) {
+    r->calibrator = s.options;
+    r->statePath = s.state;
+    r->registerPort = s.background;
+    if (s.seedGiven) r->seed = s.options.seed;
+    int64_t seconds = 0;
+    if (!s.clock.empty()) {
+        if (!k27emu::parseClock(s.clock, &seconds, error)) return false;
+        r->clock = seconds;
+    }
+    if (!s.clockOffset.empty()) {
+        if (!k27emu::parseClockOffset(s.clockOffset, &seconds, error)) return false;
+        r->clockOffset = seconds;
+    }
+    return true;
+}
+
+// Serves until a signal: the memories of --image (or the state's), saved to --save on exit.
+int serve(const Settings& s, k27emu::Resident& resident,
+          const std::function<void(const std::string&)>& ready) {
     std::string error;
+    int status = 0;
+    if (!resident.prepare(&error, &status)) {
+        std::cerr << "kvtsim: " << error << "\n";
+        return status;
+    }
+    Calibrator& emu = resident.calibrator();
     if (!s.image.empty()) {
         kvttools::MemoryFile file;
         if (!kvttools::loadMemoryFile(s.image, &file, &error)) {
@@ -170,26 +234,26 @@ int serve(const Settings& s) {
             std::fflush(stdout);
         });
     }
-    if (!emu.start()) {
-        std::cerr << "kvtsim: cannot create a pseudo-terminal\n";
+    if (!resident.start(&error)) {
+        std::cerr << "kvtsim: " << error << "\n";
         return 1;
     }
     if (!s.link.empty() && !makeLink(s.link, emu.portPath())) return 1;
-    std::printf("%s\n", emu.portPath().c_str());
-    std::fflush(stdout);
     std::cerr << "kvtsim: " << s.options.identity.model << " " << s.options.identity.firmwareVersion
               << " on " << emu.portPath() << (s.link.empty() ? "" : " (" + s.link + ")")
-              << "; Ctrl-C stops\n";
+              << (s.state.empty() ? "" : ", state " + resident.statePath())
+              << (resident.clockOffset() == 0
+                      ? ""
+                      : ", clock " + k27emu::formatOffset(resident.clockOffset()))
+              << (s.background ? "; kvtlnk sim stop ends it\n" : "; Ctrl-C stops\n");
+    ready(emu.portPath());
 
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
-        sigaddset(&stopSignals, sig);
-    int sig = 0;
-    sigwait(&stopSignals, &sig);
-
-    emu.stop();
+    const bool kept = resident.serveUntilSignal(&error);
     if (!s.link.empty()) removeLink(s.link, emu.portPath());
+    if (!kept) {
+        std::cerr << "kvtsim: " << error << "\n";
+        return 1;
+    }
     if (!s.save.empty()) {
         const kvttools::MemoryFile file{emu.memory(Memory::Procedure), emu.memory(Memory::Results)};
         if (!save.commit(kvttools::formatMemoryFile(file), &error)) {
@@ -198,6 +262,38 @@ int serve(const Settings& s) {
         }
     }
     return 0;
+}
+
+int run(const Settings& s) {
+    k27emu::ResidentOptions options;
+    std::string error;
+    if (!residentOptions(s, &options, &error)) {
+        std::cerr << "kvtsim: " << error << " (kvtsim --help lists the options)\n";
+        return kExitUsage;
+    }
+    const auto printPort = [](const std::string& port) {
+        std::printf("%s\n", port.c_str());
+        std::fflush(stdout);
+    };
+    if (!s.background) {
+        k27emu::Resident resident(options);
+        return serve(s, resident, printPort);
+    }
+    k27emu::RegisteredEmulator running;
+    if (k27emu::findRegistered(&running) == k27emu::Registered::Running) {
+        std::cerr << "kvtsim: an emulator serves already on " << running.port << " (process "
+                  << running.pid << "): kvtlnk sim stop ends it\n";
+        return 1;
+    }
+    std::string port;
+    const int status = k27emu::runDetached(
+        [&](const std::function<void(const std::string&)>& ready) {
+            k27emu::Resident resident(options);
+            return serve(s, resident, ready);
+        },
+        &port);
+    if (status == 0) printPort(port);
+    return status;
 }
 
 }  // namespace
@@ -222,6 +318,7 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     if (settings.pace || settings.options.paceBurstMs != 0) settings.options.pacingBaud = 9600;
+    settings.seedGiven = app.count("--seed") > 0;
     settings.options.attempts = static_cast<uint8_t>(settings.attempts);
-    return serve(settings);
+    return run(settings);
 }

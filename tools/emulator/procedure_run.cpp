@@ -96,8 +96,13 @@ void append(std::vector<uint8_t>* d, const uint8_t* block, size_t n) {
 class Run {
   public:
     Run(const CalibratorMemory& procedure, CalibratorMemory& results, uint32_t seed,
-        const DateStamp& stamp)
-        : procedure_(procedure), results_(results), gen_(seed), stamp_(stamp) {}
+        const DateStamp& stamp, double daysInService)
+        : procedure_(procedure),
+          results_(results),
+          gen_(seed),
+          seed_(seed),
+          stamp_(stamp),
+          days_(daysInService) {}
 
     RunSummary all() {
         for (int32_t i = 0; i < procedure_.count(); ++i) {
@@ -134,6 +139,8 @@ class Run {
         test.flagged = t.flag > 0;
         test.text1 = t.text1;
         test.text2 = t.text2;
+        test.driftPercent = days_ == 0 ? 0.0 : driftPerDay(seed_, test.text1) * days_;
+        drift_ = test.driftPercent / 100.0;
         char tag[16];
         std::snprintf(tag, sizeof tag, "TAG-%04d", summary_.templatesRun + 1);
         test.tag = tag;
@@ -192,8 +199,8 @@ class Run {
         double rangeLow = 0, rangeHigh = std::numeric_limits<double>::infinity();
         in.fixedRange(&rangeLow, &rangeHigh);
         for (uint32_t k = 0; k < m; ++k) {
-            const double v =
-                in.at(kLogReach * k / std::max(m - 1, 1u)) + in.span() * 0.0005 * uniform(gen_);
+            const double v = in.at(kLogReach * k / std::max(m - 1, 1u)) +
+                             in.span() * 0.0005 * uniform(gen_) + in.span() * drift_;
             samples->push_back(std::fabs(v) > rangeHigh ? std::numeric_limits<float>::infinity()
                                                         : static_cast<float>(v));
         }
@@ -253,7 +260,7 @@ class Run {
     FieldPoint point(const Side& in, const Side& src, double p, uint8_t* e) {
         FieldPoint f;
         const double expected = in.at(p);
-        const double error = in.span() * 0.0005 * uniform(gen_);
+        const double error = in.span() * 0.0005 * uniform(gen_) + in.span() * drift_;
         const Reading measured = in.reading(expected + error);
         const Reading source = src.reading(src.at(p));
         f.measuredPresent = in.present();
@@ -282,15 +289,30 @@ class Run {
     const CalibratorMemory& procedure_;
     CalibratorMemory& results_;
     std::mt19937 gen_;
+    uint32_t seed_;
     DateStamp stamp_;
+    double days_;
+    double drift_ = 0;  // of the test being run, as a fraction of the input span
     RunSummary summary_;
 };
 
 }  // namespace
 
 RunSummary runProcedures(const CalibratorMemory& procedure, CalibratorMemory& results,
-                         uint32_t seed, const DateStamp& stamp) {
-    return Run(procedure, results, seed, stamp).all();
+                         uint32_t seed, const DateStamp& stamp, double daysInService) {
+    return Run(procedure, results, seed, stamp, daysInService).all();
+}
+
+double driftPerDay(uint32_t seed, const std::string& name) {
+    // FNV-1a over the seed's bytes and the name: a generator of the instrument's own.
+    uint32_t hash = 2166136261u;
+    auto mix = [&hash](uint8_t byte) { hash = (hash ^ byte) * 16777619u; };
+    for (int shift = 0; shift < 32; shift += 8)
+        mix(static_cast<uint8_t>(seed >> shift));
+    for (char c : name)
+        mix(static_cast<uint8_t>(c));
+    std::mt19937 gen(hash);
+    return kMaxDriftPerDay * uniform(gen);
 }
 
 }  // namespace k27emu

@@ -30,6 +30,7 @@ struct FieldTest {
     int32_t strategyIndex = 0;
     bool flagged = false;
     std::string tag, text1, text2;
+    double driftPercent = 0;  // added to every error of the test: drift per day x days in service
     std::vector<FieldPoint> points;
     int32_t logIndex = -1;   // results index of the logged setup of a form-4 test, or -1
     std::vector<float> log;  // its samples, oldest first; infinity for no reading
@@ -46,8 +47,15 @@ struct RunSummary {
 // memory order, and appends to the results memory what the calibrator stores for each (see
 // the README's "Field runs"). The readings follow from the setup's scales and ranges with
 // small errors drawn from the seed, so the same memories and seed always give the same
-// results. New items carry the given stamp.
+// results. New items carry the given stamp. Each instrument tested (named by the test's first
+// text) drifts at its own rate a day, drawn from the seed and its name; daysInService says how
+// long it has drifted.
 RunSummary runProcedures(const CalibratorMemory& procedure, CalibratorMemory& results,
-                         uint32_t seed, const DateStamp& stamp);
+                         uint32_t seed, const DateStamp& stamp, double daysInService = 0);
+
+// The drift of the instrument named so, in percent of its input span a day: within
+// +-kMaxDriftPerDay, the same for the same seed and name.
+constexpr double kMaxDriftPerDay = 0.005;
+double driftPerDay(uint32_t seed, const std::string& name);
 
 }  // namespace k27emu

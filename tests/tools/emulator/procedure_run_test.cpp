@@ -117,3 +117,48 @@ TEST(EmulatorResultSetup, EveryFormIsRewrittenAsForm5) {
 
 }  // namespace
 }  // namespace k27emu
+
+namespace k27emu {
+namespace {
+
+// An instrument drifts by its own rate a day, drawn from the seed and its name: a run 30 days
+// into service reads each point that much higher or lower, and nothing else changes.
+TEST_F(EmulatorFieldRun, AnInstrumentDriftsByItsOwnRateADay) {
+    CalibratorMemory later(Memory::Results);
+    const RunSummary drifted = runProcedures(procedure, later, 7, stamp, 30.0);
+    const FieldTest& before = summary.tests.at(0);
+    const FieldTest& after = drifted.tests.at(0);
+    EXPECT_EQ(before.driftPercent, 0.0);
+    EXPECT_DOUBLE_EQ(after.driftPercent, driftPerDay(7, "LG") * 30);
+    EXPECT_NE(after.driftPercent, 0.0);
+    ASSERT_EQ(before.points.size(), after.points.size());
+    int measured = 0;
+    for (size_t i = 0; i < before.points.size(); ++i) {
+        if (!before.points[i].measuredPresent) continue;
+        ++measured;
+        EXPECT_NEAR(after.points[i].errorPercent - before.points[i].errorPercent,
+                    after.driftPercent, 1e-9);
+    }
+    EXPECT_GT(measured, 0);
+    EXPECT_EQ(results.count(), later.count());
+}
+
+TEST(EmulatorDrift, EachInstrumentHasItsOwnRateWithinTheBound) {
+    const struct {
+        uint32_t seed;
+        const char* name;
+    } instruments[] = {{1, "PT-101"}, {1, "PT-102"}, {2, "PT-101"}, {1, ""}, {7, "TT-205"}};
+    std::vector<double> rates;
+    for (const auto& i : instruments) {
+        const double rate = driftPerDay(i.seed, i.name);
+        EXPECT_EQ(rate, driftPerDay(i.seed, i.name)) << i.name;
+        EXPECT_LE(std::fabs(rate), kMaxDriftPerDay) << i.name;
+        rates.push_back(rate);
+    }
+    std::sort(rates.begin(), rates.end());
+    EXPECT_EQ(std::adjacent_find(rates.begin(), rates.end()), rates.end())
+        << "two instruments drift alike";
+}
+
+}  // namespace
+}  // namespace k27emu
