@@ -191,8 +191,8 @@ namespace Kvtlnk
         /// <summary>Closes the session and the port. The port is closed even when the farewell
         /// to the calibrator (the empty status text that clears its display line) fails, which
         /// throws all the same. Closing twice does nothing.</summary>
-        /// <exception cref="KvtlnkException">the farewell did not get through (2018-2022,
-        /// 2027).</exception>
+        /// <exception cref="KvtlnkException">the farewell did not get through
+        /// (2018-2022).</exception>
         public void Close()
         {
             if (open != this) return;
