@@ -6,7 +6,7 @@
       kvtlnk_messages.h, so that the texts keep one source. Fails when the two headers disagree.
   refgen.py man XMLDIR OUTDIR VERSION
       One manual page (section 3) per call from Doxygen's XML output, and kvtlnk.3 with the
-      groups, their calls and the result codes.
+      groups, their calls and the result codes, and the compatibility notes.
 """
 import pathlib
 import re
@@ -181,12 +181,14 @@ def write_man(xmldir, outdir, version):
             intro += "\n.PP\nCalls: " + ", ".join("\\fB%s\\fR(3)" % c for c in calls) + "."
         overview.append(".SS %s\n%s" % (esc(title), intro))
     main = ET.parse(pathlib.Path(xmldir, "kvtlnk_8h.xml")).getroot().find("compounddef")
+    compat = ET.parse(pathlib.Path(xmldir, "group__compat.xml")).getroot().find("compounddef")
     sections = [("NAME", "kvtlnk \\- support library for the K27 process calibrator"),
                 ("SYNOPSIS", ".nf\n.B #include <kvtlnk/kvtlnk.h>\n"
                              ".B #include <kvtlnk/kvtlnk_messages.h>\n"
                              ".B #include <kvtlnk/kvtlnk_ext.h>\n.fi"),
                 ("DESCRIPTION", blocks(main.find("detaileddescription"), {})),
-                ("CALLS", "\n".join(overview))]
+                ("CALLS", "\n".join(overview)),
+                ("COMPATIBILITY NOTES", blocks(compat.find("detaileddescription"), {}))]
     (out / "kvtlnk.3").write_text(page("kvtlnk", "kvtlnk", version, sections))
 
 

@@ -39,16 +39,13 @@ std::string Session::portName() const {
 
 void Session::fail(uint32_t rc, const std::string& what, const std::string& consequence) const {
     // A device that went away mid-session (an adapter pulled out, a hung-up line) makes every
-    // exchange fail; the advice that goes with the result code would mislead. The library reports
-    // the port gone (2027); an exchange that failed while the device's path vanished is taken for
-    // the same.
+    // exchange fail; the advice that goes with the result code would mislead. An exchange that
+    // failed while the device's path vanished is told as an unplugged device.
     std::error_code unseen;
     const bool exchangeFailed = rc >= KVTLNK_E_NO_SESSION && rc <= KVTLNK_E_BAD_REPLY;
     const bool vanished =
         !emulated_ && exchangeFailed && !std::filesystem::exists(portDevice(path_), unseen);
-    if (rc != KVTLNK_E_PORT_GONE && !vanished) {
-        throw libraryError(rc, what, consequence);
-    }
+    if (!vanished) throw libraryError(rc, what, consequence);
     throw calibratorError(what + ": " + path_ +
                               " is gone: was the cable or the adapter unplugged? Plug it in again" +
                               (consequence.empty() ? "" : " (" + consequence + ")"),

@@ -7,7 +7,7 @@
  * - MEM...  the memory image: procedure definitions, directories, results, dump files;
  * - STA...  the calibrator's setup: functions, ranges, units, readings and display strings.
  *
- * Every call returns a result code (KVTLNK_OK, a warning 100-105 or an error 2000-2027) unless
+ * Every call returns a result code (KVTLNK_OK, a warning 100-105 or an error 2000-2026) unless
  * its comment says otherwise; kvtlnkMessage() in kvtlnk_messages.h gives the text of each. A
  * warning means the call did its work and something else changed to allow it, so test for
  * failure with KVTLNK_FAILED(), not against KVTLNK_OK:
@@ -45,20 +45,30 @@
  * step call per item, so the application can show progress; the calibrator's display shows it
  * too.
  *
- * Every exchange blocks the calling thread, and each ends in bounded time. One packet exchange
- * of a attempts with read time-out T (both given to KVTopen) ends within a x (T + 0.55 s) at
- * 9600 baud: each attempt gets the time-out plus the time its frames take on the line (at most
- * 528 bytes of ten bit times each). A line that brings bytes without completing a frame, however
- * slowly they come, fails the exchange as a silent line does, with the same code; a silent line
- * fails it after a x T. Each call's page gives X, the most packet exchanges it makes: the call
- * returns within X x a x (T + 0.55 s), plus one second where it restarts the link. With the
- * usual T = 500 ms and a = 5 one exchange takes at most 5.3 s.
+ * Every exchange blocks the calling thread. The read time-out T given to KVTopen is its only
+ * timer: every byte of a reply is waited for at most T, and a packet exchange makes at most a
+ * attempts (KVTopen's retries), each ending when one read brings nothing within T. A silent
+ * line (a calibrator switched off or not connected) fails an exchange after a x T; each call's
+ * page gives X, the most packet exchanges it makes, so such a call returns within X x a x T,
+ * plus the time its frames take on the line and one second where it restarts the link. A T of
+ * 0 means no time-out: every read waits until its byte comes, so a calibrator that is switched
+ * off holds the call for as long as it is off.
+ *
+ * A line that brings bytes without ever completing a frame (another device on the port,
+ * noise) fails an exchange as a silent line does, with the same code: one attempt reads at most
+ * 3 x (2n + 8) bytes, n the room of the packet it waits for (1024 for an acknowledgement or a
+ * link answer, 256 at most for a reply packet), that is at most 6,168 bytes. However slowly they
+ * come, an exchange therefore ends within a x 6,168 x T; a device that sends without pause at
+ * 9600 baud uses up an attempt's bytes in 6.5 s. The limit leaves room for every frame the
+ * calibrator sends, and for one that follows a frame whose tail was lost on the line.
  *
  * When the port reports that the device behind it is gone (a USB adapter or cable unplugged:
  * a hang-up, EIO or ENXIO on POSIX; a port the driver no longer answers for on Windows), the
- * call that talks to it stops at once, without further attempts, and returns
- * KVTLNK_E_PORT_GONE (2027); so does every later call of the session, KVTclose included (which
- * still closes the port). Open the session again once the device is back.
+ * exchange that finds it stops without further attempts and fails with its usual code
+ * (KVTLNK_E_SEND (2020) for a command not acknowledged, KVTLNK_E_NO_REPLY (2021) for a reply
+ * that did not come); every later call of the session fails at once with KVTLNK_E_NO_LINK
+ * (2019), KVTclose included (which still closes the port). With KVTLNK_DEBUG at 2 the trace
+ * says that the device is gone. Open the session again once the device is back.
  *
  * @code{.c}
  * uint32_t rc = KVTopen(9600, "/dev/ttyUSB0", 500, 5);
@@ -114,7 +124,7 @@
  *
  * @defgroup codes Result codes
  * What the calls return: 0 for success, 100-105 for warnings (the call did its work and
- * something else changed to allow it), 2000-2027 for errors. STAinit() alone reports success
+ * something else changed to allow it), 2000-2026 for errors. STAinit() alone reports success
  * as 1. kvtlnkMessage() gives one line of text for each, saying what happened and what to do.
  *
  * No call throws into the application. Should the library run out of memory during a call, the
@@ -125,6 +135,22 @@
  * error on POSIX when the environment variable KVTLNK_DEBUG is set. With KVTLNK_DEBUG at 2 every
  * exchange with the calibrator follows them, at 3 also every call with its arguments and what it
  * returns.
+ *
+ * @defgroup compat Compatibility notes
+ * Where the calls do, on purpose, other than the original contract that applications of the
+ * K27 were written against. Each removes a hazard of that contract; both keep to its table of
+ * result codes.
+ *
+ * - KVTuplStart: a directory line it refuses (a missing field, an index out of order, an item
+ *   the image cannot take) ends the call with the same code as before, but the rest of that
+ *   directory's reply is read first. Left unread, the calibrator would still be sending it:
+ *   the next command would meet those packets in place of its own reply, fail, and cost a
+ *   restart of the link. The call takes as long as the calibrator needs to send the rest.
+ * - KVTdnlStep: a download sends exactly the records the image held at KVTdnlStart. A step
+ *   after the last of them returns KVTLNK_E_ARGUMENT (2013), also when records were appended
+ *   to the image in between, where the contract would send such a record and report a
+ *   remaining count of 0xFFFFFFFF: a loop that steps while records remain would take it for
+ *   four billion records still to come.
  */
 
 #if defined(_WIN32) && !defined(_WIN64)
@@ -178,7 +204,6 @@
 #define KVTLNK_E_DIRECTORY 2023u              /**< an uploaded item landed at another index */
 #define KVTLNK_E_TOO_LONG 2024u               /**< a name or text is too long for its record */
 #define KVTLNK_E_NO_TAG 2026u                 /**< no tag-identifier record after the result */
-#define KVTLNK_E_PORT_GONE 2027u              /**< the device behind the port is gone (unplugged) */
 /** Whether a result code is an error (2000 and above): warnings 100-105 and STAinit's 1 are
  * success. @param rc  a result code. */
 #define KVTLNK_FAILED(rc) ((rc) >= 2000u)
@@ -510,20 +535,21 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTsetVersion(const char* model, const char* fir
  *                           symbolic link), where "COMn" stands for "/dev/ttySn-1". The port is
  *                           held for exclusive use until KVTclose.
  * @param[in] readTimeoutMs  how long, in milliseconds, the port waits for each byte of a reply
- *                           (500 is the usual value), 1 or more: 0, which would wait for ever
- *                           on a silent line, is refused. Kept after the session closes.
+ *                           (500 is the usual value). 0 means no time-out: every read waits
+ *                           until its byte comes, so a calibrator that is switched off or not
+ *                           connected holds this call, and every later one, for as long as it
+ *                           stays so. Kept after the session closes.
  * @param[in] retries        how many attempts each packet exchange makes (5 is usual; its low
  *                           8 bits are used). A calibrator that is off fails the open after
- *                           about retries x readTimeoutMs per packet.
+ *                           about 3 x retries x readTimeoutMs.
  * @return KVTLNK_OK: the session is open, the link up and the firmware level set;
- *         KVTLNK_E_ARGUMENT (2013) for a baud other than 9600, a NULL port name or a read
- *         time-out of 0 (nothing changes: an open session stays open); KVTLNK_E_NO_SESSION
+ *         KVTLNK_E_ARGUMENT (2013) for a baud other than 9600 or a NULL port name (nothing
+ *         changes: an open session stays open); KVTLNK_E_NO_SESSION
  *         (2017) when the port cannot be opened or configured (no such device, no permission,
  *         held by another program, or a "COM" name without a port number, such as "COM0");
  *         KVTLNK_E_NO_LINK (2019) when the calibrator does not answer (switched off, not
  *         connected), or when the line brings bytes that never form a frame (another device on
- *         the port); KVTLNK_E_PORT_GONE (2027) when the port reports the device gone;
- *         KVTLNK_E_REFUSED (2018), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021) or
+ *         the port); KVTLNK_E_REFUSED (2018), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021) or
  *         KVTLNK_E_BAD_REPLY (2022) from the identification exchange; KVTLNK_E_NOT_ACCEPTED
  *         (2005) when the model is not a K27. After any failure the session is closed. When
  *         a session was open and its farewell failed, that code is returned and the old session
@@ -541,7 +567,8 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTopen(int32_t baud, const char* portName, uint
  * takes the link down and closes the port. The port is closed whatever the calibrator answers.
  * @return KVTLNK_OK, also without a session (nothing is done then); KVTLNK_E_NO_LINK (2019),
  *         KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021), KVTLNK_E_REFUSED (2018) or
- *         KVTLNK_E_BAD_REPLY (2022) when the farewell text did not get through.
+ *         KVTLNK_E_BAD_REPLY (2022) when the farewell text did not get through (2019 at once
+ *         when the device behind the port is gone).
  * @par Time
  *         X = 8 packet exchanges (see @ref session).
  * @see KVTopen
@@ -559,14 +586,16 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTclose(void);
  *                              KVTLNK_FIRMWARE_SIZE bytes.
  * @param[out] edValue          the capacity of each of the calibrator's memories in bytes, as
  *                              its extended report gives it (1,048,576 on a K27).
- * @param[out] procItems        the number of items in its procedure memory.
- * @param[out] resultItems      the number of items in its results memory.
+ * @param[out] procItems        the number of items in its procedure memory, as the
+ *                              calibrator reports it (a negative number as its 32-bit two's
+ *                              complement).
+ * @param[out] resultItems      the number of items in its results memory, likewise.
  * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017) without a session; KVTLNK_E_ARGUMENT (2013)
  *         when any pointer is NULL (nothing is sent); KVTLNK_E_NO_LINK (2019) when the link
  *         cannot be brought up; KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021) or
  *         KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when a
- *         report lacks a field, has lines too many, or gives a negative item count. The
- *         outputs are cleared first; after a failure those filled before it keep their values.
+ *         report lacks a field or has lines too many. The outputs are cleared first; after a
+ *         failure those filled before it keep their values.
  * @par Time
  *         X = 21 packet exchanges (see @ref session).
  * @see KVTopen, KVTmemstats
@@ -576,17 +605,18 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTgetK2x(char* model, char* ident3, char* firmw
                                           uint32_t* resultItems);
 /**
  * @ingroup session
- * Reads the calibrator's memory statistics, summed over its procedure and results memories.
- * Its display shows "Getting Memory Statistics" meanwhile.
+ * Reads the calibrator's memory statistics, summed over its procedure and results memories
+ * (over every memory line its report holds, however many). Its display shows "Getting Memory
+ * Statistics" meanwhile.
  * @param[out] field3Total  bytes used in both memories together.
  * @param[out] field4Total  bytes free in both memories together.
  * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_ARGUMENT (2013) when a pointer is
  *         NULL; KVTLNK_E_NO_LINK (2019), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021),
  *         KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when a
- *         memory's line lacks a field, or the report goes on past 16 lines. Both outputs are
- *         cleared first.
+ *         memory's line lacks a field. Both outputs are cleared first; after a failure they hold
+ *         what was summed before it.
  * @par Time
- *         X = 27 packet exchanges (see @ref session).
+ *         X = 10 + L packet exchanges, L the memory lines of the report (see @ref session).
  * @see KVTgetK2x, MEMused
  */
 KVTLNK_API uint32_t KVTLNK_CALL KVTmemstats(uint32_t* field3Total, uint32_t* field4Total);
@@ -627,7 +657,8 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTdnlStart(uint32_t* itemCount);
  * @endcode
  * @param[out] remaining  the number of records still to send.
  * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_ARGUMENT (2013) for a NULL pointer,
- *         a step after the last one, or a step after the image lost records; KVTLNK_E_REFUSED
+ *         a step after the last one, or a step after the image lost records: a record appended
+ *         to the image after KVTdnlStart is not sent (see @ref compat); KVTLNK_E_REFUSED
  *         (2018) when the calibrator refuses the item (its memory is full);
  *         KVTLNK_E_BAD_REPLY (2022) when it put the item at another index; KVTLNK_E_NO_LINK
  *         (2019), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021) when an exchange fails. A
@@ -654,22 +685,30 @@ KVTLNK_API uint32_t KVTLNK_CALL KVTdnlStep(uint32_t* remaining);
 KVTLNK_API uint32_t KVTLNK_CALL KVTclear(void);
 /**
  * @ingroup session
- * Starts an upload of both of the calibrator's memories: empties the image and fetches the two
- * directories, creating every item in the image with its kind, size and date and no data yet.
- * Then call KVTuplStep until it reports 0 remaining; procedure items come first.
- * @param[out] itemCount  the number of items of both memories together.
+ * Starts an upload of both of the calibrator's memories: reads how many items each holds,
+ * empties the image and fetches the two directories, creating every item in the image with its
+ * kind, size and date and no data yet. Then call KVTuplStep until it reports 0 remaining;
+ * procedure items come first.
+ *
+ * The item counts and the directory lines are taken as the calibrator sends them. Each number
+ * of a line is cut to the width of its place: kind, version word and size to 16 bits, each
+ * field of the date to its byte, the year after 1992 is taken off (a year of 1991 is kept as
+ * 255 and read back as 2247, a month of 300 as 44), so a calibrator whose clock was never set
+ * loses nothing (see MEMpDir). Items are made as their lines come, never ahead of them: a count
+ * beyond the lines that come ends at the first missing line with KVTLNK_E_BAD_REPLY, and each
+ * memory of the image holds at most 16 MiB (counted as MEMused counts it: sixteen times a
+ * calibrator memory), past which the item gives KVTLNK_E_IMAGE. A directory refused part-way
+ * leaves the items whose lines came before it, and the rest of its reply is read before the
+ * call returns (see @ref compat).
+ * @param[out] itemCount  the number of items of both memories together, as the calibrator
+ *                        counts them.
  * @return KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_ARGUMENT (2013) for a NULL pointer;
  *         KVTLNK_E_NO_LINK (2019), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021),
- *         KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when an
- *         item count is negative, a directory line lacks a field or is out of order, its date
- *         cannot be kept as it came (a year outside 1992-2247, another field outside 0-255;
- *         any date within those is kept unchecked, see MEMpDir), or a memory's items add up
- *         to more than 16 MiB (no calibrator holds so much);
+ *         KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when a
+ *         report or a directory line lacks a field or a line is out of order;
  *         KVTLNK_E_IMAGE (2012) when the image cannot take an item; KVTLNK_E_DIRECTORY (2023)
- *         when an item lands at another index of the image. Once the item counts have come, the
- *         image is emptied. A directory is read before its items are made: one past 16 MiB
- *         leaves none of its items; one whose reply goes wrong part-way leaves the items whose
- *         lines came before the fault.
+ *         when an item lands at another index of the image (an item of size 0 does). Once the
+ *         item counts have come, the image is emptied.
  * @par Time
  *         X = 19 + P + R packet exchanges, P and R the item counts of the two memories (see
  *         @ref session).
@@ -803,7 +842,10 @@ KVTLNK_API uint32_t KVTLNK_CALL MEMendTask(void);
  * @ingroup build
  * Reports the bytes the image takes in the calibrator's memories: the records of both memories
  * and their headers, 44 bytes for an empty image. Each of the calibrator's memories holds
- * 1,048,576 bytes. Returns nothing.
+ * 1,048,576 bytes. Each memory of the image holds records of at most sixteen times that,
+ * 16,777,216 bytes counted as here (24 bytes a record and its data rounded up to even): a call
+ * that would add a record past it returns KVTLNK_E_IMAGE (2012), as for a full image. Returns
+ * nothing.
  * @param[out] bytes  the byte count; NULL: nothing is done.
  * @see MEMstats, KVTmemstats
  */
@@ -830,9 +872,9 @@ KVTLNK_API void KVTLNK_CALL MEMstats(uint32_t* procedureRecords, uint32_t* resul
  * made (by this library on the PC's local clock, or by the calibrator for uploaded records).
  * The date is reported as the record holds it. Records this library made hold the PC's date,
  * in the ranges below. An uploaded record holds the date as the calibrator's clock gave it,
- * unchecked (a clock that was never set may give month 13 or minute 61): its year is 1992 to
- * 2247 and every other field 0 to 255 (an upload refuses a date outside those, see
- * KVTuplStart), and it is reported, and listed by MEMdump, as it came.
+ * unchecked (a clock that was never set may give month 13 or minute 61), each field cut to its
+ * byte (see KVTuplStart): its year is 1992 to 2247 and every other field 0 to 255, and it is
+ * reported, and listed by MEMdump, as the record holds it.
  *
  * Directory codes: 32 prompt definition, 33 task start, 34 prompt step, 35 task end, 36
  * strategy, 37 test (template); 0 for anything else, saved setups included.
@@ -1484,18 +1526,20 @@ KVTLNK_API uint32_t KVTLNK_CALL STAgetLogData(uint32_t* count, uint32_t* interva
                                               uint32_t* requested);
 /**
  * @ingroup logs
- * When the log started, as the last restored setup that carries a log holds it;
- * 1992-01-01 00:00:00 when no log was ever restored. A log that holds no start time holds
- * zeros, reported as month 0 and day 0 (and 1992, 00:00:00). The calibrator's clock is not
- * checked: what the setup holds is reported as it came.
+ * When the log started, as the setup holds it: the start time of the last restored setup that
+ * carries a log (a saved setup of form 4, the form with a logging block), reported as that
+ * record holds it, unchecked. Restoring a setup without a log leaves it, and so does STAinit;
+ * before any log was restored it is 1992-01-01 00:00:00. A log that holds no start time holds
+ * zeros: month 0 and day 0 (and 1992, 00:00:00).
  * @param[out] year    full year, 1992 ... 2247.
- * @param[out] month   1 ... 12; 0 without a start time; as stored, 0 ... 255.
- * @param[out] day     1 ... 31; 0 without a start time; as stored, 0 ... 255.
- * @param[out] hour    0 ... 23; as stored, 0 ... 255.
- * @param[out] minute  0 ... 59; as stored, 0 ... 255.
- * @param[out] second  0 ... 59; as stored, 0 ... 255. Outputs may be NULL.
+ * @param[out] month   as the setup holds it, 0 ... 255: 1 ... 12 from a clock that was set, 0
+ *                     when the log holds no start time.
+ * @param[out] day     likewise 0 ... 255: 1 ... 31, or 0 without a start time.
+ * @param[out] hour    0 ... 255: 0 ... 23 from a clock that was set.
+ * @param[out] minute  0 ... 255: 0 ... 59 from a clock that was set.
+ * @param[out] second  0 ... 255: 0 ... 59 from a clock that was set. Outputs may be NULL.
  * @return KVTLNK_OK.
- * @see STAgetLogData
+ * @see STAgetLogData, STArestore
  */
 KVTLNK_API uint32_t KVTLNK_CALL STAgetLogStart(uint32_t* year, uint32_t* month, uint32_t* day,
                                                uint32_t* hour, uint32_t* minute, uint32_t* second);

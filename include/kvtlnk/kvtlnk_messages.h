@@ -128,9 +128,6 @@ static inline const char* kvtlnkMessage(uint32_t code) {
         case KVTLNK_E_NO_TAG:
             return "no tag-identifier record follows this result: the result was stored without "
                    "a tag";
-        case KVTLNK_E_PORT_GONE:
-            return "the serial port is gone: the adapter or the cable was unplugged; plug it in "
-                   "again and open the session again";
         default:
             return "unknown result code: check that the application and the library are of the "
                    "same version";

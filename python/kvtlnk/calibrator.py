@@ -23,8 +23,9 @@ def _milliseconds(timeout):
         _library.refuse("Calibrator", "timeout=%r is not a number of seconds" % (timeout,))
     milliseconds = math.floor(timeout * 1000 + 0.5)  # the nearest, halves up
     if timeout <= 0 or milliseconds < 1:
-        _library.refuse("Calibrator", "timeout=%r: the port waits at least 1 ms (0.001 s) for "
-                        "each byte; 0.5 s is usual" % (timeout,))
+        _library.refuse("Calibrator", "timeout=%r: give 0.001 s or more (0.5 s is usual); the "
+                        "library takes 0 as no time-out at all, which holds a call for as long "
+                        "as the calibrator is off" % (timeout,))
     if milliseconds > _LONGEST_MS:
         _library.refuse("Calibrator", "timeout=%r is more than the port waits at most, %d ms"
                         % (timeout, _LONGEST_MS))

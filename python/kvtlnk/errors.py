@@ -67,9 +67,9 @@ class ArgumentError(KvtlnkError, ValueError):
 
 
 class SessionError(KvtlnkError):
-    """The session or the link failed (2017-2023, 2027): no session or the port cannot be
-    opened, the calibrator refused a command or did not answer, a malformed reply, the port went
-    away (the adapter was unplugged). A method of a closed
+    """The session or the link failed (2017-2023): no session or the port cannot be opened, the
+    calibrator refused a command or did not answer (also when the adapter was unplugged), a
+    malformed reply. A method of a closed
     :class:`~kvtlnk.Calibrator` raises it with code 2017."""
 
 
@@ -110,6 +110,6 @@ def error_class(code):
         return ArgumentError
     if 2000 <= code <= 2011:
         return SetupError
-    if 2017 <= code <= 2023 or code == 2027:
+    if 2017 <= code <= 2023:
         return SessionError
     return ImageError if 2012 <= code <= 2026 else KvtlnkError

@@ -17,7 +17,16 @@ void RecordStore::truncate(int32_t index) {
     ++epoch_;
 }
 
+int32_t RecordStore::dataRoom() const {
+    const uint32_t left = kMaxUsedBytes - std::min(used_, kMaxUsedBytes);
+    if (left < static_cast<uint32_t>(kHeaderBytes)) return 0;
+    // A record's data counts rounded up to even.
+    const uint32_t room = (left - kHeaderBytes) & ~1u;
+    return static_cast<int32_t>(std::min<uint32_t>(room, kMaxData));
+}
+
 int32_t RecordStore::beginRecord(uint16_t kind, uint16_t version) {
+    if (dataRoom() == 0) return -1;
     std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kMaxData]);
     if (!block) return -1;
     pending_ = std::move(block);
@@ -46,25 +55,25 @@ void RecordStore::endRecord() {
 
 int32_t RecordStore::writeBytes(const void* source, int32_t n) {
     if (!pending_ || n <= 0) return 0;
+    const int32_t room = dataRoom();
     int32_t copied = n;
-    if (pendingLength_ + n > kMaxData) {
-        copied = kMaxData - pendingLength_;
-        pendingLength_ = kMaxData;
+    if (n > room - pendingLength_) {
+        copied = room - pendingLength_;
+        pendingLength_ = room;
     } else {
         pendingLength_ += n;
     }
     // The write position may lie below the pending length after seekWrite; never write past
-    // the working block.
-    copied = std::max(0, std::min(copied, kMaxData - writePos_));
+    // the room.
+    copied = std::max(0, std::min(copied, room - writePos_));
     std::memcpy(pending_.get() + writePos_, source, static_cast<size_t>(copied));
     writePos_ += copied;
     return copied;
 }
 
 uint8_t* RecordStore::reserveBytes(int32_t n) {
-    if (!pending_ || n < 0 || pendingLength_ + n > kMaxData || writePos_ + n > kMaxData) {
-        return nullptr;
-    }
+    const int32_t room = dataRoom();
+    if (!pending_ || n < 0 || n > room - pendingLength_ || n > room - writePos_) return nullptr;
     uint8_t* at = pending_.get() + writePos_;
     writePos_ += n;
     pendingLength_ += n;
@@ -73,7 +82,7 @@ uint8_t* RecordStore::reserveBytes(int32_t n) {
 
 int32_t RecordStore::seekWrite(int32_t offset) {
     if (!pending_) return 0;
-    writePos_ = std::clamp(offset, 0, kMaxData - 1);
+    writePos_ = std::clamp(offset, 0, std::max(0, dataRoom() - 1));
     return writePos_;
 }
 

@@ -34,12 +34,17 @@ enum class Memory : uint16_t { Procedure = 1, Results = 2 };
 // The library's copy of one calibrator memory: an ordered list of records, addressed by index
 // from 0, that grows at the end and shrinks only by cutting its tail. Memory use is counted as
 // the calibrator counts it: 24 bytes of header per record plus its data rounded up to even.
+// A store holds at most kMaxUsedBytes so counted, sixteen times a calibrator memory: a record
+// that would take it further is not made (beginRecord gives -1 when not even a record of one
+// byte fits, reserveBytes refuses, writeBytes copies what fits), so that what a calibrator or
+// a file announces can never make the library hold more than that.
 class RecordStore {
   public:
     static constexpr int32_t kHeaderBytes = 24;
     static constexpr int32_t kWorkingBlock = 65000;
     static constexpr int32_t kMaxData = kWorkingBlock - kHeaderBytes;  // 64,976
     static constexpr uint32_t kStoreHeaderBytes = 22;
+    static constexpr uint32_t kMaxUsedBytes = 16u * 1048576u;
 
     // The clock that stamps finished records; the PC's local time unless a test sets its own.
     using StampClock = DateStamp (*)();
@@ -78,6 +83,9 @@ class RecordStore {
     static uint32_t recordShare(uint32_t length) { return kHeaderBytes + ((length + 1u) & ~1u); }
 
   private:
+    // The most data bytes a record may hold here: kMaxData, or less near the store's limit.
+    int32_t dataRoom() const;
+
     std::vector<std::unique_ptr<Record>> records_;
     std::unique_ptr<uint8_t[]> pending_;
     uint16_t pendingKind_ = 0;

@@ -11,7 +11,7 @@ namespace kvtlnk {
 
 namespace {
 
-using Clock = SerialLine::Clock;
+using Clock = std::chrono::steady_clock;
 
 // A failure that says the device behind the descriptor is gone: a hang-up or an end of file
 // (no error number), or the errors of a vanished device.
@@ -58,11 +58,9 @@ uint16_t FdLine::read(uint8_t* data, uint16_t count) {
 bool FdLine::readAhead(uint16_t got, uint16_t expected) {
     next_ = end_ = 0;
     const Clock::time_point now = Clock::now();
-    if (now >= deadline_) return false;
-    Clock::time_point deadline = deadline_;
-    if (readTimeoutMs_ != 0) {
-        deadline = std::min(deadline, now + std::chrono::milliseconds(readTimeoutMs_));
-    }
+    const Clock::time_point deadline = readTimeoutMs_ != 0
+                                           ? now + std::chrono::milliseconds(readTimeoutMs_)
+                                           : Clock::time_point::max();
     if (trickles_ && expected > 1 && byteTimeUs_ != 0 && gather(expected, deadline - now)) {
         return true;
     }
@@ -127,11 +125,7 @@ void FdLine::lineLost(uint16_t got, const char* call, int err) {
         trace_.text("ReadComm failed, read %d bytes\n", got);  // the Windows driver's text
         trace_.callFailure(call, err, "line hung up");
     }
-    Clock::duration pauseFor =
-        std::chrono::milliseconds(readTimeoutMs_ != 0 ? readTimeoutMs_ : kDeadLinePauseMs);
-    if (deadline_ != Clock::time_point::max())
-        pauseFor = std::min(pauseFor, deadline_ - Clock::now());
-    pause(pauseFor);
+    pause(std::chrono::milliseconds(readTimeoutMs_ != 0 ? readTimeoutMs_ : kDeadLinePauseMs));
 }
 
 uint16_t FdLine::write(const uint8_t* data, uint16_t count) {

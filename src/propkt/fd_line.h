@@ -17,15 +17,14 @@ namespace kvtlnk {
 // each. Only when nothing read ahead is left does a read wait in poll(), at most the read
 // time-out for every byte (0 waits for ever). Where the bytes trickle in one wake-up each (a
 // UART without a FIFO) and the caller has said that more are bound to come, the line first
-// sleeps while they arrive at its byte time, then takes them in one read. No wait goes past the
-// line's deadline (setDeadline). A read of 0 bytes purges the receive side, what was read ahead
-// included. When the other end is gone (hang-up, EIO, ENXIO, end of file) a read first hands out
-// what was read ahead, then sleeps for the time-out and returns what it had, so a dead line costs
-// no CPU; the loss is traced once, until bytes flow again. A hang-up, EIO or ENXIO (in either
-// direction) says the device is gone (gone()). Writes
-// are retried on EINTR and wait for room when the descriptor is non-blocking. The descriptor is not
-// owned. The line calls the system through the calls it is given and traces its failures to the
-// trace it is given.
+// sleeps while they arrive at its byte time (never longer than the read time-out), then takes
+// them in one read. A read of 0 bytes purges the receive side, what was read ahead included.
+// When the other end is gone (hang-up, EIO, ENXIO, end of file) a read first hands out what was
+// read ahead, then sleeps for the time-out and returns what it had, so a dead line costs no
+// CPU; the loss is traced once, until bytes flow again. A hang-up, EIO or ENXIO (in either
+// direction) says the device is gone (gone()). Writes are retried on EINTR and wait for room
+// when the descriptor is non-blocking. The descriptor is not owned. The line calls the system
+// through the calls it is given and traces its failures to the trace it is given.
 class FdLine : public SerialLine {
   public:
     static constexpr uint16_t kReadAhead = 1024;
@@ -45,22 +44,19 @@ class FdLine : public SerialLine {
     uint16_t read(uint8_t* data, uint16_t count) override;
     void expect(uint16_t bytes) override { expected_ = bytes; }
     bool gone() const override { return gone_; }
-    Clock::duration attemptTime(uint32_t bytes) const override {
-        return attemptTimeAt(bytes, byteTimeUs_, readTimeoutMs_);
-    }
     // Discards what has arrived and not been handed out.
     void purgeInput() { purge(TCIFLUSH); }
     // Discards that, and what was written and has not left yet.
     void purgeAll() override { purge(TCIOFLUSH); }
 
   private:
+    using Clock = std::chrono::steady_clock;
     enum class Wait { Ready, TimedOut, Lost };
     // Waits for bytes and reads ahead what has arrived; false when none came within the
     // time-out or the line was lost (got: the bytes this read has handed out, for the trace).
     bool readAhead(uint16_t got, uint16_t expected);
-    // Sleeps while the expected bytes arrive at the byte time, then reads ahead what came; false
-    // when nothing did.
-    // At most for the time left.
+    // Sleeps while the expected bytes arrive at the byte time, at most for the time left, then
+    // reads ahead what came; false when nothing did.
     bool gather(uint16_t expected, Clock::duration left);
     void purge(int queues);
     Wait waitReadable(Clock::time_point deadline, int* err);

@@ -1,6 +1,7 @@
 #include "propkt/link.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -21,9 +22,18 @@ bool isBadComName(const char* name) {
     return true;
 }
 
-// Why an exchange failed, as the packet calls report it.
-PktOutcome failure(PacketPort& port) {
-    return port.line().gone() ? PktOutcome::LineGone : PktOutcome::Failed;
+// An exchange that failed, in the exchange trace: the event, and why ("event: why"); a port
+// whose device is gone says so in place of the usual reason.
+void traceFailure(PacketPort& port, const char* event, const char* why = nullptr) {
+    if (port.line().gone())
+        why = "the device behind the port is gone (unplugged?); no further attempts";
+    if (why == nullptr) {
+        port.trace().exchange(event);
+        return;
+    }
+    char line[160];
+    std::snprintf(line, sizeof line, "%s: %s", event, why);
+    port.trace().exchange(line);
 }
 
 }  // namespace
@@ -55,15 +65,15 @@ PktOutcome pkt_send(PacketPort& port, const uint8_t* data, uint16_t length) {
     PacketBuffer packet(const_cast<uint8_t*>(data), length, length);
     port.trace().exchange(">", data, length);
     if (port.send(packet)) return PktOutcome::Done;
-    port.trace().exchange("not acknowledged");
-    return failure(port);
+    traceFailure(port, "not acknowledged");
+    return PktOutcome::Failed;
 }
 
 PktReceived pkt_receive(PacketPort& port, uint8_t* buffer, uint16_t capacity) {
     PacketBuffer packet(buffer, buffer != nullptr ? capacity : 0);
     if (!port.receive(packet)) {
-        port.trace().exchange("no reply");
-        return {failure(port), 0};
+        traceFailure(port, "no reply");
+        return {PktOutcome::Failed, 0};
     }
     port.trace().exchange("<", buffer, packet.size());
     return {PktOutcome::Done, packet.size()};
@@ -71,9 +81,12 @@ PktReceived pkt_receive(PacketPort& port, uint8_t* buffer, uint16_t capacity) {
 
 bool linkConnect(PacketPort& port) {
     port.line().purgeAll();
-    const bool up = port.connect();
-    port.trace().exchange(up ? "link up" : "link not up: no answer to the connect request");
-    return up;
+    if (port.connect()) {
+        port.trace().exchange("link up");
+        return true;
+    }
+    traceFailure(port, "link not up", "no answer to the connect request");
+    return false;
 }
 
 }  // namespace kvtlnk

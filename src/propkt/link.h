@@ -48,14 +48,13 @@ enum class PktOutcome : uint8_t {
     NoLength,  // pkt_send of 0 bytes: idem
     TooLong,   // pkt_send of more than PACKET_SIZE bytes: idem
     Failed,    // the exchange failed: no acknowledgement, or no packet
-    LineGone,  // it failed because the device behind the port is gone (unplugged)
 };
 
-// Sends one packet over the port.
+// Sends one packet over the port. A failure is traced with its reason where the port knows
+// it: the device behind the port is gone.
 PktOutcome pkt_send(PacketPort& port, const uint8_t* data, uint16_t length);
 
-// Receives one packet into the buffer: Done with its length (at most capacity), Failed or
-// LineGone.
+// Receives one packet into the buffer: Done with its length (at most capacity), or Failed.
 struct PktReceived {
     PktOutcome outcome;
     uint16_t size;

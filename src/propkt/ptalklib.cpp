@@ -69,30 +69,6 @@ class FrameWriter {
     uint16_t count_ = 0;
 };
 
-// Bounds the waits of an exchange by what its attempts can legitimately take: for each, the
-// frames it moves at the line's rate and one read time-out (the line's attemptTime). An exchange
-// run inside another (the reconnect of a send that lost step) stays within the outer bound.
-class ExchangeBound {
-  public:
-    ExchangeBound(SerialLine& line, unsigned attempts, uint32_t frameBytes)
-        : line_(line), outer_(line.deadline()) {
-        const SerialLine::Clock::duration perAttempt = line.attemptTime(frameBytes);
-        if (perAttempt == SerialLine::Clock::duration::zero()) return;
-        const auto bound = SerialLine::Clock::now() + perAttempt * attempts;
-        if (bound < outer_) line.setDeadline(bound);
-    }
-    ~ExchangeBound() { line_.setDeadline(outer_); }
-    ExchangeBound(const ExchangeBound&) = delete;
-    ExchangeBound& operator=(const ExchangeBound&) = delete;
-
-  private:
-    SerialLine& line_;
-    SerialLine::Clock::time_point outer_;
-};
-
-// A link request or its answer: a frame without data.
-constexpr uint32_t kControlFrame = frameBudget(0);
-
 // Where the receiver stands in the byte stream.
 enum class RxState {
     Outside,       // between frames
@@ -159,7 +135,7 @@ bool PacketPort::sendFrame(FrameKind kind, PacketBuffer* packet) {
 PacketPort::Received PacketPort::receiveFrame(PacketBuffer* packet) {
     const uint32_t budget = frameBudget(packet != nullptr ? packet->capacity() : PACKET_SIZE);
     uint32_t left = budget;
-    bool framed = false;  // the first frame of the call has begun
+    bool framed = false;  // a frame has begun in this call
     uint16_t reg = 0xFFFF;
     RxState state = RxState::Outside;
     RxOutcome outcome = RxOutcome::RX_UNKNOWN_TYPE;
@@ -172,19 +148,22 @@ PacketPort::Received PacketPort::receiveFrame(PacketBuffer* packet) {
         line_.expect(kStillToCome[static_cast<int>(state)]);
         if (left == 0 || line_.read(&b, 1) != 1) return {false, outcome};
         --left;
+        if (b == STX && (state == RxState::AfterDle || state == RxState::AfterDataDle)) {
+            // A frame starts (or starts again, when the one before lost its tail on the line):
+            // the check covers it alone. From the first start on (its 0x10 0x02 included) the
+            // call reads at most twice the budget: room for a frame cut short and a whole one.
+            if (!framed) left = 2 * budget - 2;
+            framed = true;
+            reg = 0xFFFF;
+            state = RxState::TypeByte;
+            continue;
+        }
         switch (state) {
             case RxState::Outside:
                 state = b == DLE ? RxState::AfterDle : RxState::Outside;
                 break;
             case RxState::AfterDle:
-                if (b == STX && !framed) {
-                    // The frame's own budget starts at its DLE STX.
-                    framed = true;
-                    left = budget - 2;
-                }
-                state = b == DLE   ? RxState::AfterDle
-                        : b == STX ? RxState::TypeByte
-                                   : RxState::Outside;
+                state = b == DLE ? RxState::AfterDle : RxState::Outside;
                 break;
             case RxState::TypeByte: {
                 outcome = RxOutcome::RX_UNKNOWN_TYPE;
@@ -213,10 +192,7 @@ PacketPort::Received PacketPort::receiveFrame(PacketBuffer* packet) {
             case RxState::AfterDataDle:
                 if (b == DLE && !store(b)) return {true, RxOutcome::RX_OVERFLOW};
                 reg = crcByte(reg, b);
-                state = b == DLE   ? RxState::Data
-                        : b == STX ? RxState::TypeByte
-                        : b == ETX ? RxState::CheckLow
-                                   : RxState::Outside;
+                state = b == DLE ? RxState::Data : b == ETX ? RxState::CheckLow : RxState::Outside;
                 break;
             case RxState::CheckLow:
                 checkLow = b;
@@ -272,7 +248,6 @@ bool PacketPort::disconnect() {
 }
 
 bool PacketPort::linkControl(FrameKind request, LinkState during, LinkState accepted) {
-    ExchangeBound bound(line_, attempts_, 2 * kControlFrame);
     for (unsigned attempt = 0; attempt < attempts_ && !line_.gone(); ++attempt) {
         state_ = during;
         // A connect starts from a clean line; a disconnect must not lose what is queued.
@@ -309,7 +284,6 @@ bool PacketPort::receive(PacketBuffer& packet) {
 
 bool PacketPort::masterSend(PacketBuffer& packet) {
     if (state_ == LinkState::LINK_DOWN) return false;
-    ExchangeBound bound(line_, attempts_, frameBudget(packet.size()) + kControlFrame);
     bool completed = false;
     for (unsigned attempt = 0; attempt < attempts_ && !line_.gone(); ++attempt) {
         if (attempt > 0) trace_.exchange("sending again");
@@ -334,7 +308,6 @@ bool PacketPort::masterSend(PacketBuffer& packet) {
 
 bool PacketPort::masterReceive(PacketBuffer& packet) {
     if (state_ == LinkState::LINK_DOWN) return false;
-    ExchangeBound bound(line_, attempts_, frameBudget(packet.capacity()) + kControlFrame);
     bool completed = false;
     for (unsigned attempt = 0; attempt < attempts_ && !line_.gone(); ++attempt) {
         RxOutcome outcome;
@@ -361,7 +334,6 @@ bool PacketPort::masterReceive(PacketBuffer& packet) {
 }
 
 bool PacketPort::slaveReceive(PacketBuffer& packet) {
-    ExchangeBound bound(line_, attempts_, frameBudget(packet.capacity()) + kControlFrame);
     bool completed = false;
     for (unsigned attempt = 0; attempt < attempts_ && !line_.gone(); ++attempt) {
         RxOutcome outcome;
@@ -404,7 +376,6 @@ bool PacketPort::slaveReceive(PacketBuffer& packet) {
 
 bool PacketPort::slaveSend(PacketBuffer& packet) {
     if (state_ == LinkState::LINK_DOWN) return false;
-    ExchangeBound bound(line_, attempts_, frameBudget(packet.size()) + kControlFrame);
     bool completed = false;
     for (unsigned attempt = 0; attempt < attempts_ && !line_.gone(); ++attempt) {
         if (state_ == LinkState::LINK_DOWN) {

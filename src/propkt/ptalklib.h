@@ -18,6 +18,12 @@ constexpr uint32_t frameBudget(uint16_t capacity) {
     return 2u * capacity + 8u;
 }
 
+// The most bytes one receive call reads for a packet of up to capacity bytes: a frame budget up
+// to the start of its first frame, and room for a frame cut short and a whole one after it.
+constexpr uint32_t receiveBudget(uint16_t capacity) {
+    return 3u * frameBudget(capacity);
+}
+
 // Where one end of the link stands.
 enum class LinkState : int32_t {
     LINK_DOWN,
@@ -87,11 +93,11 @@ class PacketPort {
     // PACKET_SIZE is allowed for). A read that brings no byte ends the call as not completed,
     // and so does a line that keeps sending without forming a frame (the wrong device on the
     // port, noise): a call reads at most frameBudget(capacity) bytes up to the start of its
-    // first frame (its 0x10 0x02 included) and as many again from there on. On a line that
-    // knows its rate, every exchange also ends, with the outcome of a silent line, once its
-    // attempts have taken what they legitimately can (the line's attemptTime for the frames
-    // out and back, per attempt), however slowly the bytes dribble in. No exchange makes a further
-    // attempt once the line reports that the device is gone.
+    // first frame (its 0x10 0x02 included) and twice that from there on, receiveBudget() in
+    // all, each read waiting at most the line's read time-out. Every 0x10 0x02 starts a frame
+    // afresh, check value included, so a frame that lost its tail on the line costs only
+    // itself. No exchange makes a further attempt once the line reports that the device is
+    // gone.
     struct Received {
         bool completed;
         RxOutcome outcome;

@@ -31,10 +31,6 @@ bool SerialPort::setBaud(uint32_t baud) {
     return true;
 }
 
-SerialLine::Clock::duration SerialPort::attemptTime(uint32_t bytes) const {
-    return attemptTimeAt(bytes, 10000000 / baud_, readTimeoutMs_);
-}
-
 unsigned comPortNumber(const std::string& name) {
     if (name.size() < 4 || name.size() > 8 || name[3] == '0') return 0;
     for (size_t i = 0; i < 3; ++i) {

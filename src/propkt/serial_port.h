@@ -60,8 +60,6 @@ class SerialPort : public SerialLine {
     void purgeAll() override;
     void expect(uint16_t bytes) override;
     bool gone() const override;
-    // Ten bit times a byte at the baud rate, and the read time-out.
-    Clock::duration attemptTime(uint32_t bytes) const override;
     // Lets written bytes leave first (bounded), restores the line's former settings, closes.
     bool close();
 

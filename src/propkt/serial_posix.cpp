@@ -227,7 +227,6 @@ bool SerialPort::open(const char* portName) {
 uint16_t SerialPort::read(uint8_t* data, uint16_t count) {
     if (!impl_->line) return 0;
     impl_->line->setReadTimeout(readTimeoutMs_);
-    impl_->line->setDeadline(deadline_);
     return impl_->line->read(data, count);
 }
 

@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -139,19 +138,11 @@ uint16_t SerialPort::read(uint8_t* data, uint16_t count) {
     p.next += got;
     if (got == count) return count;
 
-    // Waits at most readTimeoutMs for the first byte and between bytes (0 means no time-out),
-    // and never past the deadline.
-    DWORD waitMs = readTimeoutMs_;
-    if (deadline_ != Clock::time_point::max()) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
-        if (left <= 0) return static_cast<uint16_t>(got);
-        if (waitMs == 0 || static_cast<uint64_t>(left) < waitMs) waitMs = static_cast<DWORD>(left);
-    }
+    // Waits at most readTimeoutMs for the first byte and between bytes (0 means no time-out).
     COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = waitMs;
+    timeouts.ReadIntervalTimeout = readTimeoutMs_;
     timeouts.ReadTotalTimeoutMultiplier = 0;
-    timeouts.ReadTotalTimeoutConstant = waitMs;
+    timeouts.ReadTotalTimeoutConstant = readTimeoutMs_;
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = 0;
     SetCommTimeouts(p.handle, &timeouts);

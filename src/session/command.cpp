@@ -24,7 +24,7 @@ bool isBlank(uint8_t b) {
 
 uint32_t ensureLink(SessionState& session, PacketPort& port) {
     if ((session.linkEstablished == 0 || !port.isUp()) && !linkConnect(port)) {
-        return port.line().gone() ? KVTLNK_E_PORT_GONE : KVTLNK_E_NO_LINK;
+        return KVTLNK_E_NO_LINK;
     }
     session.linkEstablished = 1;
     return KVTLNK_OK;
@@ -116,9 +116,7 @@ int32_t readDecimal(const char* field) {
 }
 
 uint32_t Reply::begin(const uint8_t* bytes, uint16_t length) {
-    const PktOutcome sent = pkt_send(port_, bytes, length);
-    if (sent != PktOutcome::Done)
-        return sent == PktOutcome::LineGone ? KVTLNK_E_PORT_GONE : KVTLNK_E_SEND;
+    if (pkt_send(port_, bytes, length) != PktOutcome::Done) return KVTLNK_E_SEND;
     ReplyLine status;
     if (uint32_t r = next(status)) return r;
     return status.size() == 1 && status.bytes()[0] == '0' ? KVTLNK_OK : KVTLNK_E_REFUSED;
@@ -148,9 +146,7 @@ void Reply::skipRest(int lines) {
 
 uint32_t Reply::take(ReplyLine& line, uint16_t room) {
     const PktReceived got = pkt_receive(port_, line.bytes_, room);
-    if (!got.arrived()) {
-        return got.outcome == PktOutcome::LineGone ? KVTLNK_E_PORT_GONE : KVTLNK_E_NO_REPLY;
-    }
+    if (!got.arrived()) return KVTLNK_E_NO_REPLY;
     line.reader_.makeFilled(line.bytes_, kLongLine, got.size);
     return KVTLNK_OK;
 }

@@ -18,12 +18,12 @@ constexpr uint16_t kShortLine = 128;  // reply lines of "id", "ed", "ms", "md"
 constexpr uint16_t kLongLine = 256;   // status packets of sendCommand, "ma" and "mu" replies
 
 // Brings the packet link up when this session has not done so yet, or when the packet port
-// has fallen back to its down state: 0; 2019 when the calibrator does not answer; 2027 when the
-// device behind the port is gone.
+// has fallen back to its down state: 0, or 2019 when the calibrator does not answer (at once
+// when the device behind the port is gone).
 uint32_t ensureLink(SessionState& session, PacketPort& port);
 
 // Sends one command whose reply has no data packets; a failed try is repeated once while the
-// link stays up. 0, 2018, 2019, 2020, 2021, 2022, or 2027 once the device is gone.
+// link stays up. 0, 2018, 2019, 2020, 2021 or 2022.
 uint32_t sendCommand(SessionState& session, PacketPort& port, const uint8_t* bytes,
                      uint16_t length);
 uint32_t sendCommand(SessionState& session, PacketPort& port, const char* text);
@@ -87,8 +87,7 @@ class Reply {
         : port_(port), room_(room < kLongLine ? room : kLongLine) {}
 
     // Sends the command, then takes the status packet: 0; 2020 when the command was not
-    // acknowledged; 2021 when no status came; 2018 for any status but "0". Every part gives
-    // 2027 instead of 2020 or 2021 when the device behind the port is gone.
+    // acknowledged; 2021 when no status came; 2018 for any status but "0".
     uint32_t begin(const uint8_t* bytes, uint16_t length);
     uint32_t begin(const char* command);
     // The next data packet into line: 0, or 2021 when none came.

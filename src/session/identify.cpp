@@ -10,9 +10,6 @@ namespace {
 
 constexpr Limits kQuery{kShortLine};
 
-// The most memories whose lines KVTmemstats adds up: the calibrator has two.
-constexpr int kMaxMemoryLines = 16;
-
 void clearText(char* text, size_t size) {
     if (size > 0) text[0] = '\0';
 }
@@ -38,13 +35,9 @@ uint32_t identification(PacketPort& port, const Identity& id, uint32_t* edValue)
 uint32_t itemCounts(PacketPort& port, int32_t* procItems, int32_t* resultItems) {
     ReplyLine lines[2];
     if (uint32_t r = exchange(port, "ms", kQuery, lines, 2)) return r;
-    // A memory cannot hold fewer than no items.
-    if (!lines[0].skip(5) || !lines[0].number(procItems) || *procItems < 0) {
-        return KVTLNK_E_BAD_REPLY;
-    }
-    if (!lines[1].skip(5) || !lines[1].number(resultItems) || *resultItems < 0) {
-        return KVTLNK_E_BAD_REPLY;
-    }
+    // Field 6 of each line, as the calibrator sent it: what it means is the upload's concern.
+    if (!lines[0].skip(5) || !lines[0].number(procItems)) return KVTLNK_E_BAD_REPLY;
+    if (!lines[1].skip(5) || !lines[1].number(resultItems)) return KVTLNK_E_BAD_REPLY;
     return KVTLNK_OK;
 }
 
@@ -82,13 +75,11 @@ uint32_t memStats(SessionState& s, PacketPort& port, uint32_t* field3Total, uint
     Reply reply(port, kShortLine);
     if (uint32_t r = reply.begin("ms")) return r;
 
-    // One line per memory, up to the final packet: a reply that goes on past kMaxMemoryLines
-    // lines is no calibrator's.
-    for (int lines = 0;; ++lines) {
+    // One line per memory, as many as come before the final packet.
+    for (;;) {
         ReplyLine line;
         if (uint32_t r = reply.next(line)) return r;
         if (line.isEndOfReply()) return KVTLNK_OK;
-        if (lines == kMaxMemoryLines) return KVTLNK_E_BAD_REPLY;
         int32_t field3 = 0;
         int32_t field4 = 0;
         if (!line.skip(2) || !line.number(&field3)) return KVTLNK_E_BAD_REPLY;

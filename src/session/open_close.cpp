@@ -27,8 +27,8 @@ uint32_t identifyAndAccept(SessionState& s, PacketPort& port) {
 
 uint32_t openSession(SessionState& s, Link& link, int32_t baud, const char* portName,
                      uint32_t readTimeoutMs, int32_t retries) {
-    // A read time-out of 0 would wait for ever on a silent line.
-    if (baud != kOnlyBaud || portName == nullptr || readTimeoutMs == 0) return KVTLNK_E_ARGUMENT;
+    // Any read time-out is taken: 0 waits for every byte as long as it takes.
+    if (baud != kOnlyBaud || portName == nullptr) return KVTLNK_E_ARGUMENT;
     if (s.sessionOpen != 0) {
         if (uint32_t r = closeSession(s, link)) return r;
     }

@@ -1,8 +1,8 @@
 // Upload: both calibrator memories come into the image, the directories first, then one
 // item's data per step.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "kvtlnk/kvtlnk.h"
 #include "propkt/link.h"
@@ -17,15 +17,9 @@ namespace {
 // minute, second.
 constexpr int kDirectoryFields = 11;
 
-// No calibrator memory comes near this (sixteen times the instrument's own): a directory that
-// adds up to more is refused before anything is allocated for it.
-constexpr uint64_t kMaxMemoryBytes = 16u << 20;
-// Even items of one data byte each could not be more than this many.
-constexpr int32_t kMaxItems =
-    static_cast<int32_t>(kMaxMemoryBytes / (RecordStore::kHeaderBytes + 2));
-
-// An item as its directory line describes it: kind, version and length cut to the width of
-// their places, the date stamp as the calibrator's clock gave it.
+// An item as its directory line describes it: kind, version, length and date stamp, each
+// number cut to the width of its place (a year to its byte after 1992 is taken off), so that
+// whatever the calibrator's clock said is kept.
 struct DirectoryItem {
     uint16_t kind;
     uint16_t version;
@@ -40,33 +34,27 @@ bool readDirectoryLine(ReplyLine& line, int32_t (&fields)[kDirectoryFields]) {
     return true;
 }
 
-// A field of the date stamp fits its byte.
-bool fitsByte(int32_t value, int32_t base = 0) {
-    return value >= base && value - base <= 0xFF;
+// The low bits of a number as the calibrator sent it.
+template <class Place>
+Place cut(int32_t value, uint32_t offset = 0) {
+    return static_cast<Place>(static_cast<uint32_t>(value) - offset);
 }
 
-// The item of a directory line; false when its date cannot be kept as it came: a year outside
-// 1992-2247, or another field outside 0-255. Within those, whatever the calibrator's clock said
-// is kept (a clock never set may give month 13 or minute 61), so it reads back as it came.
-bool itemOf(const int32_t (&f)[kDirectoryFields], DirectoryItem* item) {
-    if (!fitsByte(f[4], DateStamp::kBaseYear)) return false;
-    for (int i = 5; i < kDirectoryFields; ++i) {
-        if (!fitsByte(f[i])) return false;
-    }
-    *item = DirectoryItem{static_cast<uint16_t>(f[1]), static_cast<uint16_t>(f[2]),
-                          static_cast<uint16_t>(f[3]), DateStamp{}};
-    DateStamp& stamp = item->stamp;
-    stamp.year = static_cast<uint8_t>(f[4] - DateStamp::kBaseYear);
-    stamp.month = static_cast<uint8_t>(f[5]);
-    stamp.day = static_cast<uint8_t>(f[6]);
-    stamp.weekday = static_cast<uint8_t>(f[7]);
-    stamp.hour = static_cast<uint8_t>(f[8]);
-    stamp.minute = static_cast<uint8_t>(f[9]);
-    stamp.second = static_cast<uint8_t>(f[10]);
-    return true;
+DirectoryItem itemOf(const int32_t (&f)[kDirectoryFields]) {
+    DirectoryItem item{cut<uint16_t>(f[1]), cut<uint16_t>(f[2]), cut<uint16_t>(f[3]), DateStamp{}};
+    DateStamp& stamp = item.stamp;
+    stamp.year = cut<uint8_t>(f[4], DateStamp::kBaseYear);
+    stamp.month = cut<uint8_t>(f[5]);
+    stamp.day = cut<uint8_t>(f[6]);
+    stamp.weekday = cut<uint8_t>(f[7]);
+    stamp.hour = cut<uint8_t>(f[8]);
+    stamp.minute = cut<uint8_t>(f[9]);
+    stamp.second = cut<uint8_t>(f[10]);
+    return item;
 }
 
-// Creates the directory's item j in the store: kind, version, zeroed data, date stamp.
+// Creates the directory's item j in the store: kind, version, zeroed data, date stamp. 2012
+// when the store cannot take it (it has reached its limit, or memory ran out).
 uint32_t createItem(RecordStore& store, int32_t j, const DirectoryItem& item) {
     const int32_t index = store.beginRecord(item.kind, item.version);
     if (index < 0) return KVTLNK_E_IMAGE;
@@ -82,36 +70,26 @@ uint32_t createItem(RecordStore& store, int32_t j, const DirectoryItem& item) {
     return KVTLNK_OK;
 }
 
-// The directory's lines are read, and their sizes added up, before any record is made: a
-// directory past the bound is refused with nothing allocated for it. A reply that goes wrong
-// part-way still leaves the items whose lines came before it, as the calibrator sent them.
+// The directory's lines one by one, each item made as its line comes: nothing is made for a
+// line that has not come, whatever count the calibrator gave. A line that is refused (a missing
+// field, an index out of order, an item the store cannot take) ends the fetch with the items
+// before it kept; the rest of the reply is taken first, so that the calibrator is not left
+// part-way through its send and the next command's reply starts clean.
 uint32_t fetchDirectory(PacketPort& port, const char* command, int32_t count, RecordStore& store) {
     Reply reply(port, kShortLine);
     if (uint32_t r = reply.begin(command)) return r;
-    std::vector<DirectoryItem> items;
-    uint64_t bytes = 0;
-    uint32_t result = KVTLNK_OK;
     for (int32_t j = 0; j < count; ++j) {
         ReplyLine line;
+        if (uint32_t r = reply.next(line)) return r;
         int32_t fields[kDirectoryFields];
-        if ((result = reply.next(line)) != KVTLNK_OK) break;
-        DirectoryItem item{};
-        const bool usable =
-            readDirectoryLine(line, fields) && fields[0] == j && itemOf(fields, &item);
-        bytes += usable ? RecordStore::recordShare(item.length) : 0;
-        if (!usable || bytes > kMaxMemoryBytes) {
-            // The rest of the reply is taken, so that the next command's reply starts clean.
-            reply.skipRest(count - j - 1);
-            if (usable) return KVTLNK_E_BAD_REPLY;  // past the bound: nothing is made
-            result = KVTLNK_E_BAD_REPLY;
-            break;
-        }
-        items.push_back(item);
+        const uint32_t made = readDirectoryLine(line, fields) && fields[0] == j
+                                  ? createItem(store, j, itemOf(fields))
+                                  : KVTLNK_E_BAD_REPLY;
+        if (made == KVTLNK_OK) continue;
+        if (!line.isEndOfReply()) reply.skipRest(count - j - 1);
+        return made;
     }
-    for (size_t j = 0; j < items.size(); ++j) {
-        if (uint32_t r = createItem(store, static_cast<int32_t>(j), items[j])) return r;
-    }
-    return result != KVTLNK_OK ? result : reply.end();
+    return reply.end();
 }
 
 // Both memories' items together; the counts come from the calibrator and may be anything.
@@ -148,9 +126,6 @@ uint32_t uploadStart(SessionState& s, PacketPort& port, MemoryImage& image, uint
     *itemCount = 0;
     if (uint32_t r = ensureLink(s, port)) return r;
     if (uint32_t r = itemCounts(port, &s.procedureItemCount, &s.resultItemCount)) return r;
-    if (s.procedureItemCount > kMaxItems || s.resultItemCount > kMaxItems) {
-        return KVTLNK_E_BAD_REPLY;
-    }
 
     image.procedure().truncate(0);
     image.results().truncate(0);
@@ -174,11 +149,11 @@ uint32_t uploadStep(SessionState& s, PacketPort& port, MemoryImage& image, uint3
     if (uint32_t r = sendProgress(s, port, first, i, total)) return r;
 
     const bool procedure = i < s.procedureItemCount;
-    const int32_t index = procedure ? i : i - s.procedureItemCount;
+    const int64_t index = procedure ? i : int64_t{i} - s.procedureItemCount;
     RecordStore& store = procedure ? image.procedure() : image.results();
-    Record* record = store.selectRecord(index);
+    Record* record = index <= INT32_MAX ? store.selectRecord(static_cast<int32_t>(index)) : nullptr;
     if (record == nullptr) return KVTLNK_E_ARGUMENT;
-    const uint32_t r = fetchItem(port, procedure ? 'p' : 'r', index, *record);
+    const uint32_t r = fetchItem(port, procedure ? 'p' : 'r', static_cast<int32_t>(index), *record);
     store.dataChanged();
     if (r != KVTLNK_OK) return r;
 

@@ -198,13 +198,6 @@ TEST_F(E2e, EveryFailureHasItsCode) {
     const Call uplStart = [&] { return KVTuplStart(&n); };
     const Call uplStep = [&] { return KVTuplStart(&n) ? 0 : KVTuplStep(&n); };
     const Call dnlStep = [&] { return KVTdnlStart(&n) ? 0 : KVTdnlStep(&n); };
-    const Fault bigDirectory = [](Calibrator& e) {  // 259 items of 65,000 bytes each
-        Strings lines;
-        for (int i = 0; i < 259; ++i)
-            lines.push_back(std::to_string(i) + ",10,0,64976,2024,1,2,3,4,5,6");
-        e.faults().replaceLines("ms", {"p,,0,0,0,259", "r,,0,0,0,0"});
-        e.faults().replaceLines("md p", lines);
-    };
     const struct {
         const char* what;
         Fault fault;
@@ -225,10 +218,6 @@ TEST_F(E2e, EveryFailureHasItsCode) {
         {"item too big", [](Calibrator& e) { e.faults().replaceLines("md p", {"0,10,0,65000,2024,1,2,3,4,5,6"}); }, uplStart, 2012, 1},
         {"oversize mu", [](Calibrator& e) { e.faults().inflateUpload(1); }, uplStep, 2022, 1},
         {"ma index", [](Calibrator& e) { e.faults().replaceLines("ma p", {"7"}); }, dnlStep, 2022, 1},
-        {"17 ms lines", [](Calibrator& e) { e.faults().replaceLines("ms", Strings(17, "p,,1,1,0,0")); }, memstats, 2022, 1},
-        {"negative item count", [](Calibrator& e) { e.faults().replaceLines("ms", {"p,,0,0,0,-2147483648", "r,,0,0,0,0"}); e.faults().replaceLines("md p", {}); }, uplStart, 2022, 1},
-        {"directory past 16 MiB", bigDirectory, uplStart, 2022, 1},
-        {"directory year far out", [](Calibrator& e) { e.faults().replaceLines("md p", {"0,10,0,3,-99999999999,1,2,3,4,5,6"}); }, uplStart, 2022, 1},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -246,30 +235,30 @@ TEST_F(E2e, EveryFailureHasItsCode) {
     }
 }
 
-// A date from the calibrator's clock is kept as it came, whatever the clock said, and read back
-// so; one that no stamp can hold refuses the upload.
-TEST_F(E2e, DirectoryDatesAreKeptAsTheyCameOrRefused) {
+// Each number of a directory line is cut to the width of its place: a date field to its byte,
+// the year after 1992 is taken off. No date fails an upload, and each reads back as stored.
+TEST_F(E2e, DirectoryDatesAreCutToTheirByte) {
     using Date = std::vector<uint32_t>;  // year, month, day, hour, minute, second
     const struct {
         const char* date;  // year,month,day,weekday,hour,minute,second
-        uint32_t result;
+        uint8_t yearByte;
         Date reported;
     } cases[] = {
-        {"1998,6,15,1,12,30,45", KVTLNK_OK, {1998, 6, 15, 12, 30, 45}},
-        {"2092,13,31,6,23,61,59", KVTLNK_OK, {2092, 13, 31, 23, 61, 59}},
-        {"2247,0,0,0,255,255,255", KVTLNK_OK, {2247, 0, 0, 255, 255, 255}},
-        {"1992,1,1,0,0,0,0", KVTLNK_OK, {1992, 1, 1, 0, 0, 0}},
-        {"2248,1,1,0,0,0,0", KVTLNK_E_BAD_REPLY, {}},
-        {"1991,12,31,0,0,0,0", KVTLNK_E_BAD_REPLY, {}},
-        {"2024,256,1,0,0,0,0", KVTLNK_E_BAD_REPLY, {}},
-        {"2024,1,1,0,0,0,-1", KVTLNK_E_BAD_REPLY, {}},
+        {"1998,6,15,1,12,30,45", 6, {1998, 6, 15, 12, 30, 45}},
+        {"2092,13,31,6,23,61,59", 100, {2092, 13, 31, 23, 61, 59}},
+        {"2247,0,0,0,255,255,255", 255, {2247, 0, 0, 255, 255, 255}},
+        {"1991,12,31,0,0,0,0", 255, {2247, 12, 31, 0, 0, 0}},
+        {"2248,1,1,0,0,0,0", 0, {1992, 1, 1, 0, 0, 0}},
+        {"2024,300,1,0,0,0,-1", 32, {2024, 44, 1, 0, 0, 255}},
+        {"-99999999999,1,1,0,0,0,0", 56, {2048, 1, 1, 0, 0, 0}},  // atol's 32-bit minimum
+        {"2024,x,1,0,0,0,0", 32, {2024, 0, 1, 0, 0, 0}},          // no digits: 0
     };
     ASSERT_TRUE(emu->replaceMemory(kvttools::Memory::Results, {item(15, 0, 3)}));
     for (const auto& c : cases) {
         emu->faults().replaceLines("md r", {std::string("0,15,0,3,") + c.date}, 1);
         uint32_t n = 0;
-        EXPECT_EQ(KVTuplStart(&n), c.result) << c.date;
-        if (c.result != KVTLNK_OK) continue;
+        ASSERT_EQ(KVTuplStart(&n), KVTLNK_OK) << c.date;
+        EXPECT_EQ(library().image.results().selectRecord(0)->stamp().year, c.yearByte) << c.date;
         Date reported(6);
         uint32_t code = 0;
         ASSERT_EQ(MEMrDir(0, &code, &reported[0], &reported[1], &reported[2], &reported[3],
@@ -277,6 +266,59 @@ TEST_F(E2e, DirectoryDatesAreKeptAsTheyCameOrRefused) {
                   KVTLNK_OK);
         EXPECT_EQ(reported, c.reported) << c.date;
     }
+}
+
+// Item counts and memory lines are taken as the calibrator sends them. An upload follows its
+// order whatever the counts (the image emptied, the status text, "md p"), makes an item only
+// when its line has come, and fails through a missing line (2022) or a full store (2012).
+TEST_F(E2e, CountsAndLinesAsTheCalibratorSendsThem) {
+    using Call = std::function<uint32_t(uint32_t * out)>;
+    char t[128];
+    uint32_t d = 0;
+    const Call reopen = [&](uint32_t* procItems) {
+        KVTclose();
+        const uint32_t r = KVTopen(9600, emu->portPath().c_str(), kTimeoutMs, kAttempts);
+        return r != KVTLNK_OK ? r : KVTgetK2x(t, t, t, &d, procItems, &d);
+    };
+    const Call memstats = [&](uint32_t* field3) { return KVTmemstats(field3, &d); };
+    const Call uplStart = [](uint32_t* count) { return KVTuplStart(count); };
+    Strings fullItems;  // 259 items of 64,976 bytes: one more than a store holds
+    for (int i = 0; i < 259; ++i)
+        fullItems.push_back(std::to_string(i) + ",10,0,64976,2024,1,2,3,4,5,6");
+    const Strings upload = {"ms", "sf link,Uploading K27 Directory", "md p"};
+    const struct {
+        const char* what;
+        Strings ms, mdp;  // the lines of "ms" and "md p"
+        Call call;
+        uint32_t result, out;
+        Strings commands;        // from "ms" on, for an upload
+        int32_t procedureItems;  // in the image afterwards
+    } cases[] = {
+        // clang-format off
+        {"a negative item count opens the session", {"p,,0,0,0,-2", "r,,0,0,0,1"}, {}, reopen, KVTLNK_OK, 0xFFFFFFFEu, {}, 1},
+        {"17 memory lines add up", Strings(17, "p,,1,1,0,0"), {}, memstats, KVTLNK_OK, 17, {}, 1},
+        {"a negative count and no lines", {"p,,0,0,0,-2", "r,,0,0,0,0"}, {}, uplStart, KVTLNK_OK, 0xFFFFFFFEu, {"ms", "sf link,Uploading K27 Directory", "md p", "md r"}, 0},
+        {"a count beyond the lines that come", {"p,,0,0,0,2000000000", "r,,0,0,0,0"}, {"0,10,0,3,2024,1,2,3,4,5,6"}, uplStart, KVTLNK_E_BAD_REPLY, 0, upload, 1},
+        {"items past what a store holds", {"p,,0,0,0,259", "r,,0,0,0,0"}, fullItems, uplStart, KVTLNK_E_IMAGE, 0, upload, 258},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        setImage({item(10, 0, 3)});
+        emu->faults().clear();
+        emu->faults().replaceLines("ms", c.ms);
+        emu->faults().replaceLines("md p", c.mdp);
+        emu->clearLogs();
+        uint32_t out = 12345;
+        EXPECT_EQ(c.call(&out), c.result) << c.what;
+        EXPECT_EQ(out, c.out) << c.what;
+        if (!c.commands.empty()) {
+            EXPECT_EQ(emu->commands(), c.commands) << c.what;
+        }
+        uint32_t procedure = 0, results = 0;
+        MEMstats(&procedure, &results);
+        EXPECT_EQ(procedure, static_cast<uint32_t>(c.procedureItems)) << c.what;
+    }
+    emu->faults().clear();
 }
 
 // A directory that goes wrong part-way leaves the items whose lines came before the fault.
@@ -332,13 +374,32 @@ TEST_F(E2e, NullPointersAndCallsWithoutASessionAreRefused) {
     EXPECT_EQ(library().session.sessionOpen, 0);
 }
 
-// A read time-out of 0 would wait for ever on a silent line: refused before anything changes.
-TEST_F(E2e, ZeroTimeOutIsRefusedAndTheOpenSessionStays) {
-    EXPECT_EQ(KVTopen(9600, emu->portPath().c_str(), 0, kAttempts), KVTLNK_E_ARGUMENT);
-    EXPECT_EQ(library().session.sessionOpen, 1);
-    EXPECT_TRUE(emu->commands().empty()) << "no farewell, no identification";
-    uint32_t n = 0;
-    EXPECT_EQ(KVTmemstats(&n, &n), KVTLNK_OK);
+// KVTopen refuses only a baud other than 9600 and a NULL port name, before anything changes: any
+// read time-out is taken, 0 (no time-out at all) and the largest included.
+TEST_F(E2e, OpenTakesAnyReadTimeOut) {
+    const std::string port = emu->portPath();
+    const struct {
+        int32_t baud;
+        const char* port;
+        uint32_t timeoutMs;
+        uint32_t result;
+        bool identified;  // the calibrator was asked who it is
+    } cases[] = {
+        {9600, port.c_str(), 0, KVTLNK_OK, true},
+        {9600, port.c_str(), 4294967295u, KVTLNK_OK, true},
+        {9600, port.c_str(), 1000, KVTLNK_OK, true},
+        {19200, port.c_str(), 500, KVTLNK_E_ARGUMENT, false},
+        {9600, nullptr, 500, KVTLNK_E_ARGUMENT, false},
+    };
+    for (const auto& c : cases) {
+        emu->clearLogs();
+        EXPECT_EQ(KVTopen(c.baud, c.port, c.timeoutMs, kAttempts), c.result) << c.timeoutMs;
+        EXPECT_EQ(library().session.sessionOpen, 1) << c.timeoutMs << ": a session stays open";
+        const Strings sent = emu->commands();
+        EXPECT_EQ(std::count(sent.begin(), sent.end(), "id"), c.identified ? 1 : 0) << c.timeoutMs;
+        uint32_t n = 0;
+        EXPECT_EQ(KVTmemstats(&n, &n), KVTLNK_OK) << c.timeoutMs;
+    }
 }
 
 TEST_F(E2e, RefusedModelClosesTheSession) {

@@ -69,6 +69,30 @@ TEST(RecordStore, PendingRecordBounds) {
     EXPECT_EQ(store.selectRecord(1)->length(), 3u);
 }
 
+// A store holds at most 16 MiB as usedBytes counts it: the record that would take it further is
+// cut (writeBytes), refused (reserveBytes) or not begun at all, and cutting the tail makes room.
+TEST(RecordStore, HoldsAtMostItsLimit) {
+    RecordStore store(Memory::Results);
+    const std::vector<uint8_t> full(RecordStore::kMaxData, 0x55);
+    const uint32_t share = RecordStore::recordShare(RecordStore::kMaxData);        // 65,000
+    const int32_t fit = static_cast<int32_t>(RecordStore::kMaxUsedBytes / share);  // 258
+    for (int32_t i = 0; i < fit; ++i)
+        ASSERT_EQ(addRaw(store, 7, full), i);
+    const uint32_t left = RecordStore::kMaxUsedBytes - store.usedBytes();  // 7,216
+    const int32_t room = static_cast<int32_t>(left - 24);                  // even already
+
+    ASSERT_EQ(store.beginRecord(7, 0), fit);
+    EXPECT_EQ(store.reserveBytes(room + 1), nullptr);
+    EXPECT_EQ(store.writeBytes(full.data(), room + 100), room);
+    store.endRecord();
+    EXPECT_EQ(store.usedBytes(), RecordStore::kMaxUsedBytes);
+    EXPECT_EQ(store.beginRecord(7, 0), -1) << "not even a record of one byte fits";
+
+    store.truncate(fit);
+    EXPECT_EQ(store.beginRecord(7, 0), fit);
+    EXPECT_NE(store.reserveBytes(room), nullptr);
+}
+
 TEST(RecordStore, TruncateAndSelect) {
     const Bytes lengths = {10, 3, 7};  // shares 34, 28, 32
     const uint32_t usedAfter[] = {0, 34, 62, 94};

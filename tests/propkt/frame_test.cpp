@@ -120,8 +120,11 @@ TEST(Frame, StagesAtMost255BytesPerWrite) {
 TEST(Frame, ReceiveStateTable) {
     using O = RxOutcome;
     Bytes restarts;
-    for (int i = 0; i < 10; ++i)
+    for (int i = 0; i < 20; ++i)
         restarts = concat({restarts, {0x10, 0x02, 0x00, 0x41}});
+    const Bytes cutAck = Bytes(kAck0.begin(), kAck0.end() - 4);  // 10 02 01, its tail lost
+    // A frame of 16 data bytes that breaks off: 19 of the 78 bytes from its start.
+    const Bytes cutFull = concat({{0x10, 0x02, 0x00}, Bytes(16, 'x'), {0x10, 0x55}});
     const struct {
         const char* what;
         Bytes wire;
@@ -144,13 +147,17 @@ TEST(Frame, ReceiveStateTable) {
         {"exactly at capacity", frameWith(0x00, {1, 2, 3, 4}), 4, true, O::FRAME_DATA, {1, 2, 3, 4}},
         {"one past capacity", frameWith(0x00, {1, 2, 3, 4, 5}), 4, true, O::RX_OVERFLOW, {1, 2, 3, 4}},
         {"doubled DLE past capacity", frameWith(0x00, {1, 0x10, 0x10}), 1, true, O::RX_OVERFLOW, {1}},
-        {"restart inside a frame", concat({{0x10, 0x02, 0x00, 0x41}, kDataId}), 16, true, O::RX_BAD_CRC, {'i', 'd'}},
-        // The register runs on across a framing error within one call.
-        {"framing error then a frame", concat({{0x10, 0x02, 0x00, 0x41, 0x10, 0x55}, kAck0}), 16, true, O::RX_BAD_CRC, {}},
+        // A frame whose tail was lost on the line costs only itself: the next frame start
+        // begins the check afresh.
+        {"tail lost, then a frame", concat({{0x10, 0x02, 0x00, 0x41}, kDataId}), 16, true, O::FRAME_DATA, {'i', 'd'}},
+        {"framing error, then a frame", concat({{0x10, 0x02, 0x00, 0x41, 0x10, 0x55}, kAck0}), 16, true, O::FRAME_ACK, {}},
+        {"acknowledgement cut short, then one whole", concat({cutAck, kAck0}), 16, true, O::FRAME_ACK, {}},
         {"frame cut short", Bytes(kDataId.begin(), kDataId.end() - 2), 16, false, O::FRAME_DATA, {}},
-        // 2 x 16 + 8 bytes up to the first frame's DLE STX, and as many from there on.
+        // 2 x 16 + 8 bytes up to the first frame's DLE STX, and twice that from there on.
         {"noise within the budget", concat({Bytes(38, 'A'), kDataId}), 16, true, O::FRAME_DATA, {'i', 'd'}},
         {"noise past the budget", concat({Bytes(39, 'A'), kAck0}), 16, false, O::FRAME_DATA, {}},
+        {"a cut frame and noise within the budget, then a frame", concat({cutFull, Bytes(50, 'A'), kDataId}), 16, true, O::FRAME_DATA, {'i', 'd'}},
+        {"a cut frame and noise past the budget, then a frame", concat({cutFull, Bytes(51, 'A'), kDataId}), 16, false, O::FRAME_DATA, {}},
         {"restarts past the budget", concat({restarts, kAck0}), 16, false, O::FRAME_DATA, {}},
         {"nothing", {}, 16, false, O::FRAME_DATA, {}},
         // clang-format on

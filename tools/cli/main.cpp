@@ -106,7 +106,9 @@ int main(int argc, char** argv) {
                    "default port. kvtlnk ports lists the serial ports")
         ->check([](const std::string& v) { return v.empty() ? "the port name is empty" : ""; });
     app.add_option("--timeout", context.port.link.timeoutMs,
-                   "serial read time-out in milliseconds (KVTopen's readTimeoutMs)")
+                   "serial read time-out in milliseconds (KVTopen's readTimeoutMs); 0, which the "
+                   "library takes as no time-out, would hold a command for as long as the "
+                   "calibrator is off, so the tool wants 1 or more")
         ->capture_default_str()
         ->check(CLI::Range(1u, 60000u));
     app.add_option("--attempts", context.port.link.attempts,

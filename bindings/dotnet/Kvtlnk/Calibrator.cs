@@ -102,7 +102,8 @@ namespace Kvtlnk
             if (ms < 1 || ms > uint.MaxValue)
             {
                 throw new ArgumentOutOfRangeException(
-                    nameof(timeout), "the port waits 1 ms to 4294967295 ms for each byte; 0.5 s is usual");
+                    nameof(timeout), "give 1 ms to 4294967295 ms (0.5 s is usual); the library takes 0 " +
+                    "as no time-out at all, which holds a call for as long as the calibrator is off");
             }
             if (attempts < 1 || attempts > 255)
             {
@@ -191,8 +192,8 @@ namespace Kvtlnk
         /// <summary>Closes the session and the port. The port is closed even when the farewell
         /// to the calibrator (the empty status text that clears its display line) fails, which
         /// throws all the same. Closing twice does nothing.</summary>
-        /// <exception cref="KvtlnkException">the farewell did not get through (2018-2022,
-        /// 2027).</exception>
+        /// <exception cref="KvtlnkException">the farewell did not get through
+        /// (2018-2022).</exception>
         public void Close()
         {
             if (open != this) return;

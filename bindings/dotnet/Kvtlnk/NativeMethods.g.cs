@@ -176,11 +176,6 @@ namespace Kvtlnk.Interop
         /// no tag-identifier record follows this result: the result was stored without a tag
         /// </summary>
         NoTag = 2026,
-        /// <summary>
-        /// the serial port is gone: the adapter or the cable was unplugged; plug it in again and
-        /// open the session again
-        /// </summary>
-        PortGone = 2027,
     }
 
     /// <summary>The library a process loads, and so how it is called.</summary>
@@ -359,7 +354,8 @@ namespace Kvtlnk.Interop
         /// <returns>
         /// KVTLNK_OK, also without a session (nothing is done then); KVTLNK_E_NO_LINK (2019),
         /// KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021), KVTLNK_E_REFUSED (2018) or
-        /// KVTLNK_E_BAD_REPLY (2022) when the farewell text did not get through.
+        /// KVTLNK_E_BAD_REPLY (2022) when the farewell text did not get through (2019 at once when
+        /// the device behind the port is gone).
         /// </returns>
         /// <remarks>
         /// Time: X = 8 packet exchanges (see session).
@@ -429,9 +425,10 @@ namespace Kvtlnk.Interop
         /// </param>
         /// <returns>
         /// KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_ARGUMENT (2013) for a NULL pointer, a
-        /// step after the last one, or a step after the image lost records; KVTLNK_E_REFUSED (2018)
-        /// when the calibrator refuses the item (its memory is full); KVTLNK_E_BAD_REPLY (2022)
-        /// when it put the item at another index; KVTLNK_E_NO_LINK (2019), KVTLNK_E_SEND (2020),
+        /// step after the last one, or a step after the image lost records: a record appended to
+        /// the image after KVTdnlStart is not sent (see compat); KVTLNK_E_REFUSED (2018) when the
+        /// calibrator refuses the item (its memory is full); KVTLNK_E_BAD_REPLY (2022) when it put
+        /// the item at another index; KVTLNK_E_NO_LINK (2019), KVTLNK_E_SEND (2020),
         /// KVTLNK_E_NO_REPLY (2021) when an exchange fails. A failed step can be called again: it
         /// sends the same record from the start. After a failure of the last step's results-memory
         /// command, remaining is 0 but the results memory may still hold its items.
@@ -472,18 +469,19 @@ namespace Kvtlnk.Interop
         /// it (1,048,576 on a K27).
         /// </param>
         /// <param name="procItems">
-        /// the number of items in its procedure memory.
+        /// the number of items in its procedure memory, as the calibrator reports it (a negative
+        /// number as its 32-bit two's complement).
         /// </param>
         /// <param name="resultItems">
-        /// the number of items in its results memory.
+        /// the number of items in its results memory, likewise.
         /// </param>
         /// <returns>
         /// KVTLNK_OK; KVTLNK_E_NO_SESSION (2017) without a session; KVTLNK_E_ARGUMENT (2013) when
         /// any pointer is NULL (nothing is sent); KVTLNK_E_NO_LINK (2019) when the link cannot be
         /// brought up; KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021) or KVTLNK_E_REFUSED (2018)
-        /// when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when a report lacks a field, has lines
-        /// too many, or gives a negative item count. The outputs are cleared first; after a failure
-        /// those filled before it keep their values.
+        /// when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when a report lacks a field or has
+        /// lines too many. The outputs are cleared first; after a failure those filled before it
+        /// keep their values.
         /// </returns>
         /// <remarks>
         /// Time: X = 21 packet exchanges (see session).
@@ -504,8 +502,9 @@ namespace Kvtlnk.Interop
         }
 
         /// <summary>
-        /// Reads the calibrator's memory statistics, summed over its procedure and results
-        /// memories. Its display shows "Getting Memory Statistics" meanwhile.
+        /// Reads the calibrator's memory statistics, summed over its procedure and results memories
+        /// (over every memory line its report holds, however many). Its display shows "Getting
+        /// Memory Statistics" meanwhile.
         /// </summary>
         /// <param name="field3Total">
         /// bytes used in both memories together.
@@ -517,11 +516,11 @@ namespace Kvtlnk.Interop
         /// KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_ARGUMENT (2013) when a pointer is NULL;
         /// KVTLNK_E_NO_LINK (2019), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021),
         /// KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when a
-        /// memory's line lacks a field, or the report goes on past 16 lines. Both outputs are
-        /// cleared first.
+        /// memory's line lacks a field. Both outputs are cleared first; after a failure they hold
+        /// what was summed before it.
         /// </returns>
         /// <remarks>
-        /// Time: X = 27 packet exchanges (see session).
+        /// Time: X = 10 + L packet exchanges, L the memory lines of the report (see session).
         /// </remarks>
         /// <seealso cref="KVTgetK2x"/>
         /// <seealso cref="MEMused"/>
@@ -554,22 +553,22 @@ namespace Kvtlnk.Interop
         /// </param>
         /// <param name="readTimeoutMs">
         /// how long, in milliseconds, the port waits for each byte of a reply (500 is the usual
-        /// value), 1 or more: 0, which would wait for ever on a silent line, is refused. Kept after
-        /// the session closes.
+        /// value). 0 means no time-out: every read waits until its byte comes, so a calibrator that
+        /// is switched off or not connected holds this call, and every later one, for as long as it
+        /// stays so. Kept after the session closes.
         /// </param>
         /// <param name="retries">
         /// how many attempts each packet exchange makes (5 is usual; its low 8 bits are used). A
-        /// calibrator that is off fails the open after about retries x readTimeoutMs per packet.
+        /// calibrator that is off fails the open after about 3 x retries x readTimeoutMs.
         /// </param>
         /// <returns>
         /// KVTLNK_OK: the session is open, the link up and the firmware level set;
-        /// KVTLNK_E_ARGUMENT (2013) for a baud other than 9600, a NULL port name or a read time-out
-        /// of 0 (nothing changes: an open session stays open); KVTLNK_E_NO_SESSION (2017) when the
-        /// port cannot be opened or configured (no such device, no permission, held by another
-        /// program, or a "COM" name without a port number, such as "COM0"); KVTLNK_E_NO_LINK (2019)
-        /// when the calibrator does not answer (switched off, not connected), or when the line
-        /// brings bytes that never form a frame (another device on the port); KVTLNK_E_PORT_GONE
-        /// (2027) when the port reports the device gone; KVTLNK_E_REFUSED (2018), KVTLNK_E_SEND
+        /// KVTLNK_E_ARGUMENT (2013) for a baud other than 9600 or a NULL port name (nothing
+        /// changes: an open session stays open); KVTLNK_E_NO_SESSION (2017) when the port cannot be
+        /// opened or configured (no such device, no permission, held by another program, or a "COM"
+        /// name without a port number, such as "COM0"); KVTLNK_E_NO_LINK (2019) when the calibrator
+        /// does not answer (switched off, not connected), or when the line brings bytes that never
+        /// form a frame (another device on the port); KVTLNK_E_REFUSED (2018), KVTLNK_E_SEND
         /// (2020), KVTLNK_E_NO_REPLY (2021) or KVTLNK_E_BAD_REPLY (2022) from the identification
         /// exchange; KVTLNK_E_NOT_ACCEPTED (2005) when the model is not a K27. After any failure
         /// the session is closed. When a session was open and its farewell failed, that code is
@@ -632,25 +631,32 @@ namespace Kvtlnk.Interop
         }
 
         /// <summary>
-        /// Starts an upload of both of the calibrator's memories: empties the image and fetches the
-        /// two directories, creating every item in the image with its kind, size and date and no
-        /// data yet. Then call KVTuplStep until it reports 0 remaining; procedure items come first.
+        /// <para>Starts an upload of both of the calibrator's memories: reads how many items each
+        /// holds, empties the image and fetches the two directories, creating every item in the
+        /// image with its kind, size and date and no data yet. Then call KVTuplStep until it
+        /// reports 0 remaining; procedure items come first.</para>
+        /// <para>The item counts and the directory lines are taken as the calibrator sends them.
+        /// Each number of a line is cut to the width of its place: kind, version word and size to
+        /// 16 bits, each field of the date to its byte, the year after 1992 is taken off (a year of
+        /// 1991 is kept as 255 and read back as 2247, a month of 300 as 44), so a calibrator whose
+        /// clock was never set loses nothing (see MEMpDir). Items are made as their lines come,
+        /// never ahead of them: a count beyond the lines that come ends at the first missing line
+        /// with KVTLNK_E_BAD_REPLY, and each memory of the image holds at most 16 MiB (counted as
+        /// MEMused counts it: sixteen times a calibrator memory), past which the item gives
+        /// KVTLNK_E_IMAGE. A directory refused part-way leaves the items whose lines came before
+        /// it, and the rest of its reply is read before the call returns (see compat).</para>
         /// </summary>
         /// <param name="itemCount">
-        /// the number of items of both memories together.
+        /// the number of items of both memories together, as the calibrator counts them.
         /// </param>
         /// <returns>
         /// KVTLNK_OK; KVTLNK_E_NO_SESSION (2017); KVTLNK_E_ARGUMENT (2013) for a NULL pointer;
         /// KVTLNK_E_NO_LINK (2019), KVTLNK_E_SEND (2020), KVTLNK_E_NO_REPLY (2021),
-        /// KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when an item
-        /// count is negative, a directory line lacks a field or is out of order, its date cannot be
-        /// kept as it came (a year outside 1992-2247, another field outside 0-255; any date within
-        /// those is kept unchecked, see MEMpDir), or a memory's items add up to more than 16 MiB
-        /// (no calibrator holds so much); KVTLNK_E_IMAGE (2012) when the image cannot take an item;
-        /// KVTLNK_E_DIRECTORY (2023) when an item lands at another index of the image. Once the
-        /// item counts have come, the image is emptied. A directory is read before its items are
-        /// made: one past 16 MiB leaves none of its items; one whose reply goes wrong part-way
-        /// leaves the items whose lines came before the fault.
+        /// KVTLNK_E_REFUSED (2018) when an exchange fails; KVTLNK_E_BAD_REPLY (2022) when a report
+        /// or a directory line lacks a field or a line is out of order; KVTLNK_E_IMAGE (2012) when
+        /// the image cannot take an item; KVTLNK_E_DIRECTORY (2023) when an item lands at another
+        /// index of the image (an item of size 0 does). Once the item counts have come, the image
+        /// is emptied.
         /// </returns>
         /// <remarks>
         /// Time: X = 19 + P + R packet exchanges, P and R the item counts of the two memories (see
@@ -989,9 +995,9 @@ namespace Kvtlnk.Interop
         /// uploaded records). The date is reported as the record holds it. Records this library
         /// made hold the PC's date, in the ranges below. An uploaded record holds the date as the
         /// calibrator's clock gave it, unchecked (a clock that was never set may give month 13 or
-        /// minute 61): its year is 1992 to 2247 and every other field 0 to 255 (an upload refuses a
-        /// date outside those, see KVTuplStart), and it is reported, and listed by MEMdump, as it
-        /// came.</para>
+        /// minute 61), each field cut to its byte (see KVTuplStart): its year is 1992 to 2247 and
+        /// every other field 0 to 255, and it is reported, and listed by MEMdump, as the record
+        /// holds it.</para>
         /// <para>Directory codes: 32 prompt definition, 33 task start, 34 prompt step, 35 task end,
         /// 36 strategy, 37 test (template); 0 for anything else, saved setups included.</para>
         /// </summary>
@@ -1528,7 +1534,10 @@ namespace Kvtlnk.Interop
         /// <summary>
         /// Reports the bytes the image takes in the calibrator's memories: the records of both
         /// memories and their headers, 44 bytes for an empty image. Each of the calibrator's
-        /// memories holds 1,048,576 bytes. Returns nothing.
+        /// memories holds 1,048,576 bytes. Each memory of the image holds records of at most
+        /// sixteen times that, 16,777,216 bytes counted as here (24 bytes a record and its data
+        /// rounded up to even): a call that would add a record past it returns KVTLNK_E_IMAGE
+        /// (2012), as for a full image. Returns nothing.
         /// </summary>
         /// <param name="bytes">
         /// the byte count; NULL: nothing is done.
@@ -1740,33 +1749,36 @@ namespace Kvtlnk.Interop
         }
 
         /// <summary>
-        /// When the log started, as the last restored setup that carries a log holds it; 1992-01-01
-        /// 00:00:00 when no log was ever restored. A log that holds no start time holds zeros,
-        /// reported as month 0 and day 0 (and 1992, 00:00:00). The calibrator's clock is not
-        /// checked: what the setup holds is reported as it came.
+        /// When the log started, as the setup holds it: the start time of the last restored setup
+        /// that carries a log (a saved setup of form 4, the form with a logging block), reported as
+        /// that record holds it, unchecked. Restoring a setup without a log leaves it, and so does
+        /// STAinit; before any log was restored it is 1992-01-01 00:00:00. A log that holds no
+        /// start time holds zeros: month 0 and day 0 (and 1992, 00:00:00).
         /// </summary>
         /// <param name="year">
         /// full year, 1992 ... 2247.
         /// </param>
         /// <param name="month">
-        /// 1 ... 12; 0 without a start time; as stored, 0 ... 255.
+        /// as the setup holds it, 0 ... 255: 1 ... 12 from a clock that was set, 0 when the log
+        /// holds no start time.
         /// </param>
         /// <param name="day">
-        /// 1 ... 31; 0 without a start time; as stored, 0 ... 255.
+        /// likewise 0 ... 255: 1 ... 31, or 0 without a start time.
         /// </param>
         /// <param name="hour">
-        /// 0 ... 23; as stored, 0 ... 255.
+        /// 0 ... 255: 0 ... 23 from a clock that was set.
         /// </param>
         /// <param name="minute">
-        /// 0 ... 59; as stored, 0 ... 255.
+        /// 0 ... 255: 0 ... 59 from a clock that was set.
         /// </param>
         /// <param name="second">
-        /// 0 ... 59; as stored, 0 ... 255. Outputs may be NULL.
+        /// 0 ... 255: 0 ... 59 from a clock that was set. Outputs may be NULL.
         /// </param>
         /// <returns>
         /// KVTLNK_OK.
         /// </returns>
         /// <seealso cref="STAgetLogData"/>
+        /// <seealso cref="STArestore"/>
         public static uint STAgetLogStart(out uint year, out uint month, out uint day, out uint hour, out uint minute, out uint second)
         {
             switch (Abi)
@@ -3340,7 +3352,6 @@ namespace Kvtlnk.Interop
                 case 2023: return "an uploaded item landed at another index of the image: upload again, which starts from an empty image";
                 case 2024: return "a name or text is too long for its record: keep names and template texts to 32 characters and strategy names to 20";
                 case 2026: return "no tag-identifier record follows this result: the result was stored without a tag";
-                case 2027: return "the serial port is gone: the adapter or the cable was unplugged; plug it in again and open the session again";
                 default: return "unknown result code: check that the application and the library are of the same version";
             }
         }
