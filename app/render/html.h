@@ -19,7 +19,6 @@ class Html {
 
     Html& operator+=(const Html& more);
     const std::string& str() const { return markup_; }
-    std::string take() && { return std::move(markup_); }
     bool empty() const { return markup_.empty(); }
     // The fragment between the two tags, in its own buffer.
     Html&& wrapped(const std::string& opening, const std::string& closing) &&;

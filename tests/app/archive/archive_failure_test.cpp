@@ -110,15 +110,11 @@ TEST(ArchiveLocation, OptionThenEnvironmentThenLabFileThenDataFolder) {
     EXPECT_FALSE(isPostgresLocation("/srv/postgresql/records.db"));
 }
 
-TEST(ArchiveHash, Sha256OfKnownTexts) {
-    const std::pair<std::string, std::string> known[] = {
-        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
-         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
-    };
-    for (const auto& [text, hash] : known)
-        EXPECT_EQ(sha256Hex({text.begin(), text.end()}), hash) << text;
+// The keys are libcrypto's SHA-256 as lowercase hex.
+TEST(ArchiveHash, Sha256AsHex) {
+    const std::string text = "abc";
+    EXPECT_EQ(sha256Hex({text.begin(), text.end()}),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // dates, results that do not decode, adds that fail or race, and schemas it must refuse.
 #include <algorithm>
 #include <cmath>
-#include <thread>
 
 #include "archive/database.h"
 #include "archive/schema.h"
@@ -264,50 +263,6 @@ TEST_P(ArchiveSuite, FailedAddLeavesNothing) {
         EXPECT_EQ(count(location(), table), 0) << table;
     upload.results.pop_back();
     EXPECT_EQ(archive->add(upload).added, 1u);
-}
-
-// Four benches adding their own uploads at once, then all the same one: every result once.
-TEST_P(ArchiveSuite, ConcurrentAddsLoseAndDuplicateNothing) {
-    open();  // the schema, made once
-    const auto uploadOf = [](int bench) {
-        std::vector<Result> results;
-        for (int i = 0; i < 20; ++i) {
-            const std::string tag = "PT-" + std::to_string(i % 5);  // instruments shared
-            results.push_back(makeResult(tag, "2024-06-19 09:" + std::to_string(10 + i) + ":00",
-                                         i % 2 == 1, {0.01 * bench, 0.02}, 0.1f, 2 * i + 1));
-        }
-        return makeUpload("SN" + std::to_string(bench), results);
-    };
-    const auto race = [&](const std::function<Upload(int)>& uploadFor) {
-        std::vector<std::thread> benches;
-        std::vector<AddOutcome> outcomes(4);
-        std::vector<std::string> errors(4);
-        for (int b = 0; b < 4; ++b) {
-            benches.emplace_back([&, b] {
-                try {
-                    outcomes[b] = open()->add(uploadFor(b));
-                } catch (const ArchiveError& e) {
-                    errors[b] = e.what();
-                }
-            });
-        }
-        for (std::thread& t : benches)
-            t.join();
-        for (const std::string& e : errors)
-            EXPECT_EQ(e, "");
-        return outcomes;
-    };
-    for (const AddOutcome& o : race(uploadOf))
-        EXPECT_EQ(o.added, 20u);
-    size_t added = 0;
-    for (const AddOutcome& o : race([&](int) { return uploadOf(9); }))
-        added += o.added;
-    EXPECT_EQ(added, 20u);
-    EXPECT_EQ(count(location(), "results"), 100);
-    EXPECT_EQ(count(location(), "uploads"), 5);
-    EXPECT_EQ(count(location(), "instruments"), 5);
-    EXPECT_EQ(count(location(), "events"), 25);
-    EXPECT_EQ(count(location(), "points"), 200);
 }
 
 // Certificate numbers: one per event, the same however often it is printed, never given twice

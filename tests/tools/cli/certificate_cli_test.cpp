@@ -270,7 +270,8 @@ TEST_F(Certificates, OverdueCalibratorAndNoAccuracy) {
 }
 
 // Tag texts with markup, quotes, ampersands, control bytes and 32 characters of the
-// calibrator's own glyphs: escaped in the page, shown as themselves in the PDF.
+// calibrator's own glyphs, as they come from a calibrator: escaped in the page (every page
+// with every hostile text: tests/app/render), shown as themselves in the PDF.
 TEST_F(Certificates, HostileTagTextsAreEscaped) {
     const std::string glyphs =
         "\xB0"
@@ -302,16 +303,9 @@ TEST_F(Certificates, HostileTagTextsAreEscaped) {
     ASSERT_FALSE(event.empty()) << list.dump();
     certificate(event, "hostile.html");
     const std::string html = contents(dir.path("hostile.html"));
-    EXPECT_FALSE(has(html, "<script>"));
-    EXPECT_FALSE(has(html, "<b>&amp;"));
     EXPECT_TRUE(has(html, "&lt;script&gt;x&lt;/script&gt;&amp;"));
     EXPECT_TRUE(has(html, "°CΩ"));
-    EXPECT_EQ(std::count_if(html.begin(), html.end(),
-                            [](char c) {
-                                return (static_cast<unsigned char>(c) < 0x20 && c != '\n') ||
-                                       c == 0x7F;
-                            }),
-              0);
+    EXPECT_FALSE(holdsControls(html));
     if (!pdfTools()) GTEST_SKIP() << "no chromium and poppler-utils to print and read the PDF";
     certificate(event, "hostile.pdf", {"--pdf"});
     const std::string text = pdfText("hostile.pdf");

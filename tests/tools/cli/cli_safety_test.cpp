@@ -22,13 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using kvttools::Memory;
 
-// A procedure memory of one record and two results, as a calibrator back from the field.
-const char* const kFieldMemories = R"({"procedure": [
-      {"kind": 13, "version": 0, "stamp": "2024-05-02 14:03:00", "data": "00"}],
-    "results": [
-      {"kind": 15, "version": 0, "stamp": "2024-05-02 14:10:00", "data": "5441472d3100410000"},
-      {"kind": 15, "version": 0, "stamp": "2024-05-02 14:20:00", "data": "5441472d3200410000"}]})";
-
 // Instruments that stay on between invocations: one back from the field, one empty, and one
 // whose memories hold 2,000 bytes (less than the example procedure's 2,034).
 class SafeDefaults : public ::testing::Test {

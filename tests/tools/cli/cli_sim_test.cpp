@@ -93,13 +93,6 @@ TEST(CliSim, JsonOutputOfEachCommand) {
     }
 }
 
-// A procedure memory of one record and two results, as a calibrator back from the field.
-const char* const kFieldMemories = R"({"procedure": [
-      {"kind": 13, "version": 0, "stamp": "2024-05-02 14:03:00", "data": "00"}],
-    "results": [
-      {"kind": 15, "version": 0, "stamp": "2024-05-02 14:10:00", "data": "5441472d3100410000"},
-      {"kind": 15, "version": 0, "stamp": "2024-05-02 14:20:00", "data": "5441472d3200410000"}]})";
-
 // Emulators served by the test, as instruments that stay on between invocations: one back
 // from the field, one whose port another program holds (and only its group may open), one
 // switched off.

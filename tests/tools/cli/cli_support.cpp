@@ -10,6 +10,12 @@
 
 const std::string kExample = KVTLNK_EXAMPLE_PATH;
 
+const char* const kFieldMemories = R"({"procedure": [
+      {"kind": 13, "version": 0, "stamp": "2024-05-02 14:03:00", "data": "00"}],
+    "results": [
+      {"kind": 15, "version": 0, "stamp": "2024-05-02 14:10:00", "data": "5441472d3100410000"},
+      {"kind": 15, "version": 0, "stamp": "2024-05-02 14:20:00", "data": "5441472d3200410000"}]})";
+
 bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }

@@ -14,6 +14,10 @@
 // The example procedure of the sources.
 extern const std::string kExample;
 
+// A procedure memory of one record and two results, as a calibrator back from the field: a
+// memory file of the emulator.
+extern const char* const kFieldMemories;
+
 // Whether text holds part.
 bool has(const std::string& text, const std::string& part);
 
