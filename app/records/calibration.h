@@ -26,7 +26,7 @@ struct Calibrator {
     uint32_t memoryCapacity = 0, procedureItems = 0, resultItems = 0;
 };
 
-// The calibrator's identity as the tool's JSON gives it.
+// The calibrator's identity as JSON: identify --json, an image's calibrator.
 nlohmann::ordered_json toJson(const Calibrator& calibrator);
 
 // One upload from a calibrator, or one image file read.
