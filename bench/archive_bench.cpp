@@ -8,14 +8,17 @@
 #include <filesystem>
 #include <map>
 
-#include "archive.h"
+#include "archive/archive.h"
+#include "base/time.h"
 
 namespace {
 
 using namespace kvtarchive;
+using kvtapp::dateOfDay;
+using kvtapp::dayNumber;
 
-// A result as the tool stores one from a field run: nine points, its own record, the shared
-// setup and strategy records, and the decoded JSON of about the size the tool writes.
+// A result as the tool stores one from a field run: nine points, its setup, its own record and
+// the shared setup and strategy records.
 Result fieldResult(const std::string& tag, int64_t day, int n) {
     Result r;
     r.taken =
@@ -26,30 +29,29 @@ Result fieldResult(const std::string& tag, int64_t day, int n) {
     r.text2 = "0-10 bar";
     r.task = "field";
     r.strategy = "5 up down";
-    r.verdict = "pass";
-    r.tolerance = 0.25;
-    r.inputUnit = "A";
-    r.outputUnit = "bar";
-    r.setupInput = "current (automatic range up to 33.1 mA), scale 4 to 20 mA";
-    r.setupOutput = "pressure, scale 0 to 10 bar";
-    r.setupRest = "loop power 24v, tolerance ±0.25 % of span";
+    r.verdict = kvtapp::Verdict::Pass;
+    r.setup.input = {"current", "", "A", {0.004f, 0.02f}, "  4.0000mA", ""};
+    r.setup.output = {"pressure", "", "bar", {0, 10}, "  0.0000bar", ""};
+    r.setup.rangeHigh = 0.0331f;
+    r.setup.loopPower = "24v";
+    r.setup.tolerance = 0.25f;
     for (int i = 0; i < 9; ++i) {
-        Point p;
+        kvtapp::Point p;
         p.index = i;
-        p.fraction = i <= 4 ? i * 0.25 : (8 - i) * 0.25;
+        p.fraction = i <= 4 ? i * 0.25f : (8 - i) * 0.25f;
         p.down = i > 4;
         p.nominalSource = 10 * p.fraction;
-        p.source = p.nominalSource;
-        p.sourceLimit = 759.1;
+        p.source = static_cast<float>(p.nominalSource);
+        p.sourceLimit = 759.1f;
         p.expected = 0.004 + 0.016 * p.fraction;
         p.error = 0.01 * ((n * 7 + i * 3) % 11 - 5);
-        p.reading = p.expected + p.error * 0.016 / 100;
-        p.readingLimit = 0.0331;
-        p.recordedError = p.error;
-        p.verdict = "pass";
+        p.reading = static_cast<float>(p.expected + p.error * 0.016 / 100);
+        p.readingLimit = 0.0331f;
+        p.recordedError = static_cast<float>(p.error);
+        p.resolution = 1e-6;
+        p.verdict = kvtapp::Verdict::Pass;
         r.points.push_back(p);
     }
-    r.decoded = std::string(3000, 'j');
     std::vector<uint8_t> bytes(210, 0);
     for (size_t i = 0; i < 8; ++i)
         bytes[i] = static_cast<uint8_t>((n * 131 + day) >> (i * 4));
@@ -63,7 +65,9 @@ Result fieldResult(const std::string& tag, int64_t day, int n) {
 
 Upload uploadOf(std::vector<Result> results, int serial) {
     Upload u;
-    u.calibrator = {"ORVAN K27", "V1.2.0", "SN" + std::to_string(serial)};
+    u.calibrator.model = "ORVAN K27";
+    u.calibrator.firmware = "V1.2.0";
+    u.calibrator.serialNumber = "SN" + std::to_string(serial);
     u.uploaded = "2024-06-20 10:00:00";
     u.source = "bench";
     u.results = std::move(results);

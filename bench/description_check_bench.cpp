@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "description.h"
+#include "procedure/description.h"
 
 namespace {
 
@@ -30,8 +30,8 @@ std::string description(int64_t n) {
 void BM_CheckDescription(benchmark::State& state) {
     const std::string text = description(state.range(0));
     for (auto _ : state) {
-        std::vector<kvtcli::Problem> problems;
-        const kvtcli::Procedure procedure = kvtcli::parseProcedure(text, problems);
+        std::vector<kvtapp::Problem> problems;
+        const kvtapp::Procedure procedure = kvtapp::parseProcedure(text, problems);
         if (!problems.empty()) state.SkipWithError(problems.front().message.c_str());
         benchmark::DoNotOptimize(procedure.tasks.data());
     }
@@ -51,8 +51,8 @@ void BM_CheckDuplicateNames(benchmark::State& state) {
         strategies += std::string(i ? "," : "") + R"({"name": "same", "points": [0]})";
     const std::string text = R"({"strategies": [)" + strategies + "]}";
     for (auto _ : state) {
-        std::vector<kvtcli::Problem> problems;
-        kvtcli::parseProcedure(text, problems);
+        std::vector<kvtapp::Problem> problems;
+        kvtapp::parseProcedure(text, problems);
         benchmark::DoNotOptimize(problems.data());
     }
     state.SetComplexityN(state.range(0));

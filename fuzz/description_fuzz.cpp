@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "description.h"
+#include "procedure/description.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::vector<kvtcli::Problem> problems;
-    kvtcli::parseProcedure(std::string(reinterpret_cast<const char*>(data), size), problems);
+    std::vector<kvtapp::Problem> problems;
+    kvtapp::parseProcedure(std::string(reinterpret_cast<const char*>(data), size), problems);
     return 0;
 }

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/escape.h"
 #include "common/image_file.h"
-#include "common/text_escape.h"
 
 namespace {
 
@@ -27,8 +27,8 @@ bool holdsControls(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    if (holdsControls(kvttools::visibleText(text)) || holdsControls(kvttools::escapeHtml(text)) ||
-        holdsControls(kvttools::csvField(text))) {
+    if (holdsControls(kvtapp::visibleText(text)) || holdsControls(kvtapp::escapeHtml(text)) ||
+        holdsControls(kvtapp::csvField(text))) {
         std::abort();
     }
     kvttools::FileProblem problem;

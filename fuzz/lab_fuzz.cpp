@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "lab.h"
+#include "lab/lab.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<kvtlab::Problem> problems;

@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing. `deps.sh --demo` installs what building the
 # library and its command-line tool needs (a compiler, CMake, CLI11, nlohmann-json, fmt, the
-# SQLite and PostgreSQL client libraries and toml++);
+# SQLite and PostgreSQL client libraries, toml++ and libcrypto);
 # `deps.sh` adds what the tests, the reference and the checks need (the PostgreSQL server of the
 # archive's tests is installed by scripts/test.sh, which goes on without it); with other arguments, the
 # packages named instead. Fails when one cannot be installed.
 set -euo pipefail
 # The tool's records archive is an SQLite file or a PostgreSQL database: both client libraries.
 demo=(cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libfmt-dev libsqlite3-dev libpq-dev)
-# The lab file is TOML.
-demo+=(libtomlplusplus-dev)
+# The lab file is TOML; the archive keys records by SHA-256 from OpenSSL's libcrypto.
+demo+=(libtomlplusplus-dev libssl-dev)
 tests=(binutils libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3-scipy
        clang-format man-db util-linux)
 # The check of the bash completion, which uses its functions.

@@ -12,22 +12,6 @@
 namespace kvtlnk {
 namespace {
 
-TEST(Library, StateAtLoad) {
-    const auto lib = std::make_unique<Library>();
-    const SetupState& s = lib->setup;
-    EXPECT_EQ(s.setupCode, 0u);
-    EXPECT_EQ(s.outState.changed, 0);
-    EXPECT_EQ(s.log.capacity, 8000u);
-    EXPECT_EQ(s.log.buffer, lib->setupLog);
-    char name[16];
-    EXPECT_STREQ(staGetTempUnits(lib->setup, name), "celsius");
-    EXPECT_STREQ(staGetPresUnits(lib->setup, name), "psi");
-    EXPECT_EQ(lib->session.sessionOpen, 0);
-    EXPECT_EQ(lib->session.firmwareLevel, 0);
-    EXPECT_EQ(lib->link.port(), nullptr);
-    EXPECT_EQ(lib->image.usedBytes(), 44u);
-}
-
 int gOpens = 0;
 int gWaits = 0;
 

@@ -9,22 +9,6 @@
 namespace kvtlnk {
 namespace {
 
-TEST(RecordLayout, DirectoryCodesDependOnTheMemory) {
-    // kind, code in the procedure memory, code in the results memory
-    const uint32_t cases[][3] = {
-        {0, 0, 0},   {1, 0, 4},   {2, 0, 5},   {3, 0, 7},  {4, 0, 3},   {5, 0, 6},
-        {6, 37, 0},  {7, 0, 1},   {8, 0, 2},   {9, 0, 0},  {10, 32, 0}, {11, 33, 0},
-        {12, 34, 0}, {13, 35, 0}, {14, 36, 0}, {15, 0, 0}, {16, 0, 0},  {1000, 0, 0},
-    };
-    for (const auto& c : cases) {
-        const auto kind = static_cast<uint16_t>(c[0]);
-        EXPECT_EQ(std::make_pair(directoryCode(kind, Memory::Procedure),
-                                 directoryCode(kind, Memory::Results)),
-                  std::make_pair(c[1], c[2]))
-            << kind;
-    }
-}
-
 // Fields are written and read by every record call; here, counts too large for the record,
 // which must fail before their size could wrap around, and a record that cannot take a field,
 // which is not appended at all.

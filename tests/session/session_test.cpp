@@ -133,13 +133,5 @@ TEST(SessionState, AcceptCalibratorSetsTheFirmwareLevel) {
     }
 }
 
-TEST(SessionState, VersionTextIsFourBytes) {
-    char version[8];
-    std::memset(version, 'x', sizeof version);
-    KVTversion(version);
-    EXPECT_EQ(0, std::memcmp(version, "1.1\0xxxx", 8));  // exactly 4 bytes written
-    KVTversion(nullptr);
-}
-
 }  // namespace
 }  // namespace kvtlnk

@@ -9,25 +9,6 @@
 namespace kvtlnk {
 namespace {
 
-TEST(SetupState, ResetKeepsUnitsLogAndPressureRange) {
-    float samples[2] = {1.5f, 2.5f};
-    SetupState s(samples, 2);
-    s.presUnits = kUnitKpa;
-    s.tempUnits = kUnitFahrenheit;
-    s.log.startTime.year = 7;
-    buildPressureRange(s, kUnitBar, 0.0f, 100.0f, -2);
-    s.changeInput().function = kFnDcv;
-    s.resetSetup();
-    EXPECT_EQ(s.presUnits, kUnitKpa);
-    EXPECT_EQ(s.tempUnits, kUnitFahrenheit);
-    EXPECT_EQ(s.log.startTime.year, 7);
-    EXPECT_EQ(s.log.buffer, samples);
-    EXPECT_STREQ(s.pressureRange.format, "%.4f");
-    EXPECT_EQ(s.pressureRange.group.units, kUnitBar);
-    EXPECT_EQ(s.in().function, kFnNone);
-    EXPECT_EQ(SetupState().pressureRange.group.units, kUnitPsi);  // each object has its own
-}
-
 TEST(SetupState, MarkChangedFindsThePressureSide) {
     const uint32_t cases[][3] = {
         {kFnPressure, kFnPressure, kPressureOutput},  // output wins

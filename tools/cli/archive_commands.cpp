@@ -4,20 +4,45 @@
 
 #include <fmt/format.h>
 
-#include <ctime>
 #include <iostream>
 #include <memory>
 
-#include "archive_store.h"
+#include "base/time.h"
+#include "base/words.h"
 #include "failure.h"
-#include "json_file.h"
-#include "lab_commands.h"
 #include "table.h"
+#include "workspace/store.h"
 
 namespace kvtcli {
 namespace {
 
+using namespace kvtapp;
 using json = nlohmann::ordered_json;
+
+// One line on what an add did: "Stored 3 results of field.json in ...: 2 events".
+std::string storedLine(const kvtarchive::AddOutcome& outcome, const std::string& source,
+                       const std::string& location) {
+    if (outcome.added == 0) {
+        return fmt::format("The archive {} holds every result of {} already ({}): nothing added",
+                           location, source, outcome.held);
+    }
+    return fmt::format("Stored {} of {} in the archive {}: {}{}", plural(outcome.added, "result"),
+                       source, location, plural(outcome.events, "calibration event"),
+                       outcome.held ? fmt::format(", {} held already", outcome.held) : "");
+}
+
+json addedJson(const kvtarchive::AddOutcome& o) {
+    return {{"upload", o.uploadId ? json(o.uploadId) : json(nullptr)},
+            {"added", o.added},
+            {"held", o.held},
+            {"events", o.events}};
+}
+
+kvtarchive::AddOutcome store(const Context& context, const ImageDocument& image,
+                             const std::string& source) {
+    Progress progress("archive", !context.quiet);
+    return storeImage(context.workspace, image, source, progress);
+}
 
 // Every file decoded before anything is added, so that a damaged one adds nothing.
 void addCommand(const Context& context, const std::vector<std::string>& files) {
@@ -30,61 +55,40 @@ void addCommand(const Context& context, const std::vector<std::string>& files) {
                              "nothing was added");
         }
     }
-    const std::string location = archiveLocation(context);
+    const std::string location = context.workspace.archiveLocation();
     json report = json::array();
     for (size_t i = 0; i < files.size(); ++i) {
-        const kvtarchive::AddOutcome o = storeImage(context, images[i], files[i]);
+        const kvtarchive::AddOutcome o = store(context, images[i], files[i]);
         if (!context.json) std::cout << storedLine(o, files[i], location) << '\n';
-        report.push_back({{"file", files[i]},
-                          {"upload", o.uploadId ? json(o.uploadId) : json(nullptr)},
-                          {"added", o.added},
-                          {"held", o.held},
-                          {"events", o.events}});
+        json entry = {{"file", files[i]}};
+        entry.update(addedJson(o));
+        report.push_back(entry);
     }
     if (context.json) std::cout << dumpJson({{"archive", location}, {"files", report}});
 }
 
-json instrumentJson(const kvtarchive::Instrument& i) {
-    return {{"tag", i.tag},
-            {"events", i.events},
-            {"lastEvent",
-             {{"id", i.lastEvent},
-              {"date", i.lastDate},
-              {"verdict", i.lastVerdict},
-              {"calibratorSerial", i.calibratorSerial}}},
-            {"intervalDays", i.intervalDays},
-            {"intervalSet", i.intervalSet},
-            {"due", i.due},
-            {"daysLeft", i.daysLeft}};
-}
-
 void listCommand(const Context& context) {
-    auto archive = openArchive(context);
-    const auto instruments = instrumentsOf(context, *archive, today());
+    auto archive = context.workspace.openArchive();
+    const auto instruments = instrumentsOf(context.workspace, *archive, today());
     const auto undecodable = archive->undecodable();
+    const std::string location = context.workspace.archiveLocation();
     if (context.json) {
         json list = json::array(), bad = json::array();
-        for (const kvtarchive::Instrument& i : instruments)
+        for (const Instrument& i : instruments)
             list.push_back(instrumentJson(i));
-        for (const kvtarchive::Undecodable& u : undecodable) {
-            bad.push_back({{"result", u.id},
-                           {"calibratorSerial", u.calibratorSerial},
-                           {"taken", u.taken},
-                           {"tag", u.tag},
-                           {"resultCode", u.resultCode},
-                           {"problem", u.problem}});
-        }
+        for (const Undecodable& u : undecodable)
+            bad.push_back(undecodableJson(u));
         std::cout << dumpJson(
-            {{"archive", archiveLocation(context)}, {"instruments", list}, {"notDecodable", bad}});
+            {{"archive", location}, {"instruments", list}, {"notDecodable", bad}});
         return;
     }
     std::cout << fmt::format("{} in the archive {}\n", plural(instruments.size(), "instrument"),
-                             archiveLocation(context));
+                             location);
     Table table({"tag", "events", "last event", "date", "calibrator", "verdict", "interval", "due"},
                 "lrrllllr");
-    for (const kvtarchive::Instrument& i : instruments) {
+    for (const Instrument& i : instruments) {
         table.add({i.tag, std::to_string(i.events), std::to_string(i.lastEvent), i.lastDate,
-                   i.calibratorSerial, i.lastVerdict,
+                   i.calibratorSerial, verdictName(i.lastVerdict),
                    std::to_string(i.intervalDays) + " d" + (i.intervalSet ? "" : " (default)"),
                    i.due});
     }
@@ -92,7 +96,7 @@ void listCommand(const Context& context) {
     if (undecodable.empty()) return;
     std::cout << plural(undecodable.size(), "result") << " not decodable, kept as recorded:\n";
     Table bad({"result", "calibrator", "taken", "tag", "code", "problem"}, "rlllrl");
-    for (const kvtarchive::Undecodable& u : undecodable) {
+    for (const Undecodable& u : undecodable) {
         bad.add({std::to_string(u.id), u.calibratorSerial, u.taken, u.tag,
                  std::to_string(u.resultCode), u.problem});
     }
@@ -101,9 +105,9 @@ void listCommand(const Context& context) {
 
 void intervalCommand(const Context& context, const std::string& tag, const std::string& text) {
     const int days = parseInterval(text);
-    if (!openArchive(context)->setInterval(tag, days)) {
-        throw inputError("the archive " + archiveLocation(context) + " knows no instrument \"" +
-                         tag + "\" (kvtlnk archive list names them)");
+    if (!context.workspace.openArchive()->setInterval(tag, days)) {
+        throw inputError("the archive " + context.workspace.archiveLocation() +
+                         " knows no instrument \"" + tag + "\" (kvtlnk archive list names them)");
     }
     if (context.json) {
         std::cout << dumpJson({{"tag", tag}, {"intervalDays", days}});
@@ -112,57 +116,20 @@ void intervalCommand(const Context& context, const std::string& tag, const std::
     std::cout << fmt::format("{}: calibration interval {}\n", tag, plural(days, "day"));
 }
 
-// The memories of an event's records, each at its place; the places between hold empty
-// records of kind 0, which nothing reads.
-kvttools::MemoryFile eventMemories(const kvtarchive::EventRecords& event) {
-    json document = {{"procedure", json::array()}, {"results", json::array()}};
-    const json placeholder = {
-        {"kind", 0u}, {"version", 0u}, {"stamp", "1992-01-01 00:00:00"}, {"data", "00"}};
-    for (const kvtarchive::StoredRecord& r : event.records) {
-        json& memory = document[r.memory];
-        while (memory.size() <= static_cast<size_t>(r.index))
-            memory.push_back(placeholder);
-        memory[static_cast<size_t>(r.index)] = {{"kind", r.kind},
-                                                {"version", r.version},
-                                                {"stamp", r.stamp},
-                                                {"data", kvttools::toHex(r.data)}};
-    }
-    kvttools::MemoryFile memories;
-    kvttools::FileProblem problem;
-    if (!kvttools::readMemoryDocument(document, &memories, &problem)) {
-        throw inputError("the archived records do not make an image: " + problem.text());
-    }
-    return memories;
-}
-
 void exportCommand(const Context& context, const std::string& id, const std::string& out) {
-    int64_t event = 0;
-    try {
-        size_t used = 0;
-        event = std::stoll(id, &used);
-        if (used != id.size()) throw std::invalid_argument(id);
-    } catch (const std::exception&) {
-        throw inputError("archive export: \"" + id + "\" is not an event number");
-    }
+    const int64_t event = eventNumber(id, "archive export");
     OutputFile file(out);
-    const std::optional<kvtarchive::EventRecords> records =
-        openArchive(context)->eventRecords(event);
-    if (!records) throw inputError(fmt::format("the archive holds no event {}", event));
-    const kvtarchive::Calibrator& c = records->upload.calibrator;
-    const json calibrator = {{"model", c.model},
-                             {"firmware", c.firmware},
-                             {"serialNumber", c.serialNumber},
-                             {"uploaded", records->upload.uploaded},
-                             {"port", records->upload.source}};
-    const ImageDocument image = imageOfMemories(context, eventMemories(*records), calibrator);
-    file.commit(dumpJson(toJson(image)));
+    size_t records = 0;
+    const std::optional<ImageDocument> image =
+        eventImage(*context.workspace.openArchive(), event, &records);
+    if (!image) throw inputError(fmt::format("the archive holds no event {}", event));
+    file.commit(dumpJson(toJson(*image)));
     if (context.json) {
-        std::cout << dumpJson(
-            {{"event", event}, {"file", out}, {"records", records->records.size()}});
+        std::cout << dumpJson({{"event", event}, {"file", out}, {"records", records}});
         return;
     }
     std::cout << fmt::format("Wrote {}: the {} of event {}, each at its place\n", out,
-                             plural(records->records.size(), "record"), event);
+                             plural(records, "record"), event);
 }
 
 }  // namespace
@@ -177,25 +144,19 @@ int parseInterval(const std::string& text) {
     return *days;
 }
 
-std::vector<kvtarchive::Instrument> instrumentsOf(const Context& context,
-                                                  kvtarchive::Archive& archive, int64_t now) {
-    std::vector<kvtarchive::Instrument> list = archive.instruments(now, context.intervalDays);
-    for (kvtarchive::Instrument& i : list) {
-        if (i.intervalSet) continue;
-        const int days = defaultIntervalOf(context, i.tag);
-        const int64_t dueDay = kvtarchive::dayOfStamp(i.due).value_or(now) - i.intervalDays + days;
-        i.intervalDays = days;
-        i.due = kvtarchive::dateOfDay(dueDay);
-        i.daysLeft = dueDay - now;
+void storeUpload(const Context& context, const ImageDocument& image, const std::string& source,
+                 std::optional<OutputFile>& file) {
+    if (file) file->commit(dumpJson(toJson(image)));
+    const kvtarchive::AddOutcome outcome = store(context, image, source);
+    const std::string location = context.workspace.archiveLocation();
+    if (context.json) {
+        json report = {{"file", file ? json(file->path()) : json(nullptr)}, {"archive", location}};
+        report.update(addedJson(outcome));
+        std::cout << dumpJson(report);
+        return;
     }
-    return list;
-}
-
-int64_t today() {
-    const std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
-    return kvtarchive::dayNumber(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    if (file) std::cout << "Wrote " << file->path() << '\n';
+    std::cout << storedLine(outcome, source, location) << '\n';
 }
 
 // What the archive's commands are given; the callbacks keep it alive as long as the app.
@@ -209,13 +170,13 @@ struct ArchiveArguments {
 void addArchiveCommands(CLI::App& app, Context& context) {
     const auto a = std::make_shared<ArchiveArguments>();
     const char* group = "Records archive";
-    app.add_option("--archive", context.archive,
+    app.add_option("--archive", context.workspace.settings.archive,
                    "the records archive: an SQLite file or postgresql://...; else "
                    "KVTLNK_ARCHIVE, else the lab file's archive, else "
                    "$XDG_DATA_HOME/kvtlnk/records.db")
         ->type_name("PATH|URI")
         ->group(group);
-    app.add_option("--technician", context.technician,
+    app.add_option("--technician", context.workspace.settings.technician,
                    "who calibrates, stored with the results an upload or archive add stores; else "
                    "the lab file's technician")
         ->type_name("NAME")

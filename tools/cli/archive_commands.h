@@ -1,12 +1,12 @@
-// The commands of the records archive: archive add, list, interval and export; history; due.
+// The commands of the records archive: archive add, list, interval and export; history; due;
+// certificate; and what upload --store prints.
 #pragma once
 
 #include <CLI/CLI.hpp>
-#include <cstdint>
+#include <optional>
 #include <string>
-#include <vector>
 
-#include "archive.h"
+#include "base/files.h"
 #include "commands.h"
 
 namespace kvtcli {
@@ -18,12 +18,11 @@ void addCertificateCommand(CLI::App& app, Context& context);
 
 // "180d", "26w", "1y" (365 days), "90": a number of days; throws an input error.
 int parseInterval(const std::string& text);
-// Today's day number, by the local calendar.
-int64_t today();
-// Every instrument of the archive with its due date from its own interval, else the lab
-// file's for its tag, else the default; by tag.
-std::vector<kvtarchive::Instrument> instrumentsOf(const Context& context,
-                                                  kvtarchive::Archive& archive, int64_t now);
+
+// upload --store: writes the image file when there is one, adds the results to the archive and
+// says what it did.
+void storeUpload(const Context& context, const kvtapp::ImageDocument& image,
+                 const std::string& source, std::optional<kvtapp::OutputFile>& file);
 
 void historyCommand(const Context& context, const std::string& tag, bool csv,
                     const std::string& out);

@@ -1,26 +1,22 @@
 // kvtlnk certificate: one calibration certificate per event of the archive, as HTML or PDF.
 #include <fmt/format.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 
 #include "archive_commands.h"
-#include "archive_store.h"
-#include "certificate.h"
-#include "failure.h"
-#include "json_file.h"
-#include "lab_commands.h"
-#include "pdf.h"
+#include "base/platform.h"
+#include "certificate/pdf.h"
+#include "interrupt.h"
+#include "workspace/certificates.h"
 
 namespace kvtcli {
 namespace {
 
+using namespace kvtapp;
 using json = nlohmann::ordered_json;
 
 struct CertificateArguments {
@@ -34,7 +30,7 @@ struct CertificateArguments {
 // "23.1C", "23.1 °C", "45%": the number before the unit, within the limits; NaN for "".
 double measured(const std::string& text, const std::vector<std::string>& units, double low,
                 double high, const char* what) {
-    if (text.empty()) return kvtarchive::kNone;
+    if (text.empty()) return kNone;
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     std::string unit(end, text.data() + text.size());
@@ -47,55 +43,13 @@ double measured(const std::string& text, const std::vector<std::string>& units, 
     return value;
 }
 
-kvtarchive::Conditions conditionsOf(const CertificateArguments& a) {
-    kvtarchive::Conditions c;
+Conditions conditionsOf(const CertificateArguments& a) {
+    Conditions c;
     c.temperature = measured(a.ambient, {"", "C", "°C"}, -50, 100, "an ambient temperature");
     c.humidity = measured(a.humidity, {"", "%"}, 0, 100, "a relative humidity");
     for (const std::string& line : a.remarks)
         c.remarks += (c.remarks.empty() ? "" : "\n") + line;
     return c;
-}
-
-// The event a target names: an event number, else the last event of an instrument.
-int64_t eventOf(kvtarchive::Archive& archive, const std::string& target) {
-    const bool digits = !target.empty() && target.size() < 16 &&
-                        std::all_of(target.begin(), target.end(), [](char c) {
-                            return std::isdigit(static_cast<unsigned char>(c));
-                        });
-    const int64_t last = archive.lastEvent(target);
-    if (digits && archive.event(std::stoll(target))) {
-        if (last) {
-            throw inputError("\"" + target + "\" is both an event number and the tag of an " +
-                             "instrument: give the number of its last event instead (kvtlnk " +
-                             "history " + target + ")");
-        }
-        return std::stoll(target);
-    }
-    if (last) return last;
-    throw inputError("the archive holds no " +
-                     std::string(digits ? "event " + target + " and no " : "") + "instrument \"" +
-                     target + "\" (kvtlnk archive list names them)");
-}
-
-std::vector<int64_t> eventsOf(kvtarchive::Archive& archive, const CertificateArguments& a) {
-    std::vector<int64_t> ids;
-    if (!a.since.empty()) {
-        const std::optional<int64_t> day = kvtarchive::dayOfStamp(a.since);
-        if (!day || a.since.size() != 10) {
-            throw inputError("--all-since \"" + a.since + "\" is not a date: give 2025-01-31");
-        }
-        ids = archive.eventsSince(*day);
-    }
-    for (const std::string& target : a.targets) {
-        const int64_t id = eventOf(archive, target);
-        if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
-    }
-    return ids;
-}
-
-// "NIL-000042": the lab's prefix and six digits.
-std::string numberText(const kvtlab::Lab& lab, int64_t number) {
-    return fmt::format("{}{:06}", lab.certificatePrefix, number);
 }
 
 // A file name of a certificate number: what a file name cannot hold becomes "-".
@@ -125,7 +79,7 @@ Destination destinationOf(const CertificateArguments& a, size_t count) {
     }
     d.folder = a.out.empty() ? "." : a.out;
     std::filesystem::create_directories(d.folder, ignored);
-    if (access(d.folder.c_str(), W_OK) != 0) {
+    if (!platform::writableFolder(d.folder)) {
         throw inputError("cannot write certificates into " + d.folder +
                          ": it is not a folder you may write");
     }
@@ -134,16 +88,9 @@ Destination destinationOf(const CertificateArguments& a, size_t count) {
 
 void issue(const Context& context, const CertificateArguments& a, kvtarchive::Archive& archive,
            CertificateData& c, Destination& where, json& report) {
-    const kvtarchive::Conditions given = conditionsOf(a);
-    const std::optional<kvtarchive::Certificate> certificate =
-        archive.certify(c.event.id, given, kvtarchive::dateOfDay(today()));
-    if (!certificate) throw inputError(fmt::format("the archive holds no event {}", c.event.id));
-    c.certificate = *certificate;
-    c.number = numberText(*c.lab, certificate->number);
-    c.paper = !a.paper.empty() ? a.paper : !c.lab->paper.empty() ? c.lab->paper : "A4";
-    if (c.technician.empty()) c.technician = technicianOf(context);
+    issueCertificate(context.workspace, archive, {conditionsOf(a), a.paper}, c);
     const std::string html = certificateHtml(c);
-    const std::string bytes = a.pdf ? printPdf(html) : html;
+    const std::string bytes = a.pdf ? printPdf(html, checkInterrupt) : html;
     std::unique_ptr<OutputFile> own;
     if (!where.single)
         own = std::make_unique<OutputFile>(where.folder + "/" + fileName(c.number, a.pdf));
@@ -163,8 +110,9 @@ void issue(const Context& context, const CertificateArguments& a, kvtarchive::Ar
     if (!context.json) {
         std::cout << fmt::format(
             "Wrote {}: certificate {} of {}, event {} ({} as found{})\n", file.path(), c.number,
-            c.event.instrument, c.event.id, c.event.asFound,
-            c.event.asLeft.empty() ? ", not adjusted" : ", " + c.event.asLeft + " as left");
+            c.event.instrument, c.event.id, c.event.asFound ? verdictName(*c.event.asFound) : "",
+            c.event.asLeft ? ", " + std::string(verdictName(*c.event.asLeft)) + " as left"
+                           : ", not adjusted");
     }
 }
 
@@ -174,16 +122,16 @@ void certificateCommand(const Context& context, const CertificateArguments& a) {
             "certificate: name an instrument's tag or an event number, or give "
             "--all-since DATE");
     }
-    const kvtlab::Lab& lab = labOf(context);
+    const kvtlab::Lab& lab = context.workspace.lab();
     if (lab.name.empty()) {
         throw inputError("a certificate names the lab that issues it: the lab file " +
-                         kvtlab::labPath(context.lab) +
+                         context.workspace.labPath() +
                          (lab.path.empty() ? " does not exist" : " gives no [lab] name") +
                          " (kvtlnk lab check; a commented sample is share/doc/kvtlnk/lab.toml)");
     }
     conditionsOf(a);  // a bad value stops before anything is read
-    auto archive = openArchive(context);
-    const std::vector<int64_t> ids = eventsOf(*archive, a);
+    auto archive = context.workspace.openArchive();
+    const std::vector<int64_t> ids = eventsOf(*archive, a.targets, a.since);
     if (ids.empty()) throw inputError("the archive holds no event since " + a.since);
     if (ids.size() > 1 && (!a.ambient.empty() || !a.humidity.empty() || !a.remarks.empty())) {
         throw inputError(

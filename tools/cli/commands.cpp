@@ -2,20 +2,18 @@
 
 #include <fmt/format.h>
 
-#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 
-#include "archive_store.h"
-#include "build.h"
+#include "archive_commands.h"
+#include "base/time.h"
+#include "base/words.h"
+#include "calibrator/ports.h"
 #include "failure.h"
-#include "image.h"
 #include "interrupt.h"
-#include "json_file.h"
 #include "kvtlnk/kvtlnk.h"
-#include "lab_commands.h"
-#include "ports.h"
+#include "procedure/build.h"
 #include "show.h"
 #include "sim_commands.h"
 #include "simulator.h"
@@ -24,6 +22,7 @@
 namespace kvtcli {
 namespace {
 
+using namespace kvtapp;
 using json = nlohmann::ordered_json;
 
 void printFields(const std::string& title,
@@ -46,38 +45,40 @@ std::string libraryVersion() {
 
 }  // namespace
 
-std::string localTime() {
-    const std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
+Connection::Connection(const PortOptions& options) {
+    std::string path = options.port;
+    const bool emulated = options.port == "sim";
+    if (emulated) {
+        path = options.simResident ? residentEmulatorPort() : "";
+        if (path.empty()) {
+            simulator_ = std::make_unique<Simulator>(options);
+            path = simulator_->portPath();
+        }
+    }
+    session_ = std::make_unique<Session>(path, options.link, interruptWatch(), emulated);
 }
 
-json identityJson(const Identity& id) {
-    return {{"model", id.model},
-            {"firmware", id.firmware},
-            {"serialNumber", id.serialNumber},
-            {"memoryCapacity", id.memoryCapacity},
-            {"procedureItems", id.procedureItems},
-            {"resultItems", id.resultItems}};
+Connection::~Connection() = default;
+
+ReportSource reportSource(const ImageDocument& image, const std::string& origin) {
+    ReportSource source;
+    if (image.calibrator.is_object()) {
+        source.calibrator = calibratorOf(image.calibrator);
+        source.uploaded = calibratorText(image.calibrator, "uploaded");
+    }
+    source.origin = origin;
+    source.written = localTime();
+    source.writer = "kvtlnk " KVTLNK_VERSION ", library " + libraryVersion();
+    return source;
 }
 
 json calibratorJson(Session& session) {
-    json calibrator = identityJson(session.identity());
-    calibrator["port"] = session.portName();
-    calibrator["uploaded"] = localTime();
-    return calibrator;
-}
-
-LabSource labSource(const Context& context) {
-    return [&context] { return &labOf(context); };
+    return kvtapp::calibratorJson(session.identity(), session.portName(), localTime());
 }
 
 PortOptions calibratorPort(const Context& context) {
     PortOptions options = context.port;
-    options.port = choosePort(options.port, [&context] { return labPort(context); });
+    options.port = choosePort(options.port, [&context] { return context.workspace.lab().port; });
     return options;
 }
 
@@ -85,37 +86,23 @@ void announce(Progress& progress, const PortOptions& port) {
     progress.phase("identifying the calibrator on " + port.port);
 }
 
-// An image file's records reach the library as an application's would: uploaded from a
-// calibrator, here the emulator holding them.
 ImageDocument imageOfFile(const Context& context, const std::string& file) {
-    const json value = readJsonFile(file);
-    if (isImageJson(value)) {
-        const ImageFile image = readImageFile(file, value);
-        return imageOfMemories(context, image.memories, image.calibrator);
-    }
-    buildImage(checkedProcedure(file, value, labSource(context)));
-    return captureImage();
+    return kvtapp::imageOfFile(context.workspace, file);
 }
 
-ImageDocument imageOfMemories(const Context& context, const kvttools::MemoryFile& memories,
-                              const json& calibrator) {
-    PortOptions sim;  // the emulator as it comes, with the user's time-outs
-    sim.port = "sim";
-    sim.timeoutMs = context.port.timeoutMs;
-    sim.attempts = context.port.attempts;
-    Session session(sim, &memories);
-    Progress silent("upload", false);
-    session.upload(silent);
-    ImageDocument decoded = captureImage();
-    decoded.calibrator = calibrator;
-    return decoded;
+void requireResults(const ImageDocument& image, const std::string& origin,
+                    const std::string& document, const std::string& out) {
+    if (!image.calibrations.empty()) return;
+    throw inputError(origin + " holds no calibration result, so there is no " + document +
+                     " to write" + (out.empty() ? "" : " (" + out + " was not written)"));
 }
 
 void identifyCommand(const Context& context) {
-    Session session(calibratorPort(context));
-    const Identity& id = session.identity();
+    Connection connection(calibratorPort(context));
+    Session& session = connection.session();
+    const Calibrator& id = session.identity();
     if (context.json) {
-        json out = identityJson(id);
+        json out = toJson(id);
         out["port"] = session.portName();
         out["library"] = libraryVersion();
         std::cout << dumpJson(out);
@@ -132,8 +119,9 @@ void identifyCommand(const Context& context) {
 }
 
 void memstatsCommand(const Context& context) {
-    Session session(calibratorPort(context));
-    const Identity& id = session.identity();
+    Connection connection(calibratorPort(context));
+    Session& session = connection.session();
+    const Calibrator& id = session.identity();
     uint32_t used = 0;
     uint32_t free = 0;
     const uint32_t rc = KVTmemstats(&used, &free);
@@ -161,12 +149,13 @@ void uploadCommand(const Context& context, const std::string& out, bool store) {
     const PortOptions port = calibratorPort(context);
     Progress progress("upload", !context.quiet);
     announce(progress, port);
-    Session session(port);
+    Connection connection(port);
+    Session& session = connection.session();
     const std::string model = session.identity().model;
     session.upload(progress, file ? out + " was not written" : "");
     ImageDocument image = captureImage();
     image.calibrator = calibratorJson(session);
-    if (session.simulator() && image.results.empty()) std::cerr << emptyEmulatorNote() << "\n";
+    if (connection.simulator() && image.results.empty()) std::cerr << emptyEmulatorNote() << "\n";
     if (store) return storeUpload(context, image, session.portName(), file);
     if (!file) {
         if (context.json) {
@@ -202,14 +191,14 @@ void dumpCommand(const Context& context, const std::string& directory, const std
     }
     std::string source = from;
     if (!from.empty()) {
-        buildImage(loadProcedure(from, labSource(context)));
+        buildImage(loadProcedure(from, labSource(context.workspace)));
     } else {
         const PortOptions port = calibratorPort(context);
         Progress progress("upload", !context.quiet);
         announce(progress, port);
-        Session session(port);
-        session.upload(progress, "nothing was written to " + directory);
-        source = "the calibrator on " + session.portName();
+        Connection connection(port);
+        connection.session().upload(progress, "nothing was written to " + directory);
+        source = "the calibrator on " + connection.session().portName();
     }
     MEMdump(directory.c_str());
     size_t files = 0;

@@ -1,40 +1,62 @@
-// The subcommands of the kvtlnk tool. Each prints its text or JSON on standard output and
-// throws CliError when it cannot finish.
+// The subcommands of the kvtlnk tool. Each calls the application core, prints its text or JSON
+// on standard output and throws an Error when it cannot finish.
 #pragma once
 
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "image.h"
-#include "session.h"
-
-namespace kvtlab {
-struct Lab;
-}
+#include "calibrator/session.h"
+#include "image/image.h"
+#include "procedure/description.h"
+#include "progress.h"
+#include "render/report.h"
+#include "workspace/guard.h"
+#include "workspace/images.h"
+#include "workspace/workspace.h"
 
 namespace kvtcli {
+
+class Simulator;
+
+struct PortOptions {
+    // A device path, "COMn", or "sim" for the built-in emulator; "" when --port is not given.
+    std::string port;
+    kvtapp::LinkOptions link;
+    // The emulator's identity and line speed, with --port sim.
+    std::string simModel = kvtapp::kCheckedModel;
+    std::string simFirmware = kvtapp::kCheckedFirmware;
+    bool simWireSpeed = false;  // pace the emulator's replies at 9600 baud
+    bool simResident = true;    // "sim" names the emulator of kvtlnk sim start when one runs
+};
 
 struct Context {
     PortOptions port;
     bool json = false;   // machine-readable output
     bool quiet = false;  // no progress on standard error
-    // The records archive: where it is ("" for the default), who calibrates, and the interval
-    // of instruments that have none of their own.
-    std::string archive;
-    std::string technician;
-    int intervalDays = 365;
-    // The lab file --lab names ("" for the default place), read when first needed (labOf).
-    std::string lab;
-    mutable std::shared_ptr<const kvtlab::Lab> labFile;
+    kvtapp::Workspace workspace;
 };
 
-// What download and clear do when the calibrator still holds results: refuse, unless they are
-// saved first or given up.
-struct ResultsPolicy {
-    std::string backup;    // upload both memories into this image file first
-    bool discard = false;  // go on without saving them
+// The calibrator of a command: the port its options name, or for "sim" the emulator of kvtlnk
+// sim start, else a built-in one on a pty; the session opened on it.
+class Connection {
+  public:
+    explicit Connection(const PortOptions& options);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    kvtapp::Session& session() { return *session_; }
+    // The built-in emulator of this command; none for a port, or for the emulator of kvtlnk sim
+    // start.
+    Simulator* simulator() { return simulator_.get(); }
+
+  private:
+    std::unique_ptr<Simulator> simulator_;
+    std::unique_ptr<kvtapp::Session> session_;
 };
+
+using kvtapp::ResultsPolicy;
 
 void identifyCommand(const Context& context);
 void memstatsCommand(const Context& context);
@@ -57,30 +79,21 @@ void demoCommand(const Context& context, bool confirmed, const std::string& repo
 
 // Shared by the commands.
 
-// The calibrator's identity as the tool's JSON gives it.
-nlohmann::ordered_json identityJson(const Identity& id);
-
-// The calibrator of a session, for an image uploaded from it: identity, port and upload time.
-nlohmann::ordered_json calibratorJson(Session& session);
-// The lab file, for a description that names its pressure modules.
-LabSource labSource(const Context& context);
+// The calibrator of a session as an image keeps it: identity, port and upload time.
+nlohmann::ordered_json calibratorJson(kvtapp::Session& session);
 // The options of a session with the calibrator, its port chosen from --port, KVTLNK_PORT and
 // the lab file (choosePort).
 PortOptions calibratorPort(const Context& context);
 // Shows at once that the transfer has begun: opening a port and identifying the calibrator
 // can take seconds.
 void announce(Progress& progress, const PortOptions& port);
-// The image a file stands for, decoded by the library: an image file uploaded from the
-// emulator holding its memories, a procedure description built with the MEM and STA calls.
-ImageDocument imageOfFile(const Context& context, const std::string& file);
-// The image of both memories, uploaded from the emulator holding them.
-ImageDocument imageOfMemories(const Context& context, const kvttools::MemoryFile& memories,
-                              const nlohmann::ordered_json& calibrator);
+// The image a file stands for, decoded by the library (imageOfFile).
+kvtapp::ImageDocument imageOfFile(const Context& context, const std::string& file);
 // Refuses an image without calibration results, which leaves nothing for a document ("report")
 // to say; out is the file that then is not written.
-void requireResults(const ImageDocument& image, const std::string& origin,
+void requireResults(const kvtapp::ImageDocument& image, const std::string& origin,
                     const std::string& document, const std::string& out);
-// The local time, "2024-05-02 14:10:00".
-std::string localTime();
+// What the report of the image says of where its results came from, written now.
+kvtapp::ReportSource reportSource(const kvtapp::ImageDocument& image, const std::string& origin);
 
 }  // namespace kvtcli

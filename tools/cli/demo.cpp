@@ -5,12 +5,11 @@
 #include <filesystem>
 #include <iostream>
 
-#include "build.h"
+#include "base/words.h"
 #include "commands.h"
 #include "failure.h"
-#include "image.h"
-#include "json_file.h"
-#include "report.h"
+#include "procedure/build.h"
+#include "render/report.h"
 #include "sample_procedure.h"
 #include "show.h"
 #include "simulator.h"
@@ -19,27 +18,9 @@
 namespace kvtcli {
 namespace {
 
-using json = nlohmann::ordered_json;
+using namespace kvtapp;
 
-// What differs between the procedure records sent and those that came back; the stamps are
-// the calibrator's own and are not compared.
-std::vector<std::string> compareProcedures(const ImageDocument& sent, const ImageDocument& back) {
-    std::vector<std::string> differences;
-    if (sent.procedure.size() != back.procedure.size()) {
-        differences.push_back(fmt::format("{} records sent, {} came back", sent.procedure.size(),
-                                          back.procedure.size()));
-    }
-    const size_t n = std::min(sent.procedure.size(), back.procedure.size());
-    for (size_t i = 0; i < n; ++i) {
-        const ImageRecord& a = sent.procedure[i];
-        const ImageRecord& b = back.procedure[i];
-        if (a.kind != b.kind || a.version != b.version || a.data != b.data) {
-            differences.push_back(fmt::format("record {} ({}) came back as {} with {} bytes", i,
-                                              kindName(a.kind), kindName(b.kind), b.data.size()));
-        }
-    }
-    return differences;
-}
+using json = nlohmann::ordered_json;
 
 class Narrator {
   public:
@@ -97,8 +78,9 @@ void demoCommand(const Context& context, bool confirmed, const std::string& repo
     // The demo's emulator is its own: one that kvtlnk sim start runs keeps its memories.
     PortOptions port = context.port;
     port.simResident = false;
-    Session session(port);
-    const Identity& id = session.identity();
+    Connection connection(port);
+    Session& session = connection.session();
+    const Calibrator& id = session.identity();
     say.step("Opened " + session.portName() + ": " + id.model + ", firmware " + id.firmware);
 
     say.step("Downloading " + plural(sent.procedure.size(), "item") +
@@ -106,7 +88,7 @@ void demoCommand(const Context& context, bool confirmed, const std::string& repo
     Progress download("download", !context.quiet);
     const uint32_t sentItems = session.download(download, sizes);
 
-    if (Simulator* simulator = session.simulator()) {
+    if (Simulator* simulator = connection.simulator()) {
         const int tests = simulator->runProcedures();
         say.step("The emulator ran the tasks, as the instrument's user would in the field: " +
                  plural(static_cast<size_t>(tests), "test") + " performed");
@@ -121,13 +103,13 @@ void demoCommand(const Context& context, bool confirmed, const std::string& repo
     back.calibrator = calibratorJson(session);
     say.step("What came back, decoded by the library's reading calls:");
 
-    const std::vector<ResultView> results = std::move(back.calibrations);
+    const std::vector<Result> results = std::move(back.calibrations);
     back.calibrations.clear();  // printed last
-    ReportSource source{back.calibrator, "the calibrator on " + session.portName(), localTime()};
-    reportFile.commit(reportHtml(results, source));
+    reportFile.commit(
+        reportHtml(results, reportSource(back, "the calibrator on " + session.portName())));
     const std::string reportPath = std::filesystem::absolute(report).string();
 
-    const std::vector<std::string> differences = compareProcedures(sent, back);
+    const std::vector<std::string> differences = procedureDifferences(sent, back);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (context.json) {

@@ -110,4 +110,14 @@ void checkInterrupt() {
     throw CliError(kExitSignal + caught, message(caught));
 }
 
+kvtapp::SessionWatch& interruptWatch() {
+    struct Watch : kvtapp::SessionWatch {
+        void holding(const std::string& device) override { setPortInUse(device); }
+        void stopWouldLeave(const std::string& state) override { setStopState(state); }
+        void checkpoint() override { checkInterrupt(); }
+    };
+    static Watch watch;
+    return watch;
+}
+
 }  // namespace kvtcli

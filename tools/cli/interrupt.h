@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "calibrator/session.h"
+
 namespace kvtcli {
 
 // Blocks the signals in every thread to come and starts the thread that takes them; called
@@ -24,5 +26,9 @@ void setPortInUse(const std::string& path);
 
 // Throws the interrupt's error when a signal came.
 void checkInterrupt();
+
+// The watch over the tool's sessions: the port in use, the stop state and the check for an
+// interrupt above.
+kvtapp::SessionWatch& interruptWatch();
 
 }  // namespace kvtcli

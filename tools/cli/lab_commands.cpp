@@ -5,41 +5,24 @@
 #include <filesystem>
 #include <iostream>
 
-#include "failure.h"
-#include "json_file.h"
+#include "base/words.h"
 #include "table.h"
 
 namespace kvtcli {
 namespace {
 
+using namespace kvtapp;
 using json = nlohmann::ordered_json;
 
-std::shared_ptr<const kvtlab::Lab> readLab(const std::string& option) {
-    const std::string path = kvtlab::labPath(option);
-    // At the default place, a file that is not there, or that this user cannot even look
-    // for, is no lab file.
-    std::error_code unseen;
-    if (option.empty() && !std::filesystem::exists(path, unseen)) {
-        return std::make_shared<kvtlab::Lab>();
-    }
-    std::vector<kvtlab::Problem> found;
-    auto lab = std::make_shared<kvtlab::Lab>(kvtlab::parseLab(readFile(path), path, found));
-    if (found.empty()) return lab;
-    std::vector<Problem> problems;
-    for (const kvtlab::Problem& p : found)
-        problems.push_back({p.key, p.message});
-    throw CliError::fileProblems(path, std::move(problems));
-}
-
 void checkCommand(const Context& context) {
-    const std::string path = kvtlab::labPath(context.lab);
+    const std::string path = context.workspace.labPath();
     std::error_code unseen;
     if (!std::filesystem::exists(path, unseen)) {
         throw inputError("no lab file at " + path +
                          " (kvtlnk reads it there unless --lab names another; the commented "
                          "sample share/doc/kvtlnk/lab.toml shows every key)");
     }
-    const kvtlab::Lab& lab = labOf(context);
+    const kvtlab::Lab& lab = context.workspace.lab();
     if (context.json) {
         json standards = json::array();
         for (const auto* list : {&lab.calibrators, &lab.modules}) {
@@ -74,25 +57,8 @@ void checkCommand(const Context& context) {
 
 }  // namespace
 
-const kvtlab::Lab& labOf(const Context& context) {
-    if (!context.labFile) context.labFile = readLab(context.lab);
-    return *context.labFile;
-}
-
-std::string labPort(const Context& context) {
-    return labOf(context).port;
-}
-
-std::string technicianOf(const Context& context) {
-    return context.technician.empty() ? labOf(context).technician : context.technician;
-}
-
-int defaultIntervalOf(const Context& context, const std::string& tag) {
-    return labOf(context).intervalFor(tag).value_or(context.intervalDays);
-}
-
 void addLabCommands(CLI::App& app, Context& context) {
-    app.add_option("--lab", context.lab,
+    app.add_option("--lab", context.workspace.settings.lab,
                    "the lab file (TOML): the lab, its technicians, reference standards, default "
                    "archive and port, and intervals; else $XDG_CONFIG_HOME/kvtlnk/lab.toml")
         ->type_name("FILE");

@@ -6,12 +6,11 @@
 #include <filesystem>
 #include <iostream>
 
-#include "archive.h"
+#include "archive/archive.h"
 #include "archive_commands.h"
 #include "commands.h"
 #include "failure.h"
 #include "interrupt.h"
-#include "json_file.h"
 #include "kvtlnk/kvtlnk.h"
 #include "lab_commands.h"
 #include "ports.h"
@@ -19,6 +18,7 @@
 #include "table.h"
 
 using namespace kvtcli;
+using kvtapp::Problem;
 
 namespace {
 
@@ -66,7 +66,7 @@ int report(const CliError& e, bool json) {
                 error["problems"].push_back({{"field", p.field}, {"message", p.message}});
             }
         }
-        std::cout << dumpJson({{"error", error}});
+        std::cout << kvtapp::dumpJson({{"error", error}});
     }
     return e.exitCode();
 }
@@ -105,13 +105,13 @@ int main(int argc, char** argv) {
                    "built-in emulator on a pty; without it KVTLNK_PORT, else the lab file's "
                    "default port. kvtlnk ports lists the serial ports")
         ->check([](const std::string& v) { return v.empty() ? "the port name is empty" : ""; });
-    app.add_option("--timeout", context.port.timeoutMs,
+    app.add_option("--timeout", context.port.link.timeoutMs,
                    "serial read time-out in milliseconds (KVTopen's readTimeoutMs); 0, which the "
                    "library takes as no time-out, would hold a command for as long as the "
                    "calibrator is off, so the tool wants 1 or more")
         ->capture_default_str()
         ->check(CLI::Range(1u, 60000u));
-    app.add_option("--attempts", context.port.attempts,
+    app.add_option("--attempts", context.port.link.attempts,
                    "tries of every packet exchange (KVTopen's retries)")
         ->capture_default_str()
         ->check(CLI::Range(1, 255));
@@ -184,7 +184,9 @@ int main(int argc, char** argv) {
     bool store = false;
     upload->add_flag("--store", store,
                      "add the results to the records archive (--archive, or the default one)");
-    upload->callback([&] { uploadCommand(context, uploadOut, store || !context.archive.empty()); });
+    upload->callback([&] {
+        uploadCommand(context, uploadOut, store || !context.workspace.settings.archive.empty());
+    });
 
     ResultsPolicy clearPolicy;
     CLI::App* clear = app.add_subcommand(
@@ -286,6 +288,8 @@ int main(int argc, char** argv) {
         return report(CliError(kExitInput, message + " (kvtlnk --help tells more)"), json);
     } catch (const CliError& e) {
         return report(e, context.json);
+    } catch (const kvtapp::Error& e) {
+        return report(CliError(e), context.json);
     } catch (const kvtarchive::ArchiveError& e) {
         return report(CliError(kExitInput, e.what()), context.json);
     } catch (const std::exception& e) {

@@ -11,13 +11,15 @@
 #include <thread>
 #include <vector>
 
+#include "calibrator/session.h"
+
 namespace kvtcli {
 
-class Progress {
+class Progress : public kvtapp::TransferProgress {
   public:
     // what: "download", "upload", "backup"; enabled false keeps it silent.
     Progress(std::string what, bool enabled);
-    ~Progress();  // ends the line
+    ~Progress() override;  // ends the line
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
 
@@ -25,9 +27,9 @@ class Progress {
     // shown at once.
     void phase(const std::string& text);
     // The transfer starts: the bytes of each item, in transfer order.
-    void begin(std::vector<uint32_t> itemBytes);
-    void advance(uint32_t itemsDone);
-    void end();
+    void begin(std::vector<uint32_t> itemBytes) override;
+    void advance(uint32_t itemsDone) override;
+    void end() override;
 
   private:
     using Clock = std::chrono::steady_clock;

@@ -5,14 +5,18 @@
 #include <iostream>
 #include <optional>
 
+#include "base/time.h"
+#include "base/words.h"
 #include "commands.h"
 #include "failure.h"
-#include "json_file.h"
-#include "report.h"
+#include "render/report.h"
+#include "show.h"
 #include "table.h"
 
 namespace kvtcli {
 namespace {
+
+using namespace kvtapp;
 
 // The image of the file, or of the calibrator when there is none; origin names which.
 ImageDocument resultsImage(const Context& context, const std::string& file, std::string& origin) {
@@ -23,7 +27,8 @@ ImageDocument resultsImage(const Context& context, const std::string& file, std:
     const PortOptions port = calibratorPort(context);
     Progress progress("upload", !context.quiet);
     announce(progress, port);
-    Session session(port);
+    Connection connection(port);
+    Session& session = connection.session();
     session.upload(progress);
     ImageDocument image = captureImage();
     image.calibrator = calibratorJson(session);
@@ -33,18 +38,11 @@ ImageDocument resultsImage(const Context& context, const std::string& file, std:
 
 }  // namespace
 
-void requireResults(const ImageDocument& image, const std::string& origin,
-                    const std::string& document, const std::string& out) {
-    if (!image.calibrations.empty()) return;
-    throw inputError(origin + " holds no calibration result, so there is no " + document +
-                     " to write" + (out.empty() ? "" : " (" + out + " was not written)"));
-}
-
 void resultsCommand(const Context& context, const std::string& file, bool csv, bool check) {
     if (csv && context.json) throw inputError("results: choose --json or --csv, not both");
     std::string origin;
     const ImageDocument image = resultsImage(context, file, origin);
-    const std::vector<ResultView>& results = image.calibrations;
+    const std::vector<Result>& results = image.calibrations;
     if (csv) {
         std::cout << resultsCsv(results);
     } else if (context.json) {
@@ -61,8 +59,8 @@ void resultsCommand(const Context& context, const std::string& file, bool csv, b
     const auto count = [&](const auto& holds) {
         return std::count_if(results.begin(), results.end(), holds);
     };
-    const auto failed = count([](const ResultView& r) { return r.verdict == Verdict::Fail; });
-    const auto undecoded = count([](const ResultView& r) { return !r.problem.empty(); });
+    const auto failed = count([](const Result& r) { return r.verdict == Verdict::Fail; });
+    const auto undecoded = count([](const Result& r) { return !r.problem.empty(); });
     std::string what = origin + " holds no calibration result";
     if (!results.empty()) {
         if (failed + undecoded == 0) return;
@@ -78,8 +76,7 @@ void reportCommand(const Context& context, const std::string& file, const std::s
     ReportSource source;
     const ImageDocument image = resultsImage(context, file, source.origin);
     requireResults(image, source.origin, "report", out);
-    source.calibrator = image.calibrator;
-    source.written = localTime();
+    source = reportSource(image, source.origin);
     const std::string html = reportHtml(image.calibrations, source);
     const Verdict verdict = overallVerdict(image.calibrations);
     if (!output) {

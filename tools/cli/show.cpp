@@ -2,11 +2,19 @@
 
 #include <fmt/format.h>
 
-#include "charset.h"
+#include "base/charset.h"
+#include "base/units.h"
+#include "base/words.h"
 #include "table.h"
 
 namespace kvtcli {
 namespace {
+
+using namespace kvtapp;
+
+std::string taskName(const Result& r) {
+    return r.taskIndex < 0 ? "none" : "\"" + visibleText(r.task) + "\"";
+}
 
 std::string oneLine(const std::string& utf8, size_t max) {
     std::string line;
@@ -81,7 +89,7 @@ void printTasks(std::ostream& out, const std::vector<TaskView>& tasks) {
     }
 }
 
-void printSetup(std::ostream& out, const SetupView& setup) {
+void printSetup(std::ostream& out, const Setup& setup) {
     out << "    measures  " << describeInput(setup) << "\n    sources   " << describeOutput(setup)
         << "\n    " << describeRest(setup) << '\n';
 }
@@ -116,6 +124,38 @@ std::string formatPoints(const std::vector<float>& points, size_t max) {
     }
     if (points.size() > max) text += ", ...";
     return text;
+}
+
+void printResults(std::ostream& out, const std::vector<Result>& results) {
+    for (const Result& r : results) {
+        const std::string name = r.text1.empty() ? r.tag : r.text1;
+        out << fmt::format("\n{}{}, {}, taken {}: {}\n", visibleText(name),
+                           r.text2.empty() ? "" : " " + visibleText(r.text2), sideName(r),
+                           visibleText(r.taken), verdictName(r.verdict));
+        if (!r.problem.empty()) {
+            out << "  tag " << visibleText(r.tag) << ", does not decode: " << visibleText(r.problem)
+                << '\n';
+            if (r.points.empty()) continue;
+        }
+        out << fmt::format("  tag {}, task {}, strategy \"{}\", {}{}\n", visibleText(r.tag),
+                           taskName(r), visibleText(r.strategy), plural(r.points.size(), "point"),
+                           r.flagged ? ", readings after adjustment" : "");
+        out << "  measures  " << describeInput(r.setup) << "\n  sources   "
+            << describeOutput(r.setup) << "\n  " << describeRest(r.setup) << '\n';
+        const std::string in = scaleUnit(r.setup.input).symbol;
+        const std::string src = scaleUnit(r.setup.output).symbol;
+        Table table({"point", "% span", "way", "nominal " + src, "source " + src, "expected " + in,
+                     "reading " + in, "error " + in, "error %", "recorded %", "verdict"},
+                    "rrlrrrrrrrl");
+        for (const Point& p : r.points) {
+            const PointText t = pointText(r, p);
+            table.add(
+                {std::to_string(p.index), number(p.fraction * 100.0), p.down ? "down" : "up",
+                 t.nominal, t.source, t.expected, t.reading, t.error, t.errorPercent, t.recorded,
+                 verdictName(p.verdict) + std::string(p.beyondRange ? ": beyond range" : "")});
+        }
+        table.print(out);
+    }
 }
 
 void printImage(std::ostream& out, const ImageDocument& image) {

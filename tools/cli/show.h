@@ -1,13 +1,16 @@
-// The tables that show, upload and demo print for an image.
+// The tables that show, upload, results and demo print for an image and its results.
 #pragma once
 
 #include <ostream>
+#include <vector>
 
-#include "image.h"
+#include "image/image.h"
 
 namespace kvtcli {
 
-void printImage(std::ostream& out, const ImageDocument& image);
+void printImage(std::ostream& out, const kvtapp::ImageDocument& image);
+// Each result with its tags, task, setup and a table of its test points.
+void printResults(std::ostream& out, const std::vector<kvtapp::Result>& results);
 
 // "0, 0.25, 0.5" with at most max points, then "... (21 points)".
 std::string formatPoints(const std::vector<float>& points, size_t max = 11);

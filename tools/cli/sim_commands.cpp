@@ -11,14 +11,16 @@
 #include <memory>
 #include <thread>
 
+#include "base/files.h"
 #include "emu_clock.h"
 #include "failure.h"
-#include "json_file.h"
 #include "registry.h"
 #include "resident.h"
 #include "state_file.h"
 
 namespace kvtcli {
+
+using namespace kvtapp;
 namespace {
 
 using json = nlohmann::ordered_json;

@@ -3,9 +3,8 @@
 #include <algorithm>
 
 #include "calibrator.h"
-#include "common/image_file.h"
+#include "commands.h"
 #include "failure.h"
-#include "session.h"
 
 namespace kvtcli {
 namespace {
@@ -17,7 +16,8 @@ k27emu::CalibratorOptions calibratorOptions(const PortOptions& options) {
     c.pacingBaud = options.simWireSpeed ? 9600 : 0;
     // The emulator resends a frame that went unacknowledged after its own time-out, which
     // must stay well inside the library's attempts at its time-out.
-    const uint32_t libraryPatience = options.timeoutMs * static_cast<uint32_t>(options.attempts);
+    const uint32_t libraryPatience =
+        options.link.timeoutMs * static_cast<uint32_t>(options.link.attempts);
     c.readTimeoutMs = std::clamp<uint32_t>(libraryPatience / 2, 20, 250);
     return c;
 }
@@ -29,14 +29,9 @@ struct Simulator::Impl {
     k27emu::Calibrator calibrator;
 };
 
-Simulator::Simulator(const PortOptions& options, const kvttools::MemoryFile* memories)
-    : impl_(std::make_unique<Impl>(options)) {
-    k27emu::Calibrator& c = impl_->calibrator;
-    if (memories && (!c.replaceMemory(kvttools::Memory::Procedure, memories->procedure) ||
-                     !c.replaceMemory(kvttools::Memory::Results, memories->results))) {
-        throw inputError("the memories do not fit a K27 (1,048,576 bytes each)");
-    }
-    if (!c.start()) throw CliError(kExitCalibrator, "the emulator could not make a pty");
+Simulator::Simulator(const PortOptions& options) : impl_(std::make_unique<Impl>(options)) {
+    if (!impl_->calibrator.start())
+        throw CliError(kExitCalibrator, "the emulator could not make a pty");
 }
 
 Simulator::~Simulator() = default;

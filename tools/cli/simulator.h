@@ -4,19 +4,14 @@
 #include <memory>
 #include <string>
 
-namespace kvttools {
-struct MemoryFile;
-}
-
 namespace kvtcli {
 
 struct PortOptions;
 
 class Simulator {
   public:
-    // Starts serving, with both memories taken from memories when given (empty otherwise);
-    // throws when the pty cannot be made or the memories do not fit.
-    explicit Simulator(const PortOptions& options, const kvttools::MemoryFile* memories = nullptr);
+    // Starts serving with both memories empty; throws when the pty cannot be made.
+    explicit Simulator(const PortOptions& options);
     ~Simulator();
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
-#include "charset.h"
+#include "base/charset.h"
 
 namespace kvtcli {
+
+using kvtapp::displayWidth;
 
 Table::Table(std::vector<std::string> headings, std::string align)
     : headings_(std::move(headings)), align_(std::move(align)) {
@@ -42,13 +44,6 @@ void Table::print(std::ostream& out, const std::string& indent) const {
     line(headings_);
     for (const auto& row : rows_)
         line(row);
-}
-
-std::string grouped(uint64_t n) {
-    std::string digits = std::to_string(n);
-    for (size_t at = digits.size(); at > 3; at -= 3)
-        digits.insert(at - 3, ",");
-    return digits;
 }
 
 }  // namespace kvtcli

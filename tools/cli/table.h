@@ -1,18 +1,17 @@
 // Column-aligned text tables for the terminal.
 #pragma once
 
-#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "common/text_escape.h"
+#include "base/escape.h"
 
 namespace kvtcli {
 
 // Every text a terminal shows goes through it: a tag text or a file name may hold escape
 // sequences.
-using kvttools::visibleText;
+using kvtapp::visibleText;
 
 class Table {
   public:
@@ -32,15 +31,7 @@ class Table {
     std::vector<std::vector<std::string>> rows_;
 };
 
-// "1 task", "2 tasks"; many is the plural when it is not the noun and an "s".
-inline std::string plural(size_t count, const std::string& noun, const std::string& many = "") {
-    return std::to_string(count) + " " + (count == 1 ? noun : many.empty() ? noun + "s" : many);
-}
-
-// A whole number with its thousands grouped: "1,048,576".
-std::string grouped(uint64_t n);
-
 // Every field of a CSV row goes through it: controls visible, no formula, quoted as needed.
-using kvttools::csvField;
+using kvtapp::csvField;
 
 }  // namespace kvtcli

@@ -1,6 +1,7 @@
-// What keeps a technician's results and instruments safe: no emulator unless asked for, backups
-// that never replace a file, procedures too big for the calibrator refused before anything is
-// sent, a stopped download that says how to retry, and an unplugged adapter told as such.
+// What keeps a technician's results and instruments safe: no emulator unless asked for (not even
+// to read a file's records), backups that never replace a file, procedures too big for the
+// calibrator refused before anything is sent, a stopped download that says how to retry, and an
+// unplugged adapter told as such.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -20,19 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using kvttools::Memory;
-
-const std::string kExample = KVTLNK_EXAMPLE_PATH;
-
-// A procedure memory of one record and two results, as a calibrator back from the field.
-const char* const kFieldMemories = R"({"procedure": [
-      {"kind": 13, "version": 0, "stamp": "2024-05-02 14:03:00", "data": "00"}],
-    "results": [
-      {"kind": 15, "version": 0, "stamp": "2024-05-02 14:10:00", "data": "5441472d3100410000"},
-      {"kind": 15, "version": 0, "stamp": "2024-05-02 14:20:00", "data": "5441472d3200410000"}]})";
-
-bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 // Instruments that stay on between invocations: one back from the field, one empty, and one
 // whose memories hold 2,000 bytes (less than the example procedure's 2,034).
@@ -225,6 +213,41 @@ TEST(CliUnplugged, APortThatIsGoneIsToldAsUnplugged) {
                          "calibrator holds a partial procedure memory: download again: kvtlnk "
                          "--port " +
                          port + " download " + kExample + ")\n");
+}
+
+// The commands that read records from a file or the archive give them to the library as bytes:
+// they open no session (so start no emulator) and write no scratch file, whatever the
+// temporary folder is; what they print is the same as with one.
+TEST(CliNoEmulator, FilesAndArchivedEventsAreReadWithoutOne) {
+    ScratchDir dir;
+    const std::string image = fieldImage(dir, 1, stampOn(2024, 6, 3));
+    const std::string archive = dir.path("records.db");
+    const std::vector<std::vector<std::string>> commands = {
+        {"show", image},
+        {"results", image},
+        {"report", image, "--out", dir.path("report.html")},
+        {"--archive", archive, "archive", "add", image},
+        {"--archive", archive, "archive", "export", "1", "--image", dir.path("event.json")},
+        {"show", dir.path("event.json")},
+    };
+    for (const std::vector<std::string>& args : commands) {
+        std::string line;
+        for (const std::string& a : args)
+            line += a + " ";
+        SCOPED_TRACE(line);
+        const ProcessResult usual = runCli(args);
+        std::vector<std::string> command = {"/usr/bin/env", "KVTLNK_DEBUG=3",
+                                            "TMPDIR=" + dir.path("report.html") + "/none",
+                                            KVTLNK_CLI_PATH, "-q"};
+        command.insert(command.end(), args.begin(), args.end());
+        const ProcessResult traced = runProcess(command);
+        EXPECT_EQ(traced.exitCode, 0) << traced.err;
+        EXPECT_TRUE(has(traced.err, "MEMstats(")) << "the trace of the library's calls is on";
+        EXPECT_FALSE(has(traced.err, "KVTopen(")) << traced.err.substr(0, 2000);
+        if (args[0] == "show") {
+            EXPECT_EQ(traced.out, usual.out);
+        }
+    }
 }
 
 }  // namespace

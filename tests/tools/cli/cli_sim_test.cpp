@@ -21,12 +21,6 @@ namespace {
 
 using nlohmann::json;
 
-const std::string kExample = KVTLNK_EXAMPLE_PATH;
-
-bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 // Each command's exit code and a part of its output (the trace of -v goes to standard error);
 // the commands that need a calibrator run against the built-in emulator.
 TEST(CliSim, EachCommandsOutputAndExitCode) {
@@ -98,13 +92,6 @@ TEST(CliSim, JsonOutputOfEachCommand) {
         EXPECT_EQ(jsonOf(r).value(json::json_pointer(c.pointer), json()), c.value) << c.pointer;
     }
 }
-
-// A procedure memory of one record and two results, as a calibrator back from the field.
-const char* const kFieldMemories = R"({"procedure": [
-      {"kind": 13, "version": 0, "stamp": "2024-05-02 14:03:00", "data": "00"}],
-    "results": [
-      {"kind": 15, "version": 0, "stamp": "2024-05-02 14:10:00", "data": "5441472d3100410000"},
-      {"kind": 15, "version": 0, "stamp": "2024-05-02 14:20:00", "data": "5441472d3200410000"}]})";
 
 // Emulators served by the test, as instruments that stay on between invocations: one back
 // from the field, one whose port another program holds (and only its group may open), one

@@ -8,6 +8,27 @@
 #include <fstream>
 #include <sstream>
 
+const std::string kExample = KVTLNK_EXAMPLE_PATH;
+
+const char* const kFieldMemories = R"({"procedure": [
+      {"kind": 13, "version": 0, "stamp": "2024-05-02 14:03:00", "data": "00"}],
+    "results": [
+      {"kind": 15, "version": 0, "stamp": "2024-05-02 14:10:00", "data": "5441472d3100410000"},
+      {"kind": 15, "version": 0, "stamp": "2024-05-02 14:20:00", "data": "5441472d3200410000"}]})";
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+bool holdsControls(const std::string& text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool c1 = c == 0xC2 && i + 1 < text.size() && (text[i + 1] & 0xE0) == 0x80;
+        if ((c < 0x20 && c != '\n') || c == 0x7F || c1) return true;
+    }
+    return false;
+}
+
 ProcessResult runCli(const std::vector<std::string>& args) {
     return runProcess(KVTLNK_CLI_PATH, args);
 }
@@ -102,4 +123,49 @@ void expectFirstLines(const std::vector<CommandLine>& lines,
         const std::string expected = filled(c.firstLine, all);
         EXPECT_EQ(text.substr(0, std::min(text.find('\n'), expected.size())), expected);
     }
+}
+
+std::string fieldTests(const std::string& tolerance) {
+    return R"({
+  "setups": {
+    "PT": {"input": {"function": "current", "scale": [0.004, 0.02]},
+           "output": {"function": "pressure", "units": "bar", "scale": [0, 10]},
+           "loopPower": "24v", "tolerance": )" +
+           tolerance + R"(},
+    "TT": {"input": {"function": "dcv", "scale": [0, 0.1]},
+           "output": {"function": "tc", "sensor": "tc_k", "scale": [0, 400]}, "tolerance": )" +
+           tolerance + R"(}},
+  "tasks": [{"name": "field", "steps": [
+    {"test": {"setup": "PT", "strategy": "5 ↑↓", "texts": ["PT-1", "as found"]}},
+    {"test": {"setup": "PT", "strategy": "3 ↑", "flag": true, "texts": ["PT-1", "as left"]}},
+    {"test": {"setup": "TT", "strategy": "5 ↑", "texts": ["TT-2", ""]}}]}]})";
+}
+
+kvttools::DateStamp stampOn(int year, int month, int day) {
+    kvttools::DateStamp s;
+    s.hour = 9;
+    s.day = static_cast<uint8_t>(day);
+    s.month = static_cast<uint8_t>(month);
+    s.year = static_cast<uint8_t>(year - kvttools::DateStamp::kBaseYear);
+    return s;
+}
+
+std::string fieldImage(const ScratchDir& dir, uint32_t seed, kvttools::DateStamp day,
+                       const std::string& serial,
+                       const std::function<void(k27emu::Calibrator&)>& alter) {
+    k27emu::CalibratorOptions options;
+    options.seed = seed;
+    options.clock = day;
+    options.identity.serialNumber = serial;
+    k27emu::Calibrator emu(options);
+    EXPECT_TRUE(emu.start());
+    const std::string port = emu.portPath();
+    EXPECT_EQ(
+        runCli({"--port", port, "-q", "download", dir.write("tests.json", fieldTests())}).exitCode,
+        0);
+    emu.runProcedures();
+    if (alter) alter(emu);
+    const std::string image = dir.path("field-" + serial + "-" + std::to_string(seed) + ".json");
+    EXPECT_EQ(runCli({"--port", port, "-q", "upload", "--out", image}).exitCode, 0);
+    return image;
 }

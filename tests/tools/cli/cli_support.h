@@ -1,11 +1,28 @@
-// Running the kvtlnk tool from tests, and scratch files for it.
+// What the tests of the kvtlnk tool share: running it, scratch files, the example procedure,
+// and field runs of the emulator (tests sent, performed on a given day, uploaded).
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "calibrator.h"
 #include "process.h"
+
+// The example procedure of the sources.
+extern const std::string kExample;
+
+// A procedure memory of one record and two results, as a calibrator back from the field: a
+// memory file of the emulator.
+extern const char* const kFieldMemories;
+
+// Whether text holds part.
+bool has(const std::string& text, const std::string& part);
+
+// Whether a text holds a control a terminal acts on: C0 but the line break, DEL, C1 in UTF-8.
+bool holdsControls(const std::string& text);
 
 // The tool built next to the tests.
 ProcessResult runCli(const std::vector<std::string>& args);
@@ -53,3 +70,16 @@ struct CommandLine {
 void expectFirstLines(const std::vector<CommandLine>& lines,
                       const std::vector<std::pair<std::string, std::string>>& names,
                       const ScratchDir& dir);
+
+// Two instruments: PT-1 tested as found and, flagged, as left; TT-2 as found only; both setups
+// with the tolerance given (% of span).
+std::string fieldTests(const std::string& tolerance = "0.03");
+
+// A day of the calibrator's clock, at 9:00.
+kvttools::DateStamp stampOn(int year, int month, int day);
+
+// The emulator's field run of fieldTests() with this seed on this day, uploaded into an image
+// file of the scratch directory; alter, when given, changes the emulator's memories first.
+std::string fieldImage(const ScratchDir& dir, uint32_t seed, kvttools::DateStamp day,
+                       const std::string& serial = "SN1",
+                       const std::function<void(k27emu::Calibrator&)>& alter = {});

@@ -12,6 +12,8 @@
 #include "ports.h"
 
 namespace kvtcli {
+
+using namespace kvtapp;
 namespace {
 
 namespace fs = std::filesystem;

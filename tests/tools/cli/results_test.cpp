@@ -18,25 +18,13 @@ namespace {
 
 using nlohmann::json;
 
-// A tolerance tight enough that some points of the errors the emulator draws (within 0.05 % of
-// the span) fail; a flagged test, whose readings after adjustment all pass.
-const char* const kFieldTests = R"({
-  "setups": {
-    "PT": {"input": {"function": "current", "scale": [0.004, 0.02]},
-           "output": {"function": "pressure", "units": "bar", "scale": [0, 10]},
-           "loopPower": "24v", "tolerance": 0.02},
-    "TT": {"input": {"function": "dcv", "scale": [0, 0.1]},
-           "output": {"function": "tc", "sensor": "tc_k", "scale": [0, 400]}, "tolerance": 0.02}},
-  "tasks": [{"name": "field", "steps": [
-    {"test": {"setup": "PT", "strategy": "5 ↑↓", "texts": ["PT-1", "as found"]}},
-    {"test": {"setup": "PT", "strategy": "3 ↑", "flag": true, "texts": ["PT-1", "as left"]}},
-    {"test": {"setup": "TT", "strategy": "5 ↑"}}]}]})";
-
 class FieldRun : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(emu.start());
-        ASSERT_EQ(cli({"download", dir.write("tests.json", kFieldTests)}).exitCode, 0);
+        // A tolerance tight enough that some points of the errors the emulator draws (within
+        // 0.05 % of the span) fail; a flagged test, whose readings after adjustment all pass.
+        ASSERT_EQ(cli({"download", dir.write("tests.json", fieldTests("0.02"))}).exitCode, 0);
         run = emu.runProcedures();
         ASSERT_EQ(run.tests.size(), 3u);
         ASSERT_EQ(cli({"upload", "--out", image}).exitCode, 0);
@@ -198,20 +186,6 @@ TEST_F(FieldRun, ReportHoldsEachResultAndRenders) {
     EXPECT_EQ(image["height"], 1400);
     EXPECT_GT(image["bytes"], 20000);
     EXPECT_GT(image["distinct"], 100);
-}
-
-bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-// Whether a text holds a control a terminal acts on: C0 but the line break, DEL, C1 in UTF-8.
-bool holdsControls(const std::string& text) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const bool c1 = c == 0xC2 && i + 1 < text.size() && (text[i + 1] & 0xE0) == 0x80;
-        if ((c < 0x20 && c != '\n') || c == 0x7F || c1) return true;
-    }
-    return false;
 }
 
 // Tag texts that would rewrite a terminal or run as a spreadsheet formula are shown inert by

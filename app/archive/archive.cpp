@@ -1,0 +1,308 @@
+// Opening an archive and adding uploads to it. Each row is written by the names of its
+// columns, from the records model as it is given.
+#include "archive/archive.h"
+
+#include <algorithm>
+#include <map>
+
+#include "archive/database.h"
+#include "archive/schema.h"
+#include "base/time.h"
+
+namespace kvtarchive {
+namespace {
+
+// Parameters a statement of many rows takes at most (older SQLite builds allow 999).
+constexpr size_t kParamsPerStatement = 900;
+// Tries of an add that the server broke off to resolve a deadlock with another bench.
+constexpr int kAddAttempts = 3;
+
+using kvtapp::Verdict;
+
+std::vector<uint8_t> headerAndData(const RestingRecord& r, bool withStamp) {
+    std::vector<uint8_t> bytes;
+    bytes.reserve(5 + r.stamp.size() + r.data.size());
+    for (uint16_t word : {r.kind, r.version}) {
+        bytes.push_back(static_cast<uint8_t>(word >> 8));
+        bytes.push_back(static_cast<uint8_t>(word & 0xFF));
+    }
+    if (withStamp) {
+        for (char c : r.stamp)
+            bytes.push_back(static_cast<uint8_t>(c));
+        bytes.push_back(0);
+    }
+    for (uint8_t b : r.data)
+        bytes.push_back(b);
+    return bytes;
+}
+
+std::string recordHash(const RestingRecord& r) {
+    return sha256Hex(headerAndData(r, true));
+}
+
+const RestingRecord& resultRecord(const Result& r) {
+    for (const RestingRecord& record : r.records) {
+        if (record.role == "result") return record;
+    }
+    throw ArchiveError("the result taken " + r.taken + " comes without its record");
+}
+
+// The key of a result beside the calibrator's serial number and the stamp.
+std::string resultHash(const Result& r) {
+    return sha256Hex(headerAndData(resultRecord(r), false));
+}
+
+// Inserts rows of the same columns into the table, as many to a statement as the parameter
+// limit allows.
+void insertRows(Database& db, const std::string& table, const std::vector<Cells>& rows,
+                const std::string& tail = "") {
+    if (rows.empty()) return;
+    std::string head = "INSERT INTO " + table + " (";
+    for (const auto& [name, value] : rows[0])
+        head += std::string(head.back() == '(' ? "" : ", ") + name;
+    head += ") VALUES ";
+    const size_t width = rows[0].size();
+    const size_t perStatement = std::max<size_t>(1, kParamsPerStatement / width);
+    for (size_t start = 0; start < rows.size(); start += perStatement) {
+        const size_t end = std::min(rows.size(), start + perStatement);
+        std::string sql = head;
+        std::vector<Value> values;
+        for (size_t i = start; i < end; ++i) {
+            sql += i == start ? "(" : ", (";
+            for (const auto& [name, value] : rows[i]) {
+                values.push_back(value);
+                sql += (sql.back() == '(' ? "$" : ", $") + std::to_string(values.size());
+            }
+            sql += ")";
+        }
+        db.query(sql + tail, values);
+    }
+}
+
+// Every record of the upload once, in the order of their hashes, so that benches adding at
+// once take the rows' locks in one order.
+void insertRecords(Database& db, const Upload& upload) {
+    std::map<std::string, const RestingRecord*> byHash;
+    for (const Result& r : upload.results) {
+        for (const RestingRecord& record : r.records)
+            byHash.emplace(recordHash(record), &record);
+    }
+    std::vector<Cells> rows;
+    for (const auto& [hash, r] : byHash) {
+        rows.push_back({{"hash", hash},
+                        {"kind", static_cast<int64_t>(r->kind)},
+                        {"version", static_cast<int64_t>(r->version)},
+                        {"stamp", r->stamp},
+                        {"data", Value::blob(r->data)}});
+    }
+    insertRows(db, "records", rows, " ON CONFLICT (hash) DO NOTHING");
+}
+
+// The columns of a test point's row.
+Cells pointCells(int64_t resultId, const kvtapp::Point& p) {
+    return {{"result_id", resultId},
+            {"point", p.index},
+            {"fraction", double(p.fraction)},
+            {"direction", p.down ? "down" : "up"},
+            {"nominal_source", p.nominalSource},
+            {"source", double(p.source)},
+            {"source_limit", double(p.sourceLimit)},
+            {"expected", p.expected},
+            {"reading", double(p.reading)},
+            {"reading_limit", double(p.readingLimit)},
+            {"recorded_error", double(p.recordedError)},
+            {"error", p.error},
+            {"verdict", kvtapp::verdictName(p.verdict)}};
+}
+
+void insertPoints(Database& db, int64_t resultId, const std::vector<kvtapp::Point>& points) {
+    std::vector<Cells> rows;
+    for (const kvtapp::Point& p : points)
+        rows.push_back(pointCells(resultId, p));
+    insertRows(db, "points", rows);
+}
+
+void linkRecords(Database& db, int64_t resultId, const std::vector<RestingRecord>& records) {
+    std::vector<Cells> rows;
+    for (const RestingRecord& r : records) {
+        rows.push_back({{"result_id", resultId},
+                        {"role", r.role},
+                        {"memory", r.memory},
+                        {"memory_index", r.index},
+                        {"record_hash", recordHash(r)}});
+    }
+    insertRows(db, "result_records", rows);
+}
+
+// The result's row, or nothing when the archive holds it already. Beside what identifies it,
+// the columns hold what other software queries: the setup in words, the verdict, the largest
+// error, and the whole result as the JSON view shows it.
+std::optional<int64_t> insertResult(Database& db, int64_t uploadId, const std::string& serial,
+                                    const Result& r) {
+    const bool setup = r.problem.empty() || !r.points.empty();  // else no setup to speak of
+    std::string rest = setup ? describeRest(r.setup) : "";
+    const std::string temperatures = setup ? describeTemperatures(r.setup) : "";
+    if (!temperatures.empty()) rest += "; " + temperatures;
+    const std::vector<Row> rows = db.insert(
+        "results",
+        {{"upload_id", uploadId},
+         {"calibrator_serial", serial},
+         {"taken", r.taken},
+         {"result_hash", resultHash(r)},
+         {"memory_index", r.index},
+         {"tag", r.tag},
+         {"text1", r.text1},
+         {"text2", r.text2},
+         {"task", r.task},
+         {"strategy", r.strategy},
+         {"as_left", r.flagged},
+         {"verdict", kvtapp::verdictName(r.verdict)},
+         {"tolerance", setup ? kvtapp::toleranceOf(r) : kvtapp::kNone},
+         {"largest_error", kvtapp::largestError(r)},
+         {"input_unit", setup ? r.setup.input.unit : ""},
+         {"output_unit", setup ? r.setup.output.unit : ""},
+         {"setup_input", setup ? describeInput(r.setup) : ""},
+         {"setup_output", setup ? describeOutput(r.setup) : ""},
+         {"setup_rest", rest},
+         {"result_code", static_cast<int64_t>(r.resultCode)},
+         {"problem", r.problem},
+         {"decoded",
+          toJson(r).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)}},
+        " ON CONFLICT (calibrator_serial, taken, result_hash) DO NOTHING RETURNING id");
+    if (rows.empty()) return std::nullopt;
+    return rows[0].integer("id");
+}
+
+int64_t instrumentId(Database& db, const std::string& tag) {
+    std::vector<Row> rows =
+        db.insert("instruments", {{"tag", tag}}, " ON CONFLICT (tag) DO NOTHING RETURNING id");
+    if (rows.empty()) rows = db.query("SELECT id FROM instruments WHERE tag = $1", {tag});
+    return rows.at(0).integer("id");
+}
+
+// One event for each instrument among the results added: its verdicts and largest errors as
+// found and as left, dated by its last result.
+size_t addEvents(Database& db, int64_t uploadId, const std::vector<const Result*>& added) {
+    std::map<std::string, Event> byTag;
+    for (const Result* r : added) {
+        if (r->text1.empty()) continue;
+        Event& e = byTag[r->text1];
+        e.date = std::max(e.date, r->taken);
+        e.results.push_back(*r);
+        e.results.back().records.clear();
+    }
+    const auto verdict = [](const std::optional<Verdict>& v) {
+        return v ? Value(kvtapp::verdictName(*v)) : Value();
+    };
+    for (auto& [tag, e] : byTag) {
+        kvtapp::judgeSides(e);
+        const int64_t event = db.insert("events",
+                                        {{"instrument_id", instrumentId(db, tag)},
+                                         {"upload_id", uploadId},
+                                         {"date", e.date},
+                                         {"day", kvtapp::dayOfStamp(e.date).value_or(0)},
+                                         {"as_found", verdict(e.asFound)},
+                                         {"as_left", verdict(e.asLeft)},
+                                         {"as_found_error", e.asFoundError},
+                                         {"as_left_error", e.asLeftError}},
+                                        " RETURNING id")
+                                  .at(0)
+                                  .integer("id");
+        db.query("UPDATE results SET event_id = $1 WHERE upload_id = $2 AND text1 = $3",
+                 {event, uploadId, tag});
+    }
+    return byTag.size();
+}
+
+AddOutcome addOnce(Database& db, const Upload& upload,
+                   const std::function<void(size_t, size_t)>& progress) {
+    AddOutcome outcome;
+    Transaction transaction(db);
+    insertRecords(db, upload);
+    const int64_t uploadId = db.insert("uploads",
+                                       {{"calibrator_model", upload.calibrator.model},
+                                        {"calibrator_firmware", upload.calibrator.firmware},
+                                        {"calibrator_serial", upload.calibrator.serialNumber},
+                                        {"uploaded", upload.uploaded},
+                                        {"host", upload.host},
+                                        {"user_name", upload.user},
+                                        {"technician", upload.technician},
+                                        {"source", upload.source}},
+                                       " RETURNING id")
+                                 .at(0)
+                                 .integer("id");
+    std::vector<const Result*> added;
+    for (const Result& r : upload.results) {
+        const std::optional<int64_t> id =
+            insertResult(db, uploadId, upload.calibrator.serialNumber, r);
+        if (id) {
+            insertPoints(db, *id, r.points);
+            linkRecords(db, *id, r.records);
+            added.push_back(&r);
+        } else {
+            ++outcome.held;
+        }
+        if (progress) progress(added.size() + outcome.held, upload.results.size());
+    }
+    if (added.empty()) return outcome;  // rolled back: not even the upload is kept
+    outcome.events = addEvents(db, uploadId, added);
+    transaction.commit();
+    outcome.uploadId = uploadId;
+    outcome.added = added.size();
+    return outcome;
+}
+
+}  // namespace
+
+std::unique_ptr<Archive> Archive::open(const std::string& location) {
+    if (location.empty()) throw ArchiveError("no archive named");
+    auto archive = std::make_unique<Archive>(isPostgresLocation(location) ? openPostgres(location)
+                                                                          : openSqlite(location));
+    migrate(*archive->db_);
+    return archive;
+}
+
+Archive::Archive(std::unique_ptr<Database> db) : db_(std::move(db)) {}
+Archive::~Archive() = default;
+
+int Archive::knownVersion() {
+    return static_cast<int>(migrations().size());
+}
+
+int Archive::schemaVersion() {
+    return kvtarchive::schemaVersion(*db_);
+}
+
+std::string Archive::engine() const {
+    return db_->engine();
+}
+
+AddOutcome Archive::add(const Upload& upload, const std::function<void(size_t, size_t)>& progress) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return addOnce(*db_, upload, progress);
+        } catch (const RetryError&) {
+            if (attempt == kAddAttempts) throw;
+        }
+    }
+}
+
+std::vector<bool> Archive::holds(const std::string& serialNumber,
+                                 const std::vector<Result>& results) {
+    std::vector<bool> held;
+    for (const Result& r : results) {
+        held.push_back(!db_->query("SELECT 1 FROM results WHERE calibrator_serial = $1 AND "
+                                   "taken = $2 AND result_hash = $3",
+                                   {serialNumber, r.taken, resultHash(r)})
+                            .empty());
+    }
+    return held;
+}
+
+bool Archive::setInterval(const std::string& tag, int days) {
+    return !db_->query("UPDATE instruments SET interval_days = $1 WHERE tag = $2 RETURNING id",
+                       {days, tag})
+                .empty();
+}
+
+}  // namespace kvtarchive

@@ -1,0 +1,202 @@
+// Reading the archive: instruments and due dates, an instrument's history, the results that
+// do not decode, an event's records. Each is a fixed number of queries, whatever the size of
+// the archive or of the history; every row is read by the names of its columns.
+#include <map>
+
+#include "archive/archive.h"
+#include "archive/database.h"
+#include "base/time.h"
+
+namespace kvtarchive {
+namespace {
+
+using kvtapp::Verdict;
+
+// An instrument's last event, its count of events and its interval.
+const char* const kInstrumentQuery =
+    "SELECT i.tag, i.interval_days, e.id AS event_id, e.date, e.as_found, e.as_left, "
+    "u.calibrator_serial, (SELECT COUNT(*) FROM events c WHERE c.instrument_id = i.id) AS events, "
+    "e.day + COALESCE(i.interval_days, $1) AS due_day "
+    "FROM instruments i "
+    "JOIN events e ON e.id = (SELECT l.id FROM events l WHERE l.instrument_id = i.id "
+    "ORDER BY l.day DESC, l.id DESC LIMIT 1) "
+    "JOIN uploads u ON u.id = e.upload_id ";
+
+std::vector<Instrument> instrumentsOf(const std::vector<Row>& rows, int64_t today,
+                                      int defaultIntervalDays) {
+    std::vector<Instrument> list;
+    for (const Row& r : rows) {
+        Instrument i;
+        i.tag = r.text("tag");
+        i.intervalSet = !r.isNull("interval_days");
+        i.intervalDays =
+            i.intervalSet ? static_cast<int>(r.integer("interval_days")) : defaultIntervalDays;
+        i.lastEvent = r.integer("event_id");
+        i.lastDate = r.text("date");
+        i.lastVerdict = kvtapp::verdictNamed(r.text(r.isNull("as_left") ? "as_found" : "as_left"));
+        i.calibratorSerial = r.text("calibrator_serial");
+        i.events = r.integer("events");
+        i.due = kvtapp::dateOfDay(r.integer("due_day"));
+        i.daysLeft = r.integer("due_day") - today;
+        list.push_back(std::move(i));
+    }
+    return list;
+}
+
+const char* const kUploadColumns =
+    "u.id AS upload_id, u.calibrator_model, u.calibrator_firmware, u.calibrator_serial, "
+    "u.uploaded, u.host, u.user_name, u.technician, u.source";
+
+Upload uploadOf(const Row& r) {
+    Upload u;
+    u.id = r.integer("upload_id");
+    u.calibrator.model = r.text("calibrator_model");
+    u.calibrator.firmware = r.text("calibrator_firmware");
+    u.calibrator.serialNumber = r.text("calibrator_serial");
+    u.uploaded = r.text("uploaded");
+    u.host = r.text("host");
+    u.user = r.text("user_name");
+    u.technician = r.text("technician");
+    u.source = r.text("source");
+    return u;
+}
+
+const char* const kResultColumns =
+    "r.id AS result_id, r.taken, r.tag, r.text1, r.text2, r.as_left AS flagged, r.result_code, "
+    "r.problem, r.decoded";
+
+// A result as the archive keeps it: the JSON view of what was decoded, with the archive's own
+// columns naming it even when that text does not.
+Result resultOf(const Row& r) {
+    const nlohmann::ordered_json decoded =
+        nlohmann::ordered_json::parse(r.text("decoded"), nullptr, false);
+    Result x = kvtapp::resultFromJson(decoded);
+    x.id = r.integer("result_id");
+    x.taken = r.text("taken");
+    x.tag = r.text("tag");
+    x.text1 = r.text("text1");
+    x.text2 = r.text("text2");
+    x.flagged = r.integer("flagged") != 0;
+    x.resultCode = static_cast<uint32_t>(r.integer("result_code"));
+    x.problem = r.text("problem");
+    if (decoded.is_discarded() && x.problem.empty()) {
+        x.problem = "the archive holds no decoded text for it";
+    }
+    return x;
+}
+
+std::optional<Verdict> sideOf(const Row& r, const char* column) {
+    if (r.isNull(column)) return std::nullopt;
+    return kvtapp::verdictNamed(r.text(column));
+}
+
+// The events that the condition on instruments i and events e picks, with their results: one
+// query, whatever the number of events.
+std::vector<Event> eventsWhere(Database& db, const std::string& condition, const Value& key) {
+    const std::vector<Row> rows = db.query(
+        std::string("SELECT e.id AS event_id, i.tag AS instrument, e.date, e.as_found, e.as_left, "
+                    "e.as_found_error, e.as_left_error, e.ambient_temperature, e.humidity, "
+                    "e.remarks, c.number AS certificate, ") +
+            kUploadColumns + ", " + kResultColumns +
+            " FROM instruments i JOIN events e ON e.instrument_id = i.id "
+            "JOIN results r ON r.event_id = e.id JOIN uploads u ON u.id = e.upload_id "
+            "LEFT JOIN certificates c ON c.event_id = e.id WHERE " +
+            condition + " ORDER BY e.day, e.id, r.taken, r.id",
+        {key});
+    std::vector<Event> events;
+    for (const Row& r : rows) {
+        if (events.empty() || events.back().id != r.integer("event_id")) {
+            Event e;
+            e.id = r.integer("event_id");
+            e.instrument = r.text("instrument");
+            e.date = r.text("date");
+            e.asFound = sideOf(r, "as_found");
+            e.asLeft = sideOf(r, "as_left");
+            e.asFoundError = r.real("as_found_error");
+            e.asLeftError = r.real("as_left_error");
+            e.conditions = {r.real("ambient_temperature"), r.real("humidity"), r.text("remarks")};
+            e.certificate = r.integer("certificate");
+            e.upload = uploadOf(r);
+            events.push_back(std::move(e));
+        }
+        events.back().results.push_back(resultOf(r));
+    }
+    return events;
+}
+
+}  // namespace
+
+std::vector<Instrument> Archive::instruments(int64_t today, int defaultIntervalDays) {
+    return instrumentsOf(
+        db_->query(std::string(kInstrumentQuery) + "ORDER BY i.tag", {defaultIntervalDays}), today,
+        defaultIntervalDays);
+}
+
+std::vector<Instrument> Archive::due(int64_t today, int64_t byDay, int defaultIntervalDays) {
+    return instrumentsOf(db_->query(std::string(kInstrumentQuery) +
+                                        "WHERE e.day + COALESCE(i.interval_days, $1) <= $2 "
+                                        "ORDER BY due_day, i.tag",
+                                    {defaultIntervalDays, byDay}),
+                         today, defaultIntervalDays);
+}
+
+std::vector<Event> Archive::history(const std::string& tag) {
+    return eventsWhere(*db_, "i.tag = $1", tag);
+}
+
+std::optional<Event> Archive::event(int64_t id) {
+    std::vector<Event> events = eventsWhere(*db_, "e.id = $1", id);
+    if (events.empty()) return std::nullopt;
+    return std::move(events[0]);
+}
+
+int64_t Archive::lastEvent(const std::string& tag) {
+    const std::vector<Row> rows = db_->query(
+        "SELECT e.id FROM instruments i JOIN events e ON e.instrument_id = i.id "
+        "WHERE i.tag = $1 ORDER BY e.day DESC, e.id DESC LIMIT 1",
+        {tag});
+    return rows.empty() ? 0 : rows[0].integer("id");
+}
+
+std::vector<int64_t> Archive::eventsSince(int64_t day) {
+    std::vector<int64_t> ids;
+    for (const Row& r : db_->query("SELECT id FROM events WHERE day >= $1 ORDER BY day, id", {day}))
+        ids.push_back(r.integer("id"));
+    return ids;
+}
+
+std::vector<Undecodable> Archive::undecodable() {
+    std::vector<Undecodable> list;
+    for (const Row& r : db_->query("SELECT id, calibrator_serial, taken, text1, result_code, "
+                                   "problem FROM results WHERE problem <> '' ORDER BY id",
+                                   {})) {
+        list.push_back({r.integer("id"), r.text("calibrator_serial"), r.text("taken"),
+                        r.text("text1"), static_cast<uint32_t>(r.integer("result_code")),
+                        r.text("problem")});
+    }
+    return list;
+}
+
+std::optional<EventRecords> Archive::eventRecords(int64_t eventId) {
+    const std::vector<Row> upload =
+        db_->query(std::string("SELECT ") + kUploadColumns +
+                       " FROM events e JOIN uploads u ON u.id = e.upload_id WHERE e.id = $1",
+                   {eventId});
+    if (upload.empty()) return std::nullopt;
+    EventRecords out;
+    out.upload = uploadOf(upload[0]);
+    for (const Row& r : db_->query(
+             "SELECT DISTINCT x.role, x.memory, x.memory_index, c.kind, c.version, c.stamp, c.data "
+             "FROM results r JOIN result_records x ON x.result_id = r.id "
+             "JOIN records c ON c.hash = x.record_hash WHERE r.event_id = $1 "
+             "ORDER BY x.memory, x.memory_index, x.role",
+             {eventId})) {
+        out.records.push_back(
+            {r.text("role"), r.text("memory"), static_cast<int32_t>(r.integer("memory_index")),
+             static_cast<uint16_t>(r.integer("kind")), static_cast<uint16_t>(r.integer("version")),
+             r.text("stamp"), r.blob("data")});
+    }
+    return out;
+}
+
+}  // namespace kvtarchive

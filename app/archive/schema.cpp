@@ -1,0 +1,176 @@
+#include "archive/schema.h"
+
+#include <algorithm>
+
+#include "archive/archive.h"
+#include "archive/database.h"
+#include "base/time.h"
+
+namespace kvtarchive {
+namespace {
+
+// Version 1: uploads, instruments, their calibration events, the results with their test
+// points, and the raw records each result rests on (stored once, keyed by their hash).
+const char* const kVersion1 = R"(
+CREATE TABLE uploads (
+    id {id},
+    calibrator_model TEXT NOT NULL,
+    calibrator_firmware TEXT NOT NULL,
+    calibrator_serial TEXT NOT NULL,
+    uploaded TEXT NOT NULL,
+    host TEXT NOT NULL,
+    user_name TEXT NOT NULL,
+    technician TEXT NOT NULL,
+    source TEXT NOT NULL
+);
+CREATE TABLE instruments (
+    id {id},
+    tag TEXT NOT NULL UNIQUE,
+    interval_days BIGINT
+);
+CREATE TABLE events (
+    id {id},
+    instrument_id BIGINT NOT NULL REFERENCES instruments (id),
+    upload_id BIGINT NOT NULL REFERENCES uploads (id),
+    date TEXT NOT NULL,
+    day BIGINT NOT NULL,
+    as_found TEXT,
+    as_left TEXT,
+    as_found_error DOUBLE PRECISION,
+    as_left_error DOUBLE PRECISION,
+    UNIQUE (instrument_id, upload_id)
+);
+CREATE INDEX events_by_instrument ON events (instrument_id, day, id);
+CREATE TABLE results (
+    id {id},
+    upload_id BIGINT NOT NULL REFERENCES uploads (id),
+    event_id BIGINT REFERENCES events (id),
+    calibrator_serial TEXT NOT NULL,
+    taken TEXT NOT NULL,
+    result_hash TEXT NOT NULL,
+    memory_index BIGINT NOT NULL,
+    tag TEXT NOT NULL,
+    text1 TEXT NOT NULL,
+    text2 TEXT NOT NULL,
+    task TEXT NOT NULL,
+    strategy TEXT NOT NULL,
+    as_left BIGINT NOT NULL,
+    verdict TEXT NOT NULL,
+    tolerance DOUBLE PRECISION,
+    largest_error DOUBLE PRECISION,
+    input_unit TEXT NOT NULL,
+    output_unit TEXT NOT NULL,
+    setup_input TEXT NOT NULL,
+    setup_output TEXT NOT NULL,
+    setup_rest TEXT NOT NULL,
+    result_code BIGINT NOT NULL,
+    problem TEXT NOT NULL,
+    decoded TEXT NOT NULL,
+    UNIQUE (calibrator_serial, taken, result_hash)
+);
+CREATE INDEX results_by_event ON results (event_id);
+CREATE INDEX results_by_upload ON results (upload_id, text1);
+CREATE TABLE points (
+    result_id BIGINT NOT NULL REFERENCES results (id),
+    point BIGINT NOT NULL,
+    fraction DOUBLE PRECISION NOT NULL,
+    direction TEXT NOT NULL,
+    nominal_source DOUBLE PRECISION,
+    source DOUBLE PRECISION,
+    source_limit DOUBLE PRECISION,
+    expected DOUBLE PRECISION,
+    reading DOUBLE PRECISION,
+    reading_limit DOUBLE PRECISION,
+    recorded_error DOUBLE PRECISION,
+    error DOUBLE PRECISION,
+    verdict TEXT NOT NULL,
+    PRIMARY KEY (result_id, point)
+);
+CREATE TABLE records (
+    hash TEXT PRIMARY KEY,
+    kind BIGINT NOT NULL,
+    version BIGINT NOT NULL,
+    stamp TEXT NOT NULL,
+    data {blob} NOT NULL
+);
+CREATE TABLE result_records (
+    result_id BIGINT NOT NULL REFERENCES results (id),
+    role TEXT NOT NULL,
+    memory TEXT NOT NULL,
+    memory_index BIGINT NOT NULL,
+    record_hash TEXT NOT NULL REFERENCES records (hash),
+    PRIMARY KEY (result_id, role)
+);
+)";
+
+// Version 2: what a calibration certificate adds to an event: the ambient conditions and the
+// remarks stored with it, and the certificate numbers, each given once and never again.
+const char* const kVersion2 = R"(
+ALTER TABLE events ADD COLUMN ambient_temperature DOUBLE PRECISION;
+ALTER TABLE events ADD COLUMN humidity DOUBLE PRECISION;
+ALTER TABLE events ADD COLUMN remarks TEXT;
+CREATE TABLE certificates (
+    number {sequence},
+    event_id BIGINT NOT NULL UNIQUE REFERENCES events (id),
+    issued TEXT NOT NULL
+);
+)";
+
+const char* const kVersionTable =
+    "CREATE TABLE IF NOT EXISTS schema_version (version BIGINT PRIMARY KEY, applied TEXT NOT "
+    "NULL)";
+
+std::string replaced(std::string text, const std::string& word, const std::string& by) {
+    for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + by.size()))
+        text.replace(at, word.size(), by);
+    return text;
+}
+
+}  // namespace
+
+const std::vector<std::string>& migrations() {
+    static const std::vector<std::string> list = {kVersion1, kVersion2};
+    return list;
+}
+
+std::string migrationSql(Database& db, int version) {
+    const std::string sql = replaced(migrations().at(size_t(version) - 1), "{id}", db.idColumn());
+    return replaced(replaced(sql, "{sequence}", db.sequenceColumn()), "{blob}", db.blobColumn());
+}
+
+int schemaVersion(Database& db) {
+    const std::vector<std::string> tables = db.tables();
+    if (std::find(tables.begin(), tables.end(), "schema_version") == tables.end()) {
+        if (tables.empty()) return 0;
+        throw ArchiveError(db.where() +
+                           " is not a kvtlnk archive: it holds other tables and no schema_version");
+    }
+    const std::vector<Row> rows =
+        db.query("SELECT MAX(version) AS version FROM schema_version", {});
+    return rows.empty() ? 0 : static_cast<int>(rows[0].integer("version"));
+}
+
+void migrate(Database& db) {
+    const int known = static_cast<int>(migrations().size());
+    const auto refuseNewer = [&](int version) {
+        if (version <= known) return;
+        throw ArchiveError("the archive " + db.where() + " has schema version " +
+                           std::to_string(version) + ", newer than this kvtlnk knows (" +
+                           std::to_string(known) + "): use a newer kvtlnk");
+    };
+    int version = schemaVersion(db);
+    refuseNewer(version);
+    if (version == known) return;
+    Transaction transaction(db);
+    db.lockSchema();
+    db.script(kVersionTable);
+    version = schemaVersion(db);  // another process may have brought it up to date meanwhile
+    refuseNewer(version);
+    for (int next = version + 1; next <= known; ++next) {
+        db.script(migrationSql(db, next));
+        db.insert("schema_version", {{"version", next}, {"applied", kvtapp::utcTime()}});
+    }
+    transaction.commit();
+}
+
+}  // namespace kvtarchive

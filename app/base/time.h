@@ -1,0 +1,34 @@
+// Dates and times as the application writes them, all in one place: the host's clock in the
+// local calendar or in UTC, calendar days as numbers for due dates, and the stamps of results.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kvtapp {
+
+// Now on the host's clock: "2024-05-02 14:10:00" in local time, "2024-05-02T12:10:00Z" in UTC,
+// "20240502-141000" in local time for a file name.
+std::string localTime();
+std::string utcTime();
+std::string localFileTime();
+
+// A time of the calibrator's clock, as its fields came: "2024-05-02 14:10:00".
+std::string stampText(uint32_t year, uint32_t month, uint32_t day, uint32_t hour, uint32_t minute,
+                      uint32_t second);
+
+// The same time as MEMdump's listing writes it, month first: "05/02/2024 14:10:00".
+std::string listingStampText(uint32_t year, uint32_t month, uint32_t day, uint32_t hour,
+                             uint32_t minute, uint32_t second);
+
+// Calendar days as numbers: days since 1970-01-01 in the proleptic Gregorian calendar.
+int64_t dayNumber(int year, int month, int day);
+// Today by the local calendar.
+int64_t today();
+// The day of a stamp "2024-05-02 ..." or of a date "2024-05-02"; nothing when it is not one.
+std::optional<int64_t> dayOfStamp(const std::string& stamp);
+// "2024-05-02".
+std::string dateOfDay(int64_t day);
+
+}  // namespace kvtapp

@@ -1,0 +1,81 @@
+#include "workspace/store.h"
+
+#include <algorithm>
+
+#include "base/error.h"
+#include "base/platform.h"
+#include "base/time.h"
+
+namespace kvtapp {
+
+Upload uploadOf(const ImageDocument& image, const Workspace& workspace, const std::string& source) {
+    Upload u;
+    u.calibrator = calibratorOf(image.calibrator);
+    u.uploaded = calibratorText(image.calibrator, "uploaded");
+    u.host = platform::hostName();
+    u.user = platform::userName();
+    u.technician = workspace.technician();
+    u.source = source;
+    u.results = image.calibrations;
+    return u;
+}
+
+kvtarchive::AddOutcome storeImage(const Workspace& workspace, const ImageDocument& image,
+                                  const std::string& source, TransferProgress& progress) {
+    const Upload upload = uploadOf(image, workspace, source);
+    auto archive = workspace.openArchive();
+    std::vector<uint32_t> sizes;
+    for (const Result& r : upload.results)
+        sizes.push_back(static_cast<uint32_t>(r.records.empty() ? 0 : r.records[0].data.size()));
+    progress.begin(sizes);
+    try {
+        const kvtarchive::AddOutcome outcome =
+            archive->add(upload, [&](size_t done, size_t) { progress.advance(uint32_t(done)); });
+        progress.end();
+        return outcome;
+    } catch (const kvtarchive::ArchiveError& e) {
+        progress.end();
+        Error error = archiveError(e);
+        error.addLine("nothing of " + source + " was added to the archive");
+        throw error;
+    }
+}
+
+bool archiveHoldsAll(const Workspace& workspace, const ImageDocument& image,
+                     const std::string& source) {
+    if (!workspace.archiveExists() || image.calibrations.empty()) return false;
+    const Upload upload = uploadOf(image, workspace, source);
+    std::vector<bool> held;
+    try {
+        held = workspace.openArchive()->holds(upload.calibrator.serialNumber, upload.results);
+    } catch (const kvtarchive::ArchiveError& e) {
+        throw archiveError(e);
+    }
+    return std::find(held.begin(), held.end(), false) == held.end();
+}
+
+std::vector<Instrument> instrumentsOf(const Workspace& workspace, kvtarchive::Archive& archive,
+                                      int64_t now) {
+    std::vector<Instrument> list = archive.instruments(now, workspace.settings.intervalDays);
+    for (Instrument& i : list) {
+        if (i.intervalSet) continue;
+        const int days = workspace.intervalFor(i.tag);
+        const int64_t dueDay = dayOfStamp(i.due).value_or(now) - i.intervalDays + days;
+        i.intervalDays = days;
+        i.due = dateOfDay(dueDay);
+        i.daysLeft = dueDay - now;
+    }
+    return list;
+}
+
+int64_t eventNumber(const std::string& text, const std::string& what) {
+    try {
+        size_t used = 0;
+        const int64_t event = std::stoll(text, &used);
+        if (used == text.size()) return event;
+    } catch (const std::exception&) {
+    }
+    throw inputError(what + ": \"" + text + "\" is not an event number");
+}
+
+}  // namespace kvtapp

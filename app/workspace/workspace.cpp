@@ -1,0 +1,69 @@
+#include "workspace/workspace.h"
+
+#include <filesystem>
+
+#include "base/error.h"
+#include "base/files.h"
+
+namespace kvtapp {
+namespace {
+
+std::shared_ptr<const kvtlab::Lab> readLab(const std::string& option) {
+    const std::string path = kvtlab::labPath(option);
+    // At the default place, a file that is not there, or that this user cannot even look
+    // for, is no lab file.
+    std::error_code unseen;
+    if (option.empty() && !std::filesystem::exists(path, unseen)) {
+        return std::make_shared<kvtlab::Lab>();
+    }
+    std::vector<kvtlab::Problem> found;
+    auto lab = std::make_shared<kvtlab::Lab>(kvtlab::parseLab(readFile(path), path, found));
+    if (found.empty()) return lab;
+    std::vector<Problem> problems;
+    for (const kvtlab::Problem& p : found)
+        problems.push_back({p.key, p.message});
+    throw Error::fileProblems(path, std::move(problems));
+}
+
+}  // namespace
+
+const kvtlab::Lab& Workspace::lab() const {
+    if (!lab_) lab_ = readLab(settings.lab);
+    return *lab_;
+}
+
+std::string Workspace::labPath() const {
+    return kvtlab::labPath(settings.lab);
+}
+
+std::string Workspace::archiveLocation() const {
+    return kvtarchive::archiveLocation(settings.archive, lab().archive);
+}
+
+bool Workspace::archiveExists() const {
+    const std::string location = archiveLocation();
+    std::error_code unseen;
+    return kvtarchive::isPostgresLocation(location) || std::filesystem::exists(location, unseen);
+}
+
+std::unique_ptr<kvtarchive::Archive> Workspace::openArchive() const {
+    try {
+        return kvtarchive::Archive::open(archiveLocation());
+    } catch (const kvtarchive::ArchiveError& e) {
+        throw archiveError(e);
+    }
+}
+
+std::string Workspace::technician() const {
+    return settings.technician.empty() ? lab().technician : settings.technician;
+}
+
+int Workspace::intervalFor(const std::string& tag) const {
+    return lab().intervalFor(tag).value_or(settings.intervalDays);
+}
+
+Error archiveError(const kvtarchive::ArchiveError& e) {
+    return inputError(e.what());
+}
+
+}  // namespace kvtapp

@@ -1,0 +1,55 @@
+// Where a front end's work runs: the lab file (read once, when first needed), the records
+// archive it names or is named, who calibrates, and the calibration interval of instruments
+// that have none of their own.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "archive/archive.h"
+#include "base/error.h"
+#include "lab/lab.h"
+
+namespace kvtapp {
+
+class Workspace {
+  public:
+    // What a front end sets before the first use.
+    struct Settings {
+        std::string lab;         // the lab file; "" for the default place
+        std::string archive;     // the archive; "" for KVTLNK_ARCHIVE, the lab file's, the default
+        std::string technician;  // "" for the lab file's technician
+        int intervalDays = kDefaultIntervalDays;
+    };
+
+    Workspace() = default;
+    explicit Workspace(Settings settings) : settings(std::move(settings)) {}
+
+    Settings settings;
+
+    // The lab file the settings name, else the one at the default place; an empty lab when
+    // there is none there. A file that cannot be read or has a problem is an input Error naming
+    // each bad key.
+    const kvtlab::Lab& lab() const;
+    std::string labPath() const;
+
+    // Where the archive is, whether one stands there already (a PostgreSQL archive always may),
+    // and the archive there brought up to date (a problem is an input Error).
+    std::string archiveLocation() const;
+    bool archiveExists() const;
+    std::unique_ptr<kvtarchive::Archive> openArchive() const;
+
+    // Who calibrates: the settings' technician, else the lab file's.
+    std::string technician() const;
+    // The calibration interval of an instrument that has none of its own in the archive: the lab
+    // file's for its tag, else the settings'.
+    int intervalFor(const std::string& tag) const;
+
+  private:
+    mutable std::shared_ptr<const kvtlab::Lab> lab_;
+};
+
+// An archive's failure as the application's: an input Error with its text.
+Error archiveError(const kvtarchive::ArchiveError& e);
+
+}  // namespace kvtapp

@@ -1,0 +1,152 @@
+// The lab file: the sample installed with the tool reads without a problem and says what it
+// means; a broken file names each bad key; intervals by tag and pattern.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "lab/lab.h"
+
+namespace {
+
+using namespace kvtlab;
+
+std::string sampleText() {
+    std::ifstream in(KVTLNK_LAB_SAMPLE);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The sample installed with the tool is a lab file the tool takes whole: no problem, and each
+// standard it lists complete, found by its serial number as a calibration names it.
+TEST(LabFile, SampleReadsWithoutAProblem) {
+    std::vector<Problem> problems;
+    const Lab lab = parseLab(sampleText(), "lab.toml", problems);
+    for (const Problem& p : problems)
+        ADD_FAILURE() << p.key << ": " << p.message;
+    EXPECT_FALSE(lab.name.empty());
+    ASSERT_FALSE(lab.calibrators.empty());
+    ASSERT_FALSE(lab.modules.empty());
+    for (const auto* list : {&lab.calibrators, &lab.modules}) {
+        for (const Standard& s : *list) {
+            EXPECT_FALSE(s.certificate.empty()) << s.serial;
+            EXPECT_LT(s.calibrated, s.due) << s.serial;
+            EXPECT_FALSE(s.accuracy.empty()) << s.serial;
+        }
+    }
+    EXPECT_EQ(lab.calibrator(lab.calibrators[0].serial), &lab.calibrators[0]);
+    EXPECT_EQ(lab.module("", lab.modules[0].serial), &lab.modules[0]);
+    EXPECT_FALSE(lab.calibrator("SN999"));
+    EXPECT_FALSE(lab.module("", ""));
+}
+
+// Each mistake is named by its key, and all of them in one go.
+TEST(LabFile, BrokenFileNamesEachBadKey) {
+    const char* const text = R"(
+colour = "red"
+[lab]
+address = 4
+technician = "C. Stranger"
+technicians = ["A. Tester", 7]
+[[standards]]
+serial = "SN1"
+calibrated = 2025-03-01
+due = 2025-01-01
+accuracy = { dcv = [0.02], volts = [0.1, 0.1], current = [-1, 0] }
+[[standards]]
+serial = "SN1"
+certificate = "C-2"
+calibrated = "2025-01-01"
+due = 2026-01-01
+extra = 1
+[[modules]]
+serial = "PM-1"
+certificate = "C-3"
+calibrated = 2025-01-01
+due = 2026-01-01
+range = [10, 0]
+units = "furlongs"
+[intervals]
+"PT-*" = "often"
+"TT-1" = 180
+)";
+    std::vector<Problem> problems;
+    parseLab(text, "broken.toml", problems);
+    std::vector<std::string> keys;
+    for (const Problem& p : problems)
+        keys.push_back(p.key);
+    const std::vector<std::string> expected = {
+        "colour",
+        "lab.name",
+        "lab.address",
+        "lab.technicians[1]",
+        "lab.technician",
+        "standards[0].certificate",
+        "standards[0].due",
+        "standards[0].accuracy.current",
+        "standards[0].accuracy.dcv",
+        "standards[0].accuracy.volts",
+        "standards[1].extra",
+        "standards[1].calibrated",
+        "standards[1].serial",
+        "modules[0].units",
+        "modules[0].range",
+        "intervals.\"PT-*\"",
+        "intervals.TT-1",
+    };
+    EXPECT_EQ(keys, expected);
+    for (const Problem& p : problems) {
+        if (p.key == "standards[1].calibrated") {
+            EXPECT_NE(p.message.find("(line 15)"), std::string::npos) << p.message;
+        }
+    }
+}
+
+TEST(LabFile, SyntaxErrorGivesItsLine) {
+    std::vector<Problem> problems;
+    parseLab("[lab]\nname = \"unclosed\n", "x.toml", problems);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].key, "line 2");
+    EXPECT_NE(problems[0].message.find("not TOML"), std::string::npos);
+}
+
+TEST(LabFile, IntervalByTagThenLongestPattern) {
+    std::vector<Problem> problems;
+    const Lab lab = parseLab(R"([intervals]
+"PT-*" = "180d"
+"PT-1*" = "26w"
+"PT-101" = "1y"
+"TT-?" = "90"
+)",
+                             "", problems);
+    ASSERT_TRUE(problems.empty());
+    const struct {
+        const char* tag;
+        std::optional<int> days;
+    } cases[] = {{"PT-101", 365}, {"PT-102", 182},         {"PT-2", 180},
+                 {"TT-7", 90},    {"TT-77", std::nullopt}, {"pt-2", std::nullopt}};
+    for (const auto& c : cases)
+        EXPECT_EQ(lab.intervalFor(c.tag), c.days) << c.tag;
+}
+
+TEST(LabFile, Intervals) {
+    const struct {
+        const char* text;
+        std::optional<int> days;
+    } cases[] = {{"180d", 180},
+                 {"180", 180},
+                 {"26w", 182},
+                 {"1y", 365},
+                 {"0d", 0},
+                 {"100y", 36500},
+                 {"101y", std::nullopt},
+                 {"-1d", std::nullopt},
+                 {"+5", std::nullopt},
+                 {"5212432095833489407y", std::nullopt},
+                 {" 5", std::nullopt},
+                 {"5m", std::nullopt},
+                 {"", std::nullopt}};
+    for (const auto& c : cases)
+        EXPECT_EQ(parseInterval(c.text), c.days) << c.text;
+}
+
+}  // namespace
