@@ -266,7 +266,15 @@ std::unique_ptr<Archive> Archive::open(const std::string& location, Access acces
         throw NoArchive(archive->db_->where() + " holds no archive yet");
     }
     // Reading an older archive brings it up to date first, which writes.
-    if (version < knownVersion() && access == Access::Read) archive->db_ = connect(Access::Change);
+    if (version < knownVersion() && access == Access::Read) {
+        try {
+            archive->db_ = connect(Access::Change);
+        } catch (const ArchiveError& e) {
+            throw ArchiveError(std::string(e.what()) + " (it has schema version " +
+                               std::to_string(version) + ", which is brought up to date to " +
+                               std::to_string(knownVersion()) + " before it is read)");
+        }
+    }
     archive->created_ = version == 0;
     migrate(*archive->db_);
     return archive;
