@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "base/json.h"
 #include "common/files.h"
@@ -11,22 +12,48 @@
 namespace kvtapp {
 
 // The whole file (or standard input for "-"), within the bound on inputs; throws an
-// input error naming the file and the reason when it cannot be read.
+// input error naming the file and the reason when it cannot be read. The file counts among
+// the inputs read, which no output may replace.
 std::string readFile(const std::string& path);
 // The JSON document of a file read so; throws the file's problem, naming the field.
 nlohmann::ordered_json readJsonFile(const std::string& path);
 
+// A file that a piece of work reads or keeps, with what it is to the work ("the lab file").
+struct KeptFile {
+    std::string path;
+    std::string what;
+};
+
+// What the outputs of a piece of work must leave alone: the files it keeps and reads. Asked when
+// an output is opened and again before it is put in place, so that a file named or read in
+// between counts too.
+class OutputGuard {
+  public:
+    virtual ~OutputGuard() = default;
+    virtual std::vector<KeptFile> keptFiles() const = 0;
+};
+
+// The files read by readFile so far, each "an input of this command".
+std::vector<KeptFile> inputsRead();
+
+// Refuses (an input Error) an output that is one of the kept files: the same file by device
+// and inode, whatever the path says, or where no file stands yet (a journal not made yet), the
+// same name in the same folder.
+void refuseKept(const std::string& output, const std::vector<KeptFile>& kept);
+
 // A file written at the end of a piece of work, made at once: a place that cannot be written
 // is an input error before anything is sent or fetched, and the file appears whole or not at
-// all (interrupted, it is never half written). With replace false, a file that exists is
-// refused, however it came there.
+// all (interrupted, it is never half written). A file the guard keeps is refused, when opened
+// and before it is replaced. With replace false, a file that exists is refused, however it
+// came there.
 class OutputFile {
   public:
-    explicit OutputFile(const std::string& path, bool replace = true);
+    OutputFile(const std::string& path, const OutputGuard& guard, bool replace = true);
     void commit(const std::string& text);
     const std::string& path() const { return file_.path(); }
 
   private:
+    const OutputGuard& guard_;
     kvttools::AtomicFile file_;
 };
 

@@ -1,5 +1,9 @@
 // Looking things up in a lab file, and where the file is.
 #include "lab/lab.h"
+
+#include <string_view>
+
+#include "base/numbers.h"
 #include "base/platform.h"
 
 namespace kvtlab {
@@ -41,20 +45,17 @@ std::optional<int> parseInterval(const std::string& text) {
         char unit;
         int days;
     } units[] = {{'d', 1}, {'w', 7}, {'y', 365}};
-    size_t used = 0;
-    long long n = -1;
-    try {
-        n = std::stoll(text, &used);
-    } catch (const std::exception&) {
-    }
-    int factor = used == text.size() ? 1 : 0;
+    std::string_view number = text;
+    int factor = 1;
     for (const auto& u : units) {
-        if (used + 1 == text.size() && text[used] == u.unit) factor = u.days;
+        if (!text.empty() && text.back() == u.unit) {
+            number.remove_suffix(1);
+            factor = u.days;
+        }
     }
-    if (n < 0 || factor == 0 || n > 100 * 365 / factor || text[0] == '+' || text[0] == ' ') {
-        return std::nullopt;
-    }
-    return static_cast<int>(n * factor);
+    const std::optional<int64_t> n = kvtapp::wholeNumber(number, 0, 100 * 365 / factor);
+    if (!n) return std::nullopt;
+    return static_cast<int>(*n * factor);
 }
 
 double pascalsPer(const std::string& unit) {

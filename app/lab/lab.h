@@ -42,7 +42,7 @@ struct Lab {
     std::string name, address, accreditation;
     std::string technician;  // the default technician
     std::vector<std::string> technicians;
-    std::string archive;  // the default records archive
+    std::string archive;  // the default records archive; a relative path made the lab file's
     std::string port;     // the default serial port
     std::string certificatePrefix;
     std::string paper;  // "A4" or "letter"; empty for the default

@@ -1,8 +1,10 @@
 #include "workspace/store.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "base/error.h"
+#include "base/numbers.h"
 #include "base/platform.h"
 #include "base/time.h"
 
@@ -23,15 +25,16 @@ Upload uploadOf(const ImageDocument& image, const Workspace& workspace, const st
 kvtarchive::AddOutcome storeImage(const Workspace& workspace, const ImageDocument& image,
                                   const std::string& source, TransferProgress& progress) {
     const Upload upload = uploadOf(image, workspace, source);
-    auto archive = workspace.openArchive();
+    auto archive = workspace.openArchive(kvtarchive::Access::Store);
     std::vector<uint32_t> sizes;
     for (const Result& r : upload.results)
         sizes.push_back(static_cast<uint32_t>(r.records.empty() ? 0 : r.records[0].data.size()));
     progress.begin(sizes);
     try {
-        const kvtarchive::AddOutcome outcome =
+        kvtarchive::AddOutcome outcome =
             archive->add(upload, [&](size_t done, size_t) { progress.advance(uint32_t(done)); });
         progress.end();
+        outcome.created = archive->created();
         return outcome;
     } catch (const kvtarchive::ArchiveError& e) {
         progress.end();
@@ -47,7 +50,10 @@ bool archiveHoldsAll(const Workspace& workspace, const ImageDocument& image,
     const Upload upload = uploadOf(image, workspace, source);
     std::vector<bool> held;
     try {
-        held = workspace.openArchive()->holds(upload.calibrator.serialNumber, upload.results);
+        held = kvtarchive::Archive::open(workspace.archiveLocation(), kvtarchive::Access::Read)
+                   ->holds(upload.calibrator.serialNumber, upload.results);
+    } catch (const kvtarchive::NoArchive&) {
+        return false;
     } catch (const kvtarchive::ArchiveError& e) {
         throw archiveError(e);
     }
@@ -68,14 +74,9 @@ std::vector<Instrument> instrumentsOf(const Workspace& workspace, kvtarchive::Ar
     return list;
 }
 
-int64_t eventNumber(const std::string& text, const std::string& what) {
-    try {
-        size_t used = 0;
-        const int64_t event = std::stoll(text, &used);
-        if (used == text.size()) return event;
-    } catch (const std::exception&) {
-    }
-    throw inputError(what + ": \"" + text + "\" is not an event number");
+int64_t eventNumber(const std::string& text, const std::string& argument) {
+    return wholeArgument(argument, text, 1, INT64_MAX,
+                         "an event number: give the number archive list or history shows");
 }
 
 }  // namespace kvtapp

@@ -16,8 +16,9 @@ void addArchiveCommands(CLI::App& app, Context& context);
 // kvtlnk certificate, on the tool.
 void addCertificateCommand(CLI::App& app, Context& context);
 
-// "180d", "26w", "1y" (365 days), "90": a number of days; throws an input error.
-int parseInterval(const std::string& text);
+// "180d", "26w", "1y" (365 days), "90": a number of days; throws an input error naming the
+// argument.
+int parseInterval(const std::string& argument, const std::string& text);
 
 // upload --store: writes the image file when there is one, adds the results to the archive and
 // says what it did.

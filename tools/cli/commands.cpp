@@ -145,7 +145,7 @@ void memstatsCommand(const Context& context) {
 
 void uploadCommand(const Context& context, const std::string& out, bool store) {
     std::optional<OutputFile> file;
-    if (!out.empty()) file.emplace(out);
+    if (!out.empty()) file.emplace(out, context.workspace);
     const PortOptions port = calibratorPort(context);
     Progress progress("upload", !context.quiet);
     announce(progress, port);

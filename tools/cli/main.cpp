@@ -8,6 +8,7 @@
 
 #include "archive/archive.h"
 #include "archive_commands.h"
+#include "arguments.h"
 #include "commands.h"
 #include "failure.h"
 #include "interrupt.h"
@@ -110,11 +111,11 @@ int main(int argc, char** argv) {
                    "library takes as no time-out, would hold a command for as long as the "
                    "calibrator is off, so the tool wants 1 or more")
         ->capture_default_str()
-        ->check(CLI::Range(1u, 60000u));
+        ->check(wholeIn(1, 60000));
     app.add_option("--attempts", context.port.link.attempts,
                    "tries of every packet exchange (KVTopen's retries)")
         ->capture_default_str()
-        ->check(CLI::Range(1, 255));
+        ->check(wholeIn(1, 255));
     app.add_flag("--json", context.json,
                  "machine-readable output on standard output; errors as {\"error\": ...}");
     app.add_flag("-q,--quiet", context.quiet, "no progress display on standard error");
