@@ -1,5 +1,7 @@
 #include "base/files.h"
 
+#include <filesystem>
+
 #include "base/error.h"
 
 namespace kvtapp {
@@ -19,9 +21,16 @@ nlohmann::ordered_json readJsonFile(const std::string& path) {
     return std::move(*value);
 }
 
-OutputFile::OutputFile(const std::string& path, bool replace) {
+OutputFile::OutputFile(const std::string& path, const OutputRules& rules) {
+    std::error_code unseen;
+    if (!rules.replace &&
+        std::filesystem::is_regular_file(std::filesystem::symlink_status(path, unseen))) {
+        throw inputError(
+            path + " exists: name another file" +
+            (rules.howToReplace.empty() ? "" : ", or " + rules.howToReplace + " to replace it"));
+    }
     std::string error;
-    if (!file_.open(path, &error, replace)) throw inputError("cannot write " + error);
+    if (!file_.open(path, &error, rules.replace)) throw inputError("cannot write " + error);
 }
 
 void OutputFile::commit(const std::string& text) {

@@ -16,13 +16,22 @@ std::string readFile(const std::string& path);
 // The JSON document of a file read so; throws the file's problem, naming the field.
 nlohmann::ordered_json readJsonFile(const std::string& path);
 
-// A file written at the end of a piece of work, made at once: a place that cannot be written
-// is an input error before anything is sent or fetched, and the file appears whole or not at
-// all (interrupted, it is never half written). With replace false, a file that exists is
-// refused, however it came there.
+// What an output does with a file that stands under its name. A file the user kept is never
+// replaced by surprise: it is refused unless the front end was told to replace it, and the
+// refusal says how (howToReplace: "add --force", to which " to replace it" is added). A pipe or a
+// device is written in place either way: nothing stands there to lose.
+struct OutputRules {
+    bool replace = false;
+    std::string howToReplace;
+};
+
+// A file written at the end of a piece of work, made at once: a place that cannot be written,
+// or a file there that the rules keep, is an input error before anything is sent or fetched,
+// and the file appears whole or not at all (interrupted, it is never half written). A file
+// that comes under the name meanwhile is not replaced either, unless the rules replace.
 class OutputFile {
   public:
-    explicit OutputFile(const std::string& path, bool replace = true);
+    OutputFile(const std::string& path, const OutputRules& rules);
     void commit(const std::string& text);
     const std::string& path() const { return file_.path(); }
 

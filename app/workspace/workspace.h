@@ -8,6 +8,7 @@
 
 #include "archive/archive.h"
 #include "base/error.h"
+#include "base/files.h"
 #include "lab/lab.h"
 
 namespace kvtapp {
@@ -20,6 +21,7 @@ class Workspace {
         std::string archive;     // the archive; "" for KVTLNK_ARCHIVE, the lab file's, the default
         std::string technician;  // "" for the lab file's technician
         int intervalDays = kDefaultIntervalDays;
+        OutputRules outputs;  // what an output does with a file under its name
     };
 
     Workspace() = default;
@@ -39,11 +41,13 @@ class Workspace {
     bool archiveExists() const;
     std::unique_ptr<kvtarchive::Archive> openArchive() const;
 
+    // The rules every file the work writes goes by.
+    const OutputRules& outputRules() const { return settings.outputs; }
+
     // Who calibrates: the settings' technician, else the lab file's.
     std::string technician() const;
-    // The calibration interval of an instrument that has none of its own in the archive: the lab
-    // file's for its tag, else the settings'.
-    int intervalFor(const std::string& tag) const;
+    // The bench the work runs on: the lab file's name for it, else this computer's name.
+    std::string bench() const;
 
   private:
     mutable std::shared_ptr<const kvtlab::Lab> lab_;

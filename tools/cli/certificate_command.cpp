@@ -69,12 +69,12 @@ struct Destination {
     std::unique_ptr<OutputFile> single;  // that file, made at once
 };
 
-Destination destinationOf(const CertificateArguments& a, size_t count) {
+Destination destinationOf(const CertificateArguments& a, size_t count, const OutputRules& rules) {
     Destination d;
     std::error_code ignored;
     const bool folder = a.out.empty() || count > 1 || std::filesystem::is_directory(a.out, ignored);
     if (!folder) {
-        d.single = std::make_unique<OutputFile>(a.out);
+        d.single = std::make_unique<OutputFile>(a.out, rules);
         return d;
     }
     d.folder = a.out.empty() ? "." : a.out;
@@ -92,8 +92,12 @@ void issue(const Context& context, const CertificateArguments& a, kvtarchive::Ar
     const std::string html = certificateHtml(c);
     const std::string bytes = a.pdf ? printPdf(html, checkInterrupt) : html;
     std::unique_ptr<OutputFile> own;
-    if (!where.single)
-        own = std::make_unique<OutputFile>(where.folder + "/" + fileName(c.number, a.pdf));
+    if (!where.single) {
+        const std::filesystem::path path =
+            std::filesystem::path(where.folder) / fileName(c.number, a.pdf);
+        own = std::make_unique<OutputFile>(path.lexically_normal().string(),
+                                           context.workspace.outputRules());
+    }
     OutputFile& file = where.single ? *where.single : *own;
     file.commit(bytes);
     const std::vector<std::string> problems = traceabilityProblems(c);
@@ -153,7 +157,7 @@ void certificateCommand(const Context& context, const CertificateArguments& a) {
             "traceable:" +
             refused);
     }
-    Destination where = destinationOf(a, ids.size());
+    Destination where = destinationOf(a, ids.size(), context.workspace.outputRules());
     json report = json::array();
     for (CertificateData& c : certificates)
         issue(context, a, *archive, c, where, report);

@@ -57,7 +57,7 @@ void historyCommand(const Context& context, const std::string& tag, bool csv,
         throw inputError("history: choose one of --json, --csv and --out");
     }
     std::optional<OutputFile> page;
-    if (!out.empty()) page.emplace(out);
+    if (!out.empty()) page.emplace(out, context.workspace.outputRules());
     const std::vector<Event> events = context.workspace.openArchive()->history(tag);
     if (events.empty()) {
         throw inputError("the archive " + context.workspace.archiveLocation() +
@@ -98,7 +98,8 @@ void dueCommand(const Context& context, const std::string& within) {
                             {"lastEvent", i.lastEvent},
                             {"lastDate", i.lastDate},
                             {"lastVerdict", verdictName(i.lastVerdict)},
-                            {"intervalDays", i.intervalDays}});
+                            {"intervalDays", i.intervalDays},
+                            {"intervalFrom", intervalSource(i)}});
         }
         std::cout << dumpJson({{"today", dateOfDay(now)}, {"within", days}, {"instruments", list}});
         return;
@@ -111,7 +112,7 @@ void dueCommand(const Context& context, const std::string& within) {
                                  : i.daysLeft == 0 ? "today"
                                                    : fmt::format("in {} d", i.daysLeft);
         table.add({i.tag, i.due, when, std::to_string(i.lastEvent), i.lastDate,
-                   verdictName(i.lastVerdict), std::to_string(i.intervalDays) + " d"});
+                   verdictName(i.lastVerdict), intervalText(i)});
     }
     if (!table.empty()) table.print(std::cout);
 }
