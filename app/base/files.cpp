@@ -21,13 +21,16 @@ nlohmann::ordered_json readJsonFile(const std::string& path) {
     return std::move(*value);
 }
 
-OutputFile::OutputFile(const std::string& path, const OutputRules& rules) {
+OutputFile::OutputFile(const std::string& path, const OutputGuard& guard, bool replace) {
+    OutputRules rules = guard.outputRules();
+    rules.replace = rules.replace && replace;
     std::error_code unseen;
     if (!rules.replace &&
         std::filesystem::is_regular_file(std::filesystem::symlink_status(path, unseen))) {
-        throw inputError(
-            path + " exists: name another file" +
-            (rules.howToReplace.empty() ? "" : ", or " + rules.howToReplace + " to replace it"));
+        throw inputError(path + " exists: name another file" +
+                         (rules.howToReplace.empty() || !replace
+                              ? ""
+                              : ", or " + rules.howToReplace + " to replace it"));
     }
     std::string error;
     if (!file_.open(path, &error, rules.replace)) throw inputError("cannot write " + error);

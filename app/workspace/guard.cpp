@@ -59,7 +59,7 @@ void saveBackup(const Workspace& workspace, Session& session, OutputFile& file,
 
 }  // namespace
 
-Backup::Backup(const std::string& given) : given_(given) {
+Backup::Backup(const std::string& given, const OutputGuard& guard) : given_(given), guard_(guard) {
     if (given.empty()) return;
     std::error_code unseen;
     if (fs::is_directory(given, unseen)) {
@@ -73,7 +73,7 @@ Backup::Backup(const std::string& given) : given_(given) {
                          " exists, and a backup never replaces a file: name a new file, or a "
                          "directory to make one in (nothing was sent)");
     }
-    file_.emplace(given, OutputRules{});  // a backup never replaces a file
+    file_.emplace(given, guard_, false);
 }
 
 // "<dir>/SN270001-20240502-141000.json", with "-2", "-3", ... after the time when a backup of
@@ -88,7 +88,7 @@ OutputFile& Backup::file(const Calibrator& calibrator) {
     std::string name = base + ".json";
     for (int n = 2; standsThere(name); ++n)
         name = base + "-" + std::to_string(n) + ".json";
-    return file_.emplace(name, OutputRules{});
+    return file_.emplace(name, guard_, false);
 }
 
 Guarded guardResults(const Workspace& workspace, Session& session, const ResultsPolicy& policy,

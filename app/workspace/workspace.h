@@ -13,7 +13,7 @@
 
 namespace kvtapp {
 
-class Workspace {
+class Workspace : public OutputGuard {
   public:
     // What a front end sets before the first use.
     struct Settings {
@@ -42,7 +42,7 @@ class Workspace {
     std::unique_ptr<kvtarchive::Archive> openArchive() const;
 
     // The rules every file the work writes goes by.
-    const OutputRules& outputRules() const { return settings.outputs; }
+    OutputRules outputRules() const override { return settings.outputs; }
 
     // Who calibrates: the settings' technician, else the lab file's.
     std::string technician() const;

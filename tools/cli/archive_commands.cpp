@@ -116,7 +116,7 @@ void intervalCommand(const Context& context, const std::string& tag, const std::
 
 void exportCommand(const Context& context, const std::string& id, const std::string& out) {
     const int64_t event = eventNumber(id, "archive export");
-    OutputFile file(out, context.workspace.outputRules());
+    OutputFile file(out, context.workspace);
     size_t records = 0;
     const std::optional<ImageDocument> image =
         eventImage(*context.workspace.openArchive(), event, &records);

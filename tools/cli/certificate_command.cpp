@@ -69,12 +69,12 @@ struct Destination {
     std::unique_ptr<OutputFile> single;  // that file, made at once
 };
 
-Destination destinationOf(const CertificateArguments& a, size_t count, const OutputRules& rules) {
+Destination destinationOf(const Context& context, const CertificateArguments& a, size_t count) {
     Destination d;
     std::error_code ignored;
     const bool folder = a.out.empty() || count > 1 || std::filesystem::is_directory(a.out, ignored);
     if (!folder) {
-        d.single = std::make_unique<OutputFile>(a.out, rules);
+        d.single = std::make_unique<OutputFile>(a.out, context.workspace);
         return d;
     }
     d.folder = a.out.empty() ? "." : a.out;
@@ -95,8 +95,7 @@ void issue(const Context& context, const CertificateArguments& a, kvtarchive::Ar
     if (!where.single) {
         const std::filesystem::path path =
             std::filesystem::path(where.folder) / fileName(c.number, a.pdf);
-        own = std::make_unique<OutputFile>(path.lexically_normal().string(),
-                                           context.workspace.outputRules());
+        own = std::make_unique<OutputFile>(path.lexically_normal().string(), context.workspace);
     }
     OutputFile& file = where.single ? *where.single : *own;
     file.commit(bytes);
@@ -157,7 +156,7 @@ void certificateCommand(const Context& context, const CertificateArguments& a) {
             "traceable:" +
             refused);
     }
-    Destination where = destinationOf(a, ids.size(), context.workspace.outputRules());
+    Destination where = destinationOf(context, a, ids.size());
     json report = json::array();
     for (CertificateData& c : certificates)
         issue(context, a, *archive, c, where, report);

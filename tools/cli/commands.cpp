@@ -163,7 +163,7 @@ void memstatsCommand(const Context& context) {
 
 void uploadCommand(const Context& context, const std::string& out, bool store) {
     std::optional<OutputFile> file;
-    if (!out.empty()) file.emplace(out, context.workspace.outputRules());
+    if (!out.empty()) file.emplace(out, context.workspace);
     const PortOptions port = calibratorPort(context);
     Progress progress("upload", !context.quiet);
     announce(progress, port);
@@ -208,7 +208,7 @@ void dumpCommand(const Context& context, const std::string& directory, const std
         throw inputError("cannot make the directory " + directory +
                          (error ? ": " + error.message() : ""));
     }
-    const OutputRules& rules = context.workspace.outputRules();
+    const OutputRules rules = context.workspace.outputRules();
     const std::string earlier = rules.replace ? "" : earlierDumpFile(directory);
     if (!earlier.empty()) {
         throw inputError(

@@ -57,7 +57,7 @@ void historyCommand(const Context& context, const std::string& tag, bool csv,
         throw inputError("history: choose one of --json, --csv and --out");
     }
     std::optional<OutputFile> page;
-    if (!out.empty()) page.emplace(out, context.workspace.outputRules());
+    if (!out.empty()) page.emplace(out, context.workspace);
     const std::vector<Event> events = context.workspace.openArchive()->history(tag);
     if (events.empty()) {
         throw inputError("the archive " + context.workspace.archiveLocation() +
