@@ -191,8 +191,8 @@ void addArchiveCommands(CLI::App& app, Context& context) {
         ->type_name("PATH|URI")
         ->group(group);
     app.add_option("--technician", context.workspace.settings.technician,
-                   "who calibrates, stored with the results an upload or archive add stores; else "
-                   "the lab file's technician")
+                   "who calibrates, stored with the results an upload stores and written into its "
+                   "image file (archive add stores a file's own); else the lab file's technician")
         ->type_name("NAME")
         ->group(group);
 
