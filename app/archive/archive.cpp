@@ -295,6 +295,10 @@ std::string Archive::engine() const {
     return db_->engine();
 }
 
+std::string Archive::where() const {
+    return db_->where();
+}
+
 AddOutcome Archive::add(const Upload& upload, const std::function<void(size_t, size_t)>& progress) {
     for (int attempt = 1;; ++attempt) {
         try {

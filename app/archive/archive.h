@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -86,6 +87,8 @@ class Archive {
     static int knownVersion();
     int schemaVersion();
     std::string engine() const;
+    // Where it is, for messages: the file, or the database and its server without a password.
+    std::string where() const;
 
     // Adds the upload in one transaction; each result must come with its "result" record.
     // Results the archive holds already (the same calibrator serial number, stamp and result
@@ -122,6 +125,17 @@ class Archive {
     // The records of an event's results; nothing when there is no such event.
     std::optional<EventRecords> eventRecords(int64_t eventId);
 
+    // Every upload's number, oldest first; and an upload with every result it brought, each
+    // with the records it rests on, as add takes it (nothing when there is no such upload).
+    std::vector<int64_t> uploadIds();
+    std::optional<Upload> upload(int64_t id);
+    // Every result the archive holds, by its key (resultKey), with the SHA-256 of the records
+    // it rests on, each with its role and place: the same in two archives that hold the same
+    // result on the same records.
+    std::map<std::string, std::string> resultFingerprints();
+    // The intervals set for instruments (setInterval), by tag.
+    std::map<std::string, int> intervals();
+
   private:
     std::unique_ptr<Database> db_;
     bool created_ = false;
@@ -150,5 +164,10 @@ std::vector<kvtapp::KeptFile> archiveFiles(const std::string& location);
 
 // The SHA-256 of the bytes, as 64 lowercase hex digits.
 std::string sha256Hex(const std::vector<uint8_t>& bytes);
+
+// What identifies a result in every archive: the calibrator's serial number, the result's
+// stamp and the hash of its record, one line each.
+std::string resultKey(const std::string& serialNumber, const std::string& taken,
+                      const std::string& resultHash);
 
 }  // namespace kvtarchive

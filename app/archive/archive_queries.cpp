@@ -1,6 +1,7 @@
 // Reading the archive: instruments and due dates, an instrument's history, the results that
 // do not decode, an event's records. Each is a fixed number of queries, whatever the size of
 // the archive or of the history; every row is read by the names of its columns.
+#include <algorithm>
 #include <map>
 
 #include <algorithm>
@@ -213,6 +214,81 @@ std::optional<EventRecords> Archive::eventRecords(int64_t eventId) {
                                r.blob(fields::kData)});
     }
     return out;
+}
+
+std::vector<int64_t> Archive::uploadIds() {
+    std::vector<int64_t> ids;
+    for (const Row& r : db_->query("SELECT id FROM uploads ORDER BY id", {}))
+        ids.push_back(r.integer(fields::kNewUpload));
+    return ids;
+}
+
+std::optional<Upload> Archive::upload(int64_t id) {
+    const std::vector<Row> head = db_->query(
+        std::string("SELECT ") + kUploadColumns + " FROM uploads u WHERE u.id = $1", {id});
+    if (head.empty()) return std::nullopt;
+    Upload upload = uploadOf(head[0]);
+    std::map<int64_t, size_t> at;  // a result's place in the upload, by its number
+    for (const Row& r :
+         db_->query(std::string("SELECT ") + kResultColumns +
+                        ", r.memory_index FROM results r WHERE r.upload_id = $1 ORDER BY r.id",
+                    {id})) {
+        Result result = resultOf(r);
+        result.index = static_cast<int32_t>(r.integer(fields::kResultIndex));
+        at[result.id] = upload.results.size();
+        upload.results.push_back(std::move(result));
+    }
+    for (const Row& r :
+         db_->query("SELECT x.result_id, x.role, x.memory, x.memory_index, x.record_hash, c.kind, "
+                    "c.version, c.stamp, c.data FROM results r JOIN result_records x ON "
+                    "x.result_id = r.id "
+                    "JOIN records c ON c.hash = x.record_hash WHERE r.upload_id = $1",
+                    {id})) {
+        upload.results[at.at(r.integer(fields::kResultId))].records.push_back(
+            {r.text("role"), r.text("memory"),
+             static_cast<int32_t>(r.integer(fields::kMemoryIndex)),
+             static_cast<uint16_t>(r.integer(fields::kKind)),
+             static_cast<uint16_t>(r.integer(fields::kVersion)), r.text("stamp"),
+             r.blob(fields::kData)});
+    }
+    return upload;
+}
+
+std::map<std::string, std::string> Archive::resultFingerprints() {
+    // Sorted here rather than by the database, whose collation of texts may be the locale's.
+    std::map<std::string, std::vector<std::string>> records;
+    for (const Row& r :
+         db_->query("SELECT r.calibrator_serial, r.taken, r.result_hash, x.result_id, x.role, "
+                    "x.memory, x.memory_index, x.record_hash FROM results r "
+                    "JOIN result_records x ON x.result_id = r.id",
+                    {})) {
+        records[resultKey(r.text("calibrator_serial"), r.text("taken"), r.text("result_hash"))]
+            .push_back(r.text("role") + "\n" + r.text("memory") + "\n" +
+                       std::to_string(r.integer(fields::kMemoryIndex)) + "\n" +
+                       r.text("record_hash"));
+    }
+    std::map<std::string, std::string> fingerprints;
+    for (auto& [key, lines] : records) {
+        std::sort(lines.begin(), lines.end());
+        std::string text;
+        for (const std::string& line : lines)
+            text += line + "\n";
+        fingerprints[key] = sha256Hex(std::vector<uint8_t>(text.begin(), text.end()));
+    }
+    return fingerprints;
+}
+
+std::map<std::string, int> Archive::intervals() {
+    std::map<std::string, int> set;
+    for (const Row& r : db_->query(
+             "SELECT tag, interval_days FROM instruments WHERE interval_days IS NOT NULL", {}))
+        set[r.text("tag")] = static_cast<int>(r.integer(fields::kIntervalDays));
+    return set;
+}
+
+std::string resultKey(const std::string& serialNumber, const std::string& taken,
+                      const std::string& resultHash) {
+    return serialNumber + "\n" + taken + "\n" + resultHash;
 }
 
 }  // namespace kvtarchive

@@ -60,6 +60,8 @@ constexpr Field kDecoded{"results", "decoded", "decoded", "result_id", 0, 0};
 
 constexpr Field kMemoryIndex{"result_records", "memory_index", "memory_index", "result_id", 0,
                              kLastIndex};
+// The same place, as a result of an upload keeps it.
+constexpr Field kResultIndex{"results", "memory_index", "memory_index", "result_id", 0, kLastIndex};
 constexpr Field kKind{"records", "kind", "kind", "record_hash", 0, UINT16_MAX};
 constexpr Field kVersion{"records", "version", "version", "record_hash", 0, UINT16_MAX};
 constexpr Field kData{"records",     "data", "data",

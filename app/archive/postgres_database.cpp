@@ -183,9 +183,14 @@ class PostgresDatabase : public Database {
     std::string blobColumn() const override { return "BYTEA"; }
 
   private:
+    // libpq's message without its closing line break, and with the tab that indents its second
+    // lines ("\tIs the server running locally ...?") as spaces, so that it reads as it does in
+    // psql.
     static std::string trimmed(std::string text) {
         while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
             text.pop_back();
+        for (size_t tab = text.find('\t'); tab != std::string::npos; tab = text.find('\t', tab))
+            text.replace(tab, 1, "  ");
         return text;
     }
 

@@ -94,8 +94,18 @@ void refuseKept(const std::string& output, const std::vector<KeptFile>& kept) {
 OutputFile::OutputFile(const std::string& path, const OutputGuard& guard, bool replace)
     : guard_(guard) {
     refuseKept(path, guard_.keptFiles());
+    OutputRules rules = guard.outputRules();
+    rules.replace = rules.replace && replace;
+    std::error_code unseen;
+    if (!rules.replace &&
+        std::filesystem::is_regular_file(std::filesystem::symlink_status(path, unseen))) {
+        throw inputError(path + " exists: name another file" +
+                         (rules.howToReplace.empty() || !replace
+                              ? ""
+                              : ", or " + rules.howToReplace + " to replace it"));
+    }
     std::string error;
-    if (!file_.open(path, &error, replace)) throw inputError("cannot write " + error);
+    if (!file_.open(path, &error, rules.replace)) throw inputError("cannot write " + error);
 }
 
 void OutputFile::commit(const std::string& text) {

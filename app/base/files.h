@@ -24,13 +24,23 @@ struct KeptFile {
     std::string what;
 };
 
-// What the outputs of a piece of work must leave alone: the files it keeps and reads. Asked when
-// an output is opened and again before it is put in place, so that a file named or read in
-// between counts too.
+// What an output does with a file that stands under its name. A file the user kept is never
+// replaced by surprise: it is refused unless the front end was told to replace it, and the
+// refusal says how (howToReplace: "add --force", to which " to replace it" is added). A pipe or
+// a device is written in place either way: nothing stands there to lose.
+struct OutputRules {
+    bool replace = false;
+    std::string howToReplace;
+};
+
+// What the outputs of a piece of work go by: the files it keeps and reads, which no output may
+// land on (asked when an output is opened and again before it is put in place, so that a file
+// named or read in between counts too), and the rules for a file that stands under its name.
 class OutputGuard {
   public:
     virtual ~OutputGuard() = default;
     virtual std::vector<KeptFile> keptFiles() const = 0;
+    virtual OutputRules outputRules() const = 0;
 };
 
 // The files read by readFile so far, each "an input of this command".
@@ -41,11 +51,12 @@ std::vector<KeptFile> inputsRead();
 // same name in the same folder.
 void refuseKept(const std::string& output, const std::vector<KeptFile>& kept);
 
-// A file written at the end of a piece of work, made at once: a place that cannot be written
-// is an input error before anything is sent or fetched, and the file appears whole or not at
-// all (interrupted, it is never half written). A file the guard keeps is refused, when opened
-// and before it is replaced. With replace false, a file that exists is refused, however it
-// came there.
+// A file written at the end of a piece of work, made at once: a place that cannot be written,
+// a file the guard keeps, or a file there that the guard's rules keep, is an input error before
+// anything is sent or fetched, and the file appears whole or not at all (interrupted, it is
+// never half written). A kept file is refused again before the output replaces anything, and a
+// file that comes under the name meanwhile is not replaced unless the rules replace. With
+// replace false, a file that stands there is refused whatever the rules (a backup).
 class OutputFile {
   public:
     OutputFile(const std::string& path, const OutputGuard& guard, bool replace = true);

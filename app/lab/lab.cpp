@@ -2,9 +2,11 @@
 #include "lab/lab.h"
 
 #include <string_view>
+#include <tuple>
 
 #include "base/numbers.h"
 #include "base/platform.h"
+#include "base/time.h"
 
 namespace kvtlab {
 
@@ -33,6 +35,29 @@ std::optional<int> Lab::intervalFor(const std::string& tag) const {
     }
     if (!best) return std::nullopt;
     return best->days;
+}
+
+std::vector<Problem> labWarnings(const Lab& lab, const std::string& today) {
+    std::vector<Problem> warnings;
+    const std::optional<int64_t> now = kvtapp::dayOfStamp(today);
+    for (const auto& [list, key, kind] : {std::tuple(&lab.calibrators, "standards", "calibrator"),
+                                          std::tuple(&lab.modules, "modules", "pressure module")}) {
+        for (size_t i = 0; i < list->size(); ++i) {
+            const Standard& s = (*list)[i];
+            const std::optional<int64_t> due = kvtapp::dayOfStamp(s.due);
+            if (!now || !due || *due - *now > kDueSoonDays) continue;
+            const int64_t days = *due - *now;
+            const std::string when =
+                days < 0    ? "was due on " + s.due + ", " + std::to_string(-days) + " days ago"
+                : days == 0 ? "is due today"
+                            : "is due on " + s.due + ", in " + std::to_string(days) + " days";
+            warnings.push_back(
+                {std::string(key) + "[" + std::to_string(i) + "]",
+                 std::string(kind) + " " + s.serial + " " + when +
+                     (days < 0 ? ": certificates of calibrations with it since then say so" : "")});
+        }
+    }
+    return warnings;
 }
 
 std::string labPath(const std::string& option) {

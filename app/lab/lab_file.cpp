@@ -151,13 +151,14 @@ class Reader {
 
 void readLabTable(Reader& read, const toml::table& t, Lab& lab) {
     read.onlyKnown(t, "lab",
-                   {"name", "address", "accreditation", "technician", "technicians", "archive",
-                    "port", "certificate_prefix", "paper"});
+                   {"name", "address", "accreditation", "technician", "technicians", "bench",
+                    "archive", "port", "certificate_prefix", "paper"});
     lab.name = read.text(t, "lab", "name", true);
     lab.address = read.text(t, "lab", "address", false, true);
     lab.accreditation = read.text(t, "lab", "accreditation");
     lab.technician = read.text(t, "lab", "technician");
     lab.technicians = read.texts(t, "lab", "technicians");
+    lab.bench = read.text(t, "lab", "bench");
     lab.archive = besideFile(read.text(t, "lab", "archive"), lab.path);
     lab.port = read.text(t, "lab", "port");
     lab.certificatePrefix = read.text(t, "lab", "certificate_prefix");

@@ -35,10 +35,12 @@ bool sameRecords(const std::vector<kvttools::MemoryRecord>& a, const std::vector
 
 // Uploads both memories into the backup file and reads it back as show reads an image file,
 // before anything on the calibrator changes.
-void saveBackup(Session& session, OutputFile& file, TransferProgress& progress) {
+void saveBackup(const Workspace& workspace, Session& session, OutputFile& file,
+                TransferProgress& progress) {
     session.upload(progress, file.path() + " was not written");
     ImageDocument image = captureImage();
     image.calibrator = calibratorJson(session.identity(), session.portName(), localTime());
+    image.upload = uploadJson(workspace);
     file.commit(dumpJson(toJson(image)));
     std::string problem = "its records differ from those uploaded";
     bool same = false;
@@ -93,7 +95,7 @@ Guarded guardResults(const Workspace& workspace, Session& session, const Results
                      Backup& backup, const std::string& loss, const ProgressFor& progressFor) {
     Guarded guarded;
     if (backup.wanted()) {
-        saveBackup(session, backup.file(session.identity()), *progressFor("backup"));
+        saveBackup(workspace, session, backup.file(session.identity()), *progressFor("backup"));
         guarded.uploaded = true;
         return guarded;
     }
@@ -110,9 +112,10 @@ Guarded guardResults(const Workspace& workspace, Session& session, const Results
         }
     }
     throw inputError(fmt::format(
-        "the calibrator on {} holds {}, which {}: add --backup FILE to save both memories there "
-        "first, store them with upload --store, or add --discard-results (nothing was sent)",
-        session.portName(), plural(results, "result item"), loss));
+        "the calibrator on {} holds results ({} in its results memory), which {}: add --backup "
+        "FILE to save both memories there first, store them with upload --store, or add "
+        "--discard-results (nothing was sent)",
+        session.portName(), plural(results, "record"), loss));
 }
 
 }  // namespace kvtapp

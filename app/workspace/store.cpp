@@ -10,13 +10,24 @@
 
 namespace kvtapp {
 
+nlohmann::ordered_json uploadJson(const Workspace& workspace) {
+    return {{"bench", workspace.bench()},
+            {"user", platform::userName()},
+            {"technician", workspace.technician()}};
+}
+
 Upload uploadOf(const ImageDocument& image, const Workspace& workspace, const std::string& source) {
+    const nlohmann::ordered_json now = uploadJson(workspace);
+    const auto uploaded = [&](const char* key) {
+        const std::string text = calibratorText(image.upload, key);
+        return text.empty() ? calibratorText(now, key) : text;
+    };
     Upload u;
     u.calibrator = calibratorOf(image.calibrator);
     u.uploaded = calibratorText(image.calibrator, "uploaded");
-    u.host = platform::hostName();
-    u.user = platform::userName();
-    u.technician = workspace.technician();
+    u.host = uploaded("bench");
+    u.user = uploaded("user");
+    u.technician = uploaded("technician");
     u.source = source;
     u.results = image.calibrations;
     return u;
@@ -65,7 +76,9 @@ std::vector<Instrument> instrumentsOf(const Workspace& workspace, kvtarchive::Ar
     std::vector<Instrument> list = archive.instruments(now, workspace.settings.intervalDays);
     for (Instrument& i : list) {
         if (i.intervalSet) continue;
-        const int days = workspace.intervalFor(i.tag);
+        const std::optional<int> fromLab = workspace.lab().intervalFor(i.tag);
+        const int days = fromLab.value_or(workspace.settings.intervalDays);
+        i.intervalFromLab = fromLab.has_value();
         const int64_t dueDay = dayOfStamp(i.due).value_or(now) - i.intervalDays + days;
         i.intervalDays = days;
         i.due = dateOfDay(dueDay);

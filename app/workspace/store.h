@@ -13,8 +13,13 @@
 
 namespace kvtapp {
 
-// Every calibration result of the image as one upload: the calibrator it names, this machine,
-// this user, the workspace's technician, and the source (the port or the file).
+// Who uploads now and on which bench, as an image keeps it (ImageDocument::upload): the
+// workspace's bench and technician, this user.
+nlohmann::ordered_json uploadJson(const Workspace& workspace);
+
+// Every calibration result of the image as one upload: the calibrator it names, the bench, user
+// and technician it names (those of uploadJson where it names none), and the source (the port
+// or the file).
 Upload uploadOf(const ImageDocument& image, const Workspace& workspace, const std::string& source);
 
 // Adds the image's results to the archive in one transaction, the progress counting results;

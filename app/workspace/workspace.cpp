@@ -4,6 +4,7 @@
 
 #include "base/error.h"
 #include "base/files.h"
+#include "base/platform.h"
 
 namespace kvtapp {
 namespace {
@@ -86,8 +87,8 @@ std::string Workspace::technician() const {
     return settings.technician.empty() ? lab().technician : settings.technician;
 }
 
-int Workspace::intervalFor(const std::string& tag) const {
-    return lab().intervalFor(tag).value_or(settings.intervalDays);
+std::string Workspace::bench() const {
+    return lab().bench.empty() ? platform::hostName() : lab().bench;
 }
 
 Error archiveError(const kvtarchive::ArchiveError& e) {

@@ -22,6 +22,7 @@ class Workspace : public OutputGuard {
         std::string archive;     // the archive; "" for KVTLNK_ARCHIVE, the lab file's, the default
         std::string technician;  // "" for the lab file's technician
         int intervalDays = kDefaultIntervalDays;
+        OutputRules outputs;  // what an output does with a file under its name
     };
 
     Workspace() = default;
@@ -49,11 +50,13 @@ class Workspace : public OutputGuard {
     // input read: what no output may replace.
     std::vector<KeptFile> keptFiles() const override;
 
+    // The rules every file the work writes goes by.
+    OutputRules outputRules() const override { return settings.outputs; }
+
     // Who calibrates: the settings' technician, else the lab file's.
     std::string technician() const;
-    // The calibration interval of an instrument that has none of its own in the archive: the lab
-    // file's for its tag, else the settings'.
-    int intervalFor(const std::string& tag) const;
+    // The bench the work runs on: the lab file's name for it, else this computer's name.
+    std::string bench() const;
 
   private:
     mutable std::shared_ptr<const kvtlab::Lab> lab_;

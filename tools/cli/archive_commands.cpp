@@ -99,9 +99,7 @@ void listCommand(const Context& context) {
                 "lrrllllr");
     for (const Instrument& i : instruments) {
         table.add({i.tag, std::to_string(i.events), std::to_string(i.lastEvent), i.lastDate,
-                   i.calibratorSerial, verdictName(i.lastVerdict),
-                   std::to_string(i.intervalDays) + " d" + (i.intervalSet ? "" : " (default)"),
-                   i.due});
+                   i.calibratorSerial, verdictName(i.lastVerdict), intervalText(i), i.due});
     }
     if (!table.empty()) table.print(std::cout);
     if (undecodable.empty()) return;
@@ -145,6 +143,11 @@ void exportCommand(const Context& context, const std::string& id, const std::str
 
 }  // namespace
 
+std::string intervalText(const Instrument& i) {
+    return std::to_string(i.intervalDays) + " d" +
+           (i.intervalSet ? "" : std::string(" (") + intervalSource(i) + ")");
+}
+
 int parseInterval(const std::string& argument, const std::string& text) {
     const std::optional<int> days = kvtlab::parseInterval(text);
     if (!days) {
@@ -158,7 +161,18 @@ int parseInterval(const std::string& argument, const std::string& text) {
 void storeUpload(const Context& context, const ImageDocument& image, const std::string& source,
                  std::optional<OutputFile>& file) {
     if (file) file->commit(dumpJson(toJson(image)));
-    const kvtarchive::AddOutcome outcome = store(context, image, source);
+    kvtarchive::AddOutcome outcome;
+    try {
+        outcome = store(context, image, source);
+    } catch (Error& e) {
+        // What was kept, and where, so that nothing is fetched twice or thought lost.
+        e.addLine(file ? "the results are kept in " + file->path() + ": kvtlnk archive add " +
+                             file->path() + " stores them once the archive can be reached"
+                       : "the results are still in the calibrator on " + source +
+                             ": upload --store again once the archive can be reached, or "
+                             "upload --out FILE to keep them in a file now");
+        throw;
+    }
     const std::string location = context.workspace.archiveShown();
     if (context.json) {
         json report = {{"file", file ? json(file->path()) : json(nullptr)},
@@ -190,15 +204,16 @@ void addArchiveCommands(CLI::App& app, Context& context) {
         ->type_name("PATH|URI")
         ->group(group);
     app.add_option("--technician", context.workspace.settings.technician,
-                   "who calibrates, stored with the results an upload or archive add stores; else "
-                   "the lab file's technician")
+                   "who calibrates, stored with the results an upload stores and written into its "
+                   "image file (archive add stores a file's own); else the lab file's technician")
         ->type_name("NAME")
         ->group(group);
 
     CLI::App* archive =
         app.add_subcommand("archive",
                            "the records archive: add image files, list instruments, set intervals, "
-                           "export an event's records");
+                           "export an event's records, make a lab's shared archive, copy one "
+                           "archive into another");
     archive->require_subcommand(1, 1);
     CLI::App* add = archive->add_subcommand(
         "add",
@@ -224,6 +239,7 @@ void addArchiveCommands(CLI::App& app, Context& context) {
         ->required()
         ->type_name("FILE");
     exporter->callback([&context, a] { exportCommand(context, a->event, a->image); });
+    addArchiveSetupCommands(*archive, context);
 
     CLI::App* history = app.add_subcommand(
         "history",

@@ -95,9 +95,11 @@ void issue(const Context& context, const CertificateArguments& a, kvtarchive::Ar
     const std::string html = certificateHtml(c);
     const std::string bytes = a.pdf ? printPdf(html, checkInterrupt) : html;
     std::unique_ptr<OutputFile> own;
-    if (!where.single)
-        own = std::make_unique<OutputFile>(where.folder + "/" + fileName(c.number, a.pdf),
-                                           context.workspace);
+    if (!where.single) {
+        const std::filesystem::path path =
+            std::filesystem::path(where.folder) / fileName(c.number, a.pdf);
+        own = std::make_unique<OutputFile>(path.lexically_normal().string(), context.workspace);
+    }
     OutputFile& file = where.single ? *where.single : *own;
     file.commit(bytes);
     const std::vector<std::string> problems = traceabilityProblems(c);

@@ -99,7 +99,8 @@ void dueCommand(const Context& context, const std::string& within) {
                             {"lastEvent", i.lastEvent},
                             {"lastDate", i.lastDate},
                             {"lastVerdict", verdictName(i.lastVerdict)},
-                            {"intervalDays", i.intervalDays}});
+                            {"intervalDays", i.intervalDays},
+                            {"intervalFrom", intervalSource(i)}});
         }
         std::cout << dumpJson({{"today", dateOfDay(now)}, {"within", days}, {"instruments", list}});
         return;
@@ -112,7 +113,7 @@ void dueCommand(const Context& context, const std::string& within) {
                                  : i.daysLeft == 0 ? "today"
                                                    : fmt::format("in {} d", i.daysLeft);
         table.add({i.tag, i.due, when, std::to_string(i.lastEvent), i.lastDate,
-                   verdictName(i.lastVerdict), std::to_string(i.intervalDays) + " d"});
+                   verdictName(i.lastVerdict), intervalText(i)});
     }
     if (!table.empty()) table.print(std::cout);
 }

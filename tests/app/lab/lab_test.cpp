@@ -183,3 +183,33 @@ TEST(LabFile, Intervals) {
 }
 
 }  // namespace
+
+// A check on a day reminds of each standard past its due date or due within 30 days, and of no
+// other, whichever list it is in.
+TEST(LabFile, WarningsForStandardsDueOrPastDue) {
+    Lab lab;
+    const auto standard = [](const std::string& serial, const std::string& due) {
+        Standard s;
+        s.serial = serial;
+        s.due = due;
+        return s;
+    };
+    lab.calibrators = {standard("LATE", "2025-03-01"), standard("FAR", "2025-05-01"),
+                       standard("UNDATED", "")};
+    lab.modules = {standard("SOON", "2025-04-10"), standard("TODAY", "2025-03-31"),
+                   standard("EDGE", "2025-04-30")};
+    const std::vector<Problem> warnings = labWarnings(lab, "2025-03-31");
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"standards[0]",
+         "calibrator LATE was due on 2025-03-01, 30 days ago: certificates of calibrations with "
+         "it since then say so"},
+        {"modules[0]", "pressure module SOON is due on 2025-04-10, in 10 days"},
+        {"modules[1]", "pressure module TODAY is due today"},
+        {"modules[2]", "pressure module EDGE is due on 2025-04-30, in 30 days"},
+    };
+    ASSERT_EQ(warnings.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(warnings[i].key, expected[i].first);
+        EXPECT_EQ(warnings[i].message, expected[i].second);
+    }
+}

@@ -84,7 +84,9 @@ TEST_F(ArchivePlaces, NoOutputReplacesWhatTheCommandKeeps) {
             {2, "--lab @lab history PT-1 --out @lab", refused + "@lab: it is the lab file"},
             {2, "cd=@dir @env --lab lab.toml archive export 1 --image ./lab/records.db",
              refused + "./lab/records.db: it is the records archive"},
-            {2, "report -o @image @image", refused + "@image: it is an input of this command"},
+            // Even where --force lets an output replace a file, an input of the command is kept.
+            {2, "--force report -o @image @image",
+             refused + "@image: it is an input of this command"},
         },
         [&] {
             auto n = names();
