@@ -159,7 +159,13 @@ TEST(SlowCalibrator, EveryByteWithinTheTimeOutIsWaitedFor) {
 // destroyed: runs of noise, each begun as a frame.
 class Babbler {
   public:
-    explicit Babbler(int fd) : thread_([this, fd] { run(fd); }) {}
+    // The master end does not block: once the port under test has closed its end, the pty's
+    // buffer fills and a blocking write would never return to see stop_.
+    explicit Babbler(int fd)
+        : thread_([this, fd] {
+              ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+              run(fd);
+          }) {}
     ~Babbler() {
         stop_ = true;
         thread_.join();
