@@ -31,6 +31,15 @@ std::optional<int> Lab::intervalFor(const std::string& tag) const {
     return best->days;
 }
 
+const char* const kRoles[2] = {"technician", "quality manager"};
+
+const User* Lab::user(const std::string& name) const {
+    for (const User& u : users) {
+        if (u.name == name) return &u;
+    }
+    return nullptr;
+}
+
 std::string labPath(const std::string& option) {
     if (!option.empty()) return option;
     return kvtapp::platform::configFolder() + "/kvtlnk/lab.toml";
