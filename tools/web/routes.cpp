@@ -26,7 +26,8 @@ using kvtapp::Error;
 namespace {
 
 // Headers of every reply: the page runs only the server's own script and style sheet, in no
-// frame, and no reply is kept in a cache.
+// frame, tells other sites nothing of where it came from (this one its origin, which a form's
+// Origin header needs), and no reply is kept in a cache.
 void secure(httplib::Response& res) {
     res.set_header("Content-Security-Policy",
                    "default-src 'none'; script-src 'self'; style-src 'self' 'unsafe-inline'; "
@@ -34,7 +35,7 @@ void secure(httplib::Response& res) {
                    "frame-ancestors 'none'; base-uri 'none'");
     res.set_header("X-Content-Type-Options", "nosniff");
     res.set_header("X-Frame-Options", "DENY");
-    res.set_header("Referrer-Policy", "no-referrer");
+    res.set_header("Referrer-Policy", "same-origin");
     res.set_header("Cache-Control", "no-store");
 }
 
@@ -239,7 +240,8 @@ void Site::handle(const httplib::Request& req, httplib::Response& res, Action ac
                 return;
             }
         }
-        if (req.path != "/login" && r.visitor.user.empty()) {
+        const bool signingIn = req.path == "/login";
+        if (!signingIn && r.visitor.user.empty()) {
             if (change) {
                 r.refuse(401, "Sign in first.");
             } else {
@@ -247,7 +249,7 @@ void Site::handle(const httplib::Request& req, httplib::Response& res, Action ac
             }
             return;
         }
-        if (!r.visitor.may(action)) {
+        if (!signingIn && !r.visitor.may(action)) {
             r.refuse(403, "Your role (" + r.visitor.role + ") does not allow this.");
             return;
         }
