@@ -64,6 +64,7 @@ Html pairTable(const kvtapp::ResultPair& pair) {
                  tag("th", {{"rowspan", "2"}}, "expected " + in);
     Html second;
     for (const Result* r : {pair.found, pair.left}) {
+        if (!r) continue;
         first += tag("th", {{"colspan", "6"}, {"class", "side"}},
                      r == pair.found ? "As found" : "As left");
         for (const char* h : {"reading", "error", "error %", "U (k=2)", "TUR", "verdict"})
@@ -73,11 +74,13 @@ Html pairTable(const kvtapp::ResultPair& pair) {
     for (const kvtapp::PointRow& row : pair.rows) {
         const Point& p = row.found ? *row.found : *row.left;
         const kvtapp::PointText t = kvtapp::pointText(row.found ? *pair.found : *pair.left, p);
-        rows += tag("tr", tag("td", kvtapp::number(p.fraction * 100.0) + (p.down ? " ↓" : " ↑")) +
-                              tag("td", t.nominal) + tag("td", t.expected) +
-                              sideCells(pair.found, row.found, row.foundUncertainty) +
-                              sideCells(pair.left, row.left, row.leftUncertainty)) +
-                newline();
+        rows +=
+            tag("tr",
+                tag("td", kvtapp::number(p.fraction * 100.0) + (p.down ? " ↓" : " ↑")) +
+                    tag("td", t.nominal) + tag("td", t.expected) +
+                    (pair.found ? sideCells(pair.found, row.found, row.foundUncertainty) : Html()) +
+                    (pair.left ? sideCells(pair.left, row.left, row.leftUncertainty) : Html())) +
+            newline();
     }
     return tag("h3", kvtapp::instrumentName(any) + ": " + any.task + ", " +
                          kvtapp::describeInput(any.setup)) +
