@@ -26,13 +26,15 @@ struct InstrumentFilter {
 };
 // Instruments shown on one page of the list at most; a search narrows the rest.
 constexpr size_t kListedInstruments = 500;
+// Calibrations whose error plots an instrument's page shows, the latest first.
+constexpr size_t kPlottedCalibrations = 10;
 
 Html instrumentsBody(const std::vector<Instrument>& instruments, const InstrumentFilter& filter);
 // What is overdue, due this week and due this month, overdue first.
 Html dueBody(const std::vector<Instrument>& instruments);
-// An instrument: its identity and interval, its calibrations with their verdicts and error
-// plots, its certificates; the drift plot with two events or more. instrument is null when the
-// list does not have it.
+// An instrument: its identity and interval, its calibrations with their verdicts, its
+// certificates, the error plots of its latest calibrations; the drift plot with two events or
+// more. instrument is null when the list does not have it.
 Html instrumentBody(const std::string& tag, const Instrument* instrument,
                     const std::vector<Event>& events, const Visitor& visitor);
 // A calibration: every point as found and as left with its error, uncertainty and TUR, the

@@ -214,11 +214,19 @@ Html instrumentBody(const std::string& tagText, const Instrument* instrument,
     }
     if (!certificates.empty()) body += section("Certificates", tag("ul", certificates));
     Html plots;
-    for (auto e = events.rbegin(); e != events.rend(); ++e)
+    size_t shown = 0;
+    for (auto e = events.rbegin(); e != events.rend() && shown < kPlottedCalibrations;
+         ++e, ++shown) {
         plots += tag("h3", link(calibrationHref(e->id),
                                 "Calibration #" + std::to_string(e->id) + ", " + e->date)) +
                  errorPlots(*e);
-    body += section("Errors of each calibration", plots, "plots");
+    }
+    if (events.size() > shown) {
+        plots += tag("p", {{"class", "quiet"}},
+                     fmt::format("The {} older calibrations have their plots on their own pages.",
+                                 events.size() - shown));
+    }
+    body += section("Errors of the latest calibrations", plots, "plots");
     return body;
 }
 

@@ -3,6 +3,7 @@
 #include <httplib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -90,6 +91,9 @@ std::string localName(const kvtapp::Workspace& workspace) {
     return technician.empty() ? kvtapp::platform::userName() : technician;
 }
 
+// What the kept pages may take at most.
+constexpr size_t kCacheBytes = 64 << 20;
+
 }  // namespace
 
 // An archive lent to one request, given back after it unless it failed.
@@ -126,10 +130,55 @@ struct Site::Request {
     Visitor visitor;
     std::shared_ptr<const kvtapp::Workspace> workspace;
     std::unique_ptr<Lease> lease;
+    std::string state;  // the archive's revision, the lab file's and the day: see stateKey
 
     kvtarchive::Archive& archive() {
         if (!lease) lease = std::make_unique<Lease>(site);
         return **lease;
+    }
+
+    // What pages made of the archive depend on besides the request: the archive's revision,
+    // the lab file and the day (for due dates); asked once a request.
+    const std::string& stateKey() {
+        if (state.empty()) {
+            state = archive().revision();
+            std::lock_guard<std::mutex> lock(site.mutex_);
+            state += "|" + std::to_string(site.labStamp_) + "|" + std::to_string(kvtapp::today());
+        }
+        return state;
+    }
+
+    // The body this request shows: the one made before for the same request, role and state,
+    // else made now and kept. make draws the body for a visitor whose forms carry a mark in
+    // place of the CSRF token, so that a kept body is everyone's and each gets their own token.
+    Html cached(const std::function<Html(const Visitor&)>& make) {
+        const std::string key =
+            stateKey() + "|" + (visitor.local ? "*" : visitor.role) + "|" + http.target;
+        std::shared_ptr<const std::string> kept;
+        {
+            std::lock_guard<std::mutex> lock(site.mutex_);
+            const auto it = site.pages_.find(key);
+            if (it != site.pages_.end()) kept = it->second;
+        }
+        if (!kept) {
+            Visitor anyone = visitor;
+            anyone.csrf = site.tokenMark_;
+            const Html body = make(anyone);
+            if (body.empty()) return body;  // nothing found: asked again next time
+            kept = std::make_shared<const std::string>(body.str());
+            std::lock_guard<std::mutex> lock(site.mutex_);
+            if (site.pageBytes_ + kept->size() > kCacheBytes) {
+                site.pages_.clear();
+                site.pageBytes_ = 0;
+            }
+            site.pageBytes_ += kept->size();
+            site.pages_[key] = kept;
+        }
+        std::string mine = *kept;
+        for (size_t at = mine.find(site.tokenMark_); at != std::string::npos;
+             at = mine.find(site.tokenMark_, at + visitor.csrf.size()))
+            mine.replace(at, site.tokenMark_.size(), visitor.csrf);
+        return Html::trusted(mine);
     }
 
     // A field of the query, of a form, or of a multipart form.
@@ -179,7 +228,8 @@ Site::Site(kvtapp::Workspace::Settings settings, const ListenAddress& address, b
       address_(address),
       access_(login || !address.loopback(), localName(*workspace())),
       bench_(std::move(launch), hub_),
-      scratch_(kvtapp::platform::makeScratchFolder("kvtlnk-serve")) {
+      scratch_(kvtapp::platform::makeScratchFolder("kvtlnk-serve")),
+      tokenMark_(randomToken()) {
     location_ = workspace()->archiveLocation();
 }
 
@@ -222,7 +272,7 @@ void Site::handle(const httplib::Request& req, httplib::Response& res, Action ac
         res.set_content("this server answers to 127.0.0.1 and localhost only\n", "text/plain");
         return;
     }
-    Request r{*this, req, res, access_.visitor(cookieValue(req, Access::kCookie)), nullptr, {}};
+    Request r{*this, req, res, access_.visitor(cookieValue(req, Access::kCookie)), nullptr, {}, {}};
     if (r.visitor.fresh) res.set_header("Set-Cookie", Access::cookie(r.visitor));
     const bool change = req.method == "POST";
     try {
@@ -318,31 +368,49 @@ void Site::route(httplib::Server& server) {
     });
 }
 
+std::shared_ptr<const std::vector<Instrument>> Site::instrumentList(Request& r) {
+    const std::string& key = r.stateKey();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto it = lists_.find(key);
+        if (it != lists_.end()) return it->second;
+    }
+    auto list = std::make_shared<const std::vector<Instrument>>(
+        kvtapp::instrumentsOf(*r.workspace, r.archive(), kvtapp::today()));
+    std::lock_guard<std::mutex> lock(mutex_);
+    lists_.clear();  // only the latest state is asked for
+    lists_[key] = list;
+    return list;
+}
+
 void Site::instruments(Request& r) {
     const InstrumentFilter filter{r.field("q"), r.field("status")};
-    const auto list = kvtapp::instrumentsOf(*r.workspace, r.archive(), kvtapp::today());
-    r.page("Instruments", "instruments", instrumentsBody(list, filter));
+    r.page("Instruments", "instruments",
+           r.cached([&](const Visitor&) { return instrumentsBody(*instrumentList(r), filter); }));
 }
 
 void Site::due(Request& r) {
-    const auto list = kvtapp::instrumentsOf(*r.workspace, r.archive(), kvtapp::today());
-    r.page("Due", "due", dueBody(list));
+    r.page("Due", "due", r.cached([&](const Visitor&) { return dueBody(*instrumentList(r)); }));
 }
 
 void Site::instrument(Request& r) {
     const std::string tag = r.field("tag");
-    const std::vector<Event> events = r.archive().history(tag);
-    const auto list = kvtapp::instrumentsOf(*r.workspace, r.archive(), kvtapp::today());
-    const Instrument* found = nullptr;
-    for (const Instrument& i : list) {
-        if (i.tag == tag) found = &i;
-    }
-    if (!found && events.empty()) {
+    bool found = true;
+    const Html body = r.cached([&](const Visitor& anyone) {
+        const std::vector<Event> events = r.archive().history(tag);
+        const auto list = instrumentList(r);
+        const auto it = std::find_if(list->begin(), list->end(),
+                                     [&](const Instrument& i) { return i.tag == tag; });
+        found = it != list->end() || !events.empty();
+        return found ? instrumentBody(tag, it != list->end() ? &*it : nullptr, events, anyone)
+                     : Html();
+    });
+    if (!found) {
         r.page("Not found", "instruments",
                problemBody("The archive holds no instrument \"" + tag + "\"."), 404);
         return;
     }
-    r.page(tag, "instruments", instrumentBody(tag, found, events, r.visitor));
+    r.page(tag, "instruments", body);
 }
 
 void Site::drift(Request& r) {
@@ -359,15 +427,21 @@ void Site::drift(Request& r) {
 
 void Site::calibration(Request& r) {
     const int64_t id = kvtapp::eventNumber(r.http.matches[1], "calibration");
-    std::optional<Event> event = r.archive().event(id);
-    if (!event) {
+    bool found = true;
+    const Html body = r.cached([&](const Visitor& anyone) {
+        std::optional<Event> event = r.archive().event(id);
+        found = event.has_value();
+        if (!found) return Html();
+        const kvtapp::CertificateData c =
+            kvtapp::gatherCertificate(std::move(*event), r.workspace->lab(), "");
+        return calibrationBody(c, anyone);
+    });
+    if (!found) {
         r.page("Not found", "instruments",
                problemBody("The archive holds no calibration #" + std::to_string(id) + "."), 404);
         return;
     }
-    const kvtapp::CertificateData c =
-        kvtapp::gatherCertificate(std::move(*event), r.workspace->lab(), "");
-    r.page("Calibration #" + std::to_string(id), "instruments", calibrationBody(c, r.visitor));
+    r.page("Calibration #" + std::to_string(id), "instruments", body);
 }
 
 void Site::certificate(Request& r, bool pdf) {

@@ -2,6 +2,7 @@
 // (the host it names, the session, the role, the CSRF token of a change).
 #pragma once
 
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -61,6 +62,8 @@ class Site {
     void operation(Request& r);
     void login(Request& r);
     void events(const httplib::Request& req, httplib::Response& res);
+    // Every instrument with its due date, kept while the archive, the lab file and the day stay.
+    std::shared_ptr<const std::vector<kvtapp::Instrument>> instrumentList(Request& r);
 
     const kvtapp::Workspace::Settings settings_;
     const ListenAddress address_;
@@ -68,12 +71,18 @@ class Site {
     std::shared_ptr<const kvtapp::Workspace> workspace_;
     int64_t labStamp_ = 0;
     std::vector<std::unique_ptr<kvtarchive::Archive>> archives_;  // open, not lent
+    // Pages made of the archive, by what they depend on (see Request::cached), while it does not
+    // change; emptied when they grow beyond kCacheBytes.
+    std::map<std::string, std::shared_ptr<const std::string>> pages_;
+    size_t pageBytes_ = 0;
+    std::map<std::string, std::shared_ptr<const std::vector<kvtapp::Instrument>>> lists_;
 
     Access access_;
     EventHub hub_;
     Bench bench_;
-    std::string scratch_;   // procedure descriptions on their way to a worker
-    std::string location_;  // the archive's, as resolved at the start
+    std::string scratch_;          // procedure descriptions on their way to a worker
+    const std::string tokenMark_;  // stands for the CSRF token in kept pages: see Request::cached
+    std::string location_;         // the archive's, as resolved at the start
 };
 
 }  // namespace kvtweb

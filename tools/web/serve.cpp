@@ -58,6 +58,7 @@ int serve(const ServeOptions& options) {
     server.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
     server.set_payload_max_length(kLargestRequest);
     server.set_keep_alive_max_count(1000);
+    server.set_tcp_nodelay(true);  // a small page is sent at once, not after the ACK of its headers
     site.route(server);
     if (!server.bind_to_port(address.host.c_str(), address.port)) {
         throw kvtapp::inputError("cannot listen on " + address.text() +
