@@ -92,7 +92,7 @@ std::string localName(const kvtapp::Workspace& workspace) {
 }
 
 // What the kept pages may take at most.
-constexpr size_t kCacheBytes = 64 << 20;
+constexpr size_t kKeptPageBytes = 64 << 20;
 
 }  // namespace
 
@@ -154,26 +154,14 @@ struct Site::Request {
     Html cached(const std::function<Html(const Visitor&)>& make) {
         const std::string key =
             stateKey() + "|" + (visitor.local ? "*" : visitor.role) + "|" + http.target;
-        std::shared_ptr<const std::string> kept;
-        {
-            std::lock_guard<std::mutex> lock(site.mutex_);
-            const auto it = site.pages_.find(key);
-            if (it != site.pages_.end()) kept = it->second;
-        }
-        if (!kept) {
+        const auto kept = site.pages_.get(key, [&]() -> std::shared_ptr<const std::string> {
             Visitor anyone = visitor;
             anyone.csrf = site.tokenMark_;
             const Html body = make(anyone);
-            if (body.empty()) return body;  // nothing found: asked again next time
-            kept = std::make_shared<const std::string>(body.str());
-            std::lock_guard<std::mutex> lock(site.mutex_);
-            if (site.pageBytes_ + kept->size() > kCacheBytes) {
-                site.pages_.clear();
-                site.pageBytes_ = 0;
-            }
-            site.pageBytes_ += kept->size();
-            site.pages_[key] = kept;
-        }
+            if (body.empty()) return nullptr;  // nothing found: asked again next time
+            return std::make_shared<const std::string>(body.str());
+        });
+        if (!kept) return Html();
         std::string mine = *kept;
         for (size_t at = mine.find(site.tokenMark_); at != std::string::npos;
              at = mine.find(site.tokenMark_, at + visitor.csrf.size()))
@@ -226,6 +214,8 @@ Site::Site(kvtapp::Workspace::Settings settings, const ListenAddress& address, b
            WorkerLaunch launch)
     : settings_(std::move(settings)),
       address_(address),
+      pages_(kKeptPageBytes, [](const std::string& page) { return page.size(); }),
+      lists_(1, [](const std::vector<Instrument>&) { return size_t(1); }),
       access_(login || !address.loopback(), localName(*workspace())),
       bench_(std::move(launch), hub_),
       scratch_(kvtapp::platform::makeScratchFolder("kvtlnk-serve")),
@@ -369,18 +359,10 @@ void Site::route(httplib::Server& server) {
 }
 
 std::shared_ptr<const std::vector<Instrument>> Site::instrumentList(Request& r) {
-    const std::string& key = r.stateKey();
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        const auto it = lists_.find(key);
-        if (it != lists_.end()) return it->second;
-    }
-    auto list = std::make_shared<const std::vector<Instrument>>(
-        kvtapp::instrumentsOf(*r.workspace, r.archive(), kvtapp::today()));
-    std::lock_guard<std::mutex> lock(mutex_);
-    lists_.clear();  // only the latest state is asked for
-    lists_[key] = list;
-    return list;
+    return lists_.get(r.stateKey(), [&] {
+        return std::make_shared<const std::vector<Instrument>>(
+            kvtapp::instrumentsOf(*r.workspace, r.archive(), kvtapp::today()));
+    });
 }
 
 void Site::instruments(Request& r) {

@@ -2,7 +2,6 @@
 // (the host it names, the session, the role, the CSRF token of a change).
 #pragma once
 
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -12,6 +11,7 @@
 #include "archive/archive.h"
 #include "bench.h"
 #include "events.h"
+#include "kept.h"
 #include "listen.h"
 #include "workspace/workspace.h"
 
@@ -71,11 +71,10 @@ class Site {
     std::shared_ptr<const kvtapp::Workspace> workspace_;
     int64_t labStamp_ = 0;
     std::vector<std::unique_ptr<kvtarchive::Archive>> archives_;  // open, not lent
-    // Pages made of the archive, by what they depend on (see Request::cached), while it does not
-    // change; emptied when they grow beyond kCacheBytes.
-    std::map<std::string, std::shared_ptr<const std::string>> pages_;
-    size_t pageBytes_ = 0;
-    std::map<std::string, std::shared_ptr<const std::vector<kvtapp::Instrument>>> lists_;
+    // Pages made of the archive, by what they depend on (see Request::cached), and the list of
+    // instruments of the latest state.
+    Kept<std::string> pages_;
+    Kept<std::vector<kvtapp::Instrument>> lists_;
 
     Access access_;
     EventHub hub_;
