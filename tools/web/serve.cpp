@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 #include <signal.h>
+#include <sys/socket.h>
 
 #include <iostream>
 
@@ -16,6 +17,10 @@ namespace {
 constexpr size_t kThreads = 64;
 // A procedure description, the largest thing posted, is at most 64 MiB like any input file.
 constexpr size_t kLargestRequest = 65 << 20;
+// Connections waiting to be accepted: twenty browsers that connect at once are all heard at once
+// (with the library's 5 the rest of a burst is dropped and sent again by the browsers a second
+// later).
+constexpr int kBacklog = 128;
 
 WorkerLaunch workerLaunch(const ServeOptions& o, const std::string& archive) {
     WorkerLaunch launch;
@@ -60,10 +65,16 @@ int serve(const ServeOptions& options) {
     server.set_keep_alive_max_count(1000);
     server.set_tcp_nodelay(true);  // a small page is sent at once, not after the ACK of its headers
     site.route(server);
+    socket_t listening = INVALID_SOCKET;
+    server.set_socket_options([&](socket_t s) {
+        httplib::default_socket_options(s);
+        listening = s;
+    });
     if (!server.bind_to_port(address.host.c_str(), address.port)) {
         throw kvtapp::inputError("cannot listen on " + address.text() +
                                  ": the port is taken, or the address is not this machine's");
     }
+    ::listen(listening, kBacklog);  // listening again on a socket only sets its backlog
     if (options.stopWith) {
         options.stopWith([&] {
             site.hub().close();
