@@ -141,6 +141,8 @@ def main():
                         default=os.path.join(os.path.dirname(HERE), 'examples/procedure.json'))
     parser.add_argument('--clients', type=int, default=20)
     parser.add_argument('--requests', type=int, default=50, help='per client and page')
+    parser.add_argument('--pages', type=int, default=50,
+                        help='different instrument and calibration pages asked for')
     parser.add_argument('--seconds', type=float, default=60, help='at most, per page')
     parser.add_argument('--idle', type=float, default=20, help='seconds of idle measured')
     args = parser.parse_args()
@@ -159,11 +161,12 @@ def main():
         tags = re.findall(r'href="(/instrument\?tag=[^"]+)"', listing)
         events = re.findall(r'href="(/calibrations/\d+)"', listing)
         print('first visits, one at a time: instrument page %s ms, calibration page %s ms' %
-              (first_visits(connection, tags[50:60]), first_visits(connection, events[50:60])))
-        pages = [('instrument list', ['/instruments']), ('instrument page', tags[:50]),
-                 ('calibration page', events[:50])]
-        print('%d clients, at most %d requests each or %g s a page' %
-              (args.clients, args.requests, args.seconds))
+              (first_visits(connection, tags[:10]), first_visits(connection, events[:10])))
+        pages = [('instrument list', ['/instruments']),
+                 ('instrument page', tags[10:][-args.pages:]),
+                 ('calibration page', events[10:][-args.pages:])]
+        print('%d clients, at most %d requests each or %g s a page, over %d pages of each' %
+              (args.clients, args.requests, args.seconds, len(pages[1][1])))
         for name, paths in pages:
             f = load(args, port, paths)
             print('%-17s %5d answers in %5.1f s: p50 %6.1f ms, p95 %6.1f ms, max %6.1f ms%s' %

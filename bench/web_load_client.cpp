@@ -1,8 +1,9 @@
 // The clients of the bench page's load script (web_load.py): CLIENTS threads, each with its own
-// connection to 127.0.0.1:PORT, ask for the paths in turn, client n starting at the nth, until
-// REQUESTS each or SECONDS have passed. Prints one line of JSON: the answers, their times in ms
-// (50th and 95th percentile, largest), the errors and how long it took. A C++ client, so that the
-// figures are the server's. Usage: web_load_client PORT CLIENTS REQUESTS SECONDS PATH...
+// connection to 127.0.0.1:PORT, ask for the paths in turn, each client for another at any moment
+// (request i of client n is path i * CLIENTS + n), until REQUESTS each or SECONDS have passed.
+// Prints one line of JSON: the answers, their times in ms (50th and 95th percentile, largest), the
+// errors and how long it took. A C++ client, so that the figures are the server's. Usage:
+// web_load_client PORT CLIENTS REQUESTS SECONDS PATH...
 #include <httplib.h>
 
 #include <algorithm>
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
             std::vector<double> mine;
             size_t failed = 0;
             for (int i = 0; i < requests && Clock::now() < deadline; ++i) {
-                const std::string& path = paths[size_t(n + i) % paths.size()];
+                const std::string& path = paths[size_t(i * clients + n) % paths.size()];
                 const auto t0 = Clock::now();
                 const auto reply = client.Get(path.c_str());
                 if (!reply || reply->status != 200) {
