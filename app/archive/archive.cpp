@@ -6,6 +6,7 @@
 #include <map>
 
 #include "archive/database.h"
+#include "archive/fields.h"
 #include "archive/schema.h"
 #include "base/time.h"
 
@@ -170,14 +171,14 @@ std::optional<int64_t> insertResult(Database& db, int64_t uploadId, const std::s
           toJson(r).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)}},
         " ON CONFLICT (calibrator_serial, taken, result_hash) DO NOTHING RETURNING id");
     if (rows.empty()) return std::nullopt;
-    return rows[0].integer("id");
+    return rows[0].integer(fields::kNewResult);
 }
 
 int64_t instrumentId(Database& db, const std::string& tag) {
     std::vector<Row> rows =
         db.insert("instruments", {{"tag", tag}}, " ON CONFLICT (tag) DO NOTHING RETURNING id");
     if (rows.empty()) rows = db.query("SELECT id FROM instruments WHERE tag = $1", {tag});
-    return rows.at(0).integer("id");
+    return rows.at(0).integer(fields::kInstrumentId);
 }
 
 // One event for each instrument among the results added: its verdicts and largest errors as
@@ -207,7 +208,7 @@ size_t addEvents(Database& db, int64_t uploadId, const std::vector<const Result*
                                          {"as_left_error", e.asLeftError}},
                                         " RETURNING id")
                                   .at(0)
-                                  .integer("id");
+                                  .integer(fields::kNewEvent);
         db.query("UPDATE results SET event_id = $1 WHERE upload_id = $2 AND text1 = $3",
                  {event, uploadId, tag});
     }
@@ -230,7 +231,7 @@ AddOutcome addOnce(Database& db, const Upload& upload,
                                         {"source", upload.source}},
                                        " RETURNING id")
                                  .at(0)
-                                 .integer("id");
+                                 .integer(fields::kNewUpload);
     std::vector<const Result*> added;
     for (const Result& r : upload.results) {
         const std::optional<int64_t> id =
@@ -254,10 +255,27 @@ AddOutcome addOnce(Database& db, const Upload& upload,
 
 }  // namespace
 
-std::unique_ptr<Archive> Archive::open(const std::string& location) {
+std::unique_ptr<Archive> Archive::open(const std::string& location, Access access) {
     if (location.empty()) throw ArchiveError("no archive named");
-    auto archive = std::make_unique<Archive>(isPostgresLocation(location) ? openPostgres(location)
-                                                                          : openSqlite(location));
+    const auto connect = [&](Access a) {
+        return isPostgresLocation(location) ? openPostgres(location, a) : openSqlite(location, a);
+    };
+    auto archive = std::make_unique<Archive>(connect(access));
+    const int version = kvtarchive::schemaVersion(*archive->db_);
+    if (version == 0 && access != Access::Store) {
+        throw NoArchive(archive->db_->where() + " holds no archive yet");
+    }
+    // Reading an older archive brings it up to date first, which writes.
+    if (version < knownVersion() && access == Access::Read) {
+        try {
+            archive->db_ = connect(Access::Change);
+        } catch (const ArchiveError& e) {
+            throw ArchiveError(std::string(e.what()) + " (it has schema version " +
+                               std::to_string(version) + ", which is brought up to date to " +
+                               std::to_string(knownVersion()) + " before it is read)");
+        }
+    }
+    archive->created_ = version == 0;
     migrate(*archive->db_);
     return archive;
 }
@@ -275,6 +293,10 @@ int Archive::schemaVersion() {
 
 std::string Archive::engine() const {
     return db_->engine();
+}
+
+std::string Archive::where() const {
+    return db_->where();
 }
 
 AddOutcome Archive::add(const Upload& upload, const std::function<void(size_t, size_t)>& progress) {

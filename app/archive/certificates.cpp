@@ -5,6 +5,7 @@
 
 #include "archive/archive.h"
 #include "archive/database.h"
+#include "archive/fields.h"
 
 namespace kvtarchive {
 namespace {
@@ -48,23 +49,24 @@ std::optional<Certificate> Archive::certify(int64_t eventId, const Conditions& g
     const std::vector<Row> held = db_->query(
         "UPDATE events SET ambient_temperature = COALESCE(ambient_temperature, $2), "
         "humidity = COALESCE(humidity, $3), remarks = COALESCE(remarks, $4) WHERE id = $1 "
-        "RETURNING ambient_temperature, humidity, remarks",
+        "RETURNING id AS event_id, ambient_temperature, humidity, remarks",
         {eventId, given.temperature, given.humidity,
          given.remarks.empty() ? Value() : Value(given.remarks)});
     if (held.empty()) return std::nullopt;
     Certificate c;
-    c.conditions = {held[0].real("ambient_temperature"), held[0].real("humidity"),
+    c.conditions = {held[0].real(fields::kAmbientTemperature), held[0].real(fields::kHumidity),
                     held[0].text("remarks")};
     checkSame(eventId, c.conditions, given);
     // Asked first, so that printing a certificate again takes no number from the sequence.
-    const std::string issuedOne = "SELECT number, issued FROM certificates WHERE event_id = $1";
+    const std::string issuedOne =
+        "SELECT number, issued, event_id FROM certificates WHERE event_id = $1";
     std::vector<Row> number = db_->query(issuedOne, {eventId});
     if (number.empty()) {
         db_->insert("certificates", {{"event_id", eventId}, {"issued", issued}},
                     " ON CONFLICT (event_id) DO NOTHING");
         number = db_->query(issuedOne, {eventId});
     }
-    c.number = number.at(0).integer("number");
+    c.number = number.at(0).integer(fields::kCertificateNumber);
     c.issued = number.at(0).text("issued");
     transaction.commit();
     return c;

@@ -136,8 +136,13 @@ json instrumentJson(const Instrument& i) {
               {"calibratorSerial", i.calibratorSerial}}},
             {"intervalDays", i.intervalDays},
             {"intervalSet", i.intervalSet},
+            {"intervalFrom", intervalSource(i)},
             {"due", i.due},
             {"daysLeft", i.daysLeft}};
+}
+
+const char* intervalSource(const Instrument& i) {
+    return i.intervalSet ? "archive" : i.intervalFromLab ? "lab file" : "default";
 }
 
 json undecodableJson(const Undecodable& u) {

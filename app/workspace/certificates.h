@@ -2,6 +2,7 @@
 // number from the archive, the conditions stored with the event, the page).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,10 +13,10 @@
 namespace kvtapp {
 
 // The events of the targets (an event number, else the last event of the instrument with that
-// tag) and of every day since the date ("2025-01-31"; "" for none), each once, oldest first for
-// the days; an input Error naming what the archive does not hold.
+// tag) and of every day since the day given (a day number), each once, oldest first for the
+// days; an input Error naming what the archive does not hold.
 std::vector<int64_t> eventsOf(kvtarchive::Archive& archive, const std::vector<std::string>& targets,
-                              const std::string& since);
+                              std::optional<int64_t> since);
 
 // What a certificate is issued with besides the event.
 struct Issue {

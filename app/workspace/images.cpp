@@ -42,16 +42,18 @@ ImageDocument imageOfFile(const Workspace& workspace, const std::string& file) {
     const json value = readJsonFile(file);
     if (isImageJson(value)) {
         const ImageFile image = readImageFile(file, value);
-        return imageOfMemories(image.memories, image.calibrator);
+        return imageOfMemories(image.memories, image.calibrator, image.upload);
     }
     buildImage(checkedProcedure(file, value, labSource(workspace)));
     return captureImage();
 }
 
-ImageDocument imageOfMemories(const kvttools::MemoryFile& memories, const json& calibrator) {
+ImageDocument imageOfMemories(const kvttools::MemoryFile& memories, const json& calibrator,
+                              const json& upload) {
     loadImage(memories);
     ImageDocument image = captureImage();
     image.calibrator = calibrator;
+    image.upload = upload;
     return image;
 }
 
@@ -66,7 +68,8 @@ std::optional<ImageDocument> eventImage(kvtarchive::Archive& archive, int64_t ev
                              {"serialNumber", u.calibrator.serialNumber},
                              {"uploaded", u.uploaded},
                              {"port", u.source}};
-    return imageOfMemories(eventMemories(*found), calibrator);
+    const json upload = {{"bench", u.host}, {"user", u.user}, {"technician", u.technician}};
+    return imageOfMemories(eventMemories(*found), calibrator, upload);
 }
 
 }  // namespace kvtapp

@@ -2,12 +2,13 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <charconv>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "archive_commands.h"
+#include "base/numbers.h"
 #include "base/platform.h"
 #include "certificate/pdf.h"
 #include "interrupt.h"
@@ -27,26 +28,28 @@ struct CertificateArguments {
     bool pdf = false, strict = false;
 };
 
-// "23.1C", "23.1 °C", "45%": the number before the unit, within the limits; NaN for "".
-double measured(const std::string& text, const std::vector<std::string>& units, double low,
-                double high, const char* what) {
+// "23.1C", "23.1 °C", "45%": the number, then its unit after at most one space, the number
+// within the limits; NaN for "".
+double measured(const std::string& argument, const std::string& text,
+                const std::vector<std::string>& units, double low, double high, const char* what) {
     if (text.empty()) return kNone;
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    std::string unit(end, text.data() + text.size());
-    unit.erase(0, unit.find_first_not_of(' '));
-    if (error != std::errc() || !(value >= low && value <= high) ||
-        std::find(units.begin(), units.end(), unit) == units.end()) {
-        throw inputError(fmt::format("\"{}\" is not {}: give a number from {} to {}, such as {}",
-                                     text, what, low, high, units[1] == "%" ? "45%" : "23.1C"));
+    const size_t unitAt = std::min(text.find_first_not_of("-.0123456789"), text.size());
+    std::string unit = text.substr(unitAt);
+    if (!unit.empty() && unit[0] == ' ') unit.erase(0, 1);
+    const std::optional<double> value = decimalNumber(text.substr(0, unitAt), low, high);
+    if (!value || std::find(units.begin(), units.end(), unit) == units.end()) {
+        throw notArgument(argument, text,
+                          fmt::format("{}: give a number from {} to {}, such as {}", what, low,
+                                      high, units[1] == "%" ? "45%" : "23.1C"));
     }
-    return value;
+    return *value;
 }
 
 Conditions conditionsOf(const CertificateArguments& a) {
     Conditions c;
-    c.temperature = measured(a.ambient, {"", "C", "°C"}, -50, 100, "an ambient temperature");
-    c.humidity = measured(a.humidity, {"", "%"}, 0, 100, "a relative humidity");
+    c.temperature =
+        measured("--ambient", a.ambient, {"", "C", "°C"}, -50, 100, "an ambient temperature");
+    c.humidity = measured("--humidity", a.humidity, {"", "%"}, 0, 100, "a relative humidity");
     for (const std::string& line : a.remarks)
         c.remarks += (c.remarks.empty() ? "" : "\n") + line;
     return c;
@@ -69,12 +72,12 @@ struct Destination {
     std::unique_ptr<OutputFile> single;  // that file, made at once
 };
 
-Destination destinationOf(const CertificateArguments& a, size_t count) {
+Destination destinationOf(const Context& context, const CertificateArguments& a, size_t count) {
     Destination d;
     std::error_code ignored;
     const bool folder = a.out.empty() || count > 1 || std::filesystem::is_directory(a.out, ignored);
     if (!folder) {
-        d.single = std::make_unique<OutputFile>(a.out);
+        d.single = std::make_unique<OutputFile>(a.out, context.workspace);
         return d;
     }
     d.folder = a.out.empty() ? "." : a.out;
@@ -92,8 +95,11 @@ void issue(const Context& context, const CertificateArguments& a, kvtarchive::Ar
     const std::string html = certificateHtml(c);
     const std::string bytes = a.pdf ? printPdf(html, checkInterrupt) : html;
     std::unique_ptr<OutputFile> own;
-    if (!where.single)
-        own = std::make_unique<OutputFile>(where.folder + "/" + fileName(c.number, a.pdf));
+    if (!where.single) {
+        const std::filesystem::path path =
+            std::filesystem::path(where.folder) / fileName(c.number, a.pdf);
+        own = std::make_unique<OutputFile>(path.lexically_normal().string(), context.workspace);
+    }
     OutputFile& file = where.single ? *where.single : *own;
     file.commit(bytes);
     const std::vector<std::string> problems = traceabilityProblems(c);
@@ -122,6 +128,10 @@ void certificateCommand(const Context& context, const CertificateArguments& a) {
             "certificate: name an instrument's tag or an event number, or give "
             "--all-since DATE");
     }
+    // Every argument is read before the lab file and the archive.
+    const std::optional<int64_t> since =
+        a.since.empty() ? std::nullopt : std::optional(dayArgument("--all-since", a.since));
+    conditionsOf(a);
     const kvtlab::Lab& lab = context.workspace.lab();
     if (lab.name.empty()) {
         throw inputError("a certificate names the lab that issues it: the lab file " +
@@ -129,9 +139,8 @@ void certificateCommand(const Context& context, const CertificateArguments& a) {
                          (lab.path.empty() ? " does not exist" : " gives no [lab] name") +
                          " (kvtlnk lab check; a commented sample is share/doc/kvtlnk/lab.toml)");
     }
-    conditionsOf(a);  // a bad value stops before anything is read
-    auto archive = context.workspace.openArchive();
-    const std::vector<int64_t> ids = eventsOf(*archive, a.targets, a.since);
+    auto archive = context.workspace.openArchive(kvtarchive::Access::Change);
+    const std::vector<int64_t> ids = eventsOf(*archive, a.targets, since);
     if (ids.empty()) throw inputError("the archive holds no event since " + a.since);
     if (ids.size() > 1 && (!a.ambient.empty() || !a.humidity.empty() || !a.remarks.empty())) {
         throw inputError(
@@ -153,7 +162,7 @@ void certificateCommand(const Context& context, const CertificateArguments& a) {
             "traceable:" +
             refused);
     }
-    Destination where = destinationOf(a, ids.size());
+    Destination where = destinationOf(context, a, ids.size());
     json report = json::array();
     for (CertificateData& c : certificates)
         issue(context, a, *archive, c, where, report);

@@ -57,10 +57,11 @@ void historyCommand(const Context& context, const std::string& tag, bool csv,
         throw inputError("history: choose one of --json, --csv and --out");
     }
     std::optional<OutputFile> page;
-    if (!out.empty()) page.emplace(out);
-    const std::vector<Event> events = context.workspace.openArchive()->history(tag);
+    if (!out.empty()) page.emplace(out, context.workspace);
+    const std::vector<Event> events =
+        context.workspace.openArchive(kvtarchive::Access::Read)->history(tag);
     if (events.empty()) {
-        throw inputError("the archive " + context.workspace.archiveLocation() +
+        throw inputError("the archive " + context.workspace.archiveShown() +
                          " holds no event of \"" + tag +
                          "\" (kvtlnk archive list names the instruments)");
     }
@@ -71,7 +72,7 @@ void historyCommand(const Context& context, const std::string& tag, bool csv,
     } else if (csv) {
         std::cout << historyCsv(events);
     } else if (context.json) {
-        std::cout << dumpJson({{"archive", context.workspace.archiveLocation()},
+        std::cout << dumpJson({{"archive", context.workspace.archiveShown()},
                                {"instrument", tag},
                                {"events", historyJson(events)}});
     } else {
@@ -80,10 +81,10 @@ void historyCommand(const Context& context, const std::string& tag, bool csv,
 }
 
 void dueCommand(const Context& context, const std::string& within) {
-    const int days = parseInterval(within);
+    const int days = parseInterval("--within", within);
     const int64_t now = today();
-    std::vector<Instrument> due =
-        instrumentsOf(context.workspace, *context.workspace.openArchive(), now);
+    std::vector<Instrument> due = instrumentsOf(
+        context.workspace, *context.workspace.openArchive(kvtarchive::Access::Read), now);
     due.erase(std::remove_if(due.begin(), due.end(),
                              [&](const Instrument& i) { return i.daysLeft > days; }),
               due.end());
@@ -98,7 +99,8 @@ void dueCommand(const Context& context, const std::string& within) {
                             {"lastEvent", i.lastEvent},
                             {"lastDate", i.lastDate},
                             {"lastVerdict", verdictName(i.lastVerdict)},
-                            {"intervalDays", i.intervalDays}});
+                            {"intervalDays", i.intervalDays},
+                            {"intervalFrom", intervalSource(i)}});
         }
         std::cout << dumpJson({{"today", dateOfDay(now)}, {"within", days}, {"instruments", list}});
         return;
@@ -111,7 +113,7 @@ void dueCommand(const Context& context, const std::string& within) {
                                  : i.daysLeft == 0 ? "today"
                                                    : fmt::format("in {} d", i.daysLeft);
         table.add({i.tag, i.due, when, std::to_string(i.lastEvent), i.lastDate,
-                   verdictName(i.lastVerdict), std::to_string(i.intervalDays) + " d"});
+                   verdictName(i.lastVerdict), intervalText(i)});
     }
     if (!table.empty()) table.print(std::cout);
 }

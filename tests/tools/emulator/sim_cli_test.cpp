@@ -76,7 +76,7 @@ TEST_F(EmulatorSimCommands, TwoRoundsAMonthApartShowEachInstrumentsDrift) {
         {{"sim", "stop"}, 0, state + " keeps its 31 procedure and 4 result items"},
         {{"sim", "status"}, 1, "no emulator runs: kvtlnk sim start runs one"},
         {{"sim", "start", "--state", state, "--clock-offset", "30d"}, 0, "clock 2027-02-14 09:00"},
-        {{"--port", "sim", "download", example}, 2, "holds 4 result items"},
+        {{"--port", "sim", "download", example}, 2, "holds results (4 records in its results memory)"},
         {{"--port", "sim", "download", "--discard-results", example}, 0, "Sent 31 items"},
         {{"--port", "sim", "upload", "--out", dir.path("round2.json")}, 0, "4 result records"},
         {{"sim", "status"}, 0, "31 procedure and 4 result items"},
