@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     const int instruments = argc > 2 ? std::atoi(argv[2]) : 1000;
     const int events = argc > 3 ? std::atoi(argv[3]) : 100;
     try {
-        auto archive = kvtarchive::Archive::open(argv[1]);
+        auto archive = kvtarchive::Archive::open(argv[1], kvtarchive::Access::Store);
         // Recent days, so that the due board has instruments due and overdue.
         const int64_t first = kvtapp::today() - int64_t(events) * 4;
         for (int e = 0; e < events; ++e) {

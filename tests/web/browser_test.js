@@ -205,7 +205,7 @@ test('quality manager: a due instrument, its calibration, a certificate issued a
   await page.goto(url + '/instrument?tag=PT-101');
   await page.locator('input[name=interval]').fill('1d');
   await page.getByRole('button', { name: 'Set interval' }).click();
-  await page.getByText('1 days').waitFor();
+  await page.getByText('1 day', { exact: true }).waitFor();
   await page.goto(url + '/due');
   await shot(page, 'due');
   await page.locator('section.board', { hasText: 'Due this week' }).getByRole('link', { name: 'PT-101' }).click();

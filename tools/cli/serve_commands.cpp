@@ -18,6 +18,13 @@ namespace {
 
 using namespace kvtapp;
 
+// The lab file edited in place: the one output that replaces the file it read, written whole.
+class LabFileEdit : public OutputGuard {
+  public:
+    std::vector<KeptFile> keptFiles() const override { return {}; }
+    OutputRules outputRules() const override { return {true, ""}; }
+};
+
 // The tool itself, which the server starts again in the worker mode.
 std::string programPath() {
     std::error_code error;
@@ -88,7 +95,7 @@ void passwdCommand(const Context& context, const std::string& name, const std::s
             throw inputError(path + ": " + p.key + ": " + p.message + " (nothing was changed)");
     }
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), unseen);
-    OutputFile(path).commit(edited);
+    OutputFile(path, LabFileEdit()).commit(edited);
     std::cout << "Set the password of " << name << " in " << path << '\n';
 }
 

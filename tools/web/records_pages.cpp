@@ -186,7 +186,8 @@ Html instrumentBody(const std::string& tagText, const Instrument* instrument,
         Html facts =
             tag("tr", tag("th", "Calibrations") + tag("td", std::to_string(instrument->events))) +
             tag("tr", tag("th", "Interval") +
-                          tag("td", std::to_string(instrument->intervalDays) + " days" +
+                          tag("td", std::to_string(instrument->intervalDays) +
+                                        (instrument->intervalDays == 1 ? " day" : " days") +
                                         (instrument->intervalSet ? "" : " (default)"))) +
             tag("tr", tag("th", "Due") + dueCell(*instrument));
         body += tag("table", {{"class", "facts"}}, facts) + newline();

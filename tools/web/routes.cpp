@@ -107,7 +107,7 @@ class Site::Lease {
                 site.archives_.pop_back();
             }
         }
-        if (!archive_) archive_ = site.workspace()->openArchive();
+        if (!archive_) archive_ = site.workspace()->openArchive(kvtarchive::Access::Change);
     }
     ~Lease() {
         if (failed_) return;

@@ -52,7 +52,9 @@ int serve(const ServeOptions& options) {
             "on 127.0.0.1, where this machine's user needs no sign-in");
     }
     const std::string archive = workspace.archiveLocation();
-    workspace.openArchive();  // brought up to date, or its problem said, before listening
+    // Made where there is none yet, as the uploads of its calibrators store into it; brought up to
+    // date, or its problem said, before listening.
+    workspace.openArchive(kvtarchive::Access::Store);
 
     signal(SIGPIPE, SIG_IGN);  // a worker or a browser gone is seen where it is written to
 
