@@ -169,7 +169,7 @@ void Bench::follow(Station& s, int output, int pid) {
         if (kind == "phase") {
             s.phase = kvtapp::textAt(event, "text");
         } else if (kind == "calibrator") {
-            s.calibrator = event["calibrator"];
+            s.calibrator = event.value("calibrator", json());
         } else if (kind == "progress") {
             s.progress = event;
             s.progress.erase("event");

@@ -116,7 +116,8 @@ TEST(Worker, ChecksComeBeforeThePort) {
         events.push_back(json::parse(line));
     std::vector<json> outcomes;
     for (const json& e : events) {
-        if (e["event"] == "failed" || e["event"] == "done") outcomes.push_back(e);
+        if (e.value("event", "") == "failed" || e.value("event", "") == "done")
+            outcomes.push_back(e);
     }
     ASSERT_EQ(outcomes.size(), 2u) << out.str();
     EXPECT_NE(outcomes[0]["message"].get<std::string>().find("\"fly\" is not an operation"),
@@ -124,7 +125,7 @@ TEST(Worker, ChecksComeBeforeThePort) {
     EXPECT_EQ(outcomes[1]["op"], "download");
     EXPECT_EQ(outcomes[1]["gone"], true);
     for (const json& e : events)
-        EXPECT_NE(e["text"], "identifying the calibrator on /nonexistent/port") << e;
+        EXPECT_NE(e.value("text", ""), "identifying the calibrator on /nonexistent/port") << e;
 }
 
 // A description with problems is refused with each of them, before any port is opened.
