@@ -122,6 +122,11 @@ class Archive {
     // Sets the calibration interval of an instrument; false when the archive does not know it.
     bool setInterval(const std::string& tag, int days);
     std::vector<Undecodable> undecodable();
+    // A text that differs after any change to what the listings show (an upload stored, an
+    // interval set, a certificate issued) and stays the same while nothing changes: a front end
+    // that keeps what it made of the archive asks this, one small query, to know whether that
+    // still holds.
+    std::string revision();
     // The records of an event's results; nothing when there is no such event.
     std::optional<EventRecords> eventRecords(int64_t eventId);
 

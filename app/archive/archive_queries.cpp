@@ -190,6 +190,18 @@ std::vector<Undecodable> Archive::undecodable() {
     return list;
 }
 
+std::string Archive::revision() {
+    const std::vector<Row> rows = db_->query(
+        "SELECT (SELECT COALESCE(MAX(id), 0) FROM uploads) AS uploads, "
+        "(SELECT COALESCE(MAX(number), 0) FROM certificates) AS certificates, "
+        "(SELECT COUNT(interval_days) FROM instruments) AS intervals, "
+        "(SELECT COALESCE(SUM(interval_days * id), 0) FROM instruments) AS weighted",
+        {});
+    const Row& r = rows.at(0);
+    return r.text("uploads") + "." + r.text("certificates") + "." + r.text("intervals") + "." +
+           r.text("weighted");
+}
+
 std::optional<EventRecords> Archive::eventRecords(int64_t eventId) {
     const std::vector<Row> upload =
         db_->query(std::string("SELECT ") + kUploadColumns +

@@ -37,6 +37,15 @@ std::optional<int> Lab::intervalFor(const std::string& tag) const {
     return best->days;
 }
 
+const char* const kRoles[2] = {"technician", "quality manager"};
+
+const User* Lab::user(const std::string& name) const {
+    for (const User& u : users) {
+        if (u.name == name) return &u;
+    }
+    return nullptr;
+}
+
 std::vector<Problem> labWarnings(const Lab& lab, const std::string& today) {
     std::vector<Problem> warnings;
     const std::optional<int64_t> now = kvtapp::dayOfStamp(today);

@@ -31,6 +31,15 @@ struct Standard {
     std::string units;                   // a pressure unit name of the library ("bar", "psi")
 };
 
+// Someone who may sign in to the bench page: a name, a role ("technician" or "quality manager")
+// and the Argon2id hash of their password ("$argon2id$v=19$..."), which kvtlnk lab passwd writes.
+struct User {
+    std::string name;
+    std::string role;
+    std::string passwordHash;
+};
+extern const char* const kRoles[2];  // "technician", "quality manager"
+
 // A calibration interval for the instruments whose tag matches the pattern ("PT-101", "PT-*").
 struct Interval {
     std::string pattern;
@@ -50,6 +59,7 @@ struct Lab {
     std::vector<Standard> calibrators;
     std::vector<Standard> modules;
     std::vector<Interval> intervals;
+    std::vector<User> users;
 
     const Standard* calibrator(const std::string& serial) const;
     // The module one of whose texts, as the calibrator identified it, is its serial number.
@@ -57,6 +67,7 @@ struct Lab {
     // The interval of an instrument: a key equal to its tag, else the longest pattern that
     // matches it (shell wildcards: * ? [...]); nothing when none does.
     std::optional<int> intervalFor(const std::string& tag) const;
+    const User* user(const std::string& name) const;
 };
 
 // One thing wrong with the file: the key it concerns ("standards[1].due") and what is wrong.
@@ -68,6 +79,15 @@ struct Problem {
 // Reads a lab file's text; every problem found is appended to problems (a syntax error is
 // one), and the lab is usable only when there were none.
 Lab parseLab(const std::string& text, const std::string& path, std::vector<Problem>& problems);
+
+// The lab file's text with the user's password hash set (and role, when one is given): the line of
+// an existing [[users]] table replaced or added, other lines as they were; a new [[users]] table
+// at the end for a name not listed, which then needs its role. A problem (the text is not TOML,
+// the name's users entry is an inline table, a new user without a role) is an input the caller
+// reports: it comes back in problem, and the text is returned unchanged.
+std::string withUserPassword(const std::string& text, const std::string& name,
+                             const std::string& role, const std::string& hash,
+                             std::string& problem);
 
 // Days before a standard's due date from which a check of the lab file reminds of it.
 constexpr int kDueSoonDays = 30;

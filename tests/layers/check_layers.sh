@@ -2,7 +2,7 @@
 # The layers, from the ground up. The library (src/): support; readings; setup; memory; propkt
 # (beside them, on support alone); session; api, and nothing outside src/api reaches the library
 # of the process. Above it the application core (app/), its parts in order, which knows the
-# library only by its public headers; then the front ends (tools/cli), which know the core and
+# library only by its public headers; then the front ends (tools/cli, tools/web), which know the core and
 # nothing of src/. The emulator (tools/emulator, tools/protocol) and the files it shares with
 # the core (tools/common) know neither the core nor a front end. Prints every include that
 # breaks this and fails; prints nothing and passes otherwise.
@@ -57,12 +57,14 @@ report "app/ includes what is neither its own, the shared files nor the public h
     "$(grep -rnE '^#include "' "$root/app" --include='*.h' --include='*.cpp' |
        grep -vE "#include \"($(IFS='|'; echo "${parts[*]}")|common|kvtlnk)/")"
 
-# The front end knows the core and the public headers, nothing of the library's sources.
-report "tools/cli includes the library's sources:" "$(includes "$internals" "$root/tools/cli")"
+# The front ends know the core and the public headers, nothing of the library's sources.
+for dir in tools/cli tools/web; do
+    report "$dir includes the library's sources:" "$(includes "$internals" "$root/$dir")"
+done
 
 # The emulator and the files it shares know nothing above them.
 for dir in tools/emulator tools/protocol tools/common; do
     report "$dir includes the core or a front end:" \
-        "$(includes "$(IFS='|'; echo "${parts[*]}")|cli" "$root/$dir")"
+        "$(includes "$(IFS='|'; echo "${parts[*]}")|cli|web" "$root/$dir")"
 done
 exit $failed

@@ -27,6 +27,7 @@ int caught = 0;        // the signal, 0 before one came
 bool noticed = false;  // the work saw it and is unwinding
 std::string stopState = kUntouched;
 std::string portInUse;
+std::function<void()> stopWork;
 
 sigset_t stopSignals() {
     sigset_t set;
@@ -75,6 +76,12 @@ void takeSignals() {
     sigwait(&set, &signal);
     std::unique_lock<std::mutex> lock(mutex);
     caught = signal;
+    if (stopWork) {
+        noticed = true;
+        lock.unlock();
+        stopWork();
+        lock.lock();
+    }
     if (noticedChanged.wait_for(lock, kGrace, [] { return noticed; })) {
         // The work unwinds and closes the session; a second signal does not wait for it.
         lock.unlock();
@@ -90,6 +97,11 @@ void watchInterrupts() {
     const sigset_t set = stopSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     std::thread(takeSignals).detach();
+}
+
+void onInterrupt(std::function<void()> stop) {
+    std::lock_guard<std::mutex> lock(mutex);
+    stopWork = std::move(stop);
 }
 
 void setStopState(const std::string& text) {

@@ -6,6 +6,7 @@
 // the calibrator is left in, and the exit status is 128 + the signal (130 for Ctrl-C).
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "calibrator/session.h"
@@ -15,6 +16,11 @@ namespace kvtcli {
 // Blocks the signals in every thread to come and starts the thread that takes them; called
 // first in main.
 void watchInterrupts();
+
+// For work that ends on its own when asked (the bench page's server): stop is called from the
+// thread that takes the signals, and the tool waits for the work to return instead of giving up
+// after a second; a second signal still ends it at once.
+void onInterrupt(std::function<void()> stop);
 
 // What stopping now leaves on the calibrator ("stopped after 9 of 122 items: the procedure
 // memory is partial; download again"), for the message after an interrupt.

@@ -8,6 +8,7 @@
 #include "base/escape.h"
 #include "base/time.h"
 #include "base/words.h"
+#include "serve_commands.h"
 #include "table.h"
 
 namespace kvtcli {
@@ -74,6 +75,16 @@ void addLabCommands(CLI::App& app, Context& context) {
         ->type_name("FILE");
     CLI::App* lab = app.add_subcommand("lab", "the lab file: check it");
     lab->require_subcommand(1, 1);
+    const auto user = std::make_shared<std::pair<std::string, std::string>>();
+    CLI::App* passwd = lab->add_subcommand(
+        "passwd",
+        "set the password of a user of the bench page (added with --role when not listed): "
+        "asked twice on the terminal, or one line of standard input; its Argon2id hash goes "
+        "into the lab file");
+    passwd->add_option("NAME", user->first, "the user's name")->required();
+    passwd->add_option("--role", user->second, "technician or \"quality manager\"")
+        ->check(CLI::IsMember({"technician", "quality manager"}));
+    passwd->callback([&context, user] { passwdCommand(context, user->first, user->second); });
     lab->add_subcommand("check",
                         "read the lab file and name every key it cannot use, one line each; "
                         "list its reference standards")

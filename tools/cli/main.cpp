@@ -15,6 +15,7 @@
 #include "kvtlnk/kvtlnk.h"
 #include "lab_commands.h"
 #include "ports.h"
+#include "serve_commands.h"
 #include "sim_commands.h"
 #include "table.h"
 
@@ -280,6 +281,7 @@ int main(int argc, char** argv) {
     addCertificateCommand(app, context);
     addLabCommands(app, context);
     addSimCommands(app, context);
+    addServeCommands(app, context);
 
     try {
         app.parse(argc, argv);
@@ -293,7 +295,7 @@ int main(int argc, char** argv) {
             message = (app.remaining().empty() ? "name a command"
                                                : "unknown command \"" + app.remaining()[0] + "\"") +
                       ": identify, memstats, download, upload, clear, dump, show, results, "
-                      "report, demo, ports, archive, history, due, certificate, lab or sim";
+                      "report, demo, ports, archive, history, due, certificate, lab, sim or serve";
         }
         return report(CliError(kExitInput, message + " (kvtlnk --help tells more)"), json);
     } catch (const CliError& e) {

@@ -2,6 +2,7 @@
 // dates, results that do not decode, adds that fail or race, and schemas it must refuse.
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "archive/database.h"
 #include "archive/schema.h"
@@ -312,6 +313,38 @@ TEST_P(ArchiveSuite, CertificatesAreNumberedOnceAndNeverAgain) {
         archive->certify(archive->lastEvent("FT-3"), {}, "2024-06-22");
     ASSERT_TRUE(third);
     EXPECT_GT(third->number, second->number);
+}
+
+// The revision a front end keeps its pages by: it moves with every change the listings show and
+// only then.
+TEST_P(ArchiveSuite, RevisionMovesWithEachChangeAndOnlyThen) {
+    auto archive = open();
+    archive->add(makeUpload("SN1", {makeResult("PT-101", "2024-06-19 09:00:00", false, {0.01})}));
+    const int64_t pt = archive->lastEvent("PT-101");
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        bool moves;
+    } steps[] = {
+        {"nothing", [] {}, false},
+        {"an upload",
+         [&] {
+             archive->add(
+                 makeUpload("SN2", {makeResult("TT-7", "2024-06-19 10:00:00", false, {0.02})}));
+         },
+         true},
+        {"an interval", [&] { archive->setInterval("PT-101", 30); }, true},
+        {"another instrument's interval", [&] { archive->setInterval("TT-7", 30); }, true},
+        {"the first interval again", [&] { archive->setInterval("PT-101", 60); }, true},
+        {"an unknown instrument's interval", [&] { archive->setInterval("XX-1", 30); }, false},
+        {"a certificate", [&] { archive->certify(pt, {}, "2024-06-20"); }, true},
+        {"the certificate printed again", [&] { archive->certify(pt, {}, "2024-06-21"); }, false},
+    };
+    for (const auto& step : steps) {
+        const std::string before = archive->revision();
+        step.change();
+        EXPECT_EQ(archive->revision() != before, step.moves) << step.what;
+    }
 }
 
 // An archive of version 1 is brought up to date on open, keeping what it holds.

@@ -184,6 +184,68 @@ TEST(LabFile, Intervals) {
 
 }  // namespace
 
+// The users of the bench page: each mistake named by its key.
+TEST(LabFile, UsersNameEachBadKey) {
+    const char* const text = R"(
+[[users]]
+name = "tess"
+role = "technician"
+password_hash = "$argon2id$v=19$m=65536,t=2,p=1$c2FsdA$aGFzaA"
+[[users]]
+name = "tess"
+role = "boss"
+password_hash = "plain"
+colour = "red"
+)";
+    std::vector<Problem> problems;
+    const Lab lab = parseLab(text, "lab.toml", problems);
+    std::vector<std::string> keys;
+    for (const Problem& p : problems)
+        keys.push_back(p.key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"users[1].colour", "users[1].role",
+                                              "users[1].password_hash", "users[1].name"}));
+    ASSERT_TRUE(lab.user("tess"));
+    EXPECT_EQ(lab.user("tess")->role, "technician");
+    EXPECT_FALSE(lab.user("quinn"));
+}
+
+// Setting a password changes the lines of that user and nothing else of the file.
+TEST(LabFile, PasswordEditKeepsTheRestOfTheFile) {
+    const std::string head = "# our lab\n[lab]\nname = \"Lab\"  # the name\n\n";
+    const std::string tess = "[[users]]\nname = \"tess\"\n  role = \"technician\"\n";
+    const struct {
+        const char* what;
+        std::string text, name, role;
+        std::string edited;  // "" when refused
+    } cases[] = {
+        {"a hash added after the name", head + tess, "tess", "",
+         head + "[[users]]\nname = \"tess\"\npassword_hash = 'H'\n  role = \"technician\"\n"},
+        {"a hash replaced, indentation kept", head + tess + "  password_hash = \"old\" # x\n",
+         "tess", "", head + tess + "  password_hash = 'H'\n"},
+        {"a role changed with it", head + tess, "tess", "quality manager",
+         head + "[[users]]\nname = \"tess\"\npassword_hash = 'H'\n  role = 'quality manager'\n"},
+        {"a new user at the end", head, "quinn", "quality manager",
+         head + "\n[[users]]\nname = 'quinn'\nrole = 'quality manager'\npassword_hash = 'H'\n"},
+        {"a name with a quote", "", "O\"Neil", "technician",
+         "\n[[users]]\nname = 'O\"Neil'\nrole = 'technician'\npassword_hash = 'H'\n"},
+        {"a new user needs a role", head, "quinn", "", ""},
+        {"an inline entry is left alone", "users = [{name = \"tess\", role = \"technician\"}]\n",
+         "tess", "", ""},
+        {"not TOML", "[lab\n", "tess", "technician", ""},
+    };
+    for (const auto& c : cases) {
+        std::string problem;
+        const std::string edited = withUserPassword(c.text, c.name, c.role, "H", problem);
+        if (c.edited.empty()) {
+            EXPECT_FALSE(problem.empty()) << c.what;
+            EXPECT_EQ(edited, c.text) << c.what;
+            continue;
+        }
+        EXPECT_EQ(problem, "") << c.what;
+        EXPECT_EQ(edited, c.edited) << c.what;
+    }
+}
+
 // A check on a day reminds of each standard past its due date or due within 30 days, and of no
 // other, whichever list it is in.
 TEST(LabFile, WarningsForStandardsDueOrPastDue) {

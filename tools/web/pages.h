@@ -1,0 +1,53 @@
+// The bodies of the bench's pages, each built from the core's records model with the escaping
+// HTML builder; routes.cpp gathers what each shows and puts it in the frame.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "calibrator/ports.h"
+#include "certificate/certificate.h"
+#include "frame.h"
+#include "lab/lab.h"
+#include "records/calibration.h"
+
+namespace kvtweb {
+
+using kvtapp::Event;
+using kvtapp::Instrument;
+
+// The instruments list's search: a text found in the tag, and a status ("due", "overdue",
+// "failed"; "" for every instrument).
+struct InstrumentFilter {
+    std::string text;
+    std::string status;
+    bool matches(const Instrument& instrument) const;
+};
+// Instruments shown on one page of the list at most; a search narrows the rest.
+constexpr size_t kListedInstruments = 500;
+// Calibrations whose error plots an instrument's page shows, the latest first.
+constexpr size_t kPlottedCalibrations = 10;
+
+Html instrumentsBody(const std::vector<Instrument>& instruments, const InstrumentFilter& filter);
+// What is overdue, due this week and due this month, overdue first.
+Html dueBody(const std::vector<Instrument>& instruments);
+// An instrument: its identity and interval, its calibrations with their verdicts, its
+// certificates, the error plots of its latest calibrations; the drift plot with two events or
+// more. instrument is null when the list does not have it.
+Html instrumentBody(const std::string& tag, const Instrument* instrument,
+                    const std::vector<Event>& events, const Visitor& visitor);
+// A calibration: every point as found and as left with its error, uncertainty and TUR, the
+// standards, and the certificate's buttons.
+Html calibrationBody(const kvtapp::CertificateData& calibration, const Visitor& visitor);
+// The lab file's standards with their due dates.
+Html standardsBody(const kvtlab::Lab& lab, int64_t today);
+// The serial ports of the machine and a station for each calibrator port with its live state.
+Html calibratorsBody(const std::vector<kvtapp::SerialPortInfo>& machinePorts,
+                     const std::vector<nlohmann::ordered_json>& stations, const Visitor& visitor);
+// The sign-in form, with why the last try was refused.
+Html loginBody(const Visitor& visitor, const std::string& refusal, const std::string& next);
+// A page that says what went wrong, and where to go on.
+Html problemBody(const std::string& message);
+
+}  // namespace kvtweb

@@ -1,0 +1,277 @@
+// The pages of the lab's records: the instruments list, the due board, an instrument, the
+// standards.
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "base/escape.h"
+#include "base/time.h"
+#include "base/units.h"
+#include "base/words.h"
+#include "pages.h"
+#include "render/plot.h"
+
+namespace kvtweb {
+
+using kvtapp::Verdict;
+using kvtapp::html::empty;
+using kvtapp::html::newline;
+using kvtapp::html::tag;
+namespace html = kvtapp::html;
+
+namespace {
+
+std::string lower(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// "overdue 12 d", "today", "in 30 d".
+std::string dueWhen(int64_t daysLeft) {
+    if (daysLeft < 0) return fmt::format("overdue {} d", -daysLeft);
+    if (daysLeft == 0) return "today";
+    return fmt::format("in {} d", daysLeft);
+}
+
+Html dueCell(const Instrument& i) {
+    const char* cls = i.daysLeft < 0 ? "overdue" : i.daysLeft <= 30 ? "due" : "";
+    return tag("td", {{"class", cls}}, i.due + " (" + dueWhen(i.daysLeft) + ")");
+}
+
+Html row(std::initializer_list<Html> cells) {
+    Html r;
+    for (const Html& c : cells)
+        r += tag("td", c);
+    return tag("tr", r) + newline();
+}
+
+Html headings(std::initializer_list<const char*> names) {
+    Html r;
+    for (const char* n : names)
+        r += tag("th", n);
+    return tag("thead", tag("tr", r)) + newline();
+}
+
+Html instrumentRow(const Instrument& i) {
+    Html cells =
+        tag("td", link(instrumentHref(i.tag), i.tag)) +
+        tag("td", link(calibrationHref(i.lastEvent), i.lastDate)) +
+        tag("td", verdictBadge(i.lastVerdict)) + tag("td", std::to_string(i.events)) +
+        tag("td", std::to_string(i.intervalDays) + " d" + (i.intervalSet ? "" : " (default)")) +
+        dueCell(i);
+    return tag("tr", {{"data-search", lower(kvtapp::visibleText(i.tag))}}, cells) + newline();
+}
+
+Html statusOptions(const std::string& chosen) {
+    const struct {
+        const char* value;
+        const char* label;
+    } kStatuses[] = {{"", "every status"},
+                     {"due", "due within 30 days"},
+                     {"overdue", "overdue"},
+                     {"failed", "last verdict failed"}};
+    Html options;
+    for (const auto& s : kStatuses) {
+        html::Attributes a = {{"value", s.value}};
+        if (chosen == s.value) a.push_back({"selected", "selected"});
+        options += tag("option", a, s.label);
+    }
+    return tag("select", {{"name", "status"}, {"data-submit", "change"}}, options);
+}
+
+Html calibrationsTable(const std::vector<Event>& events) {
+    Html rows = headings({"calibration", "date", "calibrator", "technician", "as found",
+                          "largest error %", "as left", "largest error %", "certificate"});
+    for (auto e = events.rbegin(); e != events.rend(); ++e) {
+        const kvtapp::Calibrator& c = e->upload.calibrator;
+        rows += row({link(calibrationHref(e->id), "#" + std::to_string(e->id)), Html(e->date),
+                     Html(c.model + " " + c.serialNumber), Html(e->upload.technician),
+                     verdictBadge(e->asFound), Html(kvtapp::number(e->asFoundError, 3)),
+                     verdictBadge(e->asLeft), Html(kvtapp::number(e->asLeftError, 3)),
+                     e->certificate ? Html("No. " + std::to_string(e->certificate)) : Html("-")});
+    }
+    return tag("table", {{"class", "list"}}, newline() + rows) + newline();
+}
+
+Html errorPlots(const Event& e) {
+    Html plots;
+    for (const kvtapp::Result& r : e.results) {
+        if (!r.problem.empty() || r.points.empty()) continue;
+        plots += tag("figure", tag("figcaption", std::string(kvtapp::sideName(r)) + ", " + r.taken +
+                                                     ": " + r.task) +
+                                   html::errorPlot(r));
+    }
+    return plots;
+}
+
+}  // namespace
+
+bool InstrumentFilter::matches(const Instrument& i) const {
+    if (!text.empty() && lower(kvtapp::visibleText(i.tag)).find(lower(text)) == std::string::npos)
+        return false;
+    if (status == "due") return i.daysLeft >= 0 && i.daysLeft <= 30;
+    if (status == "overdue") return i.daysLeft < 0;
+    if (status == "failed") return i.lastVerdict == Verdict::Fail;
+    return true;
+}
+
+Html instrumentsBody(const std::vector<Instrument>& instruments, const InstrumentFilter& filter) {
+    Html rows =
+        headings({"instrument", "last calibration", "verdict", "calibrations", "interval", "due"});
+    size_t shown = 0, matching = 0;
+    for (const Instrument& i : instruments) {
+        if (!filter.matches(i)) continue;
+        if (++matching <= kListedInstruments) {
+            rows += instrumentRow(i);
+            ++shown;
+        }
+    }
+    const Html search =
+        tag("form", {{"method", "get"}, {"action", "/instruments"}, {"class", "search"}},
+            empty("input", {{"type", "search"},
+                            {"name", "q"},
+                            {"value", filter.text},
+                            {"placeholder", "tag"},
+                            {"aria-label", "search by tag"},
+                            {"data-filter", "instruments"}}) +
+                statusOptions(filter.status) + tag("button", {{"type", "submit"}}, "Search"));
+    const std::string count =
+        matching > shown
+            ? fmt::format("{} of {} instruments shown: search to narrow the list", shown, matching)
+            : kvtapp::plural(matching, "instrument");
+    return tag("h1", "Instruments") + newline() + search + newline() +
+           tag("p", {{"class", "count"}}, count) + newline() +
+           tag("table", {{"class", "list"}, {"id", "instruments"}}, newline() + rows) + newline();
+}
+
+Html dueBody(const std::vector<Instrument>& instruments) {
+    std::vector<const Instrument*> sorted;
+    for (const Instrument& i : instruments)
+        sorted.push_back(&i);
+    std::stable_sort(sorted.begin(), sorted.end(), [](const Instrument* a, const Instrument* b) {
+        return a->daysLeft < b->daysLeft;
+    });
+    const struct {
+        const char* heading;
+        int64_t from, to;
+    } kBoards[] = {{"Overdue", INT64_MIN, -1}, {"Due this week", 0, 7}, {"Due this month", 8, 31}};
+    Html body = tag("h1", "Due for calibration") + newline();
+    for (const auto& b : kBoards) {
+        Html rows = headings({"instrument", "due", "last calibration", "verdict", "interval"});
+        size_t n = 0;
+        for (const Instrument* i : sorted) {
+            if (i->daysLeft < b.from || i->daysLeft > b.to) continue;
+            ++n;
+            rows += tag("tr", tag("td", link(instrumentHref(i->tag), i->tag)) + dueCell(*i) +
+                                  tag("td", link(calibrationHref(i->lastEvent), i->lastDate)) +
+                                  tag("td", verdictBadge(i->lastVerdict)) +
+                                  tag("td", std::to_string(i->intervalDays) + " d")) +
+                    newline();
+        }
+        body += section(fmt::format("{} ({})", b.heading, n),
+                        n ? tag("table", {{"class", "list"}}, newline() + rows)
+                          : tag("p", {{"class", "quiet"}}, "none"),
+                        "board");
+    }
+    return body;
+}
+
+Html instrumentBody(const std::string& tagText, const Instrument* instrument,
+                    const std::vector<Event>& events, const Visitor& visitor) {
+    Html body = tag("h1", tagText) + newline();
+    if (instrument) {
+        Html facts =
+            tag("tr", tag("th", "Calibrations") + tag("td", std::to_string(instrument->events))) +
+            tag("tr", tag("th", "Interval") +
+                          tag("td", std::to_string(instrument->intervalDays) +
+                                        (instrument->intervalDays == 1 ? " day" : " days") +
+                                        (instrument->intervalSet ? "" : " (default)"))) +
+            tag("tr", tag("th", "Due") + dueCell(*instrument));
+        body += tag("table", {{"class", "facts"}}, facts) + newline();
+        if (visitor.may(Action::IssueCertificate)) {
+            body += postForm(
+                "/instrument/interval", visitor,
+                empty("input", {{"type", "hidden"}, {"name", "tag"}, {"value", tagText}}) +
+                    tag("label", "Interval " + Html(empty("input", {{"name", "interval"},
+                                                                    {"size", "6"},
+                                                                    {"placeholder", "180d"}}))),
+                "Set interval", "inline");
+        }
+    }
+    body += section("Calibrations", calibrationsTable(events));
+    if (events.size() >= 2) {
+        body += section(
+            "Drift", html::driftPlot(events) + tag("p", link("/drift?tag=" + queryEscape(tagText),
+                                                             "The drift page, for print")));
+    }
+    Html certificates;
+    for (const Event& e : events) {
+        if (!e.certificate) continue;
+        certificates += tag("li", link(calibrationHref(e.id) + "/certificate.html",
+                                       "No. " + std::to_string(e.certificate) + " of " + e.date));
+    }
+    if (!certificates.empty()) body += section("Certificates", tag("ul", certificates));
+    Html plots;
+    size_t shown = 0;
+    for (auto e = events.rbegin(); e != events.rend() && shown < kPlottedCalibrations;
+         ++e, ++shown) {
+        plots += tag("h3", link(calibrationHref(e->id),
+                                "Calibration #" + std::to_string(e->id) + ", " + e->date)) +
+                 errorPlots(*e);
+    }
+    if (events.size() > shown) {
+        plots += tag("p", {{"class", "quiet"}},
+                     fmt::format("The {} older calibrations have their plots on their own pages.",
+                                 events.size() - shown));
+    }
+    body += section("Errors of the latest calibrations", plots, "plots");
+    return body;
+}
+
+Html standardsBody(const kvtlab::Lab& lab, int64_t today) {
+    Html rows = headings({"kind", "serial", "model", "certificate", "calibrated", "due"});
+    for (const auto* list : {&lab.calibrators, &lab.modules}) {
+        for (const kvtlab::Standard& s : *list) {
+            const int64_t due = kvtapp::dayOfStamp(s.due).value_or(today);
+            const char* cls = due < today ? "overdue" : due - today <= 30 ? "due" : "";
+            rows +=
+                tag("tr", tag("td", list == &lab.modules ? "pressure module" : "calibrator") +
+                              tag("td", s.serial) + tag("td", s.model) + tag("td", s.certificate) +
+                              tag("td", s.calibrated) + tag("td", {{"class", cls}}, s.due)) +
+                newline();
+        }
+    }
+    const bool none = lab.calibrators.empty() && lab.modules.empty();
+    return tag("h1", "Reference standards") + newline() +
+           (none
+                ? tag("p", "The lab file lists no standards" +
+                               std::string(lab.path.empty() ? " (there is no lab file)" : "") + ".")
+                : tag("table", {{"class", "list"}}, newline() + rows)) +
+           newline();
+}
+
+Html loginBody(const Visitor& visitor, const std::string& refusal, const std::string& next) {
+    Html fields =
+        empty("input", {{"type", "hidden"}, {"name", "next"}, {"value", next}}) +
+        tag("label", Html("Name") + empty("input", {{"name", "name"},
+                                                    {"autocomplete", "username"},
+                                                    {"required", "required"}})) +
+        tag("label", Html("Password") + empty("input", {{"name", "password"},
+                                                        {"type", "password"},
+                                                        {"autocomplete", "current-password"},
+                                                        {"required", "required"}}));
+    return tag("h1", "Sign in") + newline() +
+           (refusal.empty() ? Html() : tag("p", {{"class", "problem"}}, refusal)) +
+           postForm("/login", visitor, fields, "Sign in", "login") + newline();
+}
+
+Html problemBody(const std::string& message) {
+    return tag("h1", "Not done") + newline() +
+           tag("p", {{"class", "problem"}}, multiline(message)) + newline() +
+           tag("p", link("/instruments", "Instruments")) + newline();
+}
+
+}  // namespace kvtweb

@@ -1,0 +1,581 @@
+#include "routes.h"
+
+#include <httplib.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "assets.h"
+#include "base/error.h"
+#include "base/files.h"
+#include "base/platform.h"
+#include "base/time.h"
+#include "certificate/pdf.h"
+#include "pages.h"
+#include "passwords.h"
+#include "render/report.h"
+#include "workspace/certificates.h"
+#include "workspace/store.h"
+
+namespace kvtweb {
+
+using json = nlohmann::ordered_json;
+using kvtapp::Error;
+
+namespace {
+
+// Headers of every reply: the page runs only the server's own script and style sheet, in no
+// frame, tells other sites nothing of where it came from (this one its origin, which a form's
+// Origin header needs), and no reply is kept in a cache.
+void secure(httplib::Response& res) {
+    res.set_header("Content-Security-Policy",
+                   "default-src 'none'; script-src 'self'; style-src 'self' 'unsafe-inline'; "
+                   "img-src 'self' data:; connect-src 'self'; form-action 'self'; "
+                   "frame-ancestors 'none'; base-uri 'none'");
+    res.set_header("X-Content-Type-Options", "nosniff");
+    res.set_header("X-Frame-Options", "DENY");
+    res.set_header("Referrer-Policy", "same-origin");
+    res.set_header("Cache-Control", "no-store");
+}
+
+std::string cookieValue(const httplib::Request& req, const char* name) {
+    const std::string header = req.get_header_value("Cookie");
+    const std::string key = std::string(name) + "=";
+    for (size_t at = 0; at < header.size();) {
+        while (at < header.size() && (header[at] == ' ' || header[at] == ';'))
+            ++at;
+        const size_t end = std::min(header.find(';', at), header.size());
+        if (header.compare(at, key.size(), key) == 0)
+            return header.substr(at + key.size(), end - at - key.size());
+        at = end;
+    }
+    return "";
+}
+
+bool wantsJson(const httplib::Request& req) {
+    return req.get_header_value("Accept").find("application/json") != std::string::npos;
+}
+
+// A path of this site to go on to after signing in; "/" for anything else.
+std::string localPath(const std::string& next) {
+    if (next.empty() || next[0] != '/' || next.rfind("//", 0) == 0 ||
+        next.find_first_of("\\\r\n") != std::string::npos) {
+        return "/";
+    }
+    return next;
+}
+
+int64_t fileStamp(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return 0;
+    return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+double optionalNumber(const std::string& text, const char* what) {
+    if (text.empty()) return kvtapp::kNone;
+    try {
+        size_t used = 0;
+        const double v = std::stod(text, &used);
+        if (used == text.size() && std::isfinite(v)) return v;
+    } catch (const std::exception&) {
+    }
+    throw kvtapp::inputError(std::string(what) + " \"" + text + "\" is not a number");
+}
+
+// Who the person at this machine is when no sign-in is needed: the lab's technician, else the
+// user of the system.
+std::string localName(const kvtapp::Workspace& workspace) {
+    const std::string technician = workspace.technician();
+    return technician.empty() ? kvtapp::platform::userName() : technician;
+}
+
+// What the kept pages may take at most.
+constexpr size_t kKeptPageBytes = 64 << 20;
+
+}  // namespace
+
+// An archive lent to one request, given back after it unless it failed.
+class Site::Lease {
+  public:
+    explicit Lease(Site& site) : site_(site) {
+        {
+            std::lock_guard<std::mutex> lock(site.mutex_);
+            if (!site.archives_.empty()) {
+                archive_ = std::move(site.archives_.back());
+                site.archives_.pop_back();
+            }
+        }
+        if (!archive_) archive_ = site.workspace()->openArchive(kvtarchive::Access::Change);
+    }
+    ~Lease() {
+        if (failed_) return;
+        std::lock_guard<std::mutex> lock(site_.mutex_);
+        site_.archives_.push_back(std::move(archive_));
+    }
+    kvtarchive::Archive& operator*() { return *archive_; }
+    void failed() { failed_ = true; }
+
+  private:
+    Site& site_;
+    std::unique_ptr<kvtarchive::Archive> archive_;
+    bool failed_ = false;
+};
+
+struct Site::Request {
+    Site& site;
+    const httplib::Request& http;
+    httplib::Response& res;
+    Visitor visitor;
+    std::shared_ptr<const kvtapp::Workspace> workspace;
+    std::unique_ptr<Lease> lease;
+    std::string state;  // the archive's revision, the lab file's and the day: see stateKey
+
+    kvtarchive::Archive& archive() {
+        if (!lease) lease = std::make_unique<Lease>(site);
+        return **lease;
+    }
+
+    // What pages made of the archive depend on besides the request: the archive's revision,
+    // the lab file and the day (for due dates); asked once a request.
+    const std::string& stateKey() {
+        if (state.empty()) {
+            state = archive().revision();
+            std::lock_guard<std::mutex> lock(site.mutex_);
+            state += "|" + std::to_string(site.labStamp_) + "|" + std::to_string(kvtapp::today());
+        }
+        return state;
+    }
+
+    // The body this request shows: the one made before for the same request, role and state,
+    // else made now and kept. make draws the body for a visitor whose forms carry a mark in
+    // place of the CSRF token, so that a kept body is everyone's and each gets their own token.
+    Html cached(const std::function<Html(const Visitor&)>& make) {
+        const std::string key =
+            stateKey() + "|" + (visitor.local ? "*" : visitor.role) + "|" + http.target;
+        const auto kept = site.pages_.get(key, [&]() -> std::shared_ptr<const std::string> {
+            Visitor anyone = visitor;
+            anyone.csrf = site.tokenMark_;
+            const Html body = make(anyone);
+            if (body.empty()) return nullptr;  // nothing found: asked again next time
+            return std::make_shared<const std::string>(body.str());
+        });
+        if (!kept) return Html();
+        std::string mine = *kept;
+        for (size_t at = mine.find(site.tokenMark_); at != std::string::npos;
+             at = mine.find(site.tokenMark_, at + visitor.csrf.size()))
+            mine.replace(at, site.tokenMark_.size(), visitor.csrf);
+        return Html::trusted(mine);
+    }
+
+    // A field of the query, of a form, or of a multipart form.
+    std::string field(const char* name) const {
+        if (http.has_param(name)) return http.get_param_value(name);
+        if (http.has_file(name)) return http.get_file_value(name).content;
+        return "";
+    }
+
+    void page(const std::string& title, const std::string& section, const Html& body,
+              int status = 200) {
+        const Frame frame{visitor, section, workspace->lab().name, shownLocation(site.location_)};
+        res.status = status;
+        res.set_content(framedPage(title, frame, body), "text/html; charset=utf-8");
+    }
+
+    void redirect(const std::string& to) {
+        res.status = 303;
+        res.set_header("Location", to);
+    }
+
+    // A refusal or failure: JSON for the page's script, else a page saying it.
+    void refuse(int status, const std::string& message, const json& problems = json::array()) {
+        if (wantsJson(http)) {
+            res.status = status;
+            res.set_content(json{{"error", message}, {"problems", problems}}.dump(
+                                -1, ' ', false, json::error_handler_t::replace),
+                            "application/json");
+            return;
+        }
+        page("Not done", "", problemBody(message), status);
+    }
+
+    // A change done: JSON for the page's script, else back to the page the form was on.
+    void changed(const std::string& back, const std::string& message = "") {
+        if (wantsJson(http)) {
+            res.set_content(json{{"ok", true}, {"message", message}}.dump(), "application/json");
+        } else {
+            redirect(back);
+        }
+    }
+};
+
+Site::Site(kvtapp::Workspace::Settings settings, const ListenAddress& address, bool login,
+           WorkerLaunch launch)
+    : settings_(std::move(settings)),
+      address_(address),
+      pages_(kKeptPageBytes, [](const std::string& page) { return page.size(); }),
+      lists_(1, [](const std::vector<Instrument>&) { return size_t(1); }),
+      access_(login || !address.loopback(), localName(*workspace())),
+      bench_(std::move(launch), hub_),
+      scratch_(kvtapp::platform::makeScratchFolder("kvtlnk-serve")),
+      tokenMark_(randomToken()) {
+    location_ = workspace()->archiveLocation();
+}
+
+Site::~Site() {
+    hub_.close();
+    std::error_code unseen;
+    std::filesystem::remove_all(scratch_, unseen);
+}
+
+std::shared_ptr<const kvtapp::Workspace> Site::workspace() {
+    const std::string path = kvtlab::labPath(settings_.lab);
+    const int64_t stamp = fileStamp(path);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!workspace_ || stamp != labStamp_) {
+        auto fresh = std::make_shared<kvtapp::Workspace>(settings_);
+        fresh->lab();  // read now: a problem of the file shows on the page that asked
+        workspace_ = std::move(fresh);
+        labStamp_ = stamp;
+    }
+    return workspace_;
+}
+
+bool Site::hostAllowed(const httplib::Request& req) const {
+    if (!address_.loopback()) return true;
+    // A page of another site that a name of its own points at this machine (DNS rebinding)
+    // names that site as the host: only this machine's names are served.
+    const std::string host = req.get_header_value("Host");
+    const std::string port = ":" + std::to_string(address_.port);
+    for (const char* name : {"127.0.0.1", "localhost", "[::1]"}) {
+        if (host == name + port) return true;
+    }
+    return host == address_.text();
+}
+
+void Site::handle(const httplib::Request& req, httplib::Response& res, Action action,
+                  const Handler& handler) {
+    secure(res);
+    if (!hostAllowed(req)) {
+        res.status = 421;
+        res.set_content("this server answers to 127.0.0.1 and localhost only\n", "text/plain");
+        return;
+    }
+    Request r{*this, req, res, access_.visitor(cookieValue(req, Access::kCookie)), nullptr, {}, {}};
+    if (r.visitor.fresh) res.set_header("Set-Cookie", Access::cookie(r.visitor));
+    const bool change = req.method == "POST";
+    try {
+        r.workspace = workspace();
+        if (change) {
+            const std::string origin = req.get_header_value("Origin");
+            const std::string token = req.has_header("X-CSRF-Token")
+                                          ? req.get_header_value("X-CSRF-Token")
+                                          : r.field("csrf");
+            if ((!origin.empty() && origin != "http://" + req.get_header_value("Host")) ||
+                !access_.tokenMatches(r.visitor, token)) {
+                r.refuse(403,
+                         "This form has expired or did not come from this page: load the "
+                         "page again and retry.");
+                return;
+            }
+        }
+        const bool signingIn = req.path == "/login";
+        if (!signingIn && r.visitor.user.empty()) {
+            if (change) {
+                r.refuse(401, "Sign in first.");
+            } else {
+                r.redirect("/login?next=" + queryEscape(req.target));
+            }
+            return;
+        }
+        if (!signingIn && !r.visitor.may(action)) {
+            r.refuse(403, "Your role (" + r.visitor.role + ") does not allow this.");
+            return;
+        }
+        handler(r);
+    } catch (const Error& e) {
+        if (r.lease) r.lease->failed();
+        json problems = json::array();
+        for (const kvtapp::Problem& p : e.problems())
+            problems.push_back({{"field", p.field}, {"message", p.message}});
+        r.refuse(e.fault() == kvtapp::Fault::Input ? 400 : 500,
+                 withoutPassword(e.what(), location_), problems);
+    } catch (const std::exception& e) {
+        if (r.lease) r.lease->failed();
+        r.refuse(500, withoutPassword(e.what(), location_));
+    }
+}
+
+void Site::route(httplib::Server& server) {
+    using httplib::Request;
+    using httplib::Response;
+    auto get = [&](const char* path, Action action, void (Site::*page)(Site::Request&)) {
+        server.Get(path, [this, action, page](const Request& req, Response& res) {
+            handle(req, res, action, [this, page](Site::Request& r) { (this->*page)(r); });
+        });
+    };
+    auto post = [&](const char* path, Action action, void (Site::*page)(Site::Request&)) {
+        server.Post(path, [this, action, page](const Request& req, Response& res) {
+            handle(req, res, action, [this, page](Site::Request& r) { (this->*page)(r); });
+        });
+    };
+    server.Get("/", [](const Request&, Response& res) { res.set_redirect("/instruments", 303); });
+    get("/instruments", Action::Read, &Site::instruments);
+    get("/due", Action::Read, &Site::due);
+    get("/instrument", Action::Read, &Site::instrument);
+    get("/drift", Action::Read, &Site::drift);
+    get(R"(/calibrations/(\d+))", Action::Read, &Site::calibration);
+    server.Get(R"(/calibrations/(\d+)/certificate\.(html|pdf))", [this](const Request& req,
+                                                                        Response& res) {
+        const bool draft = req.has_param("draft");
+        handle(req, res, draft ? Action::DraftCertificate : Action::Read,
+               [this, &req](Site::Request& r) { certificate(r, req.matches[2] == "pdf"); });
+    });
+    post(R"(/calibrations/(\d+)/issue)", Action::IssueCertificate, &Site::issue);
+    post("/instrument/interval", Action::IssueCertificate, &Site::interval);
+    get("/standards", Action::Read, &Site::standards);
+    get("/calibrators", Action::Read, &Site::calibrators);
+    post("/calibrators/add", Action::Calibrate, &Site::addPort);
+    post("/calibrators/op", Action::Calibrate, &Site::operation);
+    get("/login", Action::Read, &Site::login);
+    post("/login", Action::Read, &Site::login);
+    server.Post("/logout", [this](const Request& req, Response& res) {
+        handle(req, res, Action::Read, [this](Site::Request& r) {
+            access_.signOut(r.visitor);
+            r.redirect("/login");
+        });
+    });
+    server.Get("/events", [this](const Request& req, Response& res) { events(req, res); });
+    server.Get(R"(/static/([a-z]+\.(css|js)))", [](const Request& req, Response& res) {
+        secure(res);
+        const Asset* a = asset(req.matches[1]);
+        if (!a) {
+            res.status = 404;
+            return;
+        }
+        res.set_content(a->content, a->type);
+    });
+}
+
+std::shared_ptr<const std::vector<Instrument>> Site::instrumentList(Request& r) {
+    return lists_.get(r.stateKey(), [&] {
+        return std::make_shared<const std::vector<Instrument>>(
+            kvtapp::instrumentsOf(*r.workspace, r.archive(), kvtapp::today()));
+    });
+}
+
+void Site::instruments(Request& r) {
+    const InstrumentFilter filter{r.field("q"), r.field("status")};
+    r.page("Instruments", "instruments",
+           r.cached([&](const Visitor&) { return instrumentsBody(*instrumentList(r), filter); }));
+}
+
+void Site::due(Request& r) {
+    r.page("Due", "due", r.cached([&](const Visitor&) { return dueBody(*instrumentList(r)); }));
+}
+
+void Site::instrument(Request& r) {
+    const std::string tag = r.field("tag");
+    bool found = true;
+    const Html body = r.cached([&](const Visitor& anyone) {
+        const std::vector<Event> events = r.archive().history(tag);
+        const auto list = instrumentList(r);
+        const auto it = std::find_if(list->begin(), list->end(),
+                                     [&](const Instrument& i) { return i.tag == tag; });
+        found = it != list->end() || !events.empty();
+        return found ? instrumentBody(tag, it != list->end() ? &*it : nullptr, events, anyone)
+                     : Html();
+    });
+    if (!found) {
+        r.page("Not found", "instruments",
+               problemBody("The archive holds no instrument \"" + tag + "\"."), 404);
+        return;
+    }
+    r.page(tag, "instruments", body);
+}
+
+void Site::drift(Request& r) {
+    const std::string tag = r.field("tag");
+    const std::vector<Event> events = r.archive().history(tag);
+    if (events.empty()) {
+        r.page("Not found", "instruments",
+               problemBody("The archive holds no instrument \"" + tag + "\"."), 404);
+        return;
+    }
+    r.res.set_content(kvtapp::driftPage(tag, events, kvtapp::localTime()),
+                      "text/html; charset=utf-8");
+}
+
+void Site::calibration(Request& r) {
+    const int64_t id = kvtapp::eventNumber(r.http.matches[1], "calibration");
+    bool found = true;
+    const Html body = r.cached([&](const Visitor& anyone) {
+        std::optional<Event> event = r.archive().event(id);
+        found = event.has_value();
+        if (!found) return Html();
+        const kvtapp::CertificateData c =
+            kvtapp::gatherCertificate(std::move(*event), r.workspace->lab(), "");
+        return calibrationBody(c, anyone);
+    });
+    if (!found) {
+        r.page("Not found", "instruments",
+               problemBody("The archive holds no calibration #" + std::to_string(id) + "."), 404);
+        return;
+    }
+    r.page("Calibration #" + std::to_string(id), "instruments", body);
+}
+
+void Site::certificate(Request& r, bool pdf) {
+    const int64_t id = kvtapp::eventNumber(r.http.matches[1], "calibration");
+    std::optional<Event> event = r.archive().event(id);
+    if (!event) {
+        r.page("Not found", "instruments",
+               problemBody("The archive holds no calibration #" + std::to_string(id) + "."), 404);
+        return;
+    }
+    const bool issued = event->certificate != 0;
+    kvtapp::CertificateData c =
+        kvtapp::gatherCertificate(std::move(*event), r.workspace->lab(), "");
+    if (issued) {
+        kvtapp::issueCertificate(*r.workspace, r.archive(), {}, c);
+    } else if (r.http.has_param("draft")) {
+        c.number = "DRAFT";
+        c.technician = r.workspace->technician();
+    } else {
+        r.page(
+            "Not issued", "instruments",
+            problemBody("No certificate of calibration #" + std::to_string(id) + " is issued yet."),
+            404);
+        return;
+    }
+    const std::string page = kvtapp::certificateHtml(c);
+    if (pdf) {
+        r.res.set_content(kvtapp::printPdf(page), "application/pdf");
+        r.res.set_header("Content-Disposition",
+                         "inline; filename=\"certificate-" + std::to_string(id) + ".pdf\"");
+    } else {
+        r.res.set_content(page, "text/html; charset=utf-8");
+    }
+}
+
+void Site::issue(Request& r) {
+    const int64_t id = kvtapp::eventNumber(r.http.matches[1], "calibration");
+    std::optional<Event> event = r.archive().event(id);
+    if (!event) throw kvtapp::inputError("the archive holds no calibration #" + std::to_string(id));
+    kvtapp::Issue issue;
+    issue.conditions.temperature = optionalNumber(r.field("ambient"), "the ambient temperature");
+    issue.conditions.humidity = optionalNumber(r.field("humidity"), "the humidity");
+    issue.conditions.remarks = r.field("remarks");
+    kvtapp::CertificateData c =
+        kvtapp::gatherCertificate(std::move(*event), r.workspace->lab(), "");
+    c.technician = r.visitor.user;
+    kvtapp::issueCertificate(*r.workspace, r.archive(), issue, c);
+    r.changed(calibrationHref(id), "issued " + c.number);
+}
+
+void Site::interval(Request& r) {
+    const std::string tag = r.field("tag");
+    const std::optional<int> days = kvtlab::parseInterval(r.field("interval"));
+    if (!days) {
+        throw kvtapp::inputError("\"" + r.field("interval") +
+                                 "\" is not an interval: give days (180d), weeks (26w) or "
+                                 "years (1y)");
+    }
+    if (!r.archive().setInterval(tag, *days))
+        throw kvtapp::inputError("the archive holds no instrument \"" + tag + "\"");
+    r.changed(instrumentHref(tag));
+}
+
+void Site::standards(Request& r) {
+    r.page("Standards", "standards", standardsBody(r.workspace->lab(), kvtapp::today()));
+}
+
+void Site::calibrators(Request& r) {
+    std::vector<json> stations;
+    for (const std::string& port : bench_.ports())
+        stations.push_back(bench_.state(port));
+    r.page("Calibrators", "calibrators",
+           calibratorsBody(kvtapp::serialPorts(), stations, r.visitor));
+}
+
+void Site::addPort(Request& r) {
+    const std::string port = r.field("port");
+    // Only a serial device is opened as a calibrator's port: a terminal device, or a link to
+    // one (as the emulator makes).
+    std::error_code unseen;
+    const std::string device = kvtapp::portDevice(port);
+    const auto status = std::filesystem::status(device, unseen);
+    if (port.empty() || port.size() > 255 || port[0] != '/' ||
+        status.type() != std::filesystem::file_type::character) {
+        throw kvtapp::inputError("\"" + port + "\" is not a serial device of this machine");
+    }
+    bench_.add(port);
+    r.changed("/calibrators");
+}
+
+void Site::operation(Request& r) {
+    const std::string port = r.field("port");
+    const std::string op = r.field("op");
+    json request = {{"op", op}, {"technician", r.visitor.user}};
+    request["discard"] = !r.field("discard").empty();
+    request["confirmed"] = !r.field("confirmed").empty();
+    std::string scratch;
+    if (op == "download") {
+        if (!r.http.has_file("file") || r.http.get_file_value("file").filename.empty())
+            throw kvtapp::inputError("choose a procedure description to download");
+        const httplib::MultipartFormData file = r.http.get_file_value("file");
+        scratch = scratch_ + "/" + randomToken() + ".json";
+        std::ofstream(scratch, std::ios::binary) << file.content;
+        request["file"] = scratch;
+        request["name"] = file.filename;
+    } else if (op != "identify" && op != "upload" && op != "clear") {
+        throw kvtapp::inputError("\"" + op + "\" is not an operation of a calibrator");
+    }
+    const std::string refusal = bench_.request(port, request, scratch);
+    if (!refusal.empty()) {
+        if (!scratch.empty()) std::filesystem::remove(scratch);
+        throw kvtapp::inputError(refusal);
+    }
+    r.changed("/calibrators");
+}
+
+void Site::login(Request& r) {
+    const std::string next = localPath(r.field("next"));
+    if (!access_.loginRequired()) {
+        r.redirect(next);
+        return;
+    }
+    std::string refusal;
+    if (r.http.method == "POST") {
+        const std::optional<Visitor> v =
+            access_.signIn(r.workspace->lab(), r.field("name"), r.field("password"), refusal);
+        if (v) {
+            r.res.set_header("Set-Cookie", Access::cookie(*v));
+            r.redirect(next);
+            return;
+        }
+    }
+    r.page("Sign in", "", loginBody(r.visitor, refusal, next), refusal.empty() ? 200 : 401);
+}
+
+void Site::events(const httplib::Request& req, httplib::Response& res) {
+    handle(req, res, Action::Read, [this](Site::Request& r) {
+        auto seen = std::make_shared<uint64_t>(0);
+        r.res.set_header("X-Accel-Buffering", "no");
+        r.res.set_chunked_content_provider(
+            "text/event-stream", [this, seen](size_t, httplib::DataSink& sink) {
+                const EventHub::Changes changes = hub_.wait(*seen, std::chrono::seconds(20));
+                if (hub_.closed()) {
+                    sink.done();
+                    return false;
+                }
+                std::string text = changes.empty() ? ": still here\n\n" : "";
+                for (const auto& [topic, data] : changes)
+                    text += "event: station\ndata: " + data + "\n\n";
+                return sink.write(text.data(), text.size());
+            });
+    });
+}
+
+}  // namespace kvtweb
