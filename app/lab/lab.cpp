@@ -1,5 +1,7 @@
 // Looking things up in a lab file, and where the file is.
 #include "lab/lab.h"
+
+#include <algorithm>
 #include "base/platform.h"
 
 namespace kvtlab {
@@ -72,6 +74,27 @@ std::optional<std::string> Lab::methodFor(const std::string& procedure) const {
         bestMatch(methods, procedure, [](const Method& m) { return std::vector{m.pattern}; });
     if (!best) return std::nullopt;
     return best->reference;
+}
+
+std::vector<std::string> certificateGaps(const Lab& lab) {
+    std::vector<std::string> gaps;
+    const auto need = [&](bool given, const char* what) {
+        if (!given) gaps.push_back(what);
+    };
+    need(!lab.name.empty(), "the lab's name ([lab] name)");
+    need(!lab.address.empty(), "the lab's address ([lab] address)");
+    need(!lab.authorisedBy.empty(), "who authorises the certificates ([lab] authorised_by)");
+    need(!lab.methods.empty(), "the lab's reference for the method ([methods])");
+    const bool customer = !lab.customers.empty() ||
+                          std::any_of(lab.instruments.begin(), lab.instruments.end(),
+                                      [](const InstrumentEntry& i) { return !i.customer.empty(); });
+    need(customer, "the customer ([[customers]], or customer in [[instruments]])");
+    need(!lab.calibrators.empty(),
+         "the reference standards and their certificates, for traceability ([[standards]])");
+    const bool accuracy = std::all_of(lab.calibrators.begin(), lab.calibrators.end(),
+                                      [](const Standard& s) { return !s.accuracy.empty(); });
+    need(accuracy, "the uncertainty: the calibrators' accuracies ([[standards]] accuracy)");
+    return gaps;
 }
 
 const char* ruleName(DecisionRule rule) {

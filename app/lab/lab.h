@@ -117,6 +117,10 @@ struct Lab {
 // "simple acceptance", "guarded acceptance (w = U)".
 const char* ruleName(DecisionRule rule);
 
+// What a calibration certificate states that the lab file cannot give: one line each, naming
+// the key that would.
+std::vector<std::string> certificateGaps(const Lab& lab);
+
 // One thing wrong with the file: the key it concerns ("standards[1].due") and what is wrong.
 struct Problem {
     std::string key;

@@ -23,6 +23,7 @@ void checkCommand(const Context& context) {
                          "sample share/doc/kvtlnk/lab.toml shows every key)");
     }
     const kvtlab::Lab& lab = context.workspace.lab();
+    const std::vector<std::string> gaps = kvtlab::certificateGaps(lab);
     if (context.json) {
         json standards = json::array();
         for (const auto* list : {&lab.calibrators, &lab.modules}) {
@@ -37,9 +38,12 @@ void checkCommand(const Context& context) {
         std::cout << dumpJson({{"file", path},
                                {"lab", lab.name},
                                {"standards", standards},
-                               {"intervals", lab.intervals.size()}});
+                               {"intervals", lab.intervals.size()},
+                               {"certificatesCannotState", gaps}});
         return;
     }
+    for (const std::string& gap : gaps)
+        std::cerr << "kvtlnk: warning: certificates cannot state " << gap << "\n";
     std::cout << fmt::format("{}: no problem: {}, {}, {}, {}\n", path,
                              lab.name.empty() ? "no lab name" : "\"" + lab.name + "\"",
                              plural(lab.calibrators.size(), "calibrator"),
