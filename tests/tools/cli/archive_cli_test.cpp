@@ -294,6 +294,73 @@ customer = "Harbour Water"
     EXPECT_EQ(archived({"archive", "instrument", "PT-1", "--make", "a\x1b"}).exitCode, 2);
 }
 
+// Issued means frozen: printed again after the lab file changed, a certificate is the same
+// document; a print that fails takes no number; a replacement names the one it replaces and
+// why, and that one is kept, marked and not replaced twice.
+TEST_P(ArchiveCli, IssuedCertificatesStayAsIssued) {
+    const std::string lab = R"([lab]
+name = "Northside Instrument Lab"
+address = "@ADDRESS@"
+certificate_prefix = "NIL-"
+
+[[standards]]
+serial = "SN1"
+certificate = "@CERTIFICATE@"
+calibrated = @CALIBRATED@
+due = 2026-01-10
+@PAST@)";
+    const auto writeLab = [&](const std::string& address, const std::string& certificate,
+                              const std::string& calibrated, const std::string& past) {
+        std::string text = lab;
+        for (const auto& [key, value] : {std::pair{"@ADDRESS@", address},
+                                         {"@CERTIFICATE@", certificate},
+                                         {"@CALIBRATED@", calibrated},
+                                         {"@PAST@", past}})
+            text.replace(text.find(key), std::string(key).size(), value);
+        return dir.write("lab.toml", text);
+    };
+    const std::string file = writeLab("4 Mill Road", "CAL-1", "2024-01-10", "");
+    ASSERT_EQ(archived({"archive", "add", fieldImage(1, stampOn(2024, 3, 1))}).exitCode, 0);
+    const auto issue = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--lab", file, "certificate"});
+        return archivedJson(args)["certificates"][0];
+    };
+    const json first = issue({"PT-1", "-o", dir.path("first.html")});
+    EXPECT_EQ(first["number"], "NIL-000001");
+
+    // The standard's next certificate, and the lab moved: the issued one is as it was.
+    writeLab("9 New Street", "CAL-2", "2024-06-01",
+             "[[standards.past]]\ncertificate = \"CAL-1\"\ncalibrated = 2024-01-10\n"
+             "due = 2025-01-10\n");
+    const json again = issue({"PT-1", "-o", dir.path("again.html")});
+    EXPECT_TRUE(again["printedAgain"]);
+    EXPECT_EQ(again["sha256"], first["sha256"]);
+    EXPECT_EQ(contents(dir.path("again.html")), contents(dir.path("first.html")));
+    EXPECT_TRUE(has(contents(dir.path("again.html")), "CAL-1"));
+
+    // A print that fails stores nothing and takes no number.
+    setenv("KVTLNK_CHROMIUM", "/bin/false", 1);
+    const ProcessResult failed =
+        archived({"--lab", file, "certificate", "TT-2", "--pdf", "-o", dir.path("tt.pdf")});
+    unsetenv("KVTLNK_CHROMIUM");
+    EXPECT_NE(failed.exitCode, 0);
+    EXPECT_FALSE(std::ifstream(dir.path("tt.pdf")).good());
+
+    const json replacement = issue({"--replace", "NIL-000001", "--reason", "the humidity was 41 %",
+                                    "--humidity", "41%", "-o", dir.path("second.html")});
+    EXPECT_EQ(replacement["number"], "NIL-000002");
+    EXPECT_EQ(replacement["replaces"], "NIL-000001");
+    const std::string second = contents(dir.path("second.html"));
+    EXPECT_TRUE(has(second, "replaces certificate NIL-000001")) << second;
+    EXPECT_TRUE(has(second, "the humidity was 41 %"));
+    EXPECT_TRUE(has(second, "CAL-1"));  // the standard as it was on the calibration day
+    EXPECT_EQ(archivedJson({"history", "PT-1"})["calibrations"][0]["certificate"], 2);
+    const ProcessResult twice = archived({"--lab", file, "certificate", "--replace", "1",
+                                          "--reason", "again", "-o", dir.path("third.html")});
+    EXPECT_EQ(twice.exitCode, 2);
+    EXPECT_TRUE(has(twice.err, "NIL-000002")) << twice.err;
+}
+
 class ArchiveSqliteCli : public ::testing::Test {
   protected:
     ScratchDir dir;
