@@ -102,7 +102,8 @@ Archive& builtArchive(int instruments, int events) {
     auto& archive = built[{instruments, events}];
     if (archive) return *archive;
     archive = Archive::open(
-        scratch().path(std::to_string(instruments) + "x" + std::to_string(events) + ".db"));
+        scratch().path(std::to_string(instruments) + "x" + std::to_string(events) + ".db"),
+        Access::Store);
     for (int e = 0; e < events; ++e) {
         std::vector<Result> upload;
         for (int i = 0; i < instruments; ++i) {
@@ -122,7 +123,8 @@ void BM_Add10000Results(benchmark::State& state) {
     int round = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        auto archive = Archive::open(scratch().path("add" + std::to_string(++round) + ".db"));
+        auto archive =
+            Archive::open(scratch().path("add" + std::to_string(++round) + ".db"), Access::Store);
         state.ResumeTiming();
         const AddOutcome outcome = archive->add(upload);
         benchmark::DoNotOptimize(outcome);

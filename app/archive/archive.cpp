@@ -7,6 +7,7 @@
 
 #include "archive/calibrations.h"
 #include "archive/database.h"
+#include "archive/fields.h"
 #include "archive/schema.h"
 #include "base/time.h"
 
@@ -170,7 +171,7 @@ std::optional<int64_t> insertResult(Database& db, int64_t uploadId, const std::s
           toJson(r).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)}},
         " ON CONFLICT (calibrator_serial, taken, result_hash) DO NOTHING RETURNING id");
     if (rows.empty()) return std::nullopt;
-    return rows[0].integer("id");
+    return rows[0].integer(fields::kNewResult);
 }
 
 // The calibrator's upload before this one, by the host's clock; "" for none.
@@ -200,7 +201,7 @@ AddOutcome addOnce(Database& db, const Upload& upload, const VisitRules& rules,
                                         {"source", upload.source}},
                                        " RETURNING id")
                                  .at(0)
-                                 .integer("id");
+                                 .integer(fields::kNewUpload);
     std::vector<PlacedResult> added;
     for (const Result& given : upload.results) {
         Result r = given;
@@ -228,10 +229,27 @@ AddOutcome addOnce(Database& db, const Upload& upload, const VisitRules& rules,
 
 }  // namespace
 
-std::unique_ptr<Archive> Archive::open(const std::string& location) {
+std::unique_ptr<Archive> Archive::open(const std::string& location, Access access) {
     if (location.empty()) throw ArchiveError("no archive named");
-    auto archive = std::make_unique<Archive>(isPostgresLocation(location) ? openPostgres(location)
-                                                                          : openSqlite(location));
+    const auto connect = [&](Access a) {
+        return isPostgresLocation(location) ? openPostgres(location, a) : openSqlite(location, a);
+    };
+    auto archive = std::make_unique<Archive>(connect(access));
+    const int version = kvtarchive::schemaVersion(*archive->db_);
+    if (version == 0 && access != Access::Store) {
+        throw NoArchive(archive->db_->where() + " holds no archive yet");
+    }
+    // Reading an older archive brings it up to date first, which writes.
+    if (version < knownVersion() && access == Access::Read) {
+        try {
+            archive->db_ = connect(Access::Change);
+        } catch (const ArchiveError& e) {
+            throw ArchiveError(std::string(e.what()) + " (it has schema version " +
+                               std::to_string(version) + ", which is brought up to date to " +
+                               std::to_string(knownVersion()) + " before it is read)");
+        }
+    }
+    archive->created_ = version == 0;
     migrate(*archive->db_);
     return archive;
 }
@@ -249,6 +267,10 @@ int Archive::schemaVersion() {
 
 std::string Archive::engine() const {
     return db_->engine();
+}
+
+std::string Archive::where() const {
+    return db_->where();
 }
 
 AddOutcome Archive::add(const Upload& upload, const VisitRules& rules,

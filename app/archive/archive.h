@@ -7,12 +7,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "base/files.h"
 #include "lab/lab.h"
 #include "records/calibration.h"
 #include "records/visits.h"
@@ -51,12 +53,24 @@ class NumberTaken : public ArchiveError {
     using ArchiveError::ArchiveError;
 };
 
+// An archive asked for where there is none: no file there, or an empty file or database.
+class NoArchive : public ArchiveError {
+  public:
+    using ArchiveError::ArchiveError;
+};
+
+// What a piece of work does with an archive: reads it (and never writes it, but to bring an
+// older archive up to date); changes what it holds (an interval, a certificate); or stores
+// results, the only work that makes an archive where there is none.
+enum class Access { Read, Change, Store };
+
 struct AddOutcome {
     int64_t uploadId = 0;     // 0 when nothing was added
     size_t added = 0;         // results stored
     size_t held = 0;          // results the archive held already
     size_t calibrations = 0;  // calibrations made or added to
     size_t suspect = 0;       // results stored whose stamps are not believed
+    bool created = false;     // the archive was made for this add
 };
 
 // The records of a calibration's results from one upload: the calibrator and upload, and every
@@ -69,19 +83,25 @@ struct UploadRecords {
 // Open archives. Methods throw ArchiveError with a message for the user.
 class Archive {
   public:
-    // An SQLite file (made with its folder when missing) or a PostgreSQL connection
-    // ("postgresql://..." or "postgres://..."). Brings an older archive up to date; refuses one
-    // newer than this code, and an SQLite file that is not an archive.
-    static std::unique_ptr<Archive> open(const std::string& location);
+    // An SQLite file or a PostgreSQL connection ("postgresql://..." or "postgres://..."), for
+    // the access (see openSqlite). Brings an older archive up to date; refuses one newer than
+    // this code, and an SQLite file or a database that is not an archive. Where there is no
+    // archive (no file, or an empty file or database), only Store makes one; else NoArchive.
+    static std::unique_ptr<Archive> open(const std::string& location, Access access);
     explicit Archive(std::unique_ptr<Database> db);
     ~Archive();
     Archive(const Archive&) = delete;
     Archive& operator=(const Archive&) = delete;
 
+    // Whether this open made the archive.
+    bool created() const { return created_; }
+
     // The highest schema version this code knows, and the archive's.
     static int knownVersion();
     int schemaVersion();
     std::string engine() const;
+    // Where it is, for messages: the file, or the database and its server without a password.
+    std::string where() const;
 
     // Adds the upload in one transaction; each result must come with its "result" record.
     // Results the archive holds already (the same calibrator serial number, stamp and result
@@ -144,16 +164,49 @@ class Archive {
     // calibration.
     std::optional<std::vector<UploadRecords>> calibrationRecords(int64_t calibration);
 
+    // Every upload's number, oldest first; and an upload with every result it brought, each
+    // with the records it rests on, as add takes it (nothing when there is no such upload).
+    std::vector<int64_t> uploadIds();
+    std::optional<Upload> upload(int64_t id);
+    // Every result the archive holds, by its key (resultKey), with the SHA-256 of the records
+    // it rests on, each with its role and place: the same in two archives that hold the same
+    // result on the same records.
+    std::map<std::string, std::string> resultFingerprints();
+    // The intervals set for instruments (setInterval), by tag.
+    std::map<std::string, int> intervals();
+
   private:
     std::unique_ptr<Database> db_;
+    bool created_ = false;
 };
 
-// Where the archive is: the option, else KVTLNK_ARCHIVE, else the lab file's default, else
-// the user's data folder's kvtlnk/records.db (~/.local/share/kvtlnk/records.db).
-std::string archiveLocation(const std::string& option, const std::string& labDefault = "");
+// Where the archive is, and who named it, for a message: "given by --archive".
+struct ArchivePlace {
+    std::string location;
+    std::string origin;
+};
+
+// The option, else KVTLNK_ARCHIVE, else the lab file's archive (its path relative to the lab
+// file already), else the user's data folder's kvtlnk/records.db
+// (~/.local/share/kvtlnk/records.db).
+ArchivePlace archivePlace(const std::string& option, const std::string& labArchive = "",
+                          const std::string& labFile = "");
 bool isPostgresLocation(const std::string& location);
+
+// The location as it may be shown: a password it carries ("postgresql://user:pw@host/db",
+// "?password=pw") as "***".
+std::string shownLocation(const std::string& location);
+
+// The files of an SQLite archive, which no output may replace: the file, and beside it the
+// journal, write-ahead log and shared memory that SQLite keeps; none for PostgreSQL.
+std::vector<kvtapp::KeptFile> archiveFiles(const std::string& location);
 
 // The SHA-256 of the bytes, as 64 lowercase hex digits.
 std::string sha256Hex(const std::vector<uint8_t>& bytes);
+
+// What identifies a result in every archive: the calibrator's serial number, the result's
+// stamp and the hash of its record, one line each.
+std::string resultKey(const std::string& serialNumber, const std::string& taken,
+                      const std::string& resultHash);
 
 }  // namespace kvtarchive

@@ -3,9 +3,13 @@
 // of the archive or of the history; every row is read by the names of its columns.
 #include <algorithm>
 
+#include <algorithm>
+
 #include "archive/archive.h"
 #include "archive/database.h"
+#include "archive/fields.h"
 #include "base/time.h"
+#include "common/json_text.h"
 
 namespace kvtarchive {
 namespace {
@@ -23,7 +27,6 @@ const char* const kInstrumentQuery =
     "(SELECT u.calibrator_serial FROM results r JOIN uploads u ON u.id = r.upload_id "
     "WHERE r.calibration_id = l.id ORDER BY r.taken DESC, r.id DESC LIMIT 1) "
     "AS calibrator_serial, "
-    "l.day + COALESCE(i.interval_days, $1) AS due_day, "
     "d.make, d.model, d.serial_number, d.measuring_range, d.customer, d.set_at, d.source "
     "FROM instruments i "
     "LEFT JOIN calibrations l ON l.id = (SELECT c.id FROM calibrations c WHERE c.instrument_id "
@@ -42,21 +45,22 @@ InstrumentIdentity identityOf(const Row& r) {
 Instrument instrumentOf(const Row& r, int64_t today, int defaultIntervalDays) {
     Instrument i;
     i.tag = r.text("tag");
-    i.untagged = r.integer("untagged") != 0;
+    i.untagged = r.integer(fields::kUntagged) != 0;
     i.identity = identityOf(r);
     i.intervalSet = !r.isNull("interval_days");
     i.intervalDays =
-        i.intervalSet ? static_cast<int>(r.integer("interval_days")) : defaultIntervalDays;
-    i.calibrations = r.integer("calibrations");
-    i.undated = r.integer("undated");
+        i.intervalSet ? static_cast<int>(r.integer(fields::kIntervalDays)) : defaultIntervalDays;
+    i.calibrations = r.integer(fields::kCalibrationCount);
+    i.undated = r.integer(fields::kUndatedCount);
     if (r.isNull("calibration_id")) return i;
-    i.lastCalibration = r.integer("calibration_id");
+    i.lastCalibration = r.integer(fields::kCalibrationId);
     i.lastDate = r.text("date");
-    i.lastDay = kvtapp::dateOfDay(r.integer("day"));
+    i.lastDay = kvtapp::dateOfDay(r.integer(fields::kCalibrationDay));
     i.lastVerdict = kvtapp::verdictNamed(r.text(r.isNull("as_left") ? "as_found" : "as_left"));
     i.calibratorSerial = r.text("calibrator_serial");
-    i.due = kvtapp::dateOfDay(r.integer("due_day"));
-    i.daysLeft = r.integer("due_day") - today;
+    const int64_t dueDay = r.integer(fields::kCalibrationDay) + i.intervalDays;
+    i.due = kvtapp::dateOfDay(dueDay);
+    i.daysLeft = dueDay - today;
     return i;
 }
 
@@ -66,7 +70,7 @@ const char* const kUploadColumns =
 
 Upload uploadOf(const Row& r) {
     Upload u;
-    u.id = r.integer("upload_id");
+    u.id = r.integer(fields::kUploadId);
     u.calibrator.model = r.text("calibrator_model");
     u.calibrator.firmware = r.text("calibrator_firmware");
     u.calibrator.serialNumber = r.text("calibrator_serial");
@@ -85,22 +89,25 @@ const char* const kResultColumns =
 // A result as the archive keeps it: the JSON view of what was decoded, with the archive's own
 // columns naming it even when that text does not.
 Result resultOf(const Row& r) {
-    const nlohmann::ordered_json decoded =
-        nlohmann::ordered_json::parse(r.text("decoded"), nullptr, false);
-    Result x = kvtapp::resultFromJson(decoded);
-    x.id = r.integer("result_id");
+    std::string problem, where;
+    const std::optional<nlohmann::ordered_json> decoded =
+        kvttools::parseJson(r.text("decoded"), &problem, &where);
+    if (!decoded) {
+        r.refuse(fields::kDecoded,
+                 "text that is not JSON (" + (where.empty() ? "" : where + ": ") + problem + ")",
+                 "the JSON of a decoded result");
+    }
+    Result x = kvtapp::resultFromJson(*decoded);
+    x.id = r.integer(fields::kResultId);
     x.taken = r.text("taken");
     x.tag = r.text("tag");
     x.text1 = r.text("text1");
     x.text2 = r.text("text2");
-    x.flagged = r.integer("flagged") != 0;
-    x.resultCode = static_cast<uint32_t>(r.integer("result_code"));
+    x.flagged = r.integer(fields::kFlagged) != 0;
+    x.resultCode = static_cast<uint32_t>(r.integer(fields::kResultCode));
     x.problem = r.text("problem");
     x.stampProblem = r.text("stamp_problem");
-    x.upload = r.integer("upload_id");
-    if (decoded.is_discarded() && x.problem.empty()) {
-        x.problem = "the archive holds no decoded text for it";
-    }
+    x.upload = r.integer(fields::kUploadId);
     return x;
 }
 
@@ -127,27 +134,27 @@ std::vector<Calibration> calibrationsWhere(Database& db, const std::string& cond
         params);
     std::vector<Calibration> list;
     for (const Row& r : rows) {
-        if (list.empty() || list.back().id != r.integer("calibration_id")) {
+        if (list.empty() || list.back().id != r.integer(fields::kCalibrationId)) {
             Calibration c;
-            c.id = r.integer("calibration_id");
+            c.id = r.integer(fields::kCalibrationId);
             c.instrument = r.text("instrument");
-            c.untagged = r.integer("untagged") != 0;
+            c.untagged = r.integer(fields::kUntagged) != 0;
             c.date = r.text("date");
-            c.clockSuspect = r.integer("clock_suspect") != 0;
-            c.dateImpossible = r.integer("date_impossible") != 0;
+            c.clockSuspect = r.integer(fields::kClockSuspect) != 0;
+            c.dateImpossible = r.integer(fields::kDateImpossible) != 0;
             if (!r.isNull("confirmed_date")) {
                 c.confirmed = kvtapp::DateConfirmation{
                     r.text("confirmed_date"), r.text("confirmed_by"), r.text("confirmed_at")};
             }
             c.asFound = sideOf(r, "as_found");
             c.asLeft = sideOf(r, "as_left");
-            c.asFoundError = r.real("as_found_error");
-            c.asLeftError = r.real("as_left_error");
-            c.certificate = r.integer("certificate");
+            c.asFoundError = r.real(fields::kCalibrationAsFoundError);
+            c.asLeftError = r.real(fields::kCalibrationAsLeftError);
+            c.certificate = r.integer(fields::kCalibrationCertificate);
             list.push_back(std::move(c));
         }
         Calibration& c = list.back();
-        const int64_t upload = r.integer("upload_id");
+        const int64_t upload = r.integer(fields::kUploadId);
         const bool known = std::any_of(c.uploads.begin(), c.uploads.end(),
                                        [&](const Upload& u) { return u.id == upload; });
         if (!known) c.uploads.push_back(uploadOf(r));
@@ -165,7 +172,7 @@ std::vector<Calibration> calibrationsWhere(Database& db, const std::string& cond
 
 std::vector<Instrument> Archive::instruments(int64_t today, int defaultIntervalDays) {
     std::vector<Instrument> list;
-    for (const Row& r : db_->query(kInstrumentQuery, {defaultIntervalDays}))
+    for (const Row& r : db_->query(kInstrumentQuery, {}))
         list.push_back(instrumentOf(r, today, defaultIntervalDays));
     return list;
 }
@@ -182,11 +189,11 @@ std::optional<Calibration> Archive::calibration(int64_t id) {
 
 int64_t Archive::lastCalibration(const std::string& tag) {
     const std::vector<Row> rows = db_->query(
-        "SELECT c.id FROM instruments i JOIN calibrations c ON c.instrument_id = i.id "
-        "WHERE i.tag = $1 ORDER BY COALESCE(c.day, c.stamp_day) DESC, c.date DESC, c.id DESC "
-        "LIMIT 1",
+        "SELECT c.id AS calibration_id FROM instruments i JOIN calibrations c ON "
+        "c.instrument_id = i.id WHERE i.tag = $1 "
+        "ORDER BY COALESCE(c.day, c.stamp_day) DESC, c.date DESC, c.id DESC LIMIT 1",
         {tag});
-    return rows.empty() ? 0 : rows[0].integer("id");
+    return rows.empty() ? 0 : rows[0].integer(fields::kCalibrationId);
 }
 
 std::vector<Calibration> Archive::undated() {
@@ -197,7 +204,7 @@ std::vector<int64_t> Archive::calibrationsSince(int64_t day) {
     std::vector<int64_t> ids;
     for (const Row& r :
          db_->query("SELECT id FROM calibrations WHERE day >= $1 ORDER BY day, id", {day}))
-        ids.push_back(r.integer("id"));
+        ids.push_back(r.integer(fields::kNewCalibration));
     return ids;
 }
 
@@ -219,11 +226,12 @@ bool Archive::setInterval(const std::string& tag, int days) {
 
 std::vector<Undecodable> Archive::undecodable() {
     std::vector<Undecodable> list;
-    for (const Row& r : db_->query("SELECT id, calibrator_serial, taken, text1, result_code, "
-                                   "problem FROM results WHERE problem <> '' ORDER BY id",
-                                   {})) {
-        list.push_back({r.integer("id"), r.text("calibrator_serial"), r.text("taken"),
-                        r.text("text1"), static_cast<uint32_t>(r.integer("result_code")),
+    for (const Row& r :
+         db_->query("SELECT id AS result_id, calibrator_serial, taken, text1, result_code, "
+                    "problem FROM results WHERE problem <> '' ORDER BY id",
+                    {})) {
+        list.push_back({r.integer(fields::kResultId), r.text("calibrator_serial"), r.text("taken"),
+                        r.text("text1"), static_cast<uint32_t>(r.integer(fields::kResultCode)),
                         r.text("problem")});
     }
     return list;
@@ -240,20 +248,99 @@ std::optional<std::vector<UploadRecords>> Archive::calibrationRecords(int64_t ca
     for (const Row& u : uploads)
         out.push_back({uploadOf(u), {}});
     for (const Row& r : db_->query(
-             "SELECT DISTINCT r.upload_id, x.role, x.memory, x.memory_index, c.kind, c.version, "
-             "c.stamp, c.data FROM results r JOIN result_records x ON x.result_id = r.id "
+             "SELECT r.upload_id, MIN(x.result_id) AS result_id, x.role, x.memory, "
+             "x.memory_index, x.record_hash, c.kind, c.version, c.stamp, c.data "
+             "FROM results r JOIN result_records x ON x.result_id = r.id "
              "JOIN records c ON c.hash = x.record_hash WHERE r.calibration_id = $1 "
-             "ORDER BY r.upload_id, x.memory, x.memory_index, x.role",
+             "GROUP BY r.upload_id, x.role, x.memory, x.memory_index, x.record_hash, c.kind, "
+             "c.version, c.stamp, c.data ORDER BY r.upload_id, x.memory, x.memory_index, x.role",
              {calibration})) {
         for (UploadRecords& u : out) {
-            if (u.upload.id != r.integer("upload_id")) continue;
-            u.records.push_back(
-                {r.text("role"), r.text("memory"), static_cast<int32_t>(r.integer("memory_index")),
-                 static_cast<uint16_t>(r.integer("kind")),
-                 static_cast<uint16_t>(r.integer("version")), r.text("stamp"), r.blob("data")});
+            if (u.upload.id != r.integer(fields::kUploadId)) continue;
+            u.records.push_back({r.text("role"), r.text("memory"),
+                                 static_cast<int32_t>(r.integer(fields::kMemoryIndex)),
+                                 static_cast<uint16_t>(r.integer(fields::kKind)),
+                                 static_cast<uint16_t>(r.integer(fields::kVersion)),
+                                 r.text("stamp"), r.blob(fields::kData)});
         }
     }
     return out;
+}
+
+std::vector<int64_t> Archive::uploadIds() {
+    std::vector<int64_t> ids;
+    for (const Row& r : db_->query("SELECT id FROM uploads ORDER BY id", {}))
+        ids.push_back(r.integer(fields::kNewUpload));
+    return ids;
+}
+
+std::optional<Upload> Archive::upload(int64_t id) {
+    const std::vector<Row> head = db_->query(
+        std::string("SELECT ") + kUploadColumns + " FROM uploads u WHERE u.id = $1", {id});
+    if (head.empty()) return std::nullopt;
+    Upload upload = uploadOf(head[0]);
+    std::map<int64_t, size_t> at;  // a result's place in the upload, by its number
+    for (const Row& r :
+         db_->query(std::string("SELECT ") + kResultColumns +
+                        ", r.memory_index, r.upload_id FROM results r WHERE r.upload_id = $1 "
+                        "ORDER BY r.id",
+                    {id})) {
+        Result result = resultOf(r);
+        result.index = static_cast<int32_t>(r.integer(fields::kResultIndex));
+        at[result.id] = upload.results.size();
+        upload.results.push_back(std::move(result));
+    }
+    for (const Row& r :
+         db_->query("SELECT x.result_id, x.role, x.memory, x.memory_index, x.record_hash, c.kind, "
+                    "c.version, c.stamp, c.data FROM results r JOIN result_records x ON "
+                    "x.result_id = r.id "
+                    "JOIN records c ON c.hash = x.record_hash WHERE r.upload_id = $1",
+                    {id})) {
+        upload.results[at.at(r.integer(fields::kResultId))].records.push_back(
+            {r.text("role"), r.text("memory"),
+             static_cast<int32_t>(r.integer(fields::kMemoryIndex)),
+             static_cast<uint16_t>(r.integer(fields::kKind)),
+             static_cast<uint16_t>(r.integer(fields::kVersion)), r.text("stamp"),
+             r.blob(fields::kData)});
+    }
+    return upload;
+}
+
+std::map<std::string, std::string> Archive::resultFingerprints() {
+    // Sorted here rather than by the database, whose collation of texts may be the locale's.
+    std::map<std::string, std::vector<std::string>> records;
+    for (const Row& r :
+         db_->query("SELECT r.calibrator_serial, r.taken, r.result_hash, x.result_id, x.role, "
+                    "x.memory, x.memory_index, x.record_hash FROM results r "
+                    "JOIN result_records x ON x.result_id = r.id",
+                    {})) {
+        records[resultKey(r.text("calibrator_serial"), r.text("taken"), r.text("result_hash"))]
+            .push_back(r.text("role") + "\n" + r.text("memory") + "\n" +
+                       std::to_string(r.integer(fields::kMemoryIndex)) + "\n" +
+                       r.text("record_hash"));
+    }
+    std::map<std::string, std::string> fingerprints;
+    for (auto& [key, lines] : records) {
+        std::sort(lines.begin(), lines.end());
+        std::string text;
+        for (const std::string& line : lines)
+            text += line + "\n";
+        fingerprints[key] = sha256Hex(std::vector<uint8_t>(text.begin(), text.end()));
+    }
+    return fingerprints;
+}
+
+std::map<std::string, int> Archive::intervals() {
+    std::map<std::string, int> set;
+    for (const Row& r : db_->query(
+             "SELECT tag, interval_days FROM instruments WHERE interval_days IS NOT NULL", {}))
+        set[r.text("tag")] = static_cast<int>(r.integer(fields::kIntervalDays));
+    return set;
+}
+
+std::string resultKey(const std::string& serialNumber, const std::string& taken,
+                      const std::string& resultHash) {
+    return serialNumber + "\n" + taken + "\n" + resultHash;
 }
 
 }  // namespace kvtarchive

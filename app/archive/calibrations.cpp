@@ -6,6 +6,7 @@
 
 #include "archive/archive.h"
 #include "archive/database.h"
+#include "archive/fields.h"
 #include "base/time.h"
 #include "records/calibration.h"
 
@@ -33,10 +34,11 @@ std::vector<Member> membersOf(Database& db, int64_t instrument) {
              {instrument})) {
         kvtapp::Result result;
         result.taken = r.text("taken");
-        result.flagged = r.integer("as_left") != 0;
+        result.flagged = r.integer(fields::kResultAsLeft) != 0;
         result.stampProblem = r.text("stamp_problem");
-        members.push_back({r.integer("id"), r.integer("calibration_id"), r.integer("certified") > 0,
-                           kvtapp::placementOf(result, r.integer("upload_id"))});
+        members.push_back({r.integer(fields::kResultRowId), r.integer(fields::kCalibrationId),
+                           r.integer(fields::kCertified) > 0,
+                           kvtapp::placementOf(result, r.integer(fields::kUploadId))});
     }
     return members;
 }
@@ -51,7 +53,7 @@ int64_t newCalibration(Database& db, int64_t instrument) {
                  {"date_impossible", 0}},
                 " RETURNING id")
         .at(0)
-        .integer("id");
+        .integer(fields::kNewCalibration);
 }
 
 Value verdictValue(const std::optional<kvtapp::Verdict>& v) {
@@ -68,7 +70,7 @@ int64_t instrumentId(Database& db, const std::string& tag, bool untagged) {
     std::vector<Row> rows = db.insert("instruments", {{"tag", tag}, {"untagged", untagged}},
                                       " ON CONFLICT (tag) DO NOTHING RETURNING id");
     if (rows.empty()) rows = db.query("SELECT id FROM instruments WHERE tag = $1", {tag});
-    return rows.at(0).integer("id");
+    return rows.at(0).integer(fields::kInstrumentId);
 }
 
 void summarise(Database& db, int64_t calibration) {
@@ -86,8 +88,8 @@ void summarise(Database& db, int64_t calibration) {
         const std::string problem = r.text("stamp_problem");
         c.dateImpossible = c.dateImpossible || problem == kvtapp::kDateImpossible;
         c.clockSuspect = c.clockSuspect || problem.rfind(kvtapp::kClockSuspect, 0) == 0;
-        kvtapp::addToSide(c, r.integer("as_left") != 0, kvtapp::verdictNamed(r.text("verdict")),
-                          r.real("largest_error"));
+        kvtapp::addToSide(c, r.integer(fields::kResultAsLeft) != 0,
+                          kvtapp::verdictNamed(r.text("verdict")), r.real(fields::kLargestError));
     }
     const std::vector<Row> held = db.query(
         "SELECT confirmed_date, confirmed_by FROM calibrations WHERE id = $1", {calibration});
@@ -215,7 +217,7 @@ std::map<int64_t, std::pair<std::string, std::string>> uploadTimes(Database& db)
         const std::string serial = r.text("calibrator_serial");
         const std::string uploaded = r.text("uploaded");
         const auto previous = latest.find(serial);
-        times[r.integer("id")] = {
+        times[r.integer(fields::kUploadRowId)] = {
             uploaded, serial.empty() || previous == latest.end() ? "" : previous->second};
         if (previous == latest.end() || previous->second < uploaded) latest[serial] = uploaded;
     }
@@ -223,14 +225,15 @@ std::map<int64_t, std::pair<std::string, std::string>> uploadTimes(Database& db)
 }
 
 int64_t numbersGiven(Database& db) {
-    int64_t given =
-        db.query("SELECT COALESCE(MAX(number), 0) AS n FROM event_certificates").at(0).integer("n");
+    int64_t given = db.query("SELECT COALESCE(MAX(number), 0) AS n FROM event_certificates")
+                        .at(0)
+                        .integer(fields::kHighestNumber);
     const std::string sequence =
         db.engine() == "sqlite" ? "SELECT COALESCE(MAX(seq), 0) AS n FROM sqlite_sequence "
                                   "WHERE name IN ('certificates', 'event_certificates')"
                                 : "SELECT COALESCE(pg_sequence_last_value(pg_get_serial_sequence("
                                   "'event_certificates', 'number')::regclass), 0) AS n";
-    return std::max(given, db.query(sequence).at(0).integer("n"));
+    return std::max(given, db.query(sequence).at(0).integer(fields::kHighestNumber));
 }
 
 }  // namespace
@@ -247,8 +250,8 @@ void groupVersion2(Database& db) {
         result.task = r.text("task");
         result.taskIndex = result.task.empty() ? -1 : 0;
         result.strategy = r.text("strategy");
-        result.flagged = r.integer("as_left") != 0;
-        const int64_t upload = r.integer("upload_id");
+        result.flagged = r.integer(fields::kResultAsLeft) != 0;
+        const int64_t upload = r.integer(fields::kUploadId);
         const auto time = times.find(upload);
         if (time != times.end()) {
             result.stampProblem =
@@ -256,10 +259,10 @@ void groupVersion2(Database& db) {
         }
         if (!result.stampProblem.empty()) {
             db.query("UPDATE results SET stamp_problem = $1 WHERE id = $2",
-                     {result.stampProblem, r.integer("id")});
+                     {result.stampProblem, r.integer(fields::kResultRowId)});
         }
-        placed.push_back({r.integer("id"), kvtapp::instrumentOf(result), kvtapp::untagged(result),
-                          kvtapp::placementOf(result, upload)});
+        placed.push_back({r.integer(fields::kResultRowId), kvtapp::instrumentOf(result),
+                          kvtapp::untagged(result), kvtapp::placementOf(result, upload)});
     }
     placeResults(db, std::move(placed), rules);
     // Each certificate of an event now certifies the calibration of the event's last result,
@@ -270,14 +273,14 @@ void groupVersion2(Database& db) {
              "ORDER BY x.taken DESC, x.id DESC LIMIT 1) AS calibration_id "
              "FROM event_certificates c JOIN events e ON e.id = c.event_id ORDER BY c.number")) {
         if (r.isNull("calibration_id")) continue;
-        db.insert("certificates", {{"number", r.integer("number")},
-                                   {"calibration_id", r.integer("calibration_id")},
+        db.insert("certificates", {{"number", r.integer(fields::kIssuedNumber)},
+                                   {"calibration_id", r.integer(fields::kCalibrationId)},
                                    {"issued", r.text("issued")},
                                    {"issued_at", ""},
                                    {"issued_by", ""},
                                    {"reason", ""},
-                                   {"ambient_temperature", r.real("ambient_temperature")},
-                                   {"humidity", r.real("humidity")},
+                                   {"ambient_temperature", r.real(fields::kIssuedTemperature)},
+                                   {"humidity", r.real(fields::kIssuedHumidity)},
                                    {"remarks", r.text("remarks")},
                                    {"content", ""},
                                    {"document", ""},

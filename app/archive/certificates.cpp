@@ -5,6 +5,7 @@
 
 #include "archive/archive.h"
 #include "archive/database.h"
+#include "archive/fields.h"
 
 namespace kvtarchive {
 namespace {
@@ -15,15 +16,16 @@ const char* const kCertificateColumns =
 
 IssuedCertificate certificateOf(const Row& r) {
     IssuedCertificate c;
-    c.number = r.integer("number");
-    c.calibration = r.integer("calibration_id");
+    c.number = r.integer(fields::kIssuedNumber);
+    c.calibration = r.integer(fields::kCalibrationId);
     c.issued = r.text("issued");
     c.issuedAt = r.text("issued_at");
     c.issuedBy = r.text("issued_by");
-    c.replaces = r.integer("replaces");
+    c.replaces = r.integer(fields::kReplaces);
     c.reason = r.text("reason");
-    c.replacedBy = r.integer("replaced_by");
-    c.conditions = {r.real("ambient_temperature"), r.real("humidity"), r.text("remarks")};
+    c.replacedBy = r.integer(fields::kReplacedBy);
+    c.conditions = {r.real(fields::kIssuedTemperature), r.real(fields::kIssuedHumidity),
+                    r.text("remarks")};
     c.content = r.text("content");
     c.document = r.text("document");
     c.sha256 = r.text("sha256");
@@ -33,7 +35,7 @@ IssuedCertificate certificateOf(const Row& r) {
 }  // namespace
 
 int64_t Archive::nextCertificateNumber() {
-    return db_->query("SELECT next FROM certificate_numbers").at(0).integer("next");
+    return db_->query("SELECT next FROM certificate_numbers").at(0).integer(fields::kNextNumber);
 }
 
 void Archive::storeCertificate(const IssuedCertificate& c) {
@@ -51,11 +53,11 @@ void Archive::storeCertificate(const IssuedCertificate& c) {
         "ORDER BY number",
         {c.calibration});
     for (const Row& r : inForce) {
-        if (r.integer("number") == c.replaces) continue;
+        if (r.integer(fields::kIssuedNumber) == c.replaces) continue;
         throw ArchiveError(fmt::format(
             "calibration {} has certificate {} in force: print it again, or issue one that "
             "replaces it",
-            c.calibration, r.integer("number")));
+            c.calibration, r.integer(fields::kIssuedNumber)));
     }
     if (c.replaces && inForce.empty()) {
         throw ArchiveError(

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive.h"
+
 namespace kvtarchive {
 
 // A parameter or a cell of a row.
@@ -33,26 +35,44 @@ using Cells = std::vector<std::pair<const char*, Value>>;
 // The names of a query's columns, shared by its rows.
 using Columns = std::shared_ptr<const std::vector<std::string>>;
 
+// A cell of the archive that holds a number (or bytes), as a row gives it back: the table and
+// column it comes from, its name among the row's cells, the cell that names the row ("event_id",
+// "tag"), and the values it may hold (the count of bytes, for bytes). An archive is read as the
+// calibrator's line is: whatever is there may be damaged, or written by other software.
+struct Field {
+    const char* table;
+    const char* column;
+    const char* cell;  // as the query's select list names it ("AS" names included)
+    const char* key;
+    double low, high;
+};
+
 // A row of a query's result, its cells found by the names of their columns (as the query's
 // select list gives them, "AS" names included). Cells convert as asked: an engine that hands
-// out text (the PostgreSQL one) is read the same as one that hands out typed values.
+// out text (the PostgreSQL one) is read the same as one that hands out typed values. A number
+// is read through its Field: a value that is not a number of its range (a fraction where a whole
+// number belongs, one beyond 64 bits, one outside the range) is refused with an ArchiveError
+// naming the table, the column and the row.
 class Row {
   public:
     Row(Columns columns, std::vector<Value> cells)
         : columns_(std::move(columns)), cells_(std::move(cells)) {}
-    bool isNull(const char* column) const;
-    int64_t integer(const char* column) const;  // 0 for null
-    double real(const char* column) const;      // NaN for null
-    std::string text(const char* column) const;
-    std::vector<uint8_t> blob(const char* column) const;
+    bool isNull(const char* cell) const;
+    int64_t integer(const Field& field) const;  // 0 for null
+    double real(const Field& field) const;      // NaN for null
+    std::string text(const char* cell) const;
+    std::vector<uint8_t> blob(const Field& field) const;
+    // Refuses the cell of the field, which holds what is described ("text that is not JSON"),
+    // where expected belongs.
+    [[noreturn]] void refuse(const Field& field, const std::string& held,
+                             const std::string& expected) const;
     // Not by place: a cell is found by its column's name.
     bool isNull(int) const = delete;
-    int64_t integer(int) const = delete;
-    double real(int) const = delete;
     std::string text(int) const = delete;
 
   private:
-    const Value& at(const char* column) const;
+    const Value& at(const char* cell) const;
+    [[noreturn]] void outOfRange(const Field& field, const std::string& held) const;
     Columns columns_;
     std::vector<Value> cells_;
 };
@@ -103,7 +123,15 @@ class Transaction {
     bool done_ = false;
 };
 
-std::unique_ptr<Database> openSqlite(const std::string& path);
-std::unique_ptr<Database> openPostgres(const std::string& connection);
+// A connection for the access. To read: one that never writes (an SQLite file opened as
+// mode=ro, or as immutable when it can be read no other way and no write-ahead log holds
+// changes; a PostgreSQL session whose transactions are read-only). To change or store: a
+// database this user may write (for SQLite the file and its folder), refused with the reason
+// otherwise. Only to store is a missing SQLite file made, with its folder; else NoArchive.
+// SQLite files that would not outlast the process (":memory:", a URI) and anything but a
+// regular file are refused before anything is made beside them.
+std::unique_ptr<Database> openSqlite(const std::string& path, Access access = Access::Store);
+std::unique_ptr<Database> openPostgres(const std::string& connection,
+                                       Access access = Access::Store);
 
 }  // namespace kvtarchive

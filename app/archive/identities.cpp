@@ -3,6 +3,7 @@
 #include "archive/archive.h"
 #include "archive/calibrations.h"
 #include "archive/database.h"
+#include "archive/fields.h"
 #include "base/time.h"
 
 namespace kvtarchive {
@@ -62,7 +63,7 @@ bool Archive::noteLabIdentity(const std::string& tag, const InstrumentIdentity& 
     if (noted && kvtapp::sameParts(*noted, identity)) return false;
     InstrumentIdentity entry = identity;
     entry.source = kLabFile;
-    append(*db_, known[0].integer("id"), entry);
+    append(*db_, known[0].integer(fields::kNewIdentity), entry);
     transaction.commit();
     return true;
 }

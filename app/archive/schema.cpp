@@ -5,6 +5,7 @@
 #include "archive/archive.h"
 #include "archive/calibrations.h"
 #include "archive/database.h"
+#include "archive/fields.h"
 #include "base/time.h"
 
 namespace kvtarchive {
@@ -220,9 +221,11 @@ int schemaVersion(Database& db) {
         throw ArchiveError(db.where() +
                            " is not a kvtlnk archive: it holds other tables and no schema_version");
     }
-    const std::vector<Row> rows =
-        db.query("SELECT MAX(version) AS version FROM schema_version", {});
-    return rows.empty() ? 0 : static_cast<int>(rows[0].integer("version"));
+    // Every row, each checked: the version of an archive is the largest.
+    int64_t version = 0;
+    for (const Row& r : db.query("SELECT version FROM schema_version", {}))
+        version = std::max(version, r.integer(fields::kSchemaVersion));
+    return static_cast<int>(version);
 }
 
 void migrate(Database& db) {

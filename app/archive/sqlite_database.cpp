@@ -1,7 +1,12 @@
 // The archive in an SQLite file: WAL, so that readers never wait for a writer, and a busy
-// time-out, so that two processes of one machine may add at once.
+// time-out, so that two processes of one machine may add at once. The file is named by its
+// path and opened through a URI this code makes, so that the reader chooses how (read-only,
+// immutable) and no name makes an archive that lives in memory only.
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <unordered_map>
 
@@ -11,24 +16,100 @@
 namespace kvtarchive {
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr int kBusyTimeoutMs = 30000;
 // Prepared statements kept for reuse; inserts of many rows at once make one of each size.
 constexpr size_t kCachedStatements = 256;
+// The longest text or bytes of a cell: far beyond a record (64,976 bytes) or the JSON of its
+// result, short of what would exhaust memory.
+constexpr int kMaxCellBytes = 16 << 20;
+
+// How the file is opened: to write (and make when missing), to read, or to read a file that
+// nothing writes meanwhile without its companion files.
+enum class Mode { Write, Read, Immutable };
+
+// "file:///abs/path?mode=ro": the path with the characters a URI gives meaning to escaped.
+std::string uriOf(const std::string& path, Mode mode) {
+    std::string uri = "file://";
+    for (const char c : fs::absolute(path).lexically_normal().string()) {
+        if (c == '%' || c == '?' || c == '#' || static_cast<unsigned char>(c) < 0x20) {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+            uri += escaped;
+        } else {
+            uri += c;
+        }
+    }
+    return uri + (mode == Mode::Read ? "?mode=ro" : mode == Mode::Immutable ? "?immutable=1" : "");
+}
+
+// An archive must be a file that lasts: a name SQLite keeps in memory, or a URI whose options
+// would choose how it is kept, is refused, and so is anything but a regular file (a device, a
+// pipe, a folder), before SQLite makes a journal beside it.
+void refusePlace(const std::string& path) {
+    const bool uri = path.rfind("file:", 0) == 0;
+    if (path == ":memory:" || (uri && (path.find("mode=memory") != std::string::npos ||
+                                       path.find(":memory:") != std::string::npos ||
+                                       path.find("vfs=memdb") != std::string::npos))) {
+        throw ArchiveError("the archive " + path +
+                           " would last only as long as this command: name an archive file");
+    }
+    if (uri)
+        throw ArchiveError("the archive " + path + " is a URI: name the archive file by its path");
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return;
+    const char* kind = S_ISDIR(st.st_mode)    ? "a directory"
+                       : S_ISCHR(st.st_mode)  ? "a character device"
+                       : S_ISBLK(st.st_mode)  ? "a block device"
+                       : S_ISFIFO(st.st_mode) ? "a pipe"
+                       : S_ISSOCK(st.st_mode) ? "a socket"
+                                              : "not a regular file";
+    throw ArchiveError("the archive " + path + " is " + kind +
+                       ", not a file: name an archive file");
+}
+
+// Where a storing command cannot write: the file, or the folder where SQLite keeps its
+// journal and write-ahead log beside it; empty when both may be written.
+std::string unwritable(const std::string& path) {
+    const fs::path folder = fs::absolute(path).parent_path();
+    if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0) {
+        return "it is read-only for this user";
+    }
+    if (::access(folder.c_str(), W_OK) != 0) {
+        return "its folder " + folder.string() +
+               " is read-only for this user (SQLite keeps its journal beside the archive)";
+    }
+    return "";
+}
+
+// Whether a read-only open may take the file as immutable: there is no write-ahead log with
+// changes that are in it alone.
+bool noPendingLog(const std::string& path) {
+    struct stat st {};
+    return ::stat((path + "-wal").c_str(), &st) != 0 || st.st_size == 0;
+}
+
+// What a read-only connection meets when the file cannot be read as it was opened.
+class CannotRead : public ArchiveError {
+  public:
+    using ArchiveError::ArchiveError;
+};
 
 class SqliteDatabase : public Database {
   public:
-    explicit SqliteDatabase(const std::string& path) : path_(path) {
-        std::error_code ignored;
-        const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-        if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
-        const int rc = sqlite3_open_v2(path.c_str(), &db_,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    SqliteDatabase(const std::string& path, Mode mode) : path_(path), mode_(mode) {
+        const int flags =
+            SQLITE_OPEN_URI | (mode == Mode::Write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
+                                                   : SQLITE_OPEN_READONLY);
+        const int rc = sqlite3_open_v2(uriOf(path, mode).c_str(), &db_, flags, nullptr);
         if (rc != SQLITE_OK) {
             const std::string reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
             sqlite3_close(db_);
             db_ = nullptr;
             throw ArchiveError("cannot open the archive " + path + ": " + reason);
         }
+        sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, kMaxCellBytes);
     }
 
     // Settings of the connection; a file that is not SQLite fails here, at its first read.
@@ -37,6 +118,8 @@ class SqliteDatabase : public Database {
         sqlite3_extended_result_codes(db_, 1);
         script("PRAGMA foreign_keys = ON");
         if (!sqlite3_db_readonly(db_, "main")) query("PRAGMA journal_mode = WAL", {});
+        // A read: a file that is not SQLite, or one that cannot be read as opened, fails here.
+        query("SELECT COUNT(*) FROM sqlite_master", {});
     }
 
     ~SqliteDatabase() override {
@@ -177,7 +260,18 @@ class SqliteDatabase : public Database {
 
     [[noreturn]] void fail(int rc, std::string reason = "") const {
         if (reason.empty()) reason = sqlite3_errmsg(db_);
+        // Read-only, its files cannot be opened, or the write-ahead log's shared memory cannot
+        // be made or read (the extended codes of SQLITE_READONLY: a folder that cannot be
+        // written, ...).
+        if (mode_ == Mode::Read && ((rc & 0xFF) == SQLITE_CANTOPEN ||
+                                    (rc != SQLITE_READONLY && (rc & 0xFF) == SQLITE_READONLY))) {
+            throw CannotRead("cannot read the archive " + path_ + ": " + reason);
+        }
         switch (rc & 0xFF) {
+            case SQLITE_TOOBIG:
+                throw ArchiveError("the archive " + path_ + " holds a text or bytes longer than " +
+                                   std::to_string(kMaxCellBytes >> 20) +
+                                   " MiB: it is damaged, or was written by other software");
             case SQLITE_NOTADB:
                 throw ArchiveError(path_ + " is not a kvtlnk archive (" + reason + ")");
             case SQLITE_READONLY:
@@ -192,15 +286,37 @@ class SqliteDatabase : public Database {
     }
 
     std::string path_;
+    Mode mode_;
     sqlite3* db_ = nullptr;
     std::unordered_map<std::string, sqlite3_stmt*> statements_;
 };
 
 }  // namespace
 
-std::unique_ptr<Database> openSqlite(const std::string& path) {
-    auto db = std::make_unique<SqliteDatabase>(path);
-    db->configure();
+std::unique_ptr<Database> openSqlite(const std::string& path, Access access) {
+    refusePlace(path);
+    std::error_code unseen;
+    if (access != Access::Store && !fs::exists(path, unseen)) {
+        throw NoArchive("there is no archive at " + path);
+    }
+    const bool readOnly = access == Access::Read;
+    if (!readOnly) {
+        std::error_code ignored;
+        const fs::path folder = fs::path(path).parent_path();
+        if (!folder.empty()) fs::create_directories(folder, ignored);
+        const std::string why = unwritable(path);
+        if (!why.empty()) throw ArchiveError("cannot write to the archive " + path + ": " + why);
+    }
+    auto db = std::make_unique<SqliteDatabase>(path, readOnly ? Mode::Read : Mode::Write);
+    try {
+        db->configure();
+    } catch (const CannotRead&) {
+        // A write-ahead log needs its shared memory file beside the archive, which a folder
+        // this user may not write cannot take: nothing writes there, so read it as it stands.
+        if (!readOnly || !noPendingLog(path)) throw;
+        db = std::make_unique<SqliteDatabase>(path, Mode::Immutable);
+        db->configure();
+    }
     return db;
 }
 

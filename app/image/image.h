@@ -57,6 +57,9 @@ struct TaskView {
 
 struct ImageDocument {
     nlohmann::ordered_json calibrator;  // identity of the calibrator it came from; null when built
+    // Who uploaded the memories, and on which bench: {"bench", "user", "technician"}, texts;
+    // null when that is not known (built, or a file written before it was kept).
+    nlohmann::ordered_json upload;
     std::vector<ImageRecord> procedure;
     std::vector<ImageRecord> results;
     std::vector<StrategyView> strategies;
@@ -105,12 +108,14 @@ bool isImageJson(const nlohmann::ordered_json& value);
 // decodes them then), and the calibrator the file names. Throws the file's problem.
 struct ImageFile {
     nlohmann::ordered_json calibrator;
+    nlohmann::ordered_json upload;  // as ImageDocument has it
     kvttools::MemoryFile memories;
 };
 ImageFile readImageFile(const std::string& file, const nlohmann::ordered_json& value);
 
-// A text of an image's calibrator ("model", "firmware", "serialNumber", "uploaded", "port"); ""
-// when it has none. The serial number of files written before it had that name is "ident3".
+// A text of an image's calibrator ("model", "firmware", "serialNumber", "uploaded", "port"), or
+// of its upload ("bench", "user", "technician"); "" when it has none. The serial number of
+// files written before it had that name is "ident3".
 std::string calibratorText(const nlohmann::ordered_json& calibrator, const std::string& key);
 // The calibrator an image names, and the JSON the image keeps of a calibrator in a session:
 // its identity, its port and the time of the upload.

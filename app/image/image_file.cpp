@@ -11,6 +11,8 @@ namespace {
 using json = nlohmann::ordered_json;
 
 constexpr int kImageFormat = 1;
+// The most bytes of each text of an image's upload: a name, not a document.
+constexpr size_t kMaxUploadText = 256;
 
 json recordsJson(const std::vector<ImageRecord>& records) {
     json list = json::array();
@@ -66,11 +68,33 @@ json decodedJson(const ImageDocument& image) {
             {"notes", image.notes}};
 }
 
+// The upload an image file names: an object whose bench, user and technician are short texts.
+bool readUpload(const json& value, json* upload, kvttools::FileProblem* problem) {
+    const auto it = value.find("upload");
+    if (it == value.end() || it->is_null()) return true;
+    if (!it->is_object()) {
+        *problem = {"upload", "must be an object of the bench, user and technician"};
+        return false;
+    }
+    for (const char* key : {"bench", "user", "technician"}) {
+        const auto text = it->find(key);
+        if (text == it->end()) continue;
+        if (!text->is_string() || text->get_ref<const std::string&>().size() > kMaxUploadText) {
+            *problem = {std::string("upload.") + key,
+                        fmt::format("must be a text of at most {} bytes", kMaxUploadText)};
+            return false;
+        }
+    }
+    *upload = *it;
+    return true;
+}
+
 }  // namespace
 
 json toJson(const ImageDocument& image) {
     return {{"kvtlnkImage", kImageFormat},
             {"calibrator", image.calibrator},
+            {"upload", image.upload},
             {"procedure", recordsJson(image.procedure)},
             {"results", recordsJson(image.results)},
             {"decoded", decodedJson(image)}};
@@ -113,7 +137,8 @@ ImageFile readImageFile(const std::string& file, const json& value) {
     if (format != value.end() && *format != kImageFormat) {
         problem = {"kvtlnkImage",
                    "this kvtlnk reads image files of format 1, not " + format->dump()};
-    } else if (kvttools::readMemoryDocument(value, &image.memories, &problem)) {
+    } else if (kvttools::readMemoryDocument(value, &image.memories, &problem) &&
+               readUpload(value, &image.upload, &problem)) {
         if (value.contains("calibrator")) image.calibrator = value["calibrator"];
         return image;
     }

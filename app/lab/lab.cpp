@@ -2,7 +2,12 @@
 #include "lab/lab.h"
 
 #include <algorithm>
+#include <string_view>
+#include <tuple>
+
+#include "base/numbers.h"
 #include "base/platform.h"
+#include "base/time.h"
 
 namespace kvtlab {
 
@@ -154,6 +159,29 @@ const Standard* certificateOn(const std::vector<const Standard*>& certificates,
     return found;
 }
 
+std::vector<Problem> labWarnings(const Lab& lab, const std::string& today) {
+    std::vector<Problem> warnings;
+    const std::optional<int64_t> now = kvtapp::dayOfStamp(today);
+    for (const auto& [list, key, kind] : {std::tuple(&lab.calibrators, "standards", "calibrator"),
+                                          std::tuple(&lab.modules, "modules", "pressure module")}) {
+        for (size_t i = 0; i < list->size(); ++i) {
+            const Standard& s = (*list)[i];
+            const std::optional<int64_t> due = kvtapp::dayOfStamp(s.due);
+            if (!now || !due || *due - *now > kDueSoonDays) continue;
+            const int64_t days = *due - *now;
+            const std::string when =
+                days < 0    ? "was due on " + s.due + ", " + std::to_string(-days) + " days ago"
+                : days == 0 ? "is due today"
+                            : "is due on " + s.due + ", in " + std::to_string(days) + " days";
+            warnings.push_back(
+                {std::string(key) + "[" + std::to_string(i) + "]",
+                 std::string(kind) + " " + s.serial + " " + when +
+                     (days < 0 ? ": certificates of calibrations with it since then say so" : "")});
+        }
+    }
+    return warnings;
+}
+
 std::string labPath(const std::string& option) {
     if (!option.empty()) return option;
     return kvtapp::platform::configFolder() + "/kvtlnk/lab.toml";
@@ -164,20 +192,17 @@ std::optional<int> parseInterval(const std::string& text) {
         char unit;
         int days;
     } units[] = {{'d', 1}, {'w', 7}, {'y', 365}};
-    size_t used = 0;
-    long long n = -1;
-    try {
-        n = std::stoll(text, &used);
-    } catch (const std::exception&) {
-    }
-    int factor = used == text.size() ? 1 : 0;
+    std::string_view number = text;
+    int factor = 1;
     for (const auto& u : units) {
-        if (used + 1 == text.size() && text[used] == u.unit) factor = u.days;
+        if (!text.empty() && text.back() == u.unit) {
+            number.remove_suffix(1);
+            factor = u.days;
+        }
     }
-    if (n < 0 || factor == 0 || n > 100 * 365 / factor || text[0] == '+' || text[0] == ' ') {
-        return std::nullopt;
-    }
-    return static_cast<int>(n * factor);
+    const std::optional<int64_t> n = kvtapp::wholeNumber(number, 0, 100 * 365 / factor);
+    if (!n) return std::nullopt;
+    return static_cast<int>(*n * factor);
 }
 
 double pascalsPer(const std::string& unit) {

@@ -83,7 +83,8 @@ struct Lab {
     std::string name, address, accreditation;
     std::string technician;  // the default technician
     std::vector<std::string> technicians;
-    std::string archive;  // the default records archive
+    std::string bench;    // this bench's name in the lab; empty for the computer's name
+    std::string archive;  // the default records archive; a relative path made the lab file's
     std::string port;     // the default serial port
     std::string certificatePrefix;
     std::string paper;         // "A4" or "letter"; empty for the default
@@ -130,6 +131,14 @@ struct Problem {
 // Reads a lab file's text; every problem found is appended to problems (a syntax error is
 // one), and the lab is usable only when there were none.
 Lab parseLab(const std::string& text, const std::string& path, std::vector<Problem>& problems);
+
+// Days before a standard's due date from which a check of the lab file reminds of it.
+constexpr int kDueSoonDays = 30;
+
+// What a lab file without problems still asks its lab to see to on the day given ("2025-01-10"):
+// each reference standard past its due date, or due within kDueSoonDays; keyed as problems are
+// ("standards[0]", "modules[1]").
+std::vector<Problem> labWarnings(const Lab& lab, const std::string& today);
 
 // Where the lab file is: the option, else $XDG_CONFIG_HOME/kvtlnk/lab.toml
 // (~/.config/kvtlnk/lab.toml without it).

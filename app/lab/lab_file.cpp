@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <initializer_list>
 
 #include "kvtlnk/kvtlnk.h"
@@ -41,6 +42,17 @@ std::string member(const std::string& path, const std::string& key) {
     });
     const std::string k = bare ? key : "\"" + key + "\"";
     return path.empty() ? k : path + "." + k;
+}
+
+// A records archive named by a relative path is beside the lab file, wherever the tool runs;
+// a URI or an absolute path is taken as it is.
+std::string besideFile(const std::string& archive, const std::string& file) {
+    const std::filesystem::path named(archive);
+    if (archive.empty() || named.is_absolute() || archive.find("://") != std::string::npos ||
+        archive.rfind("file:", 0) == 0 || archive == ":memory:") {
+        return archive;
+    }
+    return (std::filesystem::path(file).parent_path() / named).string();
 }
 
 class Reader {
@@ -197,15 +209,16 @@ class Reader {
 
 void readLabTable(Reader& read, const toml::table& t, Lab& lab) {
     read.onlyKnown(t, "lab",
-                   {"name", "address", "accreditation", "technician", "technicians", "archive",
-                    "port", "certificate_prefix", "paper", "authorised_by", "decision_rule",
-                    "minimum_tur", "clock_tolerance", "calibration_window"});
+                   {"name", "address", "accreditation", "technician", "technicians", "bench",
+                    "archive", "port", "certificate_prefix", "paper", "authorised_by",
+                    "decision_rule", "minimum_tur", "clock_tolerance", "calibration_window"});
     lab.name = read.text(t, "lab", "name", true);
     lab.address = read.text(t, "lab", "address", false, true);
     lab.accreditation = read.text(t, "lab", "accreditation");
     lab.technician = read.text(t, "lab", "technician");
     lab.technicians = read.texts(t, "lab", "technicians");
-    lab.archive = read.text(t, "lab", "archive");
+    lab.bench = read.text(t, "lab", "bench");
+    lab.archive = besideFile(read.text(t, "lab", "archive"), lab.path);
     lab.port = read.text(t, "lab", "port");
     lab.certificatePrefix = read.text(t, "lab", "certificate_prefix");
     lab.paper = read.text(t, "lab", "paper");

@@ -211,8 +211,13 @@ json instrumentJson(const Instrument& i) {
             {"undated", i.undated},
             {"intervalDays", i.intervalDays},
             {"intervalSet", i.intervalSet},
+            {"intervalFrom", intervalSource(i)},
             {"due", i.due.empty() ? json(nullptr) : json(i.due)},
             {"daysLeft", i.due.empty() ? json(nullptr) : json(i.daysLeft)}};
+}
+
+const char* intervalSource(const Instrument& i) {
+    return i.intervalSet ? "archive" : i.intervalFromLab ? "lab file" : "default";
 }
 
 json undecodableJson(const Undecodable& u) {

@@ -113,9 +113,10 @@ struct Instrument {
     std::string calibratorSerial;
     int64_t undated = 0;  // calibrations without a day: stamps not believed, not confirmed
     int intervalDays = kDefaultIntervalDays;
-    bool intervalSet = false;  // set for this instrument, not the default
-    std::string due;           // "2025-05-02"; empty without a calibration that has a day
-    int64_t daysLeft = 0;      // negative when overdue
+    bool intervalSet = false;      // set for this instrument in the archive
+    bool intervalFromLab = false;  // else the lab file's for its tag; else the default
+    std::string due;               // "2025-05-02"; empty without a calibration that has a day
+    int64_t daysLeft = 0;          // negative when overdue
 };
 
 // A result that does not decode, as the archive keeps it.
@@ -151,6 +152,8 @@ nlohmann::ordered_json historyJson(const std::vector<Calibration>& calibrations)
 // One row per test point of every result of the calibrations, after a header row.
 std::string historyCsv(const std::vector<Calibration>& calibrations);
 nlohmann::ordered_json instrumentJson(const Instrument& instrument);
+// Where an instrument's interval comes from: "archive", "lab file" or "default".
+const char* intervalSource(const Instrument& instrument);
 nlohmann::ordered_json undecodableJson(const Undecodable& result);
 
 // A number for JSON: null for NaN and the infinities.

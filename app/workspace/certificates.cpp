@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <deque>
 #include <filesystem>
 
 #include "base/error.h"
+#include "base/numbers.h"
 #include "base/platform.h"
 #include "base/time.h"
 
@@ -29,19 +31,19 @@ bool allDigits(const std::string& text) {
 // The calibration a target names: a calibration number, else the last calibration of an
 // instrument.
 int64_t calibrationOf(kvtarchive::Archive& archive, const std::string& target) {
-    const bool digits = allDigits(target);
+    const std::optional<int64_t> number = wholeNumber(target, 1, INT64_MAX);
     const int64_t last = archive.lastCalibration(target);
-    if (digits && archive.calibration(std::stoll(target))) {
+    if (number && archive.calibration(*number)) {
         if (last) {
             throw inputError("\"" + target + "\" is both a calibration number and the tag of an " +
                              "instrument: give the number of its last calibration instead " +
                              "(kvtlnk history " + target + ")");
         }
-        return std::stoll(target);
+        return *number;
     }
     if (last) return last;
     throw inputError("the archive holds no " +
-                     std::string(digits ? "calibration " + target + " and no " : "") +
+                     std::string(number ? "calibration " + target + " and no " : "") +
                      "instrument \"" + target + "\" (kvtlnk archive list names them)");
 }
 
@@ -140,16 +142,10 @@ Job newJob(Calibration c) {
 
 std::vector<int64_t> calibrationsOf(kvtarchive::Archive& archive,
                                     const std::vector<std::string>& targets,
-                                    const std::string& since) {
+                                    std::optional<int64_t> since) {
     return archived([&] {
         std::vector<int64_t> ids;
-        if (!since.empty()) {
-            const std::optional<int64_t> day = dayOfStamp(since);
-            if (!day || since.size() != 10) {
-                throw inputError("--all-since \"" + since + "\" is not a date: give 2025-01-31");
-            }
-            ids = archive.calibrationsSince(*day);
-        }
+        if (since) ids = archive.calibrationsSince(*since);
         for (const std::string& target : targets) {
             const int64_t id = calibrationOf(archive, target);
             if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,11 +17,11 @@
 namespace kvtapp {
 
 // The calibrations of the targets (a calibration number, else the last calibration of the
-// instrument with that tag) and of every day since the date ("2025-01-31"; "" for none), each
-// once, oldest first for the days; an input Error naming what the archive does not hold.
+// instrument with that tag) and of every day since the day given (a day number), each once,
+// oldest first for the days; an input Error naming what the archive does not hold.
 std::vector<int64_t> calibrationsOf(kvtarchive::Archive& archive,
                                     const std::vector<std::string>& targets,
-                                    const std::string& since);
+                                    std::optional<int64_t> since);
 
 // Every certificate known of a reference standard: the lab file's (its earlier ones too) and
 // those the archive kept; the lab file's where both have one.

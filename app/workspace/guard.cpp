@@ -35,10 +35,12 @@ bool sameRecords(const std::vector<kvttools::MemoryRecord>& a, const std::vector
 
 // Uploads both memories into the backup file and reads it back as show reads an image file,
 // before anything on the calibrator changes.
-void saveBackup(Session& session, OutputFile& file, TransferProgress& progress) {
+void saveBackup(const Workspace& workspace, Session& session, OutputFile& file,
+                TransferProgress& progress) {
     session.upload(progress, file.path() + " was not written");
     ImageDocument image = captureImage();
     image.calibrator = calibratorJson(session.identity(), session.portName(), localTime());
+    image.upload = uploadJson(workspace);
     file.commit(dumpJson(toJson(image)));
     std::string problem = "its records differ from those uploaded";
     bool same = false;
@@ -57,7 +59,7 @@ void saveBackup(Session& session, OutputFile& file, TransferProgress& progress) 
 
 }  // namespace
 
-Backup::Backup(const std::string& given) : given_(given) {
+Backup::Backup(const std::string& given, const OutputGuard& guard) : given_(given), guard_(guard) {
     if (given.empty()) return;
     std::error_code unseen;
     if (fs::is_directory(given, unseen)) {
@@ -71,7 +73,7 @@ Backup::Backup(const std::string& given) : given_(given) {
                          " exists, and a backup never replaces a file: name a new file, or a "
                          "directory to make one in (nothing was sent)");
     }
-    file_.emplace(given, false);
+    file_.emplace(given, guard_, false);
 }
 
 // "<dir>/SN270001-20240502-141000.json", with "-2", "-3", ... after the time when a backup of
@@ -86,14 +88,14 @@ OutputFile& Backup::file(const Calibrator& calibrator) {
     std::string name = base + ".json";
     for (int n = 2; standsThere(name); ++n)
         name = base + "-" + std::to_string(n) + ".json";
-    return file_.emplace(name, false);
+    return file_.emplace(name, guard_, false);
 }
 
 Guarded guardResults(const Workspace& workspace, Session& session, const ResultsPolicy& policy,
                      Backup& backup, const std::string& loss, const ProgressFor& progressFor) {
     Guarded guarded;
     if (backup.wanted()) {
-        saveBackup(session, backup.file(session.identity()), *progressFor("backup"));
+        saveBackup(workspace, session, backup.file(session.identity()), *progressFor("backup"));
         guarded.uploaded = true;
         return guarded;
     }
@@ -110,9 +112,10 @@ Guarded guardResults(const Workspace& workspace, Session& session, const Results
         }
     }
     throw inputError(fmt::format(
-        "the calibrator on {} holds {}, which {}: add --backup FILE to save both memories there "
-        "first, store them with upload --store, or add --discard-results (nothing was sent)",
-        session.portName(), plural(results, "result item"), loss));
+        "the calibrator on {} holds results ({} in its results memory), which {}: add --backup "
+        "FILE to save both memories there first, store them with upload --store, or add "
+        "--discard-results (nothing was sent)",
+        session.portName(), plural(results, "record"), loss));
 }
 
 }  // namespace kvtapp

@@ -26,13 +26,14 @@ struct ResultsPolicy {
 // anything is sent.
 class Backup {
   public:
-    explicit Backup(const std::string& given);
+    Backup(const std::string& given, const OutputGuard& guard);
     bool wanted() const { return !given_.empty(); }
     // The file to write, made now in a directory.
     OutputFile& file(const Calibrator& calibrator);
 
   private:
     std::string given_;
+    const OutputGuard& guard_;
     std::optional<OutputFile> file_;
 };
 

@@ -42,16 +42,18 @@ ImageDocument imageOfFile(const Workspace& workspace, const std::string& file) {
     const json value = readJsonFile(file);
     if (isImageJson(value)) {
         const ImageFile image = readImageFile(file, value);
-        return imageOfMemories(image.memories, image.calibrator);
+        return imageOfMemories(image.memories, image.calibrator, image.upload);
     }
     buildImage(checkedProcedure(file, value, labSource(workspace)));
     return captureImage();
 }
 
-ImageDocument imageOfMemories(const kvttools::MemoryFile& memories, const json& calibrator) {
+ImageDocument imageOfMemories(const kvttools::MemoryFile& memories, const json& calibrator,
+                              const json& upload) {
     loadImage(memories);
     ImageDocument image = captureImage();
     image.calibrator = calibrator;
+    image.upload = upload;
     return image;
 }
 
@@ -82,7 +84,8 @@ std::optional<ImageDocument> calibrationImage(kvtarchive::Archive& archive, int6
                              {"serialNumber", u.calibrator.serialNumber},
                              {"uploaded", u.uploaded},
                              {"port", u.source}};
-    return imageOfMemories(uploadMemories(*chosen), calibrator);
+    const json uploadedBy = {{"bench", u.host}, {"user", u.user}, {"technician", u.technician}};
+    return imageOfMemories(uploadMemories(*chosen), calibrator, uploadedBy);
 }
 
 }  // namespace kvtapp

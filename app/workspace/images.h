@@ -19,9 +19,11 @@ LabSource labSource(const Workspace& workspace);
 // The image a file stands for, decoded by the library: an image file's records loaded into the
 // library's image; a procedure description, built with the MEM and STA calls.
 ImageDocument imageOfFile(const Workspace& workspace, const std::string& file);
-// The image of both memories from the calibrator the JSON names.
+// The image of both memories from the calibrator the JSON names, uploaded as upload says
+// (ImageDocument::upload).
 ImageDocument imageOfMemories(const kvttools::MemoryFile& memories,
-                              const nlohmann::ordered_json& calibrator);
+                              const nlohmann::ordered_json& calibrator,
+                              const nlohmann::ordered_json& upload = nullptr);
 
 // The records of a calibration's results from one upload as an image, each at its place, which
 // decode as they did; nothing when the archive holds no such calibration. upload names the

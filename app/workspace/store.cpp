@@ -1,22 +1,35 @@
 #include "workspace/store.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "base/error.h"
+#include "base/numbers.h"
 #include "base/platform.h"
 #include "base/time.h"
 #include "workspace/certificates.h"
 
 namespace kvtapp {
 
+nlohmann::ordered_json uploadJson(const Workspace& workspace) {
+    return {{"bench", workspace.bench()},
+            {"user", platform::userName()},
+            {"technician", workspace.technician()}};
+}
+
 Upload uploadOf(const ImageDocument& image, const Workspace& workspace, const std::string& source) {
+    const nlohmann::ordered_json now = uploadJson(workspace);
+    const auto uploaded = [&](const char* key) {
+        const std::string text = calibratorText(image.upload, key);
+        return text.empty() ? calibratorText(now, key) : text;
+    };
     Upload u;
     u.calibrator = calibratorOf(image.calibrator);
     u.uploaded = calibratorText(image.calibrator, "uploaded");
     if (u.uploaded.empty()) u.uploaded = localTime();  // stored now: its stamps are judged by now
-    u.host = platform::hostName();
-    u.user = platform::userName();
-    u.technician = workspace.technician();
+    u.host = uploaded("bench");
+    u.user = uploaded("user");
+    u.technician = uploaded("technician");
     u.source = source;
     u.results = image.calibrations;
     return u;
@@ -25,16 +38,17 @@ Upload uploadOf(const ImageDocument& image, const Workspace& workspace, const st
 kvtarchive::AddOutcome storeImage(const Workspace& workspace, const ImageDocument& image,
                                   const std::string& source, TransferProgress& progress) {
     const Upload upload = uploadOf(image, workspace, source);
-    auto archive = workspace.openArchive();
+    auto archive = workspace.openArchive(kvtarchive::Access::Store);
     std::vector<uint32_t> sizes;
     for (const Result& r : upload.results)
         sizes.push_back(static_cast<uint32_t>(r.records.empty() ? 0 : r.records[0].data.size()));
     progress.begin(sizes);
     try {
-        const kvtarchive::AddOutcome outcome =
+        kvtarchive::AddOutcome outcome =
             archive->add(upload, visitRules(workspace.lab()),
                          [&](size_t done, size_t) { progress.advance(uint32_t(done)); });
         progress.end();
+        outcome.created = archive->created();
         keepLabRecords(workspace.lab(), *archive);
         return outcome;
     } catch (const kvtarchive::ArchiveError& e) {
@@ -51,7 +65,10 @@ bool archiveHoldsAll(const Workspace& workspace, const ImageDocument& image,
     const Upload upload = uploadOf(image, workspace, source);
     std::vector<bool> held;
     try {
-        held = workspace.openArchive()->holds(upload.calibrator.serialNumber, upload.results);
+        held = kvtarchive::Archive::open(workspace.archiveLocation(), kvtarchive::Access::Read)
+                   ->holds(upload.calibrator.serialNumber, upload.results);
+    } catch (const kvtarchive::NoArchive&) {
+        return false;
     } catch (const kvtarchive::ArchiveError& e) {
         throw archiveError(e);
     }
@@ -88,7 +105,9 @@ std::vector<Instrument> instrumentsOf(const Workspace& workspace, kvtarchive::Ar
             i.lastVerdict = side.value_or(Verdict::None);
         }
         if (i.intervalSet || i.due.empty()) continue;
-        const int days = workspace.intervalFor(i.tag);
+        const std::optional<int> fromLab = workspace.lab().intervalFor(i.tag);
+        const int days = fromLab.value_or(workspace.settings.intervalDays);
+        i.intervalFromLab = fromLab.has_value();
         const int64_t dueDay = dayOfStamp(i.due).value_or(now) - i.intervalDays + days;
         i.intervalDays = days;
         i.due = dateOfDay(dueDay);
@@ -97,14 +116,9 @@ std::vector<Instrument> instrumentsOf(const Workspace& workspace, kvtarchive::Ar
     return list;
 }
 
-int64_t calibrationNumber(const std::string& text, const std::string& what) {
-    try {
-        size_t used = 0;
-        const int64_t event = std::stoll(text, &used);
-        if (used == text.size()) return event;
-    } catch (const std::exception&) {
-    }
-    throw inputError(what + ": \"" + text + "\" is not a calibration number");
+int64_t calibrationNumber(const std::string& text, const std::string& argument) {
+    return wholeArgument(argument, text, 1, INT64_MAX,
+                         "a calibration number: give the number archive list or history shows");
 }
 
 }  // namespace kvtapp

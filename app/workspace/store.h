@@ -12,12 +12,18 @@
 
 namespace kvtapp {
 
-// Every calibration result of the image as one upload: the calibrator it names, this machine,
-// this user, the workspace's technician, and the source (the port or the file).
+// Who uploads now and on which bench, as an image keeps it (ImageDocument::upload): the
+// workspace's bench and technician, this user.
+nlohmann::ordered_json uploadJson(const Workspace& workspace);
+
+// Every calibration result of the image as one upload: the calibrator it names, the bench, user
+// and technician it names (those of uploadJson where it names none), and the source (the port
+// or the file).
 Upload uploadOf(const ImageDocument& image, const Workspace& workspace, const std::string& source);
 
 // Adds the image's results to the archive in one transaction, the progress counting results;
-// a failure adds nothing and says so.
+// a failure adds nothing and says so. The archive is made when there is none (and the outcome
+// says so).
 kvtarchive::AddOutcome storeImage(const Workspace& workspace, const ImageDocument& image,
                                   const std::string& source, TransferProgress& progress);
 
@@ -41,7 +47,7 @@ std::vector<Instrument> instrumentsOf(const Workspace& workspace, kvtarchive::Ar
                                       int64_t now);
 
 // A calibration of the archive by its number, as a front end is given it ("42"); an input
-// Error naming the text when it is not one.
-int64_t calibrationNumber(const std::string& text, const std::string& what);
+// Error naming the argument when the text is not one.
+int64_t calibrationNumber(const std::string& text, const std::string& argument);
 
 }  // namespace kvtapp

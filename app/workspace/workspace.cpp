@@ -4,6 +4,7 @@
 
 #include "base/error.h"
 #include "base/files.h"
+#include "base/platform.h"
 
 namespace kvtapp {
 namespace {
@@ -36,8 +37,16 @@ std::string Workspace::labPath() const {
     return kvtlab::labPath(settings.lab);
 }
 
+kvtarchive::ArchivePlace Workspace::archivePlace() const {
+    return kvtarchive::archivePlace(settings.archive, lab().archive, lab().path);
+}
+
 std::string Workspace::archiveLocation() const {
-    return kvtarchive::archiveLocation(settings.archive, lab().archive);
+    return archivePlace().location;
+}
+
+std::string Workspace::archiveShown() const {
+    return kvtarchive::shownLocation(archiveLocation());
 }
 
 bool Workspace::archiveExists() const {
@@ -46,20 +55,40 @@ bool Workspace::archiveExists() const {
     return kvtarchive::isPostgresLocation(location) || std::filesystem::exists(location, unseen);
 }
 
-std::unique_ptr<kvtarchive::Archive> Workspace::openArchive() const {
+std::unique_ptr<kvtarchive::Archive> Workspace::openArchive(kvtarchive::Access access) const {
+    const kvtarchive::ArchivePlace place = archivePlace();
     try {
-        return kvtarchive::Archive::open(archiveLocation());
+        return kvtarchive::Archive::open(place.location, access);
+    } catch (const kvtarchive::NoArchive& e) {
+        throw inputError(std::string(e.what()) + " (" + place.origin +
+                         "); upload --store and archive add make one");
     } catch (const kvtarchive::ArchiveError& e) {
         throw archiveError(e);
     }
+}
+
+std::vector<KeptFile> Workspace::keptFiles() const {
+    std::vector<KeptFile> kept = inputsRead();
+    kept.push_back({labPath(), "the lab file"});
+    std::string labArchive;
+    try {
+        labArchive = lab().archive;
+    } catch (const Error&) {
+        // A lab file that cannot be read names no archive; the work that needs it stops there.
+    }
+    const std::string location =
+        kvtarchive::archivePlace(settings.archive, labArchive, labPath()).location;
+    for (KeptFile& f : kvtarchive::archiveFiles(location))
+        kept.push_back(std::move(f));
+    return kept;
 }
 
 std::string Workspace::technician() const {
     return settings.technician.empty() ? lab().technician : settings.technician;
 }
 
-int Workspace::intervalFor(const std::string& tag) const {
-    return lab().intervalFor(tag).value_or(settings.intervalDays);
+std::string Workspace::bench() const {
+    return lab().bench.empty() ? platform::hostName() : lab().bench;
 }
 
 Error archiveError(const kvtarchive::ArchiveError& e) {

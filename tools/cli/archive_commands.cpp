@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 
+#include "base/numbers.h"
 #include "base/platform.h"
 #include "base/time.h"
 #include "base/words.h"
@@ -21,17 +22,23 @@ namespace {
 using namespace kvtapp;
 using json = nlohmann::ordered_json;
 
-// What an add did: "Stored 3 results of field.json in ...: 2 calibrations".
+// What an add did: "Stored 3 results of field.json in ...: 2 calibrations"; "Created the
+// archive ..." before it when the add made the archive.
 std::string storedLine(const kvtarchive::AddOutcome& outcome, const std::string& source,
                        const std::string& location) {
+    const std::string created =
+        outcome.created ? fmt::format("Created the archive {}\n", location) : "";
     if (outcome.added == 0) {
-        return fmt::format("The archive {} holds every result of {} already ({}): nothing added",
-                           location, source, outcome.held);
+        return created + fmt::format(
+                             "The archive {} holds every result of {} already ({}): "
+                             "nothing added",
+                             location, source, outcome.held);
     }
-    std::string line = fmt::format(
-        "Stored {} of {} in the archive {}: {} made or added to{}", plural(outcome.added, "result"),
-        source, location, plural(outcome.calibrations, "calibration"),
-        outcome.held ? fmt::format(", {} held already", outcome.held) : "");
+    std::string line =
+        created + fmt::format("Stored {} of {} in the archive {}: {} made or added to{}",
+                              plural(outcome.added, "result"), source, location,
+                              plural(outcome.calibrations, "calibration"),
+                              outcome.held ? fmt::format(", {} held already", outcome.held) : "");
     if (outcome.suspect) {
         line += fmt::format(
             "\n{}: {} (kvtlnk archive list; kvtlnk archive confirm-date CALIBRATION --date "
@@ -82,24 +89,28 @@ void addCommand(const Context& context, const std::vector<std::string>& files) {
                              "nothing was added");
         }
     }
-    const std::string location = context.workspace.archiveLocation();
+    const std::string location = context.workspace.archiveShown();
     json report = json::array();
+    bool created = false;
     for (size_t i = 0; i < files.size(); ++i) {
         const kvtarchive::AddOutcome o = store(context, images[i], files[i]);
+        created = created || o.created;
         if (!context.json) std::cout << storedLine(o, files[i], location) << '\n';
         json entry = {{"file", files[i]}};
         entry.update(addedJson(o));
         report.push_back(entry);
     }
-    if (context.json) std::cout << dumpJson({{"archive", location}, {"files", report}});
+    if (context.json) {
+        std::cout << dumpJson({{"archive", location}, {"created", created}, {"files", report}});
+    }
 }
 
 void listCommand(const Context& context) {
-    auto archive = context.workspace.openArchive();
+    auto archive = context.workspace.openArchive(kvtarchive::Access::Read);
     const auto instruments = instrumentsOf(context.workspace, *archive, today());
     const auto undecodable = archive->undecodable();
     const auto undated = archive->undated();
-    const std::string location = context.workspace.archiveLocation();
+    const std::string location = context.workspace.archiveShown();
     if (context.json) {
         json list = json::array(), bad = json::array();
         for (const Instrument& i : instruments)
@@ -121,8 +132,7 @@ void listCommand(const Context& context) {
         table.add({i.tag, std::to_string(i.calibrations),
                    i.lastCalibration ? std::to_string(i.lastCalibration) : "-", i.lastDay,
                    i.calibratorSerial, i.lastCalibration ? verdictName(i.lastVerdict) : "",
-                   std::to_string(i.intervalDays) + " d" + (i.intervalSet ? "" : " (default)"),
-                   whenDue(i), notesOf(i)});
+                   intervalText(i), whenDue(i), notesOf(i)});
     }
     if (!table.empty()) table.print(std::cout);
     if (!undated.empty()) {
@@ -171,7 +181,7 @@ struct IdentityArguments {
 };
 
 void instrumentCommand(const Context& context, const IdentityArguments& a) {
-    auto archive = context.workspace.openArchive();
+    auto archive = context.workspace.openArchive(kvtarchive::Access::Change);
     InstrumentIdentity identity = archive->identity(a.tag);
     const std::pair<const std::optional<std::string>*, std::string*> parts[] = {
         {&a.make, &identity.make},
@@ -209,17 +219,13 @@ void instrumentCommand(const Context& context, const IdentityArguments& a) {
 }
 
 void confirmCommand(const Context& context, const std::string& id, const std::string& date) {
-    const int64_t calibration = calibrationNumber(id, "archive confirm-date");
-    const std::optional<int64_t> day = dayOfStamp(date);
-    if (!day || date.size() != 10) {
-        throw inputError("archive confirm-date: \"" + date +
-                         "\" is not a day of the calendar: give 2025-01-31");
-    }
+    const int64_t calibration = calibrationNumber(id, "CALIBRATION");
+    const std::optional<int64_t> day = dayArgument("--date", date);
     if (*day > today()) {
         throw inputError("archive confirm-date: " + date +
                          " is after today: a calibration cannot have been done then");
     }
-    auto archive = context.workspace.openArchive();
+    auto archive = context.workspace.openArchive(kvtarchive::Access::Change);
     const std::optional<Calibration> before = archive->calibration(calibration);
     if (!before) throw inputError(fmt::format("the archive holds no calibration {}", calibration));
     const DateConfirmation confirmation{date, platform::userName(), utcTime()};
@@ -250,9 +256,9 @@ void confirmCommand(const Context& context, const std::string& id, const std::st
 }
 
 void intervalCommand(const Context& context, const std::string& tag, const std::string& text) {
-    const int days = parseInterval(text);
-    if (!context.workspace.openArchive()->setInterval(tag, days)) {
-        throw inputError("the archive " + context.workspace.archiveLocation() +
+    const int days = parseInterval("INTERVAL", text);
+    if (!context.workspace.openArchive(kvtarchive::Access::Change)->setInterval(tag, days)) {
+        throw inputError("the archive " + context.workspace.archiveShown() +
                          " knows no instrument \"" + tag + "\" (kvtlnk archive list names them)");
     }
     if (context.json) {
@@ -264,12 +270,12 @@ void intervalCommand(const Context& context, const std::string& tag, const std::
 
 void exportCommand(const Context& context, const std::string& id, const std::string& upload,
                    const std::string& out) {
-    const int64_t calibration = calibrationNumber(id, "archive export");
-    const int64_t from = upload.empty() ? 0 : calibrationNumber(upload, "archive export --upload");
-    OutputFile file(out);
+    const int64_t calibration = calibrationNumber(id, "ID");
+    const int64_t from = upload.empty() ? 0 : calibrationNumber(upload, "--upload");
+    OutputFile file(out, context.workspace);
     size_t records = 0;
-    const std::optional<ImageDocument> image =
-        calibrationImage(*context.workspace.openArchive(), calibration, from, &records);
+    const std::optional<ImageDocument> image = calibrationImage(
+        *context.workspace.openArchive(kvtarchive::Access::Read), calibration, from, &records);
     if (!image) throw inputError(fmt::format("the archive holds no calibration {}", calibration));
     file.commit(dumpJson(toJson(*image)));
     if (context.json) {
@@ -282,12 +288,17 @@ void exportCommand(const Context& context, const std::string& id, const std::str
 
 }  // namespace
 
-int parseInterval(const std::string& text) {
+std::string intervalText(const Instrument& i) {
+    return std::to_string(i.intervalDays) + " d" +
+           (i.intervalSet ? "" : std::string(" (") + intervalSource(i) + ")");
+}
+
+int parseInterval(const std::string& argument, const std::string& text) {
     const std::optional<int> days = kvtlab::parseInterval(text);
     if (!days) {
-        throw inputError("\"" + text +
-                         "\" is not an interval: give days (180d or 180), weeks (26w) or years "
-                         "(1y, 365 days), up to 100 years");
+        throw notArgument(argument, text,
+                          "an interval: give days (180d or 180), weeks (26w) or years (1y, 365 "
+                          "days), up to 100 years");
     }
     return *days;
 }
@@ -295,10 +306,23 @@ int parseInterval(const std::string& text) {
 void storeUpload(const Context& context, const ImageDocument& image, const std::string& source,
                  std::optional<OutputFile>& file) {
     if (file) file->commit(dumpJson(toJson(image)));
-    const kvtarchive::AddOutcome outcome = store(context, image, source);
-    const std::string location = context.workspace.archiveLocation();
+    kvtarchive::AddOutcome outcome;
+    try {
+        outcome = store(context, image, source);
+    } catch (Error& e) {
+        // What was kept, and where, so that nothing is fetched twice or thought lost.
+        e.addLine(file ? "the results are kept in " + file->path() + ": kvtlnk archive add " +
+                             file->path() + " stores them once the archive can be reached"
+                       : "the results are still in the calibrator on " + source +
+                             ": upload --store again once the archive can be reached, or "
+                             "upload --out FILE to keep them in a file now");
+        throw;
+    }
+    const std::string location = context.workspace.archiveShown();
     if (context.json) {
-        json report = {{"file", file ? json(file->path()) : json(nullptr)}, {"archive", location}};
+        json report = {{"file", file ? json(file->path()) : json(nullptr)},
+                       {"archive", location},
+                       {"created", outcome.created}};
         report.update(addedJson(outcome));
         std::cout << dumpJson(report);
         return;
@@ -326,8 +350,8 @@ void addArchiveCommands(CLI::App& app, Context& context) {
         ->type_name("PATH|URI")
         ->group(group);
     app.add_option("--technician", context.workspace.settings.technician,
-                   "who calibrates, stored with the results an upload or archive add stores; else "
-                   "the lab file's technician")
+                   "who calibrates, stored with the results an upload stores and written into its "
+                   "image file (archive add stores a file's own); else the lab file's technician")
         ->type_name("NAME")
         ->group(group);
 
@@ -335,7 +359,8 @@ void addArchiveCommands(CLI::App& app, Context& context) {
         app.add_subcommand("archive",
                            "the records archive: add image files, list instruments, set intervals "
                            "and what identifies an instrument, confirm a calibration's date, "
-                           "export a calibration's records");
+                           "export a calibration's records, make a lab's shared archive, copy one "
+                           "archive into another");
     archive->require_subcommand(1, 1);
     CLI::App* add = archive->add_subcommand(
         "add",
@@ -388,6 +413,7 @@ void addArchiveCommands(CLI::App& app, Context& context) {
         ->required()
         ->type_name("FILE");
     exporter->callback([&context, a] { exportCommand(context, a->event, a->upload, a->image); });
+    addArchiveSetupCommands(*archive, context);
 
     CLI::App* history = app.add_subcommand(
         "history",

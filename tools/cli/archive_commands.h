@@ -13,11 +13,17 @@ namespace kvtcli {
 
 // The options --archive and --technician, and the archive's commands, on the tool.
 void addArchiveCommands(CLI::App& app, Context& context);
+// archive init and archive copy, under the archive command.
+void addArchiveSetupCommands(CLI::App& archive, Context& context);
 // kvtlnk certificate, on the tool.
 void addCertificateCommand(CLI::App& app, Context& context);
 
-// "180d", "26w", "1y" (365 days), "90": a number of days; throws an input error.
-int parseInterval(const std::string& text);
+// "180 d" for an interval set in the archive, "180 d (lab file)", "365 d (default)".
+std::string intervalText(const kvtapp::Instrument& instrument);
+
+// "180d", "26w", "1y" (365 days), "90": a number of days; throws an input error naming the
+// argument.
+int parseInterval(const std::string& argument, const std::string& text);
 
 // upload --store: writes the image file when there is one, adds the results to the archive and
 // says what it did.

@@ -3,12 +3,13 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <charconv>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "archive_commands.h"
+#include "base/numbers.h"
 #include "base/platform.h"
 #include "certificate/pdf.h"
 #include "interrupt.h"
@@ -30,26 +31,28 @@ struct CertificateArguments {
     bool pdf = false, strict = false;
 };
 
-// "23.1C", "23.1 °C", "45%": the number before the unit, within the limits; NaN for "".
-double measured(const std::string& text, const std::vector<std::string>& units, double low,
-                double high, const char* what) {
+// "23.1C", "23.1 °C", "45%": the number, then its unit after at most one space, the number
+// within the limits; NaN for "".
+double measured(const std::string& argument, const std::string& text,
+                const std::vector<std::string>& units, double low, double high, const char* what) {
     if (text.empty()) return kNone;
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    std::string unit(end, text.data() + text.size());
-    unit.erase(0, unit.find_first_not_of(' '));
-    if (error != std::errc() || !(value >= low && value <= high) ||
-        std::find(units.begin(), units.end(), unit) == units.end()) {
-        throw inputError(fmt::format("\"{}\" is not {}: give a number from {} to {}, such as {}",
-                                     text, what, low, high, units[1] == "%" ? "45%" : "23.1C"));
+    const size_t unitAt = std::min(text.find_first_not_of("-.0123456789"), text.size());
+    std::string unit = text.substr(unitAt);
+    if (!unit.empty() && unit[0] == ' ') unit.erase(0, 1);
+    const std::optional<double> value = decimalNumber(text.substr(0, unitAt), low, high);
+    if (!value || std::find(units.begin(), units.end(), unit) == units.end()) {
+        throw notArgument(argument, text,
+                          fmt::format("{}: give a number from {} to {}, such as {}", what, low,
+                                      high, units[1] == "%" ? "45%" : "23.1C"));
     }
-    return value;
+    return *value;
 }
 
 Conditions conditionsOf(const CertificateArguments& a) {
     Conditions c;
-    c.temperature = measured(a.ambient, {"", "C", "°C"}, -50, 100, "an ambient temperature");
-    c.humidity = measured(a.humidity, {"", "%"}, 0, 100, "a relative humidity");
+    c.temperature =
+        measured("--ambient", a.ambient, {"", "C", "°C"}, -50, 100, "an ambient temperature");
+    c.humidity = measured("--humidity", a.humidity, {"", "%"}, 0, 100, "a relative humidity");
     for (const std::string& line : a.remarks)
         c.remarks += (c.remarks.empty() ? "" : "\n") + line;
     return c;
@@ -72,12 +75,12 @@ struct Destination {
     std::unique_ptr<OutputFile> single;  // that file, made at once
 };
 
-Destination destinationOf(const CertificateArguments& a, size_t count) {
+Destination destinationOf(const Context& context, const CertificateArguments& a, size_t count) {
     Destination d;
     std::error_code ignored;
     const bool folder = a.out.empty() || count > 1 || std::filesystem::is_directory(a.out, ignored);
     if (!folder) {
-        d.single = std::make_unique<OutputFile>(a.out);
+        d.single = std::make_unique<OutputFile>(a.out, context.workspace);
         return d;
     }
     d.folder = a.out.empty() ? "." : a.out;
@@ -139,6 +142,9 @@ void certificateCommand(const Context& context, const CertificateArguments& a) {
     }
     if (!a.reason.empty() && a.replace.empty())
         throw inputError("--reason goes with --replace: it says why a certificate is replaced");
+    // Every argument is read before the lab file and the archive.
+    const std::optional<int64_t> since =
+        a.since.empty() ? std::nullopt : std::optional(dayArgument("--all-since", a.since));
     const kvtlab::Lab& lab = context.workspace.lab();
     if (lab.name.empty()) {
         throw inputError("a certificate names the lab that issues it: the lab file " +
@@ -147,8 +153,8 @@ void certificateCommand(const Context& context, const CertificateArguments& a) {
                          " (kvtlnk lab check; a commented sample is share/doc/kvtlnk/lab.toml)");
     }
     IssueRequest request{conditionsOf(a), a.paper, a.module, a.replace, a.reason, a.pdf, a.strict};
-    auto archive = context.workspace.openArchive();
-    const std::vector<int64_t> ids = calibrationsOf(*archive, a.targets, a.since);
+    auto archive = context.workspace.openArchive(kvtarchive::Access::Change);
+    const std::vector<int64_t> ids = calibrationsOf(*archive, a.targets, since);
     if (ids.empty() && a.replace.empty())
         throw inputError("the archive holds no calibration since " + a.since);
     const bool given = !a.ambient.empty() || !a.humidity.empty() || !a.remarks.empty();
@@ -157,11 +163,14 @@ void certificateCommand(const Context& context, const CertificateArguments& a) {
             "--ambient, --humidity and --remark belong to one calibration: name one, not " +
             std::to_string(ids.size()));
     }
-    Destination where = destinationOf(a, std::max<size_t>(ids.size(), 1));
+    Destination where = destinationOf(context, a, std::max<size_t>(ids.size(), 1));
     const DocumentWriter write = [&](const std::string& number, const std::string& bytes) {
         std::unique_ptr<OutputFile> own;
-        if (!where.single)
-            own = std::make_unique<OutputFile>(where.folder + "/" + fileName(number, a.pdf));
+        if (!where.single) {
+            const std::filesystem::path path =
+                std::filesystem::path(where.folder) / fileName(number, a.pdf);
+            own = std::make_unique<OutputFile>(path.lexically_normal().string(), context.workspace);
+        }
         OutputFile& file = where.single ? *where.single : *own;
         file.commit(bytes);
         return file.path();

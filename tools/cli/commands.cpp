@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <regex>
 
 #include "archive_commands.h"
 #include "base/time.h"
@@ -18,6 +19,7 @@
 #include "sim_commands.h"
 #include "simulator.h"
 #include "table.h"
+#include "workspace/store.h"
 
 namespace kvtcli {
 namespace {
@@ -35,6 +37,22 @@ void printFields(const std::string& title,
         std::cout << "  " << label << std::string(width - label.size() + 2, ' ')
                   << visibleText(value) << '\n';
     }
+}
+
+// The first by name of the files of an earlier dump that the directory holds (a listing, prc.dir or
+// res.dir, or a data file, prc0.nd, res12.nd, ...), which a dump there would replace; "" for none.
+std::string earlierDumpFile(const std::string& directory) {
+    static const std::regex dumpName(R"((prc|res)(\.dir|[0-9]+\.nd))");
+    std::error_code unseen;
+    std::string first;
+    for (const auto& entry : std::filesystem::directory_iterator(directory, unseen)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_regular_file(unseen) && std::regex_match(name, dumpName) &&
+            (first.empty() || name < first)) {
+            first = name;
+        }
+    }
+    return first;
 }
 
 std::string libraryVersion() {
@@ -145,7 +163,7 @@ void memstatsCommand(const Context& context) {
 
 void uploadCommand(const Context& context, const std::string& out, bool store) {
     std::optional<OutputFile> file;
-    if (!out.empty()) file.emplace(out);
+    if (!out.empty()) file.emplace(out, context.workspace);
     const PortOptions port = calibratorPort(context);
     Progress progress("upload", !context.quiet);
     announce(progress, port);
@@ -155,6 +173,7 @@ void uploadCommand(const Context& context, const std::string& out, bool store) {
     session.upload(progress, file ? out + " was not written" : "");
     ImageDocument image = captureImage();
     image.calibrator = calibratorJson(session);
+    image.upload = uploadJson(context.workspace);
     if (connection.simulator() && image.results.empty()) std::cerr << emptyEmulatorNote() << "\n";
     if (store) return storeUpload(context, image, session.portName(), file);
     if (!file) {
@@ -188,6 +207,14 @@ void dumpCommand(const Context& context, const std::string& directory, const std
     if (error || !std::filesystem::is_directory(directory)) {
         throw inputError("cannot make the directory " + directory +
                          (error ? ": " + error.message() : ""));
+    }
+    const OutputRules rules = context.workspace.outputRules();
+    const std::string earlier = rules.replace ? "" : earlierDumpFile(directory);
+    if (!earlier.empty()) {
+        throw inputError(
+            directory + " holds the files of an earlier dump (" + earlier +
+            "): name another directory" +
+            (rules.howToReplace.empty() ? "" : ", or " + rules.howToReplace + " to replace them"));
     }
     std::string source = from;
     if (!from.empty()) {

@@ -45,7 +45,7 @@ void demoCommand(const Context& context, bool confirmed, const std::string& repo
                          context.port.port +
                          " and empties its results memory: add --yes to go ahead");
     }
-    OutputFile reportFile(report);
+    OutputFile reportFile(report, context.workspace);
     const auto started = std::chrono::steady_clock::now();
     Narrator say(context.json);
     if (!context.json) {

@@ -29,7 +29,7 @@ Guarded guard(const Context& context, Session& session, const ResultsPolicy& pol
         guardResults(context.workspace, session, policy, backup, loss, progressFor(context));
     if (guarded.archived) {
         std::cerr << fmt::format("kvtlnk: the archive {} holds all {} the calibrator holds\n",
-                                 context.workspace.archiveLocation(),
+                                 context.workspace.archiveShown(),
                                  plural(guarded.archived, "calibration result"));
     }
     return guarded;
@@ -79,7 +79,7 @@ void downloadCommand(const Context& context, const std::string& file, const Resu
                          "it all the same (nothing was sent)");
     }
     const PortOptions port = calibratorPort(context);
-    Backup backup(policy.backup);
+    Backup backup(policy.backup, context.workspace);
     Progress progress("download", !context.quiet);
     announce(progress, port);
     Connection connection(port);
@@ -120,7 +120,7 @@ void downloadCommand(const Context& context, const std::string& file, const Resu
 
 void clearCommand(const Context& context, const ResultsPolicy& policy) {
     const PortOptions port = calibratorPort(context);
-    Backup backup(policy.backup);
+    Backup backup(policy.backup, context.workspace);
     Connection connection(port);
     Session& session = connection.session();
     guard(context, session, policy, backup,

@@ -81,11 +81,11 @@ void historyCommand(const Context& context, const std::string& tag, bool csv,
         throw inputError("history: choose one of --json, --csv and --out");
     }
     std::optional<OutputFile> page;
-    if (!out.empty()) page.emplace(out);
-    auto archive = context.workspace.openArchive();
+    if (!out.empty()) page.emplace(out, context.workspace);
+    auto archive = context.workspace.openArchive(kvtarchive::Access::Read);
     std::vector<Calibration> calibrations = archive->history(tag);
     if (calibrations.empty()) {
-        throw inputError("the archive " + context.workspace.archiveLocation() +
+        throw inputError("the archive " + context.workspace.archiveShown() +
                          " holds no calibration of \"" + tag +
                          "\" (kvtlnk archive list names the instruments)");
     }
@@ -98,7 +98,7 @@ void historyCommand(const Context& context, const std::string& tag, bool csv,
     } else if (csv) {
         std::cout << historyCsv(calibrations);
     } else if (context.json) {
-        std::cout << dumpJson({{"archive", context.workspace.archiveLocation()},
+        std::cout << dumpJson({{"archive", context.workspace.archiveShown()},
                                {"instrument", tag},
                                {"decisionRule", kvtlab::ruleName(context.workspace.lab().rule)},
                                {"calibrations", historyJson(calibrations)}});
@@ -108,10 +108,10 @@ void historyCommand(const Context& context, const std::string& tag, bool csv,
 }
 
 void dueCommand(const Context& context, const std::string& within) {
-    const int days = parseInterval(within);
+    const int days = parseInterval("--within", within);
     const int64_t now = today();
-    std::vector<Instrument> due =
-        instrumentsOf(context.workspace, *context.workspace.openArchive(), now);
+    std::vector<Instrument> due = instrumentsOf(
+        context.workspace, *context.workspace.openArchive(kvtarchive::Access::Read), now);
     // An instrument with a calibration whose date is not believed is listed: it needs a
     // person before its due date can be trusted.
     due.erase(std::remove_if(due.begin(), due.end(),
@@ -134,7 +134,8 @@ void dueCommand(const Context& context, const std::string& within) {
                  {"lastDay", i.lastDay},
                  {"lastVerdict", verdictName(i.lastVerdict)},
                  {"undated", i.undated},
-                 {"intervalDays", i.intervalDays}});
+                 {"intervalDays", i.intervalDays},
+                 {"intervalFrom", intervalSource(i)}});
         }
         std::cout << dumpJson({{"today", dateOfDay(now)}, {"within", days}, {"instruments", list}});
         return;
@@ -155,8 +156,7 @@ void dueCommand(const Context& context, const std::string& within) {
         }
         table.add({i.tag, i.due.empty() ? "-" : i.due, when,
                    i.lastCalibration ? std::to_string(i.lastCalibration) : "-", i.lastDay,
-                   i.lastCalibration ? verdictName(i.lastVerdict) : "",
-                   std::to_string(i.intervalDays) + " d", note});
+                   i.lastCalibration ? verdictName(i.lastVerdict) : "", intervalText(i), note});
     }
     if (!table.empty()) table.print(std::cout);
 }

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <iostream>
 
+#include "base/escape.h"
+#include "base/time.h"
 #include "base/words.h"
 #include "table.h"
 
@@ -23,8 +25,12 @@ void checkCommand(const Context& context) {
                          "sample share/doc/kvtlnk/lab.toml shows every key)");
     }
     const kvtlab::Lab& lab = context.workspace.lab();
+    const std::vector<kvtlab::Problem> warnings = kvtlab::labWarnings(lab, dateOfDay(today()));
     const std::vector<std::string> gaps = kvtlab::certificateGaps(lab);
     if (context.json) {
+        json notes = json::array();
+        for (const kvtlab::Problem& w : warnings)
+            notes.push_back({{"key", w.key}, {"message", w.message}});
         json standards = json::array();
         for (const auto* list : {&lab.calibrators, &lab.modules}) {
             for (const kvtlab::Standard& s : *list) {
@@ -39,16 +45,20 @@ void checkCommand(const Context& context) {
                                {"lab", lab.name},
                                {"standards", standards},
                                {"intervals", lab.intervals.size()},
+                               {"warnings", notes},
                                {"certificatesCannotState", gaps}});
         return;
     }
-    for (const std::string& gap : gaps)
-        std::cerr << "kvtlnk: warning: certificates cannot state " << gap << "\n";
-    std::cout << fmt::format("{}: no problem: {}, {}, {}, {}\n", path,
+    std::cout << fmt::format("{}: {}: {}, {}, {}, {}\n", path,
+                             warnings.empty() ? "no problem" : plural(warnings.size(), "warning"),
                              lab.name.empty() ? "no lab name" : "\"" + lab.name + "\"",
                              plural(lab.calibrators.size(), "calibrator"),
                              plural(lab.modules.size(), "pressure module"),
                              plural(lab.intervals.size(), "interval"));
+    for (const kvtlab::Problem& w : warnings)
+        std::cout << "  " << visibleText(w.key + ": " + w.message) << '\n';
+    for (const std::string& gap : gaps)
+        std::cout << "  certificates cannot state " << gap << '\n';
     Table table({"standard", "serial", "certificate", "calibrated", "due"}, "lllll");
     for (const auto* list : {&lab.calibrators, &lab.modules}) {
         for (const kvtlab::Standard& s : *list) {

@@ -8,6 +8,7 @@
 
 #include "archive/archive.h"
 #include "archive_commands.h"
+#include "arguments.h"
 #include "commands.h"
 #include "failure.h"
 #include "interrupt.h"
@@ -33,9 +34,13 @@ in.
 The calibrator's port: --port, else the environment's KVTLNK_PORT, else the lab file's default
 port; --port sim uses the emulator of kvtlnk sim start, else a new built-in one for the command.
 
+Files written: every file a command writes is new. One that stands under its name is refused
+before any work, unless --force replaces it (a --backup never replaces a file; a folder given
+to --backup gets a new name). A file appears whole at the end, or not at all.
+
 Files: a procedure description (JSON) says what download sends; an image file (JSON, written
-by upload --out and --backup) holds both memories record by record and what the library
-decoded from them. Both are described in
+by upload --out and --backup) holds both memories record by record, what the library decoded
+from them, and who uploaded them on which bench. Both are described in
   {}
 The records archive (an SQLite file, or a PostgreSQL database for a lab) keeps every result
 that upload --store and archive add give it, for history and due.
@@ -110,14 +115,19 @@ int main(int argc, char** argv) {
                    "library takes as no time-out, would hold a command for as long as the "
                    "calibrator is off, so the tool wants 1 or more")
         ->capture_default_str()
-        ->check(CLI::Range(1u, 60000u));
+        ->check(wholeIn(1, 60000));
     app.add_option("--attempts", context.port.link.attempts,
                    "tries of every packet exchange (KVTopen's retries)")
         ->capture_default_str()
-        ->check(CLI::Range(1, 255));
+        ->check(wholeIn(1, 255));
     app.add_flag("--json", context.json,
                  "machine-readable output on standard output; errors as {\"error\": ...}");
     app.add_flag("-q,--quiet", context.quiet, "no progress display on standard error");
+    context.workspace.settings.outputs.howToReplace = "add --force";
+    app.add_flag("--force", context.workspace.settings.outputs.replace,
+                 "replace a file that stands where a command writes one (--out, --image, the "
+                 "certificates, dump's files); without it such a file is refused before any "
+                 "work. A --backup never replaces a file");
     bool verbose = false;
     app.add_flag("-v,--verbose", verbose,
                  "trace every exchange with the calibrator on standard error (as KVTLNK_DEBUG=2 "

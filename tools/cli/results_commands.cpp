@@ -78,7 +78,7 @@ void resultsCommand(const Context& context, const std::string& file, bool csv, b
 
 void reportCommand(const Context& context, const std::string& file, const std::string& out) {
     std::optional<OutputFile> output;
-    if (!out.empty()) output.emplace(out);
+    if (!out.empty()) output.emplace(out, context.workspace);
     ReportSource source;
     const ImageDocument image = resultsImage(context, file, source.origin);
     requireResults(image, source.origin, "report", out);

@@ -69,9 +69,12 @@ void printPrompts(std::ostream& out, const std::vector<PromptDefinitionView>& pr
 
 std::string stepDetail(const StepView& s) {
     if (s.kind == "prompt") return s.prompt + (s.defined ? "" : "  (no such prompt definition)");
-    return fmt::format("strategy {} ({}), flag {}, \"{}\" / \"{}\"",
-                       s.strategyName.empty() ? "?" : s.strategyName, s.strategy,
-                       s.flag ? "on" : "off", s.text1, s.text2);
+    const std::string strategy =
+        s.strategyName.empty()
+            ? fmt::format("strategy at record {} (no strategy there)", s.strategy)
+            : fmt::format("strategy \"{}\" at record {}", s.strategyName, s.strategy);
+    return fmt::format("{}, flag {}, \"{}\" / \"{}\"", strategy, s.flag ? "on" : "off", s.text1,
+                       s.text2);
 }
 
 void printTasks(std::ostream& out, const std::vector<TaskView>& tasks) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <thread>
 
+#include "arguments.h"
 #include "base/files.h"
 #include "emu_clock.h"
 #include "failure.h"
@@ -272,6 +273,7 @@ void addSimCommands(CLI::App& app, Context& context) {
         start
             ->add_option("--seed", options.seed,
                          "seed of the readings and of each instrument's drift (kept in the state)")
+            ->check(wholeIn(0, UINT32_MAX))
             ->type_name("N");
     start->callback([&context, shared, seed] {
         shared->seedGiven = seed->count() > 0;

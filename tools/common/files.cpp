@@ -124,7 +124,7 @@ bool AtomicFile::open(const std::string& path, std::string* error, bool replace)
     path_ = path;
     replace_ = replace;
     struct stat existing {};
-    if (!replace && ::lstat(path.c_str(), &existing) == 0) {
+    if (!replace && ::lstat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
         *error = reason(path, EEXIST);
         return false;
     }

@@ -41,7 +41,7 @@ class AtomicFile {
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     // False with "PATH: reason" when the file cannot be written there. With replace false, a
-    // file that exists is refused, here and when the text is put in place.
+    // regular file that exists is refused, here and when the text is put in place.
     bool open(const std::string& path, std::string* error, bool replace = true);
     bool commit(const std::string& text, std::string* error);
     const std::string& path() const { return path_; }

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Compiles the C# example of the README's .NET section as a developer copies it, and runs it on
+# Compiles the first C# example of the binding's README as a developer copies it, and runs it on
 # the emulator after a field run has left a result there:
 #   readme_example.sh MCS MONO KVTLNK_DLL LIBRARY_DIR KVTSIM README WORK
 set -euo pipefail

@@ -85,10 +85,8 @@ std::unique_ptr<kvtarchive::Database> rawDatabase(const std::string& location) {
 }
 
 int64_t count(const std::string& location, const std::string& table) {
-    return rawDatabase(location)
-        ->query("SELECT COUNT(*) AS n FROM " + table, {})
-        .at(0)
-        .integer("n");
+    return std::stoll(
+        rawDatabase(location)->query("SELECT COUNT(*) AS n FROM " + table, {}).at(0).text("n"));
 }
 
 namespace {

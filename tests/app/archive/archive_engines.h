@@ -31,7 +31,9 @@ class EngineTest : public ::testing::TestWithParam<std::string> {
     }
     const std::string& location() const { return location_; }
     std::string another() { return engine_->location(); }
-    std::unique_ptr<kvtarchive::Archive> open() { return kvtarchive::Archive::open(location_); }
+    std::unique_ptr<kvtarchive::Archive> open() {
+        return kvtarchive::Archive::open(location_, kvtarchive::Access::Store);
+    }
 
   private:
     std::unique_ptr<ArchiveEngine> engine_;

@@ -109,14 +109,14 @@ TEST_P(CalibrationSuite, ResultsMakeCalibrations) {
     };
     for (const auto& s : scenarios) {
         SCOPED_TRACE(s.what);
-        auto archive = Archive::open(another());
+        auto archive = Archive::open(another(), Access::Store);
         for (const Given& g : s.uploads)
             archive->add(uploadOf(g));
         for (const auto& [tag, want] : s.want)
             EXPECT_EQ(calibrationsOf(*archive, tag), want) << tag;
     }
     // The untagged instrument is listed and flagged.
-    auto archive = Archive::open(another());
+    auto archive = Archive::open(another(), Access::Store);
     archive->add(uploadOf(untagged));
     const std::vector<Instrument> listed = archive->instruments(0, 365);
     ASSERT_EQ(listed.size(), 2u);
@@ -155,7 +155,7 @@ TEST_P(CalibrationSuite, StampsAgainstTheHostsClock) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        auto archive = Archive::open(another());
+        auto archive = Archive::open(another(), Access::Store);
         const VisitRules rules{7 * 86400, c.tolerance};
         if (*c.previous) {
             archive->add(makeUpload("SN1", {makeResult("TT-9", "2024-06-01 08:00:00", false, {0})},

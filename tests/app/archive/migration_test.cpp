@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "archive/fields.h"
 #include "archive/schema.h"
 #include "archive_engines.h"
 #include "base/time.h"
@@ -33,23 +34,25 @@ void copyToPostgres(const std::string& fixture, const std::string& location) {
             std::string names, places;
             std::vector<Value> values;
             for (const auto& [name, type] : columns) {
+                const Field any{table, name.c_str(),       name.c_str(),
+                                "",    -fields::kAnyCount, fields::kAnyCount};
                 names += (names.empty() ? "" : ", ") + name;
                 places += (places.empty() ? "$" : ", $") + std::to_string(values.size() + 1);
-                values.push_back(row.isNull(name.c_str()) ? Value()
-                                 : type == "BIGINT" || type == "INTEGER"
-                                     ? Value(row.integer(name.c_str()))
-                                 : type == "DOUBLE PRECISION" ? Value(row.real(name.c_str()))
-                                 : type == "BLOB"             ? Value::blob(row.blob(name.c_str()))
-                                                              : Value(row.text(name.c_str())));
+                values.push_back(row.isNull(name.c_str())                ? Value()
+                                 : type == "BIGINT" || type == "INTEGER" ? Value(row.integer(any))
+                                 : type == "DOUBLE PRECISION"            ? Value(row.real(any))
+                                 : type == "BLOB" ? Value::blob(row.blob(any))
+                                                  : Value(row.text(name.c_str())));
             }
             to->query(std::string("INSERT INTO ") + table + " (" + names + ") OVERRIDING SYSTEM " +
                           "VALUE VALUES (" + places + ")",
                       values);
         }
     }
-    const int64_t given = from->query("SELECT seq FROM sqlite_sequence WHERE name = 'certificates'")
-                              .at(0)
-                              .integer("seq");
+    const int64_t given =
+        std::stoll(from->query("SELECT seq FROM sqlite_sequence WHERE name = 'certificates'")
+                       .at(0)
+                       .text("seq"));
     to->query("SELECT setval(pg_get_serial_sequence('certificates', 'number'), $1)", {given});
 }
 
@@ -145,8 +148,8 @@ TEST_P(MigrationSuite, VersionTwoArchiveBecomesCalibrations) {
     EXPECT_EQ(rawDatabase(location())
                   ->query("SELECT COUNT(*) AS n FROM results WHERE calibration_id IS NULL")
                   .at(0)
-                  .integer("n"),
-              0);
+                  .text("n"),
+              "0");
 }
 
 }  // namespace

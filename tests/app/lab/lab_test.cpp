@@ -128,6 +128,32 @@ TEST(LabFile, IntervalByTagThenLongestPattern) {
         EXPECT_EQ(lab.intervalFor(c.tag), c.days) << c.tag;
 }
 
+// The archive a lab file names by a relative path is beside the lab file, wherever the tool
+// runs; a URI or an absolute path stays as written.
+TEST(LabFile, RelativeArchiveIsBesideTheLabFile) {
+    const struct {
+        const char* file;
+        const char* archive;
+        const char* want;
+    } cases[] = {{"/srv/lab/lab.toml", "records.db", "/srv/lab/records.db"},
+                 {"/srv/lab/lab.toml", "data/records.db", "/srv/lab/data/records.db"},
+                 {"/srv/lab/lab.toml", "../records.db", "/srv/lab/../records.db"},
+                 {"conf/lab.toml", "records.db", "conf/records.db"},
+                 {"lab.toml", "records.db", "records.db"},
+                 {"/srv/lab/lab.toml", "/var/records.db", "/var/records.db"},
+                 {"/srv/lab/lab.toml", "postgresql://bench@db/lab", "postgresql://bench@db/lab"},
+                 {"/srv/lab/lab.toml", ":memory:", ":memory:"},
+                 {"/srv/lab/lab.toml", "", ""}};
+    for (const auto& c : cases) {
+        std::vector<Problem> problems;
+        const Lab lab =
+            parseLab(std::string("[lab]\nname = \"Bench\"\narchive = \"") + c.archive + "\"\n",
+                     c.file, problems);
+        EXPECT_TRUE(problems.empty());
+        EXPECT_EQ(lab.archive, c.want) << c.file << " " << c.archive;
+    }
+}
+
 TEST(LabFile, Intervals) {
     const struct {
         const char* text;
@@ -143,6 +169,13 @@ TEST(LabFile, Intervals) {
                  {"+5", std::nullopt},
                  {"5212432095833489407y", std::nullopt},
                  {" 5", std::nullopt},
+                 {"\t5", std::nullopt},
+                 {"5 ", std::nullopt},
+                 {"-0", std::nullopt},
+                 {"0x10", std::nullopt},
+                 {"1e2d", std::nullopt},
+                 {"5dd", std::nullopt},
+                 {"36501", std::nullopt},
                  {"5m", std::nullopt},
                  {"", std::nullopt}};
     for (const auto& c : cases)
@@ -150,3 +183,33 @@ TEST(LabFile, Intervals) {
 }
 
 }  // namespace
+
+// A check on a day reminds of each standard past its due date or due within 30 days, and of no
+// other, whichever list it is in.
+TEST(LabFile, WarningsForStandardsDueOrPastDue) {
+    Lab lab;
+    const auto standard = [](const std::string& serial, const std::string& due) {
+        Standard s;
+        s.serial = serial;
+        s.due = due;
+        return s;
+    };
+    lab.calibrators = {standard("LATE", "2025-03-01"), standard("FAR", "2025-05-01"),
+                       standard("UNDATED", "")};
+    lab.modules = {standard("SOON", "2025-04-10"), standard("TODAY", "2025-03-31"),
+                   standard("EDGE", "2025-04-30")};
+    const std::vector<Problem> warnings = labWarnings(lab, "2025-03-31");
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"standards[0]",
+         "calibrator LATE was due on 2025-03-01, 30 days ago: certificates of calibrations with "
+         "it since then say so"},
+        {"modules[0]", "pressure module SOON is due on 2025-04-10, in 10 days"},
+        {"modules[1]", "pressure module TODAY is due today"},
+        {"modules[2]", "pressure module EDGE is due on 2025-04-30, in 30 days"},
+    };
+    ASSERT_EQ(warnings.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(warnings[i].key, expected[i].first);
+        EXPECT_EQ(warnings[i].message, expected[i].second);
+    }
+}

@@ -336,8 +336,8 @@ accuracy = { volts = [0.1, 0.1] }
     const ProcessResult sound = cli({"lab", "check"});
     EXPECT_EQ(sound.exitCode, 0);
     for (const char* key : {"[lab] authorised_by", "[methods]", "[[customers]]"})
-        EXPECT_TRUE(has(sound.err, key)) << key << "\n" << sound.err;
-    EXPECT_FALSE(has(sound.err, "[lab] address")) << sound.err;
+        EXPECT_TRUE(has(sound.out, key)) << key << "\n" << sound.out;
+    EXPECT_FALSE(has(sound.out, "[lab] address")) << sound.out;
 
     const json due = jsonOf(cli({"--json", "due", "--within", "100y"}));
     std::map<std::string, int> intervals;

@@ -79,7 +79,7 @@ TEST(CliSim, JsonOutputOfEachCommand) {
         {{"--port", "sim", "memstats"}, 0, "/used", 0},
         {{"--port", "sim", "-q", "download", kExample}, 0, "/items", 31},
         {{"-q", "demo", "--out", dir.path("demo.html")}, 0, "/roundTrip/same", true},
-        {{"-q", "demo", "--out", dir.path("demo.html")}, 0, "/verdict", "pass"},
+        {{"-q", "demo", "--out", dir.path("demo2.html")}, 0, "/verdict", "pass"},
         {{"--port", "/dev/kvtlnk-none", "identify"}, 1, "/error/resultCode", 2017},
         {{"--port", "sim", "--sim-model", "K2X", "identify"}, 1, "/error/resultCode", 2005},
         {{"fly"}, 2, "/error/exitCode", 2},
@@ -168,10 +168,11 @@ TEST_F(CliInstrument, EachFailureSaysWhyInItsFirstLine) {
             {2, "--port @port download @file={}",
              "kvtlnk: @file: holds no strategies, prompt definitions or tasks"},
             {2, "--port @port download " + kExample,
-             "kvtlnk: the calibrator on @port holds 2 result items, which the download erases: add "
-             "--backup FILE"},
+             "kvtlnk: the calibrator on @port holds results (2 records in its results memory), "
+             "which the download erases: add --backup FILE"},
             {2, "--port @port clear",
-             "kvtlnk: the calibrator on @port holds 2 result items, which refer to the strategies"},
+             "kvtlnk: the calibrator on @port holds results (2 records in its results memory), "
+             "which refer to the strategies"},
             {2, "--port @port upload --out /nonexistent/u.json",
              "kvtlnk: cannot write /nonexistent/u.json: No such file or directory"},
             {2, "--port @port upload --out @dir",

@@ -16,6 +16,9 @@ const char* const kFieldMemories = R"({"procedure": [
       {"kind": 15, "version": 0, "stamp": "2024-05-02 14:10:00", "data": "5441472d3100410000"},
       {"kind": 15, "version": 0, "stamp": "2024-05-02 14:20:00", "data": "5441472d3200410000"}]})";
 
+const char* const kNoResults =
+    R"({"kvtlnkImage": 1, "calibrator": {"serialNumber": "SN0"}, "procedure": [], "results": []})";
+
 bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }

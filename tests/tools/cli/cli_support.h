@@ -18,6 +18,10 @@ extern const std::string kExample;
 // memory file of the emulator.
 extern const char* const kFieldMemories;
 
+// An image file of a calibrator that holds no results: storing it makes an archive, and adds
+// nothing to it.
+extern const char* const kNoResults;
+
 // Whether text holds part.
 bool has(const std::string& text, const std::string& part);
 
