@@ -1,6 +1,6 @@
 // Printing certificates to PDF: 1, 10 and 100 two-page certificates, each page handed to the
-// printer on its own as the tool issues them (and the 100 handed over together, which the
-// browser prints a few at once), all by one Chromium over its DevTools pipe. The
+// printer on its own, and the 100 handed over together as the tool hands them (the browser
+// prints a few at once, a tab each), all by one Chromium over its DevTools pipe. The
 // first print includes the browser's start. Skipped without Chromium.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
