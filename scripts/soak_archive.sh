@@ -15,6 +15,7 @@ restart=${2:-30}
 root=$(cd "$(dirname "$0")/.." && pwd)
 kvtlnk=$root/build/tools/cli/kvtlnk
 work=$(mktemp -d)
+chmod 711 "$work"  # the server runs as postgres when this runs as root
 export HOME=$work XDG_STATE_HOME=$work/state XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_RUNTIME_DIR" "$work/images"
 restarter=
@@ -39,8 +40,12 @@ as_owner=()
     while sleep "$restart"; do
         n=$((n + 1))
         mode=$([ $((n % 2)) -eq 1 ] && echo immediate || echo fast)
-        "${as_owner[@]}" "$bin/pg_ctl" -D "$work/pg/data" -m "$mode" -w restart >/dev/null 2>&1
-        echo "$(date +%s) $mode" >>"$work/restarts"
+        if "${as_owner[@]}" "$bin/pg_ctl" -D "$work/pg/data" -m "$mode" -w restart \
+            >>"$work/pg_ctl.log" 2>&1; then
+            echo "$(date +%s) $mode" >>"$work/restarts"
+        else
+            echo "$(date +%s) $mode FAILED" >>"$work/restarts"
+        fi
     done
 ) &
 restarter=$!
@@ -49,10 +54,10 @@ restarter=$!
 tool() {
     /usr/bin/time -f "%M" -o "$work/time" "$kvtlnk" -q "$@" >"$work/out" 2>"$work/err" || {
         local status=$?
-        cat "$work/time" >>"$work/rss" 2>/dev/null || true
+        tail -n 1 "$work/time" >>"$work/rss" 2>/dev/null || true
         return $status
     }
-    cat "$work/time" >>"$work/rss"
+    tail -n 1 "$work/time" >>"$work/rss"
 }
 
 end=$(($(date +%s) + seconds))
@@ -90,7 +95,8 @@ held=$("$bin/psql" -At "$uri" -c "SELECT COUNT(*) || ' ' || COUNT(DISTINCT (cali
 
 sort -n "$work/rss" >"$work/rss.sorted"
 echo "soak of upload --store: ${seconds} s, server restarted every ${restart} s"
-echo "  rounds $rounds, server restarts $(wc -l <"$work/restarts" 2>/dev/null || echo 0)," \
+echo "  rounds $rounds, server restarts $(grep -vc FAILED "$work/restarts" 2>/dev/null || true)" \
+    "(failed: $(grep -c FAILED "$work/restarts" 2>/dev/null || true))," \
     "stores that failed $failed, retried commands $retries"
 echo "  results stored $expected, each once; every image added again adds nothing"
 echo "  resident memory of the tool: min $(head -n 1 "$work/rss.sorted") KiB," \

@@ -153,7 +153,7 @@ class PostgresDatabase : public Database {
     }
 
     void script(const std::string& sql) override {
-        run([&] { return PQsendQuery(conn_, sql.c_str()); });
+        const Result done(run([&] { return PQsendQuery(conn_, sql.c_str()); }));
     }
 
     void begin() override { script("BEGIN"); }
