@@ -1,7 +1,7 @@
-// The records archive on SQLite: adding 10,000 results (one upload, one transaction), an
-// instrument's history of 100 events in archives of 10,000 and 100,000 results, due and every
-// instrument over 1,000 and 10,000 instruments. Each archive is a file in a scratch folder,
-// built once.
+// The records archive on SQLite: adding 10,000 results (one upload, one transaction, each
+// result put into a calibration), an instrument's history of 100 calibrations in archives of
+// 10,000 and 100,000 results, every instrument with its due date over 1,000 and 10,000
+// instruments. Each archive is a file in a scratch folder, built once.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -39,8 +39,8 @@ Scratch& scratch() {
     return s;
 }
 
-// An archive of instruments x events results: an upload an event day, holding one result of
-// each instrument.
+// An archive of instruments x visits results: an upload a visit, a month apart, holding one
+// result of each instrument.
 Archive& builtArchive(int instruments, int events) {
     static std::map<std::pair<int, int>, std::unique_ptr<Archive>> built;
     auto& archive = built[{instruments, events}];
@@ -78,32 +78,25 @@ void BM_Add10000Results(benchmark::State& state) {
 }
 BENCHMARK(BM_Add10000Results)->Unit(benchmark::kSecond)->Iterations(2)->UseRealTime();
 
-// 100 events of one instrument among range(0) x 100 results.
-void BM_HistoryOf100Events(benchmark::State& state) {
+// 100 calibrations of one instrument among range(0) x 100 results.
+void BM_HistoryOf100Calibrations(benchmark::State& state) {
     Archive& archive = builtArchive(static_cast<int>(state.range(0)), 100);
     for (auto _ : state) {
-        const std::vector<Event> events = archive.history("PT-7");
-        if (events.size() != 100) state.SkipWithError("not 100 events");
-        benchmark::DoNotOptimize(events);
+        const std::vector<Calibration> calibrations = archive.history("PT-7");
+        if (calibrations.size() != 100) state.SkipWithError("not 100 calibrations");
+        benchmark::DoNotOptimize(calibrations);
     }
     state.counters["results"] = static_cast<double>(state.range(0) * 100);
 }
-BENCHMARK(BM_HistoryOf100Events)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_HistoryOf100Calibrations)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
-// Due over range(0) instruments of two events each.
-void BM_Due(benchmark::State& state) {
-    Archive& archive = builtArchive(static_cast<int>(state.range(0)), 2);
-    const int64_t today = 19000 + 400;
-    for (auto _ : state) {
-        const std::vector<Instrument> due = archive.due(today, today + 30, 365);
-        benchmark::DoNotOptimize(due);
-    }
-    state.counters["instruments"] = static_cast<double>(state.range(0));
-}
-BENCHMARK(BM_Due)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// Every instrument with its last event over range(0) instruments: what kvtlnk due and archive
-// list read, before the lab file's intervals are applied to those without their own.
+// Every instrument with its last calibration and due date over range(0) instruments of two
+// calibrations each: what kvtlnk due and archive list read, before the lab file's intervals
+// are applied to those without their own.
 void BM_EveryInstrument(benchmark::State& state) {
     Archive& archive = builtArchive(static_cast<int>(state.range(0)), 2);
     for (auto _ : state) {

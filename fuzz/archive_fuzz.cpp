@@ -28,18 +28,21 @@ const std::string& archivePath() {
 
 void readEverything(kvtarchive::Archive& archive) {
     archive.schemaVersion();
-    std::vector<int64_t> events = archive.eventsSince(0);
+    std::vector<int64_t> calibrations = archive.calibrationsSince(0);
     for (const kvtapp::Instrument& i : archive.instruments(19000, 365)) {
-        archive.lastEvent(i.tag);
-        events.push_back(i.lastEvent);
-        for (const kvtapp::Event& e : archive.history(i.tag))
-            events.push_back(e.id);
+        archive.lastCalibration(i.tag);
+        archive.identity(i.tag);
+        calibrations.push_back(i.lastCalibration);
+        for (const kvtapp::Calibration& c : archive.history(i.tag))
+            calibrations.push_back(c.id);
     }
-    archive.due(19000, 20000, 365);
+    archive.undated();
     archive.undecodable();
-    for (int64_t id : events) {
-        archive.event(id);
-        archive.eventRecords(id);
+    for (int64_t id : calibrations) {
+        archive.calibration(id);
+        archive.calibrationRecords(id);
+        for (const kvtapp::IssuedCertificate& c : archive.certificates(id))
+            archive.certificate(c.number);
     }
 }
 

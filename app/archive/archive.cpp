@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 
+#include "archive/calibrations.h"
 #include "archive/database.h"
 #include "archive/fields.h"
 #include "archive/schema.h"
@@ -17,8 +18,6 @@ namespace {
 constexpr size_t kParamsPerStatement = 900;
 // Tries of an add that the server broke off to resolve a deadlock with another bench.
 constexpr int kAddAttempts = 3;
-
-using kvtapp::Verdict;
 
 std::vector<uint8_t> headerAndData(const RestingRecord& r, bool withStamp) {
     std::vector<uint8_t> bytes;
@@ -167,6 +166,7 @@ std::optional<int64_t> insertResult(Database& db, int64_t uploadId, const std::s
          {"setup_rest", rest},
          {"result_code", static_cast<int64_t>(r.resultCode)},
          {"problem", r.problem},
+         {"stamp_problem", r.stampProblem},
          {"decoded",
           toJson(r).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)}},
         " ON CONFLICT (calibrator_serial, taken, result_hash) DO NOTHING RETURNING id");
@@ -174,52 +174,22 @@ std::optional<int64_t> insertResult(Database& db, int64_t uploadId, const std::s
     return rows[0].integer(fields::kNewResult);
 }
 
-int64_t instrumentId(Database& db, const std::string& tag) {
-    std::vector<Row> rows =
-        db.insert("instruments", {{"tag", tag}}, " ON CONFLICT (tag) DO NOTHING RETURNING id");
-    if (rows.empty()) rows = db.query("SELECT id FROM instruments WHERE tag = $1", {tag});
-    return rows.at(0).integer(fields::kInstrumentId);
+// The calibrator's upload before this one, by the host's clock; "" for none.
+std::string previousUpload(Database& db, const Upload& upload) {
+    if (upload.calibrator.serialNumber.empty()) return "";
+    const std::vector<Row> rows = db.query(
+        "SELECT MAX(uploaded) AS uploaded FROM uploads WHERE calibrator_serial = $1 AND "
+        "uploaded < $2",
+        {upload.calibrator.serialNumber, upload.uploaded});
+    return rows.empty() || rows[0].isNull("uploaded") ? "" : rows[0].text("uploaded");
 }
 
-// One event for each instrument among the results added: its verdicts and largest errors as
-// found and as left, dated by its last result.
-size_t addEvents(Database& db, int64_t uploadId, const std::vector<const Result*>& added) {
-    std::map<std::string, Event> byTag;
-    for (const Result* r : added) {
-        if (r->text1.empty()) continue;
-        Event& e = byTag[r->text1];
-        e.date = std::max(e.date, r->taken);
-        e.results.push_back(*r);
-        e.results.back().records.clear();
-    }
-    const auto verdict = [](const std::optional<Verdict>& v) {
-        return v ? Value(kvtapp::verdictName(*v)) : Value();
-    };
-    for (auto& [tag, e] : byTag) {
-        kvtapp::judgeSides(e);
-        const int64_t event = db.insert("events",
-                                        {{"instrument_id", instrumentId(db, tag)},
-                                         {"upload_id", uploadId},
-                                         {"date", e.date},
-                                         {"day", kvtapp::dayOfStamp(e.date).value_or(0)},
-                                         {"as_found", verdict(e.asFound)},
-                                         {"as_left", verdict(e.asLeft)},
-                                         {"as_found_error", e.asFoundError},
-                                         {"as_left_error", e.asLeftError}},
-                                        " RETURNING id")
-                                  .at(0)
-                                  .integer(fields::kNewEvent);
-        db.query("UPDATE results SET event_id = $1 WHERE upload_id = $2 AND text1 = $3",
-                 {event, uploadId, tag});
-    }
-    return byTag.size();
-}
-
-AddOutcome addOnce(Database& db, const Upload& upload,
+AddOutcome addOnce(Database& db, const Upload& upload, const VisitRules& rules,
                    const std::function<void(size_t, size_t)>& progress) {
     AddOutcome outcome;
     Transaction transaction(db);
     insertRecords(db, upload);
+    const std::string previous = previousUpload(db, upload);
     const int64_t uploadId = db.insert("uploads",
                                        {{"calibrator_model", upload.calibrator.model},
                                         {"calibrator_firmware", upload.calibrator.firmware},
@@ -232,24 +202,28 @@ AddOutcome addOnce(Database& db, const Upload& upload,
                                        " RETURNING id")
                                  .at(0)
                                  .integer(fields::kNewUpload);
-    std::vector<const Result*> added;
-    for (const Result& r : upload.results) {
+    std::vector<PlacedResult> added;
+    for (const Result& given : upload.results) {
+        Result r = given;
+        r.stampProblem = kvtapp::stampProblem(r.taken, upload.uploaded, previous, rules);
         const std::optional<int64_t> id =
             insertResult(db, uploadId, upload.calibrator.serialNumber, r);
         if (id) {
             insertPoints(db, *id, r.points);
             linkRecords(db, *id, r.records);
-            added.push_back(&r);
+            added.push_back({*id, kvtapp::instrumentOf(r), kvtapp::untagged(r),
+                             kvtapp::placementOf(r, uploadId)});
+            outcome.suspect += !r.stampProblem.empty();
         } else {
             ++outcome.held;
         }
         if (progress) progress(added.size() + outcome.held, upload.results.size());
     }
     if (added.empty()) return outcome;  // rolled back: not even the upload is kept
-    outcome.events = addEvents(db, uploadId, added);
+    outcome.added = added.size();
+    outcome.calibrations = placeResults(db, std::move(added), rules);
     transaction.commit();
     outcome.uploadId = uploadId;
-    outcome.added = added.size();
     return outcome;
 }
 
@@ -299,10 +273,11 @@ std::string Archive::where() const {
     return db_->where();
 }
 
-AddOutcome Archive::add(const Upload& upload, const std::function<void(size_t, size_t)>& progress) {
+AddOutcome Archive::add(const Upload& upload, const VisitRules& rules,
+                        const std::function<void(size_t, size_t)>& progress) {
     for (int attempt = 1;; ++attempt) {
         try {
-            return addOnce(*db_, upload, progress);
+            return addOnce(*db_, upload, rules, progress);
         } catch (const RetryError&) {
             if (attempt == kAddAttempts) throw;
         }
@@ -319,12 +294,6 @@ std::vector<bool> Archive::holds(const std::string& serialNumber,
                             .empty());
     }
     return held;
-}
-
-bool Archive::setInterval(const std::string& tag, int days) {
-    return !db_->query("UPDATE instruments SET interval_days = $1 WHERE tag = $2 RETURNING id",
-                       {days, tag})
-                .empty();
 }
 
 }  // namespace kvtarchive

@@ -1,8 +1,8 @@
 // The records archive: every calibration result a calibrator gave, with the raw bytes of the
-// records it rests on and what the library decoded from them, grouped into calibration events
-// of instruments, with their history and due dates. One interface, one implementation per
-// engine: an SQLite file, or a PostgreSQL database that the benches of a lab share. It keeps
-// the records model (records/) as it is given and gives it back the same.
+// records it rests on and what the library decoded from them, grouped into the calibrations of
+// instruments, with their history, due dates and certificates as issued. One interface, one
+// implementation per engine: an SQLite file, or a PostgreSQL database that the benches of a lab
+// share. It keeps the records model (records/) as it is given and gives it back the same.
 #pragma once
 
 #include <cstdint>
@@ -15,18 +15,22 @@
 #include <vector>
 
 #include "base/files.h"
+#include "lab/lab.h"
 #include "records/calibration.h"
+#include "records/visits.h"
 
 namespace kvtarchive {
 
-using kvtapp::Certificate;
+using kvtapp::Calibration;
 using kvtapp::Conditions;
-using kvtapp::Event;
 using kvtapp::Instrument;
+using kvtapp::InstrumentIdentity;
+using kvtapp::IssuedCertificate;
 using kvtapp::RestingRecord;
 using kvtapp::Result;
 using kvtapp::Undecodable;
 using kvtapp::Upload;
+using kvtapp::VisitRules;
 
 class Database;
 
@@ -38,6 +42,13 @@ class ArchiveError : public std::runtime_error {
 // A transaction the server broke off to resolve a conflict with another; trying it again
 // succeeds.
 class RetryError : public ArchiveError {
+  public:
+    using ArchiveError::ArchiveError;
+};
+
+// Another issue took the certificate number meanwhile: issuing again with the next number
+// succeeds.
+class NumberTaken : public ArchiveError {
   public:
     using ArchiveError::ArchiveError;
 };
@@ -54,15 +65,17 @@ class NoArchive : public ArchiveError {
 enum class Access { Read, Change, Store };
 
 struct AddOutcome {
-    int64_t uploadId = 0;  // 0 when nothing was added
-    size_t added = 0;      // results stored
-    size_t held = 0;       // results the archive held already
-    size_t events = 0;     // calibration events made
-    bool created = false;  // the archive was made for this add
+    int64_t uploadId = 0;     // 0 when nothing was added
+    size_t added = 0;         // results stored
+    size_t held = 0;          // results the archive held already
+    size_t calibrations = 0;  // calibrations made or added to
+    size_t suspect = 0;       // results stored whose stamps are not believed
+    bool created = false;     // the archive was made for this add
 };
 
-// What an event's records were: the calibrator and upload, and every record at its place.
-struct EventRecords {
+// The records of a calibration's results from one upload: the calibrator and upload, and every
+// record at its place in the memories of that upload.
+struct UploadRecords {
     Upload upload;  // without results
     std::vector<RestingRecord> records;
 };
@@ -93,42 +106,68 @@ class Archive {
     // Adds the upload in one transaction; each result must come with its "result" record.
     // Results the archive holds already (the same calibrator serial number, stamp and result
     // bytes) are counted and skipped; an upload none of whose results is new adds nothing.
+    // Each new result's stamp is judged against the upload's time and the calibrator's
+    // previous upload, and the result put into a calibration of its instrument, by the rules.
     // progress, when given, hears the count stored.
-    AddOutcome add(const Upload& upload,
+    AddOutcome add(const Upload& upload, const VisitRules& rules = {},
                    const std::function<void(size_t done, size_t total)>& progress = {});
     // For each result (its "result" record and stamp), whether the archive holds it.
     std::vector<bool> holds(const std::string& serialNumber, const std::vector<Result>& results);
 
-    // Every instrument, by tag; due dates from today's day number.
+    // Every instrument, by tag, with its last calibration that has a day and its due date from
+    // there (today's day number, the interval of its own else the default).
     std::vector<Instrument> instruments(int64_t today, int defaultIntervalDays);
-    // Those due by the given day, soonest first.
-    std::vector<Instrument> due(int64_t today, int64_t byDay, int defaultIntervalDays);
-    // The events of an instrument, oldest first; empty when the archive does not know it.
-    std::vector<Event> history(const std::string& tag);
-    // One event, as history gives it; nothing when there is no such event.
-    std::optional<Event> event(int64_t id);
-    // The last event of an instrument (the latest day, then the latest added); 0 when the
+    // The calibrations of an instrument, oldest first; empty when the archive does not know it.
+    std::vector<Calibration> history(const std::string& tag);
+    // One calibration, as history gives it; nothing when there is no such calibration.
+    std::optional<Calibration> calibration(int64_t id);
+    // The last calibration of an instrument (the latest day, then the latest made); 0 when the
     // archive does not know the instrument.
-    int64_t lastEvent(const std::string& tag);
-    // The events of that day and later, oldest first.
-    std::vector<int64_t> eventsSince(int64_t day);
-    // The certificate of an event, made on the first call (numbered from a sequence that never
-    // gives a number twice) and the same on every later one; nothing when there is no such
-    // event. The conditions given are stored with the event where it holds none; one that
-    // differs from what it holds is refused (ArchiveError) and nothing changes: a certificate
-    // states what it was issued with.
-    std::optional<Certificate> certify(int64_t eventId, const Conditions& given,
-                                       const std::string& issued);
+    int64_t lastCalibration(const std::string& tag);
+    // The calibrations without a day (stamps not believed and not confirmed), oldest first.
+    std::vector<Calibration> undated();
+    // The calibrations done on that day and later, oldest first.
+    std::vector<int64_t> calibrationsSince(int64_t day);
+    // Records a person's word on the day of a calibration; false when there is no such
+    // calibration.
+    bool confirmDate(int64_t calibration, const kvtapp::DateConfirmation& confirmation);
+
     // Sets the calibration interval of an instrument; false when the archive does not know it.
     bool setInterval(const std::string& tag, int days);
+    // What identifies an instrument, as last set; an empty identity when never set.
+    InstrumentIdentity identity(const std::string& tag);
+    // Sets it, kept beside every earlier setting (the instrument is made when the archive does
+    // not know it); false when the parts are the ones it has.
+    bool setIdentity(const std::string& tag, const InstrumentIdentity& identity);
+    // The lab file's identity of an instrument the archive knows, kept when the lab file
+    // says otherwise than it did the last time it was kept; false when nothing changed.
+    bool noteLabIdentity(const std::string& tag, const InstrumentIdentity& identity);
+
+    // The reference standards as the lab file gives them, each of its certificates kept once
+    // (by serial number and certificate number, earlier ones included); and every certificate
+    // kept of a standard, the earliest calibrated first.
+    void keepStandards(const std::vector<kvtlab::Standard>& standards);
+    std::vector<kvtlab::Standard> keptStandards(const std::string& serial);
+
+    // The number the next certificate takes.
+    int64_t nextCertificateNumber();
+    // Stores an issued certificate in one transaction: its number must be the next one
+    // (NumberTaken otherwise), its calibration must have none in force unless it replaces that
+    // one, which it marks replaced.
+    void storeCertificate(const IssuedCertificate& certificate);
+    // A certificate by its number; the certificates of a calibration, oldest first.
+    std::optional<IssuedCertificate> certificate(int64_t number);
+    std::vector<IssuedCertificate> certificates(int64_t calibration);
+
     std::vector<Undecodable> undecodable();
     // A text that differs after any change to what the listings show (an upload stored, an
-    // interval set, a certificate issued) and stays the same while nothing changes: a front end
-    // that keeps what it made of the archive asks this, one small query, to know whether that
-    // still holds.
+    // interval, an identity or a date set, a certificate issued) and stays the same while nothing
+    // changes: a front end that keeps what it made of the archive asks this, one small query, to
+    // know whether that still holds.
     std::string revision();
-    // The records of an event's results; nothing when there is no such event.
-    std::optional<EventRecords> eventRecords(int64_t eventId);
+    // The records of a calibration's results, by upload; nothing when there is no such
+    // calibration.
+    std::optional<std::vector<UploadRecords>> calibrationRecords(int64_t calibration);
 
     // Every upload's number, oldest first; and an upload with every result it brought, each
     // with the records it rests on, as add takes it (nothing when there is no such upload).

@@ -1,8 +1,7 @@
-// Reading the archive: instruments and due dates, an instrument's history, the results that
-// do not decode, an event's records. Each is a fixed number of queries, whatever the size of
-// the archive or of the history; every row is read by the names of its columns.
+// Reading the archive: instruments and due dates, an instrument's calibrations, the results
+// that do not decode, a calibration's records. Each is a fixed number of queries, whatever the size
+// of the archive or of the history; every row is read by the names of its columns.
 #include <algorithm>
-#include <map>
 
 #include <algorithm>
 
@@ -17,36 +16,52 @@ namespace {
 
 using kvtapp::Verdict;
 
-// Every instrument's last event, its count of events and its interval, by tag. The due day is
-// reckoned here from values checked as read, never in a query.
+// Every instrument with its last calibration that has a day, its count of calibrations and of
+// those without a day, its interval and what identifies it.
 const char* const kInstrumentQuery =
-    "SELECT i.tag, i.interval_days, e.id AS event_id, e.date, e.day, e.as_found, e.as_left, "
-    "u.calibrator_serial, (SELECT COUNT(*) FROM events c WHERE c.instrument_id = i.id) AS events "
+    "SELECT i.tag, i.untagged, i.interval_days, l.id AS calibration_id, l.date, l.day, "
+    "l.as_found, l.as_left, "
+    "(SELECT COUNT(*) FROM calibrations c WHERE c.instrument_id = i.id) AS calibrations, "
+    "(SELECT COUNT(*) FROM calibrations c WHERE c.instrument_id = i.id AND c.day IS NULL) "
+    "AS undated, "
+    "(SELECT u.calibrator_serial FROM results r JOIN uploads u ON u.id = r.upload_id "
+    "WHERE r.calibration_id = l.id ORDER BY r.taken DESC, r.id DESC LIMIT 1) "
+    "AS calibrator_serial, "
+    "d.make, d.model, d.serial_number, d.measuring_range, d.customer, d.set_at, d.source "
     "FROM instruments i "
-    "JOIN events e ON e.id = (SELECT l.id FROM events l WHERE l.instrument_id = i.id "
-    "ORDER BY l.day DESC, l.id DESC LIMIT 1) "
-    "JOIN uploads u ON u.id = e.upload_id ORDER BY i.tag";
+    "LEFT JOIN calibrations l ON l.id = (SELECT c.id FROM calibrations c WHERE c.instrument_id "
+    "= i.id AND c.day IS NOT NULL ORDER BY c.day DESC, c.id DESC LIMIT 1) "
+    "LEFT JOIN instrument_identities d ON d.id = (SELECT MAX(x.id) FROM instrument_identities x "
+    "WHERE x.instrument_id = i.id) "
+    "ORDER BY i.tag";
 
-std::vector<Instrument> instrumentsOf(const std::vector<Row>& rows, int64_t today,
-                                      int defaultIntervalDays) {
-    std::vector<Instrument> list;
-    for (const Row& r : rows) {
-        Instrument i;
-        i.tag = r.text("tag");
-        i.intervalSet = !r.isNull("interval_days");
-        i.intervalDays = i.intervalSet ? static_cast<int>(r.integer(fields::kIntervalDays))
-                                       : defaultIntervalDays;
-        i.lastEvent = r.integer(fields::kEventId);
-        i.lastDate = r.text("date");
-        i.lastVerdict = kvtapp::verdictNamed(r.text(r.isNull("as_left") ? "as_found" : "as_left"));
-        i.calibratorSerial = r.text("calibrator_serial");
-        i.events = r.integer(fields::kEventCount);
-        const int64_t dueDay = r.integer(fields::kEventDay) + i.intervalDays;
-        i.due = kvtapp::dateOfDay(dueDay);
-        i.daysLeft = dueDay - today;
-        list.push_back(std::move(i));
-    }
-    return list;
+InstrumentIdentity identityOf(const Row& r) {
+    if (r.isNull("set_at")) return {};
+    return {
+        r.text("make"),     r.text("model"),  r.text("serial_number"), r.text("measuring_range"),
+        r.text("customer"), r.text("set_at"), r.text("source")};
+}
+
+Instrument instrumentOf(const Row& r, int64_t today, int defaultIntervalDays) {
+    Instrument i;
+    i.tag = r.text("tag");
+    i.untagged = r.integer(fields::kUntagged) != 0;
+    i.identity = identityOf(r);
+    i.intervalSet = !r.isNull("interval_days");
+    i.intervalDays =
+        i.intervalSet ? static_cast<int>(r.integer(fields::kIntervalDays)) : defaultIntervalDays;
+    i.calibrations = r.integer(fields::kCalibrationCount);
+    i.undated = r.integer(fields::kUndatedCount);
+    if (r.isNull("calibration_id")) return i;
+    i.lastCalibration = r.integer(fields::kCalibrationId);
+    i.lastDate = r.text("date");
+    i.lastDay = kvtapp::dateOfDay(r.integer(fields::kCalibrationDay));
+    i.lastVerdict = kvtapp::verdictNamed(r.text(r.isNull("as_left") ? "as_found" : "as_left"));
+    i.calibratorSerial = r.text("calibrator_serial");
+    const int64_t dueDay = r.integer(fields::kCalibrationDay) + i.intervalDays;
+    i.due = kvtapp::dateOfDay(dueDay);
+    i.daysLeft = dueDay - today;
+    return i;
 }
 
 const char* const kUploadColumns =
@@ -69,7 +84,7 @@ Upload uploadOf(const Row& r) {
 
 const char* const kResultColumns =
     "r.id AS result_id, r.taken, r.tag, r.text1, r.text2, r.as_left AS flagged, r.result_code, "
-    "r.problem, r.decoded";
+    "r.problem, r.stamp_problem, r.decoded";
 
 // A result as the archive keeps it: the JSON view of what was decoded, with the archive's own
 // columns naming it even when that text does not.
@@ -91,6 +106,8 @@ Result resultOf(const Row& r) {
     x.flagged = r.integer(fields::kFlagged) != 0;
     x.resultCode = static_cast<uint32_t>(r.integer(fields::kResultCode));
     x.problem = r.text("problem");
+    x.stampProblem = r.text("stamp_problem");
+    x.upload = r.integer(fields::kUploadId);
     return x;
 }
 
@@ -99,82 +116,112 @@ std::optional<Verdict> sideOf(const Row& r, const char* column) {
     return kvtapp::verdictNamed(r.text(column));
 }
 
-// The events that the condition on instruments i and events e picks, with their results: one
-// query, whatever the number of events.
-std::vector<Event> eventsWhere(Database& db, const std::string& condition, const Value& key) {
+// The calibrations that the condition on instruments i and calibrations c picks, with their
+// results and uploads: one query, whatever the number of calibrations.
+std::vector<Calibration> calibrationsWhere(Database& db, const std::string& condition,
+                                           const std::vector<Value>& params) {
     const std::vector<Row> rows = db.query(
-        std::string("SELECT e.id AS event_id, i.tag AS instrument, e.date, e.as_found, e.as_left, "
-                    "e.as_found_error, e.as_left_error, e.ambient_temperature, e.humidity, "
-                    "e.remarks, c.number AS certificate, ") +
+        std::string("SELECT c.id AS calibration_id, i.tag AS instrument, i.untagged, c.date, "
+                    "c.clock_suspect, c.date_impossible, c.confirmed_date, c.confirmed_by, "
+                    "c.confirmed_at, c.as_found, c.as_left, c.as_found_error, c.as_left_error, "
+                    "(SELECT MAX(f.number) FROM certificates f WHERE f.calibration_id = c.id "
+                    "AND f.replaced_by IS NULL) AS certificate, ") +
             kUploadColumns + ", " + kResultColumns +
-            " FROM instruments i JOIN events e ON e.instrument_id = i.id "
-            "JOIN results r ON r.event_id = e.id JOIN uploads u ON u.id = e.upload_id "
-            "LEFT JOIN certificates c ON c.event_id = e.id WHERE " +
-            condition + " ORDER BY e.day, e.id, r.taken, r.id",
-        {key});
-    std::vector<Event> events;
+            " FROM instruments i JOIN calibrations c ON c.instrument_id = i.id "
+            "JOIN results r ON r.calibration_id = c.id JOIN uploads u ON u.id = r.upload_id "
+            "WHERE " +
+            condition + " ORDER BY COALESCE(c.day, c.stamp_day), c.date, c.id, r.taken, r.id",
+        params);
+    std::vector<Calibration> list;
     for (const Row& r : rows) {
-        if (events.empty() || events.back().id != r.integer(fields::kEventId)) {
-            Event e;
-            e.id = r.integer(fields::kEventId);
-            e.instrument = r.text("instrument");
-            e.date = r.text("date");
-            e.asFound = sideOf(r, "as_found");
-            e.asLeft = sideOf(r, "as_left");
-            e.asFoundError = r.real(fields::kAsFoundError);
-            e.asLeftError = r.real(fields::kAsLeftError);
-            e.conditions = {r.real(fields::kAmbientTemperature), r.real(fields::kHumidity),
-                            r.text("remarks")};
-            e.certificate = r.integer(fields::kEventCertificate);
-            e.upload = uploadOf(r);
-            events.push_back(std::move(e));
+        if (list.empty() || list.back().id != r.integer(fields::kCalibrationId)) {
+            Calibration c;
+            c.id = r.integer(fields::kCalibrationId);
+            c.instrument = r.text("instrument");
+            c.untagged = r.integer(fields::kUntagged) != 0;
+            c.date = r.text("date");
+            c.clockSuspect = r.integer(fields::kClockSuspect) != 0;
+            c.dateImpossible = r.integer(fields::kDateImpossible) != 0;
+            if (!r.isNull("confirmed_date")) {
+                c.confirmed = kvtapp::DateConfirmation{
+                    r.text("confirmed_date"), r.text("confirmed_by"), r.text("confirmed_at")};
+            }
+            c.asFound = sideOf(r, "as_found");
+            c.asLeft = sideOf(r, "as_left");
+            c.asFoundError = r.real(fields::kCalibrationAsFoundError);
+            c.asLeftError = r.real(fields::kCalibrationAsLeftError);
+            c.certificate = r.integer(fields::kCalibrationCertificate);
+            list.push_back(std::move(c));
         }
-        events.back().results.push_back(resultOf(r));
+        Calibration& c = list.back();
+        const int64_t upload = r.integer(fields::kUploadId);
+        const bool known = std::any_of(c.uploads.begin(), c.uploads.end(),
+                                       [&](const Upload& u) { return u.id == upload; });
+        if (!known) c.uploads.push_back(uploadOf(r));
+        c.results.push_back(resultOf(r));
     }
-    return events;
+    for (Calibration& c : list) {
+        std::sort(c.uploads.begin(), c.uploads.end(),
+                  [](const Upload& a, const Upload& b) { return a.uploaded < b.uploaded; });
+        kvtapp::labelResults(c);
+    }
+    return list;
 }
 
 }  // namespace
 
 std::vector<Instrument> Archive::instruments(int64_t today, int defaultIntervalDays) {
-    return instrumentsOf(db_->query(kInstrumentQuery, {}), today, defaultIntervalDays);
-}
-
-std::vector<Instrument> Archive::due(int64_t today, int64_t byDay, int defaultIntervalDays) {
-    std::vector<Instrument> list = instruments(today, defaultIntervalDays);
-    list.erase(std::remove_if(list.begin(), list.end(),
-                              [&](const Instrument& i) { return today + i.daysLeft > byDay; }),
-               list.end());
-    std::stable_sort(list.begin(), list.end(), [](const Instrument& a, const Instrument& b) {
-        return a.daysLeft < b.daysLeft;
-    });
+    std::vector<Instrument> list;
+    for (const Row& r : db_->query(kInstrumentQuery, {}))
+        list.push_back(instrumentOf(r, today, defaultIntervalDays));
     return list;
 }
 
-std::vector<Event> Archive::history(const std::string& tag) {
-    return eventsWhere(*db_, "i.tag = $1", tag);
+std::vector<Calibration> Archive::history(const std::string& tag) {
+    return calibrationsWhere(*db_, "i.tag = $1", {tag});
 }
 
-std::optional<Event> Archive::event(int64_t id) {
-    std::vector<Event> events = eventsWhere(*db_, "e.id = $1", id);
-    if (events.empty()) return std::nullopt;
-    return std::move(events[0]);
+std::optional<Calibration> Archive::calibration(int64_t id) {
+    std::vector<Calibration> found = calibrationsWhere(*db_, "c.id = $1", {id});
+    if (found.empty()) return std::nullopt;
+    return std::move(found[0]);
 }
 
-int64_t Archive::lastEvent(const std::string& tag) {
+int64_t Archive::lastCalibration(const std::string& tag) {
     const std::vector<Row> rows = db_->query(
-        "SELECT e.id AS event_id FROM instruments i JOIN events e ON e.instrument_id = i.id "
-        "WHERE i.tag = $1 ORDER BY e.day DESC, e.id DESC LIMIT 1",
+        "SELECT c.id AS calibration_id FROM instruments i JOIN calibrations c ON "
+        "c.instrument_id = i.id WHERE i.tag = $1 "
+        "ORDER BY COALESCE(c.day, c.stamp_day) DESC, c.date DESC, c.id DESC LIMIT 1",
         {tag});
-    return rows.empty() ? 0 : rows[0].integer(fields::kEventId);
+    return rows.empty() ? 0 : rows[0].integer(fields::kCalibrationId);
 }
 
-std::vector<int64_t> Archive::eventsSince(int64_t day) {
+std::vector<Calibration> Archive::undated() {
+    return calibrationsWhere(*db_, "c.day IS NULL", {});
+}
+
+std::vector<int64_t> Archive::calibrationsSince(int64_t day) {
     std::vector<int64_t> ids;
     for (const Row& r :
-         db_->query("SELECT id AS event_id FROM events WHERE day >= $1 ORDER BY day, id", {day}))
-        ids.push_back(r.integer(fields::kEventId));
+         db_->query("SELECT id FROM calibrations WHERE day >= $1 ORDER BY day, id", {day}))
+        ids.push_back(r.integer(fields::kNewCalibration));
     return ids;
+}
+
+bool Archive::confirmDate(int64_t calibration, const kvtapp::DateConfirmation& confirmation) {
+    const std::optional<int64_t> day = kvtapp::dayOfStamp(confirmation.date);
+    if (!day) throw ArchiveError("\"" + confirmation.date + "\" is not a day of the calendar");
+    return !db_->query(
+                   "UPDATE calibrations SET confirmed_date = $2, confirmed_by = $3, "
+                   "confirmed_at = $4, day = $5 WHERE id = $1 RETURNING id",
+                   {calibration, confirmation.date, confirmation.by, confirmation.at, *day})
+                .empty();
+}
+
+bool Archive::setInterval(const std::string& tag, int days) {
+    return !db_->query("UPDATE instruments SET interval_days = $1 WHERE tag = $2 RETURNING id",
+                       {days, tag})
+                .empty();
 }
 
 std::vector<Undecodable> Archive::undecodable() {
@@ -194,36 +241,45 @@ std::string Archive::revision() {
     const std::vector<Row> rows = db_->query(
         "SELECT (SELECT COALESCE(MAX(id), 0) FROM uploads) AS uploads, "
         "(SELECT COALESCE(MAX(number), 0) FROM certificates) AS certificates, "
+        "(SELECT COALESCE(MAX(id), 0) FROM instrument_identities) AS identities, "
+        "(SELECT COUNT(confirmed_at) FROM calibrations) AS confirmed, "
         "(SELECT COUNT(interval_days) FROM instruments) AS intervals, "
         "(SELECT COALESCE(SUM(interval_days * id), 0) FROM instruments) AS weighted",
         {});
     const Row& r = rows.at(0);
-    return r.text("uploads") + "." + r.text("certificates") + "." + r.text("intervals") + "." +
-           r.text("weighted");
+    std::string text;
+    for (const char* part :
+         {"uploads", "certificates", "identities", "confirmed", "intervals", "weighted"})
+        text += r.text(part) + ".";
+    return text;
 }
 
-std::optional<EventRecords> Archive::eventRecords(int64_t eventId) {
-    const std::vector<Row> upload =
-        db_->query(std::string("SELECT ") + kUploadColumns +
-                       " FROM events e JOIN uploads u ON u.id = e.upload_id WHERE e.id = $1",
-                   {eventId});
-    if (upload.empty()) return std::nullopt;
-    EventRecords out;
-    out.upload = uploadOf(upload[0]);
-    // Each record once, with the first result that names it at its place.
-    for (const Row& r :
-         db_->query("SELECT MIN(x.result_id) AS result_id, x.role, x.memory, x.memory_index, "
-                    "x.record_hash, c.kind, c.version, c.stamp, c.data "
-                    "FROM results r JOIN result_records x ON x.result_id = r.id "
-                    "JOIN records c ON c.hash = x.record_hash WHERE r.event_id = $1 "
-                    "GROUP BY x.role, x.memory, x.memory_index, x.record_hash, c.kind, c.version, "
-                    "c.stamp, c.data ORDER BY x.memory, x.memory_index, x.role",
-                    {eventId})) {
-        out.records.push_back({r.text("role"), r.text("memory"),
-                               static_cast<int32_t>(r.integer(fields::kMemoryIndex)),
-                               static_cast<uint16_t>(r.integer(fields::kKind)),
-                               static_cast<uint16_t>(r.integer(fields::kVersion)), r.text("stamp"),
-                               r.blob(fields::kData)});
+std::optional<std::vector<UploadRecords>> Archive::calibrationRecords(int64_t calibration) {
+    const std::vector<Row> uploads = db_->query(
+        std::string("SELECT DISTINCT ") + kUploadColumns +
+            " FROM results r JOIN uploads u ON u.id = r.upload_id WHERE r.calibration_id = $1 "
+            "ORDER BY u.uploaded, u.id",
+        {calibration});
+    if (uploads.empty()) return std::nullopt;
+    std::vector<UploadRecords> out;
+    for (const Row& u : uploads)
+        out.push_back({uploadOf(u), {}});
+    for (const Row& r : db_->query(
+             "SELECT r.upload_id, MIN(x.result_id) AS result_id, x.role, x.memory, "
+             "x.memory_index, x.record_hash, c.kind, c.version, c.stamp, c.data "
+             "FROM results r JOIN result_records x ON x.result_id = r.id "
+             "JOIN records c ON c.hash = x.record_hash WHERE r.calibration_id = $1 "
+             "GROUP BY r.upload_id, x.role, x.memory, x.memory_index, x.record_hash, c.kind, "
+             "c.version, c.stamp, c.data ORDER BY r.upload_id, x.memory, x.memory_index, x.role",
+             {calibration})) {
+        for (UploadRecords& u : out) {
+            if (u.upload.id != r.integer(fields::kUploadId)) continue;
+            u.records.push_back({r.text("role"), r.text("memory"),
+                                 static_cast<int32_t>(r.integer(fields::kMemoryIndex)),
+                                 static_cast<uint16_t>(r.integer(fields::kKind)),
+                                 static_cast<uint16_t>(r.integer(fields::kVersion)),
+                                 r.text("stamp"), r.blob(fields::kData)});
+        }
     }
     return out;
 }
@@ -243,7 +299,8 @@ std::optional<Upload> Archive::upload(int64_t id) {
     std::map<int64_t, size_t> at;  // a result's place in the upload, by its number
     for (const Row& r :
          db_->query(std::string("SELECT ") + kResultColumns +
-                        ", r.memory_index FROM results r WHERE r.upload_id = $1 ORDER BY r.id",
+                        ", r.memory_index, r.upload_id FROM results r WHERE r.upload_id = $1 "
+                        "ORDER BY r.id",
                     {id})) {
         Result result = resultOf(r);
         result.index = static_cast<int32_t>(r.integer(fields::kResultIndex));

@@ -1,7 +1,7 @@
-// Certificates of calibration events: their numbers, and the conditions stored with the event.
+// Certificates as issued: numbered from a counter row that the storing transaction moves on, so
+// that an issue that fails or is stopped before it is stored takes no number; each stored whole
+// in one transaction, a replaced one marked with the number that replaces it.
 #include <fmt/format.h>
-
-#include <cmath>
 
 #include "archive/archive.h"
 #include "archive/database.h"
@@ -10,66 +10,97 @@
 namespace kvtarchive {
 namespace {
 
-std::string shown(double v) {
-    return fmt::format("{}", v);
-}
+const char* const kCertificateColumns =
+    "number, calibration_id, issued, issued_at, issued_by, replaces, reason, replaced_by, "
+    "ambient_temperature, humidity, remarks, content, document, sha256";
 
-// A condition given that the event holds otherwise: refused, naming both.
-void refuseChange(int64_t eventId, const std::string& what, const std::string& held,
-                  const std::string& given) {
-    throw ArchiveError("event " + std::to_string(eventId) + " holds the " + what + " " + held +
-                       ", not " + given + ": a certificate states the conditions it was " +
-                       "issued with, and those stay");
-}
-
-void checkSame(int64_t eventId, const Conditions& held, const Conditions& given) {
-    const struct {
-        const char* what;
-        double held, given;
-        const char* unit;
-    } numbers[] = {{"ambient temperature", held.temperature, given.temperature, " °C"},
-                   {"relative humidity", held.humidity, given.humidity, " %"}};
-    for (const auto& n : numbers) {
-        if (!std::isnan(n.given) && n.held != n.given) {
-            refuseChange(eventId, n.what, shown(n.held) + n.unit, shown(n.given) + n.unit);
-        }
-    }
-    if (!given.remarks.empty() && held.remarks != given.remarks) {
-        refuseChange(eventId, "remarks", "\"" + held.remarks + "\"", "\"" + given.remarks + "\"");
-    }
+IssuedCertificate certificateOf(const Row& r) {
+    IssuedCertificate c;
+    c.number = r.integer(fields::kIssuedNumber);
+    c.calibration = r.integer(fields::kCalibrationId);
+    c.issued = r.text("issued");
+    c.issuedAt = r.text("issued_at");
+    c.issuedBy = r.text("issued_by");
+    c.replaces = r.integer(fields::kReplaces);
+    c.reason = r.text("reason");
+    c.replacedBy = r.integer(fields::kReplacedBy);
+    c.conditions = {r.real(fields::kIssuedTemperature), r.real(fields::kIssuedHumidity),
+                    r.text("remarks")};
+    c.content = r.text("content");
+    c.document = r.text("document");
+    c.sha256 = r.text("sha256");
+    return c;
 }
 
 }  // namespace
 
-std::optional<Certificate> Archive::certify(int64_t eventId, const Conditions& given,
-                                            const std::string& issued) {
+int64_t Archive::nextCertificateNumber() {
+    return db_->query("SELECT next FROM certificate_numbers").at(0).integer(fields::kNextNumber);
+}
+
+void Archive::storeCertificate(const IssuedCertificate& c) {
     Transaction transaction(*db_);
-    // One statement stores what the event lacks and reads what it holds, so that two benches
-    // certifying at once agree.
-    const std::vector<Row> held = db_->query(
-        "UPDATE events SET ambient_temperature = COALESCE(ambient_temperature, $2), "
-        "humidity = COALESCE(humidity, $3), remarks = COALESCE(remarks, $4) WHERE id = $1 "
-        "RETURNING id AS event_id, ambient_temperature, humidity, remarks",
-        {eventId, given.temperature, given.humidity,
-         given.remarks.empty() ? Value() : Value(given.remarks)});
-    if (held.empty()) return std::nullopt;
-    Certificate c;
-    c.conditions = {held[0].real(fields::kAmbientTemperature), held[0].real(fields::kHumidity),
-                    held[0].text("remarks")};
-    checkSame(eventId, c.conditions, given);
-    // Asked first, so that printing a certificate again takes no number from the sequence.
-    const std::string issuedOne =
-        "SELECT number, issued, event_id FROM certificates WHERE event_id = $1";
-    std::vector<Row> number = db_->query(issuedOne, {eventId});
-    if (number.empty()) {
-        db_->insert("certificates", {{"event_id", eventId}, {"issued", issued}},
-                    " ON CONFLICT (event_id) DO NOTHING");
-        number = db_->query(issuedOne, {eventId});
+    // Moving the counter on takes its row's lock: a second bench storing at once waits here,
+    // then finds its number taken.
+    if (db_->query("UPDATE certificate_numbers SET next = next + 1 WHERE next = $1 RETURNING next",
+                   {c.number})
+            .empty()) {
+        throw NumberTaken(
+            fmt::format("certificate number {} was taken by another issue", c.number));
     }
-    c.number = number.at(0).integer(fields::kCertificateNumber);
-    c.issued = number.at(0).text("issued");
+    const std::vector<Row> inForce = db_->query(
+        "SELECT number FROM certificates WHERE calibration_id = $1 AND replaced_by IS NULL "
+        "ORDER BY number",
+        {c.calibration});
+    for (const Row& r : inForce) {
+        if (r.integer(fields::kIssuedNumber) == c.replaces) continue;
+        throw ArchiveError(fmt::format(
+            "calibration {} has certificate {} in force: print it again, or issue one that "
+            "replaces it",
+            c.calibration, r.integer(fields::kIssuedNumber)));
+    }
+    if (c.replaces && inForce.empty()) {
+        throw ArchiveError(
+            fmt::format("certificate {} is not in force for calibration {}: "
+                        "only a certificate in force is replaced",
+                        c.replaces, c.calibration));
+    }
+    db_->insert("certificates", {{"number", c.number},
+                                 {"calibration_id", c.calibration},
+                                 {"issued", c.issued},
+                                 {"issued_at", c.issuedAt},
+                                 {"issued_by", c.issuedBy},
+                                 {"replaces", c.replaces ? Value(c.replaces) : Value()},
+                                 {"reason", c.reason},
+                                 {"ambient_temperature", c.conditions.temperature},
+                                 {"humidity", c.conditions.humidity},
+                                 {"remarks", c.conditions.remarks},
+                                 {"content", c.content},
+                                 {"document", c.document},
+                                 {"sha256", c.sha256}});
+    if (c.replaces) {
+        db_->query("UPDATE certificates SET replaced_by = $1 WHERE number = $2",
+                   {c.number, c.replaces});
+    }
     transaction.commit();
-    return c;
+}
+
+std::optional<IssuedCertificate> Archive::certificate(int64_t number) {
+    const std::vector<Row> rows = db_->query(
+        std::string("SELECT ") + kCertificateColumns + " FROM certificates WHERE number = $1",
+        {number});
+    if (rows.empty()) return std::nullopt;
+    return certificateOf(rows[0]);
+}
+
+std::vector<IssuedCertificate> Archive::certificates(int64_t calibration) {
+    std::vector<IssuedCertificate> list;
+    for (const Row& r : db_->query(std::string("SELECT ") + kCertificateColumns +
+                                       " FROM certificates WHERE calibration_id = $1 "
+                                       "ORDER BY number",
+                                   {calibration}))
+        list.push_back(certificateOf(r));
+    return list;
 }
 
 }  // namespace kvtarchive

@@ -67,4 +67,40 @@ constexpr Field kVersion{"records", "version", "version", "record_hash", 0, UINT
 constexpr Field kData{"records",     "data", "data",
                       "record_hash", 0,      kvttools::CalibratorMemory::kMaxItemBytes};
 
+// Calibrations, and what version 3 keeps beside them.
+constexpr Field kCalibrationId{"calibrations",   "id", "calibration_id",
+                               "calibration_id", 1,    kAnyCount};
+constexpr Field kNewCalibration{"calibrations", "id", "id", "id", 1, kAnyCount};
+constexpr Field kCalibrationDay{"calibrations", "day", "day", "calibration_id", 0, kLastDay};
+constexpr Field kClockSuspect{
+    "calibrations", "clock_suspect", "clock_suspect", "calibration_id", 0, 1};
+constexpr Field kDateImpossible{
+    "calibrations", "date_impossible", "date_impossible", "calibration_id", 0, 1};
+constexpr Field kCalibrationAsFoundError{"calibrations",   "as_found_error", "as_found_error",
+                                         "calibration_id", -kUnbounded,      kUnbounded};
+constexpr Field kCalibrationAsLeftError{"calibrations",   "as_left_error", "as_left_error",
+                                        "calibration_id", -kUnbounded,     kUnbounded};
+constexpr Field kCalibrationCertificate{"certificates",   "number", "certificate",
+                                        "calibration_id", 1,        kAnyCount};
+constexpr Field kCalibrationCount{"calibrations", "(count)", "calibrations", "tag", 0, kAnyCount};
+constexpr Field kUndatedCount{"calibrations", "(count)", "undated", "tag", 0, kAnyCount};
+constexpr Field kUntagged{"instruments", "untagged", "untagged", "tag", 0, 1};
+constexpr Field kNewIdentity{"instrument_identities", "id", "id", "id", 1, kAnyCount};
+// A result's row read by its own id.
+constexpr Field kResultRowId{"results", "id", "id", "id", 1, kAnyCount};
+constexpr Field kResultAsLeft{"results", "as_left", "as_left", "id", 0, 1};
+constexpr Field kLargestError{"results", "largest_error", "largest_error",
+                              "id",      -kUnbounded,     kUnbounded};
+constexpr Field kCertified{"certificates", "(count)", "certified", "id", 0, kAnyCount};
+constexpr Field kUploadRowId{"uploads", "id", "id", "id", 1, kAnyCount};
+// Certificates as issued.
+constexpr Field kIssuedNumber{"certificates", "number", "number", "number", 1, kAnyCount};
+constexpr Field kHighestNumber{"certificates", "number", "n", "n", 0, kAnyCount};
+constexpr Field kNextNumber{"certificate_numbers", "next", "next", "next", 1, kAnyCount};
+constexpr Field kReplaces{"certificates", "replaces", "replaces", "number", 1, kAnyCount};
+constexpr Field kReplacedBy{"certificates", "replaced_by", "replaced_by", "number", 1, kAnyCount};
+constexpr Field kIssuedTemperature{
+    "certificates", "ambient_temperature", "ambient_temperature", "number", -50, 100};
+constexpr Field kIssuedHumidity{"certificates", "humidity", "humidity", "number", 0, 100};
+
 }  // namespace kvtarchive::fields

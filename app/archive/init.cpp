@@ -1,5 +1,6 @@
 #include "archive/init.h"
 
+#include <algorithm>
 #include <regex>
 
 #include "archive/archive.h"
@@ -9,14 +10,18 @@
 namespace kvtarchive {
 namespace {
 
-// The archive's tables: those its migrations create, and the version table.
+// The archive's tables: those its migrations create or rename, and the version table; each
+// once.
 std::vector<std::string> archiveTables() {
-    static const std::regex created(R"(CREATE TABLE (\w+))");
+    static const std::regex created(R"((?:CREATE TABLE|RENAME TO) (\w+))");
     std::vector<std::string> tables = {"schema_version"};
-    for (const std::string& sql : migrations()) {
+    for (const Migration& m : migrations()) {
+        const std::string sql = m.sql;
         for (auto it = std::sregex_iterator(sql.begin(), sql.end(), created);
-             it != std::sregex_iterator(); ++it)
-            tables.push_back((*it)[1]);
+             it != std::sregex_iterator(); ++it) {
+            if (std::find(tables.begin(), tables.end(), (*it)[1]) == tables.end())
+                tables.push_back((*it)[1]);
+        }
     }
     return tables;
 }

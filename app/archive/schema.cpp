@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "archive/archive.h"
+#include "archive/calibrations.h"
 #include "archive/database.h"
 #include "archive/fields.h"
 #include "base/time.h"
@@ -117,6 +118,78 @@ CREATE TABLE certificates (
 );
 )";
 
+// Version 3: calibrations (one instrument, one visit, its results as found and as left from
+// one upload or several) in place of events (one instrument in one upload), which stay as
+// they were written; why a result's stamp is not believed; untagged instruments; what
+// identifies an instrument, each setting kept; the certificates of the reference standards as
+// the lab file gave them; certificates as issued, frozen with their document, numbered from a
+// counter that a failed issue leaves untouched, version 2's certificates kept beside them.
+const char* const kVersion3 = R"(
+CREATE TABLE calibrations (
+    id {id},
+    instrument_id BIGINT NOT NULL REFERENCES instruments (id),
+    date TEXT NOT NULL,
+    day BIGINT,
+    stamp_day BIGINT NOT NULL,
+    clock_suspect BIGINT NOT NULL,
+    date_impossible BIGINT NOT NULL,
+    confirmed_date TEXT,
+    confirmed_by TEXT,
+    confirmed_at TEXT,
+    as_found TEXT,
+    as_left TEXT,
+    as_found_error DOUBLE PRECISION,
+    as_left_error DOUBLE PRECISION
+);
+CREATE INDEX calibrations_by_instrument ON calibrations (instrument_id, day, id);
+ALTER TABLE results ADD COLUMN calibration_id BIGINT REFERENCES calibrations (id);
+ALTER TABLE results ADD COLUMN stamp_problem TEXT NOT NULL DEFAULT '';
+CREATE INDEX results_by_calibration ON results (calibration_id);
+ALTER TABLE instruments ADD COLUMN untagged BIGINT NOT NULL DEFAULT 0;
+CREATE TABLE instrument_identities (
+    id {id},
+    instrument_id BIGINT NOT NULL REFERENCES instruments (id),
+    make TEXT NOT NULL,
+    model TEXT NOT NULL,
+    serial_number TEXT NOT NULL,
+    measuring_range TEXT NOT NULL,
+    customer TEXT NOT NULL,
+    set_at TEXT NOT NULL,
+    source TEXT NOT NULL
+);
+CREATE INDEX identities_by_instrument ON instrument_identities (instrument_id, id);
+CREATE TABLE standard_certificates (
+    serial TEXT NOT NULL,
+    certificate TEXT NOT NULL,
+    calibrated TEXT NOT NULL,
+    due TEXT NOT NULL,
+    standard TEXT NOT NULL,
+    recorded TEXT NOT NULL,
+    PRIMARY KEY (serial, certificate)
+);
+ALTER TABLE certificates RENAME TO event_certificates;
+CREATE TABLE certificates (
+    number BIGINT NOT NULL,
+    calibration_id BIGINT NOT NULL REFERENCES calibrations (id),
+    issued TEXT NOT NULL,
+    issued_at TEXT NOT NULL,
+    issued_by TEXT NOT NULL,
+    replaces BIGINT REFERENCES certificates (number),
+    reason TEXT NOT NULL,
+    replaced_by BIGINT,
+    ambient_temperature DOUBLE PRECISION,
+    humidity DOUBLE PRECISION,
+    remarks TEXT NOT NULL,
+    content TEXT NOT NULL,
+    document TEXT NOT NULL,
+    sha256 TEXT NOT NULL,
+    CONSTRAINT certificate_number PRIMARY KEY (number),
+    CONSTRAINT replaced_once UNIQUE (replaces)
+);
+CREATE INDEX certificates_by_calibration ON certificates (calibration_id, number);
+CREATE TABLE certificate_numbers (next BIGINT NOT NULL);
+)";
+
 const char* const kVersionTable =
     "CREATE TABLE IF NOT EXISTS schema_version (version BIGINT PRIMARY KEY, applied TEXT NOT "
     "NULL)";
@@ -129,13 +202,15 @@ std::string replaced(std::string text, const std::string& word, const std::strin
 
 }  // namespace
 
-const std::vector<std::string>& migrations() {
-    static const std::vector<std::string> list = {kVersion1, kVersion2};
+const std::vector<Migration>& migrations() {
+    static const std::vector<Migration> list = {
+        {kVersion1, nullptr}, {kVersion2, nullptr}, {kVersion3, groupVersion2}};
     return list;
 }
 
 std::string migrationSql(Database& db, int version) {
-    const std::string sql = replaced(migrations().at(size_t(version) - 1), "{id}", db.idColumn());
+    const std::string sql =
+        replaced(migrations().at(size_t(version) - 1).sql, "{id}", db.idColumn());
     return replaced(replaced(sql, "{sequence}", db.sequenceColumn()), "{blob}", db.blobColumn());
 }
 
@@ -171,6 +246,7 @@ void migrate(Database& db) {
     refuseNewer(version);
     for (int next = version + 1; next <= known; ++next) {
         db.script(migrationSql(db, next));
+        if (migrations()[size_t(next) - 1].after) migrations()[size_t(next) - 1].after(db);
         db.insert("schema_version", {{"version", next}, {"applied", kvtapp::utcTime()}});
     }
     transaction.commit();

@@ -10,9 +10,15 @@ namespace kvtarchive {
 class Database;
 
 // Each migration in order: migration n turns an archive of version n - 1 into one of version n.
-// {id}, {sequence} and {blob} stand for the engine's words for a generated key column, a
-// generated key that is never given twice (not even after its row is gone) and a byte column.
-const std::vector<std::string>& migrations();
+// Its statements, where {id}, {sequence} and {blob} stand for the engine's words for a
+// generated key column, a generated key that is never given twice (not even after its row is
+// gone) and a byte column; then, for some, a step that moves what the archive holds into
+// the new tables, in the same transaction.
+struct Migration {
+    const char* sql;
+    void (*after)(Database& db);
+};
+const std::vector<Migration>& migrations();
 // Migration n (from 1) in the words of the database's engine.
 std::string migrationSql(Database& db, int version);
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,24 @@ struct ProgramEnd {
 // calibrator-side Error when it cannot be started.
 ProgramEnd runProgram(const std::vector<std::string>& command, const std::string& log,
                       int timeLimitMs, const std::function<void()>& checkpoint);
+
+// A program that talks over a channel beside its standard streams: it reads what is sent from
+// its descriptor 3 and writes what is received to its descriptor 4 (as Chromium's
+// --remote-debugging-pipe does), its output in the log file, in a process group of its own.
+// Ending the object stops it with everything it started.
+class PipedProgram {
+  public:
+    virtual ~PipedProgram() = default;
+    // Sends the bytes; false when the program no longer reads.
+    virtual bool send(const std::string& bytes) = 0;
+    // What the program wrote since the last call, waiting at most waitMs for something; empty
+    // when nothing came in that time. Throws a calibrator-side Error when it has ended.
+    virtual std::string receive(int waitMs) = 0;
+};
+// Starts one; nothing where the platform cannot (Windows), so that the caller runs the program
+// in another way. Throws a calibrator-side Error when it cannot be started.
+std::unique_ptr<PipedProgram> startPipedProgram(const std::vector<std::string>& command,
+                                                const std::string& log);
 
 // The first executable of the names in the folders of PATH; "" when there is none.
 std::string findProgram(const std::vector<std::string>& names);

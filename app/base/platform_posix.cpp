@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -84,12 +85,17 @@ std::string sysValue(const fs::path& file) {
 
 // Starts the program in a process group of its own, with no signal blocked and its output in
 // the log; returns its process id.
-pid_t start(const std::vector<std::string>& command, const std::string& log) {
+// Starts the program; channel, when not -1, becomes its descriptors 3 and 4.
+pid_t start(const std::vector<std::string>& command, const std::string& log, int channel = -1) {
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&files, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_adddup2(&files, 1, 2);
+    if (channel >= 0) {
+        posix_spawn_file_actions_adddup2(&files, channel, 3);
+        posix_spawn_file_actions_adddup2(&files, channel, 4);
+    }
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t none;
@@ -160,6 +166,75 @@ std::string makeScratchFolder(const std::string& prefix) {
 // Waits for the process to end, at most the time limit, calling the checkpoint between waits;
 // stops its whole group when either comes first. Helpers it left behind go with it: the group
 // is ended while the process, ended but not yet waited for, still holds its id.
+// The channel is one end of a pair of sockets: both of the program's descriptors are the other
+// end, and sending on a socket whose reader is gone fails instead of raising SIGPIPE.
+class PosixPipedProgram : public PipedProgram {
+  public:
+    PosixPipedProgram(const std::vector<std::string>& command, const std::string& log) {
+        int pair[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
+            throw calibratorError(std::string("cannot make a channel to a program: ") +
+                                  std::strerror(errno));
+        }
+        // Above the descriptors it becomes, so that making them does not close it.
+        const int high = fcntl(pair[1], F_DUPFD_CLOEXEC, 10);
+        close(pair[1]);
+        channel_ = pair[0];
+        try {
+            pid_ = start(command, log, high);
+        } catch (...) {
+            close(high);
+            close(channel_);
+            throw;
+        }
+        close(high);
+    }
+
+    ~PosixPipedProgram() override {
+        close(channel_);
+        kill(-pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+
+    bool send(const std::string& bytes) override {
+        for (size_t sent = 0; sent < bytes.size();) {
+            const ssize_t n =
+                ::send(channel_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            sent += size_t(n);
+        }
+        return true;
+    }
+
+    std::string receive(int waitMs) override {
+        pollfd channel{channel_, POLLIN, 0};
+        const int ready = poll(&channel, 1, waitMs);
+        if (ready <= 0) return "";
+        char buffer[1 << 16];
+        const ssize_t n = ::recv(channel_, buffer, sizeof buffer, 0);
+        if (n > 0) return std::string(buffer, size_t(n));
+        if (n < 0 && errno == EINTR) return "";
+        int status = 0;
+        const bool ended = waitpid(pid_, &status, WNOHANG) == pid_;
+        throw calibratorError(
+            "the program " +
+            std::string(ended && WIFEXITED(status)
+                            ? "ended with exit status " + std::to_string(WEXITSTATUS(status))
+                        : ended ? "was stopped by a signal"
+                                : "closed its channel"));
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int channel_ = -1;
+};
+
+std::unique_ptr<PipedProgram> startPipedProgram(const std::vector<std::string>& command,
+                                                const std::string& log) {
+    return std::make_unique<PosixPipedProgram>(command, log);
+}
+
 ProgramEnd runProgram(const std::vector<std::string>& command, const std::string& log,
                       int timeLimitMs, const std::function<void()>& checkpoint) {
     const pid_t pid = start(command, log);

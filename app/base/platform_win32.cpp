@@ -92,6 +92,11 @@ std::string makeScratchFolder(const std::string& prefix) {
     throw calibratorError("cannot make a scratch folder in " + base.string());
 }
 
+std::unique_ptr<PipedProgram> startPipedProgram(const std::vector<std::string>&,
+                                                const std::string&) {
+    return nullptr;
+}
+
 ProgramEnd runProgram(const std::vector<std::string>& command, const std::string& log,
                       int timeLimitMs, const std::function<void()>& checkpoint) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};

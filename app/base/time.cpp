@@ -3,7 +3,8 @@
 #include <fmt/chrono.h>
 #include <fmt/format.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <charconv>
 #include <ctime>
 
 namespace kvtapp {
@@ -46,15 +47,73 @@ int64_t today() {
     return dayNumber(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }
 
-std::optional<int64_t> dayOfStamp(const std::string& stamp) {
-    int year = 0, month = 0, day = 0;
-    char end = 0;
-    if (stamp.size() < 10 ||
-        std::sscanf(stamp.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &end) < 3) {
-        return std::nullopt;
+int daysInMonth(int64_t year, int month) {
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12) return 0;
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    return kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+std::optional<StampFields> stampFields(const std::string& stamp) {
+    int64_t values[6] = {};
+    const char* at = stamp.data();
+    const char* const end = at + stamp.size();
+    const char separators[] = {'-', '-', ' ', ':', ':'};
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0) {
+            if (at == end && i == 3) break;  // a date alone
+            if (at == end || *at != separators[i - 1]) return std::nullopt;
+            ++at;
+        }
+        if (at == end || *at < '0' || *at > '9' || end - at > 64) return std::nullopt;
+        const char* const start = at;
+        const auto [next, error] = std::from_chars(at, end, values[i]);
+        if (error != std::errc() || next - start > 9) return std::nullopt;
+        at = next;
     }
-    if (month < 1 || month > 12 || day < 1 || day > 31) return std::nullopt;
-    return dayNumber(year, month, day);
+    if (at != end) return std::nullopt;
+    return StampFields{values[0], values[1], values[2], values[3], values[4], values[5]};
+}
+
+bool possibleStamp(const StampFields& f) {
+    return f.month >= 1 && f.month <= 12 && f.day >= 1 &&
+           f.day <= daysInMonth(f.year, static_cast<int>(f.month)) && f.hour <= 23 &&
+           f.minute <= 59 && f.second <= 59;
+}
+
+namespace {
+
+int64_t secondOf(const StampFields& f) {
+    return dayNumber(static_cast<int>(f.year), static_cast<int>(f.month), static_cast<int>(f.day)) *
+               86400 +
+           f.hour * 3600 + f.minute * 60 + f.second;
+}
+
+}  // namespace
+
+std::optional<int64_t> secondOfStamp(const std::string& stamp) {
+    const std::optional<StampFields> f = stampFields(stamp);
+    if (!f || !possibleStamp(*f)) return std::nullopt;
+    return secondOf(*f);
+}
+
+std::optional<int64_t> nearestSecondOfStamp(const std::string& stamp) {
+    std::optional<StampFields> f = stampFields(stamp);
+    if (!f) return std::nullopt;
+    f->year = std::min<int64_t>(f->year, 999999);
+    f->month = std::clamp<int64_t>(f->month, 1, 12);
+    f->day = std::clamp<int64_t>(f->day, 1, daysInMonth(f->year, static_cast<int>(f->month)));
+    f->hour = std::min<int64_t>(f->hour, 23);
+    f->minute = std::min<int64_t>(f->minute, 59);
+    f->second = std::min<int64_t>(f->second, 59);
+    return secondOf(*f);
+}
+
+std::optional<int64_t> dayOfStamp(const std::string& stamp) {
+    const std::optional<StampFields> f = stampFields(stamp);
+    if (!f || !possibleStamp(*f)) return std::nullopt;
+    return dayNumber(static_cast<int>(f->year), static_cast<int>(f->month),
+                     static_cast<int>(f->day));
 }
 
 std::string dateOfDay(int64_t day) {

@@ -24,10 +24,26 @@ std::string listingStampText(uint32_t year, uint32_t month, uint32_t day, uint32
 
 // Calendar days as numbers: days since 1970-01-01 in the proleptic Gregorian calendar.
 int64_t dayNumber(int year, int month, int day);
+int daysInMonth(int64_t year, int month);  // 0 for a month that is not one
 // Today by the local calendar.
 int64_t today();
-// The day of a stamp "2024-05-02 ..." or of a date "2024-05-02"; nothing when it is not one.
+// The day of a stamp "2024-05-02 ..." or of a date "2024-05-02"; nothing when it is not one,
+// or names no day of the calendar (30 February, month 13).
 std::optional<int64_t> dayOfStamp(const std::string& stamp);
+
+// The fields of a stamp as the calibrator sent them, which need not make a time of the
+// calendar ("2025-02-30 10:00:00", "2025-13-02 ..."); a date alone has midnight.
+struct StampFields {
+    int64_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+std::optional<StampFields> stampFields(const std::string& stamp);
+// Whether the fields name a day of the calendar and a time of that day.
+bool possibleStamp(const StampFields& fields);
+// Seconds since 1970-01-01 00:00 of the stamp's own clock; nothing for an impossible stamp.
+std::optional<int64_t> secondOfStamp(const std::string& stamp);
+// The same of the nearest possible time (each field brought within its bounds), to order
+// impossible stamps among others; nothing for a text that is not a stamp.
+std::optional<int64_t> nearestSecondOfStamp(const std::string& stamp);
 // "2024-05-02".
 std::string dateOfDay(int64_t day);
 

@@ -131,6 +131,19 @@ std::string number(double value, int digits) {
     return fmt::format("{:.{}g}", value, digits);
 }
 
+std::string plainNumber(double value, int digits) {
+    if (std::isnan(value) || std::isinf(value)) return "";
+    if (value == 0) return "0";
+    const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+    const int decimals = std::clamp(digits - 1 - magnitude, 0, 30);
+    std::string text = fmt::format("{:.{}f}", value, decimals);
+    if (text.find('.') != std::string::npos) {
+        text.erase(text.find_last_not_of('0') + 1);
+        if (text.back() == '.') text.pop_back();
+    }
+    return text == "-0" ? "0" : text;
+}
+
 std::string shortest(float value) {
     return std::isnan(value) ? "" : fmt::format("{}", value);
 }

@@ -48,5 +48,7 @@ std::string stepped(double value, double step, double unitFactor = 1);
 // A number in up to digits significant digits with a decimal point, whatever the locale:
 // "0.004", "-1.5e-07".
 std::string number(double value, int digits = 6);
+// The same never in scientific notation: "0.0000123", "1230000".
+std::string plainNumber(double value, int digits = 6);
 
 }  // namespace kvtapp

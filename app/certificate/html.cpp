@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "base/units.h"
@@ -37,6 +38,9 @@ header.head { display: flex; justify-content: space-between; gap: 16pt;
 caption { text-align: left; font-weight: 600; padding: 4pt 0; }
 .signatures, .warning { break-inside: avoid; }
 .warning { border: 2px solid #c62828; background: #ffebee; padding: 6pt 10pt; margin: 8pt 0; }
+.notice { border: 2px solid #37474f; background: #eceff1; padding: 6pt 10pt; margin: 8pt 0;
+          break-inside: avoid; }
+.low { color: #b71c1c; font-weight: bold; }
 .warning strong { color: #b71c1c; }
 .fail { color: #b71c1c; font-weight: bold; }
 .pass { color: #1b5e20; font-weight: bold; }
@@ -68,105 +72,106 @@ Html verdictText(const std::string& verdict) {
     return tag("span", {{"class", cls}}, verdict);
 }
 
-std::string sideVerdict(const std::optional<Verdict>& v, const char* none) {
-    return v ? verdictName(*v) : none;
-}
-
 Html section(const Html& content, const char* cls = "keep") {
     return tag("section", {{"class", cls}}, newline() + content) + newline();
 }
 
-Html head(const CertificateData& c) {
-    const kvtlab::Lab& lab = *c.lab;
-    Html labFacts = tag("div", {{"class", "lab-name"}}, lab.name) + newline();
-    if (!lab.address.empty()) labFacts += tag("div", lines(lab.address)) + newline();
-    if (!lab.accreditation.empty()) labFacts += tag("div", lab.accreditation) + newline();
-    const Html facts = row("Certificate number", tag("strong", c.number)) +
-                       row("Date of calibration", c.event.date.substr(0, 10)) +
-                       row("Date of issue", c.certificate.issued);
+Html facts(const Html& rows) {
+    return tag("table", {{"class", "facts"}}, newline() + rows) + newline();
+}
+
+// A part that may be unknown: its text, else "not stated".
+std::string stated(const std::string& text) {
+    return text.empty() ? "not stated" : text;
+}
+
+Html head(const CertificateContent& c) {
+    Html labFacts = tag("div", {{"class", "lab-name"}}, c.lab.name) + newline();
+    if (!c.lab.address.empty()) labFacts += tag("div", lines(c.lab.address)) + newline();
+    if (!c.lab.accreditation.empty()) labFacts += tag("div", c.lab.accreditation) + newline();
+    Html rows = row("Certificate number", tag("strong", c.number));
+    if (!c.replaces.empty()) rows += row("Replaces", c.replaces);
+    rows += row("Date of calibration",
+                c.calibrated + (c.dateNote.empty() ? "" : " (" + c.dateNote + ")")) +
+            row("Date of issue", c.issued);
     return tag("header", {{"class", "head"}},
                newline() + tag("div", newline() + labFacts) + newline() +
-                   tag("div", newline() + tag("h1", "Calibration certificate") + newline() +
-                                  tag("table", {{"class", "facts"}}, newline() + facts) +
-                                  newline()) +
+                   tag("div",
+                       newline() + tag("h1", "Calibration certificate") + newline() + facts(rows)) +
                    newline()) +
            newline();
 }
 
-Html warning(const CertificateData& c) {
-    const std::vector<std::string> problems = traceabilityProblems(c);
-    if (problems.empty()) return {};
-    Html items;
-    for (const std::string& p : problems)
-        items += tag("li", p) + newline();
-    return tag("div", {{"class", "warning"}},
-               tag("strong",
-                   "Reference standard not in calibration: this certificate's "
-                   "traceability is not established.") +
-                   newline() + tag("ul", newline() + items) + newline()) +
-           newline();
+Html boxes(const CertificateContent& c) {
+    Html html;
+    if (!c.replaces.empty()) {
+        html += tag("div", {{"class", "notice"}},
+                    tag("strong", "This certificate replaces certificate " + c.replaces +
+                                      ", which is withdrawn.") +
+                        " Reason: " + c.reason) +
+                newline();
+    }
+    if (!c.traceable) {
+        html += tag("div", {{"class", "warning"}},
+                    tag("strong",
+                        "Reference standard not in calibration: this certificate's "
+                        "traceability is not established.") +
+                        " " + c.traceability) +
+                newline();
+    }
+    return html;
 }
 
-Html instrument(const CertificateData& c) {
-    const Result& first = c.event.results.front();
-    const Setup& s = first.setup;
-    const std::string left =
-        c.event.asLeft ? sideVerdict(c.event.asLeft, "") + " as left" : "not adjusted";
-    const Html facts = row("Instrument", instrumentName(first)) +
-                       row("Tag texts", "\"" + first.tag + "\", \"" + first.text1 + "\", \"" +
-                                            first.text2 + "\"") +
-                       row("Task", first.taskIndex < 0 ? "none" : first.task) +
-                       row("Test", "measures " + describeInput(s) + "; sources " +
-                                       describeOutput(s) + "; " + describeRest(s)) +
-                       row("Calibrated", fmt::format("{} ({} as found, {})", c.event.date,
-                                                     sideVerdict(c.event.asFound, "none"), left)) +
-                       row("Archive event", std::to_string(c.event.id));
-    return section(tag("h2", "Instrument under test") + newline() +
-                   tag("table", {{"class", "facts"}}, newline() + facts) + newline());
+Html item(const CertificateContent& c) {
+    const ItemPart& i = c.item;
+    Html customer = Html(stated(c.customer.name));
+    if (!c.customer.address.empty()) customer += html::empty("br", {}) + lines(c.customer.address);
+    const Html rows =
+        row("Customer", customer) +
+        row("Instrument", i.tag + (i.untagged ? " (no tag texts: named by its test)" : "")) +
+        row("Make", stated(i.make)) + row("Model", stated(i.model)) +
+        row("Serial number", stated(i.serialNumber)) + row("Range", stated(i.range)) +
+        row("Tag texts", i.tagTexts) + row("Test", i.test) +
+        row("Method",
+            "procedure \"" + c.method.procedure + "\" of the calibrator" +
+                (c.method.reference.empty() ? "" : "; the lab's method " + c.method.reference)) +
+        row("Calibration",
+            "archive calibration " + std::to_string(c.calibration) + ", " + c.adjustment);
+    return section(tag("h2", "Item calibrated") + newline() + facts(rows));
 }
 
-Html standards(const CertificateData& c) {
+Html standards(const CertificateContent& c) {
     Html head;
-    for (const char* heading : {"Standard", "Model", "Serial number", "Certificate", "Calibrated",
-                                "Due", "On the day of the calibration"}) {
+    for (const char* heading :
+         {"Standard", "Model", "Serial number", "Certificate", "Calibrated by", "Calibrated", "Due",
+          "On the day of the calibration"}) {
         head += tag("th", {{"class", "text"}}, heading);
     }
     Html rows = tag("thead", tag("tr", head)) + newline();
-    for (const StandardUse& s : c.standards) {
-        const kvtlab::Standard* l = s.listed;
-        const std::string model = s.model.empty() && l ? l->model : s.model;
-        const std::string status = s.serial.empty() ? "not recorded"
-                                   : !l             ? "not listed in the lab file"
-                                   : s.overdue      ? "past its due date"
-                                                    : "within its calibration";
-        const std::string cells[] = {s.kind,
-                                     model,
-                                     s.serial.empty() ? "not recorded" : s.serial,
-                                     l ? l->certificate : "",
-                                     l ? l->calibrated : "",
-                                     l ? l->due : "",
-                                     status};
+    for (const StandardPart& s : c.standards) {
+        const std::string cells[] = {
+            s.kind,        s.model,        s.serial.empty() ? "not recorded" : s.serial,
+            s.certificate, s.calibratedBy, s.calibrated,
+            s.due,         s.status};
         Html cellsHtml;
         for (size_t i = 0; i < std::size(cells); ++i) {
-            const bool words = i == 1 || i == 6;  // the model and the status may wrap
+            const bool words = i == 1 || i == 4 || i == 7;  // these may wrap
             cellsHtml += tag("td", {{"class", words ? "text wrap" : "text"}}, cells[i]);
         }
         rows += tag("tr", cellsHtml) + newline();
     }
-    return section(tag("h2", "Reference standards") + newline() +
-                   tag("table", {{"class", "grid"}}, newline() + rows) + newline());
+    return section(tag("h2", "Reference standards and traceability") + newline() +
+                   tag("table", {{"class", "grid"}}, newline() + rows) + newline() +
+                   tag("p", c.traceability) + newline());
 }
 
-Html conditions(const CertificateData& c) {
-    const Conditions& k = c.certificate.conditions;
+Html conditions(const CertificateContent& c) {
     std::string text;
-    if (!std::isnan(k.temperature))
-        text = "ambient temperature " + number(k.temperature, 4) + " °C";
-    if (!std::isnan(k.humidity))
-        text += (text.empty() ? "" : ", ") + std::string("relative humidity ") +
-                number(k.humidity, 3) + " %";
-    if (text.empty()) text = "not stated";
-    return section(tag("h2", "Environmental conditions") + newline() + tag("p", text) + newline());
+    if (!c.temperature.empty()) text = "ambient temperature " + c.temperature;
+    if (!c.humidity.empty())
+        text += std::string(text.empty() ? "" : ", ") + "relative humidity " + c.humidity;
+    return section(tag("h2", "Environmental conditions") + newline() +
+                   tag("p", text.empty() ? "not stated" : text) + newline());
 }
 
 // The heading cells of one side of the results table.
@@ -177,178 +182,114 @@ Html sideHeadings(const std::string& in, bool uncertainty) {
     return html + tag("th", "Verdict");
 }
 
-Html sideCells(const Result* r, const Point* p, double u, bool uncertainty) {
+Html sideCells(const SideCells& s, bool uncertainty) {
     const int count = uncertainty ? 6 : 4;
-    if (!r || !p) {
+    if (!s.present) {
         Html empty;
         for (int i = 0; i < count; ++i)
             empty += tag("td", "");
         return empty;
     }
-    const PointText t = pointText(*r, *p);
-    const DisplayUnit in = scaleUnit(r->setup.input);
-    Html html = tag("td", t.reading) + tag("td", t.error) + tag("td", t.errorPercent);
+    Html html = tag("td", s.reading) + tag("td", s.error) + tag("td", s.errorPercent);
     if (uncertainty) {
-        const double span = double(r->setup.input.scale[1]) - r->setup.input.scale[0];
-        const double ratio = testUncertaintyRatio(r->setup.tolerance * std::fabs(span) / 100, u);
-        html += tag("td", number(u / in.factor, 2)) +
-                tag("td", std::isnan(ratio) ? "" : fmt::format("{:.1f}", ratio));
+        html += tag("td", s.uncertainty) +
+                tag("td", s.lowTur ? tag("span", {{"class", "low"}}, s.tur + " †") : Html(s.tur));
     }
-    return html + tag("td", {{"class", "text"}}, verdictText(verdictName(p->verdict)));
+    return html + tag("td", {{"class", "text"}}, verdictText(s.verdict));
 }
 
 // " (mA)" after a heading, nothing for a unit without a symbol.
-std::string unitSuffix(const DisplayUnit& u) {
-    return u.symbol.empty() ? "" : " (" + u.symbol + ")";
+std::string unitSuffix(const std::string& unit) {
+    return unit.empty() ? "" : " (" + unit + ")";
 }
 
-Html resultsTable(const ResultPair& pair, bool uncertainty) {
-    const Result& any = pair.found ? *pair.found : *pair.left;
-    const Setup& s = any.setup;
-    const DisplayUnit inUnit = scaleUnit(s.input);
-    const std::string in = unitSuffix(inUnit);
-    const double span = double(s.input.scale[1]) - s.input.scale[0];
-    const std::string tolerance =
-        s.tolerance > 0
-            ? fmt::format("tolerance ±{} % of span (±{} {})", number(s.tolerance),
-                          number(s.tolerance * std::fabs(span) / 100 / inUnit.factor, 3),
-                          inUnit.symbol)
-            : "no tolerance: points are not judged";
+Html resultsTable(const TablePart& t, bool uncertainty) {
+    const std::string in = unitSuffix(t.inUnit);
     const std::string sideColumns = std::to_string(uncertainty ? 6 : 4);
     Html first = tag("th", {{"rowspan", "2"}}, "Point (% of span)") +
-                 tag("th", {{"rowspan", "2"}}, "Nominal" + unitSuffix(scaleUnit(s.output))) +
+                 tag("th", {{"rowspan", "2"}}, "Nominal" + unitSuffix(t.outUnit)) +
                  tag("th", {{"rowspan", "2"}}, "Expected" + in);
     Html second;
-    for (const Result* r : {pair.found, pair.left}) {
-        if (!r) continue;
-        first += tag("th", {{"class", "side"}, {"colspan", sideColumns}},
-                     r == pair.found ? "As found" : "As left");
+    for (const std::string* label : {&t.foundLabel, &t.leftLabel}) {
+        if (label->empty()) continue;
+        std::string heading = *label;
+        heading[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(heading[0])));
+        first += tag("th", {{"class", "side"}, {"colspan", sideColumns}}, heading);
         second += sideHeadings(in, uncertainty);
     }
     Html rows = tag("thead", tag("tr", first) + newline() + tag("tr", second)) + newline();
-    for (const PointRow& row : pair.rows) {
-        const Point& p = row.found ? *row.found : *row.left;
-        const PointText t = pointText(row.found ? *pair.found : *pair.left, p);
-        Html cells = tag("td", number(p.fraction * 100.0) + (p.down ? " ↓" : " ↑")) +
-                     tag("td", t.nominal) + tag("td", t.expected);
-        if (pair.found)
-            cells += sideCells(pair.found, row.found, row.foundUncertainty, uncertainty);
-        if (pair.left) cells += sideCells(pair.left, row.left, row.leftUncertainty, uncertainty);
+    for (const PointRowPart& row : t.rows) {
+        Html cells = tag("td", row.point) + tag("td", row.nominal) + tag("td", row.expected);
+        if (!t.foundLabel.empty()) cells += sideCells(row.found, uncertainty);
+        if (!t.leftLabel.empty()) cells += sideCells(row.left, uncertainty);
         rows += tag("tr", cells) + newline();
     }
-    return tag("table", {{"class", pair.rows.size() <= 20 ? "grid keep" : "grid"}},
-               newline() + tag("caption", instrumentName(any) + ": " + tolerance) + newline() +
-                   rows) +
+    return tag("table", {{"class", t.rows.size() <= 20 ? "grid keep" : "grid"}},
+               newline() + tag("caption", t.caption) + newline() + rows) +
            newline();
 }
 
-Html results(const CertificateData& c) {
+Html results(const CertificateContent& c) {
     Html html = tag("h2", "Results as found and as left") + newline();
-    for (const ResultPair& pair : c.pairs)
-        html += resultsTable(pair, c.uncertainty);
-    for (const Result& r : c.event.results) {
-        if (!r.problem.empty())
-            html +=
-                tag("p", {{"class", "fail"}}, "A result does not decode: " + r.problem) + newline();
-    }
+    for (const TablePart& t : c.tables)
+        html += resultsTable(t, c.uncertaintyStated);
+    for (const std::string& problem : c.undecoded)
+        html += tag("p", {{"class", "fail"}}, "A result does not decode: " + problem) + newline();
     const std::string note =
-        std::string(
-            "Error = reading − expected, also in % of the input span; the expected "
-            "reading is the test point through the input scale, the nominal value the "
-            "same point through the output scale. Readings are shown at the "
-            "calibrator's display resolution. ") +
-        (c.uncertainty
-             ? "U is the expanded uncertainty of the error (k = 2, about 95 % coverage): the "
-               "calibrator's stated accuracy for the reading and for the value sourced (a "
-               "pressure module's for a pressure), each taken as a rectangular distribution, "
-               "combined with half the display's resolution of the reading. TUR is the test "
-               "uncertainty ratio, the tolerance over U."
-             : "No uncertainty is stated: " + c.uncertaintyNote + ".");
+        "Error = reading − expected, also in % of the input span; the expected reading is the "
+        "test point through the input scale, the nominal value the same point through the "
+        "output scale. " +
+        c.uncertaintyStatement;
     return section(html + tag("p", {{"class", "note"}}, note) + newline(), "results");
 }
 
-// The largest error of a result (% of span) with the same in the reading's unit, and the
-// largest difference between the ways up and down at one point.
-struct Extremes {
-    const Point* largest = nullptr;
-    double hysteresis = std::nan("");
-};
-
-Extremes extremesOf(const Result& r) {
-    Extremes e;
-    for (const Point& p : r.points) {
-        if (std::isnan(p.error)) continue;
-        if (!e.largest || std::fabs(p.error) > std::fabs(e.largest->error)) e.largest = &p;
-        for (const Point& q : r.points) {
-            if (q.down && !p.down && q.fraction == p.fraction && !std::isnan(q.error)) {
-                const double h = std::fabs(p.error - q.error);
-                if (std::isnan(e.hysteresis) || h > e.hysteresis) e.hysteresis = h;
-            }
-        }
-    }
-    return e;
-}
-
-Html summaryRow(const Result& r) {
-    const Extremes e = extremesOf(r);
-    const DisplayUnit in = scaleUnit(r.setup.input);
-    const double span = std::fabs(double(r.setup.input.scale[1]) - r.setup.input.scale[0]);
-    std::string largest = "none";
-    if (e.largest) {
-        largest = fmt::format("{} % of span ({} {}) at {} %", number(e.largest->error, 3),
-                              pointText(r, *e.largest).error, in.symbol,
-                              number(e.largest->fraction * 100.0));
-    }
-    const std::string hysteresis =
-        std::isnan(e.hysteresis)
-            ? "no way down"
-            : fmt::format("{} % of span ({} {})", number(e.hysteresis, 3),
-                          number(e.hysteresis * span / 100 / in.factor, 3), in.symbol);
-    const html::Attributes text = {{"class", "text"}};
-    return tag("tr", tag("td", text, sideName(r)) + tag("td", text, largest) +
-                         tag("td", text, hysteresis) +
-                         tag("td", text, verdictText(verdictName(r.verdict)))) +
-           newline();
-}
-
-Html summary(const CertificateData& c) {
+Html summary(const CertificateContent& c) {
     Html head;
-    for (const char* heading : {"", "Largest error", "Hysteresis (up against down)", "Verdict"}) {
+    for (const char* heading : {"", "Largest error", "Hysteresis (up against down)", "Verdict"})
         head += tag("th", {{"class", "text"}}, heading);
-    }
     Html rows = tag("thead", tag("tr", head)) + newline();
-    for (const Result& r : c.event.results) {
-        if (!r.points.empty()) rows += summaryRow(r);
+    const html::Attributes text = {{"class", "text"}};
+    for (const SummaryPart& s : c.summary) {
+        rows +=
+            tag("tr", tag("td", text, s.label) + tag("td", text, s.largest) +
+                          tag("td", text, s.hysteresis) + tag("td", text, verdictText(s.verdict))) +
+            newline();
     }
-    const Html verdicts = Html("Verdict as found: ") +
-                          verdictText(sideVerdict(c.event.asFound, "none")) + "; as left: " +
-                          (c.event.asLeft ? verdictText(sideVerdict(c.event.asLeft, ""))
-                                          : Html("not adjusted, as found stands")) +
+    const Html verdicts = Html("Verdict as found: ") + verdictText(c.asFound) + "; " +
+                          (c.asLeft.empty() ? Html("not adjusted, as found stands")
+                                            : Html("adjusted; as left: ") + verdictText(c.asLeft)) +
                           ".";
-    return section(tag("h2", "Summary") + newline() +
+    return section(tag("h2", "Summary and decision rule") + newline() +
                    tag("table", {{"class", "grid"}}, newline() + rows) + newline() +
-                   tag("p", verdicts) + newline());
+                   tag("p", verdicts) + newline() +
+                   tag("p", "Decision rule: " + c.decisionStatement) + newline());
 }
 
-Html plots(const CertificateData& c) {
+Html plots(const CertificateContent& c) {
     Html html = tag("h2", "Error plots") + newline();
-    for (const Result& r : c.event.results) {
+    const nlohmann::ordered_json results =
+        nlohmann::ordered_json::parse(c.results.dump(), nullptr, false);
+    for (const auto& value : results.is_array() ? results : nlohmann::ordered_json::array()) {
+        const Result r = resultFromJson(value);
         if (r.points.empty()) continue;
-        html +=
-            tag("figure", newline() + tag("figcaption", instrumentName(r) + ", " + sideName(r)) +
-                              newline() + html::errorPlot(r) + newline()) +
-            newline();
+        html += tag("figure",
+                    newline() +
+                        tag("figcaption", c.item.tag + ", " + sideName(r) + ", taken " + r.taken) +
+                        newline() + html::errorPlot(r) + newline()) +
+                newline();
     }
     return section(html, "plots");
 }
 
-Html remarks(const CertificateData& c) {
-    const std::string& text = c.certificate.conditions.remarks;
-    return section(tag("h2", "Remarks") + newline() +
-                   tag("p", lines(text.empty() ? "None." : text)) + newline());
+Html closing(const CertificateContent& c) {
+    Html html = tag("h2", "Remarks") + newline() +
+                tag("p", lines(c.remarks.empty() ? "None." : c.remarks)) + newline() +
+                tag("p", tag("strong", "The results relate only to the item calibrated.")) +
+                newline();
+    return section(html);
 }
 
-Html signatures(const CertificateData& c) {
+Html signatures(const CertificateContent& c) {
     const auto block = [](const std::string& role, const std::string& name) {
         const Html line = tag("div", {{"class", "line"}}, "");
         return tag("div",
@@ -359,21 +300,22 @@ Html signatures(const CertificateData& c) {
                        newline() + line + "Signature" + newline() + line + "Date" + newline()) +
                newline();
     };
-    return section(block("Technician", c.technician) + block("Reviewer", ""), "signatures");
+    return section(block("Calibrated by", c.technician) + block("Authorised by", c.authorisedBy),
+                   "signatures");
 }
 
 }  // namespace
 
-std::string certificateHtml(const CertificateData& c) {
+std::string certificateHtml(const CertificateContent& c) {
     html::Paper paper;
     paper.size = c.paper == "letter" ? "letter" : "A4";
     paper.margin = "16mm 14mm 18mm 14mm";
-    paper.topLeft = c.lab->name;
+    paper.topLeft = c.lab.name;
     paper.topRight = "Calibration certificate " + c.number;
-    paper.bottomLeft = "Issued " + c.certificate.issued;
+    paper.bottomLeft = "Issued " + c.issued;
     paper.numbered = true;
-    const Html body = head(c) + warning(c) + instrument(c) + standards(c) + conditions(c) +
-                      results(c) + summary(c) + plots(c) + remarks(c) + signatures(c);
+    const Html body = head(c) + boxes(c) + item(c) + standards(c) + conditions(c) + results(c) +
+                      summary(c) + plots(c) + closing(c) + signatures(c);
     return html::page("Calibration certificate " + c.number, kStyle, paper, body);
 }
 

@@ -1,10 +1,14 @@
 // The lab file: one hand-edited TOML file that describes the calibration lab: its name,
-// address and accreditation, its technicians, its reference standards (calibrators and pressure
-// modules, each with its own calibration and accuracy), the default archive and serial port,
-// and the calibration intervals of its instruments.
+// address and accreditation, who authorises its certificates, its technicians, its reference
+// standards (calibrators and pressure modules, each with its own calibration and accuracy, and
+// their earlier certificates), its customers, its instruments and the methods it follows, its
+// decision rule, the default archive and serial port, and the calibration intervals of its
+// instruments.
 #pragma once
 
+#include <cstdint>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,9 +30,12 @@ struct Standard {
     std::string certificate;  // the number of its own calibration certificate
     std::string calibrated;   // "2025-01-10"
     std::string due;
+    std::string calibratedBy;  // the lab that issued that certificate
     std::map<std::string, Accuracy> accuracy;
     double rangeLow = 0, rangeHigh = 0;  // a pressure module's, in its units
     std::string units;                   // a pressure unit name of the library ("bar", "psi")
+    // Its earlier certificates, each with what it stated (what it leaves out is this one's).
+    std::vector<Standard> past;
 };
 
 // Someone who may sign in to the bench page: a name, a role ("technician" or "quality manager")
@@ -40,11 +47,45 @@ struct User {
 };
 extern const char* const kRoles[2];  // "technician", "quality manager"
 
+// A standard's certificate as JSON, without its earlier ones; and back.
+nlohmann::ordered_json toJson(const Standard& standard);
+Standard standardFromJson(const nlohmann::ordered_json& value);
+
+// Of the certificates of one standard, the one in force on the day ("2025-01-10"): the latest
+// calibrated on or before it; nothing when none was.
+const Standard* certificateOn(const std::vector<const Standard*>& certificates,
+                              const std::string& day);
+
+// An instrument of the lab's customers, by its tag, and what identifies it.
+struct InstrumentEntry {
+    std::string tag;
+    std::string make, model, serialNumber, range, customer;
+};
+
+// A customer: its name and address, and the tags of its instruments (shell wildcards).
+struct Customer {
+    std::string name, address;
+    std::vector<std::string> tags;
+};
+
+// How verdicts are given: on the reading alone (simple acceptance), or passing only an error
+// within the tolerance less the expanded uncertainty (guarded acceptance, w = U).
+enum class DecisionRule { Simple, Guarded };
+
 // A calibration interval for the instruments whose tag matches the pattern ("PT-101", "PT-*").
 struct Interval {
     std::string pattern;
     int days = 0;
 };
+
+// The method of the procedures (tasks) whose name matches the pattern: the lab's reference
+// for it ("WI-07 rev. 3").
+struct Method {
+    std::string pattern;
+    std::string reference;
+};
+
+constexpr double kDefaultMinimumTur = 4;
 
 struct Lab {
     std::string path;  // the file it was read from; empty when there is none
@@ -55,11 +96,19 @@ struct Lab {
     std::string archive;  // the default records archive; a relative path made the lab file's
     std::string port;     // the default serial port
     std::string certificatePrefix;
-    std::string paper;  // "A4" or "letter"; empty for the default
+    std::string paper;         // "A4" or "letter"; empty for the default
+    std::string authorisedBy;  // who authorises the certificates
+    DecisionRule rule = DecisionRule::Simple;
+    double minimumTur = kDefaultMinimumTur;
+    int64_t clockToleranceSeconds = 86400;  // how far before the previous upload a stamp may be
+    int windowDays = 7;  // how far from its first result a calibration's results may be
     std::vector<Standard> calibrators;
     std::vector<Standard> modules;
     std::vector<Interval> intervals;
     std::vector<User> users;
+    std::vector<InstrumentEntry> instruments;
+    std::vector<Customer> customers;
+    std::vector<Method> methods;
 
     const Standard* calibrator(const std::string& serial) const;
     // The module one of whose texts, as the calibrator identified it, is its serial number.
@@ -68,7 +117,21 @@ struct Lab {
     // matches it (shell wildcards: * ? [...]); nothing when none does.
     std::optional<int> intervalFor(const std::string& tag) const;
     const User* user(const std::string& name) const;
+    const InstrumentEntry* instrument(const std::string& tag) const;
+    // A customer by name; the customer whose tags match an instrument's tag (the longest
+    // pattern first).
+    const Customer* customer(const std::string& name) const;
+    const Customer* customerOf(const std::string& tag) const;
+    // The method of a procedure by its name, as intervals are found; nothing when none.
+    std::optional<std::string> methodFor(const std::string& procedure) const;
 };
+
+// "simple acceptance", "guarded acceptance (w = U)".
+const char* ruleName(DecisionRule rule);
+
+// What a calibration certificate states that the lab file cannot give: one line each, naming
+// the key that would.
+std::vector<std::string> certificateGaps(const Lab& lab);
 
 // One thing wrong with the file: the key it concerns ("standards[1].due") and what is wrong.
 struct Problem {

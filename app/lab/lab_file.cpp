@@ -21,6 +21,12 @@ std::string dateText(const toml::date& d) {
     return text;
 }
 
+std::string shortNumber(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
+}
+
 bool isFunction(const std::string& name) {
 #define KVTLAB_FUNCTION(function, unit) function,
     static const char* const kFunctions[] = {KVTLNK_FUNCTIONS(KVTLAB_FUNCTION)};
@@ -128,6 +134,58 @@ class Reader {
         return "";
     }
 
+    // A number within the bounds.
+    std::optional<double> number(const toml::table& t, const std::string& path, const char* key,
+                                 double low, double high) {
+        const toml::node* n = t.get(key);
+        if (!n) return std::nullopt;
+        const std::optional<double> v = n->value<double>();
+        if (!n->is_number() || !v || !(*v >= low && *v <= high)) {
+            problem(member(path, key),
+                    "must be a number from " + shortNumber(low) + " to " + shortNumber(high), n);
+            return std::nullopt;
+        }
+        return v;
+    }
+
+    // A time in days in quotes ("7d", "1w"), within the bound.
+    std::optional<int> days(const toml::table& t, const std::string& path, const char* key,
+                            int most) {
+        const toml::node* n = t.get(key);
+        if (!n) return std::nullopt;
+        const std::optional<std::string> text = n->value<std::string>();
+        const std::optional<int> value = text ? parseInterval(*text) : std::nullopt;
+        if (!n->is_string() || !value || *value > most) {
+            problem(
+                member(path, key),
+                "must be days in quotes (\"7d\", \"1w\"), up to " + std::to_string(most) + " days",
+                n);
+            return std::nullopt;
+        }
+        return value;
+    }
+
+    // A list of tables, each read by one; a problem for anything else.
+    template <typename Read>
+    void tables(const toml::table& root, const char* key, Read one) {
+        const toml::node* n = root.get(key);
+        if (!n) return;
+        const toml::array* list = n->as_array();
+        if (!list) {
+            problem(key, std::string("must be a list of tables: [[") + key + "]]", n);
+            return;
+        }
+        for (size_t i = 0; i < list->size(); ++i) {
+            const std::string path = std::string(key) + "[" + std::to_string(i) + "]";
+            const toml::table* t = list->get(i)->as_table();
+            if (t) {
+                one(*t, path);
+            } else {
+                problem(path, "must be a table", list->get(i));
+            }
+        }
+    }
+
     // [% of reading, % of range], both 0 or more and below 100.
     std::optional<Accuracy> accuracy(const toml::node& n, const std::string& key) {
         const toml::array* a = n.as_array();
@@ -152,7 +210,8 @@ class Reader {
 void readLabTable(Reader& read, const toml::table& t, Lab& lab) {
     read.onlyKnown(t, "lab",
                    {"name", "address", "accreditation", "technician", "technicians", "bench",
-                    "archive", "port", "certificate_prefix", "paper"});
+                    "archive", "port", "certificate_prefix", "paper", "authorised_by",
+                    "decision_rule", "minimum_tur", "clock_tolerance", "calibration_window"});
     lab.name = read.text(t, "lab", "name", true);
     lab.address = read.text(t, "lab", "address", false, true);
     lab.accreditation = read.text(t, "lab", "accreditation");
@@ -165,6 +224,20 @@ void readLabTable(Reader& read, const toml::table& t, Lab& lab) {
     lab.paper = read.text(t, "lab", "paper");
     if (!lab.paper.empty() && lab.paper != "A4" && lab.paper != "letter")
         read.problem("lab.paper", "must be \"A4\" or \"letter\"", t.get("paper"));
+    lab.authorisedBy = read.text(t, "lab", "authorised_by");
+    const std::string rule = read.text(t, "lab", "decision_rule");
+    if (rule == "guarded") {
+        lab.rule = DecisionRule::Guarded;
+    } else if (!rule.empty() && rule != "simple") {
+        read.problem("lab.decision_rule",
+                     "must be \"simple\" (the verdict on the reading) or \"guarded\" (pass only "
+                     "within the tolerance less the uncertainty)",
+                     t.get("decision_rule"));
+    }
+    lab.minimumTur = read.number(t, "lab", "minimum_tur", 1, 100).value_or(kDefaultMinimumTur);
+    if (auto days = read.days(t, "lab", "clock_tolerance", 365))
+        lab.clockToleranceSeconds = int64_t(*days) * 86400;
+    if (auto days = read.days(t, "lab", "calibration_window", 90)) lab.windowDays = *days;
     const auto& list = lab.technicians;
     if (!lab.technician.empty() && !list.empty() &&
         std::find(list.begin(), list.end(), lab.technician) == list.end()) {
@@ -181,38 +254,83 @@ Standard readStandard(Reader& read, const toml::table& t, const std::string& pat
     s.certificate = read.text(t, path, "certificate", true);
     s.calibrated = read.date(t, path, "calibrated");
     s.due = read.date(t, path, "due");
+    s.calibratedBy = read.text(t, path, "calibrated_by");
     if (!s.calibrated.empty() && !s.due.empty() && s.due <= s.calibrated)
         read.problem(member(path, "due"), "must come after calibrated", t.get("due"));
     return s;
 }
 
-void readCalibrator(Reader& read, const toml::table& t, const std::string& path, Lab& lab) {
-    read.onlyKnown(t, path, {"serial", "model", "certificate", "calibrated", "due", "accuracy"});
-    Standard s = readStandard(read, t, path);
-    if (const toml::node* n = t.get("accuracy")) {
-        const toml::table* functions = n->as_table();
-        if (!functions) {
-            read.problem(member(path, "accuracy"),
-                         "must be a table of functions: { dcv = [0.02, 0.005], ... }", n);
+// The earlier certificates of a standard ([[standards.past]]): each what the standard was
+// then, the parts it leaves out as now; each calibrated before the one after it.
+void readPast(Reader& read, const toml::table& t, const std::string& path, Standard& s,
+              void (*accuracy)(Reader&, const toml::table&, const std::string&, Standard&)) {
+    read.tables(t, "past", [&](const toml::table& entry, const std::string& at) {
+        const std::string where = path + "." + at;
+        read.onlyKnown(entry, where,
+                       {"certificate", "calibrated", "due", "calibrated_by", "accuracy"});
+        Standard earlier = s;
+        earlier.past.clear();
+        earlier.certificate = read.text(entry, where, "certificate", true);
+        earlier.calibrated = read.date(entry, where, "calibrated");
+        earlier.due = read.date(entry, where, "due");
+        earlier.calibratedBy = read.text(entry, where, "calibrated_by");
+        if (!earlier.calibrated.empty() && !earlier.due.empty() &&
+            earlier.due <= earlier.calibrated)
+            read.problem(member(where, "due"), "must come after calibrated", entry.get("due"));
+        if (!earlier.calibrated.empty() && earlier.calibrated >= s.calibrated) {
+            read.problem(member(where, "calibrated"),
+                         "must come before the standard's own calibrated " + s.calibrated,
+                         entry.get("calibrated"));
         }
-        for (auto&& [key, value] : functions ? *functions : toml::table{}) {
-            const std::string function(key.str());
-            const std::string field = member(member(path, "accuracy"), function);
-            if (!isFunction(function)) {
-                read.problem(field, "is not a function of the calibrator (current, dcv, tc, ...)",
-                             &value);
-            } else if (auto a = read.accuracy(value, field)) {
-                s.accuracy[function] = *a;
-            }
+        if (entry.get("accuracy")) {
+            earlier.accuracy.clear();
+            accuracy(read, entry, where, earlier);
+        }
+        s.past.push_back(std::move(earlier));
+    });
+}
+
+void calibratorAccuracy(Reader& read, const toml::table& t, const std::string& path, Standard& s) {
+    const toml::node* n = t.get("accuracy");
+    if (!n) return;
+    const toml::table* functions = n->as_table();
+    if (!functions) {
+        read.problem(member(path, "accuracy"),
+                     "must be a table of functions: { dcv = [0.02, 0.005], ... }", n);
+        return;
+    }
+    for (auto&& [key, value] : *functions) {
+        const std::string function(key.str());
+        const std::string field = member(member(path, "accuracy"), function);
+        if (!isFunction(function)) {
+            read.problem(field, "is not a function of the calibrator (current, dcv, tc, ...)",
+                         &value);
+        } else if (auto a = read.accuracy(value, field)) {
+            s.accuracy[function] = *a;
         }
     }
+}
+
+void readCalibrator(Reader& read, const toml::table& t, const std::string& path, Lab& lab) {
+    read.onlyKnown(t, path,
+                   {"serial", "model", "certificate", "calibrated", "due", "calibrated_by",
+                    "accuracy", "past"});
+    Standard s = readStandard(read, t, path);
+    calibratorAccuracy(read, t, path, s);
+    readPast(read, t, path, s, calibratorAccuracy);
     lab.calibrators.push_back(std::move(s));
 }
 
+void moduleAccuracy(Reader& read, const toml::table& t, const std::string& path, Standard& m) {
+    if (const toml::node* n = t.get("accuracy")) {
+        if (auto a = read.accuracy(*n, member(path, "accuracy"))) m.accuracy["pressure"] = *a;
+    }
+}
+
 void readModule(Reader& read, const toml::table& t, const std::string& path, Lab& lab) {
-    read.onlyKnown(
-        t, path,
-        {"serial", "model", "certificate", "calibrated", "due", "range", "units", "accuracy"});
+    read.onlyKnown(t, path,
+                   {"serial", "model", "certificate", "calibrated", "due", "calibrated_by", "range",
+                    "units", "accuracy", "past"});
     Standard m = readStandard(read, t, path);
     m.units = read.text(t, path, "units", true);
     if (!m.units.empty() && pascalsPer(m.units) == 0) {
@@ -233,9 +351,8 @@ void readModule(Reader& read, const toml::table& t, const std::string& path, Lab
         m.rangeLow = *ends->get(0)->value<double>();
         m.rangeHigh = *ends->get(1)->value<double>();
     }
-    if (const toml::node* n = t.get("accuracy")) {
-        if (auto a = read.accuracy(*n, member(path, "accuracy"))) m.accuracy["pressure"] = *a;
-    }
+    moduleAccuracy(read, t, path, m);
+    readPast(read, t, path, m, moduleAccuracy);
     lab.modules.push_back(std::move(m));
 }
 
@@ -288,6 +405,59 @@ void readIntervals(Reader& read, const toml::table& t, Lab& lab) {
     }
 }
 
+void readInstruments(Reader& read, const toml::table& root, Lab& lab) {
+    read.tables(root, "instruments", [&](const toml::table& t, const std::string& path) {
+        read.onlyKnown(t, path, {"tag", "make", "model", "serial", "range", "customer"});
+        InstrumentEntry i;
+        i.tag = read.text(t, path, "tag", true);
+        i.make = read.text(t, path, "make");
+        i.model = read.text(t, path, "model");
+        i.serialNumber = read.text(t, path, "serial");
+        i.range = read.text(t, path, "range");
+        i.customer = read.text(t, path, "customer");
+        if (!i.tag.empty() && lab.instrument(i.tag)) {
+            read.problem(member(path, "tag"), "\"" + i.tag + "\" is listed already", t.get("tag"));
+        }
+        lab.instruments.push_back(std::move(i));
+    });
+}
+
+void readCustomers(Reader& read, const toml::table& root, Lab& lab) {
+    read.tables(root, "customers", [&](const toml::table& t, const std::string& path) {
+        read.onlyKnown(t, path, {"name", "address", "tags"});
+        Customer c;
+        c.name = read.text(t, path, "name", true);
+        c.address = read.text(t, path, "address", false, true);
+        c.tags = read.texts(t, path, "tags");
+        if (!c.name.empty() && lab.customer(c.name)) {
+            read.problem(member(path, "name"), "\"" + c.name + "\" is listed already",
+                         t.get("name"));
+        }
+        lab.customers.push_back(std::move(c));
+    });
+    for (size_t i = 0; i < lab.instruments.size(); ++i) {
+        const std::string& name = lab.instruments[i].customer;
+        if (name.empty() || lab.customer(name) || lab.customers.empty()) continue;
+        read.problem("instruments[" + std::to_string(i) + "].customer",
+                     "\"" + name + "\" is not among the [[customers]]", nullptr);
+    }
+}
+
+void readMethods(Reader& read, const toml::table& t, Lab& lab) {
+    for (auto&& [key, value] : t) {
+        const std::string pattern(key.str());
+        const std::optional<std::string> text = value.value<std::string>();
+        if (!value.is_string() || !text || text->empty() || pattern.empty()) {
+            read.problem(member("methods", pattern),
+                         "must be the lab's reference for the procedure in quotes (\"WI-07 rev. "
+                         "3\")",
+                         &value);
+            continue;
+        }
+        lab.methods.push_back({pattern, *text});
+    }
+}
+
 // [[users]]: who may sign in to the bench page, each name once, with a role and a password hash
 // of the form kvtlnk lab passwd writes.
 void readUsers(Reader& read, const toml::node& n, Lab& lab) {
@@ -337,7 +507,9 @@ Lab parseLab(const std::string& text, const std::string& path, std::vector<Probl
                             "not TOML: " + std::string(e.description())});
         return lab;
     }
-    read.onlyKnown(root, "", {"lab", "standards", "modules", "intervals", "users"});
+    read.onlyKnown(root, "",
+                   {"lab", "standards", "modules", "intervals", "instruments", "customers",
+                    "methods", "users"});
     if (const toml::node* n = root.get("lab")) {
         if (const toml::table* t = n->as_table()) {
             readLabTable(read, *t, lab);
@@ -352,6 +524,15 @@ Lab parseLab(const std::string& text, const std::string& path, std::vector<Probl
             readIntervals(read, *t, lab);
         } else {
             read.problem("intervals", "must be a table: [intervals]", n);
+        }
+    }
+    readInstruments(read, root, lab);
+    readCustomers(read, root, lab);
+    if (const toml::node* n = root.get("methods")) {
+        if (const toml::table* t = n->as_table()) {
+            readMethods(read, *t, lab);
+        } else {
+            read.problem("methods", "must be a table: [methods]", n);
         }
     }
     if (const toml::node* n = root.get("users")) readUsers(read, *n, lab);

@@ -38,6 +38,10 @@ struct Point {
     // have sourced or measured it, so the point fails whatever its error.
     bool beyondRange = false;
     Verdict verdict = Verdict::None;
+    // Where a decision rule judged the point: the expanded uncertainty (k = 2) of its error in
+    // the reading's base units, and the test uncertainty ratio; NaN where not known.
+    double uncertainty = kNoValue;
+    double tur = kNoValue;
 };
 
 // A record of the calibrator's memory as it came, and the part it plays for a result: the
@@ -71,6 +75,11 @@ struct Result {
     Verdict verdict = Verdict::None;
     // The records it rests on, each as it came; empty where they were not asked for.
     std::vector<RestingRecord> records;
+    // As the archive keeps it: the upload it came in, why its stamp is not believed (empty
+    // when it is), and its place in its calibration ("as found", "second as found", "as left").
+    int64_t upload = 0;
+    std::string stampProblem;
+    std::string label;
 };
 
 Verdict overallVerdict(const std::vector<Result>& results);

@@ -37,6 +37,8 @@ json pointJson(const Point& p) {
             {"error", computedJson(p.error)},
             {"beyondRange", p.beyondRange},
             {"resolution", computedJson(p.resolution)},
+            {"uncertainty", computedJson(p.uncertainty)},
+            {"tur", computedJson(p.tur)},
             {"verdict", verdictName(p.verdict)}};
 }
 
@@ -157,6 +159,8 @@ Result resultFromJson(const json& v) {
             point.resolution = inputRangeStep(r.setup.input.function, point.readingLimit);
         }
         point.beyondRange = flagAt(p, "beyondRange");
+        point.uncertainty = numberAt(p, "uncertainty");
+        point.tur = numberAt(p, "tur");
         point.verdict = verdictNamed(textAt(p, "verdict"));
         r.points.push_back(point);
     }
@@ -170,7 +174,7 @@ std::string resultsCsv(const std::vector<Result>& results) {
         "result,taken,tag,text1,text2,task,strategy,flagged,point,fraction,direction,"
         "source_unit,nominal_source,source,source_range_high,reading_unit,expected_reading,"
         "reading,reading_range_high,error_percent_of_span,recorded_error_percent,"
-        "tolerance_percent,verdict,problem\n";
+        "tolerance_percent,verdict,problem,uncertainty,tur\n";
     for (const Result& r : results) {
         const std::vector<std::string> result = {
             std::to_string(r.index), r.taken, r.tag, r.text1, r.text2, r.task, r.strategy,
@@ -179,7 +183,7 @@ std::string resultsCsv(const std::vector<Result>& results) {
         if (r.points.empty()) {
             std::vector<std::string> row = result;
             row.resize(22);
-            row.insert(row.end(), {verdictName(r.verdict), r.problem});
+            row.insert(row.end(), {verdictName(r.verdict), r.problem, "", ""});
             csv += csvLine(row);
         }
         for (const Point& p : r.points) {
@@ -190,7 +194,8 @@ std::string resultsCsv(const std::vector<Result>& results) {
                         shortest(p.sourceLimit), r.setup.input.unit, number(p.expected, 9),
                         shortest(p.reading), shortest(p.readingLimit), number(p.error, 6),
                         shortest(p.recordedError), shortest(r.setup.tolerance),
-                        verdictName(p.verdict), p.beyondRange ? "beyond range" : r.problem});
+                        verdictName(p.verdict), p.beyondRange ? "beyond range" : r.problem,
+                        number(p.uncertainty, 6), number(p.tur, 3)});
             csv += csvLine(row);
         }
     }

@@ -1,5 +1,5 @@
-// The drift page of an instrument: the error at each test point across its calibration events
-// in a plot, and a table of the events.
+// The drift page of an instrument: the error at each test point across its calibrations in a
+// plot, and a table of the calibrations.
 #include <fmt/format.h>
 
 #include "base/units.h"
@@ -32,20 +32,38 @@ Html verdictCell(const std::optional<Verdict>& verdict) {
     return tag("td", {{"class", cls}}, verdictName(*verdict));
 }
 
-Html eventTable(const std::vector<Event>& events) {
+std::string calibrators(const Calibration& c) {
+    std::string text;
+    for (const Upload& u : c.uploads) {
+        const std::string one = u.calibrator.model + " " + u.calibrator.serialNumber;
+        if (text.find(one) == std::string::npos) text += (text.empty() ? "" : ", ") + one;
+    }
+    return text;
+}
+
+std::string technicians(const Calibration& c) {
+    std::string text;
+    for (const Upload& u : c.uploads) {
+        if (!u.technician.empty() && text.find(u.technician) == std::string::npos)
+            text += (text.empty() ? "" : ", ") + u.technician;
+    }
+    return text;
+}
+
+Html calibrationTable(const std::vector<Calibration>& calibrations) {
     Html rows;
-    for (const char* heading : {"event", "date", "calibrator", "technician", "as found",
+    for (const char* heading : {"calibration", "date", "calibrator", "technician", "as found",
                                 "largest error %", "as left", "largest error %"}) {
         rows += tag("th", heading);
     }
     rows = tag("tr", rows) + newline();
-    for (const Event& e : events) {
-        const Calibrator& c = e.upload.calibrator;
-        rows += tag("tr", tag("td", std::to_string(e.id)) + tag("td", e.date) +
-                              tag("td", c.model + " " + c.serialNumber) +
-                              tag("td", e.upload.technician) + verdictCell(e.asFound) +
-                              tag("td", number(e.asFoundError, 3)) + verdictCell(e.asLeft) +
-                              tag("td", number(e.asLeftError, 3))) +
+    for (const Calibration& c : calibrations) {
+        const std::string note = dateNote(c);
+        rows += tag("tr", tag("td", std::to_string(c.id)) +
+                              tag("td", c.date + (note.empty() ? "" : " (" + note + ")")) +
+                              tag("td", calibrators(c)) + tag("td", technicians(c)) +
+                              verdictCell(c.asFound) + tag("td", number(c.asFoundError, 3)) +
+                              verdictCell(c.asLeft) + tag("td", number(c.asLeftError, 3))) +
                 newline();
     }
     return tag("table", {{"class", "points"}}, newline() + rows) + newline();
@@ -53,17 +71,20 @@ Html eventTable(const std::vector<Event>& events) {
 
 }  // namespace
 
-std::string driftPage(const std::string& tag, const std::vector<Event>& events,
+std::string driftPage(const std::string& tag, const std::vector<Calibration>& calibrations,
                       const std::string& written) {
     const std::string title = "Drift of " + tag;
     const Html body =
         html::tag("h1", title) + newline() +
-        html::tag("p",
-                  fmt::format("{} calibration events from {} to {}; written {}. The error is "
-                              "(reading - expected) / input span x 100.",
-                              events.size(), events.front().date, events.back().date, written)) +
+        html::tag("p", fmt::format("{} calibrations from {} to {}; written {}. The error is "
+                                   "(reading - expected) / input span x 100. Calibrations "
+                                   "without a believed or confirmed date are listed but not "
+                                   "plotted.",
+                                   calibrations.size(), calibrations.front().date,
+                                   calibrations.back().date, written)) +
         newline() +
-        html::tag("section", newline() + html::driftPlot(events) + newline() + eventTable(events)) +
+        html::tag("section", newline() + html::driftPlot(calibrations) + newline() +
+                                 calibrationTable(calibrations)) +
         newline();
     return html::page(title, std::string(html::kScreenStyle) + kStyle, {}, body);
 }

@@ -142,12 +142,12 @@ Html sideMarker(bool asLeft, double x, double y, const char* colour) {
     return circle(x, y, 4, colour, "as-found");
 }
 
-double dayOf(const Event& e) {
-    return static_cast<double>(dayOfStamp(e.date).value_or(0));
+double dayOf(const Calibration& e) {
+    return static_cast<double>(calibrationDay(e).value_or(0));
 }
 
-// The tolerance of an event: the largest of its results', NaN when none has one.
-double toleranceOf(const Event& e) {
+// The tolerance of a calibration: the largest of its results', NaN when none has one.
+double toleranceOf(const Calibration& e) {
     double t = kNone;
     for (const Result& r : e.results) {
         const double own = kvtapp::toleranceOf(r);
@@ -211,9 +211,17 @@ Html errorPlot(const Result& r) {
     return drawing(f, "error against test point", svg);
 }
 
-Html driftPlot(const std::vector<Event>& events) {
+Html driftPlot(const std::vector<Calibration>& all) {
+    // Only calibrations with a day have a place in time.
+    std::vector<Calibration> events;
+    for (const Calibration& c : all) {
+        if (calibrationDay(c)) events.push_back(c);
+    }
+    if (events.empty()) return {};
+    std::stable_sort(events.begin(), events.end(),
+                     [](const auto& a, const auto& b) { return dayOf(a) < dayOf(b); });
     double largest = 0, tolerance = 0;
-    for (const Event& e : events) {
+    for (const Calibration& e : events) {
         for (const Result& r : e.results) {
             for (const Point& p : r.points) {
                 if (!std::isnan(p.error) && !std::isinf(p.error))
@@ -251,7 +259,7 @@ Html driftPlot(const std::vector<Event>& events) {
     std::map<int32_t, std::string> lines;
     std::map<int32_t, double> fractions;
     Html markers;
-    for (const Event& e : events) {
+    for (const Calibration& e : events) {
         for (const Result& r : e.results) {
             for (const Point& p : r.points) {
                 if (std::isnan(p.error)) continue;
@@ -281,7 +289,7 @@ Html driftPlot(const std::vector<Event>& events) {
         svg += entry(line(lx, y + 4, lx + 12, y + 4, kPalette[index % 8], "3"), lx, y + 8,
                      "point " + std::to_string(index) + ": " + number(fraction * 100, 4) + " %");
     }
-    return drawing(f, "error at each test point across the calibration events", svg);
+    return drawing(f, "error at each test point across the calibrations", svg);
 }
 
 }  // namespace kvtapp::html

@@ -17,7 +17,7 @@ Html errorPlot(const Result& result);
 // The error at each test point across the events (by date), a line through the as-found errors
 // of each point, the as-left errors marked apart, the tolerance of each event shaded until the
 // next.
-Html driftPlot(const std::vector<Event>& events);
+Html driftPlot(const std::vector<Calibration>& calibrations);
 
 // A round step for the grid of an error axis: cuts half its range into about three.
 double niceStep(double half);

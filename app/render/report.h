@@ -1,6 +1,6 @@
 // The pages of results: the calibration report (a section per result of an image, and an
 // overall verdict) and the drift page of an instrument (its errors across its calibration
-// events). Each is one self-contained HTML page (inline CSS and SVG, no scripts, nothing
+// calibrations). Each is one self-contained HTML page (inline CSS and SVG, no scripts, nothing
 // fetched) that is also well-formed XML.
 #pragma once
 
@@ -22,7 +22,7 @@ struct ReportSource {
 
 std::string reportHtml(const std::vector<Result>& results, const ReportSource& source);
 
-std::string driftPage(const std::string& tag, const std::vector<Event>& events,
+std::string driftPage(const std::string& tag, const std::vector<Calibration>& calibrations,
                       const std::string& written);
 
 }  // namespace kvtapp

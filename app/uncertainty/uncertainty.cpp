@@ -1,5 +1,7 @@
 #include "uncertainty/uncertainty.h"
 
+#include <fmt/format.h>
+
 #include <cmath>
 
 namespace kvtapp {
@@ -89,6 +91,64 @@ double pointUncertainty(const Result& r, const Point& p, const TestAccuracies& a
              std::fabs(inSpan / outSpan)});
     }
     return expandedUncertainty(doubts);
+}
+
+int uncertaintyDecimals(double u) {
+    const int magnitude = static_cast<int>(std::floor(std::log10(u)));
+    return 1 - magnitude;
+}
+
+std::string fixedDecimals(double value, int decimals) {
+    if (decimals < 0) {
+        const double unit = std::pow(10.0, -decimals);
+        value = std::round(value / unit) * unit;
+        decimals = 0;
+    }
+    std::string text = fmt::format("{:.{}f}", value, decimals);
+    // No "-0.000": a value that rounds to zero has no sign.
+    if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+    return text;
+}
+
+Quoted quoted(double value, double u) {
+    if (!(u > 0) || std::isinf(u) || std::isnan(value)) return {};
+    int decimals = uncertaintyDecimals(u);
+    // Rounded up, so that the uncertainty quoted is never less than the one worked out; a
+    // hair above a round number (floating point) is that number.
+    const double unit = std::pow(10.0, -decimals);
+    double rounded = std::ceil(u / unit * (1 - 1e-12)) * unit;
+    if (rounded >= 100 * unit) {  // 99.x rounds up to 100: two digits are one place to the left
+        decimals -= 1;
+        rounded = std::ceil(u / (unit * 10) * (1 - 1e-12)) * unit * 10;
+    }
+    return {fixedDecimals(value, decimals), fixedDecimals(rounded, decimals)};
+}
+
+void judge(Result& r, const TestAccuracies& accuracies, kvtlab::DecisionRule rule) {
+    const double span = std::fabs(double(r.setup.input.scale[1]) - r.setup.input.scale[0]);
+    const double tolerance = r.setup.tolerance > 0 ? double(r.setup.tolerance) : 0;
+    bool failed = false, passed = false, unjudged = false;
+    for (Point& p : r.points) {
+        p.uncertainty = pointUncertainty(r, p, accuracies);
+        p.tur = testUncertaintyRatio(tolerance * span / 100, p.uncertainty);
+        if (rule == kvtlab::DecisionRule::Guarded && !p.beyondRange && tolerance > 0 &&
+            !std::isnan(p.error)) {
+            const double guard = span > 0 ? p.uncertainty / span * 100 : std::nan("");
+            p.verdict = std::isnan(guard)                         ? Verdict::None
+                        : std::fabs(p.error) + guard <= tolerance ? Verdict::Pass
+                                                                  : Verdict::Fail;
+        }
+        failed = failed || p.verdict == Verdict::Fail;
+        passed = passed || p.verdict == Verdict::Pass;
+        unjudged =
+            unjudged || (p.verdict == Verdict::None && tolerance > 0 && !std::isnan(p.error));
+    }
+    if (r.points.empty()) return;
+    r.verdict = failed ? Verdict::Fail : passed && !unjudged ? Verdict::Pass : Verdict::None;
+}
+
+bool lowTur(const Point& p, double minimum) {
+    return !std::isnan(p.tur) && p.tur < minimum;
 }
 
 }  // namespace kvtapp

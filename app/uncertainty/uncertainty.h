@@ -1,5 +1,6 @@
 // The uncertainty of a test point's error: what the calibrator's stated accuracy and the
-// display's resolution leave open, expanded with k = 2, and the test uncertainty ratio.
+// display's resolution leave open, expanded with k = 2, and the test uncertainty ratio; values
+// quoted to the uncertainty; and verdicts by the lab's decision rule.
 #pragma once
 
 #include <cmath>
@@ -54,5 +55,25 @@ TestAccuracies testAccuracies(const Result& result, const kvtlab::Standard* cali
 // the scales (input span over output span), and half the display's step of the reading, each
 // a rectangular distribution. NaN when an accuracy or the step is not known.
 double pointUncertainty(const Result& result, const Point& point, const TestAccuracies& accuracies);
+
+// A value and its expanded uncertainty as a certificate quotes them: U rounded up to two
+// significant digits, the value rounded to the same decimal place, both in plain decimals
+// ("0.012" and "4.006"; "1200" and "56800"). Without an uncertainty (NaN) the value is empty.
+struct Quoted {
+    std::string value, uncertainty;
+};
+Quoted quoted(double value, double uncertainty);
+// U rounded up to two significant digits, and its decimal place (negative for tens).
+int uncertaintyDecimals(double uncertainty);
+std::string fixedDecimals(double value, int decimals);
+
+// Judges a result's points by the decision rule: each point's U (from the accuracies) and TUR,
+// and its verdict. Simple acceptance keeps the verdict on the reading; guarded acceptance
+// passes a point only when |error| + U is within the tolerance, and leaves a point whose U is
+// not known unjudged. A point beyond its range fails either way. The result's verdict follows
+// its points'.
+void judge(Result& result, const TestAccuracies& accuracies, kvtlab::DecisionRule rule);
+// A point whose test uncertainty ratio is below the lab's minimum.
+bool lowTur(const Point& point, double minimum);
 
 }  // namespace kvtapp

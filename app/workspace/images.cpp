@@ -9,9 +9,9 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-// The memories of an event's records, each at its place; the places between hold empty
+// The memories of an upload's records, each at its place; the places between hold empty
 // records of kind 0, which nothing reads.
-kvttools::MemoryFile eventMemories(const kvtarchive::EventRecords& event) {
+kvttools::MemoryFile uploadMemories(const kvtarchive::UploadRecords& event) {
     json document = {{"procedure", json::array()}, {"results", json::array()}};
     const json placeholder = {
         {"kind", 0u}, {"version", 0u}, {"stamp", "1992-01-01 00:00:00"}, {"data", "00"}};
@@ -57,19 +57,35 @@ ImageDocument imageOfMemories(const kvttools::MemoryFile& memories, const json& 
     return image;
 }
 
-std::optional<ImageDocument> eventImage(kvtarchive::Archive& archive, int64_t event,
-                                        size_t* records) {
-    const std::optional<kvtarchive::EventRecords> found = archive.eventRecords(event);
+std::optional<ImageDocument> calibrationImage(kvtarchive::Archive& archive, int64_t calibration,
+                                              int64_t upload, size_t* records) {
+    std::optional<std::vector<kvtarchive::UploadRecords>> found;
+    try {
+        found = archive.calibrationRecords(calibration);
+    } catch (const kvtarchive::ArchiveError& e) {
+        throw archiveError(e);
+    }
     if (!found) return std::nullopt;
-    *records = found->records.size();
-    const Upload& u = found->upload;
+    const kvtarchive::UploadRecords* chosen =
+        found->size() == 1 && !upload ? &found->front() : nullptr;
+    std::string uploads;
+    for (const kvtarchive::UploadRecords& u : *found) {
+        if (u.upload.id == upload) chosen = &u;
+        uploads += (uploads.empty() ? "" : ", ") + std::to_string(u.upload.id);
+    }
+    if (!chosen) {
+        throw inputError("calibration " + std::to_string(calibration) +
+                         " has results from the uploads " + uploads + ": name one with --upload");
+    }
+    *records = chosen->records.size();
+    const Upload& u = chosen->upload;
     const json calibrator = {{"model", u.calibrator.model},
                              {"firmware", u.calibrator.firmware},
                              {"serialNumber", u.calibrator.serialNumber},
                              {"uploaded", u.uploaded},
                              {"port", u.source}};
-    const json upload = {{"bench", u.host}, {"user", u.user}, {"technician", u.technician}};
-    return imageOfMemories(eventMemories(*found), calibrator, upload);
+    const json uploadedBy = {{"bench", u.host}, {"user", u.user}, {"technician", u.technician}};
+    return imageOfMemories(uploadMemories(*chosen), calibrator, uploadedBy);
 }
 
 }  // namespace kvtapp

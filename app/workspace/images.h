@@ -1,5 +1,5 @@
 // Image files and procedure descriptions as the library decodes them, and the records of an
-// archived event given back as an image.
+// archived calibration given back as an image.
 #pragma once
 
 #include <optional>
@@ -25,9 +25,11 @@ ImageDocument imageOfMemories(const kvttools::MemoryFile& memories,
                               const nlohmann::ordered_json& calibrator,
                               const nlohmann::ordered_json& upload = nullptr);
 
-// An event's records as an image, each at its place, which decode as they did; nothing when
-// the archive holds no such event. records gets how many records the event rests on.
-std::optional<ImageDocument> eventImage(kvtarchive::Archive& archive, int64_t event,
-                                        size_t* records);
+// The records of a calibration's results from one upload as an image, each at its place, which
+// decode as they did; nothing when the archive holds no such calibration. upload names the
+// upload (0: the calibration's only one; an input Error lists them when it has several).
+// records gets how many records the image holds.
+std::optional<ImageDocument> calibrationImage(kvtarchive::Archive& archive, int64_t calibration,
+                                              int64_t upload, size_t* records);
 
 }  // namespace kvtapp

@@ -7,6 +7,7 @@
 #include "base/numbers.h"
 #include "base/platform.h"
 #include "base/time.h"
+#include "workspace/certificates.h"
 
 namespace kvtapp {
 
@@ -25,6 +26,7 @@ Upload uploadOf(const ImageDocument& image, const Workspace& workspace, const st
     Upload u;
     u.calibrator = calibratorOf(image.calibrator);
     u.uploaded = calibratorText(image.calibrator, "uploaded");
+    if (u.uploaded.empty()) u.uploaded = localTime();  // stored now: its stamps are judged by now
     u.host = uploaded("bench");
     u.user = uploaded("user");
     u.technician = uploaded("technician");
@@ -43,9 +45,11 @@ kvtarchive::AddOutcome storeImage(const Workspace& workspace, const ImageDocumen
     progress.begin(sizes);
     try {
         kvtarchive::AddOutcome outcome =
-            archive->add(upload, [&](size_t done, size_t) { progress.advance(uint32_t(done)); });
+            archive->add(upload, visitRules(workspace.lab()),
+                         [&](size_t done, size_t) { progress.advance(uint32_t(done)); });
         progress.end();
         outcome.created = archive->created();
+        keepLabRecords(workspace.lab(), *archive);
         return outcome;
     } catch (const kvtarchive::ArchiveError& e) {
         progress.end();
@@ -71,11 +75,36 @@ bool archiveHoldsAll(const Workspace& workspace, const ImageDocument& image,
     return std::find(held.begin(), held.end(), false) == held.end();
 }
 
+VisitRules visitRules(const kvtlab::Lab& lab) {
+    return {int64_t(lab.windowDays) * 86400, lab.clockToleranceSeconds};
+}
+
+void keepLabRecords(const kvtlab::Lab& lab, kvtarchive::Archive& archive) {
+    try {
+        std::vector<kvtlab::Standard> standards = lab.calibrators;
+        standards.insert(standards.end(), lab.modules.begin(), lab.modules.end());
+        archive.keepStandards(standards);
+        for (const kvtlab::InstrumentEntry& e : lab.instruments) {
+            archive.noteLabIdentity(e.tag,
+                                    {e.make, e.model, e.serialNumber, e.range, e.customer, "", ""});
+        }
+    } catch (const kvtarchive::ArchiveError& e) {
+        throw archiveError(e);
+    }
+}
+
 std::vector<Instrument> instrumentsOf(const Workspace& workspace, kvtarchive::Archive& archive,
                                       int64_t now) {
     std::vector<Instrument> list = archive.instruments(now, workspace.settings.intervalDays);
+    const bool guarded = workspace.lab().rule == kvtlab::DecisionRule::Guarded;
     for (Instrument& i : list) {
-        if (i.intervalSet) continue;
+        if (guarded && i.lastCalibration) {
+            std::optional<Calibration> last = archive.calibration(i.lastCalibration);
+            judgeByLab(workspace, archive, *last);
+            const std::optional<Verdict>& side = last->asLeft ? last->asLeft : last->asFound;
+            i.lastVerdict = side.value_or(Verdict::None);
+        }
+        if (i.intervalSet || i.due.empty()) continue;
         const std::optional<int> fromLab = workspace.lab().intervalFor(i.tag);
         const int days = fromLab.value_or(workspace.settings.intervalDays);
         i.intervalFromLab = fromLab.has_value();
@@ -87,9 +116,9 @@ std::vector<Instrument> instrumentsOf(const Workspace& workspace, kvtarchive::Ar
     return list;
 }
 
-int64_t eventNumber(const std::string& text, const std::string& argument) {
+int64_t calibrationNumber(const std::string& text, const std::string& argument) {
     return wholeArgument(argument, text, 1, INT64_MAX,
-                         "an event number: give the number archive list or history shows");
+                         "a calibration number: give the number archive list or history shows");
 }
 
 }  // namespace kvtapp

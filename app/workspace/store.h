@@ -1,6 +1,5 @@
 // The archive's work for a front end: an image's results stored as one upload, whether it
-// holds what a calibrator holds, instruments with their due dates by the lab's intervals, and
-// an event's records given back as the memories they came from.
+// holds what a calibrator holds, instruments with their due dates by the lab's intervals.
 #pragma once
 
 #include <string>
@@ -34,13 +33,21 @@ kvtarchive::AddOutcome storeImage(const Workspace& workspace, const ImageDocumen
 bool archiveHoldsAll(const Workspace& workspace, const ImageDocument& image,
                      const std::string& source);
 
+// How the lab file groups results into calibrations and judges their stamps.
+VisitRules visitRules(const kvtlab::Lab& lab);
+
+// What the lab file says that the archive keeps as it was said: the certificates of its
+// reference standards, and what identifies its instruments.
+void keepLabRecords(const kvtlab::Lab& lab, kvtarchive::Archive& archive);
+
 // Every instrument of the archive with its due date from its own interval, else the lab
-// file's for its tag, else the workspace's default; by tag. now: today's day number.
+// file's for its tag, else the workspace's default, and its last verdict by the lab's decision
+// rule; by tag. now: today's day number.
 std::vector<Instrument> instrumentsOf(const Workspace& workspace, kvtarchive::Archive& archive,
                                       int64_t now);
 
-// An event of the archive by its number, as a front end is given it ("42"); an input Error
-// naming the argument when the text is not one.
-int64_t eventNumber(const std::string& text, const std::string& argument);
+// A calibration of the archive by its number, as a front end is given it ("42"); an input
+// Error naming the argument when the text is not one.
+int64_t calibrationNumber(const std::string& text, const std::string& argument);
 
 }  // namespace kvtapp

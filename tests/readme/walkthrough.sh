@@ -60,17 +60,19 @@ done
 "$kvtlnk" --json history PT-101 >"$scratch/history.json"
 python3 - "$scratch/history.json" <<'PY' || fail "the history is not two rounds a month apart with drift"
 import json, sys
-events = json.load(open(sys.argv[1]))["events"]
-assert len(events) == 2, len(events)
-assert [e["date"][:10] for e in events] == ["2027-01-15", "2027-02-14"], [e["date"] for e in events]
-errors = [[x for r in e["results"] for x in r["errors"]] for e in events]
+import datetime
+calibrations = json.load(open(sys.argv[1]))["calibrations"]
+assert len(calibrations) == 2, len(calibrations)
+days = [datetime.date.fromisoformat(c["day"]) for c in calibrations]
+assert (days[1] - days[0]).days in (29, 30, 31), days
+errors = [[x for r in c["results"] for x in r["errors"]] for c in calibrations]
 assert errors[0] != errors[1], errors
 PY
 "$kvtlnk" --json due --within 365d | grep -q '"tag": "PT-101"' || fail "PT-101 is not due"
 grep -q 'Stored 2 results' "$log" || fail "an upload stored no results"
 if [ -n "$lab" ]; then
     grep -q 'Checked: .* holds all 4 results of' "$log" || fail "the copy into the lab's archive did not check"
-    [ "$("$kvtlnk" --archive "$lab" --json history PT-101 | grep -c '"date": "2027-')" -eq 2 ] ||
+    [ "$("$kvtlnk" --archive "$lab" --json history PT-101 | grep -c '"clockSuspect": false')" -eq 2 ] ||
         fail "the lab's archive does not hold both rounds"
 fi
 echo "the walk-through works as written"

@@ -199,7 +199,7 @@ test('a hostile tag stays text on every page', async ({ browser }) => {
   await page.close();
 });
 
-test('quality manager: a due instrument, its calibration, a certificate issued and its PDF', async ({ browser }) => {
+test('quality manager: a due instrument, its calibration, a certificate issued, its PDF, and amended', async ({ browser }) => {
   const page = await browser.newPage();
   const url = state.server.url;
   await page.goto(url + '/instrument?tag=PT-101');
@@ -221,8 +221,18 @@ test('quality manager: a due instrument, its calibration, a certificate issued a
   const pdf = await page.request.get(await page.getByRole('link', { name: 'PDF' }).getAttribute('href', {}).then((h) => new URL(h, url).href));
   assert.strictEqual(pdf.headers()['content-type'], 'application/pdf');
   assert.strictEqual((await pdf.body()).subarray(0, 5).toString(), '%PDF-');
+  const calibration = page.url();
   await page.getByRole('link', { name: 'View the certificate' }).click();
   await page.getByText('Calibration certificate').first().waitFor();
+  // Amended: a new number that names the one it replaces and why; the first kept, marked.
+  await page.goto(calibration);
+  const first = Number((await page.getByText(/Certificate No\. \d+ is issued/).textContent()).match(/\d+/)[0]);
+  await page.locator('input[name=reason]').fill('the humidity was mistyped');
+  await page.locator('input[name=humidity]').fill('45');
+  await page.getByRole('button', { name: 'Replace it with a corrected certificate' }).click();
+  await page.getByText(`Certificate No. ${first + 1} is issued`).waitFor();
+  await page.getByText(`replacing No. ${first}: the humidity was mistyped`).waitFor();
+  await page.locator('li.replaced', { hasText: `No. ${first},` }).waitFor();
   await page.goto(url + '/instruments');
   await shot(page, 'instruments');
   await page.close();

@@ -1,4 +1,5 @@
-// kvtlnk certificate: one calibration certificate per event of the archive, as HTML or PDF.
+// kvtlnk certificate: the calibration certificate of calibrations of the archive, as HTML or
+// PDF: issued once and printed again as issued, or replaced by a corrected one.
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include "certificate/pdf.h"
 #include "interrupt.h"
 #include "workspace/certificates.h"
+#include "workspace/store.h"
 
 namespace kvtcli {
 namespace {
@@ -21,10 +23,11 @@ using namespace kvtapp;
 using json = nlohmann::ordered_json;
 
 struct CertificateArguments {
-    std::vector<std::string> targets;  // tags and event numbers
+    std::vector<std::string> targets;  // tags and calibration numbers
     std::string since, out, ambient, humidity, module;
     std::string paper;  // else the lab file's, else A4
     std::vector<std::string> remarks;
+    std::string replace, reason;
     bool pdf = false, strict = false;
 };
 
@@ -89,49 +92,59 @@ Destination destinationOf(const Context& context, const CertificateArguments& a,
     return d;
 }
 
-void issue(const Context& context, const CertificateArguments& a, kvtarchive::Archive& archive,
-           CertificateData& c, Destination& where, json& report) {
-    issueCertificate(context.workspace, archive, {conditionsOf(a), a.paper}, c);
-    const std::string html = certificateHtml(c);
-    const std::string bytes = a.pdf ? printPdf(html, checkInterrupt) : html;
-    std::unique_ptr<OutputFile> own;
-    if (!where.single) {
-        const std::filesystem::path path =
-            std::filesystem::path(where.folder) / fileName(c.number, a.pdf);
-        own = std::make_unique<OutputFile>(path.lexically_normal().string(), context.workspace);
+std::string sidesText(const CertificateContent& c) {
+    return c.asFound + " as found, " + (c.asLeft.empty() ? "not adjusted" : c.asLeft + " as left");
+}
+
+void report(const Context& context, const Issued& issued, json& list) {
+    const CertificateContent& c = issued.content;
+    const std::vector<std::string> missing = missingItems(c);
+    if (!issued.again) {
+        for (const std::string& item : missing)
+            std::cerr << "kvtlnk: certificate " << issued.number << " cannot state " << item
+                      << "\n";
+        if (!c.traceable)
+            std::cerr << "kvtlnk: certificate " << issued.number << ": " << c.traceability << "\n";
     }
-    OutputFile& file = where.single ? *where.single : *own;
-    file.commit(bytes);
-    const std::vector<std::string> problems = traceabilityProblems(c);
-    for (const std::string& p : problems)
-        std::cerr << "kvtlnk: certificate " << c.number << ": " << p
-                  << " (the certificate says so)\n";
-    report.push_back({{"event", c.event.id},
-                      {"instrument", c.event.instrument},
-                      {"number", c.number},
-                      {"issued", c.certificate.issued},
-                      {"file", file.path()},
-                      {"traceable", problems.empty()},
-                      {"uncertainty", c.uncertainty}});
-    if (!context.json) {
-        std::cout << fmt::format(
-            "Wrote {}: certificate {} of {}, event {} ({} as found{})\n", file.path(), c.number,
-            c.event.instrument, c.event.id, c.event.asFound ? verdictName(*c.event.asFound) : "",
-            c.event.asLeft ? ", " + std::string(verdictName(*c.event.asLeft)) + " as left"
-                           : ", not adjusted");
+    json entry = {{"calibration", issued.certificate.calibration},
+                  {"instrument", c.item.tag},
+                  {"number", issued.number},
+                  {"issued", issued.certificate.issued},
+                  {"file", issued.file},
+                  {"printedAgain", issued.again},
+                  {"replaces", c.replaces.empty() ? json(nullptr) : json(c.replaces)},
+                  {"sha256", issued.certificate.sha256},
+                  {"traceable", c.traceable},
+                  {"uncertainty", c.uncertaintyStated},
+                  {"missing", missing}};
+    list.push_back(entry);
+    if (context.json) return;
+    if (issued.again) {
+        std::cout << fmt::format("Wrote {}: certificate {} of {} printed again as issued on {}\n",
+                                 issued.file, issued.number, c.item.tag, c.issued);
+        return;
     }
+    std::cout << fmt::format("Wrote {}: certificate {} of {}, calibration {} ({}){}\n", issued.file,
+                             issued.number, c.item.tag, c.calibration, sidesText(c),
+                             c.replaces.empty() ? "" : "; it replaces " + c.replaces);
 }
 
 void certificateCommand(const Context& context, const CertificateArguments& a) {
-    if (a.targets.empty() && a.since.empty()) {
+    if (a.targets.empty() && a.since.empty() && a.replace.empty()) {
         throw inputError(
-            "certificate: name an instrument's tag or an event number, or give "
-            "--all-since DATE");
+            "certificate: name an instrument's tag or a calibration number, give --all-since "
+            "DATE, or --replace NUMBER");
     }
+    if (!a.replace.empty() && (!a.targets.empty() || !a.since.empty())) {
+        throw inputError(
+            "--replace names the certificate to replace, and so its calibration: "
+            "give no tag, calibration or --all-since with it");
+    }
+    if (!a.reason.empty() && a.replace.empty())
+        throw inputError("--reason goes with --replace: it says why a certificate is replaced");
     // Every argument is read before the lab file and the archive.
     const std::optional<int64_t> since =
         a.since.empty() ? std::nullopt : std::optional(dayArgument("--all-since", a.since));
-    conditionsOf(a);
     const kvtlab::Lab& lab = context.workspace.lab();
     if (lab.name.empty()) {
         throw inputError("a certificate names the lab that issues it: the lab file " +
@@ -139,34 +152,34 @@ void certificateCommand(const Context& context, const CertificateArguments& a) {
                          (lab.path.empty() ? " does not exist" : " gives no [lab] name") +
                          " (kvtlnk lab check; a commented sample is share/doc/kvtlnk/lab.toml)");
     }
+    IssueRequest request{conditionsOf(a), a.paper, a.module, a.replace, a.reason, a.pdf, a.strict};
     auto archive = context.workspace.openArchive(kvtarchive::Access::Change);
-    const std::vector<int64_t> ids = eventsOf(*archive, a.targets, since);
-    if (ids.empty()) throw inputError("the archive holds no event since " + a.since);
-    if (ids.size() > 1 && (!a.ambient.empty() || !a.humidity.empty() || !a.remarks.empty())) {
+    const std::vector<int64_t> ids = calibrationsOf(*archive, a.targets, since);
+    if (ids.empty() && a.replace.empty())
+        throw inputError("the archive holds no calibration since " + a.since);
+    const bool given = !a.ambient.empty() || !a.humidity.empty() || !a.remarks.empty();
+    if (ids.size() > 1 && given) {
         throw inputError(
-            "--ambient, --humidity and --remark belong to one calibration: name one "
-            "event, not " +
+            "--ambient, --humidity and --remark belong to one calibration: name one, not " +
             std::to_string(ids.size()));
     }
-    std::vector<CertificateData> certificates;
-    std::string refused;
-    for (int64_t id : ids) {
-        certificates.push_back(gatherCertificate(*archive->event(id), lab, a.module));
-        for (const std::string& p : traceabilityProblems(certificates.back()))
-            refused +=
-                fmt::format("\nevent {} ({}): {}", id, certificates.back().event.instrument, p);
-    }
-    if (a.strict && !refused.empty()) {
-        throw inputError(
-            "--strict: no certificate was issued, as a reference standard is not "
-            "traceable:" +
-            refused);
-    }
-    Destination where = destinationOf(context, a, ids.size());
-    json report = json::array();
-    for (CertificateData& c : certificates)
-        issue(context, a, *archive, c, where, report);
-    if (context.json) std::cout << dumpJson({{"certificates", report}});
+    Destination where = destinationOf(context, a, std::max<size_t>(ids.size(), 1));
+    const DocumentWriter write = [&](const std::string& number, const std::string& bytes) {
+        std::unique_ptr<OutputFile> own;
+        if (!where.single) {
+            const std::filesystem::path path =
+                std::filesystem::path(where.folder) / fileName(number, a.pdf);
+            own = std::make_unique<OutputFile>(path.lexically_normal().string(), context.workspace);
+        }
+        OutputFile& file = where.single ? *where.single : *own;
+        file.commit(bytes);
+        return file.path();
+    };
+    PdfPrinter printer(checkInterrupt);
+    json list = json::array();
+    issueCertificates(context.workspace, *archive, ids, request, write, printer,
+                      [&](const Issued& issued) { report(context, issued, list); });
+    if (context.json) std::cout << dumpJson({{"certificates", list}});
 }
 
 }  // namespace
@@ -175,13 +188,16 @@ void addCertificateCommand(CLI::App& app, Context& context) {
     const auto a = std::make_shared<CertificateArguments>();
     CLI::App* command = app.add_subcommand(
         "certificate",
-        "write the calibration certificate of events of the archive, one per event, as HTML or "
-        "PDF: the lab, the instrument, the reference standards, as found and as left with "
-        "errors and uncertainties, a summary, the error plot and lines to sign; each event's "
-        "certificate keeps its number");
+        "write the calibration certificate of calibrations of the archive, one each, as HTML or "
+        "PDF: the lab, the customer, the item, the method, the reference standards and "
+        "traceability, the conditions, as found and as left with errors quoted to their "
+        "uncertainties, the decision rule, a summary, the error plots and lines to sign. A "
+        "certificate is issued once: printing it again gives the same document; --replace "
+        "issues a corrected one that names the one it replaces");
     command->add_option("TARGET", a->targets,
-                        "an instrument's tag (its last event) or an event number (history)");
-    command->add_option("--all-since", a->since, "every event from this day on (2025-01-31)")
+                        "an instrument's tag (its last calibration) or a calibration number "
+                        "(history)");
+    command->add_option("--all-since", a->since, "every calibration from this day on (2025-01-31)")
         ->type_name("DATE");
     command
         ->add_option("-o,--out", a->out,
@@ -192,13 +208,20 @@ void addCertificateCommand(CLI::App& app, Context& context) {
     command->add_option("--paper", a->paper, "A4 or letter; else the lab file's paper, else A4")
         ->check(CLI::IsMember({"A4", "letter"}, CLI::ignore_case));
     command->add_flag("--strict", a->strict,
-                      "issue nothing when a reference standard was past its due date or is not "
-                      "in the lab file");
+                      "issue nothing when a reference standard was past its due date on the day "
+                      "of the calibration, or is not known");
     command->add_option("--ambient", a->ambient,
-                        "the ambient temperature, stored with the event (23.1C)");
+                        "the ambient temperature the certificate states (23.1C)");
     command->add_option("--humidity", a->humidity,
-                        "the relative humidity, stored with the event (45%)");
-    command->add_option("--remark", a->remarks, "a line of remarks, stored with the event")
+                        "the relative humidity the certificate states (45%)");
+    command->add_option("--remark", a->remarks, "a line of remarks the certificate states")
+        ->type_name("TEXT");
+    command
+        ->add_option("--replace", a->replace,
+                     "issue a corrected certificate in place of this one (NIL-000042 or 42), "
+                     "which is kept and marked replaced; the conditions not given are its")
+        ->type_name("NUMBER");
+    command->add_option("--reason", a->reason, "why the certificate is replaced (with --replace)")
         ->type_name("TEXT");
     command
         ->add_option("--module", a->module,

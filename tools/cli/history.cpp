@@ -1,4 +1,5 @@
-// kvtlnk history and kvtlnk due: an instrument's events, and what is due, from the archive.
+// kvtlnk history and kvtlnk due: an instrument's calibrations, and what is due, from the
+// archive.
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include "base/words.h"
 #include "render/report.h"
 #include "table.h"
+#include "workspace/certificates.h"
 #include "workspace/store.h"
 
 namespace kvtcli {
@@ -19,31 +21,53 @@ namespace {
 using namespace kvtapp;
 using json = nlohmann::ordered_json;
 
-// "0.012 -0.031 -": the errors of the results of one side, in % of span.
-std::string errorsText(const Event& e, bool asLeft) {
+// "0.012 -0.031 -": the errors of a result, in % of span.
+std::string errorsText(const Result& r) {
     std::string text;
-    for (const Result& r : e.results) {
-        if (r.flagged != asLeft) continue;
-        for (const Point& p : r.points)
-            text += (text.empty() ? "" : " ") + (std::isnan(p.error) ? "-" : number(p.error, 3));
+    for (const Point& p : r.points)
+        text += (text.empty() ? "" : " ") + (std::isnan(p.error) ? "-" : number(p.error, 3));
+    return text;
+}
+
+std::string calibratorsOf(const Calibration& c) {
+    std::string text;
+    for (const Upload& u : c.uploads) {
+        if (text.find(u.calibrator.serialNumber) == std::string::npos)
+            text += (text.empty() ? "" : ", ") + u.calibrator.serialNumber;
     }
     return text;
 }
 
-void printHistory(std::ostream& out, const std::string& tag, const std::vector<Event>& events) {
-    out << fmt::format("{}: {}, oldest first\n", tag, plural(events.size(), "calibration event"));
-    Table table({"event", "date", "calibrator", "technician", "", "verdict", "largest %",
-                 "error at each point, % of span"},
+std::string techniciansOf(const Calibration& c) {
+    std::string text;
+    for (const Upload& u : c.uploads) {
+        if (!u.technician.empty() && text.find(u.technician) == std::string::npos)
+            text += (text.empty() ? "" : ", ") + u.technician;
+    }
+    return text;
+}
+
+void printHistory(std::ostream& out, const std::string& tag,
+                  const std::vector<Calibration>& calibrations, const kvtlab::Lab& lab) {
+    out << fmt::format("{}: {}, oldest first; verdicts by {}\n", tag,
+                       plural(calibrations.size(), "calibration"), kvtlab::ruleName(lab.rule));
+    Table table({"calibration", "date", "calibrator", "technician", "result", "verdict",
+                 "largest %", "error at each point, % of span"},
                 "rlllllrl");
-    for (const Event& e : events) {
-        const std::string serial = e.upload.calibrator.serialNumber;
-        for (const bool left : {false, true}) {
-            const std::optional<Verdict>& verdict = left ? e.asLeft : e.asFound;
-            if (!verdict) continue;
-            table.add({left ? "" : std::to_string(e.id), left ? "" : e.date, left ? "" : serial,
-                       left ? "" : e.upload.technician, left ? "as left" : "as found",
-                       verdictName(*verdict), number(left ? e.asLeftError : e.asFoundError, 3),
-                       errorsText(e, left)});
+    for (const Calibration& c : calibrations) {
+        const std::string note = dateNote(c);
+        bool first = true;
+        for (const Result& r : c.results) {
+            size_t low = 0;
+            for (const Point& p : r.points)
+                low += lowTur(p, lab.minimumTur);
+            std::string verdict = verdictName(r.verdict);
+            if (low) verdict += fmt::format(" (TUR < {} at {})", number(lab.minimumTur), low);
+            table.add({first ? std::to_string(c.id) : "",
+                       first ? c.date + (note.empty() ? "" : " (" + note + ")") : "",
+                       first ? calibratorsOf(c) : "", first ? techniciansOf(c) : "", r.label,
+                       verdict, number(largestError(r), 3), errorsText(r)});
+            first = false;
         }
     }
     if (!table.empty()) table.print(out);
@@ -58,25 +82,28 @@ void historyCommand(const Context& context, const std::string& tag, bool csv,
     }
     std::optional<OutputFile> page;
     if (!out.empty()) page.emplace(out, context.workspace);
-    const std::vector<Event> events =
-        context.workspace.openArchive(kvtarchive::Access::Read)->history(tag);
-    if (events.empty()) {
+    auto archive = context.workspace.openArchive(kvtarchive::Access::Read);
+    std::vector<Calibration> calibrations = archive->history(tag);
+    if (calibrations.empty()) {
         throw inputError("the archive " + context.workspace.archiveShown() +
-                         " holds no event of \"" + tag +
+                         " holds no calibration of \"" + tag +
                          "\" (kvtlnk archive list names the instruments)");
     }
+    for (Calibration& c : calibrations)
+        judgeByLab(context.workspace, *archive, c);
     if (page) {
-        page->commit(driftPage(tag, events, localTime()));
+        page->commit(driftPage(tag, calibrations, localTime()));
         std::cout << fmt::format("Wrote {}: the drift of {} over {}\n", out, tag,
-                                 plural(events.size(), "calibration event"));
+                                 plural(calibrations.size(), "calibration"));
     } else if (csv) {
-        std::cout << historyCsv(events);
+        std::cout << historyCsv(calibrations);
     } else if (context.json) {
         std::cout << dumpJson({{"archive", context.workspace.archiveShown()},
                                {"instrument", tag},
-                               {"events", historyJson(events)}});
+                               {"decisionRule", kvtlab::ruleName(context.workspace.lab().rule)},
+                               {"calibrations", historyJson(calibrations)}});
     } else {
-        printHistory(std::cout, tag, events);
+        printHistory(std::cout, tag, calibrations, context.workspace.lab());
     }
 }
 
@@ -85,35 +112,51 @@ void dueCommand(const Context& context, const std::string& within) {
     const int64_t now = today();
     std::vector<Instrument> due = instrumentsOf(
         context.workspace, *context.workspace.openArchive(kvtarchive::Access::Read), now);
+    // An instrument with a calibration whose date is not believed is listed: it needs a
+    // person before its due date can be trusted.
     due.erase(std::remove_if(due.begin(), due.end(),
-                             [&](const Instrument& i) { return i.daysLeft > days; }),
+                             [&](const Instrument& i) {
+                                 return i.undated == 0 && (i.due.empty() || i.daysLeft > days);
+                             }),
               due.end());
-    std::stable_sort(due.begin(), due.end(),
-                     [](const auto& a, const auto& b) { return a.daysLeft < b.daysLeft; });
+    std::stable_sort(due.begin(), due.end(), [](const auto& a, const auto& b) {
+        return a.due.empty() != b.due.empty() ? a.due.empty() : a.daysLeft < b.daysLeft;
+    });
     if (context.json) {
         json list = json::array();
         for (const Instrument& i : due) {
-            list.push_back({{"tag", i.tag},
-                            {"due", i.due},
-                            {"daysLeft", i.daysLeft},
-                            {"lastEvent", i.lastEvent},
-                            {"lastDate", i.lastDate},
-                            {"lastVerdict", verdictName(i.lastVerdict)},
-                            {"intervalDays", i.intervalDays},
-                            {"intervalFrom", intervalSource(i)}});
+            list.push_back(
+                {{"tag", i.tag},
+                 {"untagged", i.untagged},
+                 {"due", i.due.empty() ? json(nullptr) : json(i.due)},
+                 {"daysLeft", i.due.empty() ? json(nullptr) : json(i.daysLeft)},
+                 {"lastCalibration", i.lastCalibration ? json(i.lastCalibration) : json(nullptr)},
+                 {"lastDay", i.lastDay},
+                 {"lastVerdict", verdictName(i.lastVerdict)},
+                 {"undated", i.undated},
+                 {"intervalDays", i.intervalDays},
+                 {"intervalFrom", intervalSource(i)}});
         }
         std::cout << dumpJson({{"today", dateOfDay(now)}, {"within", days}, {"instruments", list}});
         return;
     }
     std::cout << fmt::format("{} due by {}{}\n", plural(due.size(), "instrument"),
                              dateOfDay(now + days), due.empty() ? "" : ", soonest first");
-    Table table({"tag", "due", "", "last event", "date", "verdict", "interval"}, "lllrlll");
+    Table table({"tag", "due", "", "last", "date", "verdict", "interval", ""}, "lllrllll");
     for (const Instrument& i : due) {
-        const std::string when = i.daysLeft < 0    ? fmt::format("overdue {} d", -i.daysLeft)
+        const std::string when = i.due.empty()     ? "unknown"
+                                 : i.daysLeft < 0  ? fmt::format("overdue {} d", -i.daysLeft)
                                  : i.daysLeft == 0 ? "today"
                                                    : fmt::format("in {} d", i.daysLeft);
-        table.add({i.tag, i.due, when, std::to_string(i.lastEvent), i.lastDate,
-                   verdictName(i.lastVerdict), intervalText(i)});
+        std::string note = i.untagged ? "untagged" : "";
+        if (i.undated) {
+            note += (note.empty() ? "" : "; ") + plural(size_t(i.undated), "calibration") +
+                    " with calibrator clock suspect or date impossible: confirm its date "
+                    "(kvtlnk archive list)";
+        }
+        table.add({i.tag, i.due.empty() ? "-" : i.due, when,
+                   i.lastCalibration ? std::to_string(i.lastCalibration) : "-", i.lastDay,
+                   i.lastCalibration ? verdictName(i.lastVerdict) : "", intervalText(i), note});
     }
     if (!table.empty()) table.print(std::cout);
 }

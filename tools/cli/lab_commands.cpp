@@ -27,6 +27,7 @@ void checkCommand(const Context& context) {
     }
     const kvtlab::Lab& lab = context.workspace.lab();
     const std::vector<kvtlab::Problem> warnings = kvtlab::labWarnings(lab, dateOfDay(today()));
+    const std::vector<std::string> gaps = kvtlab::certificateGaps(lab);
     if (context.json) {
         json notes = json::array();
         for (const kvtlab::Problem& w : warnings)
@@ -45,7 +46,8 @@ void checkCommand(const Context& context) {
                                {"lab", lab.name},
                                {"standards", standards},
                                {"intervals", lab.intervals.size()},
-                               {"warnings", notes}});
+                               {"warnings", notes},
+                               {"certificatesCannotState", gaps}});
         return;
     }
     std::cout << fmt::format("{}: {}: {}, {}, {}, {}\n", path,
@@ -56,6 +58,8 @@ void checkCommand(const Context& context) {
                              plural(lab.intervals.size(), "interval"));
     for (const kvtlab::Problem& w : warnings)
         std::cout << "  " << visibleText(w.key + ": " + w.message) << '\n';
+    for (const std::string& gap : gaps)
+        std::cout << "  certificates cannot state " << gap << '\n';
     Table table({"standard", "serial", "certificate", "calibrated", "due"}, "lllll");
     for (const auto* list : {&lab.calibrators, &lab.modules}) {
         for (const kvtlab::Standard& s : *list) {

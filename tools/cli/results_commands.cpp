@@ -12,6 +12,7 @@
 #include "render/report.h"
 #include "show.h"
 #include "table.h"
+#include "workspace/certificates.h"
 
 namespace kvtcli {
 namespace {
@@ -42,18 +43,23 @@ void resultsCommand(const Context& context, const std::string& file, bool csv, b
     if (csv && context.json) throw inputError("results: choose --json or --csv, not both");
     std::string origin;
     const ImageDocument image = resultsImage(context, file, origin);
-    const std::vector<Result>& results = image.calibrations;
+    std::vector<Result> results = image.calibrations;
+    judgeResults(context.workspace, calibratorOf(image.calibrator), results);
     if (csv) {
         std::cout << resultsCsv(results);
     } else if (context.json) {
         std::cout << dumpJson({{"source", origin},
                                {"calibrator", image.calibrator},
+                               {"decisionRule", kvtlab::ruleName(context.workspace.lab().rule)},
+                               {"minimumTur", context.workspace.lab().minimumTur},
                                {"verdict", verdictName(overallVerdict(results))},
                                {"results", toJson(results)}});
     } else {
-        std::cout << fmt::format("{} of {}: {}\n", plural(results.size(), "calibration result"),
-                                 visibleText(origin), verdictName(overallVerdict(results)));
-        printResults(std::cout, results);
+        const kvtlab::Lab& lab = context.workspace.lab();
+        std::cout << fmt::format("{} of {}: {} by {}\n",
+                                 plural(results.size(), "calibration result"), visibleText(origin),
+                                 verdictName(overallVerdict(results)), kvtlab::ruleName(lab.rule));
+        printResults(std::cout, results, lab.minimumTur);
     }
     if (!check) return;
     const auto count = [&](const auto& holds) {

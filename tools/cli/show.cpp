@@ -1,5 +1,7 @@
 #include "show.h"
 
+#include "uncertainty/uncertainty.h"
+
 #include <fmt/format.h>
 
 #include "base/charset.h"
@@ -129,7 +131,7 @@ std::string formatPoints(const std::vector<float>& points, size_t max) {
     return text;
 }
 
-void printResults(std::ostream& out, const std::vector<Result>& results) {
+void printResults(std::ostream& out, const std::vector<Result>& results, double minimumTur) {
     for (const Result& r : results) {
         const std::string name = r.text1.empty() ? r.tag : r.text1;
         out << fmt::format("\n{}{}, {}, taken {}: {}\n", visibleText(name),
@@ -145,17 +147,40 @@ void printResults(std::ostream& out, const std::vector<Result>& results) {
                            r.flagged ? ", readings after adjustment" : "");
         out << "  measures  " << describeInput(r.setup) << "\n  sources   "
             << describeOutput(r.setup) << "\n  " << describeRest(r.setup) << '\n';
-        const std::string in = scaleUnit(r.setup.input).symbol;
+        const DisplayUnit inUnit = scaleUnit(r.setup.input);
+        const std::string in = inUnit.symbol;
         const std::string src = scaleUnit(r.setup.output).symbol;
-        Table table({"point", "% span", "way", "nominal " + src, "source " + src, "expected " + in,
-                     "reading " + in, "error " + in, "error %", "recorded %", "verdict"},
-                    "rrlrrrrrrrl");
+        const bool judged = std::any_of(r.points.begin(), r.points.end(),
+                                        [](const Point& p) { return p.uncertainty > 0; });
+        std::vector<std::string> headings = {
+            "point",          "% span",        "way",         "nominal " + src, "source " + src,
+            "expected " + in, "reading " + in, "error " + in, "error %",        "recorded %"};
+        if (judged) headings.insert(headings.end(), {"U " + in, "TUR"});
+        headings.push_back("verdict");
+        Table table(headings, judged ? "rrlrrrrrrrrrl" : "rrlrrrrrrrl");
         for (const Point& p : r.points) {
             const PointText t = pointText(r, p);
-            table.add(
-                {std::to_string(p.index), number(p.fraction * 100.0), p.down ? "down" : "up",
-                 t.nominal, t.source, t.expected, t.reading, t.error, t.errorPercent, t.recorded,
-                 verdictName(p.verdict) + std::string(p.beyondRange ? ": beyond range" : "")});
+            std::vector<std::string> row = {std::to_string(p.index),
+                                            number(p.fraction * 100.0),
+                                            p.down ? "down" : "up",
+                                            t.nominal,
+                                            t.source,
+                                            t.expected,
+                                            t.reading,
+                                            t.error,
+                                            t.errorPercent,
+                                            t.recorded};
+            if (judged) {
+                row.push_back(
+                    quoted(p.reading / inUnit.factor, p.uncertainty / inUnit.factor).uncertainty);
+                row.push_back(std::isnan(p.tur) ? ""
+                              : p.tur < minimumTur
+                                  ? fmt::format("{:.1f} < {}", p.tur, number(minimumTur))
+                                  : fmt::format("{:.1f}", p.tur));
+            }
+            row.push_back(verdictName(p.verdict) +
+                          std::string(p.beyondRange ? ": beyond range" : ""));
+            table.add(row);
         }
         table.print(out);
     }

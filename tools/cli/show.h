@@ -10,7 +10,10 @@ namespace kvtcli {
 
 void printImage(std::ostream& out, const kvtapp::ImageDocument& image);
 // Each result with its tags, task, setup and a table of its test points.
-void printResults(std::ostream& out, const std::vector<kvtapp::Result>& results);
+// Each result with its points; where a decision rule judged them, their uncertainty and TUR, a
+// TUR below the minimum marked.
+void printResults(std::ostream& out, const std::vector<kvtapp::Result>& results,
+                  double minimumTur = 4);
 
 // "0, 0.25, 0.5" with at most max points, then "... (21 points)".
 std::string formatPoints(const std::vector<float>& points, size_t max = 11);

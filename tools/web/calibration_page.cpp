@@ -1,18 +1,10 @@
 // The page of one calibration: what was calibrated with what, every point as found beside as
 // left with its error, uncertainty and TUR, and its certificate.
-#include <fmt/format.h>
-
-#include <cmath>
-
-#include "base/units.h"
 #include "pages.h"
 #include "render/plot.h"
-#include "uncertainty/uncertainty.h"
 
 namespace kvtweb {
 
-using kvtapp::Point;
-using kvtapp::Result;
 using kvtapp::html::empty;
 using kvtapp::html::newline;
 using kvtapp::html::tag;
@@ -23,15 +15,12 @@ Html fact(const std::string& label, Html value) {
     return tag("tr", tag("th", label) + tag("td", std::move(value))) + newline();
 }
 
-Html standardsTable(const kvtapp::CertificateData& c) {
+Html standardsTable(const kvtapp::CertificateContent& c) {
     Html rows;
-    for (const kvtapp::StandardUse& s : c.standards) {
-        const kvtlab::Standard* l = s.listed;
+    for (const kvtapp::StandardPart& s : c.standards) {
         rows += tag("tr", tag("td", s.kind) + tag("td", s.model + " " + s.serial) +
-                              tag("td", l ? l->certificate : "not in the lab file") +
-                              tag("td", l ? l->due : "") +
-                              tag("td", {{"class", s.overdue ? "overdue" : ""}},
-                                  s.overdue ? "past its due date on the day" : "in calibration")) +
+                              tag("td", s.certificate) + tag("td", s.due) +
+                              tag("td", {{"class", s.inCalibration ? "" : "overdue"}}, s.status)) +
                 newline();
     }
     return tag("table", {{"class", "list"}},
@@ -42,73 +31,88 @@ Html standardsTable(const kvtapp::CertificateData& c) {
 }
 
 // One side's cells of a point: reading, error, error in % of span, U and TUR, verdict.
-Html sideCells(const Result* r, const Point* p, double u) {
-    if (!r || !p) return tag("td", {{"colspan", "6"}}, "");
-    const kvtapp::PointText t = kvtapp::pointText(*r, *p);
-    const double span = double(r->setup.input.scale[1]) - r->setup.input.scale[0];
-    const double ratio =
-        kvtapp::testUncertaintyRatio(r->setup.tolerance * std::fabs(span) / 100, u);
-    const double factor = kvtapp::scaleUnit(r->setup.input).factor;
-    return tag("td", t.reading) + tag("td", t.error) + tag("td", t.errorPercent) +
-           tag("td", std::isnan(u) ? "" : kvtapp::number(u / factor, 2)) +
-           tag("td", {{"class", !std::isnan(ratio) && ratio < 4 ? "low" : ""}},
-               std::isnan(ratio) ? "" : fmt::format("{:.1f}", ratio)) +
-           tag("td", verdictBadge(p->verdict));
+Html sideCells(const kvtapp::SideCells& side) {
+    if (!side.present) return tag("td", {{"colspan", "6"}}, "");
+    return tag("td", side.reading) + tag("td", side.error) + tag("td", side.errorPercent) +
+           tag("td", side.uncertainty) +
+           tag("td", {{"class", side.lowTur ? "low" : ""}}, side.tur) + tag("td", side.verdict);
 }
 
-Html pairTable(const kvtapp::ResultPair& pair) {
-    const Result& any = pair.found ? *pair.found : *pair.left;
-    const std::string in = kvtapp::scaleUnit(any.setup.input).symbol;
+Html pointsTable(const kvtapp::TablePart& t) {
     Html first = tag("th", {{"rowspan", "2"}}, "point %") +
-                 tag("th", {{"rowspan", "2"}}, "nominal") +
-                 tag("th", {{"rowspan", "2"}}, "expected " + in);
+                 tag("th", {{"rowspan", "2"}}, "nominal " + t.outUnit) +
+                 tag("th", {{"rowspan", "2"}}, "expected " + t.inUnit);
     Html second;
-    for (const Result* r : {pair.found, pair.left}) {
-        if (!r) continue;
-        first += tag("th", {{"colspan", "6"}, {"class", "side"}},
-                     r == pair.found ? "As found" : "As left");
+    for (const std::string* label : {&t.foundLabel, &t.leftLabel}) {
+        if (label->empty()) continue;
+        first += tag("th", {{"colspan", "6"}, {"class", "side"}}, *label);
         for (const char* h : {"reading", "error", "error %", "U (k=2)", "TUR", "verdict"})
             second += tag("th", h);
     }
     Html rows = tag("thead", tag("tr", first) + tag("tr", second)) + newline();
-    for (const kvtapp::PointRow& row : pair.rows) {
-        const Point& p = row.found ? *row.found : *row.left;
-        const kvtapp::PointText t = kvtapp::pointText(row.found ? *pair.found : *pair.left, p);
-        rows +=
-            tag("tr",
-                tag("td", kvtapp::number(p.fraction * 100.0) + (p.down ? " ↓" : " ↑")) +
-                    tag("td", t.nominal) + tag("td", t.expected) +
-                    (pair.found ? sideCells(pair.found, row.found, row.foundUncertainty) : Html()) +
-                    (pair.left ? sideCells(pair.left, row.left, row.leftUncertainty) : Html())) +
-            newline();
+    for (const kvtapp::PointRowPart& row : t.rows) {
+        rows += tag("tr", tag("td", row.point) + tag("td", row.nominal) + tag("td", row.expected) +
+                              (t.foundLabel.empty() ? Html() : sideCells(row.found)) +
+                              (t.leftLabel.empty() ? Html() : sideCells(row.left))) +
+                newline();
     }
-    return tag("h3", kvtapp::instrumentName(any) + ": " + any.task + ", " +
-                         kvtapp::describeInput(any.setup)) +
-           tag("table", {{"class", "points"}}, newline() + rows) + newline();
+    return tag("h3", t.caption) + tag("table", {{"class", "points"}}, newline() + rows) + newline();
 }
 
-Html certificateArea(const kvtapp::CertificateData& c, const Visitor& visitor) {
-    const std::string base = calibrationHref(c.event.id) + "/certificate";
-    if (c.event.certificate) {
-        return tag("p", "Certificate No. " + std::to_string(c.event.certificate) + " is issued: ") +
-               tag("p", {{"class", "buttons"}},
-                   link(base + ".html", "View the certificate") + link(base + ".pdf", "PDF"));
+Html certificatesList(const std::vector<kvtapp::IssuedCertificate>& certificates) {
+    Html items;
+    for (const kvtapp::IssuedCertificate& c : certificates) {
+        std::string text = "No. " + std::to_string(c.number) + ", issued " + c.issued;
+        if (c.replaces) text += ", replacing No. " + std::to_string(c.replaces) + ": " + c.reason;
+        if (c.replacedBy) text += "; replaced by No. " + std::to_string(c.replacedBy);
+        items += tag("li", {{"class", c.replacedBy ? "replaced" : ""}}, text);
     }
-    Html area;
+    return items.empty() ? Html() : tag("ul", items);
+}
+
+Html conditionFields() {
+    return tag("label",
+               Html("Ambient °C ") + empty("input", {{"name", "ambient"}, {"size", "6"}})) +
+           tag("label",
+               Html("Humidity % ") + empty("input", {{"name", "humidity"}, {"size", "6"}})) +
+           tag("label",
+               Html("Remarks ") + tag("textarea", {{"name", "remarks"}, {"rows", "2"}}, {}));
+}
+
+Html certificateArea(const Calibration& c, bool dated,
+                     const std::vector<kvtapp::IssuedCertificate>& certificates,
+                     const Visitor& visitor) {
+    const std::string base = calibrationHref(c.id) + "/certificate";
+    Html area = certificatesList(certificates);
+    if (c.certificate) {
+        area += tag("p", "Certificate No. " + std::to_string(c.certificate) + " is issued: ") +
+                tag("p", {{"class", "buttons"}},
+                    link(base + ".html", "View the certificate") + link(base + ".pdf", "PDF"));
+        if (visitor.may(Action::IssueCertificate)) {
+            const Html fields =
+                empty("input", {{"type", "hidden"},
+                                {"name", "replaces"},
+                                {"value", std::to_string(c.certificate)}}) +
+                tag("label", Html("Why ") + empty("input", {{"name", "reason"}, {"size", "40"}})) +
+                conditionFields();
+            area += postForm(calibrationHref(c.id) + "/issue", visitor, fields,
+                             "Replace it with a corrected certificate", "replace");
+        }
+        return area;
+    }
+    if (!dated) {
+        return area + tag("p", {{"class", "problem"}},
+                          "No certificate can be issued while the calibrator's stamps are not "
+                          "believed: confirm the date with kvtlnk archive confirm-date " +
+                              std::to_string(c.id) + " --date YYYY-MM-DD.");
+    }
     if (visitor.may(Action::DraftCertificate)) {
         area += tag("p", {{"class", "buttons"}},
                     link(base + ".html?draft=1", "View a draft") +
                         link(base + ".pdf?draft=1", "Draft PDF"));
     }
     if (visitor.may(Action::IssueCertificate)) {
-        const Html fields =
-            tag("label",
-                Html("Ambient °C ") + empty("input", {{"name", "ambient"}, {"size", "6"}})) +
-            tag("label",
-                Html("Humidity % ") + empty("input", {{"name", "humidity"}, {"size", "6"}})) +
-            tag("label",
-                Html("Remarks ") + tag("textarea", {{"name", "remarks"}, {"rows", "2"}}, {}));
-        area += postForm(calibrationHref(c.event.id) + "/issue", visitor, fields,
+        area += postForm(calibrationHref(c.id) + "/issue", visitor, conditionFields(),
                          "Issue the certificate", "issue");
     }
     return area.empty() ? tag("p", "No certificate is issued yet.") : area;
@@ -116,38 +120,46 @@ Html certificateArea(const kvtapp::CertificateData& c, const Visitor& visitor) {
 
 }  // namespace
 
-Html calibrationBody(const kvtapp::CertificateData& c, const Visitor& visitor) {
-    const Event& e = c.event;
-    const kvtapp::Calibrator& cal = e.upload.calibrator;
+Html calibrationBody(const Calibration& e, const kvtapp::CertificateContent* content,
+                     const std::vector<kvtapp::IssuedCertificate>& certificates,
+                     const Visitor& visitor) {
     Html facts = fact("Instrument", link(instrumentHref(e.instrument), e.instrument)) +
-                 fact("Date", Html(e.date)) +
-                 fact("Calibrator",
-                      Html(cal.model + " " + cal.serialNumber + ", firmware " + cal.firmware)) +
-                 fact("Technician", Html(e.upload.technician)) +
-                 fact("Uploaded", Html(e.upload.uploaded + " from " + e.upload.source)) +
-                 fact("As found", verdictBadge(e.asFound)) +
-                 fact("As left", verdictBadge(e.asLeft));
+                 fact("Date", Html(e.date));
+    const std::string note = kvtapp::dateNote(e);
+    if (!note.empty()) facts += fact("Date note", tag("span", {{"class", "flag"}}, note));
+    for (const kvtapp::Upload& u : e.uploads) {
+        const kvtapp::Calibrator& cal = u.calibrator;
+        facts += fact("Upload", Html(cal.model + " " + cal.serialNumber + ", firmware " +
+                                     cal.firmware + "; " + u.uploaded + " from " + u.source +
+                                     (u.technician.empty() ? "" : ", by " + u.technician)));
+    }
+    facts += fact("As found", verdictBadge(e.asFound)) + fact("As left", verdictBadge(e.asLeft));
     Html results;
-    for (const kvtapp::ResultPair& pair : c.pairs)
-        results += pairTable(pair);
-    if (!c.uncertainty) {
-        results += tag("p", {{"class", "quiet"}}, "No uncertainty: " + c.uncertaintyNote);
+    if (content) {
+        for (const kvtapp::TablePart& t : content->tables)
+            results += pointsTable(t);
+        results += tag("p", {{"class", "quiet"}}, content->decisionStatement);
+        if (!content->uncertaintyStated)
+            results += tag("p", {{"class", "quiet"}}, content->uncertaintyStatement);
+    } else {
+        results = tag("p", {{"class", "quiet"}},
+                      "The points are shown with their uncertainties once the date is confirmed.");
     }
     Html plots;
-    for (const Result& r : e.results) {
+    for (const kvtapp::Result& r : e.results) {
         if (!r.problem.empty()) {
             plots += tag("p", {{"class", "problem"}}, "A result does not decode: " + r.problem);
         } else if (!r.points.empty()) {
-            plots +=
-                tag("figure", tag("figcaption", std::string(kvtapp::sideName(r)) + ", " + r.taken) +
-                                  kvtapp::html::errorPlot(r));
+            plots += tag("figure",
+                         tag("figcaption", r.label + ", " + r.taken) + kvtapp::html::errorPlot(r));
         }
     }
     return tag("h1", "Calibration #" + std::to_string(e.id) + " of " + e.instrument) + newline() +
            tag("table", {{"class", "facts"}}, newline() + facts) + newline() +
-           section("Certificate", certificateArea(c, visitor)) +
+           section("Certificate", certificateArea(e, content != nullptr, certificates, visitor)) +
            section("Points as found and as left", results) +
-           section("Standards", standardsTable(c)) + section("Error plots", plots, "plots");
+           (content ? section("Standards", standardsTable(*content)) : Html()) +
+           section("Error plots", plots, "plots");
 }
 
 }  // namespace kvtweb

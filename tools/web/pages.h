@@ -14,7 +14,7 @@
 
 namespace kvtweb {
 
-using kvtapp::Event;
+using kvtapp::Calibration;
 using kvtapp::Instrument;
 
 // The instruments list's search: a text found in the tag, and a status ("due", "overdue",
@@ -36,10 +36,13 @@ Html dueBody(const std::vector<Instrument>& instruments);
 // certificates, the error plots of its latest calibrations; the drift plot with two events or
 // more. instrument is null when the list does not have it.
 Html instrumentBody(const std::string& tag, const Instrument* instrument,
-                    const std::vector<Event>& events, const Visitor& visitor);
-// A calibration: every point as found and as left with its error, uncertainty and TUR, the
-// standards, and the certificate's buttons.
-Html calibrationBody(const kvtapp::CertificateData& calibration, const Visitor& visitor);
+                    const std::vector<Calibration>& calibrations, const Visitor& visitor);
+// A calibration: every point as found and as left with its error, uncertainty and TUR, and the
+// standards, as its certificate would state them (content, when the calibration has a day);
+// its certificates, and the buttons to view, issue or replace one.
+Html calibrationBody(const Calibration& calibration, const kvtapp::CertificateContent* content,
+                     const std::vector<kvtapp::IssuedCertificate>& certificates,
+                     const Visitor& visitor);
 // The lab file's standards with their due dates.
 Html standardsBody(const kvtlab::Lab& lab, int64_t today);
 // The serial ports of the machine and a station for each calibrator port with its live state.

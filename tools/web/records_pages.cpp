@@ -58,8 +58,8 @@ Html headings(std::initializer_list<const char*> names) {
 Html instrumentRow(const Instrument& i) {
     Html cells =
         tag("td", link(instrumentHref(i.tag), i.tag)) +
-        tag("td", link(calibrationHref(i.lastEvent), i.lastDate)) +
-        tag("td", verdictBadge(i.lastVerdict)) + tag("td", std::to_string(i.events)) +
+        tag("td", link(calibrationHref(i.lastCalibration), i.lastDate)) +
+        tag("td", verdictBadge(i.lastVerdict)) + tag("td", std::to_string(i.calibrations)) +
         tag("td", std::to_string(i.intervalDays) + " d" + (i.intervalSet ? "" : " (default)")) +
         dueCell(i);
     return tag("tr", {{"data-search", lower(kvtapp::visibleText(i.tag))}}, cells) + newline();
@@ -82,13 +82,26 @@ Html statusOptions(const std::string& chosen) {
     return tag("select", {{"name", "status"}, {"data-submit", "change"}}, options);
 }
 
-Html calibrationsTable(const std::vector<Event>& events) {
+// The calibrator and technician of a calibration's last upload.
+const kvtapp::Upload& lastUpload(const Calibration& c) {
+    static const kvtapp::Upload none;
+    return c.uploads.empty() ? none : c.uploads.back();
+}
+
+// The date as the calibrator stamped it, with what is not believed of it.
+Html dateText(const Calibration& c) {
+    const std::string note = kvtapp::dateNote(c);
+    return note.empty() ? Html(c.date)
+                        : Html(c.date) + tag("span", {{"class", "flag"}}, " (" + note + ")");
+}
+
+Html calibrationsTable(const std::vector<Calibration>& events) {
     Html rows = headings({"calibration", "date", "calibrator", "technician", "as found",
                           "largest error %", "as left", "largest error %", "certificate"});
     for (auto e = events.rbegin(); e != events.rend(); ++e) {
-        const kvtapp::Calibrator& c = e->upload.calibrator;
-        rows += row({link(calibrationHref(e->id), "#" + std::to_string(e->id)), Html(e->date),
-                     Html(c.model + " " + c.serialNumber), Html(e->upload.technician),
+        const kvtapp::Calibrator& c = lastUpload(*e).calibrator;
+        rows += row({link(calibrationHref(e->id), "#" + std::to_string(e->id)), dateText(*e),
+                     Html(c.model + " " + c.serialNumber), Html(lastUpload(*e).technician),
                      verdictBadge(e->asFound), Html(kvtapp::number(e->asFoundError, 3)),
                      verdictBadge(e->asLeft), Html(kvtapp::number(e->asLeftError, 3)),
                      e->certificate ? Html("No. " + std::to_string(e->certificate)) : Html("-")});
@@ -96,12 +109,11 @@ Html calibrationsTable(const std::vector<Event>& events) {
     return tag("table", {{"class", "list"}}, newline() + rows) + newline();
 }
 
-Html errorPlots(const Event& e) {
+Html errorPlots(const Calibration& e) {
     Html plots;
     for (const kvtapp::Result& r : e.results) {
         if (!r.problem.empty() || r.points.empty()) continue;
-        plots += tag("figure", tag("figcaption", std::string(kvtapp::sideName(r)) + ", " + r.taken +
-                                                     ": " + r.task) +
+        plots += tag("figure", tag("figcaption", r.label + ", " + r.taken + ": " + r.task) +
                                    html::errorPlot(r));
     }
     return plots;
@@ -165,11 +177,12 @@ Html dueBody(const std::vector<Instrument>& instruments) {
         for (const Instrument* i : sorted) {
             if (i->daysLeft < b.from || i->daysLeft > b.to) continue;
             ++n;
-            rows += tag("tr", tag("td", link(instrumentHref(i->tag), i->tag)) + dueCell(*i) +
-                                  tag("td", link(calibrationHref(i->lastEvent), i->lastDate)) +
-                                  tag("td", verdictBadge(i->lastVerdict)) +
-                                  tag("td", std::to_string(i->intervalDays) + " d")) +
-                    newline();
+            rows +=
+                tag("tr", tag("td", link(instrumentHref(i->tag), i->tag)) + dueCell(*i) +
+                              tag("td", link(calibrationHref(i->lastCalibration), i->lastDate)) +
+                              tag("td", verdictBadge(i->lastVerdict)) +
+                              tag("td", std::to_string(i->intervalDays) + " d")) +
+                newline();
         }
         body += section(fmt::format("{} ({})", b.heading, n),
                         n ? tag("table", {{"class", "list"}}, newline() + rows)
@@ -180,11 +193,12 @@ Html dueBody(const std::vector<Instrument>& instruments) {
 }
 
 Html instrumentBody(const std::string& tagText, const Instrument* instrument,
-                    const std::vector<Event>& events, const Visitor& visitor) {
+                    const std::vector<Calibration>& events, const Visitor& visitor) {
     Html body = tag("h1", tagText) + newline();
     if (instrument) {
         Html facts =
-            tag("tr", tag("th", "Calibrations") + tag("td", std::to_string(instrument->events))) +
+            tag("tr",
+                tag("th", "Calibrations") + tag("td", std::to_string(instrument->calibrations))) +
             tag("tr", tag("th", "Interval") +
                           tag("td", std::to_string(instrument->intervalDays) +
                                         (instrument->intervalDays == 1 ? " day" : " days") +
@@ -208,7 +222,7 @@ Html instrumentBody(const std::string& tagText, const Instrument* instrument,
                                                              "The drift page, for print")));
     }
     Html certificates;
-    for (const Event& e : events) {
+    for (const Calibration& e : events) {
         if (!e.certificate) continue;
         certificates += tag("li", link(calibrationHref(e.id) + "/certificate.html",
                                        "No. " + std::to_string(e.certificate) + " of " + e.date));

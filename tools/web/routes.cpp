@@ -379,12 +379,14 @@ void Site::instrument(Request& r) {
     const std::string tag = r.field("tag");
     bool found = true;
     const Html body = r.cached([&](const Visitor& anyone) {
-        const std::vector<Event> events = r.archive().history(tag);
+        std::vector<Calibration> calibrations = r.archive().history(tag);
+        for (Calibration& c : calibrations)
+            kvtapp::judgeByLab(*r.workspace, r.archive(), c);
         const auto list = instrumentList(r);
         const auto it = std::find_if(list->begin(), list->end(),
                                      [&](const Instrument& i) { return i.tag == tag; });
-        found = it != list->end() || !events.empty();
-        return found ? instrumentBody(tag, it != list->end() ? &*it : nullptr, events, anyone)
+        found = it != list->end() || !calibrations.empty();
+        return found ? instrumentBody(tag, it != list->end() ? &*it : nullptr, calibrations, anyone)
                      : Html();
     });
     if (!found) {
@@ -397,26 +399,50 @@ void Site::instrument(Request& r) {
 
 void Site::drift(Request& r) {
     const std::string tag = r.field("tag");
-    const std::vector<Event> events = r.archive().history(tag);
-    if (events.empty()) {
+    std::vector<Calibration> calibrations = r.archive().history(tag);
+    if (calibrations.empty()) {
         r.page("Not found", "instruments",
                problemBody("The archive holds no instrument \"" + tag + "\"."), 404);
         return;
     }
-    r.res.set_content(kvtapp::driftPage(tag, events, kvtapp::localTime()),
+    for (Calibration& c : calibrations)
+        kvtapp::judgeByLab(*r.workspace, r.archive(), c);
+    r.res.set_content(kvtapp::driftPage(tag, calibrations, kvtapp::localTime()),
                       "text/html; charset=utf-8");
 }
 
+namespace {
+
+// What the certificate of a calibration would state if it were issued today: the draft that
+// the calibration's page shows; nothing while the calibration has no day.
+std::optional<kvtapp::CertificateContent> draftOf(const kvtapp::Workspace& workspace,
+                                                  kvtarchive::Archive& archive,
+                                                  const Calibration& calibration,
+                                                  const std::string& technician) {
+    if (!kvtapp::calibrationDay(calibration)) return std::nullopt;
+    const kvtlab::Lab& lab = workspace.lab();
+    kvtapp::CertificateRequest request;
+    request.number = "DRAFT";
+    request.issued = kvtapp::dateOfDay(kvtapp::today());
+    request.paper = lab.paper.empty() ? "A4" : lab.paper;
+    request.technician = technician;
+    return kvtapp::gatherCertificate(calibration, lab, archive.identity(calibration.instrument),
+                                     kvtapp::knownStandards(lab, archive), request);
+}
+
+}  // namespace
+
 void Site::calibration(Request& r) {
-    const int64_t id = kvtapp::eventNumber(r.http.matches[1], "calibration");
+    const int64_t id = kvtapp::calibrationNumber(r.http.matches[1], "calibration");
     bool found = true;
     const Html body = r.cached([&](const Visitor& anyone) {
-        std::optional<Event> event = r.archive().event(id);
-        found = event.has_value();
+        std::optional<Calibration> c = r.archive().calibration(id);
+        found = c.has_value();
         if (!found) return Html();
-        const kvtapp::CertificateData c =
-            kvtapp::gatherCertificate(std::move(*event), r.workspace->lab(), "");
-        return calibrationBody(c, anyone);
+        kvtapp::judgeByLab(*r.workspace, r.archive(), *c);
+        const std::optional<kvtapp::CertificateContent> draft =
+            draftOf(*r.workspace, r.archive(), *c, r.workspace->technician());
+        return calibrationBody(*c, draft ? &*draft : nullptr, r.archive().certificates(id), anyone);
     });
     if (!found) {
         r.page("Not found", "instruments",
@@ -427,21 +453,23 @@ void Site::calibration(Request& r) {
 }
 
 void Site::certificate(Request& r, bool pdf) {
-    const int64_t id = kvtapp::eventNumber(r.http.matches[1], "calibration");
-    std::optional<Event> event = r.archive().event(id);
-    if (!event) {
+    const int64_t id = kvtapp::calibrationNumber(r.http.matches[1], "calibration");
+    std::optional<Calibration> c = r.archive().calibration(id);
+    if (!c) {
         r.page("Not found", "instruments",
                problemBody("The archive holds no calibration #" + std::to_string(id) + "."), 404);
         return;
     }
-    const bool issued = event->certificate != 0;
-    kvtapp::CertificateData c =
-        kvtapp::gatherCertificate(std::move(*event), r.workspace->lab(), "");
-    if (issued) {
-        kvtapp::issueCertificate(*r.workspace, r.archive(), {}, c);
+    std::string page;
+    if (c->certificate) {
+        // As it was issued: the document the archive froze with it.
+        page = r.archive().certificate(c->certificate).value().document;
     } else if (r.http.has_param("draft")) {
-        c.number = "DRAFT";
-        c.technician = r.workspace->technician();
+        kvtapp::judgeByLab(*r.workspace, r.archive(), *c);
+        const std::optional<kvtapp::CertificateContent> draft =
+            draftOf(*r.workspace, r.archive(), *c, r.visitor.user);
+        if (!draft) throw kvtapp::inputError("the calibration's date is not confirmed yet");
+        page = kvtapp::certificateHtml(*draft);
     } else {
         r.page(
             "Not issued", "instruments",
@@ -449,7 +477,6 @@ void Site::certificate(Request& r, bool pdf) {
             404);
         return;
     }
-    const std::string page = kvtapp::certificateHtml(c);
     if (pdf) {
         r.res.set_content(kvtapp::printPdf(page), "application/pdf");
         r.res.set_header("Content-Disposition",
@@ -460,18 +487,35 @@ void Site::certificate(Request& r, bool pdf) {
 }
 
 void Site::issue(Request& r) {
-    const int64_t id = kvtapp::eventNumber(r.http.matches[1], "calibration");
-    std::optional<Event> event = r.archive().event(id);
-    if (!event) throw kvtapp::inputError("the archive holds no calibration #" + std::to_string(id));
-    kvtapp::Issue issue;
-    issue.conditions.temperature = optionalNumber(r.field("ambient"), "the ambient temperature");
-    issue.conditions.humidity = optionalNumber(r.field("humidity"), "the humidity");
-    issue.conditions.remarks = r.field("remarks");
-    kvtapp::CertificateData c =
-        kvtapp::gatherCertificate(std::move(*event), r.workspace->lab(), "");
-    c.technician = r.visitor.user;
-    kvtapp::issueCertificate(*r.workspace, r.archive(), issue, c);
-    r.changed(calibrationHref(id), "issued " + c.number);
+    const int64_t id = kvtapp::calibrationNumber(r.http.matches[1], "calibration");
+    kvtapp::IssueRequest request;
+    request.conditions.temperature = optionalNumber(r.field("ambient"), "the ambient temperature");
+    request.conditions.humidity = optionalNumber(r.field("humidity"), "the humidity");
+    request.conditions.remarks = r.field("remarks");
+    request.replaces = r.field("replaces");
+    request.reason = r.field("reason");
+    // The document is kept by the archive; the file the issue writes is only its way there.
+    const kvtapp::DocumentWriter write = [&](const std::string& number, const std::string& bytes) {
+        const std::string path = scratch_ + "/" + randomToken() + "-" + number + ".html";
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    };
+    kvtapp::PdfPrinter printer;
+    std::string issued;
+    try {
+        kvtapp::issueCertificates(*r.workspace, r.archive(), {id}, request, write, printer,
+                                  [&](const kvtapp::Issued& done) {
+                                      std::error_code unseen;
+                                      std::filesystem::remove(done.file, unseen);
+                                      issued = done.number;
+                                  });
+    } catch (const Error&) {
+        // Another bench issued it at the same moment: the calibration has its one certificate.
+        const std::optional<Calibration> now = r.archive().calibration(id);
+        if (!request.replaces.empty() || !now || !now->certificate) throw;
+        issued = kvtapp::certificateNumber(r.workspace->lab(), now->certificate);
+    }
+    r.changed(calibrationHref(id), "issued " + issued);
 }
 
 void Site::interval(Request& r) {

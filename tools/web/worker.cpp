@@ -180,9 +180,12 @@ class Worker {
             o.added == 0
                 ? fmt::format("the archive holds every result of the calibrator already ({})",
                               plural(o.held, "result"))
-                : fmt::format("stored {}: {}{}", plural(o.added, "result"),
-                              plural(o.events, "calibration event"),
-                              o.held ? fmt::format(", {} held already", o.held) : "");
+                : fmt::format("stored {}: {}{}{}", plural(o.added, "result"),
+                              plural(o.calibrations, "calibration"),
+                              o.held ? fmt::format(", {} held already", o.held) : "",
+                              o.suspect ? fmt::format(", {} with the calibrator clock suspect",
+                                                      plural(o.suspect, "result"))
+                                        : "");
         done("upload", image.calibrations.empty() ? "the calibrator holds no results" : message,
              json(tags));
     }

@@ -65,11 +65,12 @@ TEST_P(ArchiveCopy, EveryResultOnceThenNothingThenWhatIsNew) {
     EXPECT_EQ(first.added, 3u);
     EXPECT_EQ(first.verified, 3u);
     EXPECT_EQ(first.digest.size(), 64u);
-    const std::vector<Event> history = shared->history("PT-1");
+    const std::vector<Calibration> history = shared->history("PT-1");
     ASSERT_EQ(history.size(), 2u);
-    EXPECT_EQ(history[1].upload.technician, "B. Tester");
-    EXPECT_EQ(history[1].upload.host, "Bench 2");
-    EXPECT_EQ(history[1].upload.uploaded, "2025-02-10 09:00:00");
+    ASSERT_EQ(history[1].uploads.size(), 1u);
+    EXPECT_EQ(history[1].uploads[0].technician, "B. Tester");
+    EXPECT_EQ(history[1].uploads[0].host, "Bench 2");
+    EXPECT_EQ(history[1].uploads[0].uploaded, "2025-02-10 09:00:00");
     EXPECT_EQ(shared->resultFingerprints(), bench->resultFingerprints());
 
     const CopyOutcome again = copyArchive(*bench, *shared);

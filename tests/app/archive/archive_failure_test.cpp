@@ -42,7 +42,7 @@ TEST(ArchivePostgres, ServerGoingAwayMidAddWritesNothing) {
             {});
     };
     try {
-        archive->add(upload, cutOff);
+        archive->add(upload, {}, cutOff);
         ADD_FAILURE() << "the add went through";
     } catch (const ArchiveError& e) {
         EXPECT_NE(std::string(e.what()).find("went away"), std::string::npos) << e.what();

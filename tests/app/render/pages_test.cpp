@@ -63,36 +63,53 @@ Result resultNamed(const std::string& text, bool asLeft) {
     return r;
 }
 
-// The three pages of a calibration event whose texts are all the one given.
+// The three pages of a calibration whose texts are all the one given.
 std::vector<std::string> pages(const std::string& text) {
-    Event e;
-    e.id = 7;
-    e.instrument = text;
-    e.date = "2025-03-03 09:00:00";
-    e.upload.calibrator.model = e.upload.calibrator.serialNumber = text;
-    e.upload.technician = e.upload.source = text;
-    e.conditions.remarks = text;
-    e.results = {resultNamed(text, false), resultNamed(text, true)};
-    e.results[1].problem = text;
-    judgeSides(e);
+    Calibration c;
+    c.id = 7;
+    c.instrument = text;
+    c.date = "2025-03-03 09:00:00";
+    Upload u;
+    u.calibrator.model = u.calibrator.serialNumber = text;
+    u.technician = u.source = text;
+    c.uploads = {u};
+    c.results = {resultNamed(text, false), resultNamed(text, true)};
+    c.results[1].problem = text;
+    c.results[0].label = c.results[1].label = text;
+    judgeSides(c);
     kvtlab::Lab lab;
-    lab.name = lab.address = lab.accreditation = lab.certificatePrefix = text;
+    lab.name = lab.address = lab.accreditation = lab.certificatePrefix = lab.authorisedBy = text;
+    lab.customers = {{text, text, {}}};
+    lab.methods = {{"*", text}};
     kvtlab::Standard standard;
     standard.serial = text;
-    standard.model = standard.certificate = text;
+    standard.model = standard.certificate = standard.calibratedBy = text;
     standard.calibrated = "2025-01-01";
     standard.due = "2026-01-01";
     lab.calibrators = {standard};
-    CertificateData c = gatherCertificate(e, lab, text);
-    c.number = certificateNumber(lab, 42);
-    c.certificate.issued = "2025-03-04";
-    c.certificate.conditions.remarks = text;
-    ReportSource source{e.upload.calibrator, text, text, text, text};
-    return {reportHtml(e.results, source), driftPage(text, {e, e}, text), certificateHtml(c)};
+    const StandardCertificates known = [&](const std::string& serial) {
+        return serial == text ? lab.calibrators : std::vector<kvtlab::Standard>{};
+    };
+    const InstrumentIdentity identity{text, text, text, text, text, "", ""};
+    CertificateRequest request;
+    request.numberValue = 42;
+    request.number = certificateNumber(lab, 42);
+    request.issued = "2025-03-04";
+    request.conditions = {22.5, 41, text};
+    request.technician = text;
+    request.replaces = text;
+    request.reason = text;
+    const CertificateContent content = gatherCertificate(c, lab, identity, known, request);
+    ReportSource source{u.calibrator, text, text, text, text};
+    return {
+        reportHtml(c.results, source), driftPage(text, {c, c}, text), certificateHtml(content),
+        certificateHtml(certificateContentFromJson(nlohmann::json::parse(contentText(content))))};
 }
 
 TEST(Pages, HostileTextsStayInertInEveryPage) {
     const std::vector<std::string> plain = pages("PT-101");
+    // The certificate read back from what the archive keeps is the same page.
+    EXPECT_EQ(plain[3], plain[2]);
     for (const HostileText& h : hostileTexts()) {
         SCOPED_TRACE(h.terminal);
         const std::vector<std::string> hostile = pages(h.text);
@@ -100,7 +117,10 @@ TEST(Pages, HostileTextsStayInertInEveryPage) {
             SCOPED_TRACE(i);
             EXPECT_EQ(shape(hostile[i]), shape(plain[i]));
             EXPECT_FALSE(holdsControls(hostile[i]));
-            EXPECT_NE(hostile[i].find(h.html), std::string::npos);
+            // What is not UTF-8 the archive's copy of a certificate keeps as U+FFFD.
+            if (i < 3) {
+                EXPECT_NE(hostile[i].find(h.html), std::string::npos);
+            }
         }
     }
 }

@@ -125,3 +125,59 @@ TEST(Uncertainty, NoneWithoutEveryAccuracy) {
 }
 
 }  // namespace
+
+// U rounded up to two significant digits, the value to the same place, never in exponents.
+TEST(Uncertainty, QuotedToTheUncertainty) {
+    const struct {
+        double value, u;
+        const char* quotedValue;
+        const char* quotedU;
+    } cases[] = {
+        {4.00634, 0.01231, "4.006", "0.013"},  // up, not to nearest
+        {4.00634, 0.012, "4.006", "0.012"},    // a round U stays
+        {-0.0000123456, 0.0000035, "-0.0000123", "0.0000035"},
+        {12345.678, 987, "12350", "990"},  // tens: no exponent
+        {0.5, 0.0996, "0.50", "0.10"},     // 99.6 rounds up past two digits
+        {1.0, 0, "", ""},                  // no uncertainty, nothing quoted
+    };
+    for (const auto& c : cases) {
+        const Quoted q = quoted(c.value, c.u);
+        EXPECT_EQ(q.value, c.quotedValue) << c.value << " ± " << c.u;
+        EXPECT_EQ(q.uncertainty, c.quotedU) << c.value << " ± " << c.u;
+    }
+}
+
+// Simple acceptance keeps the verdict on the reading; guarded acceptance passes only within the
+// tolerance less U, and leaves a point without U unjudged.
+TEST(Uncertainty, DecisionRules) {
+    Result r;
+    r.setup.input = side("current", 0.004f, 0.02f);
+    r.setup.output = side("dcv", 0, 10);
+    r.setup.tolerance = 0.16f;  // % of span; U is 0.0345 % of span here
+    const kvtlab::Standard k27 = calibrator();
+    const struct {
+        double error;  // % of span
+        Verdict simple, guarded;
+    } cases[] = {{0.10, Verdict::Pass, Verdict::Pass},
+                 {-0.14, Verdict::Pass, Verdict::Fail},
+                 {0.17, Verdict::Fail, Verdict::Fail}};
+    for (const auto& c : cases) {
+        for (const auto rule : {kvtlab::DecisionRule::Simple, kvtlab::DecisionRule::Guarded}) {
+            Point p = point(0.012004f, 0.0331f, 5, 11, 1e-6);
+            p.error = c.error;
+            p.verdict = std::fabs(c.error) <= 0.16 ? Verdict::Pass : Verdict::Fail;
+            r.points = {p};
+            judge(r, testAccuracies(r, &k27, nullptr), rule);
+            const Verdict want = rule == kvtlab::DecisionRule::Simple ? c.simple : c.guarded;
+            EXPECT_EQ(r.points[0].verdict, want) << c.error;
+            EXPECT_EQ(r.verdict, want) << c.error;
+            // TUR: 0.16 % of 16 mA over U = 4.64
+            EXPECT_TRUE(lowTur(r.points[0], 5));
+            EXPECT_FALSE(lowTur(r.points[0], 4));
+        }
+    }
+    r.points[0].error = 0.01;
+    judge(r, testAccuracies(r, nullptr, nullptr), kvtlab::DecisionRule::Guarded);
+    EXPECT_EQ(r.points[0].verdict, Verdict::None);
+    EXPECT_EQ(r.verdict, Verdict::None);
+}

@@ -1,11 +1,13 @@
 // The records archive through the tool, on both engines: field runs of the emulator stored and
 // given back value for value, exported records that decode as before, adds that repeat, race,
-// are killed or meet bad files and archives, the download guard, due dates and the drift page.
+// are killed or meet bad files and archives, the download guard, due dates, a calibrator's
+// clock that is not believed, what identifies an instrument, and the drift page.
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <map>
 #include <regex>
 
 #include "archive/database.h"
@@ -45,34 +47,37 @@ class ArchiveCli : public EngineTest {
 KVTLNK_BOTH_ENGINES(ArchiveCli);
 
 // Two field runs go in; history gives back every value results gave for each upload, and each
-// event's exported records decode as the uploaded ones did.
+// calibration's exported records decode as the uploaded ones did.
 TEST_P(ArchiveCli, RoundTripOfTwoFieldRuns) {
     const std::string images[] = {fieldImage(1, stampOn(2023, 5, 2)),
                                   fieldImage(2, stampOn(2024, 5, 6))};
     for (const std::string& image : images) {
         const json added = archivedJson({"archive", "add", image});
         EXPECT_EQ(added["files"][0]["added"], 3);
-        EXPECT_EQ(added["files"][0]["events"], 2);
+        EXPECT_EQ(added["files"][0]["calibrations"], 2);
+        EXPECT_EQ(added["files"][0]["stampsNotBelieved"], 0);
         const json again = archivedJson({"archive", "add", image});
         EXPECT_EQ(again["files"][0]["added"], 0);
         EXPECT_EQ(again["files"][0]["held"], 3);
     }
     std::vector<json> archivedResults;
-    std::vector<int64_t> eventIds;
+    std::vector<int64_t> calibrationIds;
     for (const char* tag : {"PT-1", "TT-2"}) {
         const json history = archivedJson({"history", tag});
-        ASSERT_EQ(history["events"].size(), 2u) << tag;
-        EXPECT_EQ(history["events"][0]["date"].get<std::string>().substr(0, 10), "2023-05-02");
-        EXPECT_EQ(history["events"][0]["calibrator"]["serialNumber"], "SN1");
-        for (const json& event : history["events"]) {
-            eventIds.push_back(event["id"]);
-            for (const json& r : event["results"])
+        const json& calibrations = history["calibrations"];
+        ASSERT_EQ(calibrations.size(), 2u) << tag;
+        EXPECT_EQ(calibrations[0]["day"], "2023-05-02");
+        EXPECT_EQ(calibrations[0]["uploads"][0]["calibrator"]["serialNumber"], "SN1");
+        for (const json& calibration : calibrations) {
+            calibrationIds.push_back(calibration["id"]);
+            for (const json& r : calibration["results"])
                 archivedResults.push_back(r["decoded"]);
         }
         if (std::string(tag) == "PT-1") {
-            EXPECT_TRUE(history["events"][0]["asLeft"].is_object());
+            EXPECT_TRUE(calibrations[0]["asLeft"].is_object());
+            EXPECT_EQ(calibrations[0]["results"][1]["label"], "as left");
         } else {
-            EXPECT_TRUE(history["events"][0]["asLeft"].is_null());
+            EXPECT_TRUE(calibrations[0]["asLeft"].is_null());
         }
     }
     std::vector<json> uploaded;
@@ -89,27 +94,28 @@ TEST_P(ArchiveCli, RoundTripOfTwoFieldRuns) {
     }
     EXPECT_EQ(archivedResults.size(), uploaded.size());
 
-    for (int64_t id : eventIds) {
-        const std::string exported = dir.path("event" + std::to_string(id) + ".json");
+    for (int64_t id : calibrationIds) {
+        const std::string exported = dir.path("calibration" + std::to_string(id) + ".json");
         ASSERT_EQ(archived({"archive", "export", std::to_string(id), "--image", exported}).exitCode,
                   0);
         const ProcessResult r = runCli({"--json", "results", exported});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         const json results = jsonOf(r)["results"];
-        EXPECT_FALSE(results.empty()) << "event " << id;
+        EXPECT_FALSE(results.empty()) << "calibration " << id;
         for (const json& result : results) {
             EXPECT_NE(std::find(uploaded.begin(), uploaded.end(), result), uploaded.end())
-                << "event " << id << ": " << result.dump();
+                << "calibration " << id << ": " << result.dump();
         }
     }
 }
 
-// Four processes add their own files at once, then four the same file: every result once.
+// Four processes add their own files at once, then four the same file: every result once, in
+// the calibrations its stamps make whatever order the adds took.
 TEST_P(ArchiveCli, FourProcessesAddingAtOnce) {
     std::vector<std::string> images;
     for (uint32_t bench = 1; bench <= 4; ++bench)
         images.push_back(
-            fieldImage(bench, stampOn(2024, 1, int(bench)), "SN" + std::to_string(bench)));
+            fieldImage(bench, stampOn(2024, 1, int(8 * bench - 7)), "SN" + std::to_string(bench)));
     // The schema, so that the race is about the adds.
     archived({"archive", "add", dir.write("empty.json", kNoResults)});
     const auto race = [&](const std::vector<std::string>& files) {
@@ -132,7 +138,7 @@ TEST_P(ArchiveCli, FourProcessesAddingAtOnce) {
     const json list = archivedJson({"archive", "list"});
     ASSERT_EQ(list["instruments"].size(), 2u);
     for (const json& instrument : list["instruments"])
-        EXPECT_EQ(instrument["events"], 4) << instrument.dump();
+        EXPECT_EQ(instrument["calibrations"], 4) << instrument.dump();
 }
 
 // Files the tool must refuse, with nothing changed, and a result that does not decode, which
@@ -160,7 +166,7 @@ TEST_P(ArchiveCli, BadFilesAndAResultThatDoesNotDecode) {
     ASSERT_EQ(list["notDecodable"].size(), 1u) << list.dump();
     EXPECT_EQ(list["notDecodable"][0]["resultCode"], 2014);
     EXPECT_EQ(list["notDecodable"][0]["tag"], "PT-1");
-    EXPECT_EQ(archivedJson({"history", "PT-1"})["events"][0]["results"].size(), 2u);
+    EXPECT_EQ(archivedJson({"history", "PT-1"})["calibrations"][0]["results"].size(), 2u);
 }
 
 // A download refuses while the calibrator holds results, unless the archive holds them all.
@@ -181,10 +187,11 @@ TEST_P(ArchiveCli, DownloadGoesOnWhenTheArchiveHoldsEveryResult) {
     r = cli(port, {"download", tests});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.err.find("holds all 3 calibration results"), std::string::npos) << r.err;
-    EXPECT_EQ(archivedJson({"history", "TT-2"})["events"][0]["upload"]["technician"], "A. Tester");
+    EXPECT_EQ(archivedJson({"history", "TT-2"})["calibrations"][0]["uploads"][0]["technician"],
+              "A. Tester");
 }
 
-// Due dates: an event long ago is overdue; a shorter interval brings a recent one forward.
+// Due dates: a calibration long ago is overdue; a shorter interval brings a recent one forward.
 TEST_P(ArchiveCli, DueSoonestFirst) {
     archived({"archive", "add", fieldImage(1, stampOn(2020, 3, 1))});
     json due = archivedJson({"due"});
@@ -200,6 +207,161 @@ TEST_P(ArchiveCli, DueSoonestFirst) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("knows no instrument \"XX-9\""), std::string::npos) << r.err;
     EXPECT_EQ(archived({"due", "--within", "soon"}).exitCode, 2);
+}
+
+// A calibrator's clock that is not believed: stamps after the upload, 30 February; listed and
+// left out of due dates until a person confirms the date, which is kept with who and when.
+TEST_P(ArchiveCli, StampsNotBelievedUntilConfirmed) {
+    const std::string future = fieldImage(1, stampOn(2024, 6, 1));
+    json document = json::parse(contents(future));
+    document["calibrator"]["uploaded"] = "2024-05-01 17:00:00";
+    dir.write("future.json", document.dump());
+    const std::string impossible = fieldImage(2, stampOn(2024, 2, 30), "SN2");
+    json added = archivedJson({"archive", "add", dir.path("future.json"), impossible});
+    EXPECT_EQ(added["files"][0]["stampsNotBelieved"], 3);
+    EXPECT_EQ(added["files"][1]["stampsNotBelieved"], 3);
+    ProcessResult r = archived({"archive", "add", fieldImage(3, stampOn(2024, 3, 1), "SN3")});
+    EXPECT_EQ(r.out.find("calibrator clock suspect"), std::string::npos) << r.out;
+
+    const json list = archivedJson({"archive", "list"});
+    ASSERT_EQ(list["undated"].size(), 4u);  // PT-1 and TT-2 of each
+    std::map<std::string, int64_t> suspect;
+    for (const json& c : list["undated"]) {
+        EXPECT_NE(c["clockSuspect"], c["dateImpossible"]);
+        if (c["clockSuspect"] == true) suspect[c["instrument"]] = c["id"];
+    }
+    for (const json& i : list["instruments"]) {
+        EXPECT_EQ(i["undated"], 2) << i.dump();
+        EXPECT_EQ(i["lastCalibration"]["day"], "2024-03-01") << i.dump();
+    }
+    r = archived({"history", "TT-2"});
+    EXPECT_NE(r.out.find("2024-02-30 09:00:00 (date impossible)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("2024-06-01 09:00:00 (calibrator clock suspect)"), std::string::npos)
+        << r.out;
+    r = archived({"due", "--within", "0d"});
+    EXPECT_NE(r.out.find("confirm its date"), std::string::npos) << r.out;
+
+    const std::string id = std::to_string(suspect.at("TT-2"));
+    for (const char* bad : {"2024-02-30", "2999-01-01", "tomorrow"})
+        EXPECT_EQ(archived({"archive", "confirm-date", id, "--date", bad}).exitCode, 2) << bad;
+    EXPECT_EQ(archived({"archive", "confirm-date", "9999", "--date", "2024-05-01"}).exitCode, 2);
+    const json confirmed = archivedJson({"archive", "confirm-date", id, "--date", "2024-05-01"});
+    EXPECT_EQ(confirmed["date"], "2024-05-01");
+    EXPECT_FALSE(confirmed["by"].get<std::string>().empty());
+    const json history = archivedJson({"history", "TT-2"});
+    bool found = false;
+    for (const json& c : history["calibrations"]) {
+        if (c["id"] != suspect.at("TT-2")) continue;
+        found = true;
+        EXPECT_EQ(c["day"], "2024-05-01");
+        EXPECT_EQ(c["date"], "2024-06-01 09:00:00");
+        EXPECT_EQ(c["confirmed"]["by"], confirmed["by"]);
+    }
+    EXPECT_TRUE(found);
+    const json due = archivedJson({"due", "--within", "3650d"});
+    for (const json& i : due["instruments"]) {
+        if (i["tag"] == "TT-2") {
+            EXPECT_EQ(i["due"], "2025-05-01");
+        }
+    }
+}
+
+// What identifies an instrument: from the lab file when it is stored, set with the tool, each
+// setting kept.
+TEST_P(ArchiveCli, InstrumentIdentity) {
+    const std::string lab = dir.write("lab.toml", R"([lab]
+name = "Northside Instrument Lab"
+
+[[instruments]]
+tag = "PT-1"
+make = "Acme"
+model = "PX-2"
+serial = "A123"
+range = "0 to 10 bar"
+customer = "Harbour Water"
+)");
+    ASSERT_EQ(
+        archived({"--lab", lab, "archive", "add", fieldImage(1, stampOn(2024, 3, 1))}).exitCode, 0);
+    json shown = archivedJson({"archive", "instrument", "PT-1"});
+    EXPECT_EQ(shown["identity"]["serialNumber"], "A123");
+    EXPECT_EQ(shown["identity"]["source"], "lab file");
+    shown = archivedJson({"archive", "instrument", "PT-1", "--serial", "A124"});
+    EXPECT_TRUE(shown["changed"]);
+    EXPECT_EQ(shown["identity"]["serialNumber"], "A124");
+    EXPECT_EQ(shown["identity"]["make"], "Acme");
+    EXPECT_FALSE(archivedJson({"archive", "instrument", "PT-1", "--serial", "A124"})["changed"]);
+    const json list = archivedJson({"archive", "list"});
+    EXPECT_EQ(list["instruments"][0]["identity"]["customer"], "Harbour Water");
+    // An instrument not yet calibrated may be named ahead.
+    EXPECT_TRUE(archivedJson({"archive", "instrument", "FT-9", "--make", "Acme"})["changed"]);
+    EXPECT_EQ(archived({"archive", "instrument", "PT-1", "--make", "a\x1b"}).exitCode, 2);
+}
+
+// Issued means frozen: printed again after the lab file changed, a certificate is the same
+// document; a print that fails takes no number; a replacement names the one it replaces and
+// why, and that one is kept, marked and not replaced twice.
+TEST_P(ArchiveCli, IssuedCertificatesStayAsIssued) {
+    const std::string lab = R"([lab]
+name = "Northside Instrument Lab"
+address = "@ADDRESS@"
+certificate_prefix = "NIL-"
+
+[[standards]]
+serial = "SN1"
+certificate = "@CERTIFICATE@"
+calibrated = @CALIBRATED@
+due = 2026-01-10
+@PAST@)";
+    const auto writeLab = [&](const std::string& address, const std::string& certificate,
+                              const std::string& calibrated, const std::string& past) {
+        std::string text = lab;
+        for (const auto& [key, value] : {std::pair{"@ADDRESS@", address},
+                                         {"@CERTIFICATE@", certificate},
+                                         {"@CALIBRATED@", calibrated},
+                                         {"@PAST@", past}})
+            text.replace(text.find(key), std::string(key).size(), value);
+        return dir.write("lab.toml", text);
+    };
+    const std::string file = writeLab("4 Mill Road", "CAL-1", "2024-01-10", "");
+    ASSERT_EQ(archived({"archive", "add", fieldImage(1, stampOn(2024, 3, 1))}).exitCode, 0);
+    const auto issue = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--lab", file, "certificate"});
+        return archivedJson(args)["certificates"][0];
+    };
+    const json first = issue({"PT-1", "-o", dir.path("first.html")});
+    EXPECT_EQ(first["number"], "NIL-000001");
+
+    // The standard's next certificate, and the lab moved: the issued one is as it was.
+    writeLab("9 New Street", "CAL-2", "2024-06-01",
+             "[[standards.past]]\ncertificate = \"CAL-1\"\ncalibrated = 2024-01-10\n"
+             "due = 2025-01-10\n");
+    const json again = issue({"PT-1", "-o", dir.path("again.html")});
+    EXPECT_TRUE(again["printedAgain"]);
+    EXPECT_EQ(again["sha256"], first["sha256"]);
+    EXPECT_EQ(contents(dir.path("again.html")), contents(dir.path("first.html")));
+    EXPECT_TRUE(has(contents(dir.path("again.html")), "CAL-1"));
+
+    // A print that fails stores nothing and takes no number.
+    setenv("KVTLNK_CHROMIUM", "/bin/false", 1);
+    const ProcessResult failed =
+        archived({"--lab", file, "certificate", "TT-2", "--pdf", "-o", dir.path("tt.pdf")});
+    unsetenv("KVTLNK_CHROMIUM");
+    EXPECT_NE(failed.exitCode, 0);
+    EXPECT_FALSE(std::ifstream(dir.path("tt.pdf")).good());
+
+    const json replacement = issue({"--replace", "NIL-000001", "--reason", "the humidity was 41 %",
+                                    "--humidity", "41%", "-o", dir.path("second.html")});
+    EXPECT_EQ(replacement["number"], "NIL-000002");
+    EXPECT_EQ(replacement["replaces"], "NIL-000001");
+    const std::string second = contents(dir.path("second.html"));
+    EXPECT_TRUE(has(second, "replaces certificate NIL-000001")) << second;
+    EXPECT_TRUE(has(second, "the humidity was 41 %"));
+    EXPECT_TRUE(has(second, "CAL-1"));  // the standard as it was on the calibration day
+    EXPECT_EQ(archivedJson({"history", "PT-1"})["calibrations"][0]["certificate"], 2);
+    const ProcessResult twice = archived({"--lab", file, "certificate", "--replace", "1",
+                                          "--reason", "again", "-o", dir.path("third.html")});
+    EXPECT_EQ(twice.exitCode, 2);
+    EXPECT_TRUE(has(twice.err, "NIL-000002")) << twice.err;
 }
 
 class ArchiveSqliteCli : public ::testing::Test {
@@ -264,6 +426,9 @@ TEST_F(ArchiveSqliteCli, DriftPageRendersInABrowser) {
         k27emu::CalibratorOptions options;
         options.seed = seed;
         options.clock = stampOn(2021 + int(seed), 6, 1);
+        // A calibrator each: the host's clock says they are all uploaded today, and a
+        // calibrator whose results go back a year before its previous upload is not believed.
+        options.identity.serialNumber = "SN27000" + std::to_string(seed);
         k27emu::Calibrator emu(options);
         ASSERT_TRUE(emu.start());
         const std::vector<std::string> port = {"--port", emu.portPath(), "-q", "--archive",
@@ -290,9 +455,9 @@ TEST_F(ArchiveSqliteCli, DriftPageRendersInABrowser) {
     ASSERT_EQ(summary["sections"].size(), 1u);
     EXPECT_EQ(summary["sections"][0]["svgs"], 1);
     EXPECT_GE(summary["sections"][0]["bands"].get<int>(), 1);
-    EXPECT_EQ(summary["sections"][0]["rows"].size(), 3u);  // one row an event
+    EXPECT_EQ(summary["sections"][0]["rows"].size(), 3u);  // one row a calibration
     const std::string page = contents(html);
-    // Nine points as found and three as left at each of the three events.
+    // Nine points as found and three as left at each of the three calibrations.
     size_t found = 0, left = 0;
     for (size_t at = page.find("class=\"as-found\""); at != std::string::npos;
          at = page.find("class=\"as-found\"", at + 1))

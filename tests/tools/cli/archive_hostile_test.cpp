@@ -53,12 +53,12 @@ TEST_P(HostileArchive, ValuesOutOfRangeAreRefusedByTableRowAndColumn) {
          {"archive", "list"},
          {"9223372036854775807", "instruments.interval_days", "tag=PT-1"}},
         {"UPDATE instruments SET interval_days = -1", {"due"}, {"-1", "instruments.interval_days"}},
-        {"UPDATE events SET day = 9223372036854775807",
+        {"UPDATE calibrations SET day = 9223372036854775807",
          {"due"},
-         {"9223372036854775807", "events.day", "event_id="}},
-        {"UPDATE events SET day = -9223372036854775807",
+         {"9223372036854775807", "calibrations.day", "calibration_id="}},
+        {"UPDATE calibrations SET day = -9223372036854775807",
          {"archive", "list"},
-         {"events.day", "event_id="}},
+         {"calibrations.day", "calibration_id="}},
         {"UPDATE results SET result_code = -5",
          {"history", "TT-2"},
          {"-5", "results.result_code", "result_id="}},
@@ -157,7 +157,7 @@ TEST_P(HostileArchive, ServerThatHangsOrHoldsALockIsGivenUp) {
     const std::string image = fieldImage(dir, 2, stampOn(2024, 3, 1));  // new results
     auto holder = rawDatabase(location());
     holder->begin();
-    holder->script("LOCK TABLE events IN ACCESS EXCLUSIVE MODE");
+    holder->script("LOCK TABLE calibrations IN ACCESS EXCLUSIVE MODE");
     const struct {
         std::string options;
         std::string fired;

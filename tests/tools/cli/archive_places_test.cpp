@@ -169,7 +169,7 @@ TEST_F(ArchivePlaces, ReadOnlyArchiveIsReadAndRefusesToStore) {
     EXPECT_EQ(jsonOf(r)["instruments"].size(), 2u) << r.out;
     r = asUser({"history", "PT-1"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(has(r.out, "PT-1: 1 calibration event")) << r.out;
+    EXPECT_TRUE(has(r.out, "PT-1: 1 calibration,")) << r.out;
     EXPECT_EQ(asUser({"due"}).exitCode, 0);
     for (const std::vector<std::string>& store :
          {std::vector<std::string>{"archive", "add", image},

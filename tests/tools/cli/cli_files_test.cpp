@@ -128,7 +128,8 @@ TEST_F(ToolFiles, AnImageFileSaysWhoUploadedItOnWhichBench) {
     EXPECT_EQ(file["upload"]["technician"], "T. One");
     EXPECT_TRUE(file["upload"]["user"].is_string());
 
-    const std::string elsewhere = dir.write("elsewhere.toml", "[lab]\nname = \"Office\"\nbench = \"Office\"\n");
+    const std::string elsewhere =
+        dir.write("elsewhere.toml", "[lab]\nname = \"Office\"\nbench = \"Office\"\n");
     const std::string shared = dir.path("shared.db");
     file.erase("upload");
     const std::string older = dir.write("older.json", file.dump());
@@ -139,9 +140,10 @@ TEST_F(ToolFiles, AnImageFileSaysWhoUploadedItOnWhichBench) {
     }
     const json history = json::parse(
         runCli({"--json", "--lab", elsewhere, "--archive", shared, "history", "PT-1"}).out);
-    ASSERT_EQ(history["events"].size(), 1u);  // the older file's results are held already
-    EXPECT_EQ(history["events"][0]["upload"]["technician"], "T. One");
-    EXPECT_EQ(history["events"][0]["upload"]["host"], "Bench 9");
+    ASSERT_EQ(history["calibrations"].size(), 1u);  // the older file's results are held already
+    ASSERT_EQ(history["calibrations"][0]["uploads"].size(), 1u);
+    EXPECT_EQ(history["calibrations"][0]["uploads"][0]["technician"], "T. One");
+    EXPECT_EQ(history["calibrations"][0]["uploads"][0]["host"], "Bench 9");
     const std::string other = dir.path("other.db");
     ASSERT_EQ(runCli({"-q", "--lab", elsewhere, "--archive", other, "--technician", "Q. Other",
                       "archive", "add", older})
@@ -149,8 +151,8 @@ TEST_F(ToolFiles, AnImageFileSaysWhoUploadedItOnWhichBench) {
               0);
     const json adder = json::parse(
         runCli({"--json", "--lab", elsewhere, "--archive", other, "history", "PT-1"}).out);
-    EXPECT_EQ(adder["events"][0]["upload"]["technician"], "Q. Other");
-    EXPECT_EQ(adder["events"][0]["upload"]["host"], "Office");
+    EXPECT_EQ(adder["calibrations"][0]["uploads"][0]["technician"], "Q. Other");
+    EXPECT_EQ(adder["calibrations"][0]["uploads"][0]["host"], "Office");
 
     for (const auto& [upload, field] :
          {std::pair(json{{"technician", 5}}, "upload.technician"),

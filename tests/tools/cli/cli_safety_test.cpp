@@ -237,9 +237,12 @@ TEST(CliNoEmulator, FilesAndArchivedEventsAreReadWithoutOne) {
         SCOPED_TRACE(line);
         const ProcessResult usual = runCli(args);
         // The second run writes its files again.
-        std::vector<std::string> command = {"/usr/bin/env", "KVTLNK_DEBUG=3",
+        std::vector<std::string> command = {"/usr/bin/env",
+                                            "KVTLNK_DEBUG=3",
                                             "TMPDIR=" + dir.path("report.html") + "/none",
-                                            KVTLNK_CLI_PATH, "-q", "--force"};
+                                            KVTLNK_CLI_PATH,
+                                            "-q",
+                                            "--force"};
         command.insert(command.end(), args.begin(), args.end());
         const ProcessResult traced = runProcess(command);
         EXPECT_EQ(traced.exitCode, 0) << traced.err;

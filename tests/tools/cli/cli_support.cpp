@@ -170,5 +170,12 @@ std::string fieldImage(const ScratchDir& dir, uint32_t seed, kvttools::DateStamp
     if (alter) alter(emu);
     const std::string image = dir.path("field-" + serial + "-" + std::to_string(seed) + ".json");
     EXPECT_EQ(runCli({"--port", port, "-q", "upload", "--out", image}).exitCode, 0);
+    // Uploaded at the end of the day of the field run, as a calibrator back from the field is.
+    nlohmann::json document = nlohmann::json::parse(contents(image));
+    char uploaded[32];
+    std::snprintf(uploaded, sizeof uploaded, "%04d-%02d-%02d 17:00:00", day.fullYear(), day.month,
+                  day.day);
+    document["calibrator"]["uploaded"] = uploaded;
+    dir.write(image.substr(image.rfind('/') + 1), document.dump(1));
     return image;
 }

@@ -83,7 +83,8 @@ std::string fieldTests(const std::string& tolerance = "0.03");
 kvttools::DateStamp stampOn(int year, int month, int day);
 
 // The emulator's field run of fieldTests() with this seed on this day, uploaded into an image
-// file of the scratch directory; alter, when given, changes the emulator's memories first.
+// file of the scratch directory at 17:00 that day; alter, when given, changes the emulator's
+// memories first.
 std::string fieldImage(const ScratchDir& dir, uint32_t seed, kvttools::DateStamp day,
                        const std::string& serial = "SN1",
                        const std::function<void(k27emu::Calibrator&)>& alter = {});

@@ -12,7 +12,7 @@ using namespace kvtweb;
 Instrument instrument(const std::string& tag, int64_t daysLeft) {
     Instrument i;
     i.tag = tag;
-    i.lastEvent = 7;
+    i.lastCalibration = 7;
     i.lastDate = "2026-12-01 10:00:00";
     i.lastVerdict = kvtapp::Verdict::Fail;
     i.due = "2026-12-08";

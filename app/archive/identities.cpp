@@ -1,0 +1,102 @@
+// What identifies instruments, each setting kept with when it was made and where from; and the
+// certificates of the reference standards as the lab file gave them, each kept once.
+#include "archive/archive.h"
+#include "archive/calibrations.h"
+#include "archive/database.h"
+#include "archive/fields.h"
+#include "base/time.h"
+
+namespace kvtarchive {
+namespace {
+
+const char* const kLabFile = "lab file";
+
+InstrumentIdentity identityOf(const Row& r) {
+    return {
+        r.text("make"),     r.text("model"),  r.text("serial_number"), r.text("measuring_range"),
+        r.text("customer"), r.text("set_at"), r.text("source")};
+}
+
+// The latest setting of the instrument, of one source or of any ("").
+std::optional<InstrumentIdentity> latest(Database& db, const std::string& tag,
+                                         const std::string& source) {
+    const std::vector<Row> rows = db.query(
+        "SELECT d.make, d.model, d.serial_number, d.measuring_range, d.customer, d.set_at, "
+        "d.source FROM instruments i JOIN instrument_identities d ON d.instrument_id = i.id "
+        "WHERE i.tag = $1 AND ($2 = '' OR d.source = $2) ORDER BY d.id DESC LIMIT 1",
+        {tag, source});
+    if (rows.empty()) return std::nullopt;
+    return identityOf(rows[0]);
+}
+
+void append(Database& db, int64_t instrument, const InstrumentIdentity& i) {
+    db.insert("instrument_identities", {{"instrument_id", instrument},
+                                        {"make", i.make},
+                                        {"model", i.model},
+                                        {"serial_number", i.serialNumber},
+                                        {"measuring_range", i.range},
+                                        {"customer", i.customer},
+                                        {"set_at", i.set.empty() ? kvtapp::utcTime() : i.set},
+                                        {"source", i.source}});
+}
+
+}  // namespace
+
+InstrumentIdentity Archive::identity(const std::string& tag) {
+    return latest(*db_, tag, "").value_or(InstrumentIdentity{});
+}
+
+bool Archive::setIdentity(const std::string& tag, const InstrumentIdentity& identity) {
+    Transaction transaction(*db_);
+    const std::optional<InstrumentIdentity> held = latest(*db_, tag, "");
+    if (held && kvtapp::sameParts(*held, identity)) return false;
+    append(*db_, instrumentId(*db_, tag, false), identity);
+    transaction.commit();
+    return true;
+}
+
+bool Archive::noteLabIdentity(const std::string& tag, const InstrumentIdentity& identity) {
+    Transaction transaction(*db_);
+    const std::vector<Row> known = db_->query("SELECT id FROM instruments WHERE tag = $1", {tag});
+    if (known.empty()) return false;
+    const std::optional<InstrumentIdentity> noted = latest(*db_, tag, kLabFile);
+    if (noted && kvtapp::sameParts(*noted, identity)) return false;
+    InstrumentIdentity entry = identity;
+    entry.source = kLabFile;
+    append(*db_, known[0].integer(fields::kNewIdentity), entry);
+    transaction.commit();
+    return true;
+}
+
+void Archive::keepStandards(const std::vector<kvtlab::Standard>& standards) {
+    Transaction transaction(*db_);
+    for (const kvtlab::Standard& current : standards) {
+        std::vector<const kvtlab::Standard*> all = {&current};
+        for (const kvtlab::Standard& earlier : current.past)
+            all.push_back(&earlier);
+        for (const kvtlab::Standard* s : all) {
+            db_->insert("standard_certificates",
+                        {{"serial", s->serial},
+                         {"certificate", s->certificate},
+                         {"calibrated", s->calibrated},
+                         {"due", s->due},
+                         {"standard", kvtlab::toJson(*s).dump()},
+                         {"recorded", kvtapp::utcTime()}},
+                        " ON CONFLICT (serial, certificate) DO NOTHING");
+        }
+    }
+    transaction.commit();
+}
+
+std::vector<kvtlab::Standard> Archive::keptStandards(const std::string& serial) {
+    std::vector<kvtlab::Standard> list;
+    for (const Row& r : db_->query("SELECT standard FROM standard_certificates WHERE serial = $1 "
+                                   "ORDER BY calibrated, certificate",
+                                   {serial})) {
+        const auto value = nlohmann::ordered_json::parse(r.text("standard"), nullptr, false);
+        if (value.is_object()) list.push_back(kvtlab::standardFromJson(value));
+    }
+    return list;
+}
+
+}  // namespace kvtarchive
