@@ -38,8 +38,8 @@
  * returns 1. KVTLNK_FAILED() is true for errors only. */
 static int ok(const char* call, uint32_t rc) {
     if (rc == KVTLNK_OK) return 1;
-    fprintf(stderr, "%s: %s %u: %s\n", call, KVTLNK_FAILED(rc) ? "error" : "warning",
-            (unsigned)rc, kvtlnkMessage(rc));
+    fprintf(stderr, "%s: %s %u: %s\n", call, KVTLNK_FAILED(rc) ? "error" : "warning", (unsigned)rc,
+            kvtlnkMessage(rc));
     return !KVTLNK_FAILED(rc);
 }
 
