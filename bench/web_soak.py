@@ -160,6 +160,9 @@ def main():
     first, last = memory[0], memory[-1]
     print('  server resident memory: first round %d KiB, last %d KiB, largest %d KiB' %
           (first[1], last[1], max(m[1] for m in memory)))
+    samples = [memory[int(k * (len(memory) - 1) / 5)] for k in range(6)]
+    print('  server resident memory over time: ' +
+          ', '.join('%d KiB at %.0f s' % (m[1], m[0]) for m in samples))
     if max(m[2] for m in memory):
         print('  worker resident memory: first round %d KiB, last %d KiB, largest %d KiB' %
               (first[2], last[2], max(m[2] for m in memory)))

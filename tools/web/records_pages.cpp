@@ -55,10 +55,16 @@ Html headings(std::initializer_list<const char*> names) {
     return tag("thead", tag("tr", r)) + newline();
 }
 
+// The last calibration with a day, linked; what there is when none has one (its stamps not
+// believed and not confirmed).
+Html lastCalibrationCell(const Instrument& i) {
+    if (i.lastCalibration) return link(calibrationHref(i.lastCalibration), i.lastDate);
+    return i.undated ? tag("span", {{"class", "flag"}}, "date not confirmed") : Html();
+}
+
 Html instrumentRow(const Instrument& i) {
     Html cells =
-        tag("td", link(instrumentHref(i.tag), i.tag)) +
-        tag("td", link(calibrationHref(i.lastCalibration), i.lastDate)) +
+        tag("td", link(instrumentHref(i.tag), i.tag)) + tag("td", lastCalibrationCell(i)) +
         tag("td", verdictBadge(i.lastVerdict)) + tag("td", std::to_string(i.calibrations)) +
         tag("td", std::to_string(i.intervalDays) + " d" + (i.intervalSet ? "" : " (default)")) +
         dueCell(i);
@@ -177,12 +183,11 @@ Html dueBody(const std::vector<Instrument>& instruments) {
         for (const Instrument* i : sorted) {
             if (i->daysLeft < b.from || i->daysLeft > b.to) continue;
             ++n;
-            rows +=
-                tag("tr", tag("td", link(instrumentHref(i->tag), i->tag)) + dueCell(*i) +
-                              tag("td", link(calibrationHref(i->lastCalibration), i->lastDate)) +
-                              tag("td", verdictBadge(i->lastVerdict)) +
-                              tag("td", std::to_string(i->intervalDays) + " d")) +
-                newline();
+            rows += tag("tr", tag("td", link(instrumentHref(i->tag), i->tag)) + dueCell(*i) +
+                                  tag("td", lastCalibrationCell(*i)) +
+                                  tag("td", verdictBadge(i->lastVerdict)) +
+                                  tag("td", std::to_string(i->intervalDays) + " d")) +
+                    newline();
         }
         body += section(fmt::format("{} ({})", b.heading, n),
                         n ? tag("table", {{"class", "list"}}, newline() + rows)
