@@ -61,6 +61,16 @@ class Kept {
         return value;
     }
 
+    // Lets go of every kept value when the state they were made in (the archive's revision,
+    // the lab file, the day) is no longer the current one: none of them is asked for again.
+    void keepState(const std::string& current) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (current == state_) return;
+        state_ = current;
+        kept_.clear();
+        weighed_ = 0;
+    }
+
   private:
     void forget(const std::string& key) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -72,6 +82,7 @@ class Kept {
     std::mutex mutex_;
     std::map<std::string, std::shared_future<Value>> kept_;
     size_t weighed_ = 0;
+    std::string state_;
 };
 
 }  // namespace kvtweb

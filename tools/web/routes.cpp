@@ -152,6 +152,7 @@ struct Site::Request {
     // else made now and kept. make draws the body for a visitor whose forms carry a mark in
     // place of the CSRF token, so that a kept body is everyone's and each gets their own token.
     Html cached(const std::function<Html(const Visitor&)>& make) {
+        site.pages_.keepState(stateKey());
         const std::string key =
             stateKey() + "|" + (visitor.local ? "*" : visitor.role) + "|" + http.target;
         const auto kept = site.pages_.get(key, [&]() -> std::shared_ptr<const std::string> {

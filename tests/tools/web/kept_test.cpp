@@ -44,4 +44,16 @@ TEST(Kept, MadeOnceWhileWithinItsBudget) {
     EXPECT_EQ(*kept.get("e", [] { return std::make_shared<const std::string>("back"); }), "back");
 }
 
+TEST(Kept, LetGoWhenTheStateMoves) {
+    Kept<std::string> kept(1000, [](const std::string& s) { return s.size(); });
+    int made = 0;
+    const auto make = [&] { return std::make_shared<const std::string>(std::to_string(++made)); };
+    kept.keepState("1");
+    kept.get("a", make);
+    kept.keepState("1");
+    EXPECT_EQ(*kept.get("a", make), "1");
+    kept.keepState("2");
+    EXPECT_EQ(*kept.get("a", make), "2");
+}
+
 }  // namespace
