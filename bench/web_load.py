@@ -37,7 +37,7 @@ def start_server(args, port, calibrator=None):
                '--listen', '127.0.0.1:%d' % port]
     if calibrator:
         command += ['--calibrator', calibrator]
-    server = subprocess.Popen(command, stderr=subprocess.PIPE, text=True)
+    server = subprocess.Popen(command, stderr=subprocess.PIPE, text=True, errors='replace')
     line = server.stderr.readline()
     if 'serving' not in line:
         raise SystemExit('the server did not start: ' + line)
