@@ -460,37 +460,25 @@ void readMethods(Reader& read, const toml::table& t, Lab& lab) {
 
 // [[users]]: who may sign in to the bench page, each name once, with a role and a password hash
 // of the form kvtlnk lab passwd writes.
-void readUsers(Reader& read, const toml::node& n, Lab& lab) {
-    const toml::array* list = n.as_array();
-    if (!list) {
-        read.problem("users", "must be a list of tables: [[users]]", &n);
-        return;
-    }
-    for (size_t i = 0; i < list->size(); ++i) {
-        const std::string path = "users[" + std::to_string(i) + "]";
-        const toml::table* t = list->get(i)->as_table();
-        if (!t) {
-            read.problem(path, "must be a table", list->get(i));
-            continue;
-        }
-        read.onlyKnown(*t, path, {"name", "role", "password_hash"});
-        User u{read.text(*t, path, "name", true), read.text(*t, path, "role", true),
-               read.text(*t, path, "password_hash", true)};
+void readUsers(Reader& read, const toml::table& root, Lab& lab) {
+    read.tables(root, "users", [&](const toml::table& t, const std::string& path) {
+        read.onlyKnown(t, path, {"name", "role", "password_hash"});
+        User u{read.text(t, path, "name", true), read.text(t, path, "role", true),
+               read.text(t, path, "password_hash", true)};
         if (!u.role.empty() && u.role != kRoles[0] && u.role != kRoles[1]) {
             read.problem(member(path, "role"), "must be \"technician\" or \"quality manager\"",
-                         t->get("role"));
+                         t.get("role"));
         }
         if (!u.passwordHash.empty() && u.passwordHash.rfind("$argon2id$", 0) != 0) {
             read.problem(member(path, "password_hash"),
                          "is not an Argon2id hash: set it with kvtlnk lab passwd " + u.name,
-                         t->get("password_hash"));
+                         t.get("password_hash"));
         }
         if (!u.name.empty() && lab.user(u.name)) {
-            read.problem(member(path, "name"), "\"" + u.name + "\" is listed twice",
-                         t->get("name"));
+            read.problem(member(path, "name"), "\"" + u.name + "\" is listed twice", t.get("name"));
         }
         lab.users.push_back(std::move(u));
-    }
+    });
 }
 
 }  // namespace
@@ -535,7 +523,7 @@ Lab parseLab(const std::string& text, const std::string& path, std::vector<Probl
             read.problem("methods", "must be a table: [methods]", n);
         }
     }
-    if (const toml::node* n = root.get("users")) readUsers(read, *n, lab);
+    readUsers(read, root, lab);
     return lab;
 }
 
