@@ -236,11 +236,14 @@ class Writer {
         for (const StandardPart& s : c_.standards) {
             const Element e = list.add("measuringEquipment");
             e.attribute("id", fmt::format("result{}-standard{}", table, ++n));
-            text(e, "name", s.kind + (s.model.empty() ? "" : " " + s.model));
+            // "calibrator K27"; a model that names its kind ("pressure module 10 bar") alone.
+            const bool named = s.model.find(s.kind) != std::string::npos;
+            text(e, "name", named ? s.model : s.kind + (s.model.empty() ? "" : " " + s.model));
             std::string state = s.status;
             if (!s.certificate.empty()) {
-                state = fmt::format("certificate {} of {}, calibrated {}, due {}: {}",
-                                    s.certificate, s.calibratedBy, s.calibrated, s.due, s.status);
+                state = fmt::format("certificate {}{}, calibrated {}, due {}: {}", s.certificate,
+                                    s.calibratedBy.empty() ? "" : " of " + s.calibratedBy,
+                                    s.calibrated, s.due, s.status);
             }
             e.add("description").add("content", state).attribute("lang", kLanguage);
             if (!s.model.empty()) e.add("model", s.model);
@@ -314,7 +317,11 @@ class Writer {
             const SideCells& s = found ? row.found : row.left;
             if (!s.present) continue;
             const Element point = list.add("list");
-            text(point, "name", "point " + row.point + " % of span");
+            // "50 ↑": at 50 % of span, going up.
+            std::string place = row.point;
+            const size_t space = place.find(' ');
+            place.insert(space == std::string::npos ? place.size() : space, " % of span");
+            text(point, "name", place);
             bool any = quantity(point, "nominal", "basic_nominalValue", row.nominal, t.outUnit);
             any |= quantity(point, "expected", "basic_referenceValue", row.expected, t.inUnit);
             any |= quantity(point, "reading", "basic_measuredValue", s.reading, t.inUnit);
