@@ -25,9 +25,29 @@ bool matches(const std::string& text, const char* pattern) {
     return std::regex_match(text, std::regex(pattern));
 }
 
-// A number as the certificate prints it, in the decimal form D-SI takes.
+// A number as the certificate prints it, in the decimal form D-SI takes: a sign, digits with
+// at most one point among them, an exponent. Scanned, as a text of any length may come.
 bool decimal(const std::string& text) {
-    return matches(text, R"([-+]?((\d*\.\d+)|(\d+\.\d*)|(\d+\.?))([Ee][-+]?\d+)?)");
+    size_t i = 0;
+    const auto digits = [&] {
+        const size_t from = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+            ++i;
+        return i - from;
+    };
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+    size_t mantissa = digits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0) return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+        if (digits() == 0) return false;
+    }
+    return i == text.size();
 }
 
 // A DCC text: its content in the certificate's language.

@@ -81,6 +81,14 @@ CertificateContent demo(std::vector<TablePart> tables) {
     return c;
 }
 
+// A test whose display showed no number at some points.
+CertificateContent shownAsText() {
+    TablePart t = table("mV", "°C", true);
+    t.rows[0].found = side("-OL-", "", "");
+    t.rows[1].left = side("1.2.3", "0.001", "-0.1");
+    return demo({t});
+}
+
 std::string schemaFolder() {
     const char* given = std::getenv("KVTLNK_DCC_SCHEMAS");
     return given && *given ? given : KVTLNK_DCC_SCHEMAS_BESIDE;
@@ -163,6 +171,7 @@ TEST(DccSchema, DemoCalibrationsValidate) {
         {"a measuring side only", demo({table("mA", "", false)})},
         {"nothing known but the results", bare},
         {"no table at all", demo({})},
+        {"readings shown as text", shownAsText()},
     };
     for (const auto& c : cases) {
         const std::string xml = dccXml(c.content, options());
@@ -200,6 +209,23 @@ TEST(Dcc, PointsAreDsiQuantities) {
               (std::vector<std::string>{"simple"}));
     EXPECT_EQ(select(xml, "//dcc:coreData/dcc:uniqueIdentifier"),
               (std::vector<std::string>{"NIL-000042"}));
+}
+
+TEST(Dcc, ReadingsThatAreNotNumbersStayTexts) {
+    CertificateContent content = shownAsText();
+    content.tables[0].rows[2].found.reading = std::string(200000, '9') + ".";
+    const std::string xml = dccXml(content, options());
+    EXPECT_EQ(
+        select(xml, "//dcc:quantity[@refType='basic_measuredValue']/dcc:noQuantity/dcc:content"),
+        (std::vector<std::string>{"-OL-", "1.2.3"}));
+    // A number is a number at any length; an uncertainty below zero is no uncertainty.
+    EXPECT_EQ(select(xml,
+                     "//dcc:result[@refType='asFound']//dcc:quantity[@refType="
+                     "'basic_measuredValue']/si:real/si:value")
+                  .back()
+                  .size(),
+              200001u);
+    EXPECT_EQ(select(xml, "//dcc:result[@refType='asLeft']//si:expandedUnc").size(), 0u);
 }
 
 TEST(Dcc, HostileTextsAreEscapedAndReadBack) {
