@@ -325,6 +325,8 @@ void issueCertificates(const Workspace& workspace, kvtarchive::Archive& archive,
                 c.content = content;
                 c.document = job->html;
                 c.sha256 = kvtarchive::sha256Hex({job->html.begin(), job->html.end()});
+            } else if (request.vet) {
+                request.vet(job->issued.content);
             }
             pages.push_back(job->html);
         }

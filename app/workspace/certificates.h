@@ -44,8 +44,9 @@ struct IssueRequest {
     std::string reason;    // why; required with replaces
     bool pdf = false;
     bool strict = false;  // issue nothing when a new certificate's traceability is not established
-    // Hears each new certificate's content before anything of it is printed, written or
-    // stored: what it throws issues nothing (a document beside it that cannot be made).
+    // Hears each certificate's content (a new one's, or as issued for one printed again) before
+    // anything of it is printed, written or stored: what it throws issues and writes nothing (a
+    // document beside it that cannot be made).
     std::function<void(const CertificateContent&)> vet;
 };
 

@@ -100,8 +100,9 @@ std::string sidesText(const CertificateContent& c) {
     return c.asFound + " as found, " + (c.asLeft.empty() ? "not adjusted" : c.asLeft + " as left");
 }
 
-// A certificate's DCC: made from its content before the certificate is stored (so that a unit
-// it cannot state issues nothing), written once the certificate is.
+// A certificate's DCC: made from its content (as issued, for one printed again) before
+// anything is written or stored, so that a unit it cannot state issues and writes nothing;
+// written once the certificate is stored.
 struct DccFile {
     std::unique_ptr<OutputFile> file;
     DccOptions options;
@@ -230,11 +231,7 @@ void certificateCommand(const Context& context, const CertificateArguments& a) {
     json list = json::array();
     issueCertificates(context.workspace, *archive, ids, request, write, printer,
                       [&](const Issued& issued) {
-                          if (dcc.file) {
-                              // A certificate printed again: its DCC from its frozen content.
-                              if (issued.again) dcc.make(issued.content);
-                              dcc.file->commit(dcc.bytes);
-                          }
+                          if (dcc.file) dcc.file->commit(dcc.bytes);
                           report(context, issued, dcc, list);
                       });
     if (context.json) std::cout << dumpJson({{"certificates", list}});
