@@ -3,8 +3,6 @@
 // of the archive or of the history; every row is read by the names of its columns.
 #include <algorithm>
 
-#include <algorithm>
-
 #include "archive/archive.h"
 #include "archive/database.h"
 #include "archive/fields.h"
@@ -57,6 +55,7 @@ Instrument instrumentOf(const Row& r, int64_t today, int defaultIntervalDays) {
     i.lastDate = r.text("date");
     i.lastDay = kvtapp::dateOfDay(r.integer(fields::kCalibrationDay));
     i.lastVerdict = kvtapp::verdictNamed(r.text(r.isNull("as_left") ? "as_found" : "as_left"));
+    if (!r.isNull("as_found")) i.lastAsFound = kvtapp::verdictNamed(r.text("as_found"));
     i.calibratorSerial = r.text("calibrator_serial");
     const int64_t dueDay = r.integer(fields::kCalibrationDay) + i.intervalDays;
     i.due = kvtapp::dateOfDay(dueDay);
@@ -243,13 +242,16 @@ std::string Archive::revision() {
         "(SELECT COALESCE(MAX(number), 0) FROM certificates) AS certificates, "
         "(SELECT COALESCE(MAX(id), 0) FROM instrument_identities) AS identities, "
         "(SELECT COUNT(confirmed_at) FROM calibrations) AS confirmed, "
+        "(SELECT COALESCE(SUM(day * id), 0) FROM calibrations WHERE confirmed_at IS NOT NULL) "
+        "AS confirmed_days, "
+        "(SELECT COALESCE(MAX(confirmed_at), '') FROM calibrations) AS confirmed_last, "
         "(SELECT COUNT(interval_days) FROM instruments) AS intervals, "
         "(SELECT COALESCE(SUM(interval_days * id), 0) FROM instruments) AS weighted",
         {});
     const Row& r = rows.at(0);
     std::string text;
-    for (const char* part :
-         {"uploads", "certificates", "identities", "confirmed", "intervals", "weighted"})
+    for (const char* part : {"uploads", "certificates", "identities", "confirmed", "confirmed_days",
+                             "confirmed_last", "intervals", "weighted"})
         text += r.text(part) + ".";
     return text;
 }

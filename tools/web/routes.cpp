@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 
 #include "assets.h"
 #include "base/error.h"
+#include "base/escape.h"
 #include "base/files.h"
 #include "base/platform.h"
 #include "base/time.h"
@@ -90,6 +92,16 @@ std::string localName(const kvtapp::Workspace& workspace) {
     const std::string technician = workspace.technician();
     return technician.empty() ? kvtapp::platform::userName() : technician;
 }
+
+}  // namespace
+
+// A line of the server's log, on standard error: every byte that is not well-formed UTF-8 or
+// is a control shown as an escape.
+void say(const std::string& line) {
+    std::cerr << "kvtlnk: " + kvtapp::visibleText(line) + "\n" << std::flush;
+}
+
+namespace {
 
 // What the kept pages may take at most.
 constexpr size_t kKeptPageBytes = 64 << 20;
@@ -334,6 +346,7 @@ void Site::route(httplib::Server& server) {
                [this, &req](Site::Request& r) { certificate(r, req.matches[2] == "pdf"); });
     });
     post(R"(/calibrations/(\d+)/issue)", Action::IssueCertificate, &Site::issue);
+    post(R"(/calibrations/(\d+)/confirm-date)", Action::IssueCertificate, &Site::confirmDate);
     post("/instrument/interval", Action::IssueCertificate, &Site::interval);
     get("/standards", Action::Read, &Site::standards);
     get("/calibrators", Action::Read, &Site::calibrators);
@@ -367,7 +380,7 @@ std::shared_ptr<const std::vector<Instrument>> Site::instrumentList(Request& r) 
 }
 
 void Site::instruments(Request& r) {
-    const InstrumentFilter filter{r.field("q"), r.field("status")};
+    const InstrumentFilter filter{r.field("q"), r.field("status"), r.field("customer")};
     r.page("Instruments", "instruments",
            r.cached([&](const Visitor&) { return instrumentsBody(*instrumentList(r), filter); }));
 }
@@ -387,7 +400,8 @@ void Site::instrument(Request& r) {
         const auto it = std::find_if(list->begin(), list->end(),
                                      [&](const Instrument& i) { return i.tag == tag; });
         found = it != list->end() || !calibrations.empty();
-        return found ? instrumentBody(tag, it != list->end() ? &*it : nullptr, calibrations, anyone)
+        return found ? instrumentBody(tag, it != list->end() ? &*it : nullptr,
+                                      r.archive().identities(tag), calibrations, anyone)
                      : Html();
     });
     if (!found) {
@@ -517,6 +531,33 @@ void Site::issue(Request& r) {
         issued = kvtapp::certificateNumber(r.workspace->lab(), now->certificate);
     }
     r.changed(calibrationHref(id), "issued " + issued);
+}
+
+// A person's word on the day of a calibration whose stamps are not believed: a day of the
+// calendar, not after today, and why it is that day.
+void Site::confirmDate(Request& r) {
+    const int64_t id = kvtapp::calibrationNumber(r.http.matches[1], "calibration");
+    const std::string date = r.field("date");
+    const std::string reason = r.field("reason");
+    const std::optional<int64_t> day = kvtapp::dayOfStamp(date);
+    if (!day || date.size() != 10)
+        throw kvtapp::inputError("\"" + date + "\" is not a day: give it as YYYY-MM-DD");
+    if (*day > kvtapp::today())
+        throw kvtapp::inputError(date +
+                                 " is after today: a calibration cannot have been done then");
+    if (reason.find_first_not_of(" \t\r\n") == std::string::npos)
+        throw kvtapp::inputError("say why the calibration was done on " + date);
+    const kvtapp::DateConfirmation confirmation{date, r.visitor.user, kvtapp::utcTime()};
+    bool known = false;
+    try {
+        known = r.archive().confirmDate(id, confirmation);
+    } catch (const kvtarchive::ArchiveError& e) {
+        throw kvtapp::archiveError(e);
+    }
+    if (!known) throw kvtapp::inputError("the archive holds no calibration #" + std::to_string(id));
+    say("calibration #" + std::to_string(id) + ": done on " + date + ", confirmed by " +
+        confirmation.by + ": " + reason);
+    r.changed(calibrationHref(id), "confirmed " + date);
 }
 
 void Site::interval(Request& r) {

@@ -23,6 +23,9 @@ struct Response;
 
 namespace kvtweb {
 
+// A line of the server's log on standard error, its bytes escaped where they are not text.
+void say(const std::string& line);
+
 // What the requests share: the workspace (its lab file read again when it changes), open
 // archives to lend, the sessions, the calibrators.
 class Site {
@@ -55,6 +58,7 @@ class Site {
     void calibration(Request& r);
     void certificate(Request& r, bool pdf);
     void issue(Request& r);
+    void confirmDate(Request& r);
     void interval(Request& r);
     void standards(Request& r);
     void calibrators(Request& r);
