@@ -333,6 +333,23 @@ test('filters by customer and a suspect clock; a suspect date confirmed from the
   await page.close();
 });
 
+test('the lab file going bad: the server goes on with the last good one, says so on every page, and takes the fixed one', async ({ browser }) => {
+  const page = await browser.newPage();
+  const url = state.server.url;
+  const good = fs.readFileSync(state.lab, 'utf8');
+  fs.writeFileSync(state.lab, good + '\n[lab\n');
+  for (const where of ['/instruments', '/instrument?tag=PT-101', '/standards', '/calibrators']) {
+    const reply = await page.goto(url + where);
+    assert.strictEqual(reply.status(), 200, where);
+    assert.match(await page.locator('p.notice').textContent(), /cannot be used .*not TOML/, where);
+  }
+  fs.writeFileSync(state.lab, good);
+  await page.goto(url + '/instruments');
+  assert.strictEqual(await page.locator('p.notice').count(), 0);
+  assert.strictEqual(state.server.child.exitCode, null, 'the server runs');
+  await page.close();
+});
+
 (async () => {
   const browser = await chromium.launch({ executablePath: process.env.KVTLNK_CHROMIUM, args: ['--no-sandbox'] });
   let failed = 0;

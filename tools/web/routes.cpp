@@ -1,12 +1,10 @@
 #include "routes.h"
 
 #include <httplib.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 
 #include "assets.h"
 #include "base/error.h"
@@ -18,6 +16,7 @@
 #include "pages.h"
 #include "passwords.h"
 #include "render/report.h"
+#include "say.h"
 #include "workspace/certificates.h"
 #include "workspace/store.h"
 
@@ -69,12 +68,6 @@ std::string localPath(const std::string& next) {
     return next;
 }
 
-int64_t fileStamp(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) return 0;
-    return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-}
-
 double optionalNumber(const std::string& text, const char* what) {
     if (text.empty()) return kvtapp::kNone;
     try {
@@ -92,16 +85,6 @@ std::string localName(const kvtapp::Workspace& workspace) {
     const std::string technician = workspace.technician();
     return technician.empty() ? kvtapp::platform::userName() : technician;
 }
-
-}  // namespace
-
-// A line of the server's log, on standard error: every byte that is not well-formed UTF-8 or
-// is a control shown as an escape.
-void say(const std::string& line) {
-    std::cerr << "kvtlnk: " + kvtapp::visibleText(line) + "\n" << std::flush;
-}
-
-namespace {
 
 // What the kept pages may take at most.
 constexpr size_t kKeptPageBytes = 64 << 20;
@@ -141,6 +124,7 @@ struct Site::Request {
     httplib::Response& res;
     Visitor visitor;
     std::shared_ptr<const kvtapp::Workspace> workspace;
+    std::string labStamp, labProblem;  // of the lab file as this request found it
     std::unique_ptr<Lease> lease;
     std::string state;  // the archive's revision, the lab file's and the day: see stateKey
 
@@ -153,9 +137,7 @@ struct Site::Request {
     // the lab file and the day (for due dates); asked once a request.
     const std::string& stateKey() {
         if (state.empty()) {
-            state = archive().revision();
-            std::lock_guard<std::mutex> lock(site.mutex_);
-            state += "|" + std::to_string(site.labStamp_) + "|" + std::to_string(kvtapp::today());
+            state = archive().revision() + "|" + labStamp + "|" + std::to_string(kvtapp::today());
         }
         return state;
     }
@@ -191,7 +173,15 @@ struct Site::Request {
 
     void page(const std::string& title, const std::string& section, const Html& body,
               int status = 200) {
-        const Frame frame{visitor, section, workspace->lab().name, shownLocation(site.location_)};
+        std::string notice;
+        if (!labProblem.empty()) {
+            notice = "The lab file " + workspace->labPath() + " cannot be used (" +
+                     withoutPassword(labProblem, site.location_) +
+                     "): this page works with the lab file as it was last read. Fix the file; "
+                     "the next page takes it.";
+        }
+        const Frame frame{visitor, section, workspace->lab().name, shownLocation(site.location_),
+                          notice};
         res.status = status;
         res.set_content(framedPage(title, frame, body), "text/html; charset=utf-8");
     }
@@ -225,8 +215,8 @@ struct Site::Request {
 
 Site::Site(kvtapp::Workspace::Settings settings, const ListenAddress& address, bool login,
            WorkerLaunch launch)
-    : settings_(std::move(settings)),
-      address_(address),
+    : address_(address),
+      lab_(std::move(settings)),
       pages_(kKeptPageBytes, [](const std::string& page) { return page.size(); }),
       lists_(1, [](const std::vector<Instrument>&) { return size_t(1); }),
       access_(login || !address.loopback(), localName(*workspace())),
@@ -240,19 +230,6 @@ Site::~Site() {
     hub_.close();
     std::error_code unseen;
     std::filesystem::remove_all(scratch_, unseen);
-}
-
-std::shared_ptr<const kvtapp::Workspace> Site::workspace() {
-    const std::string path = kvtlab::labPath(settings_.lab);
-    const int64_t stamp = fileStamp(path);
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!workspace_ || stamp != labStamp_) {
-        auto fresh = std::make_shared<kvtapp::Workspace>(settings_);
-        fresh->lab();  // read now: a problem of the file shows on the page that asked
-        workspace_ = std::move(fresh);
-        labStamp_ = stamp;
-    }
-    return workspace_;
 }
 
 bool Site::hostAllowed(const httplib::Request& req) const {
@@ -275,11 +252,15 @@ void Site::handle(const httplib::Request& req, httplib::Response& res, Action ac
         res.set_content("this server answers to 127.0.0.1 and localhost only\n", "text/plain");
         return;
     }
-    Request r{*this, req, res, access_.visitor(cookieValue(req, Access::kCookie)), nullptr, {}, {}};
+    Request r{*this, req, res, access_.visitor(cookieValue(req, Access::kCookie)), nullptr, {},
+              {},    {},  {}};
     if (r.visitor.fresh) res.set_header("Set-Cookie", Access::cookie(r.visitor));
     const bool change = req.method == "POST";
     try {
-        r.workspace = workspace();
+        LabWatch::Current lab = lab_.current();
+        r.workspace = std::move(lab.workspace);
+        r.labStamp = std::move(lab.stamp);
+        r.labProblem = std::move(lab.problem);
         if (change) {
             const std::string origin = req.get_header_value("Origin");
             const std::string token = req.has_header("X-CSRF-Token")

@@ -12,6 +12,7 @@
 #include "bench.h"
 #include "events.h"
 #include "kept.h"
+#include "lab_watch.h"
 #include "listen.h"
 #include "workspace/workspace.h"
 
@@ -22,9 +23,6 @@ struct Response;
 }  // namespace httplib
 
 namespace kvtweb {
-
-// A line of the server's log on standard error, its bytes escaped where they are not text.
-void say(const std::string& line);
 
 // What the requests share: the workspace (its lab file read again when it changes), open
 // archives to lend, the sessions, the calibrators.
@@ -38,8 +36,8 @@ class Site {
     Bench& bench() { return bench_; }
     EventHub& hub() { return hub_; }
 
-    // The workspace as the lab file stands now.
-    std::shared_ptr<const kvtapp::Workspace> workspace();
+    // The workspace as the lab file stands now, or as it was last read well.
+    std::shared_ptr<const kvtapp::Workspace> workspace() { return lab_.current().workspace; }
 
   private:
     class Lease;
@@ -69,11 +67,9 @@ class Site {
     // Every instrument with its due date, kept while the archive, the lab file and the day stay.
     std::shared_ptr<const std::vector<kvtapp::Instrument>> instrumentList(Request& r);
 
-    const kvtapp::Workspace::Settings settings_;
     const ListenAddress address_;
+    LabWatch lab_;
     std::mutex mutex_;
-    std::shared_ptr<const kvtapp::Workspace> workspace_;
-    int64_t labStamp_ = 0;
     std::vector<std::unique_ptr<kvtarchive::Archive>> archives_;  // open, not lent
     // Pages made of the archive, by what they depend on (see Request::cached), and the list of
     // instruments of the latest state.

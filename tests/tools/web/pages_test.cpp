@@ -37,7 +37,7 @@ TEST(Pages, HostileTextsStayText) {
             instrumentBody(t.text, &list[0], {list[0].identity}, {}, visitor).str(),
             instrumentsBody(list, {"", "", t.text}).str(),
             calibratorsBody({{t.text, t.text, t.text, -1}}, {station}, visitor).str(),
-            framedPage(t.text, {visitor, "", t.text, t.text}, problemBody(t.text))};
+            framedPage(t.text, {visitor, "", t.text, t.text, t.text}, problemBody(t.text))};
         for (const std::string& page : pages) {
             EXPECT_NE(page.find(t.html), std::string::npos) << t.text << "\n" << page;
             if (t.text.find('<') != std::string::npos) {
