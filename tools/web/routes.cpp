@@ -137,7 +137,8 @@ struct Site::Request {
     // the lab file and the day (for due dates); asked once a request.
     const std::string& stateKey() {
         if (state.empty()) {
-            state = archive().revision() + "|" + labStamp + "|" + std::to_string(kvtapp::today());
+            state = site.revision_.get([this] { return archive().revision(); }) + "|" + labStamp +
+                    "|" + std::to_string(kvtapp::today());
         }
         return state;
     }
@@ -375,8 +376,7 @@ void Site::instrument(Request& r) {
     bool found = true;
     const Html body = r.cached([&](const Visitor& anyone) {
         std::vector<Calibration> calibrations = r.archive().history(tag);
-        for (Calibration& c : calibrations)
-            kvtapp::judgeByLab(*r.workspace, r.archive(), c);
+        kvtapp::judgeByLab(*r.workspace, r.archive(), calibrations);
         const auto list = instrumentList(r);
         const auto it = std::find_if(list->begin(), list->end(),
                                      [&](const Instrument& i) { return i.tag == tag; });
@@ -401,8 +401,7 @@ void Site::drift(Request& r) {
                problemBody("The archive holds no instrument \"" + tag + "\"."), 404);
         return;
     }
-    for (Calibration& c : calibrations)
-        kvtapp::judgeByLab(*r.workspace, r.archive(), c);
+    kvtapp::judgeByLab(*r.workspace, r.archive(), calibrations);
     r.res.set_content(kvtapp::driftPage(tag, calibrations, kvtapp::localTime()),
                       "text/html; charset=utf-8");
 }

@@ -14,6 +14,7 @@
 #include "kept.h"
 #include "lab_watch.h"
 #include "listen.h"
+#include "shared_answer.h"
 #include "workspace/workspace.h"
 
 namespace httplib {
@@ -75,6 +76,7 @@ class Site {
     // instruments of the latest state.
     Kept<std::string> pages_;
     Kept<std::vector<kvtapp::Instrument>> lists_;
+    SharedAnswer revision_;  // the archive's, asked once for the requests that wait together
 
     Access access_;
     EventHub hub_;
