@@ -136,6 +136,8 @@ class Archive {
     bool setInterval(const std::string& tag, int days);
     // What identifies an instrument, as last set; an empty identity when never set.
     InstrumentIdentity identity(const std::string& tag);
+    // Every setting of it, the latest first; none when never set.
+    std::vector<InstrumentIdentity> identities(const std::string& tag);
     // Sets it, kept beside every earlier setting (the instrument is made when the archive does
     // not know it); false when the parts are the ones it has.
     bool setIdentity(const std::string& tag, const InstrumentIdentity& identity);

@@ -3,8 +3,6 @@
 // of the archive or of the history; every row is read by the names of its columns.
 #include <algorithm>
 
-#include <algorithm>
-
 #include "archive/archive.h"
 #include "archive/database.h"
 #include "archive/fields.h"
@@ -57,6 +55,7 @@ Instrument instrumentOf(const Row& r, int64_t today, int defaultIntervalDays) {
     i.lastDate = r.text("date");
     i.lastDay = kvtapp::dateOfDay(r.integer(fields::kCalibrationDay));
     i.lastVerdict = kvtapp::verdictNamed(r.text(r.isNull("as_left") ? "as_found" : "as_left"));
+    if (!r.isNull("as_found")) i.lastAsFound = kvtapp::verdictNamed(r.text("as_found"));
     i.calibratorSerial = r.text("calibrator_serial");
     const int64_t dueDay = r.integer(fields::kCalibrationDay) + i.intervalDays;
     i.due = kvtapp::dateOfDay(dueDay);
@@ -242,7 +241,11 @@ std::string Archive::revision() {
         "SELECT (SELECT COALESCE(MAX(id), 0) FROM uploads) AS uploads, "
         "(SELECT COALESCE(MAX(number), 0) FROM certificates) AS certificates, "
         "(SELECT COALESCE(MAX(id), 0) FROM instrument_identities) AS identities, "
-        "(SELECT COUNT(confirmed_at) FROM calibrations) AS confirmed, "
+        // One pass over the calibrations for the dates confirmed: how many, on which days, the
+        // latest word (a date corrected, or confirmed again by another, moves it too).
+        "(SELECT COUNT(confirmed_at) || ':' || COALESCE(SUM(CASE WHEN confirmed_at IS NOT NULL "
+        "THEN day * id END), 0) || ':' || COALESCE(MAX(confirmed_at), '') FROM calibrations) "
+        "AS confirmed, "
         "(SELECT COUNT(interval_days) FROM instruments) AS intervals, "
         "(SELECT COALESCE(SUM(interval_days * id), 0) FROM instruments) AS weighted",
         {});

@@ -17,16 +17,26 @@ InstrumentIdentity identityOf(const Row& r) {
         r.text("customer"), r.text("set_at"), r.text("source")};
 }
 
-// The latest setting of the instrument, of one source or of any ("").
-std::optional<InstrumentIdentity> latest(Database& db, const std::string& tag,
-                                         const std::string& source) {
+// The settings of the instrument, of one source or of any (""), the latest first; limit 0
+// for all of them.
+std::vector<InstrumentIdentity> settings(Database& db, const std::string& tag,
+                                         const std::string& source, int64_t limit) {
     const std::vector<Row> rows = db.query(
         "SELECT d.make, d.model, d.serial_number, d.measuring_range, d.customer, d.set_at, "
         "d.source FROM instruments i JOIN instrument_identities d ON d.instrument_id = i.id "
-        "WHERE i.tag = $1 AND ($2 = '' OR d.source = $2) ORDER BY d.id DESC LIMIT 1",
-        {tag, source});
-    if (rows.empty()) return std::nullopt;
-    return identityOf(rows[0]);
+        "WHERE i.tag = $1 AND ($2 = '' OR d.source = $2) ORDER BY d.id DESC LIMIT $3",
+        {tag, source, limit > 0 ? limit : INT64_MAX});
+    std::vector<InstrumentIdentity> list;
+    for (const Row& r : rows)
+        list.push_back(identityOf(r));
+    return list;
+}
+
+std::optional<InstrumentIdentity> latest(Database& db, const std::string& tag,
+                                         const std::string& source) {
+    std::vector<InstrumentIdentity> last = settings(db, tag, source, 1);
+    if (last.empty()) return std::nullopt;
+    return std::move(last[0]);
 }
 
 void append(Database& db, int64_t instrument, const InstrumentIdentity& i) {
@@ -44,6 +54,10 @@ void append(Database& db, int64_t instrument, const InstrumentIdentity& i) {
 
 InstrumentIdentity Archive::identity(const std::string& tag) {
     return latest(*db_, tag, "").value_or(InstrumentIdentity{});
+}
+
+std::vector<InstrumentIdentity> Archive::identities(const std::string& tag) {
+    return settings(*db_, tag, "", 0);
 }
 
 bool Archive::setIdentity(const std::string& tag, const InstrumentIdentity& identity) {

@@ -110,6 +110,7 @@ struct Instrument {
     std::string lastDate;                 // its last stamp
     std::string lastDay;                  // the day it counts as done, "2025-01-10"
     Verdict lastVerdict = Verdict::None;  // as left when there is one, else as found
+    Verdict lastAsFound = Verdict::None;  // as found, before any adjustment
     std::string calibratorSerial;
     int64_t undated = 0;  // calibrations without a day: stamps not believed, not confirmed
     int intervalDays = kDefaultIntervalDays;

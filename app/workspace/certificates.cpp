@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <map>
+#include <memory>
 
 #include "base/error.h"
 #include "base/numbers.h"
@@ -155,7 +157,12 @@ std::vector<int64_t> calibrationsOf(kvtarchive::Archive& archive,
 }
 
 StandardCertificates knownStandards(const kvtlab::Lab& lab, kvtarchive::Archive& archive) {
-    return [&lab, &archive](const std::string& serial) {
+    // Each standard's certificates are read from the archive once however many calibrations
+    // are judged with them.
+    auto known = std::make_shared<std::map<std::string, std::vector<kvtlab::Standard>>>();
+    return [&lab, &archive, known](const std::string& serial) {
+        const auto held = known->find(serial);
+        if (held != known->end()) return held->second;
         std::vector<kvtlab::Standard> list;
         for (const auto* standards : {&lab.calibrators, &lab.modules}) {
             for (const kvtlab::Standard& s : *standards) {
@@ -171,12 +178,20 @@ StandardCertificates knownStandards(const kvtlab::Lab& lab, kvtarchive::Archive&
             });
             if (!listed) list.push_back(std::move(kept));
         }
+        (*known)[serial] = list;
         return list;
     };
 }
 
 void judgeByLab(const Workspace& workspace, kvtarchive::Archive& archive, Calibration& c) {
     judgeCalibration(c, workspace.lab(), knownStandards(workspace.lab(), archive));
+}
+
+void judgeByLab(const Workspace& workspace, kvtarchive::Archive& archive,
+                std::vector<Calibration>& calibrations) {
+    const StandardCertificates known = knownStandards(workspace.lab(), archive);
+    for (Calibration& c : calibrations)
+        judgeCalibration(c, workspace.lab(), known);
 }
 
 void judgeResults(const Workspace& workspace, const Calibrator& calibrator,

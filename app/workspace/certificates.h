@@ -29,6 +29,9 @@ StandardCertificates knownStandards(const kvtlab::Lab& lab, kvtarchive::Archive&
 
 // The calibration as history shows it: its results judged by the lab's decision rule.
 void judgeByLab(const Workspace& workspace, kvtarchive::Archive& archive, Calibration& calibration);
+// The same for each calibration, the standards' certificates read once for them all.
+void judgeByLab(const Workspace& workspace, kvtarchive::Archive& archive,
+                std::vector<Calibration>& calibrations);
 
 // The results of an upload from the calibrator judged by the lab's decision rule, with the
 // accuracies of the lab file's standards in force on the day of each.

@@ -103,6 +103,7 @@ std::vector<Instrument> instrumentsOf(const Workspace& workspace, kvtarchive::Ar
             judgeByLab(workspace, archive, *last);
             const std::optional<Verdict>& side = last->asLeft ? last->asLeft : last->asFound;
             i.lastVerdict = side.value_or(Verdict::None);
+            i.lastAsFound = last->asFound.value_or(Verdict::None);
         }
         if (i.intervalSet || i.due.empty()) continue;
         const std::optional<int> fromLab = workspace.lab().intervalFor(i.tag);

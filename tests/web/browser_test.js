@@ -66,9 +66,9 @@ function freePort() {
 }
 
 // An emulated calibrator on a pty, its results made by a procedure run.
-async function calibrator(name, procedure) {
+async function calibrator(name, procedure, extra = []) {
   const link = path.join(work, name);
-  const child = start(KVTSIM, ['--run', '--link', link]);
+  const child = start(KVTSIM, ['--run', '--link', link, ...extra]);
   await outputHolds(child, '/dev/');
   kvtlnk(['--port', link, 'download', '--discard-results', procedure]);
   return { child, link };
@@ -294,6 +294,60 @@ test('beyond loopback: no users, no server; sign-in, CSRF and roles', async ({ b
   await quinn.page.locator('h1', { hasText: 'Sign in' }).waitFor();
   await quinn.context.close();
   await local.close();
+});
+
+test('filters by customer and a suspect clock; a suspect date confirmed from the calibration page, with why', async ({ browser }) => {
+  // A calibrator whose clock runs a month ahead: its results are dated after their upload.
+  const c = await calibrator('k27c', EXAMPLE, ['--clock-offset', '30d']);
+  kvtlnk(['--lab', state.lab, '--archive', archive, '--port', c.link, 'upload', '--store']);
+  const page = await browser.newPage();
+  const url = state.server.url;
+  await page.goto(url + '/instruments');
+  await page.locator('select[name=status]').selectOption('suspect');
+  await page.waitForURL(/status=suspect/);
+  assert.strictEqual(await page.locator('#instruments').getByRole('link', { name: 'PT-101' }).count(), 1);
+  await page.locator('select[name=customer]').selectOption('Harbour Water');
+  await page.waitForURL(/customer=Harbour/);
+  assert.strictEqual(await page.locator('#instruments').getByRole('link', { name: HOSTILE_TAG }).count(), 0);
+  await page.getByRole('link', { name: 'PT-101' }).click();
+  await page.locator('h1', { hasText: 'PT-101' }).waitFor();
+  const identity = await page.locator('#identity').textContent();
+  assert.match(identity, /Acme/);
+  assert.match(identity, /Harbour Water/);
+  await page.locator('table.list tr', { hasText: 'calibrator clock suspect' }).getByRole('link').first().click();
+  await page.locator('h1', { hasText: 'Calibration #' }).waitFor();
+  // Without a reason the server refuses it too, whatever the browser lets through.
+  const calibration = page.url();
+  const token = await page.locator('meta[name=csrf-token]').getAttribute('content');
+  const bare = await page.request.post(calibration + '/confirm-date', { headers: { Accept: 'application/json', 'X-CSRF-Token': token }, form: { date: '2020-01-02', reason: ' ' } });
+  assert.strictEqual(bare.status(), 400);
+  const day = new Date(Date.now() - 2 * 86400000).toISOString().slice(0, 10);
+  await page.locator('input[name=date]').fill(day);
+  await page.locator('input[name=reason]').first().fill('the job sheet is dated so');
+  await page.getByRole('button', { name: 'Confirm the date' }).click();
+  await page.getByText('confirmed ' + day + ' by').waitFor();
+  await page.getByRole('button', { name: 'Correct the date' }).waitFor();
+  await page.goto(url + '/instruments?status=suspect');
+  assert.strictEqual(await page.locator('#instruments').getByRole('link', { name: 'PT-101' }).count(), 0);
+  assert.match(state.server.child.output, new RegExp('done on ' + day + ', confirmed by .*: the job sheet is dated so'));
+  await page.close();
+});
+
+test('the lab file going bad: the server goes on with the last good one, says so on every page, and takes the fixed one', async ({ browser }) => {
+  const page = await browser.newPage();
+  const url = state.server.url;
+  const good = fs.readFileSync(state.lab, 'utf8');
+  fs.writeFileSync(state.lab, good + '\n[lab\n');
+  for (const where of ['/instruments', '/instrument?tag=PT-101', '/standards', '/calibrators']) {
+    const reply = await page.goto(url + where);
+    assert.strictEqual(reply.status(), 200, where);
+    assert.match(await page.locator('p.notice').textContent(), /cannot be used .*not TOML/, where);
+  }
+  fs.writeFileSync(state.lab, good);
+  await page.goto(url + '/instruments');
+  assert.strictEqual(await page.locator('p.notice').count(), 0);
+  assert.strictEqual(state.server.child.exitCode, null, 'the server runs');
+  await page.close();
 });
 
 (async () => {

@@ -9,6 +9,7 @@
 #include "base/escape.h"
 #include "base/json.h"
 #include "frame.h"
+#include "say.h"
 #include "spawn.h"
 
 namespace kvtweb {
@@ -21,6 +22,7 @@ struct Bench::Station {
     pid_t pid = -1;  // -1: no worker runs
     int input = -1;
     std::thread reader;
+    std::thread errors;           // says the worker's standard error in the server's
     bool stopping = false;        // the server is closing the worker
     std::string status = "idle";  // idle, busy, unplugged, crashed
     std::string op, phase, note, scratch;
@@ -69,6 +71,7 @@ Bench::~Bench() {
     }
     for (Station* s : all) {
         if (s->reader.joinable()) s->reader.join();
+        if (s->errors.joinable()) s->errors.join();
     }
 }
 
@@ -128,6 +131,7 @@ std::string Bench::request(const std::string& port, json op, const std::string& 
     if (s.status == "busy") return "the calibrator on " + port + " is busy: " + s.op;
     if (s.pid < 0) {
         if (s.reader.joinable()) s.reader.join();
+        if (s.errors.joinable()) s.errors.join();
         std::vector<std::string> command = {launch_.program};
         command.insert(command.end(), launch_.options.begin(), launch_.options.end());
         command.insert(command.end(), {"worker", "--port", port});
@@ -136,6 +140,7 @@ std::string Bench::request(const std::string& port, json op, const std::string& 
             s.pid = child.pid;
             s.input = child.input;
             s.reader = std::thread([this, &s, child] { follow(s, child.output, child.pid); });
+            s.errors = std::thread(sayLines, child.errors, "the worker of " + port + ": ");
         } catch (const std::exception& e) {
             return e.what();
         }

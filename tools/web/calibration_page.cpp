@@ -103,8 +103,7 @@ Html certificateArea(const Calibration& c, bool dated,
     if (!dated) {
         return area + tag("p", {{"class", "problem"}},
                           "No certificate can be issued while the calibrator's stamps are not "
-                          "believed: confirm the date with kvtlnk archive confirm-date " +
-                              std::to_string(c.id) + " --date YYYY-MM-DD.");
+                          "believed: a quality manager confirms the date first.");
     }
     if (visitor.may(Action::DraftCertificate)) {
         area += tag("p", {{"class", "buttons"}},
@@ -116,6 +115,23 @@ Html certificateArea(const Calibration& c, bool dated,
                          "Issue the certificate", "issue");
     }
     return area.empty() ? tag("p", "No certificate is issued yet.") : area;
+}
+
+// The form of a quality manager who gives the day of a calibration whose stamps are not
+// believed (or corrects the day given), with why it is that day.
+Html confirmDateForm(const Calibration& c, const Visitor& visitor) {
+    if (kvtapp::believed(c) || !visitor.may(Action::IssueCertificate)) return Html();
+    const Html fields =
+        tag("label",
+            Html("Done on ") + empty("input", {{"name", "date"},
+                                               {"type", "date"},
+                                               {"required", "required"},
+                                               {"value", c.confirmed ? c.confirmed->date : ""}})) +
+        tag("label",
+            Html("Why that day ") +
+                empty("input", {{"name", "reason"}, {"size", "40"}, {"required", "required"}}));
+    return postForm(calibrationHref(c.id) + "/confirm-date", visitor, fields,
+                    c.confirmed ? "Correct the date" : "Confirm the date", "confirm-date");
 }
 
 }  // namespace
@@ -156,6 +172,7 @@ Html calibrationBody(const Calibration& e, const kvtapp::CertificateContent* con
     }
     return tag("h1", "Calibration #" + std::to_string(e.id) + " of " + e.instrument) + newline() +
            tag("table", {{"class", "facts"}}, newline() + facts) + newline() +
+           confirmDateForm(e, visitor) +
            section("Certificate", certificateArea(e, content != nullptr, certificates, visitor)) +
            section("Points as found and as left", results) +
            (content ? section("Standards", standardsTable(*content)) : Html()) +

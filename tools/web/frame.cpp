@@ -38,6 +38,11 @@ Html navigation(const Frame& f) {
                    tag("nav", items) + tag("span", {{"class", "account"}}, who) + newline());
 }
 
+Html notice(const Frame& f) {
+    if (f.notice.empty()) return Html();
+    return tag("p", {{"class", "problem notice"}, {"role", "alert"}}, f.notice) + newline();
+}
+
 }  // namespace
 
 std::string framedPage(const std::string& title, const Frame& frame, const Html& body) {
@@ -48,10 +53,10 @@ std::string framedPage(const std::string& title, const Frame& frame, const Html&
         newline() + tag("title", title + " - kvtlnk") + newline() +
         empty("link", {{"rel", "stylesheet"}, {"href", "/static/style.css"}}) + newline() +
         tag("script", {{"src", "/static/app.js"}, {"defer", "defer"}}, {}) + newline();
-    const Html page =
-        tag("head", newline() + head) + newline() +
-        tag("body", newline() + navigation(frame) + newline() + tag("main", newline() + body) +
-                        newline() + tag("footer", "Archive: " + frame.archive) + newline());
+    const Html page = tag("head", newline() + head) + newline() +
+                      tag("body", newline() + navigation(frame) + newline() +
+                                      tag("main", newline() + notice(frame) + body) + newline() +
+                                      tag("footer", "Archive: " + frame.archive) + newline());
     return "<!DOCTYPE html>\n" + tag("html", {{"lang", "en"}}, newline() + page).str() + "\n";
 }
 

@@ -21,6 +21,7 @@ struct Frame {
     std::string section;  // "instruments", "due", "standards", "calibrators", "log"
     std::string lab;      // the lab's name
     std::string archive;  // where the archive is, without its password
+    std::string notice;   // what every page must say first (the lab file in use is an old one)
 };
 
 // The whole page: <!DOCTYPE html>, the frame and the body.

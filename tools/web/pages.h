@@ -17,11 +17,13 @@ namespace kvtweb {
 using kvtapp::Calibration;
 using kvtapp::Instrument;
 
-// The instruments list's search: a text found in the tag, and a status ("due", "overdue",
-// "failed"; "" for every instrument).
+// The instruments list's search: a text found in the tag, a status ("due", "overdue",
+// "failed" as left, "failed-as-found", "suspect" for a calibration whose date waits for a
+// person's word; "" for every instrument), and the customer ("" for every one).
 struct InstrumentFilter {
     std::string text;
     std::string status;
+    std::string customer;
     bool matches(const Instrument& instrument) const;
 };
 // Instruments shown on one page of the list at most; a search narrows the rest.
@@ -32,10 +34,12 @@ constexpr size_t kPlottedCalibrations = 10;
 Html instrumentsBody(const std::vector<Instrument>& instruments, const InstrumentFilter& filter);
 // What is overdue, due this week and due this month, overdue first.
 Html dueBody(const std::vector<Instrument>& instruments);
-// An instrument: its identity and interval, its calibrations with their verdicts, its
-// certificates, the error plots of its latest calibrations; the drift plot with two events or
-// more. instrument is null when the list does not have it.
+// An instrument: its identity with every setting of it (the latest first), its interval, its
+// calibrations with their verdicts, its certificates, the error plots of its latest
+// calibrations; the drift plot with two events or more. instrument is null when the list does
+// not have it.
 Html instrumentBody(const std::string& tag, const Instrument* instrument,
+                    const std::vector<kvtapp::InstrumentIdentity>& identities,
                     const std::vector<Calibration>& calibrations, const Visitor& visitor);
 // A calibration: every point as found and as left with its error, uncertainty and TUR, and the
 // standards, as its certificate would state them (content, when the calibration has a day);

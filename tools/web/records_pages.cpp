@@ -64,8 +64,9 @@ Html lastCalibrationCell(const Instrument& i) {
 
 Html instrumentRow(const Instrument& i) {
     Html cells =
-        tag("td", link(instrumentHref(i.tag), i.tag)) + tag("td", lastCalibrationCell(i)) +
-        tag("td", verdictBadge(i.lastVerdict)) + tag("td", std::to_string(i.calibrations)) +
+        tag("td", link(instrumentHref(i.tag), i.tag)) + tag("td", i.identity.customer) +
+        tag("td", lastCalibrationCell(i)) + tag("td", verdictBadge(i.lastVerdict)) +
+        tag("td", std::to_string(i.calibrations)) +
         tag("td", std::to_string(i.intervalDays) + " d" + (i.intervalSet ? "" : " (default)")) +
         dueCell(i);
     return tag("tr", {{"data-search", lower(kvtapp::visibleText(i.tag))}}, cells) + newline();
@@ -78,7 +79,9 @@ Html statusOptions(const std::string& chosen) {
     } kStatuses[] = {{"", "every status"},
                      {"due", "due within 30 days"},
                      {"overdue", "overdue"},
-                     {"failed", "last verdict failed"}};
+                     {"failed", "last verdict failed"},
+                     {"failed-as-found", "last failed as found"},
+                     {"suspect", "calibrator clock suspect"}};
     Html options;
     for (const auto& s : kStatuses) {
         html::Attributes a = {{"value", s.value}};
@@ -86,6 +89,50 @@ Html statusOptions(const std::string& chosen) {
         options += tag("option", a, s.label);
     }
     return tag("select", {{"name", "status"}, {"data-submit", "change"}}, options);
+}
+
+// Every customer of the list once, by name, to choose from.
+Html customerOptions(const std::vector<Instrument>& instruments, const std::string& chosen) {
+    std::vector<std::string> names;
+    for (const Instrument& i : instruments) {
+        if (!i.identity.customer.empty()) names.push_back(i.identity.customer);
+    }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    Html options = tag("option", {{"value", ""}}, "every customer");
+    for (const std::string& name : names) {
+        html::Attributes a = {{"value", name}};
+        if (chosen == name) a.push_back({"selected", "selected"});
+        options += tag("option", a, name);
+    }
+    return tag("select",
+               {{"name", "customer"}, {"data-submit", "change"}, {"aria-label", "customer"}},
+               options);
+}
+
+// What identifies the instrument as last set, and every setting with when and where from.
+Html identityArea(const std::vector<kvtapp::InstrumentIdentity>& identities) {
+    if (identities.empty()) {
+        return tag("p", {{"class", "quiet"}},
+                   "Nothing identifies it yet: the lab file's [[instruments]], or kvtlnk archive "
+                   "instrument.");
+    }
+    const kvtapp::InstrumentIdentity& now = identities.front();
+    Html facts;
+    for (const auto& [label, part] : {std::pair<const char*, const std::string*>{"Make", &now.make},
+                                      {"Model", &now.model},
+                                      {"Serial number", &now.serialNumber},
+                                      {"Range", &now.range},
+                                      {"Customer", &now.customer}}) {
+        facts += tag("tr", tag("th", label) + tag("td", *part)) + newline();
+    }
+    Html rows = headings({"set", "by", "make", "model", "serial number", "range", "customer"});
+    for (const kvtapp::InstrumentIdentity& i : identities)
+        rows += row({Html(i.set), Html(i.source), Html(i.make), Html(i.model), Html(i.serialNumber),
+                     Html(i.range), Html(i.customer)});
+    return tag("table", {{"class", "facts"}, {"id", "identity"}}, newline() + facts) + newline() +
+           tag("details", tag("summary", kvtapp::plural(identities.size(), "setting")) +
+                              tag("table", {{"class", "list"}}, newline() + rows));
 }
 
 // The calibrator and technician of a calibration's last upload.
@@ -130,15 +177,18 @@ Html errorPlots(const Calibration& e) {
 bool InstrumentFilter::matches(const Instrument& i) const {
     if (!text.empty() && lower(kvtapp::visibleText(i.tag)).find(lower(text)) == std::string::npos)
         return false;
+    if (!customer.empty() && i.identity.customer != customer) return false;
     if (status == "due") return i.daysLeft >= 0 && i.daysLeft <= 30;
     if (status == "overdue") return i.daysLeft < 0;
     if (status == "failed") return i.lastVerdict == Verdict::Fail;
+    if (status == "failed-as-found") return i.lastAsFound == Verdict::Fail;
+    if (status == "suspect") return i.undated > 0;
     return true;
 }
 
 Html instrumentsBody(const std::vector<Instrument>& instruments, const InstrumentFilter& filter) {
-    Html rows =
-        headings({"instrument", "last calibration", "verdict", "calibrations", "interval", "due"});
+    Html rows = headings({"instrument", "customer", "last calibration", "verdict", "calibrations",
+                          "interval", "due"});
     size_t shown = 0, matching = 0;
     for (const Instrument& i : instruments) {
         if (!filter.matches(i)) continue;
@@ -155,7 +205,8 @@ Html instrumentsBody(const std::vector<Instrument>& instruments, const Instrumen
                             {"placeholder", "tag"},
                             {"aria-label", "search by tag"},
                             {"data-filter", "instruments"}}) +
-                statusOptions(filter.status) + tag("button", {{"type", "submit"}}, "Search"));
+                statusOptions(filter.status) + customerOptions(instruments, filter.customer) +
+                tag("button", {{"type", "submit"}}, "Search"));
     const std::string count =
         matching > shown
             ? fmt::format("{} of {} instruments shown: search to narrow the list", shown, matching)
@@ -198,8 +249,9 @@ Html dueBody(const std::vector<Instrument>& instruments) {
 }
 
 Html instrumentBody(const std::string& tagText, const Instrument* instrument,
+                    const std::vector<kvtapp::InstrumentIdentity>& identities,
                     const std::vector<Calibration>& events, const Visitor& visitor) {
-    Html body = tag("h1", tagText) + newline();
+    Html body = tag("h1", tagText) + newline() + section("Identity", identityArea(identities));
     if (instrument) {
         Html facts =
             tag("tr",

@@ -1,7 +1,6 @@
 #include "routes.h"
 
 #include <httplib.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -9,6 +8,7 @@
 
 #include "assets.h"
 #include "base/error.h"
+#include "base/escape.h"
 #include "base/files.h"
 #include "base/platform.h"
 #include "base/time.h"
@@ -16,6 +16,7 @@
 #include "pages.h"
 #include "passwords.h"
 #include "render/report.h"
+#include "say.h"
 #include "workspace/certificates.h"
 #include "workspace/store.h"
 
@@ -65,12 +66,6 @@ std::string localPath(const std::string& next) {
         return "/";
     }
     return next;
-}
-
-int64_t fileStamp(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) return 0;
-    return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
 double optionalNumber(const std::string& text, const char* what) {
@@ -129,6 +124,7 @@ struct Site::Request {
     httplib::Response& res;
     Visitor visitor;
     std::shared_ptr<const kvtapp::Workspace> workspace;
+    std::string labStamp, labProblem;  // of the lab file as this request found it
     std::unique_ptr<Lease> lease;
     std::string state;  // the archive's revision, the lab file's and the day: see stateKey
 
@@ -141,9 +137,8 @@ struct Site::Request {
     // the lab file and the day (for due dates); asked once a request.
     const std::string& stateKey() {
         if (state.empty()) {
-            state = archive().revision();
-            std::lock_guard<std::mutex> lock(site.mutex_);
-            state += "|" + std::to_string(site.labStamp_) + "|" + std::to_string(kvtapp::today());
+            state = site.revision_.get([this] { return archive().revision(); }) + "|" + labStamp +
+                    "|" + std::to_string(kvtapp::today());
         }
         return state;
     }
@@ -179,7 +174,15 @@ struct Site::Request {
 
     void page(const std::string& title, const std::string& section, const Html& body,
               int status = 200) {
-        const Frame frame{visitor, section, workspace->lab().name, shownLocation(site.location_)};
+        std::string notice;
+        if (!labProblem.empty()) {
+            notice = "The lab file " + workspace->labPath() + " cannot be used (" +
+                     withoutPassword(labProblem, site.location_) +
+                     "): this page works with the lab file as it was last read. Fix the file; "
+                     "the next page takes it.";
+        }
+        const Frame frame{visitor, section, workspace->lab().name, shownLocation(site.location_),
+                          notice};
         res.status = status;
         res.set_content(framedPage(title, frame, body), "text/html; charset=utf-8");
     }
@@ -213,8 +216,8 @@ struct Site::Request {
 
 Site::Site(kvtapp::Workspace::Settings settings, const ListenAddress& address, bool login,
            WorkerLaunch launch)
-    : settings_(std::move(settings)),
-      address_(address),
+    : address_(address),
+      lab_(std::move(settings)),
       pages_(kKeptPageBytes, [](const std::string& page) { return page.size(); }),
       lists_(1, [](const std::vector<Instrument>&) { return size_t(1); }),
       access_(login || !address.loopback(), localName(*workspace())),
@@ -228,19 +231,6 @@ Site::~Site() {
     hub_.close();
     std::error_code unseen;
     std::filesystem::remove_all(scratch_, unseen);
-}
-
-std::shared_ptr<const kvtapp::Workspace> Site::workspace() {
-    const std::string path = kvtlab::labPath(settings_.lab);
-    const int64_t stamp = fileStamp(path);
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!workspace_ || stamp != labStamp_) {
-        auto fresh = std::make_shared<kvtapp::Workspace>(settings_);
-        fresh->lab();  // read now: a problem of the file shows on the page that asked
-        workspace_ = std::move(fresh);
-        labStamp_ = stamp;
-    }
-    return workspace_;
 }
 
 bool Site::hostAllowed(const httplib::Request& req) const {
@@ -263,11 +253,15 @@ void Site::handle(const httplib::Request& req, httplib::Response& res, Action ac
         res.set_content("this server answers to 127.0.0.1 and localhost only\n", "text/plain");
         return;
     }
-    Request r{*this, req, res, access_.visitor(cookieValue(req, Access::kCookie)), nullptr, {}, {}};
+    Request r{*this, req, res, access_.visitor(cookieValue(req, Access::kCookie)), nullptr, {},
+              {},    {},  {}};
     if (r.visitor.fresh) res.set_header("Set-Cookie", Access::cookie(r.visitor));
     const bool change = req.method == "POST";
     try {
-        r.workspace = workspace();
+        LabWatch::Current lab = lab_.current();
+        r.workspace = std::move(lab.workspace);
+        r.labStamp = std::move(lab.stamp);
+        r.labProblem = std::move(lab.problem);
         if (change) {
             const std::string origin = req.get_header_value("Origin");
             const std::string token = req.has_header("X-CSRF-Token")
@@ -334,6 +328,7 @@ void Site::route(httplib::Server& server) {
                [this, &req](Site::Request& r) { certificate(r, req.matches[2] == "pdf"); });
     });
     post(R"(/calibrations/(\d+)/issue)", Action::IssueCertificate, &Site::issue);
+    post(R"(/calibrations/(\d+)/confirm-date)", Action::IssueCertificate, &Site::confirmDate);
     post("/instrument/interval", Action::IssueCertificate, &Site::interval);
     get("/standards", Action::Read, &Site::standards);
     get("/calibrators", Action::Read, &Site::calibrators);
@@ -367,7 +362,7 @@ std::shared_ptr<const std::vector<Instrument>> Site::instrumentList(Request& r) 
 }
 
 void Site::instruments(Request& r) {
-    const InstrumentFilter filter{r.field("q"), r.field("status")};
+    const InstrumentFilter filter{r.field("q"), r.field("status"), r.field("customer")};
     r.page("Instruments", "instruments",
            r.cached([&](const Visitor&) { return instrumentsBody(*instrumentList(r), filter); }));
 }
@@ -381,13 +376,13 @@ void Site::instrument(Request& r) {
     bool found = true;
     const Html body = r.cached([&](const Visitor& anyone) {
         std::vector<Calibration> calibrations = r.archive().history(tag);
-        for (Calibration& c : calibrations)
-            kvtapp::judgeByLab(*r.workspace, r.archive(), c);
+        kvtapp::judgeByLab(*r.workspace, r.archive(), calibrations);
         const auto list = instrumentList(r);
         const auto it = std::find_if(list->begin(), list->end(),
                                      [&](const Instrument& i) { return i.tag == tag; });
         found = it != list->end() || !calibrations.empty();
-        return found ? instrumentBody(tag, it != list->end() ? &*it : nullptr, calibrations, anyone)
+        return found ? instrumentBody(tag, it != list->end() ? &*it : nullptr,
+                                      r.archive().identities(tag), calibrations, anyone)
                      : Html();
     });
     if (!found) {
@@ -406,8 +401,7 @@ void Site::drift(Request& r) {
                problemBody("The archive holds no instrument \"" + tag + "\"."), 404);
         return;
     }
-    for (Calibration& c : calibrations)
-        kvtapp::judgeByLab(*r.workspace, r.archive(), c);
+    kvtapp::judgeByLab(*r.workspace, r.archive(), calibrations);
     r.res.set_content(kvtapp::driftPage(tag, calibrations, kvtapp::localTime()),
                       "text/html; charset=utf-8");
 }
@@ -517,6 +511,33 @@ void Site::issue(Request& r) {
         issued = kvtapp::certificateNumber(r.workspace->lab(), now->certificate);
     }
     r.changed(calibrationHref(id), "issued " + issued);
+}
+
+// A person's word on the day of a calibration whose stamps are not believed: a day of the
+// calendar, not after today, and why it is that day.
+void Site::confirmDate(Request& r) {
+    const int64_t id = kvtapp::calibrationNumber(r.http.matches[1], "calibration");
+    const std::string date = r.field("date");
+    const std::string reason = r.field("reason");
+    const std::optional<int64_t> day = kvtapp::dayOfStamp(date);
+    if (!day || date.size() != 10)
+        throw kvtapp::inputError("\"" + date + "\" is not a day: give it as YYYY-MM-DD");
+    if (*day > kvtapp::today())
+        throw kvtapp::inputError(date +
+                                 " is after today: a calibration cannot have been done then");
+    if (reason.find_first_not_of(" \t\r\n") == std::string::npos)
+        throw kvtapp::inputError("say why the calibration was done on " + date);
+    const kvtapp::DateConfirmation confirmation{date, r.visitor.user, kvtapp::utcTime()};
+    bool known = false;
+    try {
+        known = r.archive().confirmDate(id, confirmation);
+    } catch (const kvtarchive::ArchiveError& e) {
+        throw kvtapp::archiveError(e);
+    }
+    if (!known) throw kvtapp::inputError("the archive holds no calibration #" + std::to_string(id));
+    say("calibration #" + std::to_string(id) + ": done on " + date + ", confirmed by " +
+        confirmation.by + ": " + reason);
+    r.changed(calibrationHref(id), "confirmed " + date);
 }
 
 void Site::interval(Request& r) {

@@ -12,7 +12,9 @@
 #include "bench.h"
 #include "events.h"
 #include "kept.h"
+#include "lab_watch.h"
 #include "listen.h"
+#include "shared_answer.h"
 #include "workspace/workspace.h"
 
 namespace httplib {
@@ -35,8 +37,8 @@ class Site {
     Bench& bench() { return bench_; }
     EventHub& hub() { return hub_; }
 
-    // The workspace as the lab file stands now.
-    std::shared_ptr<const kvtapp::Workspace> workspace();
+    // The workspace as the lab file stands now, or as it was last read well.
+    std::shared_ptr<const kvtapp::Workspace> workspace() { return lab_.current().workspace; }
 
   private:
     class Lease;
@@ -55,6 +57,7 @@ class Site {
     void calibration(Request& r);
     void certificate(Request& r, bool pdf);
     void issue(Request& r);
+    void confirmDate(Request& r);
     void interval(Request& r);
     void standards(Request& r);
     void calibrators(Request& r);
@@ -65,16 +68,15 @@ class Site {
     // Every instrument with its due date, kept while the archive, the lab file and the day stay.
     std::shared_ptr<const std::vector<kvtapp::Instrument>> instrumentList(Request& r);
 
-    const kvtapp::Workspace::Settings settings_;
     const ListenAddress address_;
+    LabWatch lab_;
     std::mutex mutex_;
-    std::shared_ptr<const kvtapp::Workspace> workspace_;
-    int64_t labStamp_ = 0;
     std::vector<std::unique_ptr<kvtarchive::Archive>> archives_;  // open, not lent
     // Pages made of the archive, by what they depend on (see Request::cached), and the list of
     // instruments of the latest state.
     Kept<std::string> pages_;
     Kept<std::vector<kvtapp::Instrument>> lists_;
+    SharedAnswer revision_;  // the archive's, asked once for the requests that wait together
 
     Access access_;
     EventHub hub_;

@@ -32,13 +32,18 @@ Child startChild(const std::vector<std::string>& command, const std::vector<std:
     sigset_t none;
     sigemptyset(&none);
 
-    int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0) throw kvtapp::calibratorError("no pipe for a worker");
-    if (pipe2(out, O_CLOEXEC) != 0) {
-        close(in[0]);
-        close(in[1]);
+    int pipes[3][2];
+    for (int i = 0; i < 3; ++i) {
+        if (pipe2(pipes[i], O_CLOEXEC) == 0) continue;
+        for (int made = 0; made < i; ++made) {
+            close(pipes[made][0]);
+            close(pipes[made][1]);
+        }
         throw kvtapp::calibratorError("no pipe for a worker");
     }
+    int(&in)[2] = pipes[0];
+    int(&out)[2] = pipes[1];
+    int(&err)[2] = pipes[2];
     const pid_t pid = fork();
     if (pid == 0) {
         // Its own process group, so that Ctrl-C at the server's terminal reaches the server,
@@ -47,6 +52,7 @@ Child startChild(const std::vector<std::string>& command, const std::vector<std:
         sigprocmask(SIG_SETMASK, &none, nullptr);
         dup2(in[0], 0);
         dup2(out[1], 1);
+        dup2(err[1], 2);
         // Sockets and the other workers' pipes stay the server's.
         if (close_range(3, ~0U, 0) != 0) {
             for (int fd = 3; fd < 4096; ++fd)
@@ -56,15 +62,17 @@ Child startChild(const std::vector<std::string>& command, const std::vector<std:
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
-    const int err = errno;
+    const int failure = errno;
     close(in[0]);
     close(out[1]);
+    close(err[1]);
     if (pid < 0) {
         close(in[1]);
         close(out[0]);
-        throw kvtapp::calibratorError(std::string("cannot start a worker: ") + strerror(err));
+        close(err[0]);
+        throw kvtapp::calibratorError(std::string("cannot start a worker: ") + strerror(failure));
     }
-    return {pid, in[1], out[0]};
+    return {pid, in[1], out[0], err[0]};
 }
 
 std::string waitChild(pid_t pid) {

@@ -1,4 +1,5 @@
-// Worker processes: started with their standard input and output on pipes of the server's,
+// Worker processes: started with their standard input, output and error on pipes of the
+// server's,
 // nothing else of the server's open in them, and how each ended told in words.
 #pragma once
 
@@ -12,6 +13,7 @@ struct Child {
     pid_t pid = -1;
     int input = -1;   // the child's standard input, to write to
     int output = -1;  // the child's standard output, to read from
+    int errors = -1;  // the child's standard error, to read from
 };
 
 // Starts program with the arguments, the environment of the server plus the variables given

@@ -197,6 +197,21 @@ TEST_P(ArchiveSuite, RevisionMovesWithEachChangeAndOnlyThen) {
          },
          true},
         {"an interval", [&] { archive->setInterval("PT-101", 30); }, true},
+        {"a date confirmed",
+         [&] {
+             archive->confirmDate(1, {"2024-06-18", "qm", "2024-06-20T08:00:00Z"});
+         },
+         true},
+        {"that date corrected",
+         [&] {
+             archive->confirmDate(1, {"2024-06-17", "qm", "2024-06-20T08:00:00Z"});
+         },
+         true},
+        {"the same word by another",
+         [&] {
+             archive->confirmDate(1, {"2024-06-17", "qm2", "2024-06-20T08:05:00Z"});
+         },
+         true},
         {"another instrument's interval", [&] { archive->setInterval("TT-7", 30); }, true},
         {"the first interval again", [&] { archive->setInterval("PT-101", 60); }, true},
         {"an unknown instrument's interval", [&] { archive->setInterval("XX-1", 30); }, false},

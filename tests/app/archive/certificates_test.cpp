@@ -92,6 +92,14 @@ TEST_P(CertificateSuite, IdentitiesAreKeptWithEverySetting) {
     EXPECT_EQ(now.serialNumber, "A123");
     EXPECT_EQ(now.source, "lab file");
     EXPECT_EQ(count(location(), "instrument_identities"), 3);
+    // Every setting, the latest first, each with where it came from.
+    std::vector<std::string> kept;
+    for (const InstrumentIdentity& i : archive->identities("PT-101"))
+        kept.push_back(i.source + ":" + i.serialNumber + ":" + i.customer);
+    EXPECT_EQ(kept,
+              (std::vector<std::string>{"lab file:A123:Harbour Water Ltd", "lab:A124:Harbour Water",
+                                        "lab file:A123:Harbour Water"}));
+    EXPECT_TRUE(archive->identities("XX-9").empty());
     // Setting one before its first calibration makes the instrument.
     EXPECT_TRUE(archive->setIdentity("FT-3", mine));
     EXPECT_EQ(archive->instruments(0, 365).size(), 2u);
