@@ -328,8 +328,11 @@ void Archive::addFacts(const nlohmann::ordered_json& facts) {
         facts_[name] = value;
 }
 
-void Archive::audited(const std::string& change, const Touched& touched) {
-    appendAudit(*db_, actor_, change, touched, facts_);
+void Archive::audited(const std::string& change, const Touched& touched,
+                      const std::string& technician) {
+    Actor actor = actor_;
+    if (!technician.empty()) actor.technician = technician;
+    appendAudit(*db_, actor, change, touched, facts_);
     facts_ = nlohmann::ordered_json::object();
 }
 

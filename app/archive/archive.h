@@ -246,9 +246,11 @@ class Archive {
     std::map<std::string, int> intervals();
 
   private:
-    // Appends the audit row of the change made in the current transaction.
+    // Appends the audit row of the change made in the current transaction, as the technician
+    // given when one is (else the actor's).
     void audited(const std::string& change,
-                 const std::map<std::string, std::set<std::string>>& touched);
+                 const std::map<std::string, std::set<std::string>>& touched,
+                 const std::string& technician = "");
     std::unique_ptr<Database> db_;
     bool created_ = false;
     Actor actor_;
