@@ -301,14 +301,16 @@ bool hasAudit(Database& db) {
 void appendAudit(Database& db, const Actor& actor, const std::string& change,
                  const Touched& touched, const json& facts) {
     db.lockAudit();
-    json seals = json::object();
+    // Keys sorted by a tree: a migration's row touches every row of the archive.
+    nlohmann::json seals = nlohmann::json::object();
     for (const auto& [table, keys] : touched) {
         if (keys.empty()) continue;
         const std::map<std::string, std::string> found = sealRows(db, table, &keys);
         for (const std::string& key : keys) {
             const auto it = found.find(key);
             // A row the change removed is sealed as gone.
-            seals[table][key] = it == found.end() ? json(nullptr) : json(it->second);
+            seals[table][key] =
+                it == found.end() ? nlohmann::json(nullptr) : nlohmann::json(it->second);
         }
     }
     const std::vector<Row> head =

@@ -66,7 +66,7 @@ void checkChain(const std::vector<AuditEntry>& entries, const std::vector<Witnes
         }
         previous = e.sha256;
         next = e.id + 1;
-        const json touched = json::parse(e.touched, nullptr, false);
+        const nlohmann::json touched = nlohmann::json::parse(e.touched, nullptr, false);
         if (!touched.is_object()) continue;
         for (const auto& [table, rows] : touched.items()) {
             if (!rows.is_object()) continue;

@@ -67,7 +67,7 @@ void verifyCommand(const Context& context, const std::vector<std::string>& witne
 }
 
 // The rows touched, table by table: "results 4, 5; calibrations 2".
-std::string touchedText(const json& touched) {
+std::string touchedText(const nlohmann::json& touched) {
     std::string text;
     for (const auto& [table, rows] : touched.items()) {
         std::string keys;
@@ -78,7 +78,7 @@ std::string touchedText(const json& touched) {
     return text;
 }
 
-json touchedKeys(const json& touched) {
+json touchedKeys(const nlohmann::json& touched) {
     json keys = json::object();
     for (const auto& [table, rows] : touched.items()) {
         keys[table] = json::array();
@@ -102,7 +102,7 @@ void logCommand(const Context& context, const std::string& since) {
     if (context.json) {
         json rows = json::array();
         for (const kvtarchive::AuditEntry& e : log) {
-            const json touched = json::parse(e.touched, nullptr, false);
+            const nlohmann::json touched = nlohmann::json::parse(e.touched, nullptr, false);
             const json facts = json::parse(e.facts, nullptr, false);
             rows.push_back({{"id", e.id},
                             {"at", e.at},
@@ -120,7 +120,7 @@ void logCommand(const Context& context, const std::string& since) {
     }
     Table table({"id", "at (UTC)", "technician", "user", "change", "rows", "command"}, "rllllll");
     for (const kvtarchive::AuditEntry& e : log) {
-        const json touched = json::parse(e.touched, nullptr, false);
+        const nlohmann::json touched = nlohmann::json::parse(e.touched, nullptr, false);
         table.add({std::to_string(e.id), e.at, e.technician, e.osUser, e.change,
                    touched.is_object() ? touchedText(touched) : "?", e.command});
     }
