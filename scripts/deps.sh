@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing. `deps.sh --demo` installs what building the
 # library and its command-line tool needs (a compiler, CMake, CLI11, nlohmann-json, fmt, the
-# SQLite and PostgreSQL client libraries, toml++, libcrypto, cpp-httplib and libsodium);
+# SQLite and PostgreSQL client libraries, toml++, libcrypto, cpp-httplib, libsodium and libxml2);
 # `deps.sh` adds what the tests, the reference and the checks need (the PostgreSQL server of the
 # archive's tests is installed by scripts/test.sh, which goes on without it); with other arguments, the
 # packages named instead. Fails when one cannot be installed.
@@ -12,10 +12,14 @@ set -euo pipefail
 demo=(cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libfmt-dev libsqlite3-dev libpq-dev)
 # The lab file is TOML; the archive keys records by SHA-256 from OpenSSL's libcrypto.
 demo+=(libtomlplusplus-dev libssl-dev libcpp-httplib-dev libsodium-dev)
+# A certificate's DCC (Digital Calibration Certificate) is XML built with libxml2.
+demo+=(libxml2-dev)
 tests=(binutils libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3-scipy
        clang-format man-db util-linux)
 # The check of the bash completion, which uses its functions.
 tests+=(bash-completion)
+# xmllint, to check a DCC against the DCC schemas by hand as the docs show.
+tests+=(libxml2-utils)
 # The reference (Doxygen) and the Python package's tests, which install it offline with pip.
 tests+=(doxygen python3-pytest python3-setuptools python3-wheel python3-pip python3-venv)
 # The .NET binding: compiled and tested with Mono (mcs, the runtime, the framework's reference

@@ -311,6 +311,7 @@ void issueCertificates(const Workspace& workspace, kvtarchive::Archive& archive,
                     gatherCertificate(job->calibration, lab,
                                       archived([&] { return archive.identity(tag); }), known, r));
                 issued.content = certificateContentFromJson(nlohmann::json::parse(content));
+                if (request.vet) request.vet(issued.content);
                 job->html = certificateHtml(issued.content);
                 IssuedCertificate& c = issued.certificate;
                 c.number = r.numberValue;
@@ -324,6 +325,8 @@ void issueCertificates(const Workspace& workspace, kvtarchive::Archive& archive,
                 c.content = content;
                 c.document = job->html;
                 c.sha256 = kvtarchive::sha256Hex({job->html.begin(), job->html.end()});
+            } else if (request.vet) {
+                request.vet(job->issued.content);
             }
             pages.push_back(job->html);
         }

@@ -44,6 +44,10 @@ struct IssueRequest {
     std::string reason;    // why; required with replaces
     bool pdf = false;
     bool strict = false;  // issue nothing when a new certificate's traceability is not established
+    // Hears each certificate's content (a new one's, or as issued for one printed again) before
+    // anything of it is printed, written or stored: what it throws issues and writes nothing (a
+    // document beside it that cannot be made).
+    std::function<void(const CertificateContent&)> vet;
 };
 
 // A certificate issued, or printed again.

@@ -1,8 +1,10 @@
 // kvtlnk certificate: the calibration certificate of calibrations of the archive, as HTML or
-// PDF: issued once and printed again as issued, or replaced by a corrected one.
+// PDF, and as a DCC beside: issued once and printed again as issued, or replaced by a corrected
+// one.
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -12,6 +14,7 @@
 #include "base/numbers.h"
 #include "base/platform.h"
 #include "certificate/pdf.h"
+#include "dcc/dcc.h"
 #include "interrupt.h"
 #include "workspace/certificates.h"
 #include "workspace/store.h"
@@ -28,6 +31,7 @@ struct CertificateArguments {
     std::string paper;  // else the lab file's, else A4
     std::vector<std::string> remarks;
     std::string replace, reason;
+    std::string dcc, country = "ZZ";  // the DCC's file; the lab's country in it
     bool pdf = false, strict = false;
 };
 
@@ -96,7 +100,37 @@ std::string sidesText(const CertificateContent& c) {
     return c.asFound + " as found, " + (c.asLeft.empty() ? "not adjusted" : c.asLeft + " as left");
 }
 
-void report(const Context& context, const Issued& issued, json& list) {
+// A certificate's DCC: made from its content (as issued, for one printed again) before
+// anything is written or stored, so that a unit it cannot state issues and writes nothing;
+// written once the certificate is stored.
+struct DccFile {
+    std::unique_ptr<OutputFile> file;
+    DccOptions options;
+    std::string bytes, sha256;
+
+    void make(const CertificateContent& content) {
+        bytes = dccXml(content, options);
+        sha256 = kvtarchive::sha256Hex({bytes.begin(), bytes.end()});
+    }
+};
+
+// Where a DCC goes, checked before any number is given: one certificate's, never on its page.
+std::unique_ptr<OutputFile> dccDestination(const Context& context, const CertificateArguments& a,
+                                           size_t count) {
+    if (a.dcc.empty()) return nullptr;
+    if (count > 1) {
+        throw inputError(fmt::format(
+            "--dcc writes the DCC of one certificate: name one calibration, not {}", count));
+    }
+    std::error_code ignored;
+    if (!a.out.empty() && std::filesystem::weakly_canonical(a.out, ignored) ==
+                              std::filesystem::weakly_canonical(a.dcc, ignored)) {
+        throw inputError("--dcc " + a.dcc + " is the file --out names: give the DCC its own");
+    }
+    return std::make_unique<OutputFile>(a.dcc, context.workspace);
+}
+
+void report(const Context& context, const Issued& issued, const DccFile& dcc, json& list) {
     const CertificateContent& c = issued.content;
     const std::vector<std::string> missing = missingItems(c);
     if (!issued.again) {
@@ -117,16 +151,22 @@ void report(const Context& context, const Issued& issued, json& list) {
                   {"traceable", c.traceable},
                   {"uncertainty", c.uncertaintyStated},
                   {"missing", missing}};
+    if (dcc.file) entry["dcc"] = {{"file", dcc.file->path()}, {"sha256", dcc.sha256}};
     list.push_back(entry);
     if (context.json) return;
     if (issued.again) {
         std::cout << fmt::format("Wrote {}: certificate {} of {} printed again as issued on {}\n",
                                  issued.file, issued.number, c.item.tag, c.issued);
-        return;
+    } else {
+        std::cout << fmt::format("Wrote {}: certificate {} of {}, calibration {} ({}){}\n",
+                                 issued.file, issued.number, c.item.tag, c.calibration,
+                                 sidesText(c),
+                                 c.replaces.empty() ? "" : "; it replaces " + c.replaces);
     }
-    std::cout << fmt::format("Wrote {}: certificate {} of {}, calibration {} ({}){}\n", issued.file,
-                             issued.number, c.item.tag, c.calibration, sidesText(c),
-                             c.replaces.empty() ? "" : "; it replaces " + c.replaces);
+    if (dcc.file) {
+        std::cout << fmt::format("Wrote {}: the DCC of certificate {} (SHA-256 {})\n",
+                                 dcc.file->path(), issued.number, dcc.sha256);
+    }
 }
 
 void certificateCommand(const Context& context, const CertificateArguments& a) {
@@ -142,6 +182,13 @@ void certificateCommand(const Context& context, const CertificateArguments& a) {
     }
     if (!a.reason.empty() && a.replace.empty())
         throw inputError("--reason goes with --replace: it says why a certificate is replaced");
+    if (a.dcc.empty() && a.country != "ZZ")
+        throw inputError("--country names the lab's country in a DCC: it goes with --dcc");
+    if (a.country.size() != 2 || !std::isupper(static_cast<unsigned char>(a.country[0])) ||
+        !std::isupper(static_cast<unsigned char>(a.country[1]))) {
+        throw notArgument("--country", a.country,
+                          "a country: two capital letters of ISO 3166-1, such as GB or DE");
+    }
     // Every argument is read before the lab file and the archive.
     const std::optional<int64_t> since =
         a.since.empty() ? std::nullopt : std::optional(dayArgument("--all-since", a.since));
@@ -152,7 +199,8 @@ void certificateCommand(const Context& context, const CertificateArguments& a) {
                          (lab.path.empty() ? " does not exist" : " gives no [lab] name") +
                          " (kvtlnk lab check; a commented sample is share/doc/kvtlnk/lab.toml)");
     }
-    IssueRequest request{conditionsOf(a), a.paper, a.module, a.replace, a.reason, a.pdf, a.strict};
+    IssueRequest request{conditionsOf(a), a.paper, a.module, a.replace,
+                         a.reason,        a.pdf,   a.strict, {}};
     auto archive = context.workspace.openArchive(kvtarchive::Access::Change);
     const std::vector<int64_t> ids = calibrationsOf(*archive, a.targets, since);
     if (ids.empty() && a.replace.empty())
@@ -164,6 +212,10 @@ void certificateCommand(const Context& context, const CertificateArguments& a) {
             std::to_string(ids.size()));
     }
     Destination where = destinationOf(context, a, std::max<size_t>(ids.size(), 1));
+    DccFile dcc;
+    dcc.file = dccDestination(context, a, std::max<size_t>(ids.size(), 1));
+    dcc.options = {KVTLNK_VERSION, a.country};
+    if (dcc.file) request.vet = [&dcc](const CertificateContent& c) { dcc.make(c); };
     const DocumentWriter write = [&](const std::string& number, const std::string& bytes) {
         std::unique_ptr<OutputFile> own;
         if (!where.single) {
@@ -178,7 +230,10 @@ void certificateCommand(const Context& context, const CertificateArguments& a) {
     PdfPrinter printer(checkInterrupt);
     json list = json::array();
     issueCertificates(context.workspace, *archive, ids, request, write, printer,
-                      [&](const Issued& issued) { report(context, issued, list); });
+                      [&](const Issued& issued) {
+                          if (dcc.file) dcc.file->commit(dcc.bytes);
+                          report(context, issued, dcc, list);
+                      });
     if (context.json) std::cout << dumpJson({{"certificates", list}});
 }
 
@@ -205,6 +260,16 @@ void addCertificateCommand(CLI::App& app, Context& context) {
                      "named by its number); the current folder without it")
         ->type_name("FILE|DIR");
     command->add_flag("--pdf", a->pdf, "write PDF, printed by headless Chromium, not HTML");
+    command
+        ->add_option("--dcc", a->dcc,
+                     "write the certificate also as a Digital Calibration Certificate (DCC "
+                     "3.1.2 XML) to this file: one certificate; printed again, the same bytes")
+        ->type_name("FILE");
+    command
+        ->add_option("--country", a->country,
+                     "the lab's country in the DCC, two letters of ISO 3166-1 (GB, DE, US); ZZ "
+                     "when not given")
+        ->type_name("CC");
     command->add_option("--paper", a->paper, "A4 or letter; else the lab file's paper, else A4")
         ->check(CLI::IsMember({"A4", "letter"}, CLI::ignore_case));
     command->add_flag("--strict", a->strict,
