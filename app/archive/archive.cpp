@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
+#include "archive/audit.h"
 #include "archive/calibrations.h"
 #include "archive/database.h"
 #include "archive/fields.h"
@@ -19,25 +21,20 @@ constexpr size_t kParamsPerStatement = 900;
 // Tries of an add that the server broke off to resolve a deadlock with another bench.
 constexpr int kAddAttempts = 3;
 
-std::vector<uint8_t> headerAndData(const RestingRecord& r, bool withStamp) {
+// The bytes of a record a result is keyed by: its kind, version and data.
+std::vector<uint8_t> headerAndData(const RestingRecord& r) {
     std::vector<uint8_t> bytes;
-    bytes.reserve(5 + r.stamp.size() + r.data.size());
+    bytes.reserve(4 + r.data.size());
     for (uint16_t word : {r.kind, r.version}) {
         bytes.push_back(static_cast<uint8_t>(word >> 8));
         bytes.push_back(static_cast<uint8_t>(word & 0xFF));
     }
-    if (withStamp) {
-        for (char c : r.stamp)
-            bytes.push_back(static_cast<uint8_t>(c));
-        bytes.push_back(0);
-    }
-    for (uint8_t b : r.data)
-        bytes.push_back(b);
+    bytes.insert(bytes.end(), r.data.begin(), r.data.end());
     return bytes;
 }
 
 std::string recordHash(const RestingRecord& r) {
-    return sha256Hex(headerAndData(r, true));
+    return kvtarchive::recordHash(r.kind, r.version, r.stamp, r.data);
 }
 
 const RestingRecord& resultRecord(const Result& r) {
@@ -49,7 +46,7 @@ const RestingRecord& resultRecord(const Result& r) {
 
 // The key of a result beside the calibrator's serial number and the stamp.
 std::string resultHash(const Result& r) {
-    return sha256Hex(headerAndData(resultRecord(r), false));
+    return sha256Hex(headerAndData(resultRecord(r)));
 }
 
 // Inserts rows of the same columns into the table, as many to a statement as the parameter
@@ -134,6 +131,29 @@ void linkRecords(Database& db, int64_t resultId, const std::vector<RestingRecord
     insertRows(db, "result_records", rows);
 }
 
+std::vector<RecordLink> linksOf(const std::vector<RestingRecord>& records) {
+    std::vector<RecordLink> links;
+    for (const RestingRecord& r : records)
+        links.push_back({r.role, r.memory, r.index, recordHash(r)});
+    return links;
+}
+
+// The calibrations of the instruments of the tags, and the results in them.
+void calibrationsOf(Database& db, const std::set<std::string>& tags, Touched& touched) {
+    for (const std::string& tag : tags) {
+        for (const Row& r :
+             db.query("SELECT i.id AS instrument_id, c.id AS calibration_id, r.id AS result_id "
+                      "FROM instruments i LEFT JOIN calibrations c ON c.instrument_id = i.id "
+                      "LEFT JOIN results r ON r.calibration_id = c.id WHERE i.tag = $1",
+                      {tag})) {
+            touched["instruments"].insert(r.text("instrument_id"));
+            if (!r.isNull("calibration_id"))
+                touched["calibrations"].insert(r.text("calibration_id"));
+            if (!r.isNull("result_id")) touched["results"].insert(r.text("result_id"));
+        }
+    }
+}
+
 // The result's row, or nothing when the archive holds it already. Beside what identifies it,
 // the columns hold what other software queries: the setup in words, the verdict, the largest
 // error, and the whole result as the JSON view shows it.
@@ -168,7 +188,8 @@ std::optional<int64_t> insertResult(Database& db, int64_t uploadId, const std::s
          {"problem", r.problem},
          {"stamp_problem", r.stampProblem},
          {"decoded",
-          toJson(r).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)}},
+          toJson(r).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)},
+         {"records_sha256", recordsSha256(linksOf(r.records))}},
         " ON CONFLICT (calibrator_serial, taken, result_hash) DO NOTHING RETURNING id");
     if (rows.empty()) return std::nullopt;
     return rows[0].integer(fields::kNewResult);
@@ -185,7 +206,8 @@ std::string previousUpload(Database& db, const Upload& upload) {
 }
 
 AddOutcome addOnce(Database& db, const Upload& upload, const VisitRules& rules,
-                   const std::function<void(size_t, size_t)>& progress) {
+                   const std::function<void(size_t, size_t)>& progress,
+                   const std::function<void(const Touched&, int64_t)>& audited) {
     AddOutcome outcome;
     Transaction transaction(db);
     insertRecords(db, upload);
@@ -221,7 +243,18 @@ AddOutcome addOnce(Database& db, const Upload& upload, const VisitRules& rules,
     }
     if (added.empty()) return outcome;  // rolled back: not even the upload is kept
     outcome.added = added.size();
+    // Placing results may move earlier results of the instruments and drop a calibration left
+    // empty: the change touches every calibration of the instruments, before and after.
+    Touched touched{{"uploads", {std::to_string(uploadId)}}};
+    std::set<std::string> tags;
+    for (const PlacedResult& p : added) {
+        tags.insert(p.instrument);
+        touched["results"].insert(std::to_string(p.id));
+    }
+    calibrationsOf(db, tags, touched);
     outcome.calibrations = placeResults(db, std::move(added), rules);
+    calibrationsOf(db, tags, touched);
+    audited(touched, uploadId);
     transaction.commit();
     outcome.uploadId = uploadId;
     return outcome;
@@ -229,7 +262,8 @@ AddOutcome addOnce(Database& db, const Upload& upload, const VisitRules& rules,
 
 }  // namespace
 
-std::unique_ptr<Archive> Archive::open(const std::string& location, Access access) {
+std::unique_ptr<Archive> Archive::open(const std::string& location, Access access,
+                                       const Actor& actor) {
     if (location.empty()) throw ArchiveError("no archive named");
     const auto connect = [&](Access a) {
         return isPostgresLocation(location) ? openPostgres(location, a) : openSqlite(location, a);
@@ -250,7 +284,8 @@ std::unique_ptr<Archive> Archive::open(const std::string& location, Access acces
         }
     }
     archive->created_ = version == 0;
-    migrate(*archive->db_);
+    archive->actor_ = actor;
+    migrate(*archive->db_, actor);
     return archive;
 }
 
@@ -277,11 +312,28 @@ AddOutcome Archive::add(const Upload& upload, const VisitRules& rules,
                         const std::function<void(size_t, size_t)>& progress) {
     for (int attempt = 1;; ++attempt) {
         try {
-            return addOnce(*db_, upload, rules, progress);
+            return addOnce(*db_, upload, rules, progress, [&](const Touched& touched, int64_t id) {
+                addFacts({{"upload", id}, {"source", upload.source}});
+                audited("upload stored", touched);
+            });
         } catch (const RetryError&) {
             if (attempt == kAddAttempts) throw;
         }
     }
+}
+
+void Archive::addFacts(const nlohmann::ordered_json& facts) {
+    if (!facts.is_object()) throw ArchiveError("the facts of an audit row are a JSON object");
+    for (const auto& [name, value] : facts.items())
+        facts_[name] = value;
+}
+
+void Archive::audited(const std::string& change, const Touched& touched,
+                      const std::string& technician) {
+    Actor actor = actor_;
+    if (!technician.empty()) actor.technician = technician;
+    appendAudit(*db_, actor, change, touched, facts_);
+    facts_ = nlohmann::ordered_json::object();
 }
 
 std::vector<bool> Archive::holds(const std::string& serialNumber,

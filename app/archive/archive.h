@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -64,6 +65,56 @@ class NoArchive : public ArchiveError {
 // results, the only work that makes an archive where there is none.
 enum class Access { Read, Change, Store };
 
+// Who makes the changes of an open archive: the technician (as the command, the image or the
+// web page's user names them) and the command with its arguments, passwords removed. The
+// operating system's user is the process's unless named.
+struct Actor {
+    std::string technician;
+    std::string command;
+    std::string osUser;
+};
+
+// A row of the audit trail: when (UTC), who, with what command, the change it made, the rows
+// it touched (a JSON object: table, then key, then the SHA-256 of the row as the change left
+// it), facts given with the change (a JSON object), and the SHA-256 of the row before it and
+// of its own content.
+struct AuditEntry {
+    int64_t id = 0;
+    std::string at, technician, osUser, command, change;
+    std::string touched, facts;
+    std::string previous, sha256;
+    // The SHA-256 of its content, the previous row's hash included.
+    std::string contentSha256() const;
+};
+
+// What the audit trail finds in an archive: one finding per row or record that holds what no
+// change of the tool left there.
+struct AuditFinding {
+    std::string what;   // "changed", "inserted" or "deleted"
+    std::string table;  // "results", "records", "audit", ...
+    std::string key;    // the row's key: an id, a number, a record's hash
+    std::string detail;
+};
+
+struct AuditVerdict {
+    size_t rows = 0;     // audit rows read
+    size_t sealed = 0;   // rows of the archive checked against the trail
+    size_t results = 0;  // results whose raw records were hashed again
+    int64_t headId = 0;  // the last audit row, 0 for none
+    std::string head;    // its SHA-256
+    std::vector<AuditFinding> findings;
+    bool whole() const { return findings.empty(); }
+    // One line: "whole: ..." or how many findings.
+    std::string line() const;
+};
+
+// An audit row's hash as written down earlier ("witnessed"), which the chain must still pass
+// through: the only defence against a chain computed again from some row on.
+struct Witness {
+    int64_t id = 0;
+    std::string sha256;
+};
+
 struct AddOutcome {
     int64_t uploadId = 0;     // 0 when nothing was added
     size_t added = 0;         // results stored
@@ -87,11 +138,25 @@ class Archive {
     // the access (see openSqlite). Brings an older archive up to date; refuses one newer than
     // this code, and an SQLite file or a database that is not an archive. Where there is no
     // archive (no file, or an empty file or database), only Store makes one; else NoArchive.
-    static std::unique_ptr<Archive> open(const std::string& location, Access access);
+    // The actor is who the changes made through it are audited as (a migration included).
+    static std::unique_ptr<Archive> open(const std::string& location, Access access,
+                                         const Actor& actor = {});
     explicit Archive(std::unique_ptr<Database> db);
     ~Archive();
     Archive(const Archive&) = delete;
     Archive& operator=(const Archive&) = delete;
+
+    // Who the changes from here on are audited as.
+    void setActor(const Actor& actor) { actor_ = actor; }
+    // Facts (members of a JSON object) to add to the audit row of the next change, for
+    // example the SHA-256 of a file written with it.
+    void addFacts(const nlohmann::ordered_json& facts);
+
+    // The audit trail, oldest first, from the time or day given ("2025-01-31", "" for all).
+    std::vector<AuditEntry> auditLog(const std::string& since = "");
+    // The audit chain computed again, every sealed row compared with the hash its last change
+    // left, every result's raw records hashed again; each witness checked.
+    AuditVerdict verify(const std::vector<Witness>& witnesses = {});
 
     // Whether this open made the archive.
     bool created() const { return created_; }
@@ -183,8 +248,15 @@ class Archive {
     std::map<std::string, int> intervals();
 
   private:
+    // Appends the audit row of the change made in the current transaction, as the technician
+    // given when one is (else the actor's).
+    void audited(const std::string& change,
+                 const std::map<std::string, std::set<std::string>>& touched,
+                 const std::string& technician = "");
     std::unique_ptr<Database> db_;
     bool created_ = false;
+    Actor actor_;
+    nlohmann::ordered_json facts_ = nlohmann::ordered_json::object();
 };
 
 // Where the archive is, and who named it, for a message: "given by --archive".

@@ -210,17 +210,28 @@ std::vector<int64_t> Archive::calibrationsSince(int64_t day) {
 bool Archive::confirmDate(int64_t calibration, const kvtapp::DateConfirmation& confirmation) {
     const std::optional<int64_t> day = kvtapp::dayOfStamp(confirmation.date);
     if (!day) throw ArchiveError("\"" + confirmation.date + "\" is not a day of the calendar");
-    return !db_->query(
-                   "UPDATE calibrations SET confirmed_date = $2, confirmed_by = $3, "
+    Transaction transaction(*db_);
+    if (db_->query("UPDATE calibrations SET confirmed_date = $2, confirmed_by = $3, "
                    "confirmed_at = $4, day = $5 WHERE id = $1 RETURNING id",
                    {calibration, confirmation.date, confirmation.by, confirmation.at, *day})
-                .empty();
+            .empty()) {
+        return false;
+    }
+    addFacts({{"calibration", calibration}, {"date", confirmation.date}});
+    audited("date confirmed", {{"calibrations", {std::to_string(calibration)}}});
+    transaction.commit();
+    return true;
 }
 
 bool Archive::setInterval(const std::string& tag, int days) {
-    return !db_->query("UPDATE instruments SET interval_days = $1 WHERE tag = $2 RETURNING id",
-                       {days, tag})
-                .empty();
+    Transaction transaction(*db_);
+    const std::vector<Row> rows = db_->query(
+        "UPDATE instruments SET interval_days = $1 WHERE tag = $2 RETURNING id", {days, tag});
+    if (rows.empty()) return false;
+    addFacts({{"tag", tag}, {"interval_days", days}});
+    audited("interval set", {{"instruments", {rows[0].text("id")}}});
+    transaction.commit();
+    return true;
 }
 
 std::vector<Undecodable> Archive::undecodable() {

@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include "archive/archive.h"
+#include "archive/audit.h"
 #include "archive/database.h"
 #include "archive/fields.h"
 
@@ -78,10 +79,15 @@ void Archive::storeCertificate(const IssuedCertificate& c) {
                                  {"content", c.content},
                                  {"document", c.document},
                                  {"sha256", c.sha256}});
+    Touched touched{{"certificates", {std::to_string(c.number)}},
+                    {"certificate_numbers", {"counter"}}};
     if (c.replaces) {
         db_->query("UPDATE certificates SET replaced_by = $1 WHERE number = $2",
                    {c.number, c.replaces});
+        touched["certificates"].insert(std::to_string(c.replaces));
     }
+    addFacts({{"certificate", c.number}, {"calibration", c.calibration}, {"sha256", c.sha256}});
+    audited(c.replaces ? "certificate replaced" : "certificate issued", touched);
     transaction.commit();
 }
 

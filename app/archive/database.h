@@ -100,6 +100,9 @@ class Database {
     virtual void rollback() = 0;
     // Within a transaction: waits until no other process is changing the schema.
     virtual void lockSchema() = 0;
+    // Within a transaction: waits until no other writer is appending to the audit trail, so
+    // that each appends after the head the other left.
+    virtual void lockAudit() = 0;
 
     // The names of the tables the database holds.
     virtual std::vector<std::string> tables() = 0;

@@ -103,4 +103,7 @@ constexpr Field kIssuedTemperature{
     "certificates", "ambient_temperature", "ambient_temperature", "number", -50, 100};
 constexpr Field kIssuedHumidity{"certificates", "humidity", "humidity", "number", 0, 100};
 
+// The audit trail's rows.
+constexpr Field kAuditId{"audit", "id", "id", "id", 1, kAnyCount};
+
 }  // namespace kvtarchive::fields

@@ -1,6 +1,9 @@
 // What identifies instruments, each setting kept with when it was made and where from; and the
 // certificates of the reference standards as the lab file gave them, each kept once.
+#include <set>
+
 #include "archive/archive.h"
+#include "archive/audit.h"
 #include "archive/calibrations.h"
 #include "archive/database.h"
 #include "archive/fields.h"
@@ -39,15 +42,21 @@ std::optional<InstrumentIdentity> latest(Database& db, const std::string& tag,
     return std::move(last[0]);
 }
 
-void append(Database& db, int64_t instrument, const InstrumentIdentity& i) {
-    db.insert("instrument_identities", {{"instrument_id", instrument},
-                                        {"make", i.make},
-                                        {"model", i.model},
-                                        {"serial_number", i.serialNumber},
-                                        {"measuring_range", i.range},
-                                        {"customer", i.customer},
-                                        {"set_at", i.set.empty() ? kvtapp::utcTime() : i.set},
-                                        {"source", i.source}});
+// The new setting's id.
+std::string append(Database& db, int64_t instrument, const InstrumentIdentity& i) {
+    return db
+        .insert("instrument_identities",
+                {{"instrument_id", instrument},
+                 {"make", i.make},
+                 {"model", i.model},
+                 {"serial_number", i.serialNumber},
+                 {"measuring_range", i.range},
+                 {"customer", i.customer},
+                 {"set_at", i.set.empty() ? kvtapp::utcTime() : i.set},
+                 {"source", i.source}},
+                " RETURNING id")
+        .at(0)
+        .text("id");
 }
 
 }  // namespace
@@ -64,7 +73,11 @@ bool Archive::setIdentity(const std::string& tag, const InstrumentIdentity& iden
     Transaction transaction(*db_);
     const std::optional<InstrumentIdentity> held = latest(*db_, tag, "");
     if (held && kvtapp::sameParts(*held, identity)) return false;
-    append(*db_, instrumentId(*db_, tag, false), identity);
+    const int64_t instrument = instrumentId(*db_, tag, false);
+    const std::string id = append(*db_, instrument, identity);
+    addFacts({{"tag", tag}});
+    audited("identity set",
+            {{"instruments", {std::to_string(instrument)}}, {"instrument_identities", {id}}});
     transaction.commit();
     return true;
 }
@@ -77,28 +90,35 @@ bool Archive::noteLabIdentity(const std::string& tag, const InstrumentIdentity& 
     if (noted && kvtapp::sameParts(*noted, identity)) return false;
     InstrumentIdentity entry = identity;
     entry.source = kLabFile;
-    append(*db_, known[0].integer(fields::kNewIdentity), entry);
+    const std::string id = append(*db_, known[0].integer(fields::kNewIdentity), entry);
+    addFacts({{"tag", tag}});
+    audited("identity noted from the lab file", {{"instrument_identities", {id}}});
     transaction.commit();
     return true;
 }
 
 void Archive::keepStandards(const std::vector<kvtlab::Standard>& standards) {
     Transaction transaction(*db_);
+    std::set<std::string> kept;
     for (const kvtlab::Standard& current : standards) {
         std::vector<const kvtlab::Standard*> all = {&current};
         for (const kvtlab::Standard& earlier : current.past)
             all.push_back(&earlier);
         for (const kvtlab::Standard* s : all) {
-            db_->insert("standard_certificates",
-                        {{"serial", s->serial},
-                         {"certificate", s->certificate},
-                         {"calibrated", s->calibrated},
-                         {"due", s->due},
-                         {"standard", kvtlab::toJson(*s).dump()},
-                         {"recorded", kvtapp::utcTime()}},
-                        " ON CONFLICT (serial, certificate) DO NOTHING");
+            const std::vector<Row> made =
+                db_->insert("standard_certificates",
+                            {{"serial", s->serial},
+                             {"certificate", s->certificate},
+                             {"calibrated", s->calibrated},
+                             {"due", s->due},
+                             {"standard", kvtlab::toJson(*s).dump()},
+                             {"recorded", kvtapp::utcTime()}},
+                            " ON CONFLICT (serial, certificate) DO NOTHING RETURNING serial");
+            if (!made.empty()) kept.insert(s->serial + " / " + s->certificate);
         }
     }
+    if (kept.empty()) return;
+    audited("standards' certificates kept", {{"standard_certificates", kept}});
     transaction.commit();
 }
 

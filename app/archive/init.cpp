@@ -58,7 +58,7 @@ bool isRoleName(const std::string& name) {
     return std::regex_match(name, role);
 }
 
-InitOutcome initArchive(const std::string& location, const Roles& roles) {
+InitOutcome initArchive(const std::string& location, const Roles& roles, const Actor& actor) {
     for (const std::string& role : {roles.store, roles.read}) {
         if (!isRoleName(role)) {
             throw ArchiveError("\"" + role +
@@ -71,12 +71,12 @@ InitOutcome initArchive(const std::string& location, const Roles& roles) {
     }
     InitOutcome outcome;
     if (!isPostgresLocation(location)) {
-        const std::unique_ptr<Archive> archive = Archive::open(location, Access::Store);
+        const std::unique_ptr<Archive> archive = Archive::open(location, Access::Store, actor);
         outcome = {archive->engine(), location, "", "", archive->schemaVersion(), {}};
         return outcome;
     }
     const std::unique_ptr<Database> db = openPostgres(location);
-    migrate(*db);
+    migrate(*db, actor);
     const Row names =
         db->query("SELECT current_database() AS database, current_schema() AS schema", {}).at(0);
     outcome = {db->engine(),         db->where(),        names.text("database"),

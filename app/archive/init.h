@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive.h"
+
 namespace kvtarchive {
 
 struct Roles {
@@ -30,6 +32,7 @@ bool isRoleName(const std::string& name);
 // without login when missing) with their rights on the archive's tables: the store role may
 // read, add and update rows, the read role may only read. ArchiveError when it cannot: a bad
 // role name, or a connection without the right to make roles or tables.
-InitOutcome initArchive(const std::string& location, const Roles& roles);
+// The actor is who the archive's audit trail names for what init changes.
+InitOutcome initArchive(const std::string& location, const Roles& roles, const Actor& actor = {});
 
 }  // namespace kvtarchive

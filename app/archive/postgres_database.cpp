@@ -32,6 +32,8 @@ constexpr Oid kBytea = 17;
 
 // Any number; the key of the advisory lock that serialises schema changes.
 constexpr long long kSchemaLock = 0x6b76746c;
+// The key of the advisory lock under which the audit trail's head is appended.
+constexpr long long kAuditLock = 0x6b76746d;
 
 // The bounds a connection has unless its URI (or PGCONNECT_TIMEOUT, PGOPTIONS) sets them: as
 // long as SQLite waits for a lock, twice that for a statement.
@@ -163,6 +165,9 @@ class PostgresDatabase : public Database {
     }
     void lockSchema() override {
         script("SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLock) + ")");
+    }
+    void lockAudit() override {
+        script("SELECT pg_advisory_xact_lock(" + std::to_string(kAuditLock) + ")");
     }
 
     std::vector<std::string> tables() override {

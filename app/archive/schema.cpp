@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "archive/archive.h"
+#include "archive/audit.h"
 #include "archive/calibrations.h"
 #include "archive/database.h"
 #include "archive/fields.h"
@@ -190,6 +191,32 @@ CREATE INDEX certificates_by_calibration ON certificates (calibration_id, number
 CREATE TABLE certificate_numbers (next BIGINT NOT NULL);
 )";
 
+// Version 4: the audit trail, one row a change, chained by SHA-256 (its id given by the writer
+// that holds the chain's lock, in order, never twice); and beside each result the SHA-256 of
+// its raw records, computed for the results the archive holds already.
+const char* const kVersion4 = R"(
+CREATE TABLE audit (
+    id BIGINT PRIMARY KEY,
+    at TEXT NOT NULL,
+    technician TEXT NOT NULL,
+    os_user TEXT NOT NULL,
+    command TEXT NOT NULL,
+    change TEXT NOT NULL,
+    touched TEXT NOT NULL,
+    facts TEXT NOT NULL,
+    previous TEXT NOT NULL,
+    sha256 TEXT NOT NULL
+);
+CREATE INDEX audit_by_time ON audit (at, id);
+ALTER TABLE results ADD COLUMN records_sha256 TEXT;
+)";
+
+// The step of migration 4: every result's raw records hashed.
+void hashRecords(Database& db) {
+    for (const auto& [result, hash] : storedRecordsSha256(db))
+        db.query("UPDATE results SET records_sha256 = $1 WHERE id = $2", {hash, result});
+}
+
 const char* const kVersionTable =
     "CREATE TABLE IF NOT EXISTS schema_version (version BIGINT PRIMARY KEY, applied TEXT NOT "
     "NULL)";
@@ -203,8 +230,10 @@ std::string replaced(std::string text, const std::string& word, const std::strin
 }  // namespace
 
 const std::vector<Migration>& migrations() {
-    static const std::vector<Migration> list = {
-        {kVersion1, nullptr}, {kVersion2, nullptr}, {kVersion3, groupVersion2}};
+    static const std::vector<Migration> list = {{kVersion1, nullptr},
+                                                {kVersion2, nullptr},
+                                                {kVersion3, groupVersion2},
+                                                {kVersion4, hashRecords}};
     return list;
 }
 
@@ -228,7 +257,7 @@ int schemaVersion(Database& db) {
     return static_cast<int>(version);
 }
 
-void migrate(Database& db) {
+void migrate(Database& db, const Actor& actor) {
     const int known = static_cast<int>(migrations().size());
     const auto refuseNewer = [&](int version) {
         if (version <= known) return;
@@ -242,13 +271,17 @@ void migrate(Database& db) {
     Transaction transaction(db);
     db.lockSchema();
     db.script(kVersionTable);
-    version = schemaVersion(db);  // another process may have brought it up to date meanwhile
-    refuseNewer(version);
-    for (int next = version + 1; next <= known; ++next) {
+    const int from = schemaVersion(db);  // another process may have brought it up meanwhile
+    refuseNewer(from);
+    if (from == known) return;
+    for (int next = from + 1; next <= known; ++next) {
         db.script(migrationSql(db, next));
         if (migrations()[size_t(next) - 1].after) migrations()[size_t(next) - 1].after(db);
         db.insert("schema_version", {{"version", next}, {"applied", kvtapp::utcTime()}});
     }
+    // The migration vouches for every row as it leaves it: the trail starts, or goes on, there.
+    appendAudit(db, actor, from == 0 ? "archive made" : "schema brought up to date", everyRow(db),
+                {{"from", from}, {"to", known}});
     transaction.commit();
 }
 

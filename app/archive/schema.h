@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive.h"
+
 namespace kvtarchive {
 
 class Database;
@@ -28,6 +30,7 @@ int schemaVersion(Database& db);
 
 // Brings the archive up to date (one transaction, one process at a time); refuses an archive
 // newer than this code.
-void migrate(Database& db);
+// The step appends its audit row, as made by the actor.
+void migrate(Database& db, const Actor& actor = {});
 
 }  // namespace kvtarchive

@@ -163,6 +163,7 @@ class SqliteDatabase : public Database {
         if (!sqlite3_get_autocommit(db_)) script("ROLLBACK");
     }
     void lockSchema() override {}  // BEGIN IMMEDIATE holds the only write lock already
+    void lockAudit() override {}
 
     std::vector<std::string> tables() override {
         std::vector<std::string> names;

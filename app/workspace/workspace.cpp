@@ -58,7 +58,7 @@ bool Workspace::archiveExists() const {
 std::unique_ptr<kvtarchive::Archive> Workspace::openArchive(kvtarchive::Access access) const {
     const kvtarchive::ArchivePlace place = archivePlace();
     try {
-        return kvtarchive::Archive::open(place.location, access);
+        return kvtarchive::Archive::open(place.location, access, actor());
     } catch (const kvtarchive::NoArchive& e) {
         throw inputError(std::string(e.what()) + " (" + place.origin +
                          "); upload --store and archive add make one");
@@ -81,6 +81,10 @@ std::vector<KeptFile> Workspace::keptFiles() const {
     for (KeptFile& f : kvtarchive::archiveFiles(location))
         kept.push_back(std::move(f));
     return kept;
+}
+
+kvtarchive::Actor Workspace::actor() const {
+    return {technician(), settings.command, ""};
 }
 
 std::string Workspace::technician() const {

@@ -21,6 +21,7 @@ class Workspace : public OutputGuard {
         std::string lab;         // the lab file; "" for the default place
         std::string archive;     // the archive; "" for KVTLNK_ARCHIVE, the lab file's, the default
         std::string technician;  // "" for the lab file's technician
+        std::string command;     // the command line, passwords removed, for the audit trail
         int intervalDays = kDefaultIntervalDays;
         OutputRules outputs;  // what an output does with a file under its name
     };
@@ -39,12 +40,16 @@ class Workspace : public OutputGuard {
     // Where the archive is and who named it; the location as it may be shown (without a
     // password); whether one stands there already (a PostgreSQL archive always may); and the
     // archive there, for the access, brought up to date. A problem is an input Error: where
-    // there is no archive, it says where it looked and who named that place.
+    // there is no archive, it says where it looked and who named that place. Its changes are
+    // audited as the technician's, made with the command.
     kvtarchive::ArchivePlace archivePlace() const;
     std::string archiveLocation() const;
     std::string archiveShown() const;
     bool archiveExists() const;
     std::unique_ptr<kvtarchive::Archive> openArchive(kvtarchive::Access access) const;
+    // Who the archive's audit trail names for the work's changes: the technician and the
+    // command.
+    kvtarchive::Actor actor() const;
 
     // The archive's files (an SQLite one's, with its journal and logs), the lab file and every
     // input read: what no output may replace.

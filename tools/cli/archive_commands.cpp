@@ -414,6 +414,7 @@ void addArchiveCommands(CLI::App& app, Context& context) {
         ->type_name("FILE");
     exporter->callback([&context, a] { exportCommand(context, a->event, a->upload, a->image); });
     addArchiveSetupCommands(*archive, context);
+    addAuditCommands(*archive, context);
 
     CLI::App* history = app.add_subcommand(
         "history",

@@ -15,6 +15,11 @@ namespace kvtcli {
 void addArchiveCommands(CLI::App& app, Context& context);
 // archive init and archive copy, under the archive command.
 void addArchiveSetupCommands(CLI::App& archive, Context& context);
+// archive verify and archive log, under the archive command.
+void addAuditCommands(CLI::App& archive, Context& context);
+// The command line as the archive's audit trail keeps it: each word, quoted when it needs to
+// be, a password in an option or a connection's URI as "***".
+std::string commandLine(int argc, const char* const* argv);
 // kvtlnk certificate, on the tool.
 void addCertificateCommand(CLI::App& app, Context& context);
 

@@ -21,7 +21,7 @@ void initCommand(const Context& context, const std::string& given, const kvtarch
     const std::string location = given.empty() ? context.workspace.archiveLocation() : given;
     kvtarchive::InitOutcome o;
     try {
-        o = kvtarchive::initArchive(location, roles);
+        o = kvtarchive::initArchive(location, roles, context.workspace.actor());
     } catch (const kvtarchive::ArchiveError& e) {
         throw archiveError(e);
     }
@@ -76,8 +76,9 @@ void copyCommand(const Context& context, const std::string& from, const std::str
     kvtarchive::CopyOutcome o;
     std::string source, destination;  // where they are, without a password
     try {
-        const auto in = kvtarchive::Archive::open(from, kvtarchive::Access::Read);
-        const auto out = kvtarchive::Archive::open(to, kvtarchive::Access::Store);
+        const kvtarchive::Actor actor = context.workspace.actor();
+        const auto in = kvtarchive::Archive::open(from, kvtarchive::Access::Read, actor);
+        const auto out = kvtarchive::Archive::open(to, kvtarchive::Access::Store, actor);
         source = in->where();
         destination = out->where();
         o = kvtarchive::copyArchive(*in, *out, [](size_t, size_t) { checkInterrupt(); });

@@ -93,6 +93,7 @@ void addResultsPolicy(CLI::App* command, ResultsPolicy& policy) {
 int main(int argc, char** argv) {
     watchInterrupts();
     Context context;
+    context.workspace.settings.command = commandLine(argc, argv);
     char version[KVTLNK_VERSION_SIZE] = {};
     KVTversion(version);
 

@@ -128,8 +128,12 @@ struct Site::Request {
     std::unique_ptr<Lease> lease;
     std::string state;  // the archive's revision, the lab file's and the day: see stateKey
 
+    // The archive, its changes audited as the signed-in user's (else the person at this
+    // machine's), made through the page the request names.
     kvtarchive::Archive& archive() {
         if (!lease) lease = std::make_unique<Lease>(site);
+        (**lease).setActor({visitor.user.empty() ? localName(*workspace) : visitor.user,
+                            "kvtlnk serve: " + http.method + " " + http.path, ""});
         return **lease;
     }
 
