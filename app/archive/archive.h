@@ -35,6 +35,19 @@ using kvtapp::VisitRules;
 
 class Database;
 
+// A reference standard or pressure module a calibration rests on, as recorded when the
+// calibration was stored: the certificate of it in force on the calibration's day (only the
+// serial number when the lab file had none), and what that meant on the day ("within its
+// calibration", "past its due date", "not listed in the lab file", ...).
+struct StandardUsed {
+    int64_t calibration = 0;
+    std::string kind;  // "calibrator" or "pressure module"
+    kvtlab::Standard standard;
+    std::string status;
+    std::string recorded;        // when, "2025-01-10T08:00:00Z"
+    bool reconstructed = false;  // not recorded: worked out later from the lab file
+};
+
 class ArchiveError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
@@ -215,6 +228,16 @@ class Archive {
     // kept of a standard, the earliest calibrated first.
     void keepStandards(const std::vector<kvtlab::Standard>& standards);
     std::vector<kvtlab::Standard> keptStandards(const std::string& serial);
+
+    // Records the standards a calibration rests on; those recorded for it already (by kind and
+    // serial number) stay as they were. The standards recorded for a calibration; every record
+    // of a standard, by its serial number, oldest calibration first. The calibrations an upload
+    // brought results to; the calibrations without a record of their standards.
+    void recordStandardsUsed(const std::vector<StandardUsed>& used);
+    std::vector<StandardUsed> standardsUsed(int64_t calibration);
+    std::vector<StandardUsed> usesOf(const std::string& serial);
+    std::vector<int64_t> calibrationsOfUpload(int64_t upload);
+    std::vector<int64_t> calibrationsWithoutStandards();
 
     // The number the next certificate takes.
     int64_t nextCertificateNumber();

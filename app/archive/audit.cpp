@@ -80,6 +80,17 @@ const std::vector<Sealed>& sealed() {
           {"as_left", 't'},
           {"as_found_error", 'r'},
           {"as_left_error", 'r'}},
+         {"calibration_standards"}},
+        {"calibration_standards",
+         "calibration_id",
+         {{"kind", 't'},
+          {"serial", 't'},
+          {"certificate", 't'},
+          {"calibrated", 't'},
+          {"due", 't'},
+          {"status", 't'},
+          {"standard", 't'},
+          {"recorded", 't'}},
          {}},
         {"results",
          "id",
@@ -255,9 +266,13 @@ json sortedRows(json rows) {
 
 const std::vector<std::string>& sealedTables() {
     static const std::vector<std::string> names = [] {
+        // A table that hangs on another is sealed with the row it hangs on.
+        std::set<std::string> children;
+        for (const Sealed& s : sealed())
+            children.insert(s.children.begin(), s.children.end());
         std::vector<std::string> list;
         for (const Sealed& s : sealed()) {
-            if (std::string(s.key) != "result_id") list.push_back(s.table);
+            if (!children.count(s.table)) list.push_back(s.table);
         }
         return list;
     }();

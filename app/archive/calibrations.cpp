@@ -175,9 +175,18 @@ std::set<int64_t> regroup(Database& db, int64_t instrument, std::vector<Member> 
             if (m->calibration) touched.insert(m->calibration);
         }
     }
-    // A calibration left without results goes; a certified one never is.
+    // A calibration left without results goes, with its record of the standards it rested on
+    // (which an archive brought up from before that record has none of); a certified one never
+    // goes.
+    std::optional<bool> standardsKept;
     for (int64_t id : std::set<int64_t>(touched)) {
         if (taken.count(id)) continue;
+        if (!standardsKept) {
+            const std::vector<std::string> tables = db.tables();
+            standardsKept = std::count(tables.begin(), tables.end(), "calibration_standards") > 0;
+        }
+        if (*standardsKept)
+            db.query("DELETE FROM calibration_standards WHERE calibration_id = $1", {id});
         db.query("DELETE FROM calibrations WHERE id = $1", {id});
         touched.erase(id);
     }

@@ -217,6 +217,26 @@ void hashRecords(Database& db) {
         db.query("UPDATE results SET records_sha256 = $1 WHERE id = $2", {hash, result});
 }
 
+// Version 5: the reference standards and pressure modules each calibration rests on, as the
+// lab file gave them when the calibration was stored: the certificate of each in force on the
+// calibration's day, with its due date, so that the calibrations that relied on a standard
+// are found after the lab file has moved on.
+const char* const kVersion5 = R"(
+CREATE TABLE calibration_standards (
+    calibration_id BIGINT NOT NULL REFERENCES calibrations (id),
+    kind TEXT NOT NULL,
+    serial TEXT NOT NULL,
+    certificate TEXT NOT NULL,
+    calibrated TEXT NOT NULL,
+    due TEXT NOT NULL,
+    status TEXT NOT NULL,
+    standard TEXT NOT NULL,
+    recorded TEXT NOT NULL,
+    PRIMARY KEY (calibration_id, kind, serial)
+);
+CREATE INDEX calibration_standards_by_serial ON calibration_standards (serial, calibration_id);
+)";
+
 const char* const kVersionTable =
     "CREATE TABLE IF NOT EXISTS schema_version (version BIGINT PRIMARY KEY, applied TEXT NOT "
     "NULL)";
@@ -233,7 +253,8 @@ const std::vector<Migration>& migrations() {
     static const std::vector<Migration> list = {{kVersion1, nullptr},
                                                 {kVersion2, nullptr},
                                                 {kVersion3, groupVersion2},
-                                                {kVersion4, hashRecords}};
+                                                {kVersion4, hashRecords},
+                                                {kVersion5, nullptr}};
     return list;
 }
 

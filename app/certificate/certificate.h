@@ -128,6 +128,14 @@ struct CertificateRequest {
 // earlier ones, those the archive kept); the one in force on the day is taken.
 using StandardCertificates = std::function<std::vector<kvtlab::Standard>(const std::string&)>;
 
+// The day whose standards count for a calibration ("2025-01-10"): its day, else the day its
+// last stamp names. The standards it rests on (the calibrator of each upload, the pressure
+// module its results name, else moduleSerial), each with the certificate in force on that day.
+std::string standardsDayOf(const Calibration& calibration);
+std::vector<StandardPart> standardsOfCalibration(const Calibration& calibration,
+                                                 const StandardCertificates& known,
+                                                 const std::string& moduleSerial = "");
+
 // Judges the calibration's results by the lab's decision rule, each with the accuracies of the
 // standards in force on its day (the calibrator of its upload, the pressure module it names or
 // moduleSerial), and its sides again.

@@ -295,6 +295,16 @@ const char* const kGuardedStatement =
 
 }  // namespace
 
+std::string standardsDayOf(const Calibration& c) {
+    return standardsDay(c);
+}
+
+std::vector<StandardPart> standardsOfCalibration(const Calibration& c,
+                                                 const StandardCertificates& known,
+                                                 const std::string& moduleSerial) {
+    return standardsOf(c, known, moduleSerial, standardsDay(c));
+}
+
 void judgeCalibration(Calibration& c, const kvtlab::Lab& lab, const StandardCertificates& known,
                       const std::string& moduleSerial) {
     const std::string day = standardsDay(c);

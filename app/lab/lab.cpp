@@ -168,25 +168,65 @@ const User* Lab::user(const std::string& name) const {
     return nullptr;
 }
 
+const char* statusName(StandardStatus status) {
+    switch (status) {
+        case StandardStatus::InDate:
+            return "in date";
+        case StandardStatus::DueSoon:
+            return "due soon";
+        case StandardStatus::Overdue:
+            return "overdue";
+        default:
+            return "unknown";
+    }
+}
+
+std::vector<StandardStanding> standardsOn(const Lab& lab, const std::string& today) {
+    std::vector<StandardStanding> list;
+    const std::optional<int64_t> now = kvtapp::dayOfStamp(today);
+    for (const auto& [standards, key, kind] :
+         {std::tuple(&lab.calibrators, "standards", "calibrator"),
+          std::tuple(&lab.modules, "modules", "pressure module")}) {
+        for (size_t i = 0; i < standards->size(); ++i) {
+            const Standard& s = (*standards)[i];
+            StandardStanding standing{std::string(key) + "[" + std::to_string(i) + "]", kind, &s};
+            const std::optional<int64_t> due = kvtapp::dayOfStamp(s.due);
+            if (now && due) {
+                standing.daysLeft = *due - *now;
+                standing.status = standing.daysLeft < 0               ? StandardStatus::Overdue
+                                  : standing.daysLeft <= kDueSoonDays ? StandardStatus::DueSoon
+                                                                      : StandardStatus::InDate;
+            }
+            list.push_back(standing);
+        }
+    }
+    return list;
+}
+
+nlohmann::ordered_json toJson(const StandardStanding& standing) {
+    nlohmann::ordered_json value = toJson(*standing.standard);
+    value["kind"] = standing.kind;
+    value["status"] = statusName(standing.status);
+    value["daysLeft"] = standing.status == StandardStatus::Unknown
+                            ? nlohmann::ordered_json(nullptr)
+                            : nlohmann::ordered_json(standing.daysLeft);
+    return value;
+}
+
 std::vector<Problem> labWarnings(const Lab& lab, const std::string& today) {
     std::vector<Problem> warnings;
-    const std::optional<int64_t> now = kvtapp::dayOfStamp(today);
-    for (const auto& [list, key, kind] : {std::tuple(&lab.calibrators, "standards", "calibrator"),
-                                          std::tuple(&lab.modules, "modules", "pressure module")}) {
-        for (size_t i = 0; i < list->size(); ++i) {
-            const Standard& s = (*list)[i];
-            const std::optional<int64_t> due = kvtapp::dayOfStamp(s.due);
-            if (!now || !due || *due - *now > kDueSoonDays) continue;
-            const int64_t days = *due - *now;
-            const std::string when =
-                days < 0    ? "was due on " + s.due + ", " + std::to_string(-days) + " days ago"
-                : days == 0 ? "is due today"
-                            : "is due on " + s.due + ", in " + std::to_string(days) + " days";
-            warnings.push_back(
-                {std::string(key) + "[" + std::to_string(i) + "]",
-                 std::string(kind) + " " + s.serial + " " + when +
-                     (days < 0 ? ": certificates of calibrations with it since then say so" : "")});
-        }
+    for (const StandardStanding& s : standardsOn(lab, today)) {
+        if (s.status != StandardStatus::Overdue && s.status != StandardStatus::DueSoon) continue;
+        const int64_t days = s.daysLeft;
+        const std::string& due = s.standard->due;
+        const std::string when =
+            days < 0    ? "was due on " + due + ", " + std::to_string(-days) + " days ago"
+            : days == 0 ? "is due today"
+                        : "is due on " + due + ", in " + std::to_string(days) + " days";
+        warnings.push_back(
+            {s.key,
+             s.kind + " " + s.standard->serial + " " + when +
+                 (days < 0 ? ": certificates of calibrations with it since then say so" : "")});
     }
     return warnings;
 }

@@ -155,6 +155,25 @@ std::string withUserPassword(const std::string& text, const std::string& name,
 // Days before a standard's due date from which a check of the lab file reminds of it.
 constexpr int kDueSoonDays = 30;
 
+// Where a reference standard's calibration stands on a day: in date, due within kDueSoonDays,
+// overdue; unknown when its due date is not a day.
+enum class StandardStatus { InDate, DueSoon, Overdue, Unknown };
+const char* statusName(StandardStatus status);  // "in date", "due soon", "overdue", "unknown"
+
+// A standard or module of the lab file as it stands on a day: where it is in the file
+// ("standards[0]", "modules[1]"), what it is ("calibrator", "pressure module"), its status and
+// the days left to its due date (negative once overdue).
+struct StandardStanding {
+    std::string key;
+    std::string kind;
+    const Standard* standard = nullptr;
+    StandardStatus status = StandardStatus::Unknown;
+    int64_t daysLeft = 0;
+};
+// Every calibrator, then every module, of the lab on the day given ("2025-01-10").
+std::vector<StandardStanding> standardsOn(const Lab& lab, const std::string& today);
+nlohmann::ordered_json toJson(const StandardStanding& standing);
+
 // What a lab file without problems still asks its lab to see to on the day given ("2025-01-10"):
 // each reference standard past its due date, or due within kDueSoonDays; keyed as problems are
 // ("standards[0]", "modules[1]").

@@ -8,6 +8,7 @@
 #include "base/platform.h"
 #include "base/time.h"
 #include "workspace/certificates.h"
+#include "workspace/standards.h"
 
 namespace kvtapp {
 
@@ -50,6 +51,7 @@ kvtarchive::AddOutcome storeImage(const Workspace& workspace, const ImageDocumen
         progress.end();
         outcome.created = archive->created();
         keepLabRecords(workspace.lab(), *archive);
+        if (outcome.uploadId) recordStandards(workspace, *archive, outcome.uploadId);
         return outcome;
     } catch (const kvtarchive::ArchiveError& e) {
         progress.end();

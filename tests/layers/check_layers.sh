@@ -44,7 +44,7 @@ report "only src/api knows the library of the process:" "$hits"
 # The application core: each part includes only the parts below it, the files it shares with
 # the emulator and the library's public headers.
 parts=(base records lab uncertainty procedure image calibrator archive render certificate dcc
-       workspace)
+       workspace advice)
 internals='support|readings|setup|memory|propkt|session|api'
 for i in "${!parts[@]}"; do
     part=${parts[$i]}

@@ -337,6 +337,7 @@ struct ArchiveArguments {
     std::string tag, interval, event, image, out, upload, date;
     IdentityArguments identity;
     std::string within = "0d";
+    bool advise = false;
     bool csv = false;
 };
 
@@ -430,7 +431,11 @@ void addArchiveCommands(CLI::App& app, Context& context) {
         app.add_subcommand("due", "the instruments due for calibration or overdue, soonest first");
     due->add_option("--within", a->within, "also those due within this time (30d, 4w)")
         ->capture_default_str();
-    due->callback([&context, a] { dueCommand(context, a->within); });
+    due->add_flag("--advise", a->advise,
+                  "instead: for each instrument with 3 or more calibrations, how its as-found "
+                  "results drifted against tolerance and a longer, shorter or same interval by the "
+                  "simple response method; no interval is changed");
+    due->callback([&context, a] { dueCommand(context, a->within, a->advise); });
 }
 
 }  // namespace kvtcli

@@ -37,6 +37,7 @@ void storeUpload(const Context& context, const kvtapp::ImageDocument& image,
 
 void historyCommand(const Context& context, const std::string& tag, bool csv,
                     const std::string& out);
-void dueCommand(const Context& context, const std::string& within);
+// advise: the interval advice instead.
+void dueCommand(const Context& context, const std::string& within, bool advise = false);
 
 }  // namespace kvtcli

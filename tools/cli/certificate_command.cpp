@@ -215,7 +215,13 @@ void certificateCommand(const Context& context, const CertificateArguments& a) {
     DccFile dcc;
     dcc.file = dccDestination(context, a, std::max<size_t>(ids.size(), 1));
     dcc.options = {KVTLNK_VERSION, a.country};
-    if (dcc.file) request.vet = [&dcc](const CertificateContent& c) { dcc.make(c); };
+    // The DCC's SHA-256 goes into the audit row of the certificate it is part of.
+    if (dcc.file) {
+        request.vet = [&dcc, &archive](const CertificateContent& c) {
+            dcc.make(c);
+            archive->addFacts({{"dcc_sha256", dcc.sha256}});
+        };
+    }
     const DocumentWriter write = [&](const std::string& number, const std::string& bytes) {
         std::unique_ptr<OutputFile> own;
         if (!where.single) {

@@ -11,6 +11,7 @@
 #include "base/units.h"
 #include "base/words.h"
 #include "render/report.h"
+#include "standards_commands.h"
 #include "table.h"
 #include "workspace/certificates.h"
 #include "workspace/store.h"
@@ -107,7 +108,8 @@ void historyCommand(const Context& context, const std::string& tag, bool csv,
     }
 }
 
-void dueCommand(const Context& context, const std::string& within) {
+void dueCommand(const Context& context, const std::string& within, bool advise) {
+    if (advise) return adviseCommand(context);
     const int days = parseInterval("--within", within);
     const int64_t now = today();
     std::vector<Instrument> due = instrumentsOf(
@@ -137,7 +139,11 @@ void dueCommand(const Context& context, const std::string& within) {
                  {"intervalDays", i.intervalDays},
                  {"intervalFrom", intervalSource(i)}});
         }
-        std::cout << dumpJson({{"today", dateOfDay(now)}, {"within", days}, {"instruments", list}});
+        std::cout << dumpJson(
+            {{"today", dateOfDay(now)},
+             {"within", days},
+             {"instruments", list},
+             {"standardsDue", standardsDueJson(context.workspace.lab(), dateOfDay(now))}});
         return;
     }
     std::cout << fmt::format("{} due by {}{}\n", plural(due.size(), "instrument"),
@@ -159,6 +165,7 @@ void dueCommand(const Context& context, const std::string& within) {
                    i.lastCalibration ? verdictName(i.lastVerdict) : "", intervalText(i), note});
     }
     if (!table.empty()) table.print(std::cout);
+    printStandardsDue(std::cout, context.workspace.lab(), dateOfDay(now));
 }
 
 }  // namespace kvtcli

@@ -26,22 +26,17 @@ void checkCommand(const Context& context) {
                          "sample share/doc/kvtlnk/lab.toml shows every key)");
     }
     const kvtlab::Lab& lab = context.workspace.lab();
-    const std::vector<kvtlab::Problem> warnings = kvtlab::labWarnings(lab, dateOfDay(today()));
+    const std::string day = dateOfDay(today());
+    const std::vector<kvtlab::Problem> warnings = kvtlab::labWarnings(lab, day);
+    const std::vector<kvtlab::StandardStanding> standings = kvtlab::standardsOn(lab, day);
     const std::vector<std::string> gaps = kvtlab::certificateGaps(lab);
     if (context.json) {
         json notes = json::array();
         for (const kvtlab::Problem& w : warnings)
             notes.push_back({{"key", w.key}, {"message", w.message}});
         json standards = json::array();
-        for (const auto* list : {&lab.calibrators, &lab.modules}) {
-            for (const kvtlab::Standard& s : *list) {
-                standards.push_back(
-                    {{"serial", s.serial},
-                     {"kind", list == &lab.modules ? "pressure module" : "calibrator"},
-                     {"certificate", s.certificate},
-                     {"due", s.due}});
-            }
-        }
+        for (const kvtlab::StandardStanding& s : standings)
+            standards.push_back(kvtlab::toJson(s));
         std::cout << dumpJson({{"file", path},
                                {"lab", lab.name},
                                {"standards", standards},
@@ -60,12 +55,10 @@ void checkCommand(const Context& context) {
         std::cout << "  " << visibleText(w.key + ": " + w.message) << '\n';
     for (const std::string& gap : gaps)
         std::cout << "  certificates cannot state " << gap << '\n';
-    Table table({"standard", "serial", "certificate", "calibrated", "due"}, "lllll");
-    for (const auto* list : {&lab.calibrators, &lab.modules}) {
-        for (const kvtlab::Standard& s : *list) {
-            table.add({list == &lab.modules ? "pressure module" : "calibrator", s.serial,
-                       s.certificate, s.calibrated, s.due});
-        }
+    Table table({"standard", "serial", "certificate", "calibrated", "due", "status"}, "llllll");
+    for (const kvtlab::StandardStanding& s : standings) {
+        table.add({s.kind, s.standard->serial, s.standard->certificate, s.standard->calibrated,
+                   s.standard->due, kvtlab::statusName(s.status)});
     }
     if (!table.empty()) table.print(std::cout);
 }

@@ -17,6 +17,7 @@
 #include "ports.h"
 #include "serve_commands.h"
 #include "sim_commands.h"
+#include "standards_commands.h"
 #include "table.h"
 
 using namespace kvtcli;
@@ -281,6 +282,7 @@ int main(int argc, char** argv) {
     addArchiveCommands(app, context);
     addCertificateCommand(app, context);
     addLabCommands(app, context);
+    addStandardsCommands(app, context);
     addSimCommands(app, context);
     addServeCommands(app, context);
 
@@ -293,10 +295,12 @@ int main(int argc, char** argv) {
                                       [](const char* a) { return std::strcmp(a, "--json") == 0; });
         std::string message = e.what();
         if (dynamic_cast<const CLI::RequiredError*>(&e) && app.get_subcommands().empty()) {
-            message = (app.remaining().empty() ? "name a command"
-                                               : "unknown command \"" + app.remaining()[0] + "\"") +
-                      ": identify, memstats, download, upload, clear, dump, show, results, "
-                      "report, demo, ports, archive, history, due, certificate, lab, sim or serve";
+            message =
+                (app.remaining().empty() ? "name a command"
+                                         : "unknown command \"" + app.remaining()[0] + "\"") +
+                ": identify, memstats, download, upload, clear, dump, show, results, "
+                "report, demo, ports, archive, history, due, certificate, standards, lab, sim or "
+                "serve";
         }
         return report(CliError(kExitInput, message + " (kvtlnk --help tells more)"), json);
     } catch (const CliError& e) {

@@ -534,6 +534,7 @@ void Site::confirmDate(Request& r) {
     const kvtapp::DateConfirmation confirmation{date, r.visitor.user, kvtapp::utcTime()};
     bool known = false;
     try {
+        r.archive().addFacts({{"reason", reason}});
         known = r.archive().confirmDate(id, confirmation);
     } catch (const kvtarchive::ArchiveError& e) {
         throw kvtapp::archiveError(e);

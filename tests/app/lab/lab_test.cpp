@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 #include "lab/lab.h"
 
@@ -273,5 +274,18 @@ TEST(LabFile, WarningsForStandardsDueOrPastDue) {
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(warnings[i].key, expected[i].first);
         EXPECT_EQ(warnings[i].message, expected[i].second);
+    }
+    // The same day's status of every standard, in the order of the file.
+    const std::vector<std::tuple<std::string, StandardStatus, int64_t>> statuses = {
+        {"LATE", StandardStatus::Overdue, -30},  {"FAR", StandardStatus::InDate, 31},
+        {"UNDATED", StandardStatus::Unknown, 0}, {"SOON", StandardStatus::DueSoon, 10},
+        {"TODAY", StandardStatus::DueSoon, 0},   {"EDGE", StandardStatus::DueSoon, 30},
+    };
+    const std::vector<StandardStanding> standings = standardsOn(lab, "2025-03-31");
+    ASSERT_EQ(standings.size(), statuses.size());
+    for (size_t i = 0; i < statuses.size(); ++i) {
+        EXPECT_EQ(standings[i].standard->serial, std::get<0>(statuses[i]));
+        EXPECT_EQ(standings[i].status, std::get<1>(statuses[i])) << std::get<0>(statuses[i]);
+        EXPECT_EQ(standings[i].daysLeft, std::get<2>(statuses[i])) << std::get<0>(statuses[i]);
     }
 }

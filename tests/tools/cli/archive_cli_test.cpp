@@ -364,6 +364,56 @@ due = 2026-01-10
     EXPECT_TRUE(has(twice.err, "NIL-000002")) << twice.err;
 }
 
+// A standard's status, the calibrations that relied on it over a period (worst first), dates
+// refused, and interval advice once instruments have three calibrations.
+TEST_P(ArchiveCli, StandardsAffectedAndIntervalAdvice) {
+    const std::string lab = dir.write("lab.toml", R"([lab]
+name = "Northside Instrument Lab"
+
+[[standards]]
+serial = "SN1"
+certificate = "CAL-1"
+calibrated = 2023-06-01
+due = 2024-06-01
+)");
+    uint32_t seed = 1;
+    for (const auto& day : {stampOn(2024, 3, 1), stampOn(2024, 9, 1), stampOn(2025, 3, 1)}) {
+        const ProcessResult r = archived({"--lab", lab, "archive", "add", fieldImage(seed++, day)});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    }
+
+    const json standards = archivedJson({"--lab", lab, "standards"});
+    EXPECT_EQ(standards["standards"][0]["serial"], "SN1");
+    EXPECT_EQ(standards["standards"][0]["status"], "overdue");
+    EXPECT_EQ(archivedJson({"--lab", lab, "due"})["standardsDue"][0]["serial"], "SN1");
+
+    const json all = archivedJson({"--lab", lab, "standards", "affected", "SN1"});
+    ASSERT_EQ(all["calibrations"].size(), 6u);
+    double previous = 1e300;
+    for (const json& c : all["calibrations"]) {
+        EXPECT_EQ(c["standard"]["certificate"], "CAL-1");
+        EXPECT_FALSE(c["standard"]["reconstructed"].get<bool>());
+        const double worst = c["largestErrorOfTolerancePercent"].get<double>();
+        EXPECT_LE(worst, previous);
+        previous = worst;
+    }
+    const json later = archivedJson({"--lab", lab, "standards", "affected", "SN1", "--since",
+                                     "2024-06-01", "--until", "2025-03-01"});
+    EXPECT_EQ(later["calibrations"].size(), 4u);
+    EXPECT_EQ(
+        archived({"--lab", lab, "standards", "affected", "SN1", "--since", "2024-13-01"}).exitCode,
+        2);
+    EXPECT_TRUE(
+        archivedJson({"--lab", lab, "standards", "affected", "SN2"})["calibrations"].empty());
+
+    const json advice = archivedJson({"--lab", lab, "due", "--advise"});
+    ASSERT_EQ(advice["instruments"].size(), 2u);
+    for (const json& i : advice["instruments"]) {
+        EXPECT_EQ(i["asFound"].size(), 3u) << i.dump();
+        EXPECT_EQ(i["intervalDays"], 365);
+    }
+}
+
 class ArchiveSqliteCli : public ::testing::Test {
   protected:
     ScratchDir dir;
