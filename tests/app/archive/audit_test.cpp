@@ -38,6 +38,12 @@ void fill(Archive& archive) {
     archive.setInterval("PT-101", 180);
     archive.setIdentity("PT-101", {"Acme", "P10", "A-77", "0 to 10 bar", "Plant 4", "", "cli"});
     archive.storeCertificate(issued(1, archive.lastCalibration("PT-101")));
+    kvtlab::Standard calibrator;
+    calibrator.serial = "SN1";
+    calibrator.certificate = "C-1";
+    calibrator.due = "2025-01-01";
+    archive.recordStandardsUsed(
+        {{archive.lastCalibration("PT-101"), "calibrator", calibrator, "in date", "", false}});
 }
 
 class AuditSuite : public EngineTest {
@@ -62,7 +68,8 @@ TEST_P(AuditSuite, EveryChangeAppendsOneRowNamingWhoMadeIt) {
     const Expected expected[] = {{"upload stored", "results"},
                                  {"interval set", "instruments"},
                                  {"identity set", "instrument_identities"},
-                                 {"certificate issued", "certificates"}};
+                                 {"certificate issued", "certificates"},
+                                 {"standards used recorded", "calibrations"}};
     ASSERT_EQ(log.size(), made + std::size(expected));
     for (size_t i = 0; i < std::size(expected); ++i) {
         const AuditEntry& e = log[made + i];
@@ -145,6 +152,11 @@ const Tampering kTamperings[] = {
      "changed",
      "certificates",
      "SELECT 1 AS k"},
+    {"the certificate of a standard used swapped",
+     {"UPDATE calibration_standards SET certificate = 'C-2'"},
+     "changed",
+     "calibrations",
+     "SELECT calibration_id AS k FROM calibration_standards"},
     {"an audit row edited",
      {"UPDATE audit SET technician = 'Mallory' WHERE id = 3"},
      "changed",
@@ -245,7 +257,10 @@ void backToVersionBeforeTrail(Database& db) {
         if (std::string(migrations()[i].sql).find("CREATE TABLE audit") != std::string::npos)
             trail = static_cast<int>(i) + 1;
     }
-    db.script("DROP TABLE audit; ALTER TABLE results DROP COLUMN records_sha256");
+    // The migrations after the trail's go too (the standards each calibration rests on).
+    db.script(
+        "DROP TABLE audit; ALTER TABLE results DROP COLUMN records_sha256; DROP TABLE IF EXISTS "
+        "calibration_standards");
     db.query("DELETE FROM schema_version WHERE version >= $1", {trail});
 }
 

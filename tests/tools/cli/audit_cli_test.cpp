@@ -34,14 +34,15 @@ TEST_P(AuditCli, LogAndVerifyNameWhoAndWhatChanged) {
     const ProcessResult log = archived({"--json", "archive", "log"});
     ASSERT_EQ(log.exitCode, 0) << log.err;
     const json rows = jsonOf(log)["log"];
-    ASSERT_EQ(rows.size(), 3u) << rows.dump();
+    ASSERT_EQ(rows.size(), 4u) << rows.dump();
     EXPECT_EQ(rows[0]["change"], "archive made");
     EXPECT_EQ(rows[1]["change"], "upload stored");
     EXPECT_NE(rows[1]["command"].get<std::string>().find("archive add " + image),
               std::string::npos);
-    EXPECT_EQ(rows[2]["technician"], "Bob");
-    EXPECT_EQ(rows[2]["touched"]["instruments"].size(), 1u);
-    EXPECT_EQ(rows[2]["previous"], rows[1]["sha256"]);
+    EXPECT_EQ(rows[2]["change"], "standards used recorded");
+    EXPECT_EQ(rows[3]["technician"], "Bob");
+    EXPECT_EQ(rows[3]["touched"]["instruments"].size(), 1u);
+    EXPECT_EQ(rows[3]["previous"], rows[2]["sha256"]);
     for (const json& row : rows)
         EXPECT_EQ(row["command"].get<std::string>().find("hunter22"), std::string::npos);
     EXPECT_EQ(jsonOf(archived({"--json", "archive", "log", "--since", "2999-01-01"}))["log"].size(),
@@ -49,9 +50,9 @@ TEST_P(AuditCli, LogAndVerifyNameWhoAndWhatChanged) {
 
     const ProcessResult whole = archived({"archive", "verify"});
     EXPECT_EQ(whole.exitCode, 0) << whole.out << whole.err;
-    EXPECT_NE(whole.out.find(": whole: 3 audit rows"), std::string::npos) << whole.out;
+    EXPECT_NE(whole.out.find(": whole: 4 audit rows"), std::string::npos) << whole.out;
     std::smatch head;
-    ASSERT_TRUE(std::regex_search(whole.out, head, std::regex("head (3:[0-9a-f]{64})")));
+    ASSERT_TRUE(std::regex_search(whole.out, head, std::regex("head (4:[0-9a-f]{64})")));
 
     const std::string result = rawDatabase(location())
                                    ->query("SELECT MIN(result_id) AS id FROM points", {})
