@@ -222,6 +222,7 @@ test('quality manager: a due instrument, its calibration, a certificate issued, 
   assert.strictEqual(pdf.headers()['content-type'], 'application/pdf');
   assert.strictEqual((await pdf.body()).subarray(0, 5).toString(), '%PDF-');
   const calibration = page.url();
+  state.certified = calibration;
   await page.getByRole('link', { name: 'View the certificate' }).click();
   await page.getByText('Calibration certificate').first().waitFor();
   // Amended: a new number that names the one it replaces and why; the first kept, marked.
@@ -235,6 +236,43 @@ test('quality manager: a due instrument, its calibration, a certificate issued, 
   await page.locator('li.replaced', { hasText: `No. ${first},` }).waitFor();
   await page.goto(url + '/instruments');
   await shot(page, 'instruments');
+  await page.close();
+});
+
+test('quality pages: the audit trail verified, a standard\'s calibrations, a DCC as the command line writes it', async ({ browser }) => {
+  const page = await browser.newPage();
+  page.on('dialog', (d) => { throw new Error('a dialog opened: ' + d.message()); });
+  const url = state.server.url;
+  await page.goto(url + '/instruments');
+  await page.getByRole('link', { name: 'Audit trail' }).click();
+  await page.locator('h1', { hasText: 'Audit trail' }).waitFor();
+  assert.ok(await page.locator('table.audit tr').count() > 1, 'the changes so far are listed');
+  await page.getByRole('button', { name: 'Verify the archive' }).click();
+  await page.locator('p.verdict', { hasText: /^whole:/ }).waitFor();
+  await shot(page, 'audit');
+  assert.strictEqual(await page.locator('b[onclick]').count(), 0, 'audit');
+
+  await page.goto(url + '/standards');
+  await page.locator('tr', { hasText: 'SN270001' }).getByRole('link', { name: 'calibrations' }).click();
+  await page.locator('h1', { hasText: 'Standard SN270001' }).waitFor();
+  await page.getByText(/relied on it/).waitFor();
+  assert.ok(await page.locator('table.list a[href^="/calibrations/"]').count() > 0, 'the calibrations done with it');
+  await shot(page, 'standard');
+  assert.strictEqual(await page.locator('b[onclick]').count(), 0, 'traceability');
+  const bad = await page.request.get(url + '/standards/SN270001?since=yesterday');
+  assert.strictEqual(bad.status(), 400);
+
+  // The DCC of the certificate issued above: the bytes the command line writes for it.
+  await page.goto(state.certified);
+  const href = await page.getByRole('link', { name: 'DCC', exact: true }).getAttribute('href');
+  const dcc = await page.request.get(new URL(href, url).href);
+  assert.strictEqual(dcc.status(), 200, await dcc.text());
+  assert.match(dcc.headers()['content-type'], /^application\/xml/);
+  assert.match(dcc.headers()['content-disposition'], /^attachment; filename=".+\.xml"$/);
+  const id = state.certified.match(/calibrations\/(\d+)/)[1];
+  const file = path.join(work, 'cli-dcc.xml');
+  kvtlnk(['--lab', state.lab, '--archive', archive, 'certificate', id, '--out', path.join(work, 'again.html'), '--dcc', file]);
+  assert.ok((await dcc.body()).equals(fs.readFileSync(file)), 'the page\'s DCC and the command line\'s differ');
   await page.close();
 });
 
@@ -274,6 +312,9 @@ test('beyond loopback: no users, no server; sign-in, CSRF and roles', async ({ b
   assert.match(await (await asTess({ 'X-CSRF-Token': csrf })).text(), /role \(technician\)/);
   assert.strictEqual((await asTess({})).status(), 403, 'no token');
   assert.strictEqual((await asTess({ 'X-CSRF-Token': 'f'.repeat(64) })).status(), 403, 'a wrong token');
+  await tess.page.goto(server.url + '/audit');
+  assert.strictEqual(await tess.page.getByRole('button', { name: 'Verify the archive' }).count(), 0);
+  assert.strictEqual((await tess.page.request.get(server.url + '/audit/verify')).status(), 403, 'a technician does not verify');
   await tess.context.close();
 
   const quinn = await signIn('quinn', 'quinn-password');
@@ -281,6 +322,9 @@ test('beyond loopback: no users, no server; sign-in, CSRF and roles', async ({ b
   const qcsrf = await quinn.page.locator('meta[name=csrf-token]').getAttribute('content');
   const foreign = await quinn.page.request.post(server.url + '/calibrations/2/issue', { headers: { Accept: 'application/json', 'X-CSRF-Token': qcsrf, Origin: 'http://elsewhere.example' }, form: {} });
   assert.strictEqual(foreign.status(), 403, 'a request from another site');
+  await quinn.page.goto(server.url + '/audit');
+  await quinn.page.getByRole('button', { name: 'Verify the archive' }).click();
+  await quinn.page.locator('p.verdict', { hasText: /^whole:/ }).waitFor();
   // Issued through both servers at once, the certificate gets one number.
   const issue = (s, page, token) => page.request.post(s.url + '/calibrations/2/issue', { headers: { Accept: 'application/json', 'X-CSRF-Token': token }, form: {} });
   const local = await browser.newPage();

@@ -21,7 +21,8 @@ bool isToken(const std::string& text) {
 
 bool roleAllows(const std::string& role, Action action) {
     if (role == kvtlab::kRoles[1]) return true;
-    if (role == kvtlab::kRoles[0]) return action != Action::IssueCertificate;
+    if (role == kvtlab::kRoles[0])
+        return action != Action::IssueCertificate && action != Action::Verify;
     return false;
 }
 

@@ -21,6 +21,7 @@ enum class Action {
     Calibrate,         // identify, upload into the archive, download, clear
     DraftCertificate,  // see the certificate of a calibration before it is issued
     IssueCertificate,  // issue, amend, set an interval, confirm a date
+    Verify,            // check the archive against its audit trail
 };
 
 // "technician": reading, calibrating and drafts; "quality manager": all of it.

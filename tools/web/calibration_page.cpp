@@ -87,7 +87,8 @@ Html certificateArea(const Calibration& c, bool dated,
     if (c.certificate) {
         area += tag("p", "Certificate No. " + std::to_string(c.certificate) + " is issued: ") +
                 tag("p", {{"class", "buttons"}},
-                    link(base + ".html", "View the certificate") + link(base + ".pdf", "PDF"));
+                    link(base + ".html", "View the certificate") + link(base + ".pdf", "PDF") +
+                        link(calibrationHref(c.id) + "/dcc.xml", "DCC"));
         if (visitor.may(Action::IssueCertificate)) {
             const Html fields =
                 empty("input", {{"type", "hidden"},

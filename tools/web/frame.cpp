@@ -19,7 +19,8 @@ Html navigation(const Frame& f) {
     } kSections[] = {{"instruments", "/instruments", "Instruments"},
                      {"due", "/due", "Due"},
                      {"standards", "/standards", "Standards"},
-                     {"calibrators", "/calibrators", "Calibrators"}};
+                     {"calibrators", "/calibrators", "Calibrators"},
+                     {"audit", "/audit", "Audit trail"}};
     for (const auto& s : kSections) {
         kvtapp::html::Attributes a = {{"href", s.href}};
         if (f.section == s.section) a.push_back({"aria-current", "page"});

@@ -18,7 +18,7 @@ using kvtapp::html::Html;
 // What the frame shows around a page.
 struct Frame {
     const Visitor& visitor;
-    std::string section;  // "instruments", "due", "standards", "calibrators", "log"
+    std::string section;  // "instruments", "due", "standards", "calibrators", "audit"
     std::string lab;      // the lab's name
     std::string archive;  // where the archive is, without its password
     std::string notice;   // what every page must say first (the lab file in use is an old one)

@@ -172,6 +172,28 @@ Html errorPlots(const Calibration& e) {
     return plots;
 }
 
+// The interval the as-found history suggests and why; shown only: the lab sets an interval.
+Html adviceArea(const kvtapp::IntervalAdvice& a) {
+    std::string history;
+    for (const kvtapp::AsFoundPoint& p : a.asFound)
+        history += (history.empty() ? "" : ", ") + fmt::format("{:.0f} %", p.percent);
+    Html facts =
+        tag("tr", tag("th", "Suggested interval") +
+                      tag("td", fmt::format("{} days ({})", a.suggestedDays,
+                                            kvtapp::changeName(a.change)))) +
+        tag("tr", tag("th", "Why") + tag("td", a.reason)) +
+        tag("tr", tag("th", "As found, of tolerance") + tag("td", history)) +
+        tag("tr", tag("th", "Drift a year") +
+                      tag("td", std::isnan(a.driftPerYear)
+                                    ? std::string("-")
+                                    : fmt::format("{:+.0f} % of tolerance", a.driftPerYear)));
+    return section("Interval advice",
+                   tag("table", {{"class", "facts"}}, facts) +
+                       tag("p", {{"class", "quiet"}},
+                           "Simple response method; advice only: the interval stays as set "
+                           "until someone sets another."));
+}
+
 }  // namespace
 
 bool InstrumentFilter::matches(const Instrument& i) const {
@@ -250,7 +272,8 @@ Html dueBody(const std::vector<Instrument>& instruments) {
 
 Html instrumentBody(const std::string& tagText, const Instrument* instrument,
                     const std::vector<kvtapp::InstrumentIdentity>& identities,
-                    const std::vector<Calibration>& events, const Visitor& visitor) {
+                    const std::vector<Calibration>& events, const Visitor& visitor,
+                    const kvtapp::IntervalAdvice* advice) {
     Html body = tag("h1", tagText) + newline() + section("Identity", identityArea(identities));
     if (instrument) {
         Html facts =
@@ -271,6 +294,7 @@ Html instrumentBody(const std::string& tagText, const Instrument* instrument,
                                                                     {"placeholder", "180d"}}))),
                 "Set interval", "inline");
         }
+        if (advice) body += adviceArea(*advice);
     }
     body += section("Calibrations", calibrationsTable(events));
     if (events.size() >= 2) {
@@ -300,28 +324,6 @@ Html instrumentBody(const std::string& tagText, const Instrument* instrument,
     }
     body += section("Errors of the latest calibrations", plots, "plots");
     return body;
-}
-
-Html standardsBody(const kvtlab::Lab& lab, int64_t today) {
-    Html rows = headings({"kind", "serial", "model", "certificate", "calibrated", "due"});
-    for (const auto* list : {&lab.calibrators, &lab.modules}) {
-        for (const kvtlab::Standard& s : *list) {
-            const int64_t due = kvtapp::dayOfStamp(s.due).value_or(today);
-            const char* cls = due < today ? "overdue" : due - today <= 30 ? "due" : "";
-            rows +=
-                tag("tr", tag("td", list == &lab.modules ? "pressure module" : "calibrator") +
-                              tag("td", s.serial) + tag("td", s.model) + tag("td", s.certificate) +
-                              tag("td", s.calibrated) + tag("td", {{"class", cls}}, s.due)) +
-                newline();
-        }
-    }
-    const bool none = lab.calibrators.empty() && lab.modules.empty();
-    return tag("h1", "Reference standards") + newline() +
-           (none
-                ? tag("p", "The lab file lists no standards" +
-                               std::string(lab.path.empty() ? " (there is no lab file)" : "") + ".")
-                : tag("table", {{"class", "list"}}, newline() + rows)) +
-           newline();
 }
 
 Html loginBody(const Visitor& visitor, const std::string& refusal, const std::string& next) {

@@ -13,6 +13,7 @@
 #include "base/platform.h"
 #include "base/time.h"
 #include "certificate/pdf.h"
+#include "dcc/dcc.h"
 #include "pages.h"
 #include "passwords.h"
 #include "render/report.h"
@@ -84,6 +85,16 @@ double optionalNumber(const std::string& text, const char* what) {
 std::string localName(const kvtapp::Workspace& workspace) {
     const std::string technician = workspace.technician();
     return technician.empty() ? kvtapp::platform::userName() : technician;
+}
+
+// "2025-01-31" as the day it names, checked; "" stays "".
+std::string dayField(const std::string& text, const char* what) {
+    if (text.empty()) return text;
+    const std::optional<int64_t> day = kvtapp::dayOfStamp(text);
+    if (!day || text.size() != 10)
+        throw kvtapp::inputError(std::string(what) + " \"" + text +
+                                 "\" is not a day: give it as YYYY-MM-DD");
+    return kvtapp::dateOfDay(*day);
 }
 
 // What the kept pages may take at most.
@@ -334,7 +345,15 @@ void Site::route(httplib::Server& server) {
     post(R"(/calibrations/(\d+)/issue)", Action::IssueCertificate, &Site::issue);
     post(R"(/calibrations/(\d+)/confirm-date)", Action::IssueCertificate, &Site::confirmDate);
     post("/instrument/interval", Action::IssueCertificate, &Site::interval);
+    get(R"(/calibrations/(\d+)/dcc\.xml)", Action::Read, &Site::dcc);
     get("/standards", Action::Read, &Site::standards);
+    get("/standards/(.+)", Action::Read, &Site::affected);
+    server.Get("/audit", [this](const Request& req, Response& res) {
+        handle(req, res, Action::Read, [this](Site::Request& r) { audit(r, false); });
+    });
+    server.Get("/audit/verify", [this](const Request& req, Response& res) {
+        handle(req, res, Action::Verify, [this](Site::Request& r) { audit(r, true); });
+    });
     get("/calibrators", Action::Read, &Site::calibrators);
     post("/calibrators/add", Action::Calibrate, &Site::addPort);
     post("/calibrators/op", Action::Calibrate, &Site::operation);
@@ -385,9 +404,13 @@ void Site::instrument(Request& r) {
         const auto it = std::find_if(list->begin(), list->end(),
                                      [&](const Instrument& i) { return i.tag == tag; });
         found = it != list->end() || !calibrations.empty();
-        return found ? instrumentBody(tag, it != list->end() ? &*it : nullptr,
-                                      r.archive().identities(tag), calibrations, anyone)
-                     : Html();
+        if (!found) return Html();
+        std::optional<kvtapp::IntervalAdvice> advice;
+        if (it != list->end() && calibrations.size() >= kvtapp::kAdviceMinimum)
+            advice =
+                kvtapp::adviseInterval(tag, kvtapp::asFoundPoints(calibrations), it->intervalDays);
+        return instrumentBody(tag, it != list->end() ? &*it : nullptr, r.archive().identities(tag),
+                              calibrations, anyone, advice ? &*advice : nullptr);
     });
     if (!found) {
         r.page("Not found", "instruments",
@@ -558,8 +581,64 @@ void Site::interval(Request& r) {
     r.changed(instrumentHref(tag));
 }
 
+// The DCC of an issued certificate, made from the content the archive froze with it: the same
+// bytes as the command line writes for it.
+void Site::dcc(Request& r) {
+    const int64_t id = kvtapp::calibrationNumber(r.http.matches[1], "calibration");
+    const std::optional<Calibration> c = r.archive().calibration(id);
+    if (!c || !c->certificate) {
+        r.page("Not issued", "instruments",
+               problemBody(c ? "No certificate of calibration #" + std::to_string(id) +
+                                   " is issued yet: a DCC is made of an issued certificate."
+                             : "The archive holds no calibration #" + std::to_string(id) + "."),
+               404);
+        return;
+    }
+    const kvtapp::IssuedCertificate issued = r.archive().certificate(c->certificate).value();
+    const std::string number = kvtapp::certificateNumber(r.workspace->lab(), c->certificate);
+    std::string xml;
+    try {
+        xml = kvtapp::dccXml(kvtapp::certificateContentFromJson(
+                                 nlohmann::json::parse(issued.content, nullptr, false)),
+                             {KVTLNK_VERSION, "ZZ"});
+    } catch (const Error& e) {
+        r.page("No DCC", "instruments",
+               problemBody("Certificate " + number + " has no DCC: " + e.what()), 422);
+        return;
+    }
+    r.res.set_content(xml, "application/xml");
+    r.res.set_header("Content-Disposition", "attachment; filename=\"" + number + ".xml\"");
+}
+
 void Site::standards(Request& r) {
-    r.page("Standards", "standards", standardsBody(r.workspace->lab(), kvtapp::today()));
+    r.page("Standards", "standards",
+           standardsBody(r.workspace->lab(), kvtapp::dateOfDay(kvtapp::today())));
+}
+
+void Site::affected(Request& r) {
+    const std::string serial = r.http.matches[1];
+    const std::string since = dayField(r.field("since"), "since");
+    const std::string until = dayField(r.field("until"), "until");
+    r.page("Standard " + serial, "standards", r.cached([&](const Visitor&) {
+        return affectedBody(
+            serial, since, until,
+            kvtapp::standardsAffected(*r.workspace, r.archive(), serial, since, until));
+    }));
+}
+
+// The audit trail, and with verify the archive checked against it: never kept, since what it
+// finds is what changed behind the tool's back.
+void Site::audit(Request& r, bool verify) {
+    const std::string since = dayField(r.field("since"), "since");
+    std::optional<kvtarchive::AuditVerdict> verdict;
+    std::vector<kvtarchive::AuditEntry> log;
+    try {
+        if (verify) verdict = r.archive().verify();
+        log = r.archive().auditLog(since);
+    } catch (const kvtarchive::ArchiveError& e) {
+        throw kvtapp::archiveError(e);
+    }
+    r.page("Audit trail", "audit", auditBody(log, since, verdict ? &*verdict : nullptr, r.visitor));
 }
 
 void Site::calibrators(Request& r) {

@@ -59,7 +59,10 @@ class Site {
     void issue(Request& r);
     void confirmDate(Request& r);
     void interval(Request& r);
+    void dcc(Request& r);
     void standards(Request& r);
+    void affected(Request& r);
+    void audit(Request& r, bool verify);
     void calibrators(Request& r);
     void addPort(Request& r);
     void operation(Request& r);

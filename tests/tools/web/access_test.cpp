@@ -59,16 +59,17 @@ TEST(Listen, ArchivePasswordsStayOffPages) {
 TEST(Access, RolesAllow) {
     const struct {
         const char* role;
-        bool read, calibrate, draft, issue;
-    } cases[] = {{"technician", true, true, true, false},
-                 {"quality manager", true, true, true, true},
-                 {"", false, false, false, false},
-                 {"admin", false, false, false, false}};
+        bool read, calibrate, draft, issue, verify;
+    } cases[] = {{"technician", true, true, true, false, false},
+                 {"quality manager", true, true, true, true, true},
+                 {"", false, false, false, false, false},
+                 {"admin", false, false, false, false, false}};
     for (const auto& c : cases) {
         EXPECT_EQ(roleAllows(c.role, Action::Read), c.read) << c.role;
         EXPECT_EQ(roleAllows(c.role, Action::Calibrate), c.calibrate) << c.role;
         EXPECT_EQ(roleAllows(c.role, Action::DraftCertificate), c.draft) << c.role;
         EXPECT_EQ(roleAllows(c.role, Action::IssueCertificate), c.issue) << c.role;
+        EXPECT_EQ(roleAllows(c.role, Action::Verify), c.verify) << c.role;
     }
 }
 
