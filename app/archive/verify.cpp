@@ -168,14 +168,19 @@ void checkRecords(Database& db, AuditVerdict& verdict) {
 }  // namespace
 
 std::string AuditVerdict::line() const {
+    const auto count = [](size_t n, const char* one, const char* many) {
+        return fmt::format("{} {}", n, n == 1 ? one : many);
+    };
     if (whole()) {
         return fmt::format(
-            "whole: {} audit rows chained to row {} ({}), {} rows as their changes left them, "
-            "the raw records of {} results as stored",
-            rows, headId, head.empty() ? "none" : shortHash(head), sealed, results);
+            "whole: {} chained to row {} ({}), {} as their changes left them, "
+            "the raw records of {} as stored",
+            count(rows, "audit row", "audit rows"), headId, head.empty() ? "none" : shortHash(head),
+            count(sealed, "row", "rows"), count(results, "result", "results"));
     }
-    return fmt::format("changed behind kvtlnk's back: {} finding{} over {} audit rows",
-                       findings.size(), findings.size() == 1 ? "" : "s", rows);
+    return fmt::format("changed behind kvtlnk's back: {} over {}",
+                       count(findings.size(), "finding", "findings"),
+                       count(rows, "audit row", "audit rows"));
 }
 
 std::vector<AuditEntry> Archive::auditLog(const std::string& since) {
