@@ -250,11 +250,17 @@ std::string sha256Of(const std::string& text) {
     return sha256Hex(std::vector<uint8_t>(text.begin(), text.end()));
 }
 
+// JSON as text; a text that is not UTF-8 (written by other software, or typed into a form)
+// is kept with U+FFFD for its bad bytes rather than refused.
+std::string textOf(const json& value) {
+    return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 // A child table's rows in a stable order, whatever order the engine gave them in.
 json sortedRows(json rows) {
     std::vector<std::string> texts;
     for (const json& r : rows)
-        texts.push_back(r.dump());
+        texts.push_back(textOf(r));
     std::sort(texts.begin(), texts.end());
     json sortedList = json::array();
     for (const std::string& t : texts)
@@ -294,7 +300,7 @@ std::map<std::string, std::string> sealRows(Database& db, const std::string& tab
             content.push_back(sortedRows(it == children[c].end() ? json::array() : it->second));
         }
         // Two rows under one key are not what the tool writes: their seal tells them apart.
-        seals[key] = sha256Of(content.dump(-1, ' ', false, json::error_handler_t::replace));
+        seals[key] = sha256Of(textOf(content));
     }
     return seals;
 }
@@ -339,8 +345,8 @@ void appendAudit(Database& db, const Actor& actor, const std::string& change,
     entry.osUser = actor.osUser.empty() ? kvtapp::platform::userName() : actor.osUser;
     entry.command = actor.command;
     entry.change = change;
-    entry.touched = seals.dump();
-    entry.facts = (facts.is_object() ? facts : json::object()).dump();
+    entry.touched = textOf(seals);
+    entry.facts = textOf(facts.is_object() ? facts : json::object());
     entry.previous = previous;
     db.insert("audit", {{"id", id},
                         {"at", entry.at},
