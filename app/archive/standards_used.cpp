@@ -47,23 +47,19 @@ void Archive::recordStandardsUsed(const std::vector<StandardUsed>& used) {
     const std::string now = kvtapp::utcTime();
     std::set<std::string> touched;
     for (const StandardUsed& u : used) {
-        if (!db_->query("SELECT 1 FROM calibration_standards WHERE calibration_id = $1 AND kind = "
-                        "$2 AND serial = $3",
-                        {u.calibration, u.kind, u.standard.serial})
-                 .empty())
-            continue;
-        touched.insert(std::to_string(u.calibration));
-        db_->insert("calibration_standards",
-                    {{"calibration_id", u.calibration},
-                     {"kind", u.kind},
-                     {"serial", u.standard.serial},
-                     {"certificate", u.standard.certificate},
-                     {"calibrated", u.standard.calibrated},
-                     {"due", u.standard.due},
-                     {"status", u.status},
-                     {"standard", kvtlab::toJson(u.standard).dump()},
-                     {"recorded", now}},
-                    "");
+        const std::vector<Row> added = db_->insert(
+            "calibration_standards",
+            {{"calibration_id", u.calibration},
+             {"kind", u.kind},
+             {"serial", u.standard.serial},
+             {"certificate", u.standard.certificate},
+             {"calibrated", u.standard.calibrated},
+             {"due", u.standard.due},
+             {"status", u.status},
+             {"standard", kvtlab::toJson(u.standard).dump()},
+             {"recorded", now}},
+            " ON CONFLICT (calibration_id, kind, serial) DO NOTHING RETURNING calibration_id");
+        if (!added.empty()) touched.insert(std::to_string(u.calibration));
     }
     if (!touched.empty()) audited("standards used recorded", {{"calibrations", touched}});
     transaction.commit();
