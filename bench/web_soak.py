@@ -51,8 +51,9 @@ def anonymous_kib(pid):
     return 0
 
 
-def connections(pid, archive):
-    """The archive's open connections in the process: its descriptors on the file."""
+def descriptors(pid, archive):
+    """The process's descriptors on the archive's file: one an open connection, and those SQLite
+    keeps of closed ones while another holds a lock on the file."""
     fd = '/proc/%d/fd' % pid
     return sum(1 for d in os.listdir(fd)
                if os.path.realpath(os.path.join(fd, d)) == os.path.realpath(archive))
@@ -199,10 +200,10 @@ def main():
             workers = children(server.pid)
             memory.append((time.monotonic() - started, rss_kib(server.pid),
                            sum(rss_kib(w) for w in workers)))
-            line = ('round %d at %.0f s: server %d KiB resident, %d anonymous, %d connections '
-                    'to the archive' % (rounds, memory[-1][0], memory[-1][1],
+            line = ('round %d at %.0f s: server %d KiB resident, %d anonymous, %d descriptors '
+                    'on the archive' % (rounds, memory[-1][0], memory[-1][1],
                                         anonymous_kib(server.pid),
-                                        connections(server.pid, args.archive)))
+                                        descriptors(server.pid, args.archive)))
             if args.malloc_stats:
                 figures = malloc_stats(server.pid, said)
                 if figures:
