@@ -92,6 +92,14 @@ TEST_P(AuditSuite, EveryChangeAppendsOneRowNamingWhoMadeIt) {
         makeUpload("SN1", {makeResult("TT-204", "2024-06-19 10:00:00", false, {0.05}, 0.1f, 3)}));
     EXPECT_EQ(archive->auditLog().size(), log.size());
     EXPECT_TRUE(archive->verify().whole());
+
+    // A later calibration's upload seals what it made, not the instrument's whole history.
+    archive->add(makeUpload("SN1", {makeResult("PT-101", "2024-12-19 09:00:00", false, {0.02})},
+                            "2024-12-19 17:00:00"));
+    const json later = json::parse(archive->auditLog().back().touched);
+    EXPECT_EQ(later["calibrations"].size(), 1u) << later;
+    EXPECT_EQ(later["results"].size(), 1u) << later;
+    EXPECT_TRUE(archive->verify().whole());
 }
 
 TEST_P(AuditSuite, FactsGoIntoTheRowOfTheNextChangeOnly) {
