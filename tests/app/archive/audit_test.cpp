@@ -81,6 +81,13 @@ TEST_P(AuditSuite, EveryChangeAppendsOneRowNamingWhoMadeIt) {
         EXPECT_TRUE(json::parse(e.touched).contains(expected[i].table)) << e.touched;
         EXPECT_EQ(e.previous, log[made + i - 1].sha256);
     }
+    // The newest rows alone, still oldest first, and how many there are.
+    const std::vector<AuditEntry> newest = archive->auditLog("", 2);
+    ASSERT_EQ(newest.size(), 2u);
+    EXPECT_EQ(newest[0].id, log[log.size() - 2].id);
+    EXPECT_EQ(newest[1].id, log.back().id);
+    EXPECT_EQ(archive->auditCount(), int64_t(log.size()));
+    EXPECT_EQ(archive->auditCount("2999-01-01"), 0);
     // The upload's row holds every result it stored.
     EXPECT_EQ(json::parse(log[made].touched)["results"].size(), 3u);
 
