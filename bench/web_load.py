@@ -69,11 +69,17 @@ def percentile(values, p):
     return values[min(len(values) - 1, int(round(p / 100 * (len(values) - 1))))]
 
 
-def load(args, port, paths):
-    """The C++ clients ask for the paths; their figures, as a dict."""
-    reply = subprocess.run([args.client, str(port), str(args.clients), str(args.requests),
+def load(args, port, paths, requests):
+    """The C++ clients ask for the paths, each client requests times; their figures."""
+    reply = subprocess.run([args.client, str(port), str(args.clients), str(requests),
                             str(args.seconds)] + paths, stdout=subprocess.PIPE, text=True)
     return json.loads(reply.stdout)
+
+
+def report(name, f):
+    print('%-24s %5d answers in %5.1f s: p50 %6.1f ms, p95 %6.1f ms, max %6.1f ms%s' %
+          (name, f['answers'], f['seconds'], f['p50'], f['p95'], f['max'],
+           ', %d errors' % f['errors'] if f['errors'] else ''))
 
 
 def cpu_seconds(pid):
@@ -169,10 +175,11 @@ def main():
         print('%d clients, at most %d requests each or %g s a page, over %d pages of each' %
               (args.clients, args.requests, args.seconds, len(pages[1][1])))
         for name, paths in pages:
-            f = load(args, port, paths)
-            print('%-17s %5d answers in %5.1f s: p50 %6.1f ms, p95 %6.1f ms, max %6.1f ms%s' %
-                  (name, f['answers'], f['seconds'], f['p50'], f['p95'], f['max'],
-                   ', %d errors' % f['errors'] if f['errors'] else ''))
+            # First every client at once on pages no one opened yet (each made once, the
+            # others waiting for it), then the same pages again and again as visitors browse.
+            if len(paths) > 1:
+                report(name + ', first', load(args, port, paths, -(-len(paths) // args.clients)))
+            report(name, load(args, port, paths, args.requests))
         print('idle CPU with a live page open: %.2f %% over %g s' %
               (idle_cpu(server, port, args.idle), args.idle))
         delays = progress_delays(args, port, link)

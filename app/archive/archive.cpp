@@ -138,22 +138,6 @@ std::vector<RecordLink> linksOf(const std::vector<RestingRecord>& records) {
     return links;
 }
 
-// The calibrations of the instruments of the tags, and the results in them.
-void calibrationsOf(Database& db, const std::set<std::string>& tags, Touched& touched) {
-    for (const std::string& tag : tags) {
-        for (const Row& r :
-             db.query("SELECT i.id AS instrument_id, c.id AS calibration_id, r.id AS result_id "
-                      "FROM instruments i LEFT JOIN calibrations c ON c.instrument_id = i.id "
-                      "LEFT JOIN results r ON r.calibration_id = c.id WHERE i.tag = $1",
-                      {tag})) {
-            touched["instruments"].insert(r.text("instrument_id"));
-            if (!r.isNull("calibration_id"))
-                touched["calibrations"].insert(r.text("calibration_id"));
-            if (!r.isNull("result_id")) touched["results"].insert(r.text("result_id"));
-        }
-    }
-}
-
 // The result's row, or nothing when the archive holds it already. Beside what identifies it,
 // the columns hold what other software queries: the setup in words, the verdict, the largest
 // error, and the whole result as the JSON view shows it.
@@ -244,16 +228,20 @@ AddOutcome addOnce(Database& db, const Upload& upload, const VisitRules& rules,
     if (added.empty()) return outcome;  // rolled back: not even the upload is kept
     outcome.added = added.size();
     // Placing results may move earlier results of the instruments and drop a calibration left
-    // empty: the change touches every calibration of the instruments, before and after.
+    // empty: the change touches those, and what it made, not the rest of each history.
     Touched touched{{"uploads", {std::to_string(uploadId)}}};
-    std::set<std::string> tags;
-    for (const PlacedResult& p : added) {
-        tags.insert(p.instrument);
+    for (const PlacedResult& p : added)
         touched["results"].insert(std::to_string(p.id));
-    }
-    calibrationsOf(db, tags, touched);
-    outcome.calibrations = placeResults(db, std::move(added), rules);
-    calibrationsOf(db, tags, touched);
+    const Placed placed = placeResults(db, std::move(added), rules);
+    const auto touch = [&](const char* table, const std::set<int64_t>& ids) {
+        for (int64_t id : ids)
+            touched[table].insert(std::to_string(id));
+    };
+    touch("instruments", placed.instruments);
+    touch("calibrations", placed.calibrations);
+    touch("calibrations", placed.removed);
+    touch("results", placed.moved);
+    outcome.calibrations = placed.calibrations.size();
     audited(touched, uploadId);
     transaction.commit();
     outcome.uploadId = uploadId;

@@ -165,8 +165,11 @@ class Archive {
     // example the SHA-256 of a file written with it.
     void addFacts(const nlohmann::ordered_json& facts);
 
-    // The audit trail, oldest first, from the time or day given ("2025-01-31", "" for all).
-    std::vector<AuditEntry> auditLog(const std::string& since = "");
+    // The audit trail, oldest first, from the time or day given ("2025-01-31", "" for all);
+    // only its newest rows when newest is not 0.
+    std::vector<AuditEntry> auditLog(const std::string& since = "", size_t newest = 0);
+    // How many rows of the audit trail are from the time or day given on.
+    int64_t auditCount(const std::string& since = "");
     // The audit chain computed again, every sealed row compared with the hash its last change
     // left, every result's raw records hashed again; each witness checked.
     AuditVerdict verify(const std::vector<Witness>& witnesses = {});

@@ -109,10 +109,10 @@ namespace {
 
 // Groups the instrument's results anew, in the order of their stamps (so that the order in
 // which uploads came does not matter), the results of a certified calibration kept together;
-// each group keeps the calibration that held most of its results. Returns the calibrations
-// whose results changed.
-std::set<int64_t> regroup(Database& db, int64_t instrument, std::vector<Member> members,
-                          const kvtapp::VisitRules& rules) {
+// each group keeps the calibration that held most of its results. Adds to placed the
+// calibrations whose results changed, those removed and the results moved.
+void regroup(Database& db, int64_t instrument, std::vector<Member> members,
+             const kvtapp::VisitRules& rules, Placed& placed) {
     std::vector<std::vector<Placement>> groups;
     std::vector<std::vector<const Member*>> held;
     std::vector<int64_t> lockedIds;
@@ -171,6 +171,7 @@ std::set<int64_t> regroup(Database& db, int64_t instrument, std::vector<Member> 
         for (const Member* m : held[g]) {
             if (m->calibration == id) continue;
             db.query("UPDATE results SET calibration_id = $1 WHERE id = $2", {id, m->id});
+            placed.moved.insert(m->id);
             touched.insert(id);
             if (m->calibration) touched.insert(m->calibration);
         }
@@ -189,29 +190,30 @@ std::set<int64_t> regroup(Database& db, int64_t instrument, std::vector<Member> 
             db.query("DELETE FROM calibration_standards WHERE calibration_id = $1", {id});
         db.query("DELETE FROM calibrations WHERE id = $1", {id});
         touched.erase(id);
+        placed.removed.insert(id);
     }
-    return touched;
+    placed.calibrations.insert(touched.begin(), touched.end());
 }
 
 }  // namespace
 
-size_t placeResults(Database& db, std::vector<PlacedResult> results,
+Placed placeResults(Database& db, std::vector<PlacedResult> results,
                     const kvtapp::VisitRules& rules) {
     std::map<std::string, std::vector<const PlacedResult*>> byInstrument;
     for (const PlacedResult& r : results)
         byInstrument[r.instrument].push_back(&r);
-    std::set<int64_t> touched;
+    Placed placed;
     for (const auto& [tag, added] : byInstrument) {
         const int64_t instrument = instrumentId(db, tag, added.front()->untagged);
+        placed.instruments.insert(instrument);
         std::vector<Member> members = membersOf(db, instrument);
         for (const PlacedResult* r : added)
             members.push_back({r->id, 0, false, r->placement});
-        const std::set<int64_t> changed = regroup(db, instrument, std::move(members), rules);
-        touched.insert(changed.begin(), changed.end());
+        regroup(db, instrument, std::move(members), rules, placed);
     }
-    for (int64_t calibration : touched)
+    for (int64_t calibration : placed.calibrations)
         summarise(db, calibration);
-    return touched.size();
+    return placed;
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,10 +22,20 @@ struct PlacedResult {
     kvtapp::Placement placement;
 };
 
+// The rows placing changed: the instruments of the results, the calibrations made or brought up
+// to date, those left without results and removed, and every result that went into another
+// calibration (the new ones among them).
+struct Placed {
+    std::set<int64_t> instruments;
+    std::set<int64_t> calibrations;
+    std::set<int64_t> removed;
+    std::set<int64_t> moved;
+};
+
 // Puts each result into a calibration of its instrument (one it joins, else a new one), then
 // brings every calibration it touched up to date: its dates, flags, verdicts and largest
-// errors. Returns how many calibrations it touched.
-size_t placeResults(Database& db, std::vector<PlacedResult> results,
+// errors.
+Placed placeResults(Database& db, std::vector<PlacedResult> results,
                     const kvtapp::VisitRules& rules);
 
 // Brings a calibration up to date from its results.

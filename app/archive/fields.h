@@ -105,5 +105,6 @@ constexpr Field kIssuedHumidity{"certificates", "humidity", "humidity", "number"
 
 // The audit trail's rows.
 constexpr Field kAuditId{"audit", "id", "id", "id", 1, kAnyCount};
+constexpr Field kAuditCount{"audit", "(count)", "n", "n", 0, kAnyCount};
 
 }  // namespace kvtarchive::fields

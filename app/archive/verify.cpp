@@ -18,11 +18,14 @@ using json = nlohmann::ordered_json;
 const char* const kAuditColumns =
     "id, at, technician, os_user, command, change, touched, facts, previous, sha256";
 
-std::vector<AuditEntry> readEntries(Database& db, const std::string& since) {
+std::vector<AuditEntry> readEntries(Database& db, const std::string& since, size_t newest = 0) {
+    std::string sql = std::string("SELECT ") + kAuditColumns + " FROM audit WHERE at >= $1";
+    if (newest) {
+        sql = std::string("SELECT ") + kAuditColumns + " FROM (" + sql +
+              " ORDER BY id DESC LIMIT " + std::to_string(newest) + ") AS newest";
+    }
     std::vector<AuditEntry> entries;
-    for (const Row& r :
-         db.query(std::string("SELECT ") + kAuditColumns + " FROM audit WHERE at >= $1 ORDER BY id",
-                  {since})) {
+    for (const Row& r : db.query(sql + " ORDER BY id", {since})) {
         entries.push_back({r.integer(fields::kAuditId), r.text("at"), r.text("technician"),
                            r.text("os_user"), r.text("command"), r.text("change"),
                            r.text("touched"), r.text("facts"), r.text("previous"),
@@ -183,8 +186,14 @@ std::string AuditVerdict::line() const {
                        count(rows, "audit row", "audit rows"));
 }
 
-std::vector<AuditEntry> Archive::auditLog(const std::string& since) {
-    return readEntries(*db_, since);
+std::vector<AuditEntry> Archive::auditLog(const std::string& since, size_t newest) {
+    return readEntries(*db_, since, newest);
+}
+
+int64_t Archive::auditCount(const std::string& since) {
+    return db_->query("SELECT COUNT(*) AS n FROM audit WHERE at >= $1", {since})
+        .at(0)
+        .integer(fields::kAuditCount);
 }
 
 AuditVerdict Archive::verify(const std::vector<Witness>& witnesses) {

@@ -59,6 +59,9 @@ class DocumentReader : public nlohmann::json_sax<Json> {
         Json* value;                           // an object or a list being read
         std::string key;                       // of an object: the member being read
         std::unordered_set<std::string> keys;  // of an object: those read so far
+        // Of an object: its members until it closes. The object's own list copies each member
+        // whole when it grows (its keys are constant), so it is filled once, at its size.
+        std::vector<std::pair<std::string, Json>> members;
     };
 
     // Appends a value where the parser stands: the document, the list or the member.
@@ -73,9 +76,8 @@ class DocumentReader : public nlohmann::json_sax<Json> {
             elements.push_back(std::move(value));
             return &elements.back();
         }
-        auto& members = top.value->get_ref<Json::object_t&>();
-        members.emplace_back(top.key, std::move(value));
-        return &members.back().second;
+        top.members.emplace_back(top.key, std::move(value));
+        return &top.members.back().second;
     }
 
     bool open(Json&& container) {
@@ -83,11 +85,18 @@ class DocumentReader : public nlohmann::json_sax<Json> {
             return fail(
                 fmt::format("nests lists and objects deeper than {} levels", kMaxJsonDepth));
         }
-        levels_.push_back({place(std::move(container)), {}, {}});
+        levels_.push_back({place(std::move(container)), {}, {}, {}});
         return true;
     }
 
     bool close() {
+        Level& top = levels_.back();
+        if (top.value->is_object()) {
+            auto& object = top.value->get_ref<Json::object_t&>();
+            object.reserve(top.members.size());
+            for (auto& [name, value] : top.members)
+                object.emplace_back(std::move(name), std::move(value));
+        }
         levels_.pop_back();
         return true;
     }

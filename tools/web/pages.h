@@ -62,10 +62,12 @@ std::string standardHref(const std::string& serial);
 
 // Audit rows an audit page shows at most, the newest first; a day narrows the rest.
 constexpr size_t kShownAuditRows = 500;
-// The audit trail from since ("" for all; the log oldest first, as the archive gives it), the
-// newest first; the verify button for a visitor who may verify, and the verdict when given.
-Html auditBody(const std::vector<kvtarchive::AuditEntry>& log, const std::string& since,
-               const kvtarchive::AuditVerdict* verdict, const Visitor& visitor);
+// The audit trail from since ("" for all): its newest rows (oldest first, as the archive gives
+// them) shown newest first, with the count of every row since; the verify button for a visitor
+// who may verify, and the verdict when given.
+Html auditBody(const std::vector<kvtarchive::AuditEntry>& log, int64_t count,
+               const std::string& since, const kvtarchive::AuditVerdict* verdict,
+               const Visitor& visitor);
 // The serial ports of the machine and a station for each calibrator port with its live state.
 Html calibratorsBody(const std::vector<kvtapp::SerialPortInfo>& machinePorts,
                      const std::vector<nlohmann::ordered_json>& stations, const Visitor& visitor);

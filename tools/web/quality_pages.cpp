@@ -176,8 +176,9 @@ Html affectedBody(const std::string& serial, const std::string& since, const std
     return body + tag("p", link("/standards", "Every standard")) + newline();
 }
 
-Html auditBody(const std::vector<kvtarchive::AuditEntry>& log, const std::string& since,
-               const kvtarchive::AuditVerdict* verdict, const Visitor& visitor) {
+Html auditBody(const std::vector<kvtarchive::AuditEntry>& log, int64_t count,
+               const std::string& since, const kvtarchive::AuditVerdict* verdict,
+               const Visitor& visitor) {
     Html body = tag("h1", "Audit trail") + newline();
     if (verdict) body += verdictArea(*verdict);
     if (visitor.may(Action::Verify)) {
@@ -203,13 +204,13 @@ Html auditBody(const std::vector<kvtarchive::AuditEntry>& log, const std::string
     }
     body += tag(
         "p", fmt::format("{}{}, the newest first; the head is {}:{}.",
-                         kvtapp::plural(log.size(), "change"),
+                         kvtapp::plural(size_t(count), "change"),
                          since.empty() ? "" : " since " + since, log.back().id, log.back().sha256));
     body += tag("table", {{"class", "list audit"}}, newline() + rows) + newline();
-    if (log.size() > shown) {
+    if (count > int64_t(shown)) {
         body += tag("p", {{"class", "quiet"}},
                     fmt::format("{} older not shown here; kvtlnk archive log lists every one.",
-                                kvtapp::plural(log.size() - shown, "change")));
+                                kvtapp::plural(size_t(count) - shown, "change")));
     }
     return body;
 }

@@ -637,13 +637,16 @@ void Site::audit(Request& r, bool verify) {
     const std::string since = dayField(r.field("since"), "since");
     std::optional<kvtarchive::AuditVerdict> verdict;
     std::vector<kvtarchive::AuditEntry> log;
+    int64_t count = 0;
     try {
         if (verify) verdict = r.archive().verify();
-        log = r.archive().auditLog(since);
+        log = r.archive().auditLog(since, kShownAuditRows);
+        count = r.archive().auditCount(since);
     } catch (const kvtarchive::ArchiveError& e) {
         throw kvtapp::archiveError(e);
     }
-    r.page("Audit trail", "audit", auditBody(log, since, verdict ? &*verdict : nullptr, r.visitor));
+    r.page("Audit trail", "audit",
+           auditBody(log, count, since, verdict ? &*verdict : nullptr, r.visitor));
 }
 
 void Site::calibrators(Request& r) {

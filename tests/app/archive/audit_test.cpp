@@ -81,6 +81,13 @@ TEST_P(AuditSuite, EveryChangeAppendsOneRowNamingWhoMadeIt) {
         EXPECT_TRUE(json::parse(e.touched).contains(expected[i].table)) << e.touched;
         EXPECT_EQ(e.previous, log[made + i - 1].sha256);
     }
+    // The newest rows alone, still oldest first, and how many there are.
+    const std::vector<AuditEntry> newest = archive->auditLog("", 2);
+    ASSERT_EQ(newest.size(), 2u);
+    EXPECT_EQ(newest[0].id, log[log.size() - 2].id);
+    EXPECT_EQ(newest[1].id, log.back().id);
+    EXPECT_EQ(archive->auditCount(), int64_t(log.size()));
+    EXPECT_EQ(archive->auditCount("2999-01-01"), 0);
     // The upload's row holds every result it stored.
     EXPECT_EQ(json::parse(log[made].touched)["results"].size(), 3u);
 
@@ -91,6 +98,14 @@ TEST_P(AuditSuite, EveryChangeAppendsOneRowNamingWhoMadeIt) {
     archive->add(
         makeUpload("SN1", {makeResult("TT-204", "2024-06-19 10:00:00", false, {0.05}, 0.1f, 3)}));
     EXPECT_EQ(archive->auditLog().size(), log.size());
+    EXPECT_TRUE(archive->verify().whole());
+
+    // A later calibration's upload seals what it made, not the instrument's whole history.
+    archive->add(makeUpload("SN1", {makeResult("PT-101", "2024-12-19 09:00:00", false, {0.02})},
+                            "2024-12-19 17:00:00"));
+    const json later = json::parse(archive->auditLog().back().touched);
+    EXPECT_EQ(later["calibrations"].size(), 1u) << later;
+    EXPECT_EQ(later["results"].size(), 1u) << later;
     EXPECT_TRUE(archive->verify().whole());
 }
 

@@ -72,6 +72,12 @@ TEST_P(CalibrationSuite, ResultsMakeCalibrations) {
            "2024-06-22 17:00:00",
            {{"PT-1", "2024-06-19 09:00:00", false}, {"PT-1", "2024-06-19 09:20:00", true}}}},
          {{"PT-1", "as found, as left | as found, as left"}}},
+        {"an as left uploaded later splits a calibration and moves its later as found",
+         {{"SN1",
+           "2024-06-19 17:00:00",
+           {{"PT-1", "2024-06-19 09:00:00", false}, {"PT-1", "2024-06-19 10:00:00", false}}},
+          {"SN2", "2024-06-20 17:00:00", {{"PT-1", "2024-06-19 09:30:00", true}}}},
+         {{"PT-1", "as found, as left | as found"}}},
         {"two visits a month apart in one upload",
          {{"SN1",
            "2024-06-19 17:00:00",
@@ -114,6 +120,8 @@ TEST_P(CalibrationSuite, ResultsMakeCalibrations) {
             archive->add(uploadOf(g));
         for (const auto& [tag, want] : s.want)
             EXPECT_EQ(calibrationsOf(*archive, tag), want) << tag;
+        // Every row the grouping moved or removed was sealed by its upload's audit row.
+        EXPECT_TRUE(archive->verify().whole());
     }
     // The untagged instrument is listed and flagged.
     auto archive = Archive::open(another(), Access::Store);

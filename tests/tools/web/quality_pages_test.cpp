@@ -26,9 +26,11 @@ Visitor visitorWith(const std::string& role, bool local) {
     return {"token", "csrf", "someone", role, local, false};
 }
 
+// The newest rows of a trail of rows, at most as many as the page shows, as the archive gives
+// them to it.
 std::vector<kvtarchive::AuditEntry> auditLog(size_t rows) {
     std::vector<kvtarchive::AuditEntry> log;
-    for (size_t i = 1; i <= rows; ++i) {
+    for (size_t i = rows > kShownAuditRows ? rows - kShownAuditRows + 1 : 1; i <= rows; ++i) {
         kvtarchive::AuditEntry e;
         e.id = int64_t(i);
         e.at = "2026-12-01T08:00:00Z";
@@ -50,7 +52,8 @@ TEST(QualityPages, AuditRowsNewestFirstAndCut) {
                  {kShownAuditRows + 2, "change-502;", "change-3;", "2 changes older not shown"}};
     const Visitor local = visitorWith("", true);
     for (const auto& c : cases) {
-        const std::string page = auditBody(auditLog(c.rows), "", nullptr, local).str();
+        const std::string page =
+            auditBody(auditLog(c.rows), int64_t(c.rows), "", nullptr, local).str();
         if (c.rows == 0) {
             EXPECT_NE(page.find("holds no change yet"), std::string::npos);
             continue;
@@ -81,7 +84,7 @@ TEST(QualityPages, VerifyIsTheQualityManagersAndShowsEveryFinding) {
                     {visitorWith("quality manager", false), true},
                     {visitorWith("technician", false), false}};
     for (const auto& v : visitors) {
-        const std::string page = auditBody(auditLog(1), "", nullptr, v.visitor).str();
+        const std::string page = auditBody(auditLog(1), 1, "", nullptr, v.visitor).str();
         EXPECT_EQ(page.find("/audit/verify") != std::string::npos, v.button) << v.visitor.role;
     }
 
@@ -91,10 +94,11 @@ TEST(QualityPages, VerifyIsTheQualityManagersAndShowsEveryFinding) {
     kvtarchive::AuditVerdict broken;
     broken.findings = {{"changed", "results", "4", "the value differs"},
                        {"deleted", "audit", "7", "the chain skips it"}};
-    const std::string wholePage = auditBody(auditLog(1), "", &whole, visitors[0].visitor).str();
+    const std::string wholePage = auditBody(auditLog(1), 1, "", &whole, visitors[0].visitor).str();
     EXPECT_NE(wholePage.find(whole.line()), std::string::npos);
     EXPECT_NE(wholePage.find("Head 9:abc"), std::string::npos);
-    const std::string brokenPage = auditBody(auditLog(1), "", &broken, visitors[0].visitor).str();
+    const std::string brokenPage =
+        auditBody(auditLog(1), 1, "", &broken, visitors[0].visitor).str();
     EXPECT_NE(brokenPage.find(Html(broken.line()).str()), std::string::npos);
     for (const kvtarchive::AuditFinding& f : broken.findings)
         EXPECT_NE(brokenPage.find(f.detail), std::string::npos) << f.detail;
@@ -190,7 +194,7 @@ TEST(QualityPages, HostileTextsStayText) {
         a.used.standard.certificate = t.text;
         kvtlab::Lab lab;
         lab.calibrators.push_back(standard(t.text, t.text, "2027-01-01"));
-        const std::string pages[] = {auditBody(log, "", &verdict, local).str(),
+        const std::string pages[] = {auditBody(log, int64_t(log.size()), "", &verdict, local).str(),
                                      affectedBody(t.text, "", "", {a}).str(),
                                      standardsBody(lab, "2026-12-06").str()};
         for (const std::string& page : pages) {
