@@ -193,8 +193,8 @@ def main():
             paths = (['/instruments'] + re.findall(r'href="(/instrument\?tag=[^"]+)"', listing)[:20]
                      + re.findall(r'href="(/calibrations/\d+)"', listing)[:20])
             f = web_load.load(argparse.Namespace(client=args.client, clients=args.clients,
-                                                 requests=args.requests, seconds=args.round),
-                              port, paths)
+                                                 seconds=args.round),
+                              port, paths, args.requests)
             answers += f['answers']
             errors += f['errors']
             workers = children(server.pid)
