@@ -31,9 +31,9 @@ constexpr int kBacklog = 128;
 
 // Heaps malloc keeps: glibc gives a thread that meets another in malloc a heap of its own, up to
 // eight a core, and keeps in each what is freed there. The pool's threads make and let go of
-// pages and SQLite's caches all day; spread over sixteen heaps, the memory held grew by about a
-// megabyte a round of uploads and pages, while with two it levels off. Set before the pool's
-// threads first allocate: the limit is read once, when the ninth heap would be made.
+// pages and SQLite's caches all day; spread over sixteen heaps, what malloc held grew to twice
+// what was in use. Set before the pool's threads first allocate: the limit is read once, when
+// the ninth heap would be made.
 constexpr int kHeaps = 2;
 
 // Gives back to the system, every so often, the pages malloc keeps free inside its heaps: what a
