@@ -32,12 +32,13 @@ def free_port():
         return s.getsockname()[1]
 
 
-def start_server(args, port, calibrator=None):
+def start_server(args, port, calibrator=None, environment=None):
     command = [args.kvtlnk, '--archive', args.archive, '--lab', args.lab, 'serve',
                '--listen', '127.0.0.1:%d' % port]
     if calibrator:
         command += ['--calibrator', calibrator]
-    server = subprocess.Popen(command, stderr=subprocess.PIPE, text=True, errors='replace')
+    server = subprocess.Popen(command, stderr=subprocess.PIPE, text=True, errors='replace',
+                              env=dict(os.environ, **(environment or {})))
     line = server.stderr.readline()
     if 'serving' not in line:
         raise SystemExit('the server did not start: ' + line)

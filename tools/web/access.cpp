@@ -1,5 +1,7 @@
 #include "access.h"
 
+#include <iterator>
+
 #include "passwords.h"
 
 namespace kvtweb {
@@ -12,6 +14,8 @@ constexpr int kFailuresAllowed = 5;
 constexpr std::chrono::minutes kFailureWindow{10};
 // Sessions kept at most: the oldest go first.
 constexpr size_t kSessionsKept = 1000;
+// Names whose failed sign-ins are counted at most.
+constexpr size_t kFailingNamesKept = 1000;
 
 bool isToken(const std::string& text) {
     return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
@@ -26,8 +30,45 @@ bool roleAllows(const std::string& role, Action action) {
     return false;
 }
 
+bool SignInFailures::expired(const Failures& f, Clock::time_point now) {
+    return now - f.since > kFailureWindow;
+}
+
+bool SignInFailures::stopped(const std::string& name, Clock::time_point now) const {
+    const auto it = failures_.find(name);
+    return it != failures_.end() && !expired(it->second, now) &&
+           it->second.count >= kFailuresAllowed;
+}
+
+void SignInFailures::failed(const std::string& name, Clock::time_point now) {
+    auto it = failures_.find(name);
+    if (it == failures_.end()) {
+        if (failures_.size() >= capacity_) makeRoom(now);
+        it = failures_.emplace(name, Failures{0, now}).first;
+    } else if (expired(it->second, now)) {
+        it->second = {0, now};
+    }
+    ++it->second.count;
+}
+
+void SignInFailures::makeRoom(Clock::time_point now) {
+    for (auto it = failures_.begin(); it != failures_.end();)
+        it = expired(it->second, now) ? failures_.erase(it) : std::next(it);
+    if (failures_.size() < capacity_ || failures_.empty()) return;
+    auto oldest = failures_.end(), oldestStopped = failures_.end();
+    for (auto it = failures_.begin(); it != failures_.end(); ++it) {
+        auto& candidate = it->second.count >= kFailuresAllowed ? oldestStopped : oldest;
+        if (candidate == failures_.end() || it->second.since < candidate->second.since)
+            candidate = it;
+    }
+    failures_.erase(oldest != failures_.end() ? oldest : oldestStopped);
+}
+
 Access::Access(bool loginRequired, std::string localName)
-    : loginRequired_(loginRequired), localName_(std::move(localName)), key_(randomToken()) {}
+    : loginRequired_(loginRequired),
+      localName_(std::move(localName)),
+      key_(randomToken()),
+      failures_(kFailingNamesKept) {}
 
 Visitor Access::visitorOf(const std::string& token) {
     Visitor v;
@@ -65,9 +106,7 @@ std::optional<Visitor> Access::signIn(const kvtlab::Lab& lab, const std::string&
                                       const std::string& password, std::string& refusal) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        Failures& f = failures_[name];
-        if (Clock::now() - f.since > kFailureWindow) f = {0, Clock::now()};
-        if (f.count >= kFailuresAllowed) {
+        if (failures_.stopped(name, Clock::now())) {
             refusal = "too many failed sign-ins for this name: wait ten minutes";
             return std::nullopt;
         }
@@ -79,11 +118,11 @@ std::optional<Visitor> Access::signIn(const kvtlab::Lab& lab, const std::string&
     const bool matches = passwordMatches(user ? user->passwordHash : decoy, password) && user;
     std::lock_guard<std::mutex> lock(mutex_);
     if (!matches) {
-        ++failures_[name].count;
+        failures_.failed(name, Clock::now());
         refusal = "the name or the password is not right";
         return std::nullopt;
     }
-    failures_.erase(name);
+    failures_.forget(name);
     if (sessions_.size() >= kSessionsKept) {
         auto oldest = sessions_.begin();
         for (auto it = sessions_.begin(); it != sessions_.end(); ++it) {

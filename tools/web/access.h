@@ -37,6 +37,34 @@ struct Visitor {
     bool may(Action action) const { return local || roleAllows(role, action); }
 };
 
+// Failed sign-ins by name: after five within ten minutes the name is stopped until the ten
+// minutes from its first failure have passed. At most capacity names are kept, as anyone may
+// make up names: to make room, names whose ten minutes have passed go first, then the name that
+// began failing longest ago among those not stopped, so that a flood of made-up names does not
+// free a name being guessed at; only when every name kept is stopped does the oldest go.
+class SignInFailures {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit SignInFailures(size_t capacity) : capacity_(capacity) {}
+
+    bool stopped(const std::string& name, Clock::time_point now) const;
+    void failed(const std::string& name, Clock::time_point now);
+    void forget(const std::string& name) { failures_.erase(name); }
+    size_t size() const { return failures_.size(); }
+
+  private:
+    struct Failures {
+        int count = 0;
+        Clock::time_point since;  // of the first failure of the window
+    };
+    static bool expired(const Failures& f, Clock::time_point now);
+    void makeRoom(Clock::time_point now);
+
+    const size_t capacity_;
+    std::map<std::string, Failures> failures_;
+};
+
 class Access {
   public:
     // loginRequired: sign-in is needed (the server listens beyond loopback). localName: who the
@@ -68,19 +96,14 @@ class Access {
         std::string user, role;
         Clock::time_point lastSeen;
     };
-    struct Failures {
-        int count = 0;
-        Clock::time_point since;
-    };
-
     Visitor visitorOf(const std::string& token);
 
     const bool loginRequired_;
     const std::string localName_;
     const std::string key_;  // keys the CSRF tokens of this server's run
     std::mutex mutex_;
-    std::map<std::string, Session> sessions_;   // signed-in sessions by token
-    std::map<std::string, Failures> failures_;  // failed sign-ins by name
+    std::map<std::string, Session> sessions_;  // signed-in sessions by token
+    SignInFailures failures_;
 };
 
 }  // namespace kvtweb

@@ -99,6 +99,8 @@ std::string dayField(const std::string& text, const char* what) {
 
 // What the kept pages may take at most.
 constexpr size_t kKeptPageBytes = 64 << 20;
+// Open archives kept for the next requests: twenty visitors at once find one each.
+constexpr size_t kArchivesKept = 24;
 
 }  // namespace
 
@@ -115,10 +117,13 @@ class Site::Lease {
         }
         if (!archive_) archive_ = site.workspace()->openArchive(kvtarchive::Access::Change);
     }
+    // Each open archive keeps a cache of its pages (up to 2 MB with SQLite): beyond the requests
+    // the page serves at once day to day, the archive of a request is closed after it rather than
+    // kept, so that a burst of visitors does not leave one open for each.
     ~Lease() {
         if (failed_) return;
         std::lock_guard<std::mutex> lock(site_.mutex_);
-        site_.archives_.push_back(std::move(archive_));
+        if (site_.archives_.size() < kArchivesKept) site_.archives_.push_back(std::move(archive_));
     }
     kvtarchive::Archive& operator*() { return *archive_; }
     void failed() { failed_ = true; }

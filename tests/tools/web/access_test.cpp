@@ -2,6 +2,10 @@
 // pages, sessions, CSRF tokens, roles and sign-in.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <string>
+#include <vector>
+
 #include "access.h"
 #include "base/error.h"
 #include "listen.h"
@@ -124,6 +128,88 @@ TEST(Access, SignInBeyondLoopback) {
     EXPECT_FALSE(access.signIn(lab, "quinn", "quinn-password", refusal));
     EXPECT_NE(refusal.find("too many"), std::string::npos);
     EXPECT_TRUE(access.signIn(lab, "tess", "tess-password", refusal));
+}
+
+// A name is stopped after five failures within ten minutes of its first, until those ten
+// minutes have passed.
+TEST(SignInFailures, StopANameForTenMinutes) {
+    using std::chrono::minutes;
+    using std::chrono::seconds;
+    const SignInFailures::Clock::time_point t0{};
+    const struct {
+        const char* what;
+        std::vector<seconds> failures;  // after t0
+        seconds asked;
+        bool stopped;
+    } cases[] = {
+        {"four failures", {seconds(0), seconds(1), seconds(2), seconds(3)}, seconds(4), false},
+        {"five", {seconds(0), seconds(1), seconds(2), seconds(3), seconds(4)}, seconds(5), true},
+        {"five, near the window's end",
+         {seconds(0), seconds(1), seconds(2), seconds(3), seconds(4)},
+         minutes(10),
+         true},
+        {"five, the window passed",
+         {seconds(0), seconds(1), seconds(2), seconds(3), seconds(4)},
+         minutes(10) + seconds(1),
+         false},
+        {"five spread beyond one window",
+         {seconds(0), minutes(3), minutes(6), minutes(9), minutes(12)},
+         minutes(12),
+         false},
+        {"a new window filled",
+         {minutes(0), minutes(11), minutes(12), minutes(13), minutes(14), minutes(15)},
+         minutes(15),
+         true},
+    };
+    for (const auto& c : cases) {
+        SignInFailures failures(10);
+        for (seconds at : c.failures)
+            failures.failed("quinn", t0 + at);
+        EXPECT_EQ(failures.stopped("quinn", t0 + c.asked), c.stopped) << c.what;
+        EXPECT_FALSE(failures.stopped("tess", t0 + c.asked)) << c.what;
+        failures.forget("quinn");
+        EXPECT_FALSE(failures.stopped("quinn", t0 + c.asked)) << c.what;
+    }
+}
+
+// Made-up names never grow the count beyond its bound, nor free a name being guessed at.
+TEST(SignInFailures, BoundedWithoutFreeingAStoppedName) {
+    using std::chrono::seconds;
+    const SignInFailures::Clock::time_point t0{};
+    SignInFailures failures(4);
+    for (int i = 0; i < 5; ++i)
+        failures.failed("quinn", t0 + seconds(i));
+    failures.failed("once", t0 + seconds(10));
+    for (int i = 0; i < 100; ++i) {
+        failures.failed("made-up " + std::to_string(i), t0 + seconds(20 + i));
+        ASSERT_LE(failures.size(), 4u);
+    }
+    EXPECT_TRUE(failures.stopped("quinn", t0 + seconds(200)));
+    // The oldest of the names not stopped went first: "once" is counted from zero again.
+    for (int i = 0; i < 4; ++i)
+        failures.failed("once", t0 + seconds(130 + i));
+    EXPECT_FALSE(failures.stopped("once", t0 + seconds(140)));
+
+    // When every name kept is stopped, the oldest goes.
+    SignInFailures stoppedOnly(2);
+    for (int i = 0; i < 5; ++i) {
+        stoppedOnly.failed("first", t0 + seconds(i));
+        stoppedOnly.failed("second", t0 + seconds(100 + i));
+    }
+    stoppedOnly.failed("third", t0 + seconds(200));
+    EXPECT_FALSE(stoppedOnly.stopped("first", t0 + seconds(200)));
+    EXPECT_TRUE(stoppedOnly.stopped("second", t0 + seconds(200)));
+
+    // A name whose ten minutes have passed goes before the oldest of those not stopped.
+    SignInFailures expiredFirst(2);
+    for (int i = 0; i < 5; ++i)
+        expiredFirst.failed("guessed", t0 + seconds(i));
+    expiredFirst.failed("once", t0 + seconds(500));
+    expiredFirst.failed("new", t0 + seconds(700));
+    for (int i = 0; i < 4; ++i)
+        expiredFirst.failed("once", t0 + seconds(701 + i));
+    EXPECT_TRUE(expiredFirst.stopped("once", t0 + seconds(705)));
+    EXPECT_EQ(expiredFirst.size(), 2u);
 }
 
 TEST(Passwords, Argon2idHashes) {
