@@ -34,21 +34,22 @@ import uuid
 import web_load
 
 
-def rss_kib(pid):
-    with open('/proc/%d/status' % pid) as f:
+def kib(path, field):
+    """A figure in KiB from a /proc file of lines "Field:   123 kB", 0 when it lacks it."""
+    with open(path) as f:
         for line in f:
-            if line.startswith('VmRSS:'):
+            if line.startswith(field + ':'):
                 return int(line.split()[1])
     return 0
+
+
+def rss_kib(pid):
+    return kib('/proc/%d/status' % pid, 'VmRSS')
 
 
 def anonymous_kib(pid):
     """The server's anonymous memory: its heaps and thread stacks, not its mapped files."""
-    with open('/proc/%d/smaps_rollup' % pid) as f:
-        for line in f:
-            if line.startswith('Anonymous:'):
-                return int(line.split()[1])
-    return 0
+    return kib('/proc/%d/smaps_rollup' % pid, 'Anonymous')
 
 
 def descriptors(pid, archive):
